@@ -1,0 +1,22 @@
+# Interface targets that carry the project's compiler settings; every target links both.
+
+option(TEXELARY_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ON)
+option(TEXELARY_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_library(texelary_warnings INTERFACE)
+if(MSVC)
+    target_compile_options(texelary_warnings INTERFACE /W4 $<$<BOOL:${TEXELARY_WARNINGS_AS_ERRORS}>:/WX>)
+else()
+    target_compile_options(texelary_warnings INTERFACE
+        -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
+        -Wold-style-cast -Wdouble-promotion
+        $<$<BOOL:${TEXELARY_WARNINGS_AS_ERRORS}>:-Werror>)
+endif()
+
+add_library(texelary_options INTERFACE)
+target_compile_features(texelary_options INTERFACE cxx_std_20)
+if(TEXELARY_SANITIZE AND NOT MSVC)
+    target_compile_options(texelary_options INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(texelary_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,3 @@
+#include "texture/BmpFormat.h"
+
+// Not written yet.

@@ -1,0 +1,65 @@
+#include "texture/IndexedImage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace texelary {
+
+std::optional<std::size_t> PixelCount(std::int32_t width, std::int32_t height) {
+    if (width < 0 || height < 0) {
+        return std::nullopt;
+    }
+    const auto count = static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height);
+    if (count > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(count);
+}
+
+bool AllocatePixels(IndexedImage& image, std::int32_t width, std::int32_t height) {
+    if (image.pixels) {
+        return true;
+    }
+    const auto count = PixelCount(width, height);
+    if (!count) {
+        return false;
+    }
+    try {
+        image.pixels = std::make_unique_for_overwrite<std::uint8_t[]>(*count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void FreePixels(IndexedImage& image) {
+    image.pixels.reset();
+}
+
+void CopyRowOut(std::uint8_t* destination, const IndexedImage& image, std::int32_t row) {
+    const auto width = static_cast<std::size_t>(image.width);
+    std::memcpy(destination, image.pixels.get() + static_cast<std::size_t>(row) * width, width);
+}
+
+void CopyRowIn(IndexedImage& image, const std::uint8_t* source, std::int32_t row) {
+    const auto width = static_cast<std::size_t>(image.width);
+    std::memcpy(image.pixels.get() + static_cast<std::size_t>(row) * width, source, width);
+}
+
+void FlipVertical(IndexedImage& image) {
+    if (!image.pixels || image.width <= 0 || image.height <= 1) {
+        return;
+    }
+    // Rows are swapped in place, so turning a picture over needs no scratch memory and cannot
+    // fail half way.
+    const auto width = static_cast<std::size_t>(image.width);
+    std::uint8_t* top = image.pixels.get();
+    std::uint8_t* bottom = top + static_cast<std::size_t>(image.height - 1) * width;
+    for (; top < bottom; top += width, bottom -= width) {
+        std::swap_ranges(top, top + width, bottom);
+    }
+}
+
+} // namespace texelary

@@ -1,0 +1,3 @@
+#include "texture/M8Format.h"
+
+// Not written yet.

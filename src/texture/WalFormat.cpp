@@ -1,0 +1,3 @@
+#include "texture/WalFormat.h"
+
+// Not written yet.

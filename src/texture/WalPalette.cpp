@@ -1,0 +1,3 @@
+#include "texture/WalPalette.h"
+
+// Not written yet.

@@ -1,0 +1,3 @@
+#include "texture/BmpFormat.h"
+
+#include <gtest/gtest.h>

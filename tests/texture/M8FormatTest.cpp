@@ -1,0 +1,3 @@
+#include "texture/M8Format.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "texture/WalFormat.h"
+
+#include <gtest/gtest.h>

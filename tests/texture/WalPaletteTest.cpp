@@ -1,0 +1,3 @@
+#include "texture/WalPalette.h"
+
+#include <gtest/gtest.h>
