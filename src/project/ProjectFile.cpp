@@ -1,0 +1,3 @@
+#include "project/ProjectFile.h"
+
+// Not written yet.

@@ -1,0 +1,44 @@
+#pragma once
+
+// Project files (*.mm): the two directories, the two format indices and the list of file names
+// of a project, in fixed 128-byte text fields.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace texelary {
+
+// Everything a project is. The windows copy between their controls and this value.
+struct Project {
+    std::string inputDir;
+    std::string outputDir;
+    std::int32_t convFrom = 0; // 0 bitmap, 1 .m8, 2 .wal
+    std::int32_t convTo = 0;   // 0 .m8, 1 .wal
+    std::vector<std::string> files;
+
+    bool operator==(const Project&) const = default;
+};
+
+// Writes `project` to `path`, replacing an existing file only when the whole file has been
+// written. False when the file cannot be created or any write or the close fails; the old file
+// is then left as it was. Texts longer than a field holds (127 characters) are stored cut; each
+// such text, whole, is appended to `cutTexts` when it is given, so the caller can warn that the
+// saved project no longer names it exactly.
+bool SaveProject(const Project& project, const std::string& path,
+                 std::vector<std::string>* cutTexts = nullptr);
+
+// Reads `path` into `project`. The whole file is checked first: a file that cannot be read, a
+// wrong signature or version, a file shorter than its count says, a negative count, a text field
+// without a terminating zero, or a format index out of range gives false and leaves `project`
+// exactly as it was.
+bool LoadProject(Project& project, const std::string& path);
+
+// The same on bytes.
+std::vector<std::uint8_t> EncodeProject(const Project& project,
+                                        std::vector<std::string>* cutTexts = nullptr);
+std::optional<Project> ParseProject(std::span<const std::uint8_t> file);
+
+} // namespace texelary

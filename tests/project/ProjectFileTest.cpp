@@ -1,0 +1,3 @@
+#include "project/ProjectFile.h"
+
+#include <gtest/gtest.h>
