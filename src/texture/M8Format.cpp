@@ -1,3 +1,234 @@
 #include "texture/M8Format.h"
 
-// Not written yet.
+// Byte layout of a .m8 file (all numbers little-endian, 32-bit):
+//
+//   offset  size  field
+//        0     4  version: 2 (version 1 is an older layout with another header)
+//        4    32  name, NUL-terminated, zero-padded: "Created by Texelary"
+//       36    64  level widths, 16 entries, level 0 first: floor(W / 2^i)
+//      100    64  level heights, 16 entries: floor(H / 2^i)
+//      164    64  level offsets, 16 entries: where level i's pixels start, 0 for an empty level
+//      228    32  animation name: empty (map compilers take it as the next frame's name)
+//      260   768  palette, 256 x (R, G, B), index 0 first
+//     1028     4  flags: 0
+//     1032     4  contents: 0
+//     1036     4  value: 0
+//     1040        pixels of the levels back to back, level 0 first, rows top to bottom
+//
+// A level whose width or height is 0 has no pixels and offset 0, but its width and height
+// entries still hold the computed values. Sizes and positions must fit a signed 32-bit integer.
+
+#include "texture/ByteOrder.h"
+#include "texture/FileIo.h"
+#include "texture/Resample.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string_view>
+
+namespace texelary {
+
+namespace M8Layout {
+constexpr std::size_t kVersion = 0;
+constexpr std::size_t kName = 4;
+constexpr std::size_t kNameSize = 32;
+constexpr std::size_t kWidths = 36;
+constexpr std::size_t kHeights = 100;
+constexpr std::size_t kOffsets = 164;
+constexpr std::size_t kAnimationName = 228;
+constexpr std::size_t kPalette = 260;
+constexpr std::size_t kFlags = 1028;
+constexpr std::size_t kContents = 1032;
+constexpr std::size_t kValue = 1036;
+constexpr std::size_t kHeaderSize = 1040;
+
+constexpr std::size_t kLevelCount = 16;
+constexpr std::size_t kTableSize = kLevelCount * 4;
+constexpr std::int32_t kVersionWritten = 2;
+constexpr std::int32_t kOlderVersion = 1;
+constexpr std::string_view kNameWritten = "Created by Texelary";
+
+static_assert(kName == kVersion + 4);
+static_assert(kWidths == kName + kNameSize);
+static_assert(kHeights == kWidths + kTableSize);
+static_assert(kOffsets == kHeights + kTableSize);
+static_assert(kAnimationName == kOffsets + kTableSize);
+static_assert(kPalette == kAnimationName + kNameSize);
+static_assert(kFlags == kPalette + std::tuple_size_v<Palette>);
+static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
+static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 1040);
+static_assert(kNameWritten.size() < kNameSize); // room for the terminating zero
+} // namespace M8Layout
+
+namespace {
+
+struct M8Geometry {
+    std::array<std::int32_t, M8Layout::kLevelCount> widths{};
+    std::array<std::int32_t, M8Layout::kLevelCount> heights{};
+    std::array<std::int32_t, M8Layout::kLevelCount> offsets{};
+    std::size_t fileSize = 0;
+};
+
+// The factor of level i, 2^-i, as the single-precision value that the sampling uses.
+float LevelFactor(std::size_t level) {
+    float factor = 1.0f;
+    for (std::size_t i = 0; i < level; ++i) {
+        factor *= 0.5f;
+    }
+    return factor;
+}
+
+// Level sizes and positions of a W x H picture; none when a side is negative or the pixel count
+// or the file length does not fit a signed 32-bit integer.
+std::optional<M8Geometry> LayOutLevels(std::int32_t width, std::int32_t height) {
+    if (!PixelCount(width, height)) {
+        return std::nullopt;
+    }
+    M8Geometry geometry;
+    std::int64_t position = static_cast<std::int64_t>(M8Layout::kHeaderSize);
+    for (std::size_t i = 0; i < M8Layout::kLevelCount; ++i) {
+        const float factor = LevelFactor(i);
+        const std::int32_t levelWidth = ScaledSize(width, factor);
+        const std::int32_t levelHeight = ScaledSize(height, factor);
+        geometry.widths[i] = levelWidth;
+        geometry.heights[i] = levelHeight;
+        const bool hasPixels = levelWidth != 0 && levelHeight != 0;
+        geometry.offsets[i] = hasPixels ? static_cast<std::int32_t>(position) : 0;
+        position += static_cast<std::int64_t>(levelWidth) * levelHeight;
+        if (position > std::numeric_limits<std::int32_t>::max()) {
+            return std::nullopt;
+        }
+    }
+    geometry.fileSize = static_cast<std::size_t>(position);
+    return geometry;
+}
+
+void SetError(ReadError* error, ReadError value) {
+    if (error != nullptr) {
+        *error = value;
+    }
+}
+
+// The header as the readers see it: a file shorter than the header reads as if its missing
+// bytes were zero.
+std::array<std::uint8_t, M8Layout::kHeaderSize> HeaderOf(std::span<const std::uint8_t> file) {
+    std::array<std::uint8_t, M8Layout::kHeaderSize> header{};
+    const std::size_t length = std::min(file.size(), header.size());
+    if (length != 0) {
+        std::memcpy(header.data(), file.data(), length);
+    }
+    return header;
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image,
+                                                  const Palette& palette) {
+    using namespace M8Layout;
+    const auto geometry = LayOutLevels(image.width, image.height);
+    if (!geometry || (!image.pixels && geometry->fileSize != kHeaderSize)) {
+        return std::nullopt;
+    }
+    try {
+        std::vector<std::uint8_t> file(geometry->fileSize); // zeroed: every unset byte is 0
+        std::uint8_t* header = file.data();
+        StoreLE32(header + kVersion, kVersionWritten);
+        std::memcpy(header + kName, kNameWritten.data(), kNameWritten.size());
+        for (std::size_t i = 0; i < kLevelCount; ++i) {
+            StoreLE32(header + kWidths + 4 * i, geometry->widths[i]);
+            StoreLE32(header + kHeights + 4 * i, geometry->heights[i]);
+            StoreLE32(header + kOffsets + 4 * i, geometry->offsets[i]);
+        }
+        std::memcpy(header + kPalette, palette.data(), palette.size());
+        // Every level is sampled from the full-size picture, never from the level before.
+        const PixelView source = ViewOf(image);
+        for (std::size_t i = 0; i < kLevelCount; ++i) {
+            if (geometry->offsets[i] != 0) {
+                const float factor = LevelFactor(i);
+                ResampleInto(file.data() + static_cast<std::size_t>(geometry->offsets[i]), source,
+                             factor, factor);
+            }
+        }
+        return file;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path) {
+    try {
+        const auto file = EncodeM8(image, palette);
+        return file && WriteFileReplacing(path, *file);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace M8Layout;
+    const auto header = HeaderOf(file);
+    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
+        SetError(error, ReadError::Unsupported);
+        return nullptr;
+    }
+    // Level 0 always starts right after the header, whatever the offset table says.
+    const std::int32_t width = LoadLE32Signed(header.data() + kWidths);
+    const std::int32_t height = LoadLE32Signed(header.data() + kHeights);
+    const auto count = PixelCount(width, height);
+    if (!count) {
+        SetError(error, ReadError::BadHeader);
+        return nullptr;
+    }
+    if (*count != 0 && !FitsIn(file.size(), kHeaderSize, *count)) {
+        SetError(error, ReadError::Truncated);
+        return nullptr;
+    }
+    try {
+        auto image = std::make_unique<IndexedImage>();
+        image->width = width;
+        image->height = height;
+        if (!AllocatePixels(*image, width, height)) {
+            SetError(error, ReadError::OutOfMemory);
+            return nullptr;
+        }
+        if (*count != 0) {
+            std::memcpy(image->pixels.get(), file.data() + kHeaderSize, *count);
+        }
+        SetError(error, ReadError::None);
+        return image;
+    } catch (const std::bad_alloc&) {
+        SetError(error, ReadError::OutOfMemory);
+        return nullptr;
+    }
+}
+
+bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace M8Layout;
+    const auto header = HeaderOf(file);
+    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
+        SetError(error, ReadError::Unsupported);
+        return false;
+    }
+    std::memcpy(palette.data(), header.data() + kPalette, palette.size());
+    SetError(error, ReadError::None);
+    return true;
+}
+
+std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path) {
+    const auto file = ReadFileBytes(path);
+    if (!file) {
+        return nullptr;
+    }
+    return ParseM8Image(*file);
+}
+
+bool ReadM8Palette(Palette& palette, const std::string& path) {
+    // The palette lies inside the header, so only the header is read.
+    const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
+    return file && ParseM8Palette(palette, *file);
+}
+
+} // namespace texelary
