@@ -1,3 +1,217 @@
 #include "texture/WalFormat.h"
 
-// Not written yet.
+// Byte layout of a .wal file (all numbers little-endian, 32-bit):
+//
+//   offset  size  field
+//        0    32  name, NUL-terminated, zero-padded: empty
+//       32     4  width of level 0
+//       36     4  height of level 0
+//       40    16  level offsets, 4 entries, level 0 first: where level i's pixels start, 0 for an
+//                 empty level
+//       56    32  animation name: empty
+//       88     4  flags: 0
+//       92     4  contents: 0
+//       96     4  value: 0
+//      100        pixels of the four levels back to back, level 0 first, rows top to bottom;
+//                 level i is floor(W / 2^i) x floor(H / 2^i) and indexes WalPalette
+//
+// Sizes and positions must fit a signed 32-bit integer.
+
+#include "texture/ByteOrder.h"
+#include "texture/FileIo.h"
+#include "texture/Resample.h"
+#include "texture/WalPalette.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace texelary {
+
+namespace WalLayout {
+constexpr std::size_t kName = 0;
+constexpr std::size_t kNameSize = 32;
+constexpr std::size_t kWidth = 32;
+constexpr std::size_t kHeight = 36;
+constexpr std::size_t kOffsets = 40;
+constexpr std::size_t kAnimationName = 56;
+constexpr std::size_t kFlags = 88;
+constexpr std::size_t kContents = 92;
+constexpr std::size_t kValue = 96;
+constexpr std::size_t kHeaderSize = 100;
+
+constexpr std::size_t kLevelCount = 4;
+
+static_assert(kWidth == kName + kNameSize);
+static_assert(kHeight == kWidth + 4 && kOffsets == kHeight + 4);
+static_assert(kAnimationName == kOffsets + kLevelCount * 4);
+static_assert(kFlags == kAnimationName + kNameSize);
+static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
+static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 100);
+} // namespace WalLayout
+
+namespace {
+
+struct WalGeometry {
+    std::array<float, WalLayout::kLevelCount> factors{};
+    std::array<std::int32_t, WalLayout::kLevelCount> offsets{};
+    std::size_t pixelCount = 0; // of level 0
+    std::size_t fileSize = 0;
+};
+
+// Level positions of a W x H picture; none when a side is negative or the pixel count or the
+// file length does not fit a signed 32-bit integer.
+std::optional<WalGeometry> LayOutLevels(std::int32_t width, std::int32_t height) {
+    const auto count = PixelCount(width, height);
+    if (!count) {
+        return std::nullopt;
+    }
+    WalGeometry geometry;
+    geometry.pixelCount = *count;
+    std::int64_t position = static_cast<std::int64_t>(WalLayout::kHeaderSize);
+    float factor = 1.0f;
+    for (std::size_t i = 0; i < WalLayout::kLevelCount; ++i) {
+        const std::int32_t levelWidth = ScaledSize(width, factor);
+        const std::int32_t levelHeight = ScaledSize(height, factor);
+        const bool hasPixels = levelWidth != 0 && levelHeight != 0;
+        geometry.factors[i] = factor;
+        geometry.offsets[i] = hasPixels ? static_cast<std::int32_t>(position) : 0;
+        position += static_cast<std::int64_t>(levelWidth) * levelHeight;
+        if (position > std::numeric_limits<std::int32_t>::max()) {
+            return std::nullopt;
+        }
+        factor *= 0.5f;
+    }
+    geometry.fileSize = static_cast<std::size_t>(position);
+    return geometry;
+}
+
+// The whole file. Level 0 is the picture's pixels, put through `remap` when one is given; the
+// smaller levels are then sampled from level 0 as it stands in the buffer (the full-size
+// picture, never the level before), so a remapped picture needs no copy of its own.
+std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image,
+                                                const RemapTable* remap) {
+    using namespace WalLayout;
+    const auto geometry = LayOutLevels(image.width, image.height);
+    if (!geometry || (!image.pixels && geometry->pixelCount != 0)) {
+        return std::nullopt;
+    }
+    try {
+        std::vector<std::uint8_t> file(geometry->fileSize); // zeroed: every unset byte is 0
+        std::uint8_t* header = file.data();
+        StoreLE32(header + kWidth, image.width);
+        StoreLE32(header + kHeight, image.height);
+        for (std::size_t i = 0; i < kLevelCount; ++i) {
+            StoreLE32(header + kOffsets + 4 * i, geometry->offsets[i]);
+        }
+        if (geometry->pixelCount == 0) {
+            return file;
+        }
+        std::uint8_t* level0 = file.data() + kHeaderSize;
+        const std::uint8_t* pixels = image.pixels.get();
+        if (remap != nullptr) {
+            for (std::size_t i = 0; i < geometry->pixelCount; ++i) {
+                level0[i] = (*remap)[pixels[i]];
+            }
+        } else {
+            std::memcpy(level0, pixels, geometry->pixelCount);
+        }
+        const PixelView full{image.width, image.height, static_cast<std::size_t>(image.width),
+                             level0};
+        for (std::size_t i = 1; i < kLevelCount; ++i) {
+            if (geometry->offsets[i] != 0) {
+                ResampleInto(file.data() + static_cast<std::size_t>(geometry->offsets[i]), full,
+                             geometry->factors[i], geometry->factors[i]);
+            }
+        }
+        return file;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+void SetError(ReadError* error, ReadError value) {
+    if (error != nullptr) {
+        *error = value;
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> EncodeWal(const IndexedImage& image) {
+    return Encode(image, nullptr);
+}
+
+bool WriteWal(IndexedImage& image, const Palette& palette, const std::string& path) {
+    try {
+        const RemapTable remap = BuildRemapTable(WalPalette, palette);
+        const auto file = Encode(image, &remap);
+        if (!file || !WriteFileReplacing(path, *file)) {
+            return false;
+        }
+        // Only a written file changes the caller's picture: level 0 is the remapped picture.
+        const auto count = PixelCount(image.width, image.height); // fits: the file was made
+        if (count && *count != 0) {
+            std::memcpy(image.pixels.get(), file->data() + WalLayout::kHeaderSize, *count);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace WalLayout;
+    // A file shorter than the header reads as if its missing bytes were zero.
+    std::array<std::uint8_t, kHeaderSize> header{};
+    const std::size_t headerLength = std::min(file.size(), header.size());
+    if (headerLength != 0) {
+        std::memcpy(header.data(), file.data(), headerLength);
+    }
+    // Level 0 always starts right after the header, whatever the offset table says.
+    const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
+    const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
+    const auto count = PixelCount(width, height);
+    if (!count) {
+        SetError(error, ReadError::BadHeader);
+        return nullptr;
+    }
+    if (*count != 0 && !FitsIn(file.size(), kHeaderSize, *count)) {
+        SetError(error, ReadError::Truncated);
+        return nullptr;
+    }
+    try {
+        auto image = std::make_unique<IndexedImage>();
+        image->width = width;
+        image->height = height;
+        if (!AllocatePixels(*image, width, height)) {
+            SetError(error, ReadError::OutOfMemory);
+            return nullptr;
+        }
+        if (*count != 0) {
+            std::memcpy(image->pixels.get(), file.data() + kHeaderSize, *count);
+        }
+        SetError(error, ReadError::None);
+        return image;
+    } catch (const std::bad_alloc&) {
+        SetError(error, ReadError::OutOfMemory);
+        return nullptr;
+    }
+}
+
+std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path) {
+    const auto file = ReadFileBytes(path);
+    if (!file) {
+        return nullptr;
+    }
+    return ParseWalImage(*file);
+}
+
+bool ReadWalPalette(Palette& palette) {
+    palette = WalPalette;
+    return true;
+}
+
+} // namespace texelary
