@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -149,6 +150,12 @@ BmpBuilder Plain8(std::int32_t width, std::int32_t height) {
     bmp.table = TestTable(256);
     bmp.pixels = StoredRows(width, height, Diagonal);
     return bmp;
+}
+
+std::uint32_t LoadLE(const Bytes& file, std::size_t at) {
+    return static_cast<std::uint32_t>(file[at]) | static_cast<std::uint32_t>(file[at + 1]) << 8 |
+           static_cast<std::uint32_t>(file[at + 2]) << 16 |
+           static_cast<std::uint32_t>(file[at + 3]) << 24;
 }
 
 std::unique_ptr<IndexedImage> Parse(const Bytes& file, ReadError* error = nullptr) {
@@ -745,6 +752,321 @@ TEST(BmpFormat, Rle8OffsetInsideTheTableIsBelieved) {
     EXPECT_EQ(Colour(*palette, 3), TestColour(3));
     EXPECT_EQ(Colour(*palette, 4), (std::array<std::uint8_t, 3>{0, 0, 0}));
 }
+
+// ---------------------------------------------------------------------------------------------
+// The public BMP test suite (tests/data/bmp/g, q and b; see tests/data/SOURCES.md)
+
+std::string SuitePath(const std::string& name) {
+    return test::DataPath("bmp/" + name).string();
+}
+
+std::optional<Palette> ReadSuitePalette(const std::string& name) {
+    Palette palette{};
+    if (!ReadBmpPalette(palette, SuitePath(name))) {
+        return std::nullopt;
+    }
+    return palette;
+}
+
+std::uint64_t Fnv1a(const std::vector<std::uint8_t>& bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const std::uint8_t b : bytes) {
+        hash = (hash ^ b) * 0x100000001b3u;
+    }
+    return hash;
+}
+
+std::vector<std::uint8_t> Indices(const IndexedImage& image) {
+    const auto* p = image.pixels.get();
+    return {p, p + static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)};
+}
+
+// The picture as red, green, blue bytes, top row first.
+std::vector<std::uint8_t> Rgb(const IndexedImage& image, const Palette& palette) {
+    std::vector<std::uint8_t> rgb;
+    for (const std::uint8_t index : Indices(image)) {
+        const auto colour = Colour(palette, index);
+        rgb.insert(rgb.end(), colour.begin(), colour.end());
+    }
+    return rgb;
+}
+
+// Hashes of g/pal8.bmp as Pillow 9.4 decodes it: its indices, and its red, green, blue bytes.
+constexpr std::uint64_t Pal8IndexHash = 0xc794aa27e9d405d7u;
+constexpr std::uint64_t Pal8RgbHash = 0x4598e7515a0f7954u;
+
+TEST(BmpSuite, ReferencePictureMatchesAnotherDecoder) {
+    const auto image = ReadBmpImage(SuitePath("g/pal8.bmp"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 127);
+    EXPECT_EQ(image->height, 64);
+    const auto palette = ReadSuitePalette("g/pal8.bmp");
+    ASSERT_TRUE(palette);
+    EXPECT_EQ(Fnv1a(Indices(*image)), Pal8IndexHash);
+    EXPECT_EQ(Fnv1a(Rgb(*image, *palette)), Pal8RgbHash);
+    EXPECT_EQ(Colour(*palette, PixelAt(*image, 0, 0)), (std::array<std::uint8_t, 3>{255, 0, 0}));
+    // 252 entries in the table; the rest are black.
+    EXPECT_EQ(Colour(*palette, 252), (std::array<std::uint8_t, 3>{0, 0, 0}));
+}
+
+class BmpSuiteSamePicture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BmpSuiteSamePicture, GivesTheSamePixelsAndColoursAsPal8) {
+    const auto reference = ReadBmpImage(SuitePath("g/pal8.bmp"));
+    const auto referencePalette = ReadSuitePalette("g/pal8.bmp");
+    ASSERT_NE(reference, nullptr);
+    ASSERT_TRUE(referencePalette);
+    const auto image = ReadBmpImage(SuitePath(GetParam()));
+    ASSERT_NE(image, nullptr);
+    const auto palette = ReadSuitePalette(GetParam());
+    ASSERT_TRUE(palette);
+    EXPECT_EQ(image->width, 127);
+    EXPECT_EQ(image->height, 64);
+    EXPECT_TRUE(Indices(*image) == Indices(*reference));
+    EXPECT_TRUE(Rgb(*image, *palette) == Rgb(*reference, *referencePalette));
+    EXPECT_EQ(*palette, *referencePalette);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BmpSuiteSamePicture,
+                         ::testing::Values("g/pal8-0.bmp", "g/pal8os2.bmp", "g/pal8rle.bmp",
+                                           "g/pal8topdown.bmp", "g/pal8v4.bmp", "g/pal8v5.bmp",
+                                           "q/pal8offs.bmp", "q/pal8oversizepal.bmp",
+                                           "q/pal8os2-hs.bmp", "q/pal8os2-sz.bmp",
+                                           "q/pal8os2sp.bmp", "q/pal8os2v2.bmp",
+                                           "q/pal8os2v2-16.bmp", "q/pal8os2v2-40sz.bmp",
+                                           "q/pal8os2v2-sz.bmp", "b/badpalettesize.bmp"));
+
+TEST(BmpSuite, OtherEightBitFilesAreRead) {
+    struct Expected {
+        const char* name;
+        std::int32_t width, height;
+    };
+    for (const Expected& e :
+         {Expected{"g/pal8gs.bmp", 127, 64}, Expected{"g/pal8w124.bmp", 124, 61},
+          Expected{"g/pal8w125.bmp", 125, 62}, Expected{"g/pal8w126.bmp", 126, 63},
+          Expected{"g/pal8nonsquare.bmp", 127, 32}, Expected{"q/pal8rletrns.bmp", 127, 64},
+          Expected{"q/pal8rlecut.bmp", 127, 64}}) {
+        SCOPED_TRACE(e.name);
+        const auto image = ReadBmpImage(SuitePath(e.name));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, e.width);
+        EXPECT_EQ(image->height, e.height);
+        EXPECT_TRUE(ReadSuitePalette(e.name));
+    }
+    const auto grey = ReadSuitePalette("g/pal8gs.bmp");
+    ASSERT_TRUE(grey);
+    for (std::size_t i = 0; i < 252; ++i) {
+        const auto c = Colour(*grey, i);
+        EXPECT_TRUE(c[0] == c[1] && c[1] == c[2]) << i;
+    }
+}
+
+// These two leave parts of the picture to delta codes and early end codes. Their table is
+// pal8's shifted by one, entry 0 being a marker colour: every pixel a run reaches shows the
+// reference colour, and every other pixel is index 0.
+TEST(BmpSuite, RunLengthFilesWithGapsLeaveIndexZero) {
+    const auto reference = ReadBmpImage(SuitePath("g/pal8.bmp"));
+    const auto referencePalette = ReadSuitePalette("g/pal8.bmp");
+    ASSERT_NE(reference, nullptr);
+    ASSERT_TRUE(referencePalette);
+    const auto expected = Rgb(*reference, *referencePalette);
+    struct Expected {
+        const char* name;
+        std::size_t unwritten; // at least this many pixels are never reached
+    };
+    for (const Expected& e :
+         {Expected{"q/pal8rletrns.bmp", 300}, Expected{"q/pal8rlecut.bmp", 1500}}) {
+        SCOPED_TRACE(e.name);
+        const auto image = ReadBmpImage(SuitePath(e.name));
+        ASSERT_NE(image, nullptr);
+        const auto palette = ReadSuitePalette(e.name);
+        ASSERT_TRUE(palette);
+        EXPECT_EQ(Colour(*palette, 0), (std::array<std::uint8_t, 3>{128, 0, 255}));
+        const auto pixels = Indices(*image);
+        const auto rgb = Rgb(*image, *palette);
+        ASSERT_EQ(rgb.size(), expected.size());
+        std::size_t zeros = 0;
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            if (pixels[i] == 0) {
+                ++zeros;
+            } else if (!std::equal(rgb.begin() + static_cast<std::ptrdiff_t>(i * 3),
+                                   rgb.begin() + static_cast<std::ptrdiff_t>(i * 3 + 3),
+                                   expected.begin() + static_cast<std::ptrdiff_t>(i * 3))) {
+                ++wrong;
+            }
+        }
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_GE(zeros, e.unwritten);
+        EXPECT_LT(zeros, pixels.size() / 2);
+    }
+}
+
+TEST(BmpSuite, OtherBitDepthsGiveAPictureButNoPalette) {
+    for (const char* name : {"g/pal1.bmp", "g/pal4.bmp", "g/pal4rle.bmp", "g/rgb16-565.bmp",
+                             "g/rgb24.bmp", "g/rgb32bf.bmp", "b/badbitssize.bmp", "b/baddens1.bmp",
+                             "b/baddens2.bmp", "b/badfilesize.bmp", "b/rgb16-880.bmp"}) {
+        SCOPED_TRACE(name);
+        const auto image = ReadBmpImage(SuitePath(name));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, 127);
+        EXPECT_EQ(image->height, 64);
+        EXPECT_FALSE(ReadSuitePalette(name));
+    }
+}
+
+TEST(BmpSuite, UnsupportedVariantsAreRefused) {
+    for (const char* name : {"q/pal2.bmp", "q/pal1huffmsb.bmp", "q/rgb24jpeg.bmp", "q/rgb24png.bmp",
+                             "q/rgb24rle24.bmp"}) {
+        SCOPED_TRACE(name);
+        ReadError error = ReadError::None;
+        EXPECT_EQ(ParseBmpImage(test::ReadAll(SuitePath(name)), &error), nullptr);
+        EXPECT_EQ(error, ReadError::Unsupported);
+        EXPECT_FALSE(ReadSuitePalette(name));
+    }
+}
+
+TEST(BmpSuite, InvalidFilesAreRefused) {
+    struct Expected {
+        const char* name;
+        ReadError error;
+    };
+    for (const Expected& e : {Expected{"b/badbitcount.bmp", ReadError::BadHeader},
+                              Expected{"b/badheadersize.bmp", ReadError::BadHeader},
+                              Expected{"b/badplanes.bmp", ReadError::BadHeader},
+                              Expected{"b/badwidth.bmp", ReadError::BadHeader},
+                              Expected{"b/reallybig.bmp", ReadError::BadHeader},
+                              Expected{"b/rletopdown.bmp", ReadError::BadHeader},
+                              Expected{"b/shortfile.bmp", ReadError::Truncated}}) {
+        SCOPED_TRACE(e.name);
+        ReadError error = ReadError::None;
+        EXPECT_EQ(ParseBmpImage(test::ReadAll(SuitePath(e.name)), &error), nullptr);
+        EXPECT_EQ(error, e.error);
+        EXPECT_EQ(ReadBmpImage(SuitePath(e.name)), nullptr);
+    }
+}
+
+// Every file of the suite we keep is either refused or read into a picture of its header's
+// size; run under the address sanitizer this also shows nothing is read or written outside.
+TEST(BmpSuite, EveryFileIsRefusedOrReadSafely) {
+    int files = 0;
+    for (const char* group : {"g", "q", "b"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(test::DataPath("bmp/") / group)) {
+            SCOPED_TRACE(entry.path().string());
+            ++files;
+            const Bytes file = test::ReadAll(entry.path());
+            const auto image = ParseBmpImage(file);
+            if (image != nullptr) {
+                EXPECT_GT(image->width, 0);
+                EXPECT_GT(image->height, 0);
+                EXPECT_TRUE(image->pixels);
+            }
+            Palette fromFile{};
+            Palette fromPrefix{};
+            const bool whole = ParseBmpPalette(fromFile, file);
+            const Bytes prefix(file.begin(),
+                               file.begin() + static_cast<std::ptrdiff_t>(
+                                                  std::min<std::size_t>(file.size(), 1162)));
+            Palette fromDisk{};
+            EXPECT_EQ(ReadBmpPalette(fromDisk, entry.path().string()), whole);
+            if (whole) {
+                EXPECT_NE(image, nullptr);
+                EXPECT_EQ(fromDisk, fromFile);
+                ASSERT_TRUE(ParseBmpPalette(fromPrefix, prefix));
+                EXPECT_EQ(fromPrefix, fromFile);
+            }
+        }
+    }
+    EXPECT_GE(files, 50);
+}
+
+TEST(BmpSuite, BadIndexFileIsReadWithBlackForMissingEntries) {
+    const auto image = ReadBmpImage(SuitePath("b/pal8badindex.bmp"));
+    ASSERT_NE(image, nullptr);
+    const auto palette = ReadSuitePalette("b/pal8badindex.bmp");
+    ASSERT_TRUE(palette);
+    bool highIndex = false;
+    for (const std::uint8_t index : Indices(*image)) {
+        highIndex = highIndex || index >= 101;
+    }
+    EXPECT_TRUE(highIndex);
+    for (std::size_t i = 101; i < 256; ++i) {
+        EXPECT_EQ(Colour(*palette, i), (std::array<std::uint8_t, 3>{0, 0, 0})) << i;
+    }
+}
+
+TEST(BmpSuite, BadRunLengthFilesAreReadWithoutCrashing) {
+    for (const char* name : {"b/badrle.bmp", "b/badrlebis.bmp", "b/badrleter.bmp"}) {
+        SCOPED_TRACE(name);
+        const auto image = ReadBmpImage(SuitePath(name));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, 127);
+        EXPECT_EQ(image->height, 64);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bitmaps saved by common programs (tests/data/bmp/made, made by make-fixtures.sh there)
+
+// The picture and colours make-fixtures.sh puts in every file.
+std::uint8_t FixtureIndex(std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t>(y < 4 ? (x / 4 + y) % 24 : (x + 3 * y) % 24);
+}
+
+std::array<std::uint8_t, 3> FixtureColour(std::size_t k) {
+    return {static_cast<std::uint8_t>((k * 37) % 256),
+            static_cast<std::uint8_t>((k * 91 + 40) % 256),
+            static_cast<std::uint8_t>((255 - k * 10) % 256)};
+}
+
+struct FixtureCase {
+    const char* name;
+    std::uint32_t headerSize;
+    std::uint32_t compression;
+    std::uint32_t coloursUsed;
+};
+
+void PrintTo(const FixtureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class BmpMadeByPrograms : public ::testing::TestWithParam<FixtureCase> {};
+
+TEST_P(BmpMadeByPrograms, ShowThePictureInItsColours) {
+    const FixtureCase& c = GetParam();
+    const std::string path = test::DataPath(std::string("bmp/made/") + c.name).string();
+    // The file is of the kind it stands for.
+    const Bytes file = test::ReadAll(path);
+    ASSERT_GE(file.size(), 54u);
+    EXPECT_EQ(LoadLE(file, 14), c.headerSize);
+    EXPECT_EQ(LoadLE(file, 30), c.compression);
+    EXPECT_EQ(LoadLE(file, 46), c.coloursUsed);
+
+    const auto image = ReadBmpImage(path);
+    ASSERT_NE(image, nullptr);
+    Palette palette{};
+    ASSERT_TRUE(ReadBmpPalette(palette, path));
+    ASSERT_EQ(image->width, 16);
+    ASSERT_EQ(image->height, 8);
+    for (std::int32_t y = 0; y < 8; ++y) {
+        for (std::int32_t x = 0; x < 16; ++x) {
+            EXPECT_EQ(Colour(palette, PixelAt(*image, x, y)), FixtureColour(FixtureIndex(x, y)))
+                << "pixel (" << x << ", " << y << ")";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BmpMadeByPrograms,
+                         ::testing::Values(FixtureCase{"imagemagick.bmp", 124, 0, 256},
+                                           FixtureCase{"imagemagick-rle.bmp", 124, 1, 256},
+                                           FixtureCase{"pillow.bmp", 40, 0, 24}),
+                         [](const ::testing::TestParamInfo<FixtureCase>& caseInfo) {
+                             std::string name = caseInfo.param.name;
+                             name = name.substr(0, name.find('.'));
+                             std::erase(name, '-');
+                             return name;
+                         });
 
 } // namespace
 } // namespace texelary
