@@ -1,0 +1,113 @@
+#pragma once
+
+// The conversion run: one pass over a project's list of file names. For each entry it builds the
+// input and output paths, reads picture and palette with the reader of the source format, writes
+// them with the writer of the target format, reports every failure in a message box and moves the
+// progress bar. It talks to the outside only through the two small interfaces below, so that the
+// windows, the command line and the tests can each drive it.
+
+#include "texture/IndexedImage.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace texelary {
+
+// Convert-from index, as stored in project files and shown in the setup dialog.
+enum class SourceFormat : std::int32_t { Bmp = 0, M8 = 1, Wal = 2 };
+// Convert-to index.
+enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1 };
+
+constexpr std::int32_t kSourceFormatCount = 3;
+constexpr std::int32_t kTargetFormatCount = 2;
+
+// The target extension, without a dot, indexed by the convert-to index.
+extern const std::array<const char*, kTargetFormatCount> OutputExtensions;
+
+// The file names of a run, read entry by entry while the run goes on (the windows hand over their
+// own list, not a copy). Entries are names relative to the input directory.
+class FileList {
+public:
+    virtual ~FileList() = default;
+    virtual std::size_t Count() const = 0;
+    virtual std::string Entry(std::size_t index) const = 0;
+};
+
+class VectorFileList final : public FileList {
+public:
+    explicit VectorFileList(std::vector<std::string> names)
+        : m_names(std::move(names)) {}
+    std::size_t Count() const override { return m_names.size(); }
+    std::string Entry(std::size_t index) const override { return m_names[index]; }
+
+private:
+    std::vector<std::string> m_names;
+};
+
+enum class BoxButtons : std::uint8_t { Ok, OkCancel };
+enum class BoxIcon : std::uint8_t { Stop, Information, Exclamation };
+enum class BoxAnswer : std::uint8_t { Ok, Cancel };
+
+// What the run shows. ShowMessage is a modal box returning the button pressed; SetProgress moves
+// the bar (0 to 100); CancelRequested is asked before every entry and lets the caller stop a run
+// between entries (the windows handle pending events there).
+class RunFeedback {
+public:
+    virtual ~RunFeedback() = default;
+    virtual BoxAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                  BoxButtons buttons, BoxIcon icon) = 0;
+    virtual void SetProgress(int position) = 0;
+    virtual bool CancelRequested() { return false; }
+};
+
+// What a run is told: the list by reference and the project's settings at the time of "Create...".
+struct RunSettings {
+    const FileList* RunFiles = nullptr;
+    std::string RunInputDir;
+    std::string RunOutputDir;
+    std::int32_t RunConvFrom = 0;
+    std::int32_t RunConvTo = 0;
+};
+
+// The run's state. Image is the picture of the entry in hand (released before the next file is
+// read; the last one stays for the owner to release). Exactly one of Done and Aborted is 1 after a
+// run. Converted and Failed count the entries, for summaries.
+struct RunState {
+    std::unique_ptr<IndexedImage> Image;
+    std::int32_t Done = 0;
+    std::int32_t Aborted = 0;
+    float Step = 0.0f;
+    float Progress = 0.0f;
+    std::int32_t Converted = 0;
+    std::int32_t Failed = 0;
+};
+
+// The caption of every box the run shows.
+extern const char* const kMessageCaption;
+
+// Sets Step to 100 / entryCount (single precision) and Progress to Step, as before a run. With no
+// entries there is no step to compute.
+void PrepareProgress(RunState& state, std::size_t entryCount);
+
+// Runs the whole list. Ends with Done = 1 when every entry was dealt with (some may have failed),
+// or Aborted = 1 when the list was empty, Cancel was pressed in a not-found or write box,
+// CancelRequested returned true, or a format index was out of range.
+void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback);
+
+// Copies `text` into a character field of `size` bytes: at most size - 1 characters, always
+// followed by a zero byte. Used for the project file's fixed fields.
+void CopyBounded(char* field, const char* text, std::size_t size);
+
+// The name with everything after its first dot replaced by `extension`; a name without a dot gets
+// a dot and the extension appended ("stone.old.bmp" -> "stone.m8", "wall" -> "wall.m8").
+std::string ReplaceExtension(const std::string& name, const std::string& extension);
+
+// The directory and the name joined with this platform's separator; a directory that is empty or
+// does not end with a separator gets one.
+std::string JoinPath(const std::string& directory, const std::string& name);
+
+} // namespace texelary
