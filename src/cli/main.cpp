@@ -1,0 +1,260 @@
+// texelary-convert: runs a saved project, or a list of files given on the command line, through
+// the same conversion run as the windowed program, for build scripts and batch jobs.
+
+#include "convert/ConversionRun.h"
+#include "project/ProjectFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define TEXELARY_ISATTY(fd) _isatty(fd)
+#define TEXELARY_STDERR_FD 2
+#else
+#include <unistd.h>
+#define TEXELARY_ISATTY(fd) isatty(fd)
+#define TEXELARY_STDERR_FD STDERR_FILENO
+#endif
+
+#ifndef TEXELARY_VERSION
+#define TEXELARY_VERSION "unknown"
+#endif
+
+namespace texelary {
+namespace {
+
+constexpr int kExitConverted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "Usage: texelary-convert [--stop-on-error] PROJECT.mm\n"
+    "       texelary-convert --from bmp|m8|wal --to m8|wal [--input DIR] [--output DIR]\n"
+    "                        [--stop-on-error] FILE...\n"
+    "\n"
+    "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
+    "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the second\n"
+    "converts the named files of the input directory into the output directory (both default\n"
+    "to the current directory). Each output file has the name of its input, cut after the\n"
+    "first dot, with the new extension.\n"
+    "\n"
+    "  --from FORMAT      source format: bmp, m8 or wal\n"
+    "  --to FORMAT        target format: m8 or wal\n"
+    "  --input DIR        directory of the input files\n"
+    "  --output DIR       directory the converted files are written to (must exist)\n"
+    "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n"
+    "\n"
+    "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
+    "early, 2 for a usage error or a project file that cannot be read.\n";
+
+struct Options {
+    std::optional<Project> project;
+    std::string projectPath;
+    bool stopOnError = false;
+};
+
+std::optional<std::int32_t> FormatIndex(std::string_view name,
+                                        const std::vector<std::string_view>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (name.size() == names[i].size() &&
+            std::equal(name.begin(), name.end(), names[i].begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            })) {
+            return static_cast<std::int32_t>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+int UsageError(const std::string& message) {
+    std::cerr << "texelary-convert: " << message << "\n"
+              << "Try 'texelary-convert --help' for more information.\n";
+    return kExitUsage;
+}
+
+// Shows the run's boxes as lines on standard error and, on a terminal, a progress bar.
+class ConsoleFeedback final : public RunFeedback {
+public:
+    ConsoleFeedback(bool stopOnError, bool terminal)
+        : m_stopOnError(stopOnError)
+        , m_terminal(terminal) {}
+
+    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons buttons,
+                          BoxIcon) override {
+        ClearBar();
+        std::cerr << text << '\n';
+        if (!m_stopOnError) {
+            return BoxAnswer::Ok;
+        }
+        if (buttons == BoxButtons::OkCancel) {
+            return BoxAnswer::Cancel;
+        }
+        m_stopBeforeNext = true; // a box without Cancel: end the run before the next file
+        return BoxAnswer::Ok;
+    }
+
+    void SetProgress(int position) override {
+        if (!m_terminal) {
+            return;
+        }
+        constexpr int kWidth = 40;
+        const int filled = position * kWidth / 100;
+        std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+                  << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << position
+                  << "%" << std::flush;
+        m_barShown = true;
+    }
+
+    bool CancelRequested() override { return m_stopBeforeNext; }
+
+    void ClearBar() {
+        if (m_barShown) {
+            std::cerr << '\r' << std::string(50, ' ') << '\r';
+            m_barShown = false;
+        }
+    }
+
+private:
+    bool m_stopOnError;
+    bool m_terminal;
+    bool m_barShown = false;
+    bool m_stopBeforeNext = false;
+};
+
+// Parses the arguments; returns an exit status when the program should end at once.
+std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
+    Project project;
+    project.inputDir = ".";
+    project.outputDir = ".";
+    std::optional<std::int32_t> from;
+    std::optional<std::int32_t> to;
+    bool optionsEnded = false;
+    std::vector<std::string> operands;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            operands.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return kExitConverted;
+        } else if (arg == "--version") {
+            std::cout << "texelary-convert " << TEXELARY_VERSION << '\n';
+            return kExitConverted;
+        } else if (arg == "--stop-on-error") {
+            options.stopOnError = true;
+        } else if (arg == "--from" || arg == "--to" || arg == "--input" || arg == "--output") {
+            if (i + 1 >= argc) {
+                return UsageError("option '" + std::string(arg) + "' needs a value");
+            }
+            const std::string value = argv[++i];
+            if (arg == "--from") {
+                from = FormatIndex(value, {"bmp", "m8", "wal"});
+                if (!from) {
+                    return UsageError("unknown source format '" + value + "' (bmp, m8 or wal)");
+                }
+            } else if (arg == "--to") {
+                to = FormatIndex(value, {"m8", "wal"});
+                if (!to) {
+                    return UsageError("unknown target format '" + value + "' (m8 or wal)");
+                }
+            } else if (arg == "--input") {
+                project.inputDir = value;
+            } else {
+                project.outputDir = value;
+            }
+        } else {
+            return UsageError("unknown option '" + std::string(arg) + "'");
+        }
+    }
+
+    if (!from && !to) {
+        if (operands.size() != 1) {
+            return UsageError(operands.empty() ? "no project file or files given"
+                                               : "give one project file, or --from and --to");
+        }
+        options.projectPath = operands.front();
+        Project loaded;
+        if (!LoadProject(loaded, options.projectPath)) {
+            std::cerr << "Could'nt open specified file. \"" << options.projectPath << "\"\n";
+            return kExitUsage;
+        }
+        options.project = std::move(loaded);
+        return std::nullopt;
+    }
+    if (!from || !to) {
+        return UsageError(from ? "--to is missing" : "--from is missing");
+    }
+    if (operands.empty()) {
+        return UsageError("no files given");
+    }
+    project.convFrom = *from;
+    project.convTo = *to;
+    project.files = std::move(operands);
+    options.project = std::move(project);
+    return std::nullopt;
+}
+
+int Run(int argc, char** argv) {
+    Options options;
+    if (const auto status = ParseArguments(argc, argv, options)) {
+        return *status;
+    }
+    const Project& project = *options.project;
+    VectorFileList files(project.files);
+    RunSettings settings;
+    settings.RunFiles = &files;
+    settings.RunInputDir = project.inputDir;
+    settings.RunOutputDir = project.outputDir;
+    settings.RunConvFrom = project.convFrom;
+    settings.RunConvTo = project.convTo;
+
+    ConsoleFeedback feedback(options.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
+    RunState state;
+    PrepareProgress(state, files.Count());
+    RunConversion(settings, state, feedback);
+    state.Image.reset();
+    feedback.ClearBar();
+
+    if (state.Done == 1) {
+        std::cerr << "All done\n";
+    }
+    if (state.Aborted == 1) {
+        std::cerr << "Process has been aborted\n";
+    }
+    const auto total = static_cast<std::int32_t>(files.Count());
+    const std::int32_t skipped = total - state.Converted - state.Failed;
+    std::cerr << state.Converted << " converted, " << state.Failed << " failed";
+    if (skipped > 0) {
+        std::cerr << ", " << skipped << " not attempted";
+    }
+    std::cerr << '\n';
+    return state.Done == 1 && state.Failed == 0 ? kExitConverted : kExitFailed;
+}
+
+} // namespace
+} // namespace texelary
+
+int main(int argc, char** argv) {
+    try {
+        return texelary::Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "texelary-convert: " << error.what() << '\n';
+        return 1;
+    }
+}
