@@ -20,3 +20,12 @@ if(TEXELARY_SANITIZE AND NOT MSVC)
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(texelary_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+option(TEXELARY_FUZZ "Build the fuzz harnesses with libFuzzer (needs clang)" OFF)
+if(TEXELARY_FUZZ)
+    # Coverage for everything the harnesses reach; the sanitizers come with it.
+    target_compile_options(texelary_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer)
+    target_link_options(texelary_options INTERFACE -fsanitize=address,undefined)
+endif()

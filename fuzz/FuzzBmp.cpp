@@ -1,0 +1,16 @@
+// Bitmap reader: picture and palette from hostile bytes, then both writers.
+
+#include "FuzzOutput.h"
+#include "texture/BmpFormat.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace texelary;
+    const std::span<const std::uint8_t> bytes(data, size);
+    Palette palette{};
+    const bool paletteRead = ParseBmpPalette(palette, bytes);
+    auto image = ParseBmpImage(bytes);
+    if (image && paletteRead) {
+        fuzz::ConvertBoth(*image, palette);
+    }
+    return 0;
+}

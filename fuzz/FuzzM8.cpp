@@ -1,0 +1,16 @@
+// .m8 reader: picture and palette from hostile bytes, then both writers.
+
+#include "FuzzOutput.h"
+#include "texture/M8Format.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace texelary;
+    const std::span<const std::uint8_t> bytes(data, size);
+    Palette palette{};
+    const bool paletteRead = ParseM8Palette(palette, bytes);
+    auto image = ParseM8Image(bytes);
+    if (image && paletteRead) {
+        fuzz::ConvertBoth(*image, palette);
+    }
+    return 0;
+}
