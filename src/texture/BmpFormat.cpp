@@ -102,6 +102,13 @@ enum : std::uint32_t {
 
 constexpr std::uint32_t MaxSide = 65535;
 
+// Run-length data can describe a large picture in a few bytes (plain runs give up to 127.5
+// pixels a byte; deltas and an early end of bitmap more), but a tiny hostile file must not cost a
+// large allocation: a compressed picture may have at most this many pixels per byte of its data,
+// or a small picture's worth in any case.
+constexpr std::uint64_t MaxPixelsPerCompressedByte = 256;
+constexpr std::uint64_t CompressedPixelsAllowed = std::uint64_t{1} << 24;
+
 // What the headers say, checked and worked out into byte positions.
 struct BmpHeader {
     std::int32_t width = 0;
@@ -372,6 +379,13 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
     const auto count = PixelCount(header.width, header.height);
     if (!count) {
         Fail(error, ReadError::BadHeader);
+        return nullptr;
+    }
+    const bool compressed =
+        header.compression == CompressionRle8 || header.compression == CompressionRle4;
+    if (compressed && *count > CompressedPixelsAllowed &&
+        *count / MaxPixelsPerCompressedByte > data.size()) {
+        Fail(error, ReadError::Truncated);
         return nullptr;
     }
 

@@ -753,6 +753,23 @@ TEST(BmpFormat, Rle8OffsetInsideTheTableIsBelieved) {
     EXPECT_EQ(Colour(*palette, 4), (std::array<std::uint8_t, 3>{0, 0, 0}));
 }
 
+TEST(BmpFormat, TinyRunLengthFilesCannotAnnounceHugePictures) {
+    // 60000 x 60000 from four bytes of data would cost 3.6 GB: refused before allocating.
+    EXPECT_EQ(ImageError(Rle8(60000, 30000, {0, 0, 0, 1})), ReadError::Truncated);
+    // A large picture is fine when its data could plausibly cover it (here: 5000 x 4000 from
+    // 2 bytes a 255-pixel run, as a plain encoder writes it).
+    Bytes codes;
+    for (int row = 0; row < 4000; ++row) {
+        for (int run = 0; run < 5000 / 250; ++run) {
+            codes.insert(codes.end(), {250, 7});
+        }
+        codes.insert(codes.end(), {0, 0});
+    }
+    const auto image = Parse(Rle8(5000, 4000, codes));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->pixels[5000 * 4000 - 1], 7);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The public BMP test suite (tests/data/bmp/g, q and b; see tests/data/SOURCES.md)
 
