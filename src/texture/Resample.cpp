@@ -1,6 +1,7 @@
 #include "texture/Resample.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -55,6 +56,25 @@ void ResampleInto(std::uint8_t* target, const PixelView& source, float horizonta
             const auto row = static_cast<std::size_t>(Picked(accY, source.height));
             std::memcpy(target + static_cast<std::size_t>(y) * targetWidth,
                         source.pixels + row * source.stride, targetWidth);
+            accY += stepY;
+        }
+        return;
+    }
+    // A whole-number step below 2^24 makes every accumulator value exact, so the picked column
+    // is simply x times the step: the mip levels take this path and need no column table.
+    constexpr float kExactLimit = 16777216.0f;
+    if (stepX >= 1.0f && stepX == std::floor(stepX) &&
+        static_cast<float>(source.width) <= kExactLimit) {
+        const auto step = static_cast<std::size_t>(stepX);
+        float accY = 0.0f;
+        for (std::int32_t y = 0; y < height; ++y) {
+            const std::uint8_t* in =
+                source.pixels +
+                static_cast<std::size_t>(Picked(accY, source.height)) * source.stride;
+            std::uint8_t* out = target + static_cast<std::size_t>(y) * targetWidth;
+            for (std::size_t x = 0; x < targetWidth; ++x) {
+                out[x] = in[x * step];
+            }
             accY += stepY;
         }
         return;
