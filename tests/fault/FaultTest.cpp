@@ -1,0 +1,244 @@
+// Failing disks and awkward files: writes cut short by a file-size limit, directories that refuse
+// writes, inputs that vanish or are directories, names with spaces and non-ASCII characters.
+// Nothing may be lost, and no failed write may be reported as success.
+
+#include "BmpBuilder.h"
+#include "TestFiles.h"
+#include "convert/ConversionRun.h"
+#include "project/ProjectFile.h"
+#include "texture/M8Format.h"
+#include "texture/WalFormat.h"
+#include "texture/WalPalette.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace texelary {
+namespace {
+
+using test::ReadAll;
+using test::ScratchDir;
+
+constexpr rlim_t kSizeLimit = 4096;
+
+// Runs `body` in a child process whose files may not grow past kSizeLimit bytes (SIGXFSZ
+// ignored, so a write past the limit fails with EFBIG instead of killing the process) and, when
+// `asNobody` is set and we are root, without root's right to write anywhere. Returns what `body`
+// returned, or -1 if the child did not end normally.
+int InChild(const std::function<bool()>& body, bool limitSize, bool asNobody = false) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (limitSize) {
+            const rlimit limit{kSizeLimit, kSizeLimit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(3);
+            }
+        }
+        if (asNobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(4);
+        }
+        _exit(body() ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+IndexedImage Picture(std::int32_t width, std::int32_t height) {
+    IndexedImage image;
+    image.width = width;
+    image.height = height;
+    EXPECT_TRUE(AllocatePixels(image, width, height));
+    for (std::int32_t i = 0; i < width * height; ++i) {
+        image.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i % 251);
+    }
+    return image;
+}
+
+Palette Greys() {
+    Palette palette{};
+    for (std::size_t i = 0; i < 768; ++i) {
+        palette[i] = static_cast<std::uint8_t>(i / 3);
+    }
+    return palette;
+}
+
+std::size_t FilesIn(const std::filesystem::path& directory) {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(directory), {}));
+}
+
+class FullDisk : public ::testing::Test {
+protected:
+    FullDisk() { test::WriteAll(Old(), m_oldBytes); }
+    std::string Old() const { return dir.File("old.out"); }
+
+    // The old file is still there, byte for byte, and nothing else was left behind.
+    void ExpectNothingLost() const {
+        EXPECT_EQ(ReadAll(Old()), m_oldBytes);
+        EXPECT_EQ(FilesIn(dir.Path()), 1u);
+    }
+
+    ScratchDir dir;
+
+private:
+    std::vector<std::uint8_t> m_oldBytes = std::vector<std::uint8_t>(100, 0x5A);
+};
+
+TEST_F(FullDisk, WritersReportAWriteCutShortAndKeepTheOldFile) {
+    const IndexedImage image = Picture(64, 64); // .m8 6,501 bytes, .wal 5,540: past the limit
+    EXPECT_EQ(InChild([&] { return WriteM8(image, Greys(), Old()); }, true), 0);
+    ExpectNothingLost();
+
+    IndexedImage walImage = Picture(64, 64);
+    EXPECT_EQ(InChild([&] { return WriteWal(walImage, Greys(), Old()); }, true), 0);
+    ExpectNothingLost();
+
+    // The same writes succeed without the limit, so it is the limit that made them fail.
+    EXPECT_EQ(InChild([&] { return WriteM8(image, Greys(), Old()); }, false), 1);
+    EXPECT_EQ(ReadAll(Old()).size(), 6501u);
+}
+
+TEST_F(FullDisk, SavingAProjectReportsAWriteCutShortAndKeepsTheOldFile) {
+    Project project;
+    project.files.assign(40, "wall.bmp"); // 308 + 40 x 128 = 5,428 bytes
+    EXPECT_EQ(InChild([&] { return SaveProject(project, Old()); }, true), 0);
+    ExpectNothingLost();
+}
+
+TEST_F(FullDisk, CommandLineReportsTheWriteAndKeepsTheOldOutput) {
+    test::WriteAll(dir.File("wall.bmp"),
+                   test::MakeBmp8(64, 64, std::vector<std::uint8_t>(4096, 3)));
+    test::WriteAll(dir.File("wall.m8"), {1, 2, 3});
+    // bash's ulimit -f counts 1024-byte blocks; trap '' XFSZ makes the program inherit the
+    // ignored signal.
+    const std::string command =
+        "cd '" + dir.Path().string() + "' && bash -c \"trap '' XFSZ; ulimit -f 4; exec '" +
+        TEXELARY_CONVERT_EXE + "' --from bmp --to m8 wall.bmp\" </dev/null 2>err.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    const auto errors = ReadAll(dir.Path() / "err.txt");
+    EXPECT_NE(std::string(errors.begin(), errors.end()).find("Error writing \"./wall.m8\""),
+              std::string::npos);
+    EXPECT_EQ(ReadAll(dir.File("wall.m8")), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(FilesIn(dir.Path()), 4u); // old.out, wall.bmp, wall.m8, err.txt: nothing new
+}
+
+TEST(AwkwardFiles, ReadOnlyOutputDirectoryFailsEveryWrite) {
+    ScratchDir dir;
+    const auto locked = dir.Path() / "locked";
+    std::filesystem::create_directory(locked);
+    test::WriteAll(locked / "keep.m8", {7});
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                    std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    const IndexedImage image = Picture(8, 8);
+    Project project;
+    EXPECT_EQ(InChild([&] { return WriteM8(image, Greys(), (locked / "keep.m8").string()); }, false,
+                      true),
+              0);
+    EXPECT_EQ(
+        InChild([&] { return SaveProject(project, (locked / "p.mm").string()); }, false, true), 0);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadAll(locked / "keep.m8"), (std::vector<std::uint8_t>{7}));
+    EXPECT_EQ(FilesIn(locked), 1u);
+}
+
+// Answers every box with OK and remembers the texts.
+class Answering : public RunFeedback {
+public:
+    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons,
+                          BoxIcon) override {
+        texts.push_back(text);
+        return BoxAnswer::Ok;
+    }
+    void SetProgress(int) override {}
+    std::vector<std::string> texts;
+};
+
+// A list whose first entry's file is deleted at the moment the run asks for the entry.
+class VanishingList : public FileList {
+public:
+    VanishingList(std::filesystem::path directory, std::vector<std::string> names)
+        : m_directory(std::move(directory))
+        , m_names(std::move(names)) {}
+    std::size_t Count() const override { return m_names.size(); }
+    std::string Entry(std::size_t index) const override {
+        if (index == 0) {
+            std::filesystem::remove(m_directory / m_names[0]);
+        }
+        return m_names[index];
+    }
+
+private:
+    std::filesystem::path m_directory;
+    std::vector<std::string> m_names;
+};
+
+TEST(AwkwardFiles, RunSkipsVanishedInputsDirectoriesAndBlockedOutputs) {
+    ScratchDir dir;
+    const std::vector<std::uint8_t> bitmap = test::MakeBmp8(4, 4, std::vector<std::uint8_t>(16, 9));
+    test::WriteAll(dir.File("gone.bmp"), bitmap);
+    std::filesystem::create_directory(dir.Path() / "folder.bmp");
+    test::WriteAll(dir.File("blocked.bmp"), bitmap);
+    std::filesystem::create_directory(dir.Path() / "blocked.m8");
+    test::WriteAll(dir.File("fine.bmp"), bitmap);
+
+    VanishingList list(dir.Path(), {"gone.bmp", "folder.bmp", "blocked.bmp", "fine.bmp"});
+    RunSettings settings;
+    settings.RunFiles = &list;
+    settings.RunInputDir = dir.Path().string();
+    settings.RunOutputDir = dir.Path().string();
+    RunState state;
+    Answering feedback;
+    PrepareProgress(state, list.Count());
+    RunConversion(settings, state, feedback);
+
+    ASSERT_EQ(feedback.texts.size(), 3u);
+    EXPECT_EQ(feedback.texts[0], "Could'nt find file \"" + dir.File("gone.bmp") + "\"");
+    EXPECT_EQ(feedback.texts[1], "Could'nt find file \"" + dir.File("folder.bmp") + "\"");
+    EXPECT_EQ(feedback.texts[2], "Error writing \"" + dir.File("blocked.m8") + "\"");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "blocked.m8"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "folder.bmp"));
+    EXPECT_TRUE(ReadM8Image(dir.File("fine.m8")));
+    EXPECT_EQ(state.Done, 1);
+    EXPECT_EQ(state.Converted, 1);
+}
+
+TEST(AwkwardFiles, SpacesAndNonAsciiNamesConvert) {
+    ScratchDir dir;
+    const auto folder = dir.Path() / "my textures" / "über grün";
+    std::filesystem::create_directories(folder);
+    const std::string name = "café wall.bmp";
+    test::WriteAll(folder / name, test::MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}));
+    VectorFileList list({name});
+    RunSettings settings;
+    settings.RunFiles = &list;
+    settings.RunInputDir = folder.string();
+    settings.RunOutputDir = folder.string();
+    settings.RunConvTo = 1;
+    RunState state;
+    Answering feedback;
+    PrepareProgress(state, 1);
+    RunConversion(settings, state, feedback);
+    EXPECT_TRUE(feedback.texts.empty());
+    EXPECT_TRUE(ReadWalImage((folder / "café wall.wal").string()));
+
+    Project project;
+    project.inputDir = folder.string();
+    project.files = {name};
+    ASSERT_TRUE(SaveProject(project, (folder / "proj ét.mm").string()));
+    Project loaded;
+    ASSERT_TRUE(LoadProject(loaded, (folder / "proj ét.mm").string()));
+    EXPECT_EQ(loaded, project);
+}
+
+} // namespace
+} // namespace texelary
