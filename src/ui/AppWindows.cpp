@@ -1,0 +1,79 @@
+#include "ui/AppWindows.h"
+
+#include "ui/TAboutDialog.h"
+#include "ui/TFileDialog.h"
+#include "ui/TMain.h"
+#include "ui/TPathDialog.h"
+#include "ui/TProcessDialog.h"
+#include "ui/TProjectSetup.h"
+#include "ui/TSplashDialog.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QScreen>
+#include <QWidget>
+
+// The pictures are compiled into this static library; naming their initialiser here makes the
+// linker keep them in every program that creates the windows.
+static void InitPictures() {
+    Q_INIT_RESOURCE(texelary);
+}
+
+namespace texelary {
+
+int ExecModal(QDialog& dialog) {
+    return dialog.exec();
+}
+
+WindowSet::WindowSet(RunFeedback& boxes, ModalRunner runModal) {
+    InitPictures();
+    m_windows.Boxes = &boxes;
+    m_windows.RunModal = std::move(runModal);
+    m_main = std::make_unique<TMain>(m_windows);
+    m_windows.Main = m_main.get();
+    m_projectSetup = std::make_unique<TProjectSetup>(m_windows);
+    m_windows.ProjectSetup = m_projectSetup.get();
+    m_aboutDialog = std::make_unique<TAboutDialog>();
+    m_windows.AboutDialog = m_aboutDialog.get();
+    m_splashDialog = std::make_unique<TSplashDialog>();
+    m_windows.SplashDialog = m_splashDialog.get();
+    m_processDialog = std::make_unique<TProcessDialog>(m_windows);
+    m_windows.ProcessDialog = m_processDialog.get();
+    m_pathDialog = std::make_unique<TPathDialog>(m_windows);
+    m_windows.PathDialog = m_pathDialog.get();
+    m_fileDialog = std::make_unique<TFileDialog>(m_windows);
+    m_windows.FileDialog = m_fileDialog.get();
+}
+
+WindowSet::~WindowSet() {
+    m_fileDialog.reset();
+    m_pathDialog.reset();
+    m_processDialog.reset();
+    m_splashDialog.reset();
+    m_aboutDialog.reset();
+    m_projectSetup.reset();
+    m_main.reset();
+}
+
+QFont WindowFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(11);
+    return font;
+}
+
+void FixWindow(QWidget& window) {
+    window.setFont(WindowFont());
+    window.setFixedSize(window.size());
+}
+
+void CentreOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
+
+} // namespace texelary

@@ -1,0 +1,81 @@
+#pragma once
+
+// The program's seven windows and what they share: each window reaches the others through one
+// AppWindows record, and the two seams through which the windows meet the user (message boxes and
+// modal showing) live there too, so tests can answer them.
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class QFont;
+class QWidget;
+
+namespace texelary {
+
+class RunFeedback;
+class ProcThread;
+class TMain;
+class TProjectSetup;
+class TAboutDialog;
+class TSplashDialog;
+class TProcessDialog;
+class TPathDialog;
+class TFileDialog;
+
+// Shows a dialog modally and returns its result (QDialog::Accepted or Rejected). The program runs
+// QDialog::exec; a test puts its own runner here and answers the dialog from inside its loop.
+using ModalRunner = std::function<int(QDialog&)>;
+
+int ExecModal(QDialog& dialog);
+
+// The program-wide references. The windows are owned by WindowSet; these only point at them.
+struct AppWindows {
+    TMain* Main = nullptr;
+    TProjectSetup* ProjectSetup = nullptr;
+    TAboutDialog* AboutDialog = nullptr;
+    TSplashDialog* SplashDialog = nullptr;
+    TProcessDialog* ProcessDialog = nullptr;
+    TPathDialog* PathDialog = nullptr;
+    TFileDialog* FileDialog = nullptr;
+
+    // The worker of the conversion run in progress, or none. Written on the GUI thread only.
+    ProcThread* CurrentWorker = nullptr;
+
+    // Every message box of the windows and of the conversion run goes through ShowMessage here.
+    RunFeedback* Boxes = nullptr;
+    ModalRunner RunModal = ExecModal;
+};
+
+// Creates the seven windows once, in the start-up order (main window, project setup, about,
+// splash, progress, path chooser, file chooser), hidden, and destroys them in reverse order.
+class WindowSet {
+public:
+    explicit WindowSet(RunFeedback& boxes, ModalRunner runModal = ExecModal);
+    ~WindowSet();
+    WindowSet(const WindowSet&) = delete;
+    WindowSet& operator=(const WindowSet&) = delete;
+
+    AppWindows& Windows() { return m_windows; }
+
+private:
+    AppWindows m_windows;
+    std::unique_ptr<TMain> m_main;
+    std::unique_ptr<TProjectSetup> m_projectSetup;
+    std::unique_ptr<TAboutDialog> m_aboutDialog;
+    std::unique_ptr<TSplashDialog> m_splashDialog;
+    std::unique_ptr<TProcessDialog> m_processDialog;
+    std::unique_ptr<TPathDialog> m_pathDialog;
+    std::unique_ptr<TFileDialog> m_fileDialog;
+};
+
+// The platform's default dialog font at a character height of 11 pixels, used by every window.
+QFont WindowFont();
+
+// Gives a window its font and fixes its size to the one its layout gives it.
+void FixWindow(QWidget& window);
+
+// Moves a top-level window to the centre of the screen it is on.
+void CentreOnScreen(QWidget& window);
+
+} // namespace texelary

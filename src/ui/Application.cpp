@@ -1,0 +1,30 @@
+#include "ui/Application.h"
+
+#include "convert/ConversionRun.h"
+
+#include <exception>
+
+namespace texelary {
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv) {}
+
+void Application::ReportError(const QString& text) {
+    if (m_boxes != nullptr) {
+        m_boxes->ShowMessage(text.toStdString(), applicationName().toStdString(), BoxButtons::Ok,
+                             BoxIcon::Stop);
+    }
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ReportError(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+} // namespace texelary

@@ -1,0 +1,32 @@
+#pragma once
+
+// The application object with the program's default error report: an exception that escapes an
+// event handler (the preview's bitmap loader rejecting a file, a chooser's directory that can't
+// be read) is caught here and shown in a box whose caption is the application's name, the
+// program file's name; the event loop then goes on with the next event.
+
+#include <QApplication>
+#include <QString>
+
+namespace texelary {
+
+class RunFeedback;
+
+class Application final : public QApplication {
+    Q_OBJECT
+public:
+    Application(int& argc, char** argv);
+
+    // Where the error report's box is shown; none shows nothing. Not owned.
+    void SetBoxes(RunFeedback* boxes) { m_boxes = boxes; }
+
+    // Shows `text` with the error icon, one OK button and the application's name as caption.
+    void ReportError(const QString& text);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    RunFeedback* m_boxes = nullptr;
+};
+
+} // namespace texelary

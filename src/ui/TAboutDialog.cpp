@@ -1,0 +1,32 @@
+#include "ui/TAboutDialog.h"
+
+#include "ui/AppWindows.h"
+#include "ui_TAboutDialog.h"
+
+#include <QShowEvent>
+
+namespace texelary {
+
+TAboutDialog::TAboutDialog()
+    : m_ui(std::make_unique<Ui::TAboutDialog>()) {
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    FixWindow(*this);
+    connect(m_ui->Button1, &QPushButton::clicked, this, &TAboutDialog::Button1Click);
+}
+
+TAboutDialog::~TAboutDialog() = default;
+
+void TAboutDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        CentreOnScreen(*this);
+    }
+}
+
+void TAboutDialog::Button1Click() {
+    accept();
+}
+
+} // namespace texelary

@@ -1,0 +1,328 @@
+#include "ui/TMain.h"
+
+#include "project/ProjectFile.h"
+#include "ui/AppWindows.h"
+#include "ui/TAboutDialog.h"
+#include "ui/TFileDialog.h"
+#include "ui/TProcessDialog.h"
+#include "ui/TProjectSetup.h"
+#include "ui_TMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QShowEvent>
+#include <array>
+#include <stdexcept>
+
+namespace texelary {
+
+namespace {
+
+// The file-name pattern that Add... offers, by convert-from index.
+constexpr std::array<const char*, kSourceFormatCount> kSourceMasks = {"*.bmp", "*.m8", "*.wal"};
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromLocalPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+void SetUpProjectDialog(QFileDialog& dialog, const char* name) {
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QStringLiteral("*.mm (*.mm)"));
+    dialog.setDefaultSuffix(QStringLiteral("mm"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+}
+
+} // namespace
+
+std::size_t BmpListFiles::Count() const {
+    return static_cast<std::size_t>(m_list.count());
+}
+
+std::string BmpListFiles::Entry(std::size_t index) const {
+    const QListWidgetItem* item = m_list.item(static_cast<int>(index));
+    return item == nullptr ? std::string() : LocalPath(item->text());
+}
+
+TMain::TMain(AppWindows& windows)
+    : m_ui(std::make_unique<Ui::TMain>())
+    , m_windows(windows)
+    , m_openDialogMm(std::make_unique<QFileDialog>())
+    , m_saveDialogMm(std::make_unique<QFileDialog>()) {
+    m_ui->setupUi(this);
+    m_files = std::make_unique<BmpListFiles>(*m_ui->BmpList);
+    m_windows.CurrentWorker = nullptr;
+
+    // The menu's separator line carries its own name, as the other items do.
+    const QList<QAction*> fileItems = m_ui->FileMnu->actions();
+    for (QAction* item : fileItems) {
+        if (item->isSeparator()) {
+            item->setObjectName(QStringLiteral("N1"));
+        }
+    }
+    setFont(WindowFont());
+    m_ui->centralwidget->setFixedSize(410, 220);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    SetUpProjectDialog(*m_openDialogMm, "OpenDialogMm");
+    m_openDialogMm->setAcceptMode(QFileDialog::AcceptOpen);
+    SetUpProjectDialog(*m_saveDialogMm, "SaveDialogMm");
+    m_saveDialogMm->setAcceptMode(QFileDialog::AcceptSave);
+    m_saveDialogMm->setOption(QFileDialog::DontConfirmOverwrite);
+
+    connect(m_ui->AddBtn, &QPushButton::clicked, this, &TMain::AddBtnClick);
+    connect(m_ui->DeleteBtn, &QPushButton::clicked, this, &TMain::DeleteBtnClick);
+    connect(m_ui->CreateBtn, &QPushButton::clicked, this, &TMain::CreateBtnClick);
+    connect(m_ui->QuitBtn, &QPushButton::clicked, this, &TMain::QuitBtnClick);
+    connect(m_ui->NewProject, &QAction::triggered, this, &TMain::NewProjectClick);
+    connect(m_ui->SaveBtn, &QAction::triggered, this, &TMain::SaveBtnClick);
+    connect(m_ui->SaveAsBtn, &QAction::triggered, this, &TMain::SaveAsBtnClick);
+    connect(m_ui->LoadBtn, &QAction::triggered, this, &TMain::LoadBtnClick);
+    connect(m_ui->PropertiesBtn, &QAction::triggered, this, &TMain::PropertiesBtnClick);
+    connect(m_ui->AboutBtn, &QAction::triggered, this, &TMain::AboutBtnClick);
+    // Key and mouse releases have no signal: one event filter calls the handlers.
+    m_ui->BmpList->installEventFilter(this);
+    m_ui->BmpList->viewport()->installEventFilter(this);
+}
+
+TMain::~TMain() = default;
+
+QListWidget& TMain::BmpList() const {
+    return *m_ui->BmpList;
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->BmpList && event->type() == QEvent::KeyRelease) {
+        BmpListKeyUp();
+    } else if (watched == m_ui->BmpList->viewport() &&
+               event->type() == QEvent::MouseButtonRelease) {
+        BmpListMouseUp();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous()) {
+        CentreOnScreen(*this);
+        FormShow();
+    }
+}
+
+void TMain::FormShow() {
+    const QString current = QDir::currentPath();
+    m_windows.ProjectSetup->InputPath().setText(current);
+    m_windows.ProjectSetup->OutputPath().setText(current);
+    m_openDialogMm->setDirectory(current);
+    m_saveDialogMm->setDirectory(current);
+}
+
+void TMain::ShowPreview(const QString& directory, const QString& fileName) {
+    const QString path = FromLocalPath(JoinPath(LocalPath(directory), LocalPath(fileName)));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    file.close();
+    QImageReader reader(path, "bmp");
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        throw std::runtime_error(reader.errorString().toStdString());
+    }
+    // The label draws its picture stretched to its own 133 x 133, aspect ratio not kept.
+    m_ui->ImagePrev->setPixmap(QPixmap::fromImage(picture));
+}
+
+void TMain::PreviewSelected() {
+    const QListWidgetItem* current = m_ui->BmpList->currentItem();
+    if (current == nullptr) {
+        return;
+    }
+    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    if (setup.ConvFrom().currentIndex() == static_cast<int>(SourceFormat::Bmp)) {
+        ShowPreview(setup.InputPath().text(), current->text());
+    }
+}
+
+void TMain::AddBtnClick() {
+    TFileDialog& chooser = *m_windows.FileDialog;
+    const int from = m_windows.ProjectSetup->ConvFrom().currentIndex();
+    const bool known = from >= 0 && from < kSourceFormatCount;
+    chooser.SetMask(QString::fromLatin1(known ? kSourceMasks[static_cast<std::size_t>(from)] : ""));
+    chooser.SetDirectory(m_windows.ProjectSetup->InputPath().text());
+    if (!chooser.RunFileDialog()) {
+        return;
+    }
+    const QListWidget& files = chooser.File();
+    for (int i = 0; i < files.count(); ++i) {
+        if (files.item(i)->isSelected()) {
+            m_ui->BmpList->addItem(files.item(i)->text());
+            m_ui->BmpList->setCurrentRow(m_ui->BmpList->count() - 1);
+        }
+    }
+    chooser.ResetSelection();
+    // Enabled before the preview: a bitmap the loader rejects must not keep the added names from
+    // being converted.
+    m_ui->CreateBtn->setEnabled(true);
+    PreviewSelected();
+}
+
+void TMain::DeleteBtnClick() {
+    QListWidget& list = *m_ui->BmpList;
+    int index = list.currentRow();
+    if (index >= 0) {
+        std::unique_ptr<QListWidgetItem> removed(list.takeItem(index));
+    }
+    if (index == list.count()) {
+        --index;
+    }
+    list.setCurrentRow(index);
+    if (list.currentRow() < 0) {
+        m_ui->CreateBtn->setEnabled(false);
+    }
+}
+
+void TMain::BmpListMouseUp() {
+    PreviewSelected();
+}
+
+void TMain::BmpListKeyUp() {
+    PreviewSelected();
+}
+
+void TMain::PropertiesBtnClick() {
+    m_windows.RunModal(*m_windows.ProjectSetup);
+}
+
+void TMain::AboutBtnClick() {
+    m_windows.RunModal(*m_windows.AboutDialog);
+}
+
+void TMain::QuitBtnClick() {
+    close();
+}
+
+void TMain::CreateBtnClick() {
+    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    TProcessDialog& progress = *m_windows.ProcessDialog;
+    RunSettings& run = progress.Settings();
+    run.RunInputDir = LocalPath(setup.InputPath().text());
+    run.RunOutputDir = LocalPath(setup.OutputPath().text());
+    run.RunConvTo = setup.ConvTo().currentIndex();
+    run.RunConvFrom = setup.ConvFrom().currentIndex();
+    run.RunFiles = m_files.get();
+    progress.exec();
+}
+
+void TMain::NewProjectClick() {
+    const QString current = QDir::currentPath();
+    TProjectSetup& setup = *m_windows.ProjectSetup;
+    setup.InputPath().setText(current);
+    setup.OutputPath().setText(current);
+    setup.ConvFrom().setCurrentIndex(0);
+    setup.ConvTo().setCurrentIndex(0);
+    m_ui->SaveBtn->setEnabled(false);
+    m_ui->CreateBtn->setEnabled(false);
+    m_ui->BmpList->clear();
+}
+
+Project TMain::CurrentProject() const {
+    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    Project project;
+    project.inputDir = LocalPath(setup.InputPath().text());
+    project.outputDir = LocalPath(setup.OutputPath().text());
+    project.convFrom = setup.ConvFrom().currentIndex();
+    project.convTo = setup.ConvTo().currentIndex();
+    for (std::size_t i = 0; i < m_files->Count(); ++i) {
+        project.files.push_back(m_files->Entry(i));
+    }
+    return project;
+}
+
+void TMain::ShowProject(const Project& project) {
+    TProjectSetup& setup = *m_windows.ProjectSetup;
+    QListWidget& list = *m_ui->BmpList;
+    list.clear();
+    setup.InputPath().setText(FromLocalPath(project.inputDir));
+    setup.OutputPath().setText(FromLocalPath(project.outputDir));
+    setup.ConvTo().setCurrentIndex(project.convTo);
+    setup.ConvFrom().setCurrentIndex(project.convFrom);
+    for (const std::string& name : project.files) {
+        list.addItem(FromLocalPath(name));
+    }
+    if (list.count() > 0) {
+        list.setCurrentRow(0);
+    }
+    if (list.currentRow() >= 0) {
+        m_ui->CreateBtn->setEnabled(true);
+    }
+    PreviewSelected();
+}
+
+void TMain::ShowBox(const std::string& text, BoxIcon icon) {
+    m_windows.Boxes->ShowMessage(text, kMessageCaption, BoxButtons::Ok, icon);
+}
+
+void TMain::SaveProjectTo(const QString& path) {
+    std::vector<std::string> cutTexts;
+    if (!SaveProject(CurrentProject(), LocalPath(path), &cutTexts)) {
+        ShowBox("Could'nt create specified file.", BoxIcon::Stop);
+        return;
+    }
+    if (!cutTexts.empty()) {
+        std::string text = "The project was saved, but a project file holds at most 127 "
+                           "characters per name, so these were stored cut:";
+        for (const std::string& cut : cutTexts) {
+            text += "\n" + cut;
+        }
+        ShowBox(text, BoxIcon::Exclamation);
+    }
+}
+
+void TMain::SaveBtnClick() {
+    SaveProjectTo(m_projectFileName);
+}
+
+void TMain::SaveAsBtnClick() {
+    if (m_windows.RunModal(*m_saveDialogMm) != QDialog::Accepted) {
+        return;
+    }
+    m_projectFileName = m_saveDialogMm->selectedFiles().value(0);
+    SaveProjectTo(m_projectFileName);
+    m_ui->SaveBtn->setEnabled(true);
+}
+
+void TMain::LoadBtnClick() {
+    if (m_windows.RunModal(*m_openDialogMm) != QDialog::Accepted) {
+        return;
+    }
+    m_projectFileName = m_openDialogMm->selectedFiles().value(0);
+    // Enabled whatever the outcome: after a refused load, Save writes over the refused file.
+    m_ui->SaveBtn->setEnabled(true);
+    Project project = CurrentProject();
+    if (LoadProject(project, LocalPath(m_projectFileName))) {
+        ShowProject(project);
+    } else {
+        ShowBox("Could'nt open specified file.", BoxIcon::Stop);
+    }
+}
+
+} // namespace texelary

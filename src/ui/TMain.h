@@ -1,0 +1,94 @@
+#pragma once
+
+// The main window: the project's file list (the image list, which is the project's list while the
+// program runs), a preview of the selected bitmap, the four buttons and the menu bar through which
+// everything else is reached. It keeps no copy of the project's settings: the directories and
+// formats are read from the project setup dialog when an action needs them.
+
+#include "convert/ConversionRun.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QFileDialog;
+class QListWidget;
+class QShowEvent;
+
+namespace Ui {
+class TMain;
+}
+
+namespace texelary {
+
+struct AppWindows;
+struct Project;
+
+// The image list seen as a run's file list. The run reads the window's own list, entry by entry,
+// on the GUI thread.
+class BmpListFiles final : public FileList {
+public:
+    explicit BmpListFiles(const QListWidget& list)
+        : m_list(list) {}
+    std::size_t Count() const override;
+    std::string Entry(std::size_t index) const override;
+
+private:
+    const QListWidget& m_list;
+};
+
+class TMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMain(AppWindows& windows);
+    ~TMain() override;
+
+    // Shows directory/fileName in the preview, drawn stretched to the preview's size. A file that
+    // can't be opened is ignored (the preview keeps its picture); a file that opens but that the
+    // bitmap loader rejects throws std::runtime_error with the loader's text, for the
+    // application's error report.
+    void ShowPreview(const QString& directory, const QString& fileName);
+
+    // Shows the image list's current item in the preview when the project's files are bitmaps.
+    void PreviewSelected();
+
+    QListWidget& BmpList() const;
+    const FileList& Files() const { return *m_files; }
+    const QString& ProjectFileName() const { return m_projectFileName; }
+    QFileDialog& OpenDialogMm() const { return *m_openDialogMm; }
+    QFileDialog& SaveDialogMm() const { return *m_saveDialogMm; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void AddBtnClick();
+    void DeleteBtnClick();
+    void BmpListMouseUp();
+    void BmpListKeyUp();
+    void PropertiesBtnClick();
+    void AboutBtnClick();
+    void QuitBtnClick();
+    void CreateBtnClick();
+    void NewProjectClick();
+    void SaveBtnClick();
+    void SaveAsBtnClick();
+    void LoadBtnClick();
+
+private:
+    void FormShow();
+    Project CurrentProject() const;
+    void ShowProject(const Project& project);
+    void SaveProjectTo(const QString& path);
+    void ShowBox(const std::string& text, BoxIcon icon);
+
+    std::unique_ptr<Ui::TMain> m_ui;
+    AppWindows& m_windows;
+    std::unique_ptr<BmpListFiles> m_files;
+    QString m_projectFileName;
+    std::unique_ptr<QFileDialog> m_openDialogMm;
+    std::unique_ptr<QFileDialog> m_saveDialogMm;
+};
+
+} // namespace texelary

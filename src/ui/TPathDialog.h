@@ -1,0 +1,59 @@
+#pragma once
+
+// The path chooser: a directory list (the folders from the root down to the current directory,
+// then its subfolders) and a drive selector (this machine's mounted volumes). It keeps the
+// directory it showed when it was last closed; opening a directory makes it the process's current
+// directory.
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class QListWidgetItem;
+
+namespace Ui {
+class TPathDialog;
+}
+
+namespace texelary {
+
+struct AppWindows;
+
+class TPathDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPathDialog(AppWindows& windows);
+    ~TPathDialog() override;
+
+    // Shows the chooser modally. True when it was closed with OK: ChosenPath then holds the
+    // directory the list showed. Otherwise false and ChosenPath is left as it was.
+    bool RunPathDialog();
+    const QString& ChosenPath() const { return m_chosenPath; }
+
+    // The directory the list shows: absolute, no trailing separator except for a root.
+    const QString& Directory() const { return m_directory; }
+
+    // Makes `directory` the list's current directory and the process's current directory.
+    // Throws std::runtime_error when the directory can't be read; the list is then unchanged.
+    void OpenDirectory(const QString& directory);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void OkBtnClick();
+    void DriveChange(int index);
+    void PathDblClick(QListWidgetItem* item);
+
+private:
+    void FillDrives();
+    void ShowDriveOf(const QString& directory);
+
+    std::unique_ptr<Ui::TPathDialog> m_ui;
+    AppWindows& m_windows;
+    QString m_chosenPath;
+    QString m_directory;
+};
+
+} // namespace texelary

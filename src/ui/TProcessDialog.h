@@ -1,0 +1,65 @@
+#pragma once
+
+// The progress window of a conversion run. Showing it starts a worker (ProcThread), which has the
+// run executed on the GUI thread, announces the outcome and closes the window. Its Cancel stops a
+// run before the next entry, and the run then ends as aborted.
+
+#include "convert/ConversionRun.h"
+
+#include <QDialog>
+#include <memory>
+#include <vector>
+
+class QProgressBar;
+
+namespace Ui {
+class TProcessDialog;
+}
+
+namespace texelary {
+
+struct AppWindows;
+class ProcThread;
+
+class TProcessDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TProcessDialog(AppWindows& windows);
+    // Waits for workers whose body is still returning; none is then waiting for this window.
+    ~TProcessDialog() override;
+
+    // What "Create..." hands over before showing the window: the list, by reference, and the
+    // project's settings.
+    RunSettings& Settings() { return m_settings; }
+
+    QProgressBar& Bar() const;
+
+    // Runs the conversion loop for `worker`. GUI thread only (the worker's blocking call).
+    void Convert(ProcThread& worker);
+
+    // Closes the window, which resets the bar and ends its modal showing. GUI thread only.
+    void CloseProgress();
+
+    void done(int result) override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void CancelBtnClick();
+
+private:
+    void FormShow();
+    void FormClose();
+    void ForgetWorker(const ProcThread* worker);
+
+    std::unique_ptr<Ui::TProcessDialog> m_ui;
+    AppWindows& m_windows;
+    RunSettings m_settings;
+    std::vector<std::unique_ptr<ProcThread>> m_workers;
+    bool m_closing = false;
+};
+
+} // namespace texelary

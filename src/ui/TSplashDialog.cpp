@@ -1,0 +1,40 @@
+#include "ui/TSplashDialog.h"
+
+#include "ui/AppWindows.h"
+#include "ui_TSplashDialog.h"
+
+#include <QShowEvent>
+#include <QTimer>
+
+namespace texelary {
+
+TSplashDialog::TSplashDialog()
+    : m_ui(std::make_unique<Ui::TSplashDialog>())
+    , m_timer(std::make_unique<QTimer>()) {
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    FixWindow(*this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(18);
+    connect(m_timer.get(), &QTimer::timeout, this, &TSplashDialog::Timer1Timer);
+    m_timer->start();
+}
+
+TSplashDialog::~TSplashDialog() = default;
+
+void TSplashDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        CentreOnScreen(*this);
+    }
+}
+
+// Closing a hidden window has no effect, so a hidden splash is left alone.
+void TSplashDialog::Timer1Timer() {
+    if (isVisible()) {
+        close();
+    }
+}
+
+} // namespace texelary

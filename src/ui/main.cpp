@@ -1,0 +1,26 @@
+// The texelary program: creates the seven windows, shows the main window and runs the event loop
+// until the main window is closed. It reads no command line, environment or settings.
+
+#include "ui/AppWindows.h"
+#include "ui/Application.h"
+#include "ui/MessageBoxes.h"
+#include "ui/TMain.h"
+
+#include <QIcon>
+#include <exception>
+
+int main(int argc, char** argv) {
+    texelary::Application application(argc, argv);
+    texelary::QtMessageBoxes boxes;
+    application.SetBoxes(&boxes);
+    try {
+        texelary::WindowSet windows(boxes);
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/texelary.png")));
+        windows.Windows().Main->show();
+        QApplication::exec();
+    } catch (const std::exception& error) {
+        // An error while starting is reported like any other; the program then ends.
+        application.ReportError(QString::fromUtf8(error.what()));
+    }
+    return 0;
+}

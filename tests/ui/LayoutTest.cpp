@@ -1,0 +1,282 @@
+// The seven windows against their layouts: captions, client areas, every control's position and
+// size, tab order; and each window rendered to a PNG in the build directory, to be looked at.
+
+#include "UiTestSupport.h"
+#include "ui/TAboutDialog.h"
+#include "ui/TFileDialog.h"
+#include "ui/TMain.h"
+#include "ui/TPathDialog.h"
+#include "ui/TProcessDialog.h"
+#include "ui/TProjectSetup.h"
+#include "ui/TSplashDialog.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+namespace texelary::test {
+
+namespace {
+
+struct Control {
+    const char* name;
+    int left;
+    int top;
+    int width; // -1: sized by its text
+    int height;
+    const char* caption; // nullptr: none to check
+};
+
+struct WindowLayout {
+    QWidget* window;
+    QWidget* client;
+    QString caption;
+    QSize clientSize;
+    std::vector<Control> controls;
+    QStringList tabOrder;
+};
+
+std::vector<WindowLayout> Layouts(AppWindows& windows) {
+    TMain& main = *windows.Main;
+    return {
+        {&main,
+         main.centralWidget(),
+         "Texelary",
+         {410, 220},
+         {{"Bevel1", 0, 0, 410, 2, nullptr},
+          {"GroupBox1", 8, 13, 222, 165, "Image List"},
+          {"BmpList", 8, 20, 202, 135, nullptr},
+          {"GroupBox2", 248, 13, 153, 165, "Image Preview"},
+          {"Panel1", 8, 20, 135, 135, nullptr},
+          {"ImagePrev", 1, 1, 133, 133, nullptr},
+          {"AddBtn", 8, 186, 75, 25, "Add..."},
+          {"DeleteBtn", 90, 186, 75, 25, "Delete"},
+          {"CreateBtn", 172, 186, 75, 25, "Create..."},
+          {"QuitBtn", 326, 188, 75, 25, "Quit"}},
+         {"CreateBtn", "AddBtn", "DeleteBtn", "QuitBtn", "BmpList"}},
+        {windows.ProjectSetup,
+         windows.ProjectSetup,
+         "Project Setup",
+         {433, 207},
+         {{"GroupBox1", 7, 6, 418, 163, "Information"},
+          {"Label3", 9, 22, -1, -1, "File input path:"},
+          {"InputPath", 9, 39, 313, 21, nullptr},
+          {"BmpDirBtn", 332, 40, 75, 20, "Browse..."},
+          {"Label2", 9, 69, -1, -1, "File output path:"},
+          {"OutputPath", 9, 86, 312, 21, nullptr},
+          {"Button1", 332, 86, 75, 20, "Browse..."},
+          {"Label1", 9, 116, -1, -1, "Convert from:"},
+          {"ConvFrom", 9, 133, 177, 21, nullptr},
+          {"Label4", 235, 115, -1, -1, "Convert to:"},
+          {"ConvTo", 235, 133, 174, 21, nullptr},
+          {"OkBtn", 349, 176, 75, 25, "Ok"}},
+         {"InputPath", "OutputPath", "BmpDirBtn", "ConvFrom", "ConvTo", "Button1", "OkBtn"}},
+        {windows.AboutDialog,
+         windows.AboutDialog,
+         "About",
+         {227, 224},
+         {{"Panel1", 7, 7, 215, 99, nullptr},
+          {"Image1", 1, 1, 213, 97, nullptr},
+          {"Bevel1", 7, 111, 215, 71, nullptr},
+          {"Label2", 15, 131, -1, -1, nullptr},
+          {"Label4", 15, 147, -1, -1, nullptr},
+          {"Label3", 15, 162, -1, -1, nullptr},
+          {"Button1", 76, 192, 75, 25, "Ok"}},
+         {"Button1"}},
+        {windows.SplashDialog,
+         windows.SplashDialog,
+         "SplashDialog",
+         {213, 96},
+         {{"Image1", 0, 0, 213, 96, nullptr}},
+         {}},
+        {windows.ProcessDialog,
+         windows.ProcessDialog,
+         "Processing, Please Wait...",
+         {313, 84},
+         {{"Text", 9, 9, -1, -1, "Process..."},
+          {"Bar", 9, 28, 293, 16, nullptr},
+          {"CancelBtn", 119, 52, 75, 25, "Cancel"}},
+         {"CancelBtn"}},
+        {windows.PathDialog,
+         windows.PathDialog,
+         "Choose your path",
+         {388, 249},
+         {{"GroupBox1", 9, 10, 371, 198, "directory path"},
+          {"Path", 8, 19, 354, 142, nullptr},
+          {"Drive", 8, 169, 355, 19, nullptr},
+          {"OkBtn", 222, 217, 75, 25, "Ok"},
+          {"CancelBtn", 305, 217, 75, 25, "Cancel"}},
+         {"Path", "Drive", "OkBtn", "CancelBtn"}},
+        {windows.FileDialog,
+         windows.FileDialog,
+         "Choose your file",
+         {305, 200},
+         {{"GroupBox1", 9, 10, 290, 152, "files"},
+          {"File", 9, 17, 272, 121, nullptr},
+          {"OkBtn", 140, 170, 75, 25, "Ok"},
+          {"CancelBtn", 223, 170, 75, 25, "Cancel"}},
+         {"OkBtn", "CancelBtn", "File"}},
+    };
+}
+
+QString CaptionOf(const QWidget& widget) {
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
+        return button->text();
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
+        return label->text();
+    }
+    if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) {
+        return frame->title();
+    }
+    return {};
+}
+
+// The order in which Tab visits the named controls, starting at the first of them.
+QStringList TabOrder(QWidget& window, const QStringList& names) {
+    QStringList order;
+    if (names.isEmpty()) {
+        return order;
+    }
+    QWidget* start = window.findChild<QWidget*>(names.first());
+    QWidget* widget = start;
+    do {
+        if (names.contains(widget->objectName()) && !order.contains(widget->objectName())) {
+            order.append(widget->objectName());
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != nullptr && widget != start);
+    return order;
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void WindowsMatchTheirLayouts();
+    void MainMenuHasItsItems();
+    void WindowsUseElevenPixelFont();
+    void SplashTimerTicksEveryEighteenMilliseconds();
+    void PicturesHaveTheirSizes();
+    void RendersEveryWindow();
+};
+
+void LayoutTest::WindowsMatchTheirLayouts() {
+    Session session;
+    for (const WindowLayout& layout : Layouts(session.Windows())) {
+        const QString window = layout.window->objectName();
+        QCOMPARE(layout.window->windowTitle(), layout.caption);
+        QCOMPARE(layout.client->size(), layout.clientSize);
+        // Fixed frames: no resizing.
+        QCOMPARE(layout.window->minimumSize(), layout.window->maximumSize());
+        for (const Control& control : layout.controls) {
+            const QString name = QString::fromLatin1(control.name);
+            const auto* widget = layout.window->findChild<QWidget*>(name);
+            QVERIFY2(widget != nullptr, qPrintable(window + "." + name));
+            const QRect geometry = widget->geometry();
+            const QString where = window + "." + name;
+            QVERIFY2(geometry.topLeft() == QPoint(control.left, control.top), qPrintable(where));
+            if (control.width >= 0) {
+                QVERIFY2(geometry.size() == QSize(control.width, control.height),
+                         qPrintable(where));
+            }
+            if (control.caption != nullptr) {
+                QCOMPARE(CaptionOf(*widget), QString::fromLatin1(control.caption));
+            }
+        }
+        QCOMPARE(TabOrder(*layout.window, layout.tabOrder), layout.tabOrder);
+    }
+}
+
+void LayoutTest::MainMenuHasItsItems() {
+    Session session;
+    auto* bar = session.Windows().Main->findChild<QMenuBar*>(QStringLiteral("MainMenu1"));
+    QVERIFY(bar != nullptr);
+    QStringList menus;
+    for (const QAction* menu : bar->actions()) {
+        menus.append(menu->text());
+    }
+    QCOMPARE(menus, (QStringList{"&File", "&View", "&Help"}));
+    auto items = [&](const char* menuName) {
+        QStringList texts;
+        const auto* menu = session.Windows().Main->findChild<QMenu*>(QString::fromLatin1(menuName));
+        for (const QAction* item : menu->actions()) {
+            texts.append(item->isSeparator() ? QStringLiteral("-") : item->text());
+            texts.last() += item->objectName().isEmpty() ? QString() : "=" + item->objectName();
+        }
+        return texts;
+    };
+    QCOMPARE(items("FileMnu"), (QStringList{"&New=NewProject", "-=N1", "&Save=SaveBtn",
+                                            "Save &As...=SaveAsBtn", "&Load...=LoadBtn"}));
+    QCOMPARE(items("OptionsMnu"), QStringList{"&Project Information...=PropertiesBtn"});
+    QCOMPARE(items("HelpMnu"), QStringList{"&About...=AboutBtn"});
+    for (const QAction* item : session.Windows().Main->findChildren<QAction*>()) {
+        QVERIFY(item->shortcut().isEmpty());
+    }
+}
+
+void LayoutTest::WindowsUseElevenPixelFont() {
+    Session session;
+    for (const WindowLayout& layout : Layouts(session.Windows())) {
+        QCOMPARE(layout.window->font().pixelSize(), 11);
+    }
+}
+
+void LayoutTest::SplashTimerTicksEveryEighteenMilliseconds() {
+    Session session;
+    const QTimer& timer = session.Windows().SplashDialog->Timer1();
+    QCOMPARE(timer.interval(), 18);
+    QVERIFY(timer.isActive());
+    // Shown, it is closed by the next tick.
+    session.Windows().SplashDialog->show();
+    QTRY_VERIFY(!session.Windows().SplashDialog->isVisible());
+}
+
+void LayoutTest::PicturesHaveTheirSizes() {
+    Session session;
+    const QImage about(QStringLiteral(":/pictures/about.bmp"));
+    QCOMPARE(about.size(), QSize(213, 97));
+    QCOMPARE(about.colorCount(), 0);
+    const QImage splash(QStringLiteral(":/pictures/splash.bmp"));
+    QCOMPARE(splash.size(), QSize(213, 97));
+    QCOMPARE(splash.format(), QImage::Format_Indexed8);
+    QCOMPARE(splash.colorCount(), 256);
+    QVERIFY(!QImage(QStringLiteral(":/pictures/texelary.png")).isNull());
+    auto* image1 = session.Windows().AboutDialog->findChild<QLabel*>(QStringLiteral("Image1"));
+    QCOMPARE(image1->pixmap().size(), QSize(213, 97));
+}
+
+void LayoutTest::RendersEveryWindow() {
+    Session session;
+    WriteBitmap(session.PathOf("wall.bmp"), 64, 32);
+    WriteBitmap(session.PathOf("floor.bmp"), 32, 32);
+    session.AddAll();
+    const QString directory = QStringLiteral(TEXELARY_RENDER_DIR);
+    QVERIFY(QDir().mkpath(directory));
+    for (const WindowLayout& layout : Layouts(session.Windows())) {
+        const QString path = directory + "/" + layout.window->objectName() + ".png";
+        const QImage picture = layout.window->grab().toImage();
+        QVERIFY(!picture.isNull());
+        QVERIFY2(picture.save(path), qPrintable(path));
+    }
+}
+
+int RunLayoutTests(int argc, char** argv) {
+    LayoutTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace texelary::test
+
+#include "LayoutTest.moc"

@@ -1,0 +1,176 @@
+// "Create...": the progress window, its worker and the outcome boxes, over real files.
+
+#include "UiTestSupport.h"
+#include "ui/TMain.h"
+#include "ui/TProcessDialog.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+
+namespace texelary::test {
+
+namespace {
+
+QProgressBar& Bar(Session& session) {
+    return session.Windows().ProcessDialog->Bar();
+}
+
+} // namespace
+
+class RunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ThreeEntriesRunToAllDone();
+    void SecondCreateRunsAgain();
+    void CancelInNotFoundBoxAborts();
+    void ProgressCancelStopsLongRun();
+    void ProgressWindowHasNoCloseBox();
+};
+
+void RunTest::ThreeEntriesRunToAllDone() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 8, 8);
+    }
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.AddAll();
+    session.OutputPath().setText(session.PathOf("out"));
+
+    QList<int> positions;
+    QList<bool> onGuiThread;
+    connect(&Bar(session), &QProgressBar::valueChanged, this, [&](int value) {
+        positions.append(value);
+        onGuiThread.append(QThread::currentThread() == thread());
+    });
+    session.Click("CreateBtn");
+
+    // Create... returns only once the window has closed after the box was dismissed.
+    QCOMPARE(positions, (QList<int>{33, 66, 100, 0}));
+    QVERIFY(!onGuiThread.contains(false));
+    QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QCOMPARE(box.caption, std::string("Texelary"));
+    QVERIFY(box.icon == BoxIcon::Information && box.buttons == BoxButtons::Ok);
+    QVERIFY(box.progressVisible);
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+    QCOMPARE(Bar(session).value(), 0);
+    QVERIFY(session.Windows().CurrentWorker == nullptr);
+    for (const char* name : {"out/a.m8", "out/b.m8", "out/c.m8"}) {
+        QVERIFY2(QFileInfo::exists(session.PathOf(QString::fromLatin1(name))), name);
+    }
+    // The main window is unchanged by a run.
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.bmp", "c.bmp"}));
+}
+
+void RunTest::SecondCreateRunsAgain() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 8, 8);
+    session.AddAll();
+    session.Click("CreateBtn");
+    QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+    QVERIFY(QFileInfo::exists(session.PathOf("a.m8")));
+
+    // The second run works over the current list and target.
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        files.setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+        return int(QDialog::Accepted);
+    });
+    session.ConvTo().setCurrentIndex(1);
+    QList<int> positions;
+    connect(&Bar(session), &QProgressBar::valueChanged, this,
+            [&](int value) { positions.append(value); });
+    session.Click("CreateBtn");
+    QCOMPARE(session.Boxes.Texts(), (QStringList{"All done", "All done"}));
+    QCOMPARE(positions, (QList<int>{50, 100, 0}));
+    QVERIFY(QFileInfo::exists(session.PathOf("a.wal")));
+    QVERIFY(QFileInfo::exists(session.PathOf("b.wal")));
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+}
+
+void RunTest::CancelInNotFoundBoxAborts() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 8, 8);
+    }
+    session.AddAll();
+    QVERIFY(QFile::remove(session.PathOf("b.bmp")));
+    session.Boxes.Answers = {BoxAnswer::Cancel};
+    QList<int> positions;
+    connect(&Bar(session), &QProgressBar::valueChanged, this,
+            [&](int value) { positions.append(value); });
+    session.Click("CreateBtn");
+
+    const QString missing = QDir(session.Dir()).filePath(QStringLiteral("b.bmp"));
+    QCOMPARE(session.Boxes.Texts(),
+             (QStringList{"Could'nt find file \"" + missing + "\"", "Process has been aborted"}));
+    QVERIFY(session.Boxes.Shown[0].buttons == BoxButtons::OkCancel);
+    QVERIFY(session.Boxes.Shown[1].icon == BoxIcon::Exclamation);
+    QVERIFY(session.Boxes.Shown[1].progressVisible);
+    QCOMPARE(positions, (QList<int>{33, 0}));
+    QVERIFY(QFileInfo::exists(session.PathOf("a.m8")));
+    QVERIFY(!QFileInfo::exists(session.PathOf("c.m8")));
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+}
+
+void RunTest::ProgressCancelStopsLongRun() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 16, 16);
+    session.AddAll();
+    // Two hundred entries: the same file, again and again.
+    for (int i = 1; i < 200; ++i) {
+        session.BmpList().addItem(QStringLiteral("a.bmp"));
+    }
+    QPushButton& cancel =
+        *session.Windows().ProcessDialog->findChild<QPushButton*>(QStringLiteral("CancelBtn"));
+    int highest = 0;
+    bool posted = false;
+    connect(&Bar(session), &QProgressBar::valueChanged, this, [&](int value) {
+        highest = std::max(highest, value);
+        // Ten per cent in, a click on Cancel is queued like any user input; the run sees it when
+        // it next lets pending events through.
+        if (value >= 10 && !posted) {
+            posted = true;
+            QMetaObject::invokeMethod(
+                &cancel, [&cancel] { QTest::mouseClick(&cancel, Qt::LeftButton); },
+                Qt::QueuedConnection);
+        }
+    });
+    session.Click("CreateBtn");
+
+    QVERIFY(posted);
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Process has been aborted"});
+    QVERIFY(highest >= 10 && highest < 20);
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+    QCOMPARE(Bar(session).value(), 0);
+}
+
+void RunTest::ProgressWindowHasNoCloseBox() {
+    Session session;
+    const Qt::WindowFlags flags = session.Windows().ProcessDialog->windowFlags();
+    QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+    QVERIFY(!(flags & Qt::WindowSystemMenuHint));
+    QVERIFY(flags & Qt::WindowStaysOnTopHint);
+    QCOMPARE(session.Windows().ProcessDialog->windowTitle(),
+             QStringLiteral("Processing, Please Wait..."));
+}
+
+int RunRunTests(int argc, char** argv) {
+    RunTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace texelary::test
+
+#include "RunTest.moc"

@@ -1,0 +1,23 @@
+// Runs every window test class under the program's own application object, so that the default
+// error report is part of what is tested.
+
+#include "ui/Application.h"
+
+#include <QApplication>
+
+namespace texelary::test {
+int RunWindowsTests(int argc, char** argv);
+int RunRunTests(int argc, char** argv);
+int RunLayoutTests(int argc, char** argv);
+} // namespace texelary::test
+
+int main(int argc, char** argv) {
+    texelary::Application application(argc, argv);
+    // The tests show and hide windows one after another; none of that may end the application.
+    QApplication::setQuitOnLastWindowClosed(false);
+    int failures = 0;
+    failures += texelary::test::RunWindowsTests(argc, argv);
+    failures += texelary::test::RunRunTests(argc, argv);
+    failures += texelary::test::RunLayoutTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}

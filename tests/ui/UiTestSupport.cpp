@@ -1,0 +1,211 @@
+#include "UiTestSupport.h"
+
+#include "ui/Application.h"
+#include "ui/TFileDialog.h"
+#include "ui/TMain.h"
+#include "ui/TProcessDialog.h"
+#include "ui/TProjectSetup.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <exception>
+
+namespace texelary::test {
+
+BoxAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
+                                     BoxButtons buttons, BoxIcon icon) {
+    Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible()});
+    if (Answers.empty()) {
+        return BoxAnswer::Ok;
+    }
+    const BoxAnswer answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+}
+
+QStringList ScriptedBoxes::Texts() const {
+    QStringList texts;
+    for (const ShownBox& box : Shown) {
+        texts.append(QString::fromStdString(box.text));
+    }
+    return texts;
+}
+
+int ModalScript::Run(QDialog& dialog) {
+    Shown.append(dialog.objectName());
+    if (m_actions.empty()) {
+        Unanswered.append(dialog.objectName());
+        return QDialog::Rejected;
+    }
+    ModalAction action = std::move(m_actions.front());
+    m_actions.pop_front();
+    QTimer::singleShot(0, &dialog, [this, &dialog, action = std::move(action)] {
+        int result = QDialog::Rejected;
+        try {
+            result = action(dialog);
+        } catch (const std::exception& error) {
+            // A failing answer must not leave the dialog open for ever.
+            Failures.append(dialog.objectName() + ": " + QString::fromUtf8(error.what()));
+        }
+        if (result != kClosedByAction && dialog.isVisible()) {
+            dialog.done(result);
+        }
+    });
+    return dialog.exec();
+}
+
+Session::Session()
+    : m_previousDir(QDir::currentPath()) {
+    QDir::setCurrent(m_dir.path());
+    m_set =
+        std::make_unique<WindowSet>(Boxes, [this](QDialog& dialog) { return Modals.Run(dialog); });
+    Boxes.Progress = Windows().ProcessDialog;
+    if (auto* application = qobject_cast<Application*>(QCoreApplication::instance())) {
+        application->SetBoxes(&Boxes);
+    }
+    Windows().Main->show();
+}
+
+Session::~Session() {
+    if (auto* application = qobject_cast<Application*>(QCoreApplication::instance())) {
+        application->SetBoxes(nullptr);
+    }
+    m_set.reset();
+    QDir::setCurrent(m_previousDir);
+}
+
+QListWidget& Session::BmpList() {
+    return Windows().Main->BmpList();
+}
+
+QPushButton& Session::Button(const char* name) {
+    auto* button = Windows().Main->findChild<QPushButton*>(QString::fromLatin1(name));
+    if (button == nullptr) {
+        qFatal("no button %s", name);
+    }
+    return *button;
+}
+
+QAction& Session::Item(const char* name) {
+    auto* item = Windows().Main->findChild<QAction*>(QString::fromLatin1(name));
+    if (item == nullptr) {
+        qFatal("no menu item %s", name);
+    }
+    return *item;
+}
+
+QLineEdit& Session::InputPath() {
+    return Windows().ProjectSetup->InputPath();
+}
+QLineEdit& Session::OutputPath() {
+    return Windows().ProjectSetup->OutputPath();
+}
+QComboBox& Session::ConvFrom() {
+    return Windows().ProjectSetup->ConvFrom();
+}
+QComboBox& Session::ConvTo() {
+    return Windows().ProjectSetup->ConvTo();
+}
+QListWidget& Session::FileList() {
+    return Windows().FileDialog->File();
+}
+
+void Session::Click(const char* name) {
+    QTest::mouseClick(&Button(name), Qt::LeftButton);
+}
+
+void Session::Add(ModalAction action) {
+    Modals.Then(std::move(action));
+    Click("AddBtn");
+}
+
+void Session::AddAll() {
+    Add([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>(QStringLiteral("File"))->selectAll();
+        return int(QDialog::Accepted);
+    });
+}
+
+QStringList Session::Entries() {
+    return Texts(BmpList());
+}
+
+void WriteBitmap(const QString& path, int width, int height) {
+    const int stride = (width + 3) / 4 * 4;
+    const int pixelBytes = stride * height;
+    const int offset = 14 + 40 + 1024;
+    QByteArray bytes;
+    auto put16 = [&bytes](int value) {
+        bytes.append(char(value & 0xff));
+        bytes.append(char((value >> 8) & 0xff));
+    };
+    auto put32 = [&bytes](int value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.append(char((value >> shift) & 0xff));
+        }
+    };
+    bytes.append("BM");
+    put32(offset + pixelBytes);
+    put32(0);
+    put32(offset);
+    put32(40);
+    put32(width);
+    put32(height);
+    put16(1);
+    put16(8);
+    put32(0);
+    put32(pixelBytes);
+    put32(2835);
+    put32(2835);
+    put32(256);
+    put32(0);
+    for (int i = 0; i < 256; ++i) {
+        bytes.append(char(i));
+        bytes.append(char(i));
+        bytes.append(char(255 - i));
+        bytes.append('\0');
+    }
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < stride; ++x) {
+            bytes.append(char((x * 7 + y * 3) & 0xff));
+        }
+    }
+    WriteText(path, bytes);
+}
+
+void WriteText(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+QStringList Texts(const QListWidget& list) {
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i) {
+        texts.append(list.item(i)->text());
+    }
+    return texts;
+}
+
+QStringList SelectedTexts(const QListWidget& list) {
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.item(i)->isSelected()) {
+            texts.append(list.item(i)->text());
+        }
+    }
+    return texts;
+}
+
+} // namespace texelary::test

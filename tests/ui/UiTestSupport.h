@@ -1,0 +1,121 @@
+#pragma once
+
+// What the window tests share: message boxes answered from a script, modal dialogs answered from
+// inside their own modal loop, a fresh set of windows per test in its own current directory, and
+// small bitmap files.
+
+#include "convert/ConversionRun.h"
+#include "ui/AppWindows.h"
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+namespace texelary::test {
+
+struct ShownBox {
+    std::string text;
+    std::string caption;
+    BoxButtons buttons;
+    BoxIcon icon;
+    bool progressVisible; // whether the progress window was on screen while the box was open
+};
+
+// Records every box and answers it from a queue (OK once the queue is empty).
+class ScriptedBoxes final : public RunFeedback {
+public:
+    BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
+                          BoxIcon icon) override;
+    void SetProgress(int /*position*/) override {}
+
+    std::vector<ShownBox> Shown;
+    std::deque<BoxAnswer> Answers;
+    const QWidget* Progress = nullptr;
+
+    QStringList Texts() const;
+};
+
+// An action run inside a dialog's modal loop. It returns the result the dialog is closed with,
+// or kClosedByAction when it closed the dialog itself.
+using ModalAction = std::function<int(QDialog&)>;
+constexpr int kClosedByAction = -1;
+
+// Answers the modal dialogs in order: each showing takes the next action, posts it into the
+// dialog's own event loop and runs the real QDialog::exec. A dialog with no action left is not
+// shown at all and counts as cancelled, so a missing answer fails a test instead of hanging it.
+class ModalScript {
+public:
+    void Then(ModalAction action) { m_actions.push_back(std::move(action)); }
+    int Run(QDialog& dialog);
+
+    QStringList Shown; // objectNames of the dialogs shown, in order
+    QStringList Unanswered;
+    QStringList Failures; // errors thrown by answers
+    bool Empty() const { return m_actions.empty(); }
+
+private:
+    std::deque<ModalAction> m_actions;
+};
+
+// A fresh set of the seven windows, started in a scratch directory that becomes the current one,
+// with the main window shown. The application's error report goes to the same boxes.
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    AppWindows& Windows() { return m_set->Windows(); }
+    QString Dir() const { return m_dir.path(); }
+    QString PathOf(const QString& name) const { return m_dir.filePath(name); }
+
+    QListWidget& BmpList();
+    QPushButton& Button(const char* name); // a push button of the main window
+    QAction& Item(const char* name);       // a menu item of the main window
+    QLineEdit& InputPath();
+    QLineEdit& OutputPath();
+    QComboBox& ConvFrom();
+    QComboBox& ConvTo();
+    QListWidget& FileList(); // the file chooser's list
+
+    // Clicks a button of the main window with the mouse.
+    void Click(const char* name);
+    // Runs "Add..." answering the chooser with `action`.
+    void Add(ModalAction action);
+    // Runs "Add..." selecting every file the chooser lists.
+    void AddAll();
+
+    QStringList Entries();
+
+    ScriptedBoxes Boxes;
+    ModalScript Modals;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    std::unique_ptr<WindowSet> m_set;
+};
+
+// Writes an uncompressed 8-bit bitmap with a 256-colour grey palette.
+void WriteBitmap(const QString& path, int width, int height);
+void WriteText(const QString& path, const QByteArray& bytes);
+
+// The texts of the list's items, in order, and of its selected items.
+QStringList Texts(const QListWidget& list);
+QStringList SelectedTexts(const QListWidget& list);
+
+} // namespace texelary::test

@@ -1,0 +1,636 @@
+// The main window, the setup dialog, the choosers and the File menu, driven as a user would.
+
+#include "UiTestSupport.h"
+#include "project/ProjectFile.h"
+#include "ui/TAboutDialog.h"
+#include "ui/TFileDialog.h"
+#include "ui/TMain.h"
+#include "ui/TPathDialog.h"
+#include "ui/TProjectSetup.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace texelary::test {
+
+namespace {
+
+QLabel& Preview(Session& session) {
+    return *session.Windows().Main->findChild<QLabel*>(QStringLiteral("ImagePrev"));
+}
+
+QSize PreviewPictureSize(Session& session) {
+    return Preview(session).pixmap().size();
+}
+
+// Answers a project file dialog with `path`.
+ModalAction ChooseFile(const QString& path) {
+    return [path](QDialog& dialog) {
+        static_cast<QFileDialog&>(dialog).selectFile(path);
+        return int(QDialog::Accepted);
+    };
+}
+
+std::string Local(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StartsWithEmptyProjectInCurrentDirectory();
+    void AddAppendsSelectionInChooserOrder();
+    void AddKeepsDuplicatesAndShowsLastAdded();
+    void ChooserOpensWithFirstFileAloneSelected();
+    void DoubleClickAcceptsChooser();
+    void CancelledOrEmptyChooserAddsNothing();
+    void DeselectedChooserAddsNothingButEnablesCreate();
+    void ChooserMaskFollowsSourceFormat_data();
+    void ChooserMaskFollowsSourceFormat();
+    void UnreadableInputDirectoryIsReported();
+    void DeleteMakesNeighbourCurrent_data();
+    void DeleteMakesNeighbourCurrent();
+    void DeleteOnEmptyListDisablesCreate();
+    void PreviewFollowsListOnlyForBitmaps();
+    void RejectedBitmapIsReportedAndProgramGoesOn();
+    void NewResetsProjectToCurrentDirectory();
+    void SaveAsSaveAndLoadRoundTrip();
+    void RefusedLoadKeepsProjectAndEnablesSave();
+    void SaveThatCannotCreateFileSaysSo();
+    void SaveWarnsAboutNamesStoredCut();
+    void LoadedM8ProjectSelectsFirstWithoutPreview();
+    void PathChooserSetsBothDirectories();
+    void CancelledPathChooserKeepsField();
+    void PathChooserGivesRootWithSeparator();
+    void SetupDialogKeepsChangesWhenClosed();
+    void AboutIsShownModally();
+};
+
+void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
+    Session session;
+    const QString current = QDir::currentPath();
+    QVERIFY(session.Windows().Main->isVisible());
+    QCOMPARE(session.BmpList().count(), 0);
+    QCOMPARE(session.BmpList().currentRow(), -1);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QVERIFY(!session.Item("SaveBtn").isEnabled());
+    QVERIFY(session.Item("SaveAsBtn").isEnabled());
+    QVERIFY(session.Button("AddBtn").isEnabled());
+    QVERIFY(session.Button("DeleteBtn").isEnabled());
+    QCOMPARE(session.InputPath().text(), current);
+    QCOMPARE(session.OutputPath().text(), current);
+    QCOMPARE(session.ConvFrom().currentIndex(), 0);
+    QCOMPARE(session.ConvTo().currentIndex(), 0);
+    QVERIFY(session.Windows().Main->ProjectFileName().isEmpty());
+    QVERIFY(session.Windows().CurrentWorker == nullptr);
+    // The main window alone is on screen.
+    QVERIFY(!session.Windows().ProjectSetup->isVisible());
+    QVERIFY(!session.Windows().FileDialog->isVisible());
+}
+
+void WindowsTest::AddAppendsSelectionInChooserOrder() {
+    Session session;
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("C.BMP"), 300, 20);
+    WriteText(session.PathOf("notes.txt"), "x");
+    WriteBitmap(session.PathOf(".hidden.bmp"), 4, 4);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("folder.bmp")));
+
+    QStringList listed;
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        listed = Texts(files);
+        files.selectAll();
+        return int(QDialog::Accepted);
+    });
+
+    // Case ignored in the mask and in the order; folders, hidden files and other masks left out.
+    QCOMPARE(listed, (QStringList{"A.bmp", "b.bmp", "C.BMP"}));
+    QCOMPARE(session.Entries(), (QStringList{"A.bmp", "b.bmp", "C.BMP"}));
+    QCOMPARE(session.BmpList().currentRow(), 2);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    // The last one added is previewed, stretched by the label, not by scaling the picture.
+    QCOMPARE(PreviewPictureSize(session), QSize(300, 20));
+    QVERIFY(Preview(session).hasScaledContents());
+    QCOMPARE(Preview(session).size(), QSize(133, 133));
+    // Reading the directory made it the current directory; after Add the chooser is reset.
+    QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
+    QCOMPARE(SelectedTexts(session.FileList()), QStringList{"A.bmp"});
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+}
+
+void WindowsTest::AddKeepsDuplicatesAndShowsLastAdded() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 5, 7);
+    WriteBitmap(session.PathOf("b.bmp"), 9, 3);
+    WriteBitmap(session.PathOf("c.bmp"), 2, 2);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        files.item(0)->setSelected(true);
+        files.item(2)->setSelected(true);
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
+    session.AddAll();
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp", "a.bmp", "b.bmp", "c.bmp"}));
+    QCOMPARE(session.BmpList().currentRow(), 4);
+    QCOMPARE(PreviewPictureSize(session), QSize(2, 2));
+}
+
+void WindowsTest::ChooserOpensWithFirstFileAloneSelected() {
+    Session session;
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("c.bmp"), 4, 4);
+    QStringList selectedAtOpening;
+    int currentAtOpening = -2;
+    // Leave every file selected when the chooser is cancelled: the next opening still selects
+    // the first file alone.
+    session.Add([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>(QStringLiteral("File"))->selectAll();
+        return int(QDialog::Rejected);
+    });
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        selectedAtOpening = SelectedTexts(files);
+        currentAtOpening = files.currentRow();
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(selectedAtOpening, QStringList{"A.bmp"});
+    QCOMPARE(currentAtOpening, 0);
+    QCOMPARE(session.Entries(), QStringList{"A.bmp"});
+}
+
+void WindowsTest::DoubleClickAcceptsChooser() {
+    Session session;
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("c.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        const QPoint centre = files.visualItemRect(files.item(1)).center();
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(files.viewport(), Qt::LeftButton, {}, centre);
+        return kClosedByAction;
+    });
+    QVERIFY(!session.Windows().FileDialog->isVisible());
+    QCOMPARE(session.Entries(), QStringList{"b.bmp"});
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::CancelledOrEmptyChooserAddsNothing() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.Add([](QDialog&) { return int(QDialog::Rejected); });
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+
+    // No file matches: "Ok" returns false and nothing is added.
+    session.ConvFrom().setCurrentIndex(1);
+    session.Add([](QDialog&) { return int(QDialog::Accepted); });
+    QCOMPARE(session.FileList().count(), 0);
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QVERIFY(session.Modals.Unanswered.isEmpty());
+}
+
+void WindowsTest::DeselectedChooserAddsNothingButEnablesCreate() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        const QPoint first = files.visualItemRect(files.item(0)).center();
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, Qt::ControlModifier, first);
+        return int(QDialog::Accepted);
+    });
+    QVERIFY(SelectedTexts(session.FileList()) == QStringList{"a.bmp"}); // reset after Add
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::ChooserMaskFollowsSourceFormat_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("bitmap") << 0 << "*.bmp" << QStringList{"a.bmp", "B.BMP"};
+    QTest::newRow("m8") << 1 << "*.m8" << QStringList{"c.m8", "D.M8"};
+    QTest::newRow("wal") << 2 << "*.wal" << QStringList{"e.Wal", "f.wal"};
+}
+
+void WindowsTest::ChooserMaskFollowsSourceFormat() {
+    QFETCH(int, from);
+    QFETCH(QString, mask);
+    QFETCH(QStringList, listed);
+    Session session;
+    for (const char* name : {"a.bmp", "B.BMP", "c.m8", "D.M8", "e.Wal", "f.wal", "g.bmp.txt"}) {
+        WriteText(session.PathOf(QString::fromLatin1(name)), "x");
+    }
+    session.ConvFrom().setCurrentIndex(from);
+    QStringList seen;
+    session.Add([&](QDialog& dialog) {
+        seen = Texts(*dialog.findChild<QListWidget*>(QStringLiteral("File")));
+        return int(QDialog::Rejected);
+    });
+    QCOMPARE(session.Windows().FileDialog->Mask(), mask);
+    QCOMPARE(session.Windows().FileDialog->Directory(), session.InputPath().text());
+    QCOMPARE(seen, listed);
+}
+
+void WindowsTest::UnreadableInputDirectoryIsReported() {
+    Session session;
+    session.InputPath().setText(session.PathOf("gone"));
+    session.Click("AddBtn");
+    QCOMPARE(session.Modals.Shown, QStringList{}); // the chooser is not shown
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("gone")));
+    QCOMPARE(QString::fromStdString(box.caption), QCoreApplication::applicationName());
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::DeleteMakesNeighbourCurrent_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("newCurrent");
+    QTest::addColumn<bool>("createEnabled");
+    QTest::newRow("middle of three") << 3 << 1 << QStringList{"a.bmp", "c.bmp"} << 1 << true;
+    QTest::newRow("last of three") << 3 << 2 << QStringList{"a.bmp", "b.bmp"} << 1 << true;
+    QTest::newRow("first of three") << 3 << 0 << QStringList{"b.bmp", "c.bmp"} << 0 << true;
+    QTest::newRow("only line") << 1 << 0 << QStringList{} << -1 << false;
+    QTest::newRow("no current line")
+        << 3 << -1 << QStringList{"a.bmp", "b.bmp", "c.bmp"} << -1 << false;
+}
+
+void WindowsTest::DeleteMakesNeighbourCurrent() {
+    QFETCH(int, count);
+    QFETCH(int, current);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, newCurrent);
+    QFETCH(bool, createEnabled);
+    Session session;
+    const QStringList names{"a.bmp", "b.bmp", "c.bmp"};
+    for (int i = 0; i < count; ++i) {
+        WriteBitmap(session.PathOf(names[i]), 4, 4);
+    }
+    session.AddAll();
+    session.BmpList().setCurrentRow(current);
+    session.Click("DeleteBtn");
+    QCOMPARE(session.Entries(), remaining);
+    QCOMPARE(session.BmpList().currentRow(), newCurrent);
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), createEnabled);
+}
+
+void WindowsTest::DeleteOnEmptyListDisablesCreate() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>(QStringLiteral("File"))->clearSelection();
+        return int(QDialog::Accepted);
+    });
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    session.Click("DeleteBtn");
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QVERIFY(session.Button("DeleteBtn").isEnabled());
+}
+
+void WindowsTest::PreviewFollowsListOnlyForBitmaps() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 10, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 6, 8);
+    session.AddAll();
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+
+    // Clicking an item shows it; moving with the keyboard shows the newly current one.
+    QListWidget& list = session.BmpList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(0)).center());
+    QCOMPARE(PreviewPictureSize(session), QSize(10, 4));
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(list.currentRow(), 1);
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+
+    // For .m8 sources the preview keeps what it showed; Delete never clears it.
+    session.ConvFrom().setCurrentIndex(1);
+    QTest::keyClick(&list, Qt::Key_Up);
+    QCOMPARE(list.currentRow(), 0);
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    session.Click("DeleteBtn");
+    session.Click("DeleteBtn");
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+
+    // A file that can't be opened is ignored quietly.
+    session.ConvFrom().setCurrentIndex(0);
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+}
+
+void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 3, 3);
+    WriteText(session.PathOf("b.bmp"), "this is no bitmap at all");
+    session.AddAll();
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.bmp"}));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QCOMPARE(QString::fromStdString(box.caption), QCoreApplication::applicationName());
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
+    QVERIFY(!box.text.empty());
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    // The program goes on: the first file still previews.
+    QListWidget& list = session.BmpList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(0)).center());
+    QCOMPARE(PreviewPictureSize(session), QSize(3, 3));
+}
+
+void WindowsTest::NewResetsProjectToCurrentDirectory() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("sub")));
+    session.AddAll();
+    session.Modals.Then(ChooseFile(session.PathOf("p.mm")));
+    session.Item("SaveAsBtn").trigger();
+    QVERIFY(session.Item("SaveBtn").isEnabled());
+    session.ConvFrom().setCurrentIndex(2);
+    session.ConvTo().setCurrentIndex(1);
+    session.InputPath().setText(QStringLiteral("/elsewhere"));
+    QDir::setCurrent(session.PathOf("sub"));
+
+    session.Item("NewProject").trigger();
+    QCOMPARE(session.BmpList().count(), 0);
+    QCOMPARE(session.InputPath().text(), QDir::currentPath());
+    QCOMPARE(session.OutputPath().text(), QDir::currentPath());
+    QVERIFY(session.InputPath().text().endsWith(QStringLiteral("sub")));
+    QCOMPARE(session.ConvFrom().currentIndex(), 0);
+    QCOMPARE(session.ConvTo().currentIndex(), 0);
+    QVERIFY(!session.Item("SaveBtn").isEnabled());
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QCOMPARE(session.Windows().Main->ProjectFileName(), session.PathOf("p.mm"));
+}
+
+void WindowsTest::SaveAsSaveAndLoadRoundTrip() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    session.AddAll();
+    session.ConvFrom().setCurrentIndex(0);
+    session.ConvTo().setCurrentIndex(1);
+    const QString path = session.PathOf("project.mm");
+
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm"}));
+    QCOMPARE(QFileInfo(path).size(), 308 + 2 * 128);
+    QVERIFY(session.Item("SaveBtn").isEnabled());
+    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+
+    // "Save" writes the current project to the same file without asking.
+    session.Click("DeleteBtn");
+    session.Item("SaveBtn").trigger();
+    QCOMPARE(session.Modals.Shown.size(), 2);
+    QCOMPARE(QFileInfo(path).size(), 308 + 128);
+    Project saved;
+    QVERIFY(LoadProject(saved, Local(path)));
+    QCOMPARE(saved.files, std::vector<std::string>{"a.bmp"});
+    QCOMPARE(saved.convTo, 1);
+    QCOMPARE(saved.inputDir, Local(session.InputPath().text()));
+
+    // Loading brings it all back into the controls.
+    session.Item("NewProject").trigger();
+    session.Modals.Then(ChooseFile(path));
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.BmpList().currentRow(), 0);
+    QCOMPARE(session.ConvTo().currentIndex(), 1);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    QVERIFY(session.Item("SaveBtn").isEnabled());
+    QCOMPARE(PreviewPictureSize(session), QSize(4, 4));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    // Cancelling either dialog changes nothing.
+    session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
+    session.Item("LoadBtn").trigger();
+    session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+}
+
+void WindowsTest::RefusedLoadKeepsProjectAndEnablesSave() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.AddAll();
+    Project other;
+    other.files = {"x.bmp", "y.bmp"};
+    const std::vector<std::uint8_t> bytes = EncodeProject(other);
+    QByteArray file(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    file[35] = '1'; // version 1.01
+    const QString path = session.PathOf("newer.mm");
+    WriteText(path, file);
+
+    session.Modals.Then(ChooseFile(path));
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Could'nt open specified file."});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QCOMPARE(box.caption, std::string("Texelary"));
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QVERIFY(session.Item("SaveBtn").isEnabled());
+    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+
+    // "Save" then writes the current project over the refused file.
+    session.Item("SaveBtn").trigger();
+    Project saved;
+    QVERIFY(LoadProject(saved, Local(path)));
+    QCOMPARE(saved.files, std::vector<std::string>{"a.bmp"});
+}
+
+void WindowsTest::SaveThatCannotCreateFileSaysSo() {
+    Session session;
+    const QString path = session.PathOf("no-such-dir/p.mm");
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Could'nt create specified file."});
+    QCOMPARE(session.Boxes.Shown[0].caption, std::string("Texelary"));
+    QVERIFY(session.Boxes.Shown[0].icon == BoxIcon::Stop);
+    QVERIFY(session.Item("SaveBtn").isEnabled());
+    QVERIFY(!QFileInfo::exists(path));
+}
+
+void WindowsTest::SaveWarnsAboutNamesStoredCut() {
+    Session session;
+    const QString longDir = QStringLiteral("/") + QString(130, QLatin1Char('d'));
+    session.InputPath().setText(longDir);
+    session.Modals.Then(ChooseFile(session.PathOf("cut.mm")));
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QCOMPARE(box.caption, std::string("Texelary"));
+    QVERIFY(box.icon == BoxIcon::Exclamation);
+    QVERIFY(QString::fromStdString(box.text).contains(longDir));
+    QVERIFY(QFileInfo::exists(session.PathOf("cut.mm")));
+    // The field itself keeps the whole text.
+    QCOMPARE(session.InputPath().text(), longDir);
+}
+
+void WindowsTest::LoadedM8ProjectSelectsFirstWithoutPreview() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    Project m8;
+    m8.inputDir = Local(session.Dir());
+    m8.outputDir = Local(session.Dir());
+    m8.convFrom = 1;
+    m8.files = {"a.bmp", "b.m8"};
+    const QString path = session.PathOf("m8.mm");
+    QVERIFY(SaveProject(m8, Local(path)));
+    session.Modals.Then(ChooseFile(path));
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.m8"}));
+    QCOMPARE(session.BmpList().currentRow(), 0);
+    QCOMPARE(session.ConvFrom().currentIndex(), 1);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    QVERIFY(Preview(session).pixmap().isNull());
+}
+
+void WindowsTest::PathChooserSetsBothDirectories() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("in/deeper")));
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    auto openAndAccept = [](const QString& name) {
+        return [name](QDialog& dialog) {
+            auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+            const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchEndsWith);
+            if (found.size() != 1) {
+                return int(QDialog::Rejected);
+            }
+            const QPoint centre = list.visualItemRect(found[0]).center();
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centre);
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centre);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("OkBtn")),
+                              Qt::LeftButton);
+            return kClosedByAction;
+        };
+    };
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then(openAndAccept(QStringLiteral(" in")));
+    // The chooser opens where it was left, so "out" is one level up from there.
+    session.Modals.Then([](QDialog& dialog) {
+        auto& chooser = static_cast<TPathDialog&>(dialog);
+        chooser.OpenDirectory(QDir(chooser.Directory()).filePath(QStringLiteral("../out")));
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "TPathDialog", "TPathDialog"}));
+    QCOMPARE(session.InputPath().text(), root + QStringLiteral("/in"));
+    QCOMPARE(session.OutputPath().text(), root + QStringLiteral("/out"));
+    QCOMPARE(QDir::currentPath(), root + QStringLiteral("/out"));
+
+    // The directory list: the folders from the root down, then the subfolders.
+    auto& list = *session.Windows().PathDialog->findChild<QListWidget*>(QStringLiteral("Path"));
+    QCOMPARE(list.item(0)->text(), QStringLiteral("/"));
+    QCOMPARE(list.currentItem()->text().trimmed(), QStringLiteral("out"));
+    QCOMPARE(list.currentRow(), list.count() - 1);
+}
+
+void WindowsTest::CancelledPathChooserKeepsField() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("moved")));
+    const QString before = session.InputPath().text();
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([](QDialog& dialog) {
+        auto& chooser = static_cast<TPathDialog&>(dialog);
+        chooser.OpenDirectory(QDir(chooser.Directory()).filePath(QStringLiteral("moved")));
+        return int(QDialog::Rejected);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.InputPath().text(), before);
+    QVERIFY(session.Windows().PathDialog->ChosenPath().isEmpty());
+    // The chooser and the current directory stay where the user moved to; New takes it.
+    QVERIFY(QDir::currentPath().endsWith(QStringLiteral("/moved")));
+    session.Item("NewProject").trigger();
+    QVERIFY(session.InputPath().text().endsWith(QStringLiteral("/moved")));
+}
+
+void WindowsTest::PathChooserGivesRootWithSeparator() {
+    Session session;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([](QDialog& dialog) {
+        static_cast<TPathDialog&>(dialog).OpenDirectory(QDir::rootPath());
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.OutputPath().text(), QDir::rootPath());
+}
+
+void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
+    Session session;
+    session.Modals.Then([](QDialog& setup) {
+        setup.findChild<QComboBox*>(QStringLiteral("ConvFrom"))->setCurrentIndex(1);
+        setup.findChild<QComboBox*>(QStringLiteral("ConvTo"))->setCurrentIndex(0);
+        setup.close();
+        return kClosedByAction;
+    });
+    session.Item("PropertiesBtn").trigger();
+    // Heretic2 to Heretic2 is accepted; the close box keeps every change.
+    QCOMPARE(session.ConvFrom().currentIndex(), 1);
+    QCOMPARE(session.ConvTo().currentIndex(), 0);
+    QVERIFY(session.InputPath().isReadOnly());
+    QCOMPARE(session.ConvFrom().count(), 3);
+    QVERIFY(!session.ConvFrom().isEditable());
+}
+
+void WindowsTest::AboutIsShownModally() {
+    Session session;
+    bool modal = false;
+    session.Modals.Then([&](QDialog& about) {
+        modal = about.isModal() && QApplication::activeModalWidget() == &about;
+        QTest::mouseClick(about.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return kClosedByAction;
+    });
+    session.Item("AboutBtn").trigger();
+    QCOMPARE(session.Modals.Shown, QStringList{"TAboutDialog"});
+    QVERIFY(modal);
+    QVERIFY(!session.Windows().AboutDialog->isVisible());
+}
+
+int RunWindowsTests(int argc, char** argv) {
+    WindowsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace texelary::test
+
+#include "WindowsTest.moc"
