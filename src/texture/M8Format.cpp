@@ -21,6 +21,7 @@
 #include "texture/ByteOrder.h"
 #include "texture/FileIo.h"
 #include "texture/Resample.h"
+#include "texture/StoredPicture.h"
 
 #include <algorithm>
 #include <array>
@@ -106,12 +107,6 @@ std::optional<M8Geometry> LayOutLevels(std::int32_t width, std::int32_t height) 
     return geometry;
 }
 
-void SetError(ReadError* error, ReadError value) {
-    if (error != nullptr) {
-        *error = value;
-    }
-}
-
 // The header as the readers see it: a file shorter than the header reads as if its missing
 // bytes were zero.
 std::array<std::uint8_t, M8Layout::kHeaderSize> HeaderOf(std::span<const std::uint8_t> file) {
@@ -171,49 +166,24 @@ std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, R
     using namespace M8Layout;
     const auto header = HeaderOf(file);
     if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
-        SetError(error, ReadError::Unsupported);
+        SetReadError(error, ReadError::Unsupported);
         return nullptr;
     }
     // Level 0 always starts right after the header, whatever the offset table says.
     const std::int32_t width = LoadLE32Signed(header.data() + kWidths);
     const std::int32_t height = LoadLE32Signed(header.data() + kHeights);
-    const auto count = PixelCount(width, height);
-    if (!count) {
-        SetError(error, ReadError::BadHeader);
-        return nullptr;
-    }
-    if (*count != 0 && !FitsIn(file.size(), kHeaderSize, *count)) {
-        SetError(error, ReadError::Truncated);
-        return nullptr;
-    }
-    try {
-        auto image = std::make_unique<IndexedImage>();
-        image->width = width;
-        image->height = height;
-        if (!AllocatePixels(*image, width, height)) {
-            SetError(error, ReadError::OutOfMemory);
-            return nullptr;
-        }
-        if (*count != 0) {
-            std::memcpy(image->pixels.get(), file.data() + kHeaderSize, *count);
-        }
-        SetError(error, ReadError::None);
-        return image;
-    } catch (const std::bad_alloc&) {
-        SetError(error, ReadError::OutOfMemory);
-        return nullptr;
-    }
+    return TakeStoredPicture(file, kHeaderSize, width, height, error);
 }
 
 bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
     const auto header = HeaderOf(file);
     if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
-        SetError(error, ReadError::Unsupported);
+        SetReadError(error, ReadError::Unsupported);
         return false;
     }
     std::memcpy(palette.data(), header.data() + kPalette, palette.size());
-    SetError(error, ReadError::None);
+    SetReadError(error, ReadError::None);
     return true;
 }
 

@@ -19,4 +19,11 @@ enum class ReadError : std::uint8_t {
 
 const char* DescribeReadError(ReadError error);
 
+// Stores `value` where the caller asked for a reason, if it did.
+inline void SetReadError(ReadError* error, ReadError value) {
+    if (error != nullptr) {
+        *error = value;
+    }
+}
+
 } // namespace texelary

@@ -20,6 +20,7 @@
 #include "texture/ByteOrder.h"
 #include "texture/FileIo.h"
 #include "texture/Resample.h"
+#include "texture/StoredPicture.h"
 #include "texture/WalPalette.h"
 
 #include <algorithm>
@@ -132,12 +133,6 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image,
     }
 }
 
-void SetError(ReadError* error, ReadError value) {
-    if (error != nullptr) {
-        *error = value;
-    }
-}
-
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> EncodeWal(const IndexedImage& image) {
@@ -173,32 +168,7 @@ std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, 
     // Level 0 always starts right after the header, whatever the offset table says.
     const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
     const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
-    const auto count = PixelCount(width, height);
-    if (!count) {
-        SetError(error, ReadError::BadHeader);
-        return nullptr;
-    }
-    if (*count != 0 && !FitsIn(file.size(), kHeaderSize, *count)) {
-        SetError(error, ReadError::Truncated);
-        return nullptr;
-    }
-    try {
-        auto image = std::make_unique<IndexedImage>();
-        image->width = width;
-        image->height = height;
-        if (!AllocatePixels(*image, width, height)) {
-            SetError(error, ReadError::OutOfMemory);
-            return nullptr;
-        }
-        if (*count != 0) {
-            std::memcpy(image->pixels.get(), file.data() + kHeaderSize, *count);
-        }
-        SetError(error, ReadError::None);
-        return image;
-    } catch (const std::bad_alloc&) {
-        SetError(error, ReadError::OutOfMemory);
-        return nullptr;
-    }
+    return TakeStoredPicture(file, kHeaderSize, width, height, error);
 }
 
 std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path) {
