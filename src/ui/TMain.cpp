@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPushButton>
 #include <QShowEvent>
 #include <array>
 #include <stdexcept>
@@ -117,6 +118,17 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
         BmpListMouseUp();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Enter presses the focused button, or else "Add...", the window's default button. Buttons of a
+// main window leave Enter to their window, and so does the image list.
+void TMain::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    (focused != nullptr ? focused : m_ui->AddBtn)->click();
 }
 
 void TMain::showEvent(QShowEvent* event) {

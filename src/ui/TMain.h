@@ -12,6 +12,7 @@
 #include <memory>
 
 class QFileDialog;
+class QKeyEvent;
 class QListWidget;
 class QShowEvent;
 
@@ -60,6 +61,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private slots:

@@ -62,6 +62,7 @@ void RunTest::ThreeEntriesRunToAllDone() {
     QCOMPARE(box.caption, std::string("Texelary"));
     QVERIFY(box.icon == BoxIcon::Information && box.buttons == BoxButtons::Ok);
     QVERIFY(box.progressVisible);
+    QVERIFY(box.onGuiThread);
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
     QCOMPARE(Bar(session).value(), 0);
     QVERIFY(session.Windows().CurrentWorker == nullptr);
@@ -118,6 +119,7 @@ void RunTest::CancelInNotFoundBoxAborts() {
     QVERIFY(session.Boxes.Shown[0].buttons == BoxButtons::OkCancel);
     QVERIFY(session.Boxes.Shown[1].icon == BoxIcon::Exclamation);
     QVERIFY(session.Boxes.Shown[1].progressVisible);
+    QVERIFY(session.Boxes.Shown[0].onGuiThread && session.Boxes.Shown[1].onGuiThread);
     QCOMPARE(positions, (QList<int>{33, 0}));
     QVERIFY(QFileInfo::exists(session.PathOf("a.m8")));
     QVERIFY(!QFileInfo::exists(session.PathOf("c.m8")));

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <array>
 #include <cstdint>
@@ -23,7 +24,8 @@ namespace texelary::test {
 
 BoxAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                      BoxButtons buttons, BoxIcon icon) {
-    Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible()});
+    Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible(),
+                     QThread::currentThread() == QCoreApplication::instance()->thread()});
     if (Answers.empty()) {
         return BoxAnswer::Ok;
     }

@@ -32,6 +32,7 @@ struct ShownBox {
     BoxButtons buttons;
     BoxIcon icon;
     bool progressVisible; // whether the progress window was on screen while the box was open
+    bool onGuiThread;
 };
 
 // Records every box and answers it from a queue (OK once the queue is empty).

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QTest>
 
 namespace texelary::test {
@@ -76,6 +77,8 @@ private slots:
     void PathChooserGivesRootWithSeparator();
     void SetupDialogKeepsChangesWhenClosed();
     void AboutIsShownModally();
+    void EnterPressesAddOrFocusedButton();
+    void DriveChangeShowsThatVolume();
 };
 
 void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
@@ -624,6 +627,39 @@ void WindowsTest::AboutIsShownModally() {
     QCOMPARE(session.Modals.Shown, QStringList{"TAboutDialog"});
     QVERIFY(modal);
     QVERIFY(!session.Windows().AboutDialog->isVisible());
+}
+
+void WindowsTest::EnterPressesAddOrFocusedButton() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.BmpList().setFocus();
+    session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
+    QTest::keyClick(&session.BmpList(), Qt::Key_Return);
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"});
+
+    session.Modals.Then([](QDialog&) { return int(QDialog::Accepted); });
+    session.Button("DeleteBtn").setFocus();
+    QTest::keyClick(&session.Button("DeleteBtn"), Qt::Key_Return);
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"}); // Delete, not Add
+    QVERIFY(!session.Modals.Empty());
+}
+
+void WindowsTest::DriveChangeShowsThatVolume() {
+    Session session;
+    TPathDialog& chooser = *session.Windows().PathDialog;
+    auto& drive = *chooser.findChild<QComboBox*>(QStringLiteral("Drive"));
+    const int root = drive.findData(QDir::rootPath());
+    QVERIFY(root >= 0);
+    QCOMPARE(drive.itemData(drive.currentIndex()).toString(),
+             QStorageInfo(session.Dir()).rootPath());
+    drive.setCurrentIndex(root);
+    emit drive.activated(root);
+    QCOMPARE(chooser.Directory(), QDir::rootPath());
+    QCOMPARE(QDir::currentPath(), QDir::rootPath());
+    auto& list = *chooser.findChild<QListWidget*>(QStringLiteral("Path"));
+    QCOMPARE(list.currentRow(), 0);
+    QCOMPARE(list.currentItem()->text(), QStringLiteral("/"));
+    QVERIFY(list.count() > 1);
 }
 
 int RunWindowsTests(int argc, char** argv) {
