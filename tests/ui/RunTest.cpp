@@ -35,6 +35,7 @@ private slots:
     void CancelInNotFoundBoxAborts();
     void ProgressCancelStopsLongRun();
     void ProgressWindowHasNoCloseBox();
+    void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -166,6 +167,24 @@ void RunTest::ProgressWindowHasNoCloseBox() {
     QVERIFY(flags & Qt::WindowStaysOnTopHint);
     QCOMPARE(session.Windows().ProcessDialog->windowTitle(),
              QStringLiteral("Processing, Please Wait..."));
+}
+
+void RunTest::CancelWhileAllDoneIsOpenKeepsWindowUntilOk() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 8, 8);
+    session.AddAll();
+    TProcessDialog& progress = *session.Windows().ProcessDialog;
+    bool stillShown = false;
+    session.Boxes.WhileOpen = [&](const ShownBox&) {
+        QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("CancelBtn")),
+                          Qt::LeftButton);
+        stillShown = progress.isVisible() && Bar(session).value() == 100;
+    };
+    session.Click("CreateBtn");
+    QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+    QVERIFY(stillShown);
+    QVERIFY(!progress.isVisible());
+    QCOMPARE(Bar(session).value(), 0);
 }
 
 int RunRunTests(int argc, char** argv) {

@@ -26,6 +26,9 @@ BoxAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string&
                                      BoxButtons buttons, BoxIcon icon) {
     Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible(),
                      QThread::currentThread() == QCoreApplication::instance()->thread()});
+    if (WhileOpen) {
+        WhileOpen(Shown.back());
+    }
     if (Answers.empty()) {
         return BoxAnswer::Ok;
     }

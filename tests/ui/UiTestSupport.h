@@ -45,6 +45,8 @@ public:
     std::vector<ShownBox> Shown;
     std::deque<BoxAnswer> Answers;
     const QWidget* Progress = nullptr;
+    // Runs while a box is open, before it is answered.
+    std::function<void(const ShownBox&)> WhileOpen;
 
     QStringList Texts() const;
 };

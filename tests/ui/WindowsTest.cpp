@@ -6,7 +6,9 @@
 #include "ui/TFileDialog.h"
 #include "ui/TMain.h"
 #include "ui/TPathDialog.h"
+#include "ui/TProcessDialog.h"
 #include "ui/TProjectSetup.h"
+#include "ui/TSplashDialog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -98,9 +100,15 @@ void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
     QCOMPARE(session.ConvTo().currentIndex(), 0);
     QVERIFY(session.Windows().Main->ProjectFileName().isEmpty());
     QVERIFY(session.Windows().CurrentWorker == nullptr);
-    // The main window alone is on screen.
-    QVERIFY(!session.Windows().ProjectSetup->isVisible());
-    QVERIFY(!session.Windows().FileDialog->isVisible());
+    // The seven windows exist, and the main window alone is on screen.
+    const AppWindows& windows = session.Windows();
+    const std::vector<const QWidget*> dialogs{windows.ProjectSetup, windows.AboutDialog,
+                                              windows.SplashDialog, windows.ProcessDialog,
+                                              windows.PathDialog,   windows.FileDialog};
+    for (const QWidget* dialog : dialogs) {
+        QVERIFY(dialog != nullptr);
+        QVERIFY2(!dialog->isVisible(), qPrintable(dialog->objectName()));
+    }
 }
 
 void WindowsTest::AddAppendsSelectionInChooserOrder() {
