@@ -44,10 +44,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
+    void FormShow();
     void FileDblClick();
 
 private:
-    void FormShow();
     void ReadDirectory();
 
     std::unique_ptr<Ui::TFileDialog> m_ui;

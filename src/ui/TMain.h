@@ -65,6 +65,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
+    void FormShow();
     void AddBtnClick();
     void DeleteBtnClick();
     void BmpListMouseUp();
@@ -79,7 +80,6 @@ private slots:
     void LoadBtnClick();
 
 private:
-    void FormShow();
     Project CurrentProject() const;
     void ShowProject(const Project& project);
     void SaveProjectTo(const QString& path);

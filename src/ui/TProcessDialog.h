@@ -48,11 +48,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
+    void FormShow();
+    void FormClose();
     void CancelBtnClick();
 
 private:
-    void FormShow();
-    void FormClose();
     void ForgetWorker(const ProcThread* worker);
 
     std::unique_ptr<Ui::TProcessDialog> m_ui;

@@ -1,12 +1,15 @@
 // "Create...": the progress window, its worker and the outcome boxes, over real files.
 
 #include "UiTestSupport.h"
+#include "project/ProjectFile.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -36,6 +39,7 @@ private slots:
     void ProgressCancelStopsLongRun();
     void ProgressWindowHasNoCloseBox();
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
+    void LoadedEmptyProjectRunsToAbortedAtOnce();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -185,6 +189,34 @@ void RunTest::CancelWhileAllDoneIsOpenKeepsWindowUntilOk() {
     QVERIFY(stillShown);
     QVERIFY(!progress.isVisible());
     QCOMPARE(Bar(session).value(), 0);
+}
+
+void RunTest::LoadedEmptyProjectRunsToAbortedAtOnce() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 8, 8);
+    session.AddAll();
+    // Loading a project without names keeps "Create..." as it was: enabled.
+    Project empty;
+    empty.inputDir = session.Dir().toStdString();
+    empty.outputDir = empty.inputDir;
+    const QString path = session.PathOf("empty.mm");
+    QVERIFY(SaveProject(empty, path.toStdString()));
+    session.Modals.Then([path](QDialog& dialog) {
+        static_cast<QFileDialog&>(dialog).selectFile(path);
+        return int(QDialog::Accepted);
+    });
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+
+    QList<int> positions;
+    connect(&Bar(session), &QProgressBar::valueChanged, this,
+            [&](int value) { positions.append(value); });
+    session.Click("CreateBtn");
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Process has been aborted"});
+    QCOMPARE(positions, QList<int>{}); // the bar never moved
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+    QVERIFY(!QFileInfo::exists(session.PathOf("a.m8")));
 }
 
 int RunRunTests(int argc, char** argv) {
