@@ -66,6 +66,10 @@ void FixWindow(QWidget& window) {
     window.setFixedSize(window.size());
 }
 
+QSize LineHeight::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+}
+
 void CentreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr) {

@@ -5,6 +5,7 @@
 // modal showing) live there too, so tests can answer them.
 
 #include <QDialog>
+#include <QStyledItemDelegate>
 #include <functional>
 #include <memory>
 
@@ -77,5 +78,17 @@ void FixWindow(QWidget& window);
 
 // Moves a top-level window to the centre of the screen it is on.
 void CentreOnScreen(QWidget& window);
+
+// Gives every line of a list the same height in pixels. A window owns the delegate and sets it on
+// its list with setItemDelegate.
+class LineHeight final : public QStyledItemDelegate {
+public:
+    explicit LineHeight(int height)
+        : m_height(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    int m_height;
+};
 
 } // namespace texelary

@@ -13,6 +13,7 @@ TFileDialog::TFileDialog(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TFileDialog>())
     , m_windows(windows) {
     m_ui->setupUi(this);
+    m_ui->File->setItemDelegate(&m_lineHeight);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose, false);
     FixWindow(*this);

@@ -4,6 +4,8 @@
 // hidden files left out, sorted ignoring case), several of which can be selected. Reading the
 // directory makes it the process's current directory.
 
+#include "ui/AppWindows.h"
+
 #include <QDialog>
 #include <QString>
 #include <memory>
@@ -51,6 +53,7 @@ private:
     void ReadDirectory();
 
     std::unique_ptr<Ui::TFileDialog> m_ui;
+    LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     QString m_directory;
     QString m_mask;

@@ -66,6 +66,7 @@ TMain::TMain(AppWindows& windows)
     , m_openDialogMm(std::make_unique<QFileDialog>())
     , m_saveDialogMm(std::make_unique<QFileDialog>()) {
     m_ui->setupUi(this);
+    m_ui->BmpList->setItemDelegate(&m_lineHeight);
     m_files = std::make_unique<BmpListFiles>(*m_ui->BmpList);
     m_windows.CurrentWorker = nullptr;
 

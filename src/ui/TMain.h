@@ -6,6 +6,7 @@
 // formats are read from the project setup dialog when an action needs them.
 
 #include "convert/ConversionRun.h"
+#include "ui/AppWindows.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -86,6 +87,7 @@ private:
     void ShowBox(const std::string& text, BoxIcon icon);
 
     std::unique_ptr<Ui::TMain> m_ui;
+    LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;
     QString m_projectFileName;

@@ -38,6 +38,7 @@ TPathDialog::TPathDialog(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TPathDialog>())
     , m_windows(windows) {
     m_ui->setupUi(this);
+    m_ui->Path->setItemDelegate(&m_lineHeight);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose, false);
     FixWindow(*this);

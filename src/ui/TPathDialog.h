@@ -5,6 +5,8 @@
 // directory it showed when it was last closed; opening a directory makes it the process's current
 // directory.
 
+#include "ui/AppWindows.h"
+
 #include <QDialog>
 #include <QString>
 #include <memory>
@@ -51,6 +53,7 @@ private:
     void ShowDriveOf(const QString& directory);
 
     std::unique_ptr<Ui::TPathDialog> m_ui;
+    LineHeight m_lineHeight{16};
     AppWindows& m_windows;
     QString m_chosenPath;
     QString m_directory;

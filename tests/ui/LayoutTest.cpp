@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -167,6 +168,7 @@ private slots:
     void WindowsMatchTheirLayouts();
     void MainMenuHasItsItems();
     void WindowsUseElevenPixelFont();
+    void ListsHaveTheirLineHeights();
     void SplashTimerTicksEveryEighteenMilliseconds();
     void PicturesHaveTheirSizes();
     void RendersEveryWindow();
@@ -230,6 +232,24 @@ void LayoutTest::WindowsUseElevenPixelFont() {
     Session session;
     for (const WindowLayout& layout : Layouts(session.Windows())) {
         QCOMPARE(layout.window->font().pixelSize(), 11);
+    }
+}
+
+void LayoutTest::ListsHaveTheirLineHeights() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    session.AddAll();
+    const std::vector<std::pair<QListWidget*, int>> lists{
+        {&session.BmpList(), 13},
+        {&session.FileList(), 13},
+        {session.Windows().PathDialog->findChild<QListWidget*>(QStringLiteral("Path")), 16}};
+    for (const auto& [list, height] : lists) {
+        QVERIFY(list->count() >= 2);
+        QCOMPARE(list->visualItemRect(list->item(1)).height(), height);
+        QCOMPARE(list->visualItemRect(list->item(1)).top() -
+                     list->visualItemRect(list->item(0)).top(),
+                 height);
     }
 }
 
