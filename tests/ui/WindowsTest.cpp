@@ -81,6 +81,7 @@ private slots:
     void AboutIsShownModally();
     void EnterPressesAddOrFocusedButton();
     void DriveChangeShowsThatVolume();
+    void EnterOpensFolderInPathChooser();
 };
 
 void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
@@ -668,6 +669,33 @@ void WindowsTest::DriveChangeShowsThatVolume() {
     QCOMPARE(list.currentRow(), 0);
     QCOMPARE(list.currentItem()->text(), QStringLiteral("/"));
     QVERIFY(list.count() > 1);
+}
+
+void WindowsTest::EnterOpensFolderInPathChooser() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("alpha")));
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("beta")));
+    QString shown;
+    int result = -1;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& dialog) {
+        auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+        list.setCurrentRow(list.count() - 1); // "beta", the last subfolder
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Return);
+        shown = static_cast<TPathDialog&>(dialog).Directory();
+        result = dialog.result();
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    // Enter opened the folder and did not press a button.
+    QCOMPARE(shown, QDir(session.Dir()).canonicalPath() + QStringLiteral("/beta"));
+    QCOMPARE(result, 0);
+    QCOMPARE(session.InputPath().text(), shown);
 }
 
 int RunWindowsTests(int argc, char** argv) {
