@@ -22,7 +22,10 @@ void ProcThread::run() {
     while (!m_terminated) {
         if (m_firstPass == 1) {
             // The list belongs to the GUI thread, so even its length is read there.
-            OnGuiThread([this] { PrepareProgress(State, m_dialog.Settings().RunFiles->Count()); });
+            OnGuiThread([this] {
+                const FileList* files = m_dialog.Settings().RunFiles;
+                PrepareProgress(State, files == nullptr ? 0 : files->Count());
+            });
             m_firstPass = 0;
         }
         if (!(State.Done == 1 && State.Aborted == 1)) {
