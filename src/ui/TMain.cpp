@@ -41,14 +41,6 @@ QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-void SetUpProjectDialog(QFileDialog& dialog, const char* name) {
-    dialog.setObjectName(QString::fromLatin1(name));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(QStringLiteral("*.mm (*.mm)"));
-    dialog.setDefaultSuffix(QStringLiteral("mm"));
-    dialog.setFileMode(QFileDialog::AnyFile);
-}
-
 } // namespace
 
 std::size_t BmpListFiles::Count() const {
@@ -62,9 +54,7 @@ std::string BmpListFiles::Entry(std::size_t index) const {
 
 TMain::TMain(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TMain>())
-    , m_windows(windows)
-    , m_openDialogMm(std::make_unique<QFileDialog>())
-    , m_saveDialogMm(std::make_unique<QFileDialog>()) {
+    , m_windows(windows) {
     m_ui->setupUi(this);
     m_ui->BmpList->setItemDelegate(&m_lineHeight);
     m_files = std::make_unique<BmpListFiles>(*m_ui->BmpList);
@@ -83,12 +73,6 @@ TMain::TMain(AppWindows& windows)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-
-    SetUpProjectDialog(*m_openDialogMm, "OpenDialogMm");
-    m_openDialogMm->setAcceptMode(QFileDialog::AcceptOpen);
-    SetUpProjectDialog(*m_saveDialogMm, "SaveDialogMm");
-    m_saveDialogMm->setAcceptMode(QFileDialog::AcceptSave);
-    m_saveDialogMm->setOption(QFileDialog::DontConfirmOverwrite);
 
     connect(m_ui->AddBtn, &QPushButton::clicked, this, &TMain::AddBtnClick);
     connect(m_ui->DeleteBtn, &QPushButton::clicked, this, &TMain::DeleteBtnClick);
@@ -144,8 +128,8 @@ void TMain::FormShow() {
     const QString current = QDir::currentPath();
     m_windows.ProjectSetup->InputPath().setText(current);
     m_windows.ProjectSetup->OutputPath().setText(current);
-    m_openDialogMm->setDirectory(current);
-    m_saveDialogMm->setDirectory(current);
+    m_openDialogDir = current;
+    m_saveDialogDir = current;
 }
 
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
@@ -314,20 +298,39 @@ void TMain::SaveBtnClick() {
     SaveProjectTo(m_projectFileName);
 }
 
+// The project file dialogs are made for each use: a file dialog that stays alive watches its
+// directory, and every texture a run then writes there would make it read the directory again.
+QString TMain::RunProjectDialog(const char* name, bool save, QString& directory) {
+    QFileDialog dialog(this);
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QStringLiteral("*.mm (*.mm)"));
+    dialog.setDefaultSuffix(QStringLiteral("mm"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
+    dialog.setDirectory(directory);
+    const bool accepted = m_windows.RunModal(dialog) == QDialog::Accepted;
+    directory = dialog.directory().absolutePath();
+    return accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 void TMain::SaveAsBtnClick() {
-    if (m_windows.RunModal(*m_saveDialogMm) != QDialog::Accepted) {
+    const QString chosen = RunProjectDialog("SaveDialogMm", true, m_saveDialogDir);
+    if (chosen.isEmpty()) {
         return;
     }
-    m_projectFileName = m_saveDialogMm->selectedFiles().value(0);
+    m_projectFileName = chosen;
     SaveProjectTo(m_projectFileName);
     m_ui->SaveBtn->setEnabled(true);
 }
 
 void TMain::LoadBtnClick() {
-    if (m_windows.RunModal(*m_openDialogMm) != QDialog::Accepted) {
+    const QString chosen = RunProjectDialog("OpenDialogMm", false, m_openDialogDir);
+    if (chosen.isEmpty()) {
         return;
     }
-    m_projectFileName = m_openDialogMm->selectedFiles().value(0);
+    m_projectFileName = chosen;
     // Enabled whatever the outcome: after a refused load, Save writes over the refused file.
     m_ui->SaveBtn->setEnabled(true);
     Project project = CurrentProject();

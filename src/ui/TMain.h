@@ -12,7 +12,6 @@
 #include <QString>
 #include <memory>
 
-class QFileDialog;
 class QKeyEvent;
 class QListWidget;
 class QShowEvent;
@@ -57,8 +56,6 @@ public:
     QListWidget& BmpList() const;
     const FileList& Files() const { return *m_files; }
     const QString& ProjectFileName() const { return m_projectFileName; }
-    QFileDialog& OpenDialogMm() const { return *m_openDialogMm; }
-    QFileDialog& SaveDialogMm() const { return *m_saveDialogMm; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,14 +82,16 @@ private:
     void ShowProject(const Project& project);
     void SaveProjectTo(const QString& path);
     void ShowBox(const std::string& text, BoxIcon icon);
+    QString RunProjectDialog(const char* name, bool save, QString& directory);
 
     std::unique_ptr<Ui::TMain> m_ui;
     LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;
     QString m_projectFileName;
-    std::unique_ptr<QFileDialog> m_openDialogMm;
-    std::unique_ptr<QFileDialog> m_saveDialogMm;
+    // The directories the project file dialogs open at; each dialog remembers its own.
+    QString m_openDialogDir;
+    QString m_saveDialogDir;
 };
 
 } // namespace texelary

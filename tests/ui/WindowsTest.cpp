@@ -11,6 +11,7 @@
 #include "ui/TSplashDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -400,6 +401,17 @@ void WindowsTest::NewResetsProjectToCurrentDirectory() {
     QCOMPARE(session.Windows().Main->ProjectFileName(), session.PathOf("p.mm"));
 }
 
+namespace {
+
+bool AnyFileDialog() {
+    const QWidgetList widgets = QApplication::allWidgets();
+    return std::any_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
+        return qobject_cast<QFileDialog*>(widget) != nullptr;
+    });
+}
+
+} // namespace
+
 void WindowsTest::SaveAsSaveAndLoadRoundTrip() {
     Session session;
     WriteBitmap(session.PathOf("a.bmp"), 4, 4);
@@ -409,9 +421,12 @@ void WindowsTest::SaveAsSaveAndLoadRoundTrip() {
     session.ConvTo().setCurrentIndex(1);
     const QString path = session.PathOf("project.mm");
 
+    // No file dialog outlives its use: a live one would watch the directory the run writes to.
+    QVERIFY(!AnyFileDialog());
     session.Modals.Then(ChooseFile(path));
     session.Item("SaveAsBtn").trigger();
     QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm"}));
+    QVERIFY(!AnyFileDialog());
     QCOMPARE(QFileInfo(path).size(), 308 + 2 * 128);
     QVERIFY(session.Item("SaveBtn").isEnabled());
     QCOMPARE(session.Windows().Main->ProjectFileName(), path);
