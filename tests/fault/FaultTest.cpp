@@ -4,6 +4,7 @@
 
 #include "BmpBuilder.h"
 #include "TestFiles.h"
+#include "TestImages.h"
 #include "convert/ConversionRun.h"
 #include "project/ProjectFile.h"
 #include "texture/M8Format.h"
@@ -51,14 +52,9 @@ int InChild(const std::function<bool()>& body, bool limitSize, bool asNobody = f
 }
 
 IndexedImage Picture(std::int32_t width, std::int32_t height) {
-    IndexedImage image;
-    image.width = width;
-    image.height = height;
-    EXPECT_TRUE(AllocatePixels(image, width, height));
-    for (std::int32_t i = 0; i < width * height; ++i) {
-        image.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i % 251);
-    }
-    return image;
+    return test::MakePicture(width, height, [width](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>((y * width + x) % 251);
+    });
 }
 
 Palette Greys() {

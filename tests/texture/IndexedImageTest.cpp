@@ -1,5 +1,7 @@
 #include "texture/IndexedImage.h"
 
+#include "TestImages.h"
+
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -7,39 +9,29 @@ namespace texelary {
 namespace {
 
 IndexedImage MakeImage(std::int32_t width, std::int32_t height) {
-    IndexedImage image;
-    image.width = width;
-    image.height = height;
-    EXPECT_TRUE(AllocatePixels(image, width, height));
-    for (std::int32_t i = 0; i < width * height; ++i) {
-        image.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i + 1);
-    }
-    return image;
-}
-
-std::vector<std::uint8_t> Bytes(const IndexedImage& image) {
-    const auto* p = image.pixels.get();
-    return {p, p + image.width * image.height};
+    return test::MakePicture(width, height, [width](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(y * width + x + 1);
+    });
 }
 
 TEST(IndexedImage, FlipTurnsThreeByTwoOver) {
     IndexedImage image = MakeImage(3, 2);
     FlipVertical(image);
-    EXPECT_EQ(Bytes(image), (std::vector<std::uint8_t>{4, 5, 6, 1, 2, 3}));
+    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{4, 5, 6, 1, 2, 3}));
 }
 
 TEST(IndexedImage, FlipSwapsOuterPairsAndKeepsTheMiddleRow) {
     IndexedImage odd = MakeImage(1, 5);
     FlipVertical(odd);
-    EXPECT_EQ(Bytes(odd), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(test::PixelsOf(odd), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
 
     IndexedImage even = MakeImage(2, 4);
     FlipVertical(even);
-    EXPECT_EQ(Bytes(even), (std::vector<std::uint8_t>{7, 8, 5, 6, 3, 4, 1, 2}));
+    EXPECT_EQ(test::PixelsOf(even), (std::vector<std::uint8_t>{7, 8, 5, 6, 3, 4, 1, 2}));
 
     IndexedImage single = MakeImage(4, 1);
     FlipVertical(single);
-    EXPECT_EQ(Bytes(single), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(test::PixelsOf(single), (std::vector<std::uint8_t>{1, 2, 3, 4}));
 
     IndexedImage empty = MakeImage(4, 0);
     FlipVertical(empty);
@@ -48,11 +40,11 @@ TEST(IndexedImage, FlipSwapsOuterPairsAndKeepsTheMiddleRow) {
 
 TEST(IndexedImage, FlipTwiceRestoresThePicture) {
     IndexedImage image = MakeImage(7, 9);
-    const auto before = Bytes(image);
+    const auto before = test::PixelsOf(image);
     FlipVertical(image);
-    EXPECT_NE(Bytes(image), before);
+    EXPECT_NE(test::PixelsOf(image), before);
     FlipVertical(image);
-    EXPECT_EQ(Bytes(image), before);
+    EXPECT_EQ(test::PixelsOf(image), before);
 }
 
 TEST(IndexedImage, AllocateKeepsAnExistingBufferWhateverTheSize) {
@@ -99,7 +91,7 @@ TEST(IndexedImage, RowCopiesMoveWholeRows) {
     EXPECT_EQ(std::vector<std::uint8_t>(row, row + 3), (std::vector<std::uint8_t>{4, 5, 6}));
     const std::uint8_t replacement[3] = {9, 8, 7};
     CopyRowIn(image, replacement, 0);
-    EXPECT_EQ(Bytes(image), (std::vector<std::uint8_t>{9, 8, 7, 4, 5, 6}));
+    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{9, 8, 7, 4, 5, 6}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "texture/M8Format.h"
 
 #include "TestFiles.h"
+#include "TestImages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,21 +42,7 @@ std::uint8_t PatternAt(std::int32_t x, std::int32_t y) {
 }
 
 IndexedImage Patterned(std::int32_t width, std::int32_t height) {
-    IndexedImage image;
-    image.width = width;
-    image.height = height;
-    EXPECT_TRUE(AllocatePixels(image, width, height));
-    for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t x = 0; x < width; ++x) {
-            image.pixels[static_cast<std::size_t>(y * width + x)] = PatternAt(x, y);
-        }
-    }
-    return image;
-}
-
-std::vector<std::uint8_t> PixelsOf(const IndexedImage& image) {
-    const auto* p = image.pixels.get();
-    return {p, p + static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)};
+    return test::MakePicture(width, height, PatternAt);
 }
 
 Palette Ramp() {
@@ -192,18 +179,18 @@ TEST(M8RoundTrip, WritesTheEncodedBytesAndReadsBackPictureAndPalette) {
     ScratchDir dir;
     const std::string path = dir.File("picture.m8");
     const IndexedImage image = Patterned(37, 21);
-    const std::vector<std::uint8_t> before = PixelsOf(image);
+    const std::vector<std::uint8_t> before = test::PixelsOf(image);
     const Palette palette = Ramp();
 
     ASSERT_TRUE(WriteM8(image, palette, path));
-    EXPECT_EQ(PixelsOf(image), before);
+    EXPECT_EQ(test::PixelsOf(image), before);
     EXPECT_EQ(ReadAll(path), *EncodeM8(image, palette));
 
     const auto read = ReadM8Image(path);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->width, 37);
     EXPECT_EQ(read->height, 21);
-    EXPECT_EQ(PixelsOf(*read), before);
+    EXPECT_EQ(test::PixelsOf(*read), before);
     Palette readPalette{};
     ASSERT_TRUE(ReadM8Palette(readPalette, path));
     EXPECT_EQ(readPalette, palette);
@@ -226,16 +213,10 @@ TEST(M8Read, TakesLevel0FromRightAfterTheHeaderWhateverTheOffsetSays) {
     const auto bytes = M8Bytes().Size(2, 2).Set(164, 2000).Pixels(4, 10).Bytes();
     const auto image = ParseM8Image(bytes);
     ASSERT_TRUE(image);
-    EXPECT_EQ(PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
+    EXPECT_EQ(test::PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
 }
 
-struct ReadCase {
-    const char* what;
-    std::vector<std::uint8_t> bytes;
-    bool readable;
-    ReadError error;
-    std::int32_t width, height; // when readable
-};
+using test::ReadCase;
 
 class M8ReadCases : public ::testing::TestWithParam<ReadCase> {};
 
@@ -243,15 +224,7 @@ TEST_P(M8ReadCases, GivesAPictureOnlyWhenTheHeaderFitsTheFile) {
     const ReadCase& c = GetParam();
     ReadError error = ReadError::OutOfMemory;
     const auto image = ParseM8Image(c.bytes, &error);
-    EXPECT_EQ(error, c.error) << c.what;
-    if (!c.readable) {
-        EXPECT_FALSE(image) << c.what;
-        return;
-    }
-    ASSERT_TRUE(image) << c.what;
-    EXPECT_EQ(image->width, c.width) << c.what;
-    EXPECT_EQ(image->height, c.height) << c.what;
-    EXPECT_TRUE(image->pixels) << c.what;
+    test::ExpectReadCase(c, image, error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

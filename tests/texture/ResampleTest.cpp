@@ -1,5 +1,7 @@
 #include "texture/Resample.h"
 
+#include "TestImages.h"
+
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -8,22 +10,9 @@ namespace {
 
 // A picture whose pixel (x, y) holds y * 16 + x, so a sampled value names its source position.
 IndexedImage Numbered(std::int32_t width, std::int32_t height) {
-    IndexedImage image;
-    image.width = width;
-    image.height = height;
-    EXPECT_TRUE(AllocatePixels(image, width, height));
-    for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t x = 0; x < width; ++x) {
-            image.pixels[static_cast<std::size_t>(y * width + x)] =
-                static_cast<std::uint8_t>(y * 16 + x);
-        }
-    }
-    return image;
-}
-
-std::vector<std::uint8_t> Bytes(const IndexedImage& image) {
-    const auto* p = image.pixels.get();
-    return {p, p + image.width * image.height};
+    return test::MakePicture(width, height, [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(y * 16 + x);
+    });
 }
 
 struct ResampleCase {
@@ -43,7 +32,7 @@ TEST_P(ResampleCases, PicksTheTopLeftPixelOfEachBlock) {
     EXPECT_EQ(target.width, c.targetWidth);
     EXPECT_EQ(target.height, c.targetHeight);
     ASSERT_TRUE(target.pixels);
-    EXPECT_EQ(Bytes(target), c.pixels);
+    EXPECT_EQ(test::PixelsOf(target), c.pixels);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -60,7 +49,7 @@ TEST(Resample, FactorOneCopiesEveryByte) {
     const IndexedImage source = Numbered(13, 11);
     IndexedImage target;
     ASSERT_TRUE(Resample(target, source, 1.0f, 1.0f));
-    EXPECT_EQ(Bytes(target), Bytes(source));
+    EXPECT_EQ(test::PixelsOf(target), test::PixelsOf(source));
 }
 
 TEST(Resample, ReadsPaddedRowsAtTheirStoredLength) {
@@ -68,7 +57,7 @@ TEST(Resample, ReadsPaddedRowsAtTheirStoredLength) {
     const std::uint8_t stored[] = {1, 2, 3, 0xEE, 4, 5, 6, 0xEE};
     IndexedImage target;
     ASSERT_TRUE(Resample(target, PixelView{3, 2, 4, stored}, 1.0f, 1.0f));
-    EXPECT_EQ(Bytes(target), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(test::PixelsOf(target), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST(Resample, RefusesATargetThatAlreadyHasPixels) {
@@ -87,7 +76,7 @@ TEST(Resample, UnusualFactorsStayInsideTheSource) {
     ASSERT_TRUE(Resample(larger, source, 3.0f, 0.7f));
     EXPECT_EQ(larger.width, 9);
     EXPECT_EQ(larger.height, 2);
-    for (std::uint8_t value : Bytes(larger)) {
+    for (std::uint8_t value : test::PixelsOf(larger)) {
         EXPECT_LT(value % 16, 3);
         EXPECT_LT(value / 16, 3);
     }

@@ -1,6 +1,7 @@
 #include "texture/WalFormat.h"
 
 #include "TestFiles.h"
+#include "TestImages.h"
 #include "texture/WalPalette.h"
 
 #include <algorithm>
@@ -43,21 +44,7 @@ std::uint8_t PatternAt(std::int32_t x, std::int32_t y) {
 }
 
 IndexedImage Patterned(std::int32_t width, std::int32_t height) {
-    IndexedImage image;
-    image.width = width;
-    image.height = height;
-    EXPECT_TRUE(AllocatePixels(image, width, height));
-    for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t x = 0; x < width; ++x) {
-            image.pixels[static_cast<std::size_t>(y * width + x)] = PatternAt(x, y);
-        }
-    }
-    return image;
-}
-
-std::vector<std::uint8_t> PixelsOf(const IndexedImage& image) {
-    const auto* p = image.pixels.get();
-    return {p, p + static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)};
+    return test::MakePicture(width, height, PatternAt);
 }
 
 // Entry i is (i, 255 - i, i / 2): a palette unlike WalPalette, so the remap changes pixels.
@@ -145,7 +132,7 @@ TEST(WalLevels, EachLevelHoldsTheTopLeftPixelOfItsBlock) {
         const auto file = EncodeWal(image);
         ASSERT_TRUE(file);
         EXPECT_EQ(Slice(*file, kHeaderSize, static_cast<std::size_t>(width * height)),
-                  PixelsOf(image));
+                  test::PixelsOf(image));
         const auto offsets = Offsets(*file);
         for (std::size_t i = 1; i < 4; ++i) {
             const int step = 1 << i;
@@ -172,17 +159,19 @@ TEST(WalWrite, RemapsThePictureAndWritesEveryLevelFromTheRemappedPixels) {
 
     IndexedImage expected = Patterned(40, 24);
     RemapToPalette(expected, WalPalette, palette);
-    ASSERT_NE(PixelsOf(expected), PixelsOf(image)); // the remap does change this picture
+    ASSERT_NE(test::PixelsOf(expected),
+              test::PixelsOf(image)); // the remap does change this picture
 
     ASSERT_TRUE(WriteWal(image, palette, path));
-    EXPECT_EQ(PixelsOf(image), PixelsOf(expected)); // the caller's picture now indexes WalPalette
+    EXPECT_EQ(test::PixelsOf(image),
+              test::PixelsOf(expected)); // the caller's picture now indexes WalPalette
     EXPECT_EQ(ReadAll(path), *EncodeWal(expected));
 
     const auto read = ReadWalImage(path);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->width, 40);
     EXPECT_EQ(read->height, 24);
-    EXPECT_EQ(PixelsOf(*read), PixelsOf(expected));
+    EXPECT_EQ(test::PixelsOf(*read), test::PixelsOf(expected));
     Palette readPalette{};
     EXPECT_TRUE(ReadWalPalette(readPalette));
     EXPECT_EQ(readPalette, WalPalette);
@@ -210,23 +199,23 @@ TEST(WalWrite, WalToWalKeepsEveryIndexButTheRepeatedColours) {
         expected[static_cast<std::size_t>(repeat)] = static_cast<std::uint8_t>(first);
     }
     EXPECT_EQ(Slice(ReadAll(path), kHeaderSize, 256), expected);
-    EXPECT_EQ(PixelsOf(image), expected);
+    EXPECT_EQ(test::PixelsOf(image), expected);
 }
 
 TEST(WalWrite, FailureLeavesPictureAndOlderFileAsTheyWere) {
     ScratchDir dir;
     IndexedImage image = Patterned(16, 16);
-    const std::vector<std::uint8_t> before = PixelsOf(image);
+    const std::vector<std::uint8_t> before = test::PixelsOf(image);
 
     // The output directory does not exist.
     EXPECT_FALSE(WriteWal(image, Gradient(), dir.File("missing/picture.wal")));
-    EXPECT_EQ(PixelsOf(image), before);
+    EXPECT_EQ(test::PixelsOf(image), before);
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));
 
     // A directory stands where the file should go.
     std::filesystem::create_directory(dir.Path() / "taken.wal");
     EXPECT_FALSE(WriteWal(image, Gradient(), dir.File("taken.wal")));
-    EXPECT_EQ(PixelsOf(image), before);
+    EXPECT_EQ(test::PixelsOf(image), before);
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "taken.wal"));
 
     // A picture that cannot be written leaves the older file as it was.
@@ -277,16 +266,10 @@ TEST(WalRead, TakesLevel0FromRightAfterTheHeaderWhateverTheOffsetSays) {
     const auto bytes = WalBytes().Size(2, 2).Set(40, 500).Pixels(4, 10).Bytes();
     const auto image = ParseWalImage(bytes);
     ASSERT_TRUE(image);
-    EXPECT_EQ(PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
+    EXPECT_EQ(test::PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
 }
 
-struct ReadCase {
-    const char* what;
-    std::vector<std::uint8_t> bytes;
-    bool readable;
-    ReadError error;
-    std::int32_t width, height; // when readable
-};
+using test::ReadCase;
 
 class WalReadCases : public ::testing::TestWithParam<ReadCase> {};
 
@@ -294,15 +277,7 @@ TEST_P(WalReadCases, GivesAPictureOnlyWhenTheHeaderFitsTheFile) {
     const ReadCase& c = GetParam();
     ReadError error = ReadError::OutOfMemory;
     const auto image = ParseWalImage(c.bytes, &error);
-    EXPECT_EQ(error, c.error) << c.what;
-    if (!c.readable) {
-        EXPECT_FALSE(image) << c.what;
-        return;
-    }
-    ASSERT_TRUE(image) << c.what;
-    EXPECT_EQ(image->width, c.width) << c.what;
-    EXPECT_EQ(image->height, c.height) << c.what;
-    EXPECT_TRUE(image->pixels) << c.what;
+    test::ExpectReadCase(c, image, error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -344,7 +319,7 @@ TEST(WalRealFile, ReadsHopperAndReEncodesItsHeaderAndLevel0) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, 128);
     EXPECT_EQ(image->height, 128);
-    EXPECT_EQ(PixelsOf(*image), Slice(bytes, 100, 128 * 128));
+    EXPECT_EQ(test::PixelsOf(*image), Slice(bytes, 100, 128 * 128));
 
     // Its smaller levels were filtered rather than point sampled, so only the header and
     // level 0 can agree with what this program writes.

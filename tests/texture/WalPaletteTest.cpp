@@ -1,6 +1,7 @@
 #include "texture/WalPalette.h"
 
 #include "TestFiles.h"
+#include "TestImages.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -75,11 +76,6 @@ IndexedImage AllIndices() {
         image.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
     }
     return image;
-}
-
-std::vector<std::uint8_t> PixelsOf(const IndexedImage& image) {
-    const auto* p = image.pixels.get();
-    return {p, p + static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)};
 }
 
 Palette RandomPalette(std::mt19937& random) {
@@ -160,7 +156,7 @@ TEST(WalRemap, WhiteAndBlackGoToTheirFirstEntries) {
     image.pixels[0] = 0;
     image.pixels[1] = 1;
     RemapToPalette(image, WalPalette, source);
-    EXPECT_EQ(PixelsOf(image), (std::vector<std::uint8_t>{215, 0}));
+    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{215, 0}));
 }
 
 TEST(WalRemap, ATieGoesToTheLowerIndexAndOnlyANearerColourWinsLater) {
@@ -217,7 +213,7 @@ TEST(WalRemap, EntriesNoPixelUsesDoNotMatter) {
 
     RemapToPalette(a, WalPalette, first);
     RemapToPalette(b, WalPalette, second);
-    EXPECT_EQ(PixelsOf(a), PixelsOf(b));
+    EXPECT_EQ(test::PixelsOf(a), test::PixelsOf(b));
     EXPECT_EQ(a.pixels[0], Nearest(WalPalette, EntryOf(first, 5)));
     EXPECT_EQ(a.pixels[1], Nearest(WalPalette, EntryOf(first, 200)));
 }
@@ -235,7 +231,8 @@ TEST(WalRemap, MatchesAPlainSearchAcrossChangingPalettes) {
         IndexedImage image = AllIndices();
         RemapToPalette(image, to, from);
         const RemapTable expected = ReferenceTable(to, from);
-        EXPECT_EQ(PixelsOf(image), std::vector<std::uint8_t>(expected.begin(), expected.end()))
+        EXPECT_EQ(test::PixelsOf(image),
+                  std::vector<std::uint8_t>(expected.begin(), expected.end()))
             << what;
         EXPECT_EQ(BuildRemapTable(to, from), expected) << what;
     };

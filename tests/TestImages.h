@@ -1,0 +1,58 @@
+#pragma once
+
+// Pictures for the tests, and the check shared by the table-driven reader cases.
+
+#include "texture/IndexedImage.h"
+#include "texture/ReadError.h"
+
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace texelary::test {
+
+// A width x height picture whose pixel (x, y) is pixel(x, y).
+template <typename PixelAt>
+IndexedImage MakePicture(std::int32_t width, std::int32_t height, PixelAt pixel) {
+    IndexedImage image;
+    image.width = width;
+    image.height = height;
+    EXPECT_TRUE(AllocatePixels(image, width, height));
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                         static_cast<std::size_t>(x)] = pixel(x, y);
+        }
+    }
+    return image;
+}
+
+inline std::vector<std::uint8_t> PixelsOf(const IndexedImage& image) {
+    const auto* p = image.pixels.get();
+    return {p, p + static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)};
+}
+
+// One file given to a reader, and what must come of it.
+struct ReadCase {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    bool readable;
+    ReadError error;
+    std::int32_t width, height; // when readable
+};
+
+inline void ExpectReadCase(const ReadCase& c, const std::unique_ptr<IndexedImage>& image,
+                           ReadError error) {
+    EXPECT_EQ(error, c.error) << c.what;
+    if (!c.readable) {
+        EXPECT_FALSE(image) << c.what;
+        return;
+    }
+    ASSERT_TRUE(image) << c.what;
+    EXPECT_EQ(image->width, c.width) << c.what;
+    EXPECT_EQ(image->height, c.height) << c.what;
+    EXPECT_TRUE(image->pixels) << c.what;
+}
+
+} // namespace texelary::test
