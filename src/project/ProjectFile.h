@@ -23,8 +23,8 @@ struct Project {
 };
 
 // Writes `project` to `path`, replacing an existing file only when the whole file has been
-// written. False when the file cannot be created or any write or the close fails; the old file
-// is then left as it was. Texts longer than a field holds (127 characters) are stored cut; each
+// written. False when the file cannot be created or any write or the close fails, and for format
+// indices out of range (a file that loading would refuse); the old file is then left as it was. Texts longer than a field holds (127 characters) are stored cut; each
 // such text, whole, is appended to `cutTexts` when it is given, so the caller can warn that the
 // saved project no longer names it exactly.
 bool SaveProject(const Project& project, const std::string& path,
@@ -36,7 +36,7 @@ bool SaveProject(const Project& project, const std::string& path,
 // exactly as it was.
 bool LoadProject(Project& project, const std::string& path);
 
-// The same on bytes.
+// The same on bytes. EncodeProject gives an empty vector where SaveProject would refuse.
 std::vector<std::uint8_t> EncodeProject(const Project& project,
                                         std::vector<std::string>* cutTexts = nullptr);
 std::optional<Project> ParseProject(std::span<const std::uint8_t> file);
