@@ -1,6 +1,8 @@
 # Interface targets that carry the project's compiler settings; every target links both.
 
-option(TEXELARY_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ON)
+# Off by default, so that a packager's compiler with new warnings still builds; the dev and
+# asan-ubsan presets and scripts/test turn it on.
+option(TEXELARY_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 option(TEXELARY_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
 add_library(texelary_warnings INTERFACE)
