@@ -3,7 +3,7 @@
 // (defaults: 2000 bitmaps of 256 x 256 and 100 of 1024 x 1024, in DIR/bmp).
 
 #include "BenchBmp.h"
-#include "texture/FileIo.h"
+#include "base/FileIo.h"
 
 #include <cmath>
 #include <cstdio>

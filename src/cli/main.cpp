@@ -1,6 +1,7 @@
 // texelary-convert: runs a saved project, or a list of files given on the command line, through
 // the same conversion run as the windowed program, for build scripts and batch jobs.
 
+#include "base/Version.h"
 #include "convert/ConversionRun.h"
 #include "project/ProjectFile.h"
 
@@ -23,10 +24,6 @@
 #include <unistd.h>
 #define TEXELARY_ISATTY(fd) isatty(fd)
 #define TEXELARY_STDERR_FD STDERR_FILENO
-#endif
-
-#ifndef TEXELARY_VERSION
-#define TEXELARY_VERSION "unknown"
 #endif
 
 namespace texelary {
@@ -154,7 +151,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
             std::cout << kUsage;
             return kExitConverted;
         } else if (arg == "--version") {
-            std::cout << "texelary-convert " << TEXELARY_VERSION << '\n';
+            std::cout << "texelary-convert " << kVersion << '\n';
             return kExitConverted;
         } else if (arg == "--stop-on-error") {
             options.stopOnError = true;

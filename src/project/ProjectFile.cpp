@@ -1,7 +1,7 @@
 #include "project/ProjectFile.h"
 
-#include "texture/ByteOrder.h"
-#include "texture/FileIo.h"
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
 
 #include <algorithm>
 #include <cstddef>

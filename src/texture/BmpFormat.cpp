@@ -1,7 +1,7 @@
 #include "texture/BmpFormat.h"
 
-#include "texture/ByteOrder.h"
-#include "texture/FileIo.h"
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
 #include "texture/Resample.h"
 
 #include <algorithm>

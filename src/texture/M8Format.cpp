@@ -18,8 +18,8 @@
 // A level whose width or height is 0 has no pixels and offset 0, but its width and height
 // entries still hold the computed values. Sizes and positions must fit a signed 32-bit integer.
 
-#include "texture/ByteOrder.h"
-#include "texture/FileIo.h"
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
 #include "texture/Resample.h"
 #include "texture/StoredPicture.h"
 

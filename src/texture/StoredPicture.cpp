@@ -1,6 +1,6 @@
 #include "texture/StoredPicture.h"
 
-#include "texture/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 #include <cstring>
 #include <new>

@@ -17,8 +17,8 @@
 //
 // Sizes and positions must fit a signed 32-bit integer.
 
-#include "texture/ByteOrder.h"
-#include "texture/FileIo.h"
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
 #include "texture/Resample.h"
 #include "texture/StoredPicture.h"
 #include "texture/WalPalette.h"

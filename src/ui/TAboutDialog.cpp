@@ -1,5 +1,6 @@
 #include "ui/TAboutDialog.h"
 
+#include "base/Version.h"
 #include "ui/AppWindows.h"
 #include "ui_TAboutDialog.h"
 
@@ -10,6 +11,7 @@ namespace texelary {
 TAboutDialog::TAboutDialog()
     : m_ui(std::make_unique<Ui::TAboutDialog>()) {
     m_ui->setupUi(this);
+    m_ui->Label2->setText(QStringLiteral("Texelary ") + QString::fromLatin1(kVersion));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose, false);
     FixWindow(*this);

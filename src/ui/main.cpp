@@ -1,15 +1,24 @@
 // The texelary program: creates the seven windows, shows the main window and runs the event loop
-// until the main window is closed. It reads no command line, environment or settings.
+// until the main window is closed. Of its command line it reads only --version; it reads no
+// environment or settings.
 
+#include "base/Version.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TMain.h"
 
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so that it works without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("texelary %s\n", texelary::kVersion);
+        return 0;
+    }
     texelary::Application application(argc, argv);
     texelary::QtMessageBoxes boxes;
     application.SetBoxes(&boxes);

@@ -1,6 +1,7 @@
 // The main window, the setup dialog, the choosers and the File menu, driven as a user would.
 
 #include "UiTestSupport.h"
+#include "base/Version.h"
 #include "project/ProjectFile.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
@@ -651,6 +652,8 @@ void WindowsTest::AboutIsShownModally() {
     QCOMPARE(session.Modals.Shown, QStringList{"TAboutDialog"});
     QVERIFY(modal);
     QVERIFY(!session.Windows().AboutDialog->isVisible());
+    QCOMPARE(session.Windows().AboutDialog->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+             QStringLiteral("Texelary ") + QString::fromLatin1(kVersion));
 }
 
 void WindowsTest::EnterPressesAddOrFocusedButton() {

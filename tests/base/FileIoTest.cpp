@@ -1,4 +1,4 @@
-#include "texture/FileIo.h"
+#include "base/FileIo.h"
 
 #include "TestFiles.h"
 
