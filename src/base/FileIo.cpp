@@ -13,11 +13,13 @@ namespace texelary {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::size_t maxBytes) {
     std::error_code error;
-    const std::filesystem::path fsPath(path);
+    const fs::path fsPath(path);
     // Refuse directories and other non-regular files up front: some platforms open them.
-    if (!std::filesystem::is_regular_file(fsPath, error)) {
+    if (!fs::is_regular_file(fsPath, error)) {
         return std::nullopt;
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -26,7 +28,7 @@ std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::
     }
     std::optional<std::vector<std::uint8_t>> result;
     try {
-        const auto size = std::filesystem::file_size(fsPath, error);
+        const auto size = fs::file_size(fsPath, error);
         std::vector<std::uint8_t> bytes;
         bytes.resize(error ? 0 : std::min<std::uintmax_t>(size, maxBytes));
         std::size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
@@ -51,12 +53,35 @@ std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::
     return result;
 }
 
-std::string TemporaryNameFor(const std::string& path) {
+// A short name, so that a target whose own name is near the file system's limit can still be
+// written: the temporary file lives beside the target under a name of at most 12 bytes.
+fs::path TemporaryNameBeside(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
     const auto tick = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    return path + ".tmp" + std::to_string(tick % 1000000007ULL) + "-" +
-           std::to_string(counter.fetch_add(1));
+    const unsigned long long mixed = tick ^ (0x9E3779B97F4A7C15ULL * (counter.fetch_add(1) + 1));
+    char name[16];
+    std::snprintf(name, sizeof name, ".tx%08llx", mixed & 0xFFFFFFFFULL);
+    return target.parent_path() / name;
+}
+
+// The file a write to `path` should replace: `path` itself, or the file its chain of symbolic
+// links ends at, so that the links stay. None for a chain that does not end.
+std::optional<fs::path> FinalTarget(const fs::path& path) {
+    constexpr int kMaxLinks = 40;
+    fs::path target = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(target, error))) {
+            return target;
+        }
+        const fs::path next = fs::read_symlink(target, error);
+        if (error) {
+            return std::nullopt;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -70,20 +95,42 @@ std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& path,
     return ReadUpTo(path, maxBytes);
 }
 
-ReplacingFile::ReplacingFile(std::string path)
-    : m_path(std::move(path)) {
-    // An existing directory of that name can never be replaced by a file.
-    std::error_code error;
-    if (std::filesystem::is_directory(std::filesystem::path(m_path), error)) {
+ReplacingFile::ReplacingFile(std::string path) {
+    const auto target = FinalTarget(fs::path(path));
+    if (!target) {
         return;
     }
+    m_target = target->string();
+    std::error_code error;
+    const fs::file_status status = fs::status(*target, error);
+    const bool exists = fs::exists(status);
+    // Only a regular file is replaced: not a directory, a device or a pipe of that name.
+    if (exists && !fs::is_regular_file(status)) {
+        return;
+    }
+    if (exists) {
+        // A file this process may not write to stays: whoever made it read-only meant that.
+        std::FILE* probe = std::fopen(m_target.c_str(), "r+b");
+        if (probe == nullptr) {
+            return;
+        }
+        std::fclose(probe);
+        m_permissions = status.permissions();
+    }
+    int reason = 0;
     for (int attempt = 0; attempt < 8 && m_file == nullptr; ++attempt) {
-        m_temporary = TemporaryNameFor(m_path);
+        m_temporary = TemporaryNameBeside(*target).string();
         // "x": fail rather than reuse a file that happens to exist under that name.
         m_file = std::fopen(m_temporary.c_str(), "wbx");
-        if (m_file == nullptr && errno != EEXIST) {
+        reason = m_file == nullptr ? errno : 0;
+        if (m_file == nullptr && reason != EEXIST) {
             break;
         }
+    }
+    if (m_file == nullptr) {
+        m_temporary.clear();
+        // A directory that refuses new files may still let its existing files be written.
+        m_inPlace = exists && (reason == EACCES || reason == EPERM);
     }
 }
 
@@ -93,7 +140,7 @@ ReplacingFile::~ReplacingFile() {
     }
     if (!m_committed && !m_temporary.empty()) {
         std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(m_temporary), ignored);
+        fs::remove(fs::path(m_temporary), ignored);
     }
 }
 
@@ -101,7 +148,14 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
     if (!Ok()) {
         return false;
     }
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+    if (m_inPlace) {
+        try {
+            m_held.insert(m_held.end(), bytes.begin(), bytes.end());
+        } catch (const std::bad_alloc&) {
+            m_failed = true;
+        }
+    } else if (!bytes.empty() &&
+               std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
         m_failed = true;
     }
     return !m_failed;
@@ -111,6 +165,11 @@ bool ReplacingFile::Commit() {
     if (!Ok()) {
         return false;
     }
+    if (m_inPlace) {
+        m_failed = !CommitInPlace();
+        m_committed = !m_failed;
+        return m_committed;
+    }
     const bool flushed = std::fflush(m_file) == 0 && std::ferror(m_file) == 0;
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
@@ -119,14 +178,36 @@ bool ReplacingFile::Commit() {
         return false;
     }
     std::error_code error;
-    std::filesystem::rename(std::filesystem::path(m_temporary), std::filesystem::path(m_path),
-                            error);
+    if (m_permissions) {
+        fs::permissions(fs::path(m_temporary), *m_permissions, fs::perm_options::replace, error);
+    }
+    if (!error) {
+        fs::rename(fs::path(m_temporary), fs::path(m_target), error);
+    }
     if (error) {
         m_failed = true;
         return false;
     }
     m_committed = true;
     return true;
+}
+
+// Writes the held bytes over the target's own and cuts it to their length.
+bool ReplacingFile::CommitInPlace() {
+    std::FILE* file = std::fopen(m_target.c_str(), "r+b");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written =
+        m_held.empty() || std::fwrite(m_held.data(), 1, m_held.size(), file) == m_held.size();
+    const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) {
+        return false;
+    }
+    std::error_code error;
+    fs::resize_file(fs::path(m_target), m_held.size(), error);
+    return !error;
 }
 
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {

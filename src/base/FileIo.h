@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,27 +23,40 @@ std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& path,
 // temporary file in the same directory, which is renamed over the target only when every write,
 // the flush and the close have succeeded. On failure the temporary file is removed, any previous
 // file at `path` is left as it was, and false is returned.
+//
+// What the user set on an existing target stays: the new file gets the old one's permission
+// bits, a symbolic link keeps pointing where it did (the file it names is replaced), and a file
+// this process may not write to is not replaced at all. When the directory refuses new files but
+// the target itself may be written, the target is written in place instead, every step still
+// checked (a failure part way then leaves it damaged, which the result reports).
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // The same, but the caller fills the file in several pieces through `write`, which returns
 // false to give up; used where the output is not one buffer.
 class ReplacingFile {
 public:
-    // Creates the temporary file beside `path`; Ok() tells whether that worked.
+    // Creates the temporary file beside the target; Ok() tells whether that, or the preparation
+    // for writing in place, worked.
     explicit ReplacingFile(std::string path);
     ~ReplacingFile(); // removes the temporary file unless Commit() succeeded
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool Ok() const { return m_file != nullptr && !m_failed; }
+    bool Ok() const { return (m_file != nullptr || m_inPlace) && !m_failed; }
     bool Write(std::span<const std::uint8_t> bytes);
     // Flushes, closes and renames over the target; false (and nothing replaced) on any failure.
     bool Commit();
 
 private:
-    std::string m_path;
+    bool CommitInPlace();
+
+    std::string m_target; // the file that is replaced: `path`, or where its links lead
     std::string m_temporary;
+    std::optional<std::filesystem::perms> m_permissions; // an existing target's, to keep
     std::FILE* m_file = nullptr;
+    // Writing in place keeps the bytes until Commit(), so that giving up changes nothing.
+    bool m_inPlace = false;
+    std::vector<std::uint8_t> m_held;
     bool m_failed = false;
     bool m_committed = false;
 };

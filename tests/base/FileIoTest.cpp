@@ -2,7 +2,13 @@
 
 #include "TestFiles.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+
+#ifdef __unix__
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace texelary {
 namespace {
@@ -55,6 +61,92 @@ TEST(FileIo, FailedReplaceKeepsTheOldFile) {
     EXPECT_EQ(ReadAll(dir.File("old.bin")), (std::vector<std::uint8_t>{9, 9}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
+
+TEST(FileIo, TargetNamesNearTheLengthLimitCanBeReplaced) {
+    ScratchDir dir;
+    const std::string path = dir.File(std::string(250, 'n') + ".m8");
+    const std::vector<std::uint8_t> bytes = {4, 5};
+    ASSERT_TRUE(WriteFileReplacing(path, std::vector<std::uint8_t>{1}));
+    ASSERT_TRUE(WriteFileReplacing(path, bytes));
+    EXPECT_EQ(ReadAll(path), bytes);
+}
+
+TEST(FileIo, ReplacingKeepsThePermissionBits) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    const fs::path path = dir.Path() / "kept.bin";
+    test::WriteAll(path, {9});
+    const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write |
+                             fs::perms::group_read | fs::perms::others_exec;
+    fs::permissions(path, chosen);
+    ASSERT_TRUE(WriteFileReplacing(path.string(), std::vector<std::uint8_t>{1, 2}));
+    EXPECT_EQ(fs::status(path).permissions(), chosen);
+}
+
+TEST(FileIo, ReplacingThroughALinkKeepsTheLink) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    fs::create_directory(dir.Path() / "real");
+    test::WriteAll(dir.Path() / "real" / "file.bin", {9});
+    fs::create_symlink("real/file.bin", dir.Path() / "link.bin");
+    const std::vector<std::uint8_t> bytes = {1, 2, 3};
+    ASSERT_TRUE(WriteFileReplacing(dir.File("link.bin"), bytes));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "link.bin"));
+    EXPECT_EQ(ReadAll(dir.Path() / "real" / "file.bin"), bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "real"), {}), 1);
+}
+
+#ifdef __unix__
+
+// Runs `body` without special rights, which would let every write through: as is, or in a child
+// process that has become the unprivileged user when the tests run as root.
+bool AsOrdinaryUser(const std::function<bool()>& body) {
+    if (geteuid() != 0) {
+        return body();
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool passed = setgid(65534) == 0 && setuid(65534) == 0 && body();
+        _exit(passed ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    fs::permissions(dir.Path(), fs::perms::all);
+    const std::string path = dir.File("locked.bin");
+    test::WriteAll(path, {9, 9});
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_TRUE(
+        AsOrdinaryUser([&] { return !WriteFileReplacing(path, std::vector<std::uint8_t>{1}); }));
+    EXPECT_EQ(ReadAll(path), (std::vector<std::uint8_t>{9, 9}));
+}
+
+TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlace) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    const std::string path = dir.File("open.bin");
+    test::WriteAll(path, {9, 9, 9, 9});
+    const fs::perms everyone = fs::perms::owner_read | fs::perms::owner_write |
+                               fs::perms::group_read | fs::perms::group_write |
+                               fs::perms::others_read | fs::perms::others_write;
+    fs::permissions(path, everyone);
+    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    const std::vector<std::uint8_t> bytes = {1, 2};
+    EXPECT_TRUE(AsOrdinaryUser([&] { return WriteFileReplacing(path, bytes); }));
+    fs::permissions(dir.Path(), fs::perms::owner_all);
+    EXPECT_EQ(ReadAll(path), bytes);
+    EXPECT_EQ(fs::status(path).permissions(), everyone);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
+}
+
+#endif
 
 } // namespace
 } // namespace texelary
