@@ -5,6 +5,7 @@
 #include "texture/WalFormat.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace texelary {
 
@@ -63,18 +64,36 @@ bool ReadEntry(SourceFormat format, const std::string& path, RunState& state, Pa
     return paletteRead;
 }
 
+// The header fields a .m8 or .wal source carries; none for other sources, or when the file can
+// no longer be read.
+std::optional<HeaderFields> ReadSourceFields(SourceFormat format, const std::string& path) {
+    switch (format) {
+    case SourceFormat::M8:
+        return ReadM8Fields(path);
+    case SourceFormat::Wal:
+        return ReadWalFields(path);
+    case SourceFormat::Bmp:
+        break;
+    }
+    return std::nullopt;
+}
+
 bool WriteEntry(TargetFormat format, IndexedImage& image, const Palette& palette,
-                const std::string& path) {
+                const std::string& path, const WriteOptions& options) {
     switch (format) {
     case TargetFormat::M8:
-        return WriteM8(image, palette, path);
+        return WriteM8(image, palette, path, options);
     case TargetFormat::Wal:
-        return WriteWal(image, palette, path);
+        return WriteWal(image, palette, path, options);
     }
     return false;
 }
 
 } // namespace
+
+void RunFeedback::ShowNotice(const std::string& text) {
+    ShowMessage(text, kMessageCaption, BoxButtons::Ok, BoxIcon::Information);
+}
 
 void CopyBounded(char* field, const char* text, std::size_t size) {
     if (size == 0) {
@@ -144,7 +163,22 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
             state.Aborted = 1;
             return;
         }
-        if (good && !WriteEntry(to, *state.Image, palette, outputPath)) {
+        WriteOptions options;
+        options.mips = settings.RunMips;
+        if (good && settings.RunKeepHeader && from != SourceFormat::Bmp) {
+            options.fields = ReadSourceFields(from, inputPath);
+            if (!options.fields) { // the file went away since its picture was read
+                good = false;
+                if (feedback.ShowMessage("Could'nt find file " + Quoted(inputPath), kMessageCaption,
+                                         BoxButtons::OkCancel,
+                                         BoxIcon::Stop) == BoxAnswer::Cancel) {
+                    ++state.Failed;
+                    state.Aborted = 1;
+                    return;
+                }
+            }
+        }
+        if (good && !WriteEntry(to, *state.Image, palette, outputPath, options)) {
             good = false;
             if (feedback.ShowMessage("Error writing " + Quoted(outputPath), kMessageCaption,
                                      BoxButtons::OkCancel, BoxIcon::Stop) == BoxAnswer::Cancel) {
@@ -152,6 +186,9 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
                 state.Aborted = 1;
                 return;
             }
+        }
+        if (good && options.fields && !NamesFit(*options.fields, kTextureNameFieldSize)) {
+            feedback.ShowNotice("Texture name cut to fit in " + Quoted(outputPath));
         }
         ++(good ? state.Converted : state.Failed);
 

@@ -7,6 +7,7 @@
 // windows, the command line and the tests can each drive it.
 
 #include "texture/IndexedImage.h"
+#include "texture/WriteOptions.h"
 
 #include <array>
 #include <cstddef>
@@ -62,6 +63,9 @@ public:
                                   BoxButtons buttons, BoxIcon icon) = 0;
     virtual void SetProgress(int position) = 0;
     virtual bool CancelRequested() { return false; }
+    // Something the user should know about a file that was written all the same. By default an
+    // information box with OK only.
+    virtual void ShowNotice(const std::string& text);
 };
 
 // What a run is told: the list by reference and the project's settings at the time of "Create...".
@@ -71,6 +75,11 @@ struct RunSettings {
     std::string RunOutputDir;
     std::int32_t RunConvFrom = 0;
     std::int32_t RunConvTo = 0;
+    // Program settings rather than the project's: copy the name, animation name, flags, contents
+    // and value of .m8 and .wal sources into their outputs (other sources have none), and how
+    // the smaller mip levels are made.
+    bool RunKeepHeader = false;
+    MipFilter RunMips = MipFilter::Point;
 };
 
 // The run's state. Image is the picture of the entry in hand (released before the next file is

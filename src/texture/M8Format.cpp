@@ -4,22 +4,27 @@
 //
 //   offset  size  field
 //        0     4  version: 2 (version 1 is an older layout with another header)
-//        4    32  name, NUL-terminated, zero-padded: "Created by Texelary"
+//        4    32  name, NUL-terminated, zero-padded: "Created by Texelary", or the source's
+//                 name when its header fields are kept
 //       36    64  level widths, 16 entries, level 0 first: floor(W / 2^i)
 //      100    64  level heights, 16 entries: floor(H / 2^i)
 //      164    64  level offsets, 16 entries: where level i's pixels start, 0 for an empty level
-//      228    32  animation name: empty (map compilers take it as the next frame's name)
+//      228    32  animation name: empty (map compilers take it as the next frame's name), or
+//                 the source's
 //      260   768  palette, 256 x (R, G, B), index 0 first
-//     1028     4  flags: 0
-//     1032     4  contents: 0
-//     1036     4  value: 0
+//     1028     4  flags: 0, or the source's (copied as stored: engines read some high bits)
+//     1032     4  contents: 0, or the source's
+//     1036     4  value: 0, or the source's
 //     1040        pixels of the levels back to back, level 0 first, rows top to bottom
 //
 // A level whose width or height is 0 has no pixels and offset 0, but its width and height
 // entries still hold the computed values. Sizes and positions must fit a signed 32-bit integer.
+// Averaged levels are sized as the games' own files are: a side of 1 stays 1 while the other
+// halves, down to 1 x 1 (32 x 128 ends 1 x 4, 1 x 2, 1 x 1), and the entries after that are 0.
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "texture/BoxFilter.h"
 #include "texture/Resample.h"
 #include "texture/StoredPicture.h"
 
@@ -29,6 +34,8 @@
 #include <limits>
 #include <new>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 namespace texelary {
 
@@ -62,6 +69,7 @@ static_assert(kFlags == kPalette + std::tuple_size_v<Palette>);
 static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
 static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 1040);
 static_assert(kNameWritten.size() < kNameSize); // room for the terminating zero
+static_assert(kNameSize == kTextureNameFieldSize);
 } // namespace M8Layout
 
 namespace {
@@ -82,18 +90,35 @@ float LevelFactor(std::size_t level) {
     return factor;
 }
 
+// The size of level i (i > 0) of an averaged chain, from the level above: 0 x 0 once the chain
+// has ended at 1 x 1 or has no pixels.
+std::pair<std::int32_t, std::int32_t> AveragedLevelSize(std::int32_t aboveWidth,
+                                                        std::int32_t aboveHeight) {
+    if (aboveWidth <= 1 && aboveHeight <= 1) {
+        return {0, 0};
+    }
+    return {HalvedSide(aboveWidth), HalvedSide(aboveHeight)};
+}
+
 // Level sizes and positions of a W x H picture; none when a side is negative or the pixel count
-// or the file length does not fit a signed 32-bit integer.
-std::optional<M8Geometry> LayOutLevels(std::int32_t width, std::int32_t height) {
-    if (!PixelCount(width, height)) {
+// or the file length does not fit a signed 32-bit integer. A picture without pixels gets the
+// point-sampled sizes whatever the filter: it has no levels to average.
+std::optional<M8Geometry> LayOutLevels(std::int32_t width, std::int32_t height, MipFilter mips) {
+    const auto count = PixelCount(width, height);
+    if (!count) {
         return std::nullopt;
     }
+    const bool averaged = mips == MipFilter::Box && *count != 0;
     M8Geometry geometry;
     std::int64_t position = static_cast<std::int64_t>(M8Layout::kHeaderSize);
     for (std::size_t i = 0; i < M8Layout::kLevelCount; ++i) {
         const float factor = LevelFactor(i);
-        const std::int32_t levelWidth = ScaledSize(width, factor);
-        const std::int32_t levelHeight = ScaledSize(height, factor);
+        std::int32_t levelWidth = ScaledSize(width, factor);
+        std::int32_t levelHeight = ScaledSize(height, factor);
+        if (averaged && i > 0) {
+            std::tie(levelWidth, levelHeight) =
+                AveragedLevelSize(geometry.widths[i - 1], geometry.heights[i - 1]);
+        }
         geometry.widths[i] = levelWidth;
         geometry.heights[i] = levelHeight;
         const bool hasPixels = levelWidth != 0 && levelHeight != 0;
@@ -118,12 +143,39 @@ std::array<std::uint8_t, M8Layout::kHeaderSize> HeaderOf(std::span<const std::ui
     return header;
 }
 
+// The header's fields: the writer's own, or the source's kept ones.
+void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields) {
+    using namespace M8Layout;
+    if (!fields) {
+        std::memcpy(header + kName, kNameWritten.data(), kNameWritten.size());
+        return;
+    }
+    StoreTextField(header + kName, kNameSize, fields->name);
+    StoreTextField(header + kAnimationName, kNameSize, fields->animationName);
+    StoreLE32(header + kFlags, fields->flags);
+    StoreLE32(header + kContents, fields->contents);
+    StoreLE32(header + kValue, fields->value);
+}
+
+// Levels 1 and on, each averaged from the one before it as it stands in the file.
+void AverageLevels(std::vector<std::uint8_t>& file, const M8Geometry& geometry,
+                   const Palette& palette) {
+    NearestColour nearest(palette);
+    for (std::size_t i = 1; i < M8Layout::kLevelCount && geometry.offsets[i] != 0; ++i) {
+        const PixelView above{geometry.widths[i - 1], geometry.heights[i - 1],
+                              static_cast<std::size_t>(geometry.widths[i - 1]),
+                              file.data() + static_cast<std::size_t>(geometry.offsets[i - 1])};
+        AverageLevelInto(file.data() + static_cast<std::size_t>(geometry.offsets[i]), above,
+                         nearest);
+    }
+}
+
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image,
-                                                  const Palette& palette) {
+std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, const Palette& palette,
+                                                  const WriteOptions& options) {
     using namespace M8Layout;
-    const auto geometry = LayOutLevels(image.width, image.height);
+    const auto geometry = LayOutLevels(image.width, image.height, options.mips);
     if (!geometry || (!image.pixels && geometry->fileSize != kHeaderSize)) {
         return std::nullopt;
     }
@@ -131,13 +183,22 @@ std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image,
         std::vector<std::uint8_t> file(geometry->fileSize); // zeroed: every unset byte is 0
         std::uint8_t* header = file.data();
         StoreLE32(header + kVersion, kVersionWritten);
-        std::memcpy(header + kName, kNameWritten.data(), kNameWritten.size());
+        StoreFields(header, options.fields);
         for (std::size_t i = 0; i < kLevelCount; ++i) {
             StoreLE32(header + kWidths + 4 * i, geometry->widths[i]);
             StoreLE32(header + kHeights + 4 * i, geometry->heights[i]);
             StoreLE32(header + kOffsets + 4 * i, geometry->offsets[i]);
         }
         std::memcpy(header + kPalette, palette.data(), palette.size());
+        if (options.mips == MipFilter::Box) {
+            if (geometry->offsets[0] != 0) {
+                std::memcpy(file.data() + kHeaderSize, image.pixels.get(),
+                            static_cast<std::size_t>(image.width) *
+                                static_cast<std::size_t>(image.height));
+                AverageLevels(file, *geometry, palette);
+            }
+            return file;
+        }
         // Every level is sampled from the full-size picture, never from the level before.
         const PixelView source = ViewOf(image);
         for (std::size_t i = 0; i < kLevelCount; ++i) {
@@ -153,9 +214,10 @@ std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image,
     }
 }
 
-bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path) {
+bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path,
+             const WriteOptions& options) {
     try {
-        const auto file = EncodeM8(image, palette);
+        const auto file = EncodeM8(image, palette, options);
         return file && WriteFileReplacing(path, *file);
     } catch (const std::bad_alloc&) {
         return false;
@@ -185,6 +247,31 @@ bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadEr
     std::memcpy(palette.data(), header.data() + kPalette, palette.size());
     SetReadError(error, ReadError::None);
     return true;
+}
+
+std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace M8Layout;
+    const auto header = HeaderOf(file);
+    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
+        SetReadError(error, ReadError::Unsupported);
+        return std::nullopt;
+    }
+    HeaderFields fields;
+    fields.name = LoadTextField(header.data() + kName, kNameSize);
+    fields.animationName = LoadTextField(header.data() + kAnimationName, kNameSize);
+    fields.flags = LoadLE32(header.data() + kFlags);
+    fields.contents = LoadLE32(header.data() + kContents);
+    fields.value = LoadLE32(header.data() + kValue);
+    SetReadError(error, ReadError::None);
+    return fields;
+}
+
+std::optional<HeaderFields> ReadM8Fields(const std::string& path) {
+    const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
+    if (!file) {
+        return std::nullopt;
+    }
+    return ParseM8Fields(*file);
 }
 
 std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path) {

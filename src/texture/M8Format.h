@@ -3,8 +3,10 @@
 // Heretic2 mip textures (.m8): a 1040-byte header holding the palette and the sizes and offsets
 // of sixteen mip levels, then the pixels of the levels back to back.
 
+#include "texture/HeaderFields.h"
 #include "texture/IndexedImage.h"
 #include "texture/ReadError.h"
+#include "texture/WriteOptions.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,19 +17,29 @@
 
 namespace texelary {
 
-// Writes `image` with `palette` and its sixteen mip levels to `path`, replacing any file there
-// only when the whole file has been written. False when anything fails; the image never changes.
-bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path);
+// Writes `image` with `palette` and its mip levels to `path`, replacing any file there only when
+// the whole file has been written. False when anything fails; the image never changes.
+// Point-sampled levels halve both sides down to 0, sixteen levels in all; averaged ones
+// (MipFilter::Box) keep a side at 1 while the other still halves and end at 1 x 1, the levels
+// after it being 0 x 0.
+bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path,
+             const WriteOptions& options = {});
 
 // The complete file as bytes; none when the picture's size does not fit the format or memory
 // runs out.
-std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image,
-                                                  const Palette& palette);
+std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, const Palette& palette,
+                                                  const WriteOptions& options = {});
 
 // Level 0 of the file. Null when the file cannot be read or its header does not fit the file.
 std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path);
 // The palette stored in the file; false when the file cannot be read.
 bool ReadM8Palette(Palette& palette, const std::string& path);
+
+// The name, animation name, flags, contents and value of the file's header; none when the file
+// cannot be read or is of the older version this program does not read.
+std::optional<HeaderFields> ReadM8Fields(const std::string& path);
+std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file,
+                                          ReadError* error = nullptr);
 
 std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file,
                                            ReadError* error = nullptr);

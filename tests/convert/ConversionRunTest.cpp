@@ -2,6 +2,8 @@
 
 #include "BmpBuilder.h"
 #include "TestFiles.h"
+#include "TestImages.h"
+#include "texture/BmpFormat.h"
 #include "texture/M8Format.h"
 #include "texture/WalFormat.h"
 #include "texture/WalPalette.h"
@@ -269,6 +271,103 @@ TEST_F(ConversionRunTest, FormatIndicesOutOfRangeNeverRun) {
     EXPECT_EQ(state.Aborted, 1);
     EXPECT_TRUE(feedback.boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(Out("a.m8")));
+}
+
+// Two frames of an animation, each naming the other as the next one, with flags in the high bits
+// that .m8 files use.
+const HeaderFields kBelt3{"Mines/belt3", "Mines/belt4", 0x01000020u, 0x00000001u, 25u};
+const HeaderFields kBelt4{"Mines/belt4", "Mines/belt3", 0x02000000u, 0x00000008u, 300u};
+
+// Writes a source texture of either kind carrying `fields`.
+void WriteSource(SourceFormat format, const std::string& path, const HeaderFields& fields) {
+    IndexedImage image = test::MakePicture(8, 4, [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(x * 29 + y * 3);
+    });
+    const WriteOptions options{MipFilter::Point, fields};
+    ASSERT_TRUE(format == SourceFormat::M8 ? WriteM8(image, WalPalette, path, options)
+                                           : WriteWal(image, WalPalette, path, options));
+}
+
+// What the writers made of a source before header fields could be kept.
+std::vector<std::uint8_t> WrittenWithoutOptions(SourceFormat from, TargetFormat to,
+                                                const std::string& source,
+                                                const std::string& scratch) {
+    auto image = from == SourceFormat::M8 ? ReadM8Image(source) : ReadWalImage(source);
+    Palette palette{};
+    EXPECT_TRUE(from == SourceFormat::M8 ? ReadM8Palette(palette, source)
+                                         : ReadWalPalette(palette));
+    EXPECT_TRUE(to == TargetFormat::M8 ? WriteM8(*image, palette, scratch)
+                                       : WriteWal(*image, palette, scratch));
+    return test::ReadAll(scratch);
+}
+
+TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
+    const std::pair<SourceFormat, TargetFormat> directions[] = {
+        {SourceFormat::M8, TargetFormat::Wal},
+        {SourceFormat::Wal, TargetFormat::M8},
+        {SourceFormat::Wal, TargetFormat::Wal},
+        {SourceFormat::M8, TargetFormat::M8},
+    };
+    for (const auto& [from, to] : directions) {
+        const std::string in = from == SourceFormat::M8 ? ".m8" : ".wal";
+        const std::string out = to == TargetFormat::M8 ? ".m8" : ".wal";
+        const std::string what = in + " -> " + out;
+        WriteSource(from, In("belt3" + in), kBelt3);
+        WriteSource(from, In("belt4" + in), kBelt4);
+        settings.RunConvFrom = static_cast<std::int32_t>(from);
+        settings.RunConvTo = static_cast<std::int32_t>(to);
+
+        settings.RunKeepHeader = true;
+        Run({"belt3" + in, "belt4" + in});
+        EXPECT_EQ(state.Converted, 2) << what;
+        const auto fieldsOf = [&](const std::string& name) {
+            const auto file = test::ReadAll(Out(name + out));
+            return to == TargetFormat::M8 ? ParseM8Fields(file) : ParseWalFields(file);
+        };
+        EXPECT_EQ(fieldsOf("belt3"), kBelt3) << what;
+        EXPECT_EQ(fieldsOf("belt4"), kBelt4) << what;
+
+        settings.RunKeepHeader = false;
+        Run({"belt3" + in});
+        EXPECT_EQ(test::ReadAll(Out("belt3" + out)),
+                  WrittenWithoutOptions(from, to, In("belt3" + in), Out("reference")))
+            << what;
+        state = RunState{};
+    }
+    EXPECT_TRUE(feedback.boxes.empty());
+}
+
+TEST_F(ConversionRunTest, KeepHeaderLeavesBitmapsWithTheWritersHeader) {
+    AddBmp("a.bmp");
+    settings.RunKeepHeader = true;
+    Run({"a.bmp"});
+    const auto fields = ParseM8Fields(test::ReadAll(Out("a.m8")));
+    EXPECT_EQ(fields, (HeaderFields{"Created by Texelary", "", 0, 0, 0}));
+}
+
+TEST_F(ConversionRunTest, ANameCutToFitIsReportedAndTheFileWritten) {
+    WriteSource(SourceFormat::Wal, In("long.wal"), kBelt3);
+    auto file = test::ReadAll(In("long.wal"));
+    std::fill_n(file.begin(), 32, std::uint8_t{'n'}); // a 32-byte name without its zero
+    test::WriteAll(In("long.wal"), file);
+    settings.RunConvFrom = static_cast<std::int32_t>(SourceFormat::Wal);
+    settings.RunKeepHeader = true;
+    Run({"long.wal"});
+    ASSERT_EQ(feedback.boxes.size(), 1u);
+    EXPECT_EQ(feedback.boxes[0], (Box{"Texture name cut to fit in \"" + Out("long.m8") + "\"",
+                                      "Texelary", BoxButtons::Ok, BoxIcon::Information}));
+    EXPECT_EQ(state.Converted, 1);
+    EXPECT_EQ(ParseM8Fields(test::ReadAll(Out("long.m8")))->name, std::string(31, 'n'));
+}
+
+TEST_F(ConversionRunTest, AveragedMipsReachTheWriter) {
+    AddBmp("a.bmp", 16, 16);
+    settings.RunMips = MipFilter::Box;
+    Run({"a.bmp"});
+    Palette palette{};
+    ASSERT_TRUE(ReadBmpPalette(palette, In("a.bmp")));
+    EXPECT_EQ(test::ReadAll(Out("a.m8")),
+              EncodeM8(*ReadBmpImage(In("a.bmp")), palette, {MipFilter::Box, std::nullopt}));
 }
 
 TEST(CopyBounded, CutsAtTheFieldAndAlwaysEndsWithZero) {

@@ -1,0 +1,103 @@
+#include "texture/BoxFilter.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace texelary {
+
+namespace {
+
+constexpr std::uint32_t kCached = 1u << 24; // marks a used cache slot; colours use 24 bits
+
+std::size_t SlotOf(std::uint32_t colour, std::size_t slots) {
+    // Fibonacci hashing: neighbouring colours land far apart.
+    return static_cast<std::size_t>((colour * 2654435761u) >> 20) & (slots - 1);
+}
+
+} // namespace
+
+NearestColour::NearestColour(const Palette& palette)
+    : m_palette(palette) {
+    for (std::size_t i = 0; i < 256; ++i) {
+        m_red[i] = static_cast<float>(palette[3 * i]);
+        m_green[i] = static_cast<float>(palette[3 * i + 1]);
+        m_blue[i] = static_cast<float>(palette[3 * i + 2]);
+    }
+    for (std::size_t i = 0; i < 256; ++i) {
+        std::size_t first = 0;
+        while (!std::equal(palette.begin() + static_cast<std::ptrdiff_t>(3 * first),
+                           palette.begin() + static_cast<std::ptrdiff_t>(3 * first + 3),
+                           palette.begin() + static_cast<std::ptrdiff_t>(3 * i))) {
+            ++first;
+        }
+        m_canonical[i] = static_cast<std::uint8_t>(first);
+    }
+}
+
+std::uint8_t NearestColour::Search(std::int32_t red, std::int32_t green, std::int32_t blue) const {
+    const auto r = static_cast<float>(red);
+    const auto g = static_cast<float>(green);
+    const auto b = static_cast<float>(blue);
+    std::array<float, 256> distances{};
+    for (std::size_t t = 0; t < 256; ++t) {
+        const float dr = m_red[t] - r;
+        const float dg = m_green[t] - g;
+        const float db = m_blue[t] - b;
+        distances[t] = dr * dr + dg * dg + db * db;
+    }
+    const float best = *std::min_element(distances.begin(), distances.end());
+    return static_cast<std::uint8_t>(std::find(distances.begin(), distances.end(), best) -
+                                     distances.begin());
+}
+
+std::uint8_t NearestColour::Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
+    const std::size_t slot = SlotOf(colour, kCacheSlots);
+    if (m_cacheKeys[slot] != (colour | kCached)) {
+        m_cacheKeys[slot] = colour | kCached;
+        m_cacheValues[slot] = Search(red, green, blue);
+    }
+    return m_cacheValues[slot];
+}
+
+std::int32_t HalvedSide(std::int32_t side) {
+    return side > 1 ? side / 2 : side;
+}
+
+void AverageLevelInto(std::uint8_t* target, const PixelView& above, NearestColour& nearest) {
+    const std::int32_t width = HalvedSide(above.width);
+    const std::int32_t height = HalvedSide(above.height);
+    const std::size_t blockWidth = above.width > 1 ? 2 : 1;
+    const std::size_t blockHeight = above.height > 1 ? 2 : 1;
+    const std::uint32_t count = static_cast<std::uint32_t>(blockWidth * blockHeight);
+    const Palette& palette = nearest.Colours();
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint8_t* rows[2] = {
+            above.pixels + static_cast<std::size_t>(y) * blockHeight * above.stride, nullptr};
+        rows[1] = blockHeight == 2 ? rows[0] + above.stride : rows[0];
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::size_t left = static_cast<std::size_t>(x) * blockWidth;
+            const std::size_t right = left + blockWidth - 1;
+            const std::uint8_t first = rows[0][left];
+            if (rows[0][right] == first && rows[1][left] == first && rows[1][right] == first) {
+                // A block of one index averages to that entry's own colour.
+                *target++ = nearest.Canonical(first);
+                continue;
+            }
+            std::uint32_t sums[3] = {0, 0, 0};
+            for (std::size_t row = 0; row < blockHeight; ++row) {
+                for (std::size_t column = left; column <= right; ++column) {
+                    const std::size_t entry = 3 * std::size_t{rows[row][column]};
+                    sums[0] += palette[entry];
+                    sums[1] += palette[entry + 1];
+                    sums[2] += palette[entry + 2];
+                }
+            }
+            *target++ = nearest.Find(static_cast<std::uint8_t>(sums[0] / count),
+                                     static_cast<std::uint8_t>(sums[1] / count),
+                                     static_cast<std::uint8_t>(sums[2] / count));
+        }
+    }
+}
+
+} // namespace texelary
