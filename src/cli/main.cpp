@@ -2,6 +2,7 @@
 // the same conversion run as the windowed program, for build scripts and batch jobs.
 
 #include "base/Version.h"
+#include "cli/InfoCommand.h"
 #include "convert/ConversionRun.h"
 #include "project/ProjectFile.h"
 
@@ -34,9 +35,10 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "Usage: texelary-convert [--stop-on-error] PROJECT.mm\n"
+    "Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
     "       texelary-convert --from bmp|m8|wal --to m8|wal [--input DIR] [--output DIR]\n"
-    "                        [--stop-on-error] FILE...\n"
+    "                        [OPTIONS] FILE...\n"
+    "       texelary-convert --info [--json] FILE...\n"
     "\n"
     "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
     "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the second\n"
@@ -49,16 +51,34 @@ constexpr const char* kUsage =
     "  --input DIR        directory of the input files\n"
     "  --output DIR       directory the converted files are written to (must exist)\n"
     "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
+    "  --keep-header      copy the name, animation name, flags, contents and value of\n"
+    "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
+    "                     high bits included); names too long for the target are cut\n"
+    "                     and reported\n"
+    "  --mips point|box   how the smaller mip levels are made: point samples the full\n"
+    "                     picture (default); box averages 2 x 2 blocks of the level\n"
+    "                     above and takes the nearest palette colour, as the games'\n"
+    "                     own tools did\n"
+    "  --info             print what each FILE holds (.bmp, .m8, .wal): kind, size,\n"
+    "                     levels, names, flags, contents and value, distinct indices,\n"
+    "                     and whether it follows its format's rules\n"
+    "  --json             with --info: one JSON object per file\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
-    "early, 2 for a usage error or a project file that cannot be read.\n";
+    "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
+    "every file could be read, 1 otherwise.\n";
 
 struct Options {
     std::optional<Project> project;
     std::string projectPath;
     bool stopOnError = false;
+    bool keepHeader = false;
+    MipFilter mips = MipFilter::Point;
+    bool info = false;
+    bool json = false;
+    std::vector<std::string> infoFiles;
 };
 
 std::optional<std::int32_t> FormatIndex(std::string_view name,
@@ -115,6 +135,12 @@ public:
 
     bool CancelRequested() override { return m_stopBeforeNext; }
 
+    // A note about a file that was written: a line, never a reason to stop.
+    void ShowNotice(const std::string& text) override {
+        ClearBar();
+        std::cerr << text << '\n';
+    }
+
     void ClearBar() {
         if (m_barShown) {
             std::cerr << '\r' << std::string(50, ' ') << '\r';
@@ -155,6 +181,22 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
             return kExitConverted;
         } else if (arg == "--stop-on-error") {
             options.stopOnError = true;
+        } else if (arg == "--keep-header") {
+            options.keepHeader = true;
+        } else if (arg == "--info") {
+            options.info = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--mips") {
+            if (i + 1 >= argc) {
+                return UsageError("option '--mips' needs a value");
+            }
+            const std::string value = argv[++i];
+            const auto filter = FormatIndex(value, {"point", "box"});
+            if (!filter) {
+                return UsageError("unknown mip filter '" + value + "' (point or box)");
+            }
+            options.mips = static_cast<MipFilter>(*filter);
         } else if (arg == "--from" || arg == "--to" || arg == "--input" || arg == "--output") {
             if (i + 1 >= argc) {
                 return UsageError("option '" + std::string(arg) + "' needs a value");
@@ -180,6 +222,19 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         }
     }
 
+    if (options.json && !options.info) {
+        return UsageError("--json goes with --info");
+    }
+    if (options.info) {
+        if (from || to || options.keepHeader || options.stopOnError) {
+            return UsageError("--info takes only files (and --json)");
+        }
+        if (operands.empty()) {
+            return UsageError("no files given");
+        }
+        options.infoFiles = std::move(operands);
+        return std::nullopt;
+    }
     if (!from && !to) {
         if (operands.size() != 1) {
             return UsageError(operands.empty() ? "no project file or files given"
@@ -212,6 +267,9 @@ int Run(int argc, char** argv) {
     if (const auto status = ParseArguments(argc, argv, options)) {
         return *status;
     }
+    if (options.info) {
+        return RunInfo(options.infoFiles, options.json, std::cout, std::cerr);
+    }
     const Project& project = *options.project;
     VectorFileList files(project.files);
     RunSettings settings;
@@ -220,6 +278,8 @@ int Run(int argc, char** argv) {
     settings.RunOutputDir = project.outputDir;
     settings.RunConvFrom = project.convFrom;
     settings.RunConvTo = project.convTo;
+    settings.RunKeepHeader = options.keepHeader;
+    settings.RunMips = options.mips;
 
     ConsoleFeedback feedback(options.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
     RunState state;

@@ -266,6 +266,20 @@ std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, Re
     return fields;
 }
 
+StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {
+    using namespace M8Layout;
+    const auto header = HeaderOf(file);
+    StoredLevels stored;
+    stored.headerSize = kHeaderSize;
+    stored.version = LoadLE32Signed(header.data() + kVersion);
+    for (std::size_t i = 0; i < kLevelCount; ++i) {
+        stored.levels.push_back({LoadLE32Signed(header.data() + kWidths + 4 * i),
+                                 LoadLE32Signed(header.data() + kHeights + 4 * i),
+                                 LoadLE32Signed(header.data() + kOffsets + 4 * i)});
+    }
+    return stored;
+}
+
 std::optional<HeaderFields> ReadM8Fields(const std::string& path) {
     const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
     if (!file) {

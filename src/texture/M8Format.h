@@ -6,6 +6,7 @@
 #include "texture/HeaderFields.h"
 #include "texture/IndexedImage.h"
 #include "texture/ReadError.h"
+#include "texture/StoredPicture.h"
 #include "texture/WriteOptions.h"
 
 #include <cstdint>
@@ -40,6 +41,9 @@ bool ReadM8Palette(Palette& palette, const std::string& path);
 std::optional<HeaderFields> ReadM8Fields(const std::string& path);
 std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file,
                                           ReadError* error = nullptr);
+
+// The version and the sixteen level entries of the header, as stored.
+StoredLevels ParseM8Levels(std::span<const std::uint8_t> file);
 
 std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file,
                                            ReadError* error = nullptr);

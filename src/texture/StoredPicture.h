@@ -9,9 +9,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace texelary {
+
+// One mip level as a file's header describes it.
+struct StoredLevel {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t offset = 0; // from the start of the file; 0 for a level without pixels
+};
+
+// What a mip texture file's header says about its levels, unchecked, for looking inside files.
+struct StoredLevels {
+    std::size_t headerSize = 0;          // where level 0 belongs
+    std::optional<std::int32_t> version; // for formats that store one
+    std::vector<StoredLevel> levels;     // every entry of the header's table, level 0 first
+};
 
 // A new picture holding the width x height bytes at `offset` of `file`. The header is checked
 // against the file before anything is allocated: null (with the reason in `error`) for a

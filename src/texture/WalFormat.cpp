@@ -232,6 +232,22 @@ HeaderFields ParseWalFields(std::span<const std::uint8_t> file) {
     return fields;
 }
 
+StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
+    using namespace WalLayout;
+    const auto header = HeaderOf(file);
+    StoredLevels stored;
+    stored.headerSize = kHeaderSize;
+    const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
+    const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
+    for (std::size_t i = 0; i < kLevelCount; ++i) {
+        // Shifting a negative size is not defined; such a header is refused by the reader.
+        const auto halved = [i](std::int32_t side) { return side < 0 ? side : side >> i; };
+        stored.levels.push_back(
+            {halved(width), halved(height), LoadLE32Signed(header.data() + kOffsets + 4 * i)});
+    }
+    return stored;
+}
+
 std::optional<HeaderFields> ReadWalFields(const std::string& path) {
     const auto file = ReadFilePrefix(path, WalLayout::kHeaderSize);
     if (!file) {

@@ -6,6 +6,7 @@
 #include "texture/HeaderFields.h"
 #include "texture/IndexedImage.h"
 #include "texture/ReadError.h"
+#include "texture/StoredPicture.h"
 #include "texture/WriteOptions.h"
 
 #include <cstdint>
@@ -38,6 +39,10 @@ bool ReadWalPalette(Palette& palette);
 // cannot be read. A file shorter than the header reads as if its missing bytes were zero.
 std::optional<HeaderFields> ReadWalFields(const std::string& path);
 HeaderFields ParseWalFields(std::span<const std::uint8_t> file);
+
+// The four levels of the header: level 0's size as stored, the others' worked out from it (the
+// header holds only level 0's), and the four offsets as stored.
+StoredLevels ParseWalLevels(std::span<const std::uint8_t> file);
 
 std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file,
                                             ReadError* error = nullptr);

@@ -2,11 +2,16 @@
 
 #include "BmpBuilder.h"
 #include "TestFiles.h"
+#include "TestImages.h"
 #include "base/Version.h"
 #include "project/ProjectFile.h"
+#include "texture/M8Format.h"
+#include "texture/WalFormat.h"
+#include "texture/WalPalette.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/wait.h>
 
 namespace texelary {
@@ -99,12 +104,17 @@ TEST_F(ConvertCli, MissingOutputDirectoryReportsEachWrite) {
 TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     for (const char* arguments :
          {"--from bmp a.bmp", "--from gif --to m8 a.bmp", "--from bmp --to m8", "--frobnicate", "",
-          "--from bmp --to m8 --output", "one.mm two.mm"}) {
+          "--from bmp --to m8 --mips smooth a.bmp", "--info", "--json a.bmp",
+          "--info --from bmp a.bmp", "--from bmp --to m8 --output", "one.mm two.mm"}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
         EXPECT_NE(outcome.errors.find("texelary-convert: "), std::string::npos) << arguments;
     }
-    EXPECT_EQ(Run("--help").status, 0);
+    const Outcome help = Run("--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--keep-header", "--mips point|box", "--info", "--json"}) {
+        EXPECT_NE(help.output.find(option), std::string::npos) << option;
+    }
     EXPECT_EQ(Run("--version").output, std::string("texelary-convert ") + kVersion + "\n");
 }
 
@@ -129,6 +139,90 @@ TEST_F(ConvertCli, UnreadableProjectFilesExitWithTwo) {
         EXPECT_EQ(outcome.status, 2) << name;
         EXPECT_EQ(outcome.errors, std::string("Could'nt open specified file. \"") + name + "\"\n");
     }
+}
+
+TEST_F(ConvertCli, KeepHeaderReportsANameCutToFit) {
+    IndexedImage image = test::MakePicture(
+        4, 4, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(x); });
+    const std::string full(32, 'n'); // fills the field: no zero byte left
+    ASSERT_TRUE(WriteWal(image, WalPalette, (dir.Path() / "long.wal").string(),
+                         {MipFilter::Point, HeaderFields{full, "next", 1, 2, 3}}));
+    auto file = test::ReadAll(dir.Path() / "long.wal");
+    std::copy(full.begin(), full.end(), file.begin());
+    test::WriteAll(dir.Path() / "long.wal", file);
+
+    const Outcome outcome =
+        Run("--keep-header --mips box --from wal --to m8 --output out long.wal");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_EQ(outcome.errors,
+              "Texture name cut to fit in \"out/long.m8\"\nAll done\n1 converted, 0 failed\n");
+    EXPECT_EQ(ParseM8Fields(test::ReadAll(dir.Path() / "out/long.m8")),
+              (HeaderFields{std::string(31, 'n'), "next", 1, 2, 3}));
+}
+
+TEST_F(ConvertCli, InfoDescribesARealWalFile) {
+    const std::string hopper = test::DataPath("wal/hopper.wal").string();
+    const auto bytes = test::ReadAll(hopper);
+    const std::set<std::uint8_t> used(bytes.begin() + 100, bytes.begin() + 100 + 128 * 128);
+    const Outcome outcome = Run("--info '" + hopper + "'");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_EQ(outcome.output, hopper +
+                                  "\n"
+                                  "  kind:             wal\n"
+                                  "  size:             128 x 128\n"
+                                  "  levels:           4: 128 x 128, 64 x 64, 32 x 32, 16 x 16\n"
+                                  "  name:             \"\"\n"
+                                  "  animation name:   \"\"\n"
+                                  "  flags:            0x00000000\n"
+                                  "  contents:         0x00000000\n"
+                                  "  value:            0x00000000\n"
+                                  "  distinct indices: " +
+                                  std::to_string(used.size()) +
+                                  "\n"
+                                  "  format's rules:   followed\n");
+}
+
+TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
+    IndexedImage image = test::MakePicture(
+        2, 8, [](std::int32_t x, std::int32_t y) { return static_cast<std::uint8_t>(x + 2 * y); });
+    ASSERT_TRUE(WriteM8(
+        image, Palette{}, (dir.Path() / "belt3.m8").string(),
+        {MipFilter::Box, HeaderFields{"Mines/belt3", "Mines/belt4", 0x01000000u, 0x20u, 7}}));
+    auto cut = test::ReadAll(dir.Path() / "belt3.m8");
+    cut.resize(1040 + 10); // level 0 needs 16 bytes
+    test::WriteAll(dir.Path() / "cut.m8", cut);
+    auto padded = test::ReadAll(dir.Path() / "belt3.m8");
+    padded.push_back(0); // one byte more than the levels need
+    test::WriteAll(dir.Path() / "padded.m8", padded);
+
+    const Outcome outcome = Run("--info --json belt3.m8 cut.m8 padded.m8 a.bmp");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.output,
+              "{\"file\":\"belt3.m8\",\"kind\":\"m8\",\"width\":2,\"height\":8,\"levels\":["
+              "{\"width\":2,\"height\":8},{\"width\":1,\"height\":4},{\"width\":1,\"height\":2},"
+              "{\"width\":1,\"height\":1}],\"name\":\"Mines/belt3\",\"animationName\":"
+              "\"Mines/belt4\",\"flags\":\"0x01000000\",\"contents\":\"0x00000020\",\"value\":"
+              "\"0x00000007\",\"distinctIndices\":16,\"followsRules\":true,\"ruleBreaks\":[]}\n"
+              "{\"file\":\"cut.m8\",\"error\":\"the file is shorter than its header says\"}\n"
+              "{\"file\":\"padded.m8\",\"kind\":\"m8\",\"width\":2,\"height\":8,\"levels\":["
+              "{\"width\":2,\"height\":8},{\"width\":1,\"height\":4},{\"width\":1,\"height\":2},"
+              "{\"width\":1,\"height\":1}],\"name\":\"Mines/belt3\",\"animationName\":"
+              "\"Mines/belt4\",\"flags\":\"0x01000000\",\"contents\":\"0x00000020\",\"value\":"
+              "\"0x00000007\",\"distinctIndices\":16,\"followsRules\":false,\"ruleBreaks\":"
+              "[\"the file goes on 1 bytes past its last level\"]}\n"
+              "{\"file\":\"a.bmp\",\"kind\":\"bmp\",\"width\":4,\"height\":2,\"levels\":["
+              "{\"width\":4,\"height\":2}],\"name\":null,\"animationName\":null,\"flags\":null,"
+              "\"contents\":null,\"value\":null,\"distinctIndices\":8,\"followsRules\":true,"
+              "\"ruleBreaks\":[]}\n");
+
+    const Outcome text = Run("--info cut.m8 missing.wal notes.txt");
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(text.output, "");
+    EXPECT_EQ(text.errors,
+              "texelary-convert: cut.m8: the file is shorter than its header says\n"
+              "texelary-convert: missing.wal: cannot open the file\n"
+              "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
+              ".wal)\n");
 }
 
 } // namespace

@@ -1,0 +1,146 @@
+#include "cli/InfoCommand.h"
+
+#include "base/FileIo.h"
+#include "texture/TextureInfo.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace texelary {
+
+namespace {
+
+std::string Hex(std::uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// A name as a quoted text: bytes that are not printable ASCII as \xHH.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+// A JSON string: bytes that are not printable ASCII as \u00XX, so the output is valid JSON
+// whatever a header's name field holds.
+std::string JsonString(const std::string& text) {
+    std::string json = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escape[7];
+            std::snprintf(escape, sizeof escape, "\\u%04X", byte);
+            json += escape;
+        } else {
+            json += c;
+        }
+    }
+    return json + "\"";
+}
+
+void PrintText(const std::string& path, const TextureInfo& info, std::ostream& out) {
+    out << path << '\n';
+    out << "  kind:             " << KindName(info.kind) << '\n';
+    out << "  size:             " << info.width << " x " << info.height << '\n';
+    out << "  levels:           " << info.levels.size();
+    for (std::size_t i = 0; i < info.levels.size(); ++i) {
+        out << (i == 0 ? ": " : ", ") << info.levels[i].width << " x " << info.levels[i].height;
+    }
+    out << '\n';
+    if (info.fields) {
+        out << "  name:             " << Quoted(info.fields->name) << '\n';
+        out << "  animation name:   " << Quoted(info.fields->animationName) << '\n';
+        out << "  flags:            " << Hex(info.fields->flags) << '\n';
+        out << "  contents:         " << Hex(info.fields->contents) << '\n';
+        out << "  value:            " << Hex(info.fields->value) << '\n';
+    }
+    out << "  distinct indices: " << info.distinctIndices << '\n';
+    if (info.ruleBreaks.empty()) {
+        out << "  format's rules:   followed\n";
+    } else {
+        out << "  format's rules:   not followed\n";
+        for (const std::string& rule : info.ruleBreaks) {
+            out << "    " << rule << '\n';
+        }
+    }
+}
+
+void PrintJson(const std::string& path, const TextureInfo& info, std::ostream& out) {
+    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << KindName(info.kind)
+        << "\",\"width\":" << info.width << ",\"height\":" << info.height << ",\"levels\":[";
+    for (std::size_t i = 0; i < info.levels.size(); ++i) {
+        out << (i == 0 ? "" : ",") << "{\"width\":" << info.levels[i].width
+            << ",\"height\":" << info.levels[i].height << '}';
+    }
+    out << ']';
+    if (info.fields) {
+        out << ",\"name\":" << JsonString(info.fields->name)
+            << ",\"animationName\":" << JsonString(info.fields->animationName) << ",\"flags\":\""
+            << Hex(info.fields->flags) << "\",\"contents\":\"" << Hex(info.fields->contents)
+            << "\",\"value\":\"" << Hex(info.fields->value) << '"';
+    } else {
+        out << ",\"name\":null,\"animationName\":null,\"flags\":null,\"contents\":null,"
+               "\"value\":null";
+    }
+    out << ",\"distinctIndices\":" << info.distinctIndices
+        << ",\"followsRules\":" << (info.ruleBreaks.empty() ? "true" : "false")
+        << ",\"ruleBreaks\":[";
+    for (std::size_t i = 0; i < info.ruleBreaks.size(); ++i) {
+        out << (i == 0 ? "" : ",") << JsonString(info.ruleBreaks[i]);
+    }
+    out << "]}\n";
+}
+
+// The texture in the file, or the reason it cannot be looked at.
+std::optional<TextureInfo> Inspect(const std::string& path, std::string& reason) {
+    const auto kind = KindOfPath(path);
+    if (!kind) {
+        reason = "not a kind of file this program reads (.bmp, .m8, .wal)";
+        return std::nullopt;
+    }
+    const auto file = ReadFileBytes(path);
+    ReadError error = ReadError::CannotOpen;
+    auto info = file ? InspectTexture(*file, *kind, &error) : std::nullopt;
+    if (!info) {
+        reason = DescribeReadError(error);
+    }
+    return info;
+}
+
+} // namespace
+
+int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
+            std::ostream& errors) {
+    int status = 0;
+    for (const std::string& path : files) {
+        std::string reason;
+        const auto info = Inspect(path, reason);
+        if (info) {
+            json ? PrintJson(path, *info, out) : PrintText(path, *info, out);
+            continue;
+        }
+        status = 1;
+        if (json) {
+            out << "{\"file\":" << JsonString(path) << ",\"error\":" << JsonString(reason) << "}\n";
+        } else {
+            errors << "texelary-convert: " << path << ": " << reason << '\n';
+        }
+    }
+    return status;
+}
+
+} // namespace texelary
