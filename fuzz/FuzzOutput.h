@@ -3,11 +3,16 @@
 // What every harness does with a picture that a reader accepted: the whole rest of a conversion,
 // both writers into memory, so that everything a hostile file can reach is exercised.
 
+#include "texture/DecodedPicture.h"
 #include "texture/M8Format.h"
+#include "texture/NearestColour.h"
+#include "texture/PngFormat.h"
+#include "texture/Quantize.h"
 #include "texture/WalFormat.h"
 #include "texture/WalPalette.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace texelary::fuzz {
 
@@ -26,6 +31,50 @@ inline void ConvertBoth(IndexedImage& image, const Palette& palette) {
         const auto back = ParseWalImage(*wal);
         if (!back || back->width != image.width || back->height != image.height) {
             std::abort();
+        }
+    }
+}
+
+// A palette picture written as PNG must read back as the same indices and colours.
+inline void CheckPngRoundTrip(const IndexedImage& image, const Palette& palette) {
+    const auto png = EncodePng(image, palette);
+    if (!png) {
+        return; // a picture without pixels has no PNG
+    }
+    const auto back = ParsePngPicture(*png);
+    const auto count = PixelCount(image.width, image.height);
+    if (!back || !back->IsIndexed() || back->indexed->width != image.width ||
+        back->indexed->height != image.height || back->palette != palette || !count ||
+        std::memcmp(back->indexed->pixels.get(), image.pixels.get(), *count) != 0) {
+        std::abort();
+    }
+}
+
+// The rest of a conversion for a picture of a PNG, TGA or PCX file: a palette picture as a
+// bitmap's, a true-colour one brought down to WalPalette (plainly, dithered, with a transparent
+// index) and, when small enough for the quantiser to be quick, to a palette of its own.
+inline void ConvertDecoded(DecodedPicture& picture) {
+    if (picture.IsIndexed()) {
+        CheckPngRoundTrip(*picture.indexed, picture.palette);
+        ConvertBoth(*picture.indexed, picture.palette);
+        return;
+    }
+    const RgbaImage& image = *picture.trueColour;
+    const TrueColourOptions plain;
+    const TrueColourOptions dithered{true, std::uint8_t{255}};
+    for (const TrueColourOptions* options : {&plain, &dithered}) {
+        auto mapped = MapToPalette(image, WalPalette, *options);
+        if (mapped) {
+            ConvertBoth(*mapped, WalPalette);
+        }
+    }
+    constexpr std::int64_t QuickToQuantize = 1 << 14;
+    if (std::int64_t{image.width} * image.height <= QuickToQuantize) {
+        Palette own{};
+        auto quantized = QuantizeToOwnPalette(image, own, dithered);
+        if (quantized) {
+            CheckPngRoundTrip(*quantized, own);
+            ConvertBoth(*quantized, own);
         }
     }
 }

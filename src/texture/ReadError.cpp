@@ -18,6 +18,8 @@ const char* DescribeReadError(ReadError error) {
         return "a variant of the format that is not supported";
     case ReadError::OutOfMemory:
         return "out of memory";
+    case ReadError::CorruptData:
+        return "the picture data is damaged";
     }
     return "unknown error";
 }

@@ -15,6 +15,7 @@ enum class ReadError : std::uint8_t {
     BadHeader,    // a header field out of range (sizes, planes, header length, ...)
     Unsupported,  // a valid file of a variant this program does not read
     OutOfMemory,
+    CorruptData, // the picture data contradicts its header: a run past the end, a bad checksum
 };
 
 const char* DescribeReadError(ReadError error);

@@ -1,0 +1,199 @@
+#include "texture/Quantize.h"
+
+#include <array>
+#include <cstring>
+#include <libimagequant.h>
+#include <new>
+#include <vector>
+
+namespace texelary {
+
+namespace {
+
+struct LiqAttrFree {
+    void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
+};
+struct LiqImageFree {
+    void operator()(liq_image* image) const { liq_image_destroy(image); }
+};
+struct LiqResultFree {
+    void operator()(liq_result* result) const { liq_result_destroy(result); }
+};
+using LiqAttr = std::unique_ptr<liq_attr, LiqAttrFree>;
+using LiqImage = std::unique_ptr<liq_image, LiqImageFree>;
+using LiqResult = std::unique_ptr<liq_result, LiqResultFree>;
+
+// libimagequant's speed, 1 (slowest) to 10. Its own default; slower settings gain little on
+// textures for several times the time.
+constexpr int QuantizerSpeed = 4;
+
+bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
+    return options.transparentIndex && pixel[3] < OpaqueAlpha;
+}
+
+// The picture's palette slots in order, skipping the transparent index.
+std::array<std::uint8_t, 256> Slots(const TrueColourOptions& options) {
+    std::array<std::uint8_t, 256> slots{};
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < 256; ++i) {
+        if (!options.transparentIndex || *options.transparentIndex != i) {
+            slots[next++] = static_cast<std::uint8_t>(i);
+        }
+    }
+    return slots;
+}
+
+// A small open-addressing set of the picture's colours while there are few: true when the
+// opaque pixels have at most `limit` colours, which then fill `palette` in order of appearance.
+bool MapExactly(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
+                std::size_t limit, Palette& palette, std::uint8_t* out) {
+    constexpr std::size_t Size = 1024;       // at least four times the colours it may hold
+    std::array<std::uint32_t, Size> keys{};  // colour + 1; 0 is an empty slot
+    std::array<std::uint8_t, Size> values{}; // slot in the palette
+    const auto slots = Slots(options);
+    std::size_t colours = 0;
+    const std::uint8_t* pixel = image.pixels.data();
+    for (std::size_t i = 0; i < count; ++i, pixel += 4) {
+        if (Transparent(pixel, options)) {
+            out[i] = *options.transparentIndex;
+            continue;
+        }
+        const std::uint32_t key =
+            ((std::uint32_t{pixel[0]} << 16) | (std::uint32_t{pixel[1]} << 8) | pixel[2]) + 1;
+        std::size_t at = (key * 2654435761u) >> 22; // the top 10 bits of a Fibonacci hash
+        while (keys[at] != 0 && keys[at] != key) {
+            at = (at + 1) % Size;
+        }
+        if (keys[at] == 0) {
+            if (colours == limit) {
+                return false;
+            }
+            keys[at] = key;
+            values[at] = slots[colours++];
+            std::memcpy(palette.data() + 3 * values[at], pixel, 3);
+        }
+        out[i] = values[at];
+    }
+    return true;
+}
+
+// libimagequant's palette for the opaque pixels, and every pixel remapped onto it.
+bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
+                  std::size_t limit, Palette& palette, std::uint8_t* out) {
+    const auto width = image.width;
+    // The quantiser sees every pixel as opaque: alpha is not a colour here.
+    std::vector<std::uint8_t> whole(image.pixels);
+    whole.resize(4 * count);
+    std::size_t opaqueCount = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        whole[4 * i + 3] = 255;
+        opaqueCount += Transparent(&image.pixels[4 * i], options) ? 0u : 1u;
+    }
+    if (opaqueCount == 0) {
+        std::memset(out, *options.transparentIndex, count);
+        return true;
+    }
+    // The colours to learn from: the whole picture, or, when some pixels are transparent, its
+    // opaque pixels gathered into rows of the same width (the last row filled up with the first
+    // ones again), so that transparent pixels take no part in choosing the palette.
+    std::vector<std::uint8_t> opaque;
+    std::int32_t sampleHeight = image.height;
+    if (opaqueCount < count) {
+        const auto rowPixels = static_cast<std::size_t>(width);
+        const std::size_t rows = (opaqueCount + rowPixels - 1) / rowPixels;
+        opaque.resize(4 * rows * rowPixels);
+        std::size_t filled = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!Transparent(&image.pixels[4 * i], options)) {
+                std::memcpy(&opaque[4 * filled++], &whole[4 * i], 4);
+            }
+        }
+        for (std::size_t i = filled; i < rows * rowPixels; ++i) {
+            std::memcpy(&opaque[4 * i], &opaque[4 * (i - filled)], 4);
+        }
+        sampleHeight = static_cast<std::int32_t>(rows);
+    }
+
+    const LiqAttr attr(liq_attr_create());
+    if (!attr || liq_set_max_colors(attr.get(), static_cast<int>(limit)) != LIQ_OK ||
+        liq_set_quality(attr.get(), 0, 100) != LIQ_OK ||
+        liq_set_speed(attr.get(), QuantizerSpeed) != LIQ_OK) {
+        return false;
+    }
+    std::vector<std::uint8_t>& learnFrom = opaque.empty() ? whole : opaque;
+    const LiqImage sample(
+        liq_image_create_rgba(attr.get(), learnFrom.data(), width, sampleHeight, 0.0));
+    if (!sample) {
+        return false;
+    }
+    liq_result* rawResult = nullptr;
+    if (liq_image_quantize(sample.get(), attr.get(), &rawResult) != LIQ_OK) {
+        return false;
+    }
+    const LiqResult result(rawResult);
+    if (liq_set_dithering_level(result.get(), options.dither ? 1.0f : 0.0f) != LIQ_OK) {
+        return false;
+    }
+    LiqImage full;
+    liq_image* target = sample.get();
+    if (!opaque.empty()) {
+        full.reset(liq_image_create_rgba(attr.get(), whole.data(), width, image.height, 0.0));
+        if (!full) {
+            return false;
+        }
+        target = full.get();
+    }
+    if (liq_write_remapped_image(result.get(), target, out, count) != LIQ_OK) {
+        return false;
+    }
+    // The palette is final only after remapping.
+    const liq_palette* colours = liq_get_palette(result.get());
+    if (colours == nullptr || colours->count > limit) {
+        return false;
+    }
+    const auto slots = Slots(options);
+    for (std::size_t k = 0; k < colours->count; ++k) {
+        const std::size_t at = std::size_t{3} * slots[k];
+        palette[at] = colours->entries[k].r;
+        palette[at + 1] = colours->entries[k].g;
+        palette[at + 2] = colours->entries[k].b;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        out[i] =
+            Transparent(&image.pixels[4 * i], options) ? *options.transparentIndex : slots[out[i]];
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palette& palette,
+                                                   const TrueColourOptions& options) {
+    const auto count = PixelCount(image.width, image.height);
+    if (!count || image.pixels.size() / 4 < *count) {
+        return nullptr;
+    }
+    try {
+        auto result = std::make_unique<IndexedImage>();
+        result->width = image.width;
+        result->height = image.height;
+        if (!AllocatePixels(*result, image.width, image.height)) {
+            return nullptr;
+        }
+        const std::size_t limit = options.transparentIndex ? 255 : 256;
+        Palette colours{};
+        if (*count != 0 &&
+            !MapExactly(image, *count, options, limit, colours, result->pixels.get())) {
+            colours = Palette{};
+            if (!MapQuantized(image, *count, options, limit, colours, result->pixels.get())) {
+                return nullptr;
+            }
+        }
+        palette = colours;
+        return result;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+} // namespace texelary

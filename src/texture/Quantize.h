@@ -1,0 +1,23 @@
+#pragma once
+
+// True colour brought down to a palette of the picture's own, as a .m8 texture stores it.
+
+#include "texture/IndexedImage.h"
+#include "texture/NearestColour.h"
+#include "texture/RgbaImage.h"
+
+#include <memory>
+
+namespace texelary {
+
+// A new picture of the same size, and in `palette` the colours its pixels index. A picture of
+// at most 256 colours (255 when a transparent index is asked for) keeps its colours exactly, in
+// the order they first appear; any other gets the palette that libimagequant makes at its best
+// quality, without dithering unless asked. With a transparent index, pixels less than half opaque
+// take that index, its palette entry is black, and the picture's colours fill the other 255.
+// Entries left over are black. Null when memory runs out or the quantiser fails; `palette` is
+// then untouched.
+std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palette& palette,
+                                                   const TrueColourOptions& options = {});
+
+} // namespace texelary
