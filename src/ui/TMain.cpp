@@ -9,6 +9,7 @@
 #include "ui_TMain.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -225,6 +226,8 @@ void TMain::CreateBtnClick() {
     run.RunOutputDir = LocalPath(setup.OutputPath().text());
     run.RunConvTo = setup.ConvTo().currentIndex();
     run.RunConvFrom = setup.ConvFrom().currentIndex();
+    run.RunKeepHeader = setup.KeepHeader().isChecked();
+    run.RunMips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
     run.RunFiles = m_files.get();
     progress.exec();
 }

@@ -1,6 +1,7 @@
 #include "ui/TProjectSetup.h"
 
 #include "ui/AppWindows.h"
+#include "ui/ProgramSettings.h"
 #include "ui/TPathDialog.h"
 #include "ui_TProjectSetup.h"
 
@@ -17,9 +18,15 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     FixWindow(*this);
     m_ui->ConvFrom->setCurrentIndex(0);
     m_ui->ConvTo->setCurrentIndex(0);
+    const ProgramSettings saved = LoadProgramSettings();
+    m_ui->KeepHeader->setChecked(saved.keepHeader);
+    m_ui->MipLevels->setCurrentIndex(static_cast<int>(saved.mips));
     connect(m_ui->BmpDirBtn, &QPushButton::clicked, this, &TProjectSetup::BmpDirBtnClick);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->KeepHeader, &QCheckBox::toggled, this, &TProjectSetup::KeepHeaderClick);
+    connect(m_ui->MipLevels, &QComboBox::currentIndexChanged, this,
+            &TProjectSetup::MipLevelsChange);
 }
 
 TProjectSetup::~TProjectSetup() = default;
@@ -35,6 +42,12 @@ QComboBox& TProjectSetup::ConvFrom() const {
 }
 QComboBox& TProjectSetup::ConvTo() const {
     return *m_ui->ConvTo;
+}
+QCheckBox& TProjectSetup::KeepHeader() const {
+    return *m_ui->KeepHeader;
+}
+QComboBox& TProjectSetup::MipLevels() const {
+    return *m_ui->MipLevels;
 }
 
 void TProjectSetup::showEvent(QShowEvent* event) {
@@ -56,6 +69,21 @@ void TProjectSetup::Button1Click() {
     if (chooser.RunPathDialog()) {
         m_ui->OutputPath->setText(chooser.ChosenPath());
     }
+}
+
+// The dialog's two program settings are what the settings are while the program runs; a change
+// to either is saved at once.
+void TProjectSetup::SaveSettings() const {
+    SaveProgramSettings(
+        {m_ui->KeepHeader->isChecked(), static_cast<MipFilter>(m_ui->MipLevels->currentIndex())});
+}
+
+void TProjectSetup::KeepHeaderClick() {
+    SaveSettings();
+}
+
+void TProjectSetup::MipLevelsChange() {
+    SaveSettings();
 }
 
 } // namespace texelary

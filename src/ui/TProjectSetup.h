@@ -2,11 +2,14 @@
 
 // The project setup dialog: where the project's two directories and two formats live while the
 // program runs. Every other window reads them from these four controls when it needs them, so a
-// change made here is in effect at once.
+// change made here is in effect at once. Below the project's controls it also shows two of the
+// program's own settings, which are saved as soon as they change and are not part of projects:
+// whether conversions keep the source's header fields, and how mip levels are made.
 
 #include <QDialog>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
@@ -28,6 +31,8 @@ public:
     QLineEdit& OutputPath() const;
     QComboBox& ConvFrom() const;
     QComboBox& ConvTo() const;
+    QCheckBox& KeepHeader() const;
+    QComboBox& MipLevels() const; // index: the MipFilter, 0 "sampled", 1 "averaged"
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -35,8 +40,12 @@ protected:
 private slots:
     void BmpDirBtnClick();
     void Button1Click();
+    void KeepHeaderClick();
+    void MipLevelsChange();
 
 private:
+    void SaveSettings() const;
+
     std::unique_ptr<Ui::TProjectSetup> m_ui;
     AppWindows& m_windows;
 };

@@ -1,6 +1,6 @@
 // The texelary program: creates the seven windows, shows the main window and runs the event loop
-// until the main window is closed. Of its command line it reads only --version; it reads no
-// environment or settings.
+// until the main window is closed. Of its command line it reads only --version; of settings only
+// its own two (header fields kept, mip levels), which the setup dialog reads and saves.
 
 #include "base/Version.h"
 #include "ui/AppWindows.h"

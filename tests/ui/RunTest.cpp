@@ -2,10 +2,15 @@
 
 #include "UiTestSupport.h"
 #include "project/ProjectFile.h"
+#include "texture/M8Format.h"
+#include "texture/WalFormat.h"
+#include "texture/WalPalette.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
+#include "ui/TProjectSetup.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -16,6 +21,7 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QThread>
 
@@ -40,6 +46,7 @@ private slots:
     void ProgressWindowHasNoCloseBox();
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
     void LoadedEmptyProjectRunsToAbortedAtOnce();
+    void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -217,6 +224,45 @@ void RunTest::LoadedEmptyProjectRunsToAbortedAtOnce() {
     QCOMPARE(positions, QList<int>{}); // the bar never moved
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
     QVERIFY(!QFileInfo::exists(session.PathOf("a.m8")));
+}
+
+void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
+    const HeaderFields belt{"Mines/belt3", "Mines/belt4", 0x01000000u, 1u, 25u};
+    {
+        Session session;
+        IndexedImage image;
+        image.width = image.height = 8;
+        QVERIFY(AllocatePixels(image, 8, 8));
+        for (std::uint8_t i = 0; i < 64; ++i) {
+            image.pixels[i] = static_cast<std::uint8_t>(i * 5);
+        }
+        const std::string source = session.PathOf("belt3.wal").toStdString();
+        QVERIFY(WriteWal(image, WalPalette, source, {MipFilter::Point, belt}));
+        session.ConvFrom().setCurrentIndex(2);
+        session.AddAll();
+        TProjectSetup& setup = *session.Windows().ProjectSetup;
+        QVERIFY(!setup.KeepHeader().isChecked());
+        QCOMPARE(setup.MipLevels().currentText(), QStringLiteral("sampled"));
+        QTest::mouseClick(&setup.KeepHeader(), Qt::LeftButton);
+        setup.MipLevels().setCurrentIndex(1);
+        QCOMPARE(setup.MipLevels().currentText(), QStringLiteral("averaged"));
+        session.Click("CreateBtn");
+        QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+
+        QFile output(session.PathOf("belt3.m8"));
+        QVERIFY(output.open(QIODevice::ReadOnly));
+        const QByteArray bytes = output.readAll();
+        const std::vector<std::uint8_t> written(bytes.begin(), bytes.end());
+        QVERIFY(ParseM8Fields(written) == belt);
+        QVERIFY(written == EncodeM8(*ReadWalImage(source), WalPalette, {MipFilter::Box, belt}));
+    }
+    // The next start of the program finds both as they were left.
+    {
+        Session session;
+        QVERIFY(session.Windows().ProjectSetup->KeepHeader().isChecked());
+        QCOMPARE(session.Windows().ProjectSetup->MipLevels().currentIndex(), 1);
+    }
+    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
 int RunRunTests(int argc, char** argv) {

@@ -4,6 +4,8 @@
 #include "ui/Application.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 namespace texelary::test {
 int RunWindowsTests(int argc, char** argv);
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
     texelary::Application application(argc, argv);
     // The tests show and hide windows one after another; none of that may end the application.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The program's settings go to a directory of the tests' own, never the user's.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     int failures = 0;
     failures += texelary::test::RunWindowsTests(argc, argv);
     failures += texelary::test::RunRunTests(argc, argv);

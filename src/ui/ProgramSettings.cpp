@@ -1,0 +1,33 @@
+#include "ui/ProgramSettings.h"
+
+#include <QSettings>
+
+namespace texelary {
+
+namespace {
+
+// The settings live under the program's name, for organisation and application alike.
+const QString kOwner = QStringLiteral("Texelary");
+const QString kKeepHeader = QStringLiteral("Conversion/KeepHeader");
+const QString kMipLevels = QStringLiteral("Conversion/MipLevels");
+
+} // namespace
+
+ProgramSettings LoadProgramSettings() {
+    const QSettings store(kOwner, kOwner);
+    ProgramSettings settings;
+    settings.keepHeader = store.value(kKeepHeader, false).toBool();
+    const int mips = store.value(kMipLevels, static_cast<int>(MipFilter::Point)).toInt();
+    if (mips == static_cast<int>(MipFilter::Box)) {
+        settings.mips = MipFilter::Box;
+    }
+    return settings;
+}
+
+void SaveProgramSettings(const ProgramSettings& settings) {
+    QSettings store(kOwner, kOwner);
+    store.setValue(kKeepHeader, settings.keepHeader);
+    store.setValue(kMipLevels, static_cast<int>(settings.mips));
+}
+
+} // namespace texelary
