@@ -1,14 +1,18 @@
 // Micro benchmarks of the hot parts of a conversion: resampling, the palette remap, the bitmap
-// decoder and the two writers (to memory).
+// decoder, the two writers (to memory), and true colour brought down to 256 colours.
 
 #include "BenchBmp.h"
 #include "texture/BmpFormat.h"
 #include "texture/M8Format.h"
+#include "texture/NearestColour.h"
+#include "texture/PngFormat.h"
+#include "texture/Quantize.h"
 #include "texture/Resample.h"
 #include "texture/WalFormat.h"
 #include "texture/WalPalette.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -113,6 +117,71 @@ void BM_EncodeWal(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * 256 * 256);
 }
 BENCHMARK(BM_EncodeWal);
+
+// A photograph's worth of colours: smooth gradients with grain, some 60,000 distinct colours in
+// 256 x 256.
+RgbaImage PhotoLike(std::uint32_t seed) {
+    RgbaImage image{256, 256, std::vector<std::uint8_t>(256 * 256 * 4)};
+    std::mt19937 random(seed);
+    std::uint8_t* p = image.pixels.data();
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x, p += 4) {
+            const auto grain = [&] { return static_cast<float>(random() % 16); };
+            p[0] = static_cast<std::uint8_t>(
+                std::min(255.0f, 128 + 100 * std::sin(static_cast<float>(x) * 0.05f) + grain()));
+            p[1] = static_cast<std::uint8_t>(
+                std::min(255.0f, 128 + 100 * std::cos(static_cast<float>(y) * 0.07f) + grain()));
+            p[2] = static_cast<std::uint8_t>((x + y) / 2 + static_cast<int>(grain()));
+            p[3] = 255;
+        }
+    }
+    return image;
+}
+
+// The first picture pays for filling the nearest-colour table; later ones of a batch mostly
+// find their colours there. Each iteration maps a picture with fresh grain.
+void BM_MapToWalPalette(benchmark::State& state) {
+    std::vector<RgbaImage> pictures;
+    for (std::uint32_t seed = 0; seed < 8; ++seed) {
+        pictures.push_back(PhotoLike(seed));
+    }
+    const TrueColourOptions options{state.range(0) != 0, std::nullopt};
+    std::size_t next = 0;
+    for (auto _ : state) {
+        auto image = MapToPalette(pictures[next++ % pictures.size()], WalPalette, options);
+        benchmark::DoNotOptimize(image.get());
+    }
+    state.SetLabel(options.dither ? "dithered" : "nearest");
+}
+BENCHMARK(BM_MapToWalPalette)->Arg(0)->Arg(1);
+
+void BM_QuantizeOwnPalette(benchmark::State& state) {
+    const RgbaImage picture = PhotoLike(1);
+    for (auto _ : state) {
+        Palette palette{};
+        auto image = QuantizeToOwnPalette(picture, palette);
+        benchmark::DoNotOptimize(image.get());
+    }
+}
+BENCHMARK(BM_QuantizeOwnPalette)->Unit(benchmark::kMillisecond);
+
+void BM_PngRoundTrip(benchmark::State& state) {
+    const IndexedImage picture = NoisyPicture(256, 256, 8);
+    const Palette palette = RandomPalette(8);
+    const bool encode = state.range(0) != 0;
+    const std::vector<std::uint8_t> file = *EncodePng(picture, palette);
+    for (auto _ : state) {
+        if (encode) {
+            auto bytes = EncodePng(picture, palette);
+            benchmark::DoNotOptimize(bytes);
+        } else {
+            auto decoded = ParsePngPicture(file);
+            benchmark::DoNotOptimize(decoded);
+        }
+    }
+    state.SetLabel(encode ? "EncodePng" : "ParsePngPicture");
+}
+BENCHMARK(BM_PngRoundTrip)->Arg(0)->Arg(1);
 
 } // namespace
 } // namespace texelary

@@ -89,10 +89,7 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
         whole[4 * i + 3] = 255;
         opaqueCount += Transparent(&image.pixels[4 * i], options) ? 0u : 1u;
     }
-    if (opaqueCount == 0) {
-        std::memset(out, *options.transparentIndex, count);
-        return true;
-    }
+    // (Some pixels are opaque: a picture without any has no colours, and MapExactly took it.)
     // The colours to learn from: the whole picture, or, when some pixels are transparent, its
     // opaque pixels gathered into rows of the same width (the last row filled up with the first
     // ones again), so that transparent pixels take no part in choosing the palette.
