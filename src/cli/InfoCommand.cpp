@@ -68,7 +68,12 @@ void PrintText(const std::string& path, const TextureInfo& info, std::ostream& o
         out << "  contents:         " << Hex(info.fields->contents) << '\n';
         out << "  value:            " << Hex(info.fields->value) << '\n';
     }
-    out << "  distinct indices: " << info.distinctIndices << '\n';
+    out << "  distinct indices: ";
+    if (info.distinctIndices) {
+        out << *info.distinctIndices << '\n';
+    } else {
+        out << "none (true colour)\n";
+    }
     if (info.ruleBreaks.empty()) {
         out << "  format's rules:   followed\n";
     } else {
@@ -96,8 +101,13 @@ void PrintJson(const std::string& path, const TextureInfo& info, std::ostream& o
         out << ",\"name\":null,\"animationName\":null,\"flags\":null,\"contents\":null,"
                "\"value\":null";
     }
-    out << ",\"distinctIndices\":" << info.distinctIndices
-        << ",\"followsRules\":" << (info.ruleBreaks.empty() ? "true" : "false")
+    out << ",\"distinctIndices\":";
+    if (info.distinctIndices) {
+        out << *info.distinctIndices;
+    } else {
+        out << "null";
+    }
+    out << ",\"followsRules\":" << (info.ruleBreaks.empty() ? "true" : "false")
         << ",\"ruleBreaks\":[";
     for (std::size_t i = 0; i < info.ruleBreaks.size(); ++i) {
         out << (i == 0 ? "" : ",") << JsonString(info.ruleBreaks[i]);
@@ -109,7 +119,7 @@ void PrintJson(const std::string& path, const TextureInfo& info, std::ostream& o
 std::optional<TextureInfo> Inspect(const std::string& path, std::string& reason) {
     const auto kind = KindOfPath(path);
     if (!kind) {
-        reason = "not a kind of file this program reads (.bmp, .m8, .wal)";
+        reason = "not a kind of file this program reads (.bmp, .m8, .wal, .png, .tga, .pcx)";
         return std::nullopt;
     }
     const auto file = ReadFileBytes(path);

@@ -16,7 +16,7 @@ std::size_t SlotOf(std::uint32_t colour, std::size_t slots) {
 
 } // namespace
 
-NearestColour::NearestColour(const Palette& palette)
+NearestBySquares::NearestBySquares(const Palette& palette)
     : m_palette(palette) {
     for (std::size_t i = 0; i < 256; ++i) {
         m_red[i] = static_cast<float>(palette[3 * i]);
@@ -34,7 +34,8 @@ NearestColour::NearestColour(const Palette& palette)
     }
 }
 
-std::uint8_t NearestColour::Search(std::int32_t red, std::int32_t green, std::int32_t blue) const {
+std::uint8_t NearestBySquares::Search(std::int32_t red, std::int32_t green,
+                                      std::int32_t blue) const {
     const auto r = static_cast<float>(red);
     const auto g = static_cast<float>(green);
     const auto b = static_cast<float>(blue);
@@ -50,7 +51,7 @@ std::uint8_t NearestColour::Search(std::int32_t red, std::int32_t green, std::in
                                      distances.begin());
 }
 
-std::uint8_t NearestColour::Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+std::uint8_t NearestBySquares::Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
     const std::size_t slot = SlotOf(colour, kCacheSlots);
     if (m_cacheKeys[slot] != (colour | kCached)) {
@@ -64,7 +65,7 @@ std::int32_t HalvedSide(std::int32_t side) {
     return side > 1 ? side / 2 : side;
 }
 
-void AverageLevelInto(std::uint8_t* target, const PixelView& above, NearestColour& nearest) {
+void AverageLevelInto(std::uint8_t* target, const PixelView& above, NearestBySquares& nearest) {
     const std::int32_t width = HalvedSide(above.width);
     const std::int32_t height = HalvedSide(above.height);
     const std::size_t blockWidth = above.width > 1 ? 2 : 1;

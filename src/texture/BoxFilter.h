@@ -14,11 +14,13 @@
 namespace texelary {
 
 // The palette entry nearest to a colour: the smallest squared distance in red, green and blue, the
-// lowest index winning a tie. Remembers recent answers, so that a smooth picture, whose blocks
-// average to few colours, costs few searches.
-class NearestColour {
+// lowest index winning a tie. (The remap between palettes measures by the sum of absolute
+// differences instead; on averaged levels that agrees with the games' own files less often.)
+// Remembers recent answers, so that a smooth picture, whose blocks average to few colours, costs
+// few searches.
+class NearestBySquares {
 public:
-    explicit NearestColour(const Palette& palette);
+    explicit NearestBySquares(const Palette& palette);
 
     std::uint8_t Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
@@ -53,6 +55,6 @@ std::int32_t HalvedSide(std::int32_t side);
 // divided by the block's pixel count, rounded down, and the result is `nearest`'s entry for that
 // colour. A last odd column or row of `above` belongs to no block. `above` must be at least 1 x 1
 // and not 1 x 1.
-void AverageLevelInto(std::uint8_t* target, const PixelView& above, NearestColour& nearest);
+void AverageLevelInto(std::uint8_t* target, const PixelView& above, NearestBySquares& nearest);
 
 } // namespace texelary

@@ -2,6 +2,9 @@
 
 #include "texture/BmpFormat.h"
 #include "texture/M8Format.h"
+#include "texture/PcxFormat.h"
+#include "texture/PngFormat.h"
+#include "texture/TgaFormat.h"
 #include "texture/WalFormat.h"
 
 #include <algorithm>
@@ -99,6 +102,35 @@ std::size_t DistinctIndices(const IndexedImage& image) {
     return used.count();
 }
 
+// A picture of an everyday format: one level, no header fields, indices only when it has a
+// palette.
+std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureKind kind,
+                                          ReadError* error) {
+    std::optional<DecodedPicture> picture;
+    if (kind == TextureKind::Png) {
+        picture = ParsePngPicture(file, error);
+    } else if (kind == TextureKind::Tga) {
+        picture = ParseTgaPicture(file, error);
+    } else {
+        picture = ParsePcxPicture(file, error);
+    }
+    if (!picture) {
+        return std::nullopt;
+    }
+    TextureInfo info;
+    info.kind = kind;
+    if (picture->IsIndexed()) {
+        info.width = picture->indexed->width;
+        info.height = picture->indexed->height;
+        info.distinctIndices = DistinctIndices(*picture->indexed);
+    } else {
+        info.width = picture->trueColour->width;
+        info.height = picture->trueColour->height;
+    }
+    info.levels.push_back({info.width, info.height, 0});
+    return info;
+}
+
 } // namespace
 
 const char* KindName(TextureKind kind) {
@@ -109,6 +141,12 @@ const char* KindName(TextureKind kind) {
         return "m8";
     case TextureKind::Wal:
         return "wal";
+    case TextureKind::Png:
+        return "png";
+    case TextureKind::Tga:
+        return "tga";
+    case TextureKind::Pcx:
+        return "pcx";
     }
     return "unknown";
 }
@@ -117,7 +155,8 @@ std::optional<TextureKind> KindOfPath(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const TextureKind kind : {TextureKind::Bmp, TextureKind::M8, TextureKind::Wal}) {
+    for (const TextureKind kind : {TextureKind::Bmp, TextureKind::M8, TextureKind::Wal,
+                                   TextureKind::Png, TextureKind::Tga, TextureKind::Pcx}) {
         if (extension == std::string(".") + KindName(kind)) {
             return kind;
         }
@@ -127,6 +166,9 @@ std::optional<TextureKind> KindOfPath(const std::string& path) {
 
 std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, TextureKind kind,
                                           ReadError* error) {
+    if (kind == TextureKind::Png || kind == TextureKind::Tga || kind == TextureKind::Pcx) {
+        return InspectPicture(file, kind, error);
+    }
     std::unique_ptr<IndexedImage> image;
     switch (kind) {
     case TextureKind::Bmp:
@@ -137,6 +179,10 @@ std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, Te
         break;
     case TextureKind::Wal:
         image = ParseWalImage(file, error);
+        break;
+    case TextureKind::Png:
+    case TextureKind::Tga:
+    case TextureKind::Pcx:
         break;
     }
     if (!image) {
@@ -169,6 +215,10 @@ std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, Te
     case TextureKind::Wal:
         CheckLevels(ParseWalLevels(file), file.size(), info);
         info.fields = ParseWalFields(file);
+        break;
+    case TextureKind::Png:
+    case TextureKind::Tga:
+    case TextureKind::Pcx:
         break;
     }
     return info;

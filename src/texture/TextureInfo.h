@@ -16,9 +16,9 @@
 
 namespace texelary {
 
-enum class TextureKind : std::uint8_t { Bmp, M8, Wal };
+enum class TextureKind : std::uint8_t { Bmp, M8, Wal, Png, Tga, Pcx };
 
-// The short name of a kind: "bmp", "m8", "wal".
+// The short name of a kind, its usual extension without the dot: "bmp", "m8", "wal", ...
 const char* KindName(TextureKind kind);
 
 // The kind of a file by its extension, in any case; none for other extensions.
@@ -30,9 +30,11 @@ struct TextureInfo {
     std::int32_t height = 0;
     std::vector<StoredLevel> levels;    // the levels that hold pixels, level 0 first
     std::optional<HeaderFields> fields; // none for kinds without them
-    std::size_t distinctIndices = 0;    // palette indices that the full-size picture uses
+    // Palette indices that the full-size picture uses; none for a true-colour picture.
+    std::optional<std::size_t> distinctIndices;
     // Where the file departs from its format's rules (levels not back to back, sizes not
     // halving, bytes missing or left over, a bitmap that is not 256-colour); empty when none.
+    // Everyday picture formats follow theirs when their reader accepts them.
     std::vector<std::string> ruleBreaks;
 };
 

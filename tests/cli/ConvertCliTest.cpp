@@ -222,7 +222,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               "texelary-convert: cut.m8: the file is shorter than its header says\n"
               "texelary-convert: missing.wal: cannot open the file\n"
               "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
-              ".wal)\n");
+              ".wal, .png, .tga, .pcx)\n");
 }
 
 } // namespace

@@ -85,7 +85,7 @@ IndexedImage Noise(std::int32_t width, std::int32_t height) {
     });
 }
 
-TEST(NearestColour, UsesSquaredDistanceAndTheLowestIndexOnTies) {
+TEST(NearestBySquares, UsesSquaredDistanceAndTheLowestIndexOnTies) {
     Palette palette{};
     const auto set = [&](std::size_t i, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         palette[3 * i] = r;
@@ -101,7 +101,7 @@ TEST(NearestColour, UsesSquaredDistanceAndTheLowestIndexOnTies) {
     set(4, 50, 50, 50); // the same colour again: never chosen
     set(5, 60, 50, 50);
     set(6, 40, 50, 50);
-    NearestColour nearest(palette);
+    NearestBySquares nearest(palette);
     EXPECT_EQ(nearest.Find(100, 100, 100), 2);
     EXPECT_EQ(nearest.Find(50, 50, 50), 3);
     EXPECT_EQ(nearest.Canonical(4), 3);
@@ -121,7 +121,7 @@ TEST(AverageLevel, RoundsEachChannelDown) {
     grey(4, 127); // entry 2 again
     // 6 x 2: the blocks {0, 1, 1, 0}, {1, 1, 0, 1} and {4, 4, 4, 4}.
     const Pixels above = {0, 1, 1, 1, 4, 4, 1, 0, 0, 1, 4, 4};
-    NearestColour nearest(palette);
+    NearestBySquares nearest(palette);
     Pixels below(3);
     AverageLevelInto(below.data(), PixelView{6, 2, 6, above.data()}, nearest);
     // (0 + 255 + 255 + 0) / 4 = 127; (3 x 255 + 0) / 4 = 191, nearest 128; a block of entry 4

@@ -3,6 +3,7 @@
 #include "texture/TextureInfo.h"
 
 #include "BmpBuilder.h"
+#include "TestFiles.h"
 #include "TestImages.h"
 #include "texture/M8Format.h"
 #include "texture/WalFormat.h"
@@ -79,6 +80,28 @@ TEST(TextureInfo, ReportsWhereAFileStraysFromItsFormatsRules) {
         const auto info = InspectTexture(c.file, c.kind);
         ASSERT_TRUE(info) << c.what;
         EXPECT_EQ(info->ruleBreaks, c.ruleBreaks) << c.what;
+    }
+}
+
+TEST(TextureInfo, EverydayPicturesHaveOneLevelAndIndicesOnlyWithAPalette) {
+    const struct {
+        const char* name;
+        TextureKind kind;
+        std::optional<std::size_t> distinctIndices;
+    } cases[] = {
+        {"made/pillow.png", TextureKind::Png, 24},
+        {"made/imagemagick-rgb16.png", TextureKind::Png, std::nullopt},
+        {"made/pillow.pcx", TextureKind::Pcx, 24},
+        {"made/pillow-rgb.tga", TextureKind::Tga, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto info = InspectTexture(test::ReadAll(test::DataPath(c.name)), c.kind);
+        ASSERT_TRUE(info) << c.name;
+        EXPECT_EQ(info->levels.size(), 1u) << c.name;
+        EXPECT_EQ(info->width, 16) << c.name;
+        EXPECT_EQ(info->height, 8) << c.name;
+        EXPECT_EQ(info->distinctIndices, c.distinctIndices) << c.name;
+        EXPECT_FALSE(info->fields) << c.name;
     }
 }
 
