@@ -60,16 +60,19 @@ inline void ConvertDecoded(DecodedPicture& picture) {
         return;
     }
     const RgbaImage& image = *picture.trueColour;
+    const std::int64_t pixels = std::int64_t{image.width} * image.height;
+    // A few bytes of PNG can hold millions of pixels; past these sizes the work only repeats.
+    constexpr std::int64_t QuickToMap = 1 << 22;
+    constexpr std::int64_t QuickToQuantize = 1 << 14;
     const TrueColourOptions plain;
     const TrueColourOptions dithered{true, std::uint8_t{255}};
     for (const TrueColourOptions* options : {&plain, &dithered}) {
-        auto mapped = MapToPalette(image, WalPalette, *options);
+        auto mapped = pixels <= QuickToMap ? MapToPalette(image, WalPalette, *options) : nullptr;
         if (mapped) {
             ConvertBoth(*mapped, WalPalette);
         }
     }
-    constexpr std::int64_t QuickToQuantize = 1 << 14;
-    if (std::int64_t{image.width} * image.height <= QuickToQuantize) {
+    if (pixels <= QuickToQuantize) {
         Palette own{};
         auto quantized = QuantizeToOwnPalette(image, own, dithered);
         if (quantized) {

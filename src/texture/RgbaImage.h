@@ -4,6 +4,9 @@
 // green, blue, alpha; alpha 255 opaque), rows back to back with a stride of 4 x width, row 0 the
 // top row. A file of any depth (grey, 16 bits per sample, 15-bit colour) arrives in this one form.
 
+#include "texture/IndexedImage.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +24,12 @@ struct RgbaImage {
 // count that does not fit a signed 32-bit integer (so that it can become an IndexedImage), or no
 // memory.
 std::unique_ptr<RgbaImage> MakeRgbaImage(std::int32_t width, std::int32_t height);
+
+// A palette picture's colours as true colour, each pixel as opaque as `alpha` says for its entry:
+// for a palette picture with transparent entries that is to take a transparent index. Null when
+// the image has no pixels or memory runs out.
+std::unique_ptr<RgbaImage> ExpandToRgba(const IndexedImage& image, const Palette& palette,
+                                        const std::array<std::uint8_t, 256>& alpha);
 
 // Alpha below this is "less than half opaque": such pixels become the transparent index when one
 // is asked for.

@@ -192,5 +192,19 @@ TEST(QuantizeToOwnPalette, TransparentPixelsAloneTakeTheTransparentIndex) {
               std::vector<std::uint8_t>(16, 255));
 }
 
+TEST(ExpandToRgba, GivesEachPixelItsEntrysColourAndOpacity) {
+    const IndexedImage image = test::MakePicture(
+        3, 1, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(x * 100); });
+    Palette palette{};
+    palette[300] = 7;
+    palette[602] = 9;
+    std::array<std::uint8_t, 256> alpha{};
+    alpha.fill(255);
+    alpha[100] = 3;
+    const auto rgba = ExpandToRgba(image, palette, alpha);
+    ASSERT_TRUE(rgba);
+    EXPECT_EQ(rgba->pixels, (std::vector<std::uint8_t>{0, 0, 0, 255, 7, 0, 0, 3, 0, 0, 9, 255}));
+}
+
 } // namespace
 } // namespace texelary
