@@ -340,6 +340,15 @@ TEST(ProjectFile, LongTextsAreStoredCutAndReported) {
     EXPECT_EQ(EncodeProject(project), saved);
 }
 
+TEST(ProjectFile, SaveThatCannotWriteHandsOutNoCutTexts) {
+    ScratchDir dir;
+    Project project = ReferenceProject();
+    project.inputDir = std::string(130, 'x'); // cut, if it were saved
+    std::vector<std::string> cut = {"from before"};
+    EXPECT_FALSE(SaveProject(project, dir.File("nowhere/p.mm"), &cut));
+    EXPECT_EQ(cut, std::vector<std::string>{"from before"});
+}
+
 TEST(ProjectFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
     ScratchDir dir;
     EXPECT_FALSE(SaveProject(ReferenceProject(), dir.File("nowhere/p.mm")));

@@ -2,6 +2,7 @@
 
 #include "TestImages.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -80,6 +81,23 @@ TEST(Resample, UnusualFactorsStayInsideTheSource) {
         EXPECT_LT(value % 16, 3);
         EXPECT_LT(value / 16, 3);
     }
+}
+
+TEST(Resample, LastColumnStaysInsideTheSourceAtAnAwkwardFactor) {
+    // The single-precision steps of this factor add up to more than the width before the last
+    // target column; the bytes after the row (0xEE) must never be picked.
+    constexpr std::int32_t kWidth = 1142;
+    std::vector<std::uint8_t> stored(kWidth + 16, 0xEE);
+    for (std::int32_t x = 0; x < kWidth; ++x) {
+        stored[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(x % 200);
+    }
+    IndexedImage target;
+    ASSERT_TRUE(
+        Resample(target, PixelView{kWidth, 1, stored.size(), stored.data()}, 7.94746494f, 1.0f));
+    ASSERT_EQ(target.width, ScaledSize(kWidth, 7.94746494f));
+    const std::vector<std::uint8_t> pixels = test::PixelsOf(target);
+    EXPECT_EQ(pixels.back(), (kWidth - 1) % 200);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xEE), 0);
 }
 
 TEST(Resample, ScaledSizeTruncatesAndNeverGoesNegative) {
