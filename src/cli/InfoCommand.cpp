@@ -1,6 +1,6 @@
 #include "cli/InfoCommand.h"
 
-#include "base/FileIo.h"
+#include "texture/ReadError.h"
 #include "texture/TextureInfo.h"
 
 #include <cstdio>
@@ -122,8 +122,8 @@ std::optional<TextureInfo> Inspect(const std::string& path, std::string& reason)
         reason = "not a kind of file this program reads (.bmp, .m8, .wal, .png, .tga, .pcx)";
         return std::nullopt;
     }
-    const auto file = ReadFileBytes(path);
-    ReadError error = ReadError::CannotOpen;
+    ReadError error = ReadError::None;
+    const auto file = ReadInputFile(path, &error);
     auto info = file ? InspectTexture(*file, *kind, &error) : std::nullopt;
     if (!info) {
         reason = DescribeReadError(error);

@@ -46,8 +46,8 @@ constexpr const char* kUsage =
     "to the current directory). Each output file has the name of its input, cut after the\n"
     "first dot, with the new extension.\n"
     "\n"
-    "  --from FORMAT      source format: bmp, m8 or wal\n"
-    "  --to FORMAT        target format: m8 or wal\n"
+    "  --from FORMAT      source format: bmp, m8 or wal, in any case (BMP works too)\n"
+    "  --to FORMAT        target format: m8 or wal, in any case\n"
     "  --input DIR        directory of the input files\n"
     "  --output DIR       directory the converted files are written to (must exist)\n"
     "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
@@ -108,10 +108,10 @@ public:
         : m_stopOnError(stopOnError)
         , m_terminal(terminal) {}
 
-    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons buttons,
-                          BoxIcon) override {
+    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons buttons, BoxIcon,
+                          const std::string& detail) override {
         ClearBar();
-        std::cerr << text << '\n';
+        std::cerr << text << (detail.empty() ? "" : ": ") << detail << '\n';
         if (!m_stopOnError) {
             return BoxAnswer::Ok;
         }

@@ -2,10 +2,14 @@
 
 #include "texture/BmpFormat.h"
 #include "texture/M8Format.h"
+#include "texture/ReadError.h"
 #include "texture/WalFormat.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <set>
+#include <system_error>
 
 namespace texelary {
 
@@ -14,44 +18,60 @@ const char* const kMessageCaption = "Texelary";
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// Reads picture and palette of one input file. Returns false after showing the box for a failed
-// entry; sets `cancelled` when the user ended the run in the not-found box.
+// Reads picture and palette of one input file, from one read of its bytes. Returns false after
+// showing the box for a failed entry, with the reason; sets `cancelled` when the user ended the
+// run in the not-found box. With `fields` given, the header fields of a .m8 or .wal source are
+// taken from the same bytes. A picture without pixels is no conversion: it fails like a file that
+// cannot be read.
 bool ReadEntry(SourceFormat format, const std::string& path, RunState& state, Palette& palette,
-               RunFeedback& feedback, bool& cancelled) {
-    switch (format) {
-    case SourceFormat::Bmp:
-        state.Image = ReadBmpImage(path);
-        break;
-    case SourceFormat::M8:
-        state.Image = ReadM8Image(path);
-        break;
-    case SourceFormat::Wal:
-        state.Image = ReadWalImage(path);
-        break;
+               std::optional<HeaderFields>* fields, RunFeedback& feedback, bool& cancelled) {
+    ReadError reason = ReadError::None;
+    const auto bytes = ReadInputFile(path, &reason);
+    if (bytes && bytes->empty()) {
+        reason = ReadError::Empty;
+    } else if (bytes) {
+        switch (format) {
+        case SourceFormat::Bmp:
+            state.Image = ParseBmpImage(*bytes, &reason);
+            break;
+        case SourceFormat::M8:
+            state.Image = ParseM8Image(*bytes, &reason);
+            break;
+        case SourceFormat::Wal:
+            state.Image = ParseWalImage(*bytes, &reason);
+            break;
+        }
+    }
+    if (state.Image && (state.Image->width == 0 || state.Image->height == 0)) {
+        state.Image.reset();
+        reason = ReadError::NoPixels;
     }
     if (!state.Image) {
         cancelled = feedback.ShowMessage("Could'nt find file " + Quoted(path), kMessageCaption,
-                                         BoxButtons::OkCancel, BoxIcon::Stop) == BoxAnswer::Cancel;
+                                         BoxButtons::OkCancel, BoxIcon::Stop,
+                                         DescribeReadError(reason)) == BoxAnswer::Cancel;
         return false;
     }
     bool paletteRead = false;
     switch (format) {
     case SourceFormat::Bmp:
-        paletteRead = ReadBmpPalette(palette, path);
+        paletteRead = ParseBmpPalette(palette, *bytes, &reason);
         if (!paletteRead) {
-            feedback.ShowMessage("File " + Quoted(path) +
-                                     " has an invalid color palette. Must be 256 colors",
-                                 kMessageCaption, BoxButtons::Ok, BoxIcon::Stop);
+            feedback.ShowMessage(
+                "File " + Quoted(path) + " has an invalid color palette. Must be 256 colors",
+                kMessageCaption, BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(reason));
         }
         return paletteRead;
     case SourceFormat::M8:
-        paletteRead = ReadM8Palette(palette, path);
+        paletteRead = ParseM8Palette(palette, *bytes, &reason);
         break;
     case SourceFormat::Wal:
         paletteRead = ReadWalPalette(palette);
@@ -59,23 +79,14 @@ bool ReadEntry(SourceFormat format, const std::string& path, RunState& state, Pa
     }
     if (!paletteRead) {
         feedback.ShowMessage("File " + Quoted(path) + " couldn't read palette.", kMessageCaption,
-                             BoxButtons::Ok, BoxIcon::Stop);
+                             BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(reason));
+        return false;
     }
-    return paletteRead;
-}
-
-// The header fields a .m8 or .wal source carries; none for other sources, or when the file can
-// no longer be read.
-std::optional<HeaderFields> ReadSourceFields(SourceFormat format, const std::string& path) {
-    switch (format) {
-    case SourceFormat::M8:
-        return ReadM8Fields(path);
-    case SourceFormat::Wal:
-        return ReadWalFields(path);
-    case SourceFormat::Bmp:
-        break;
+    if (fields != nullptr) {
+        *fields = format == SourceFormat::M8 ? ParseM8Fields(*bytes)
+                                             : std::optional(ParseWalFields(*bytes));
     }
-    return std::nullopt;
+    return true;
 }
 
 bool WriteEntry(TargetFormat format, IndexedImage& image, const Palette& palette,
@@ -89,10 +100,84 @@ bool WriteEntry(TargetFormat format, IndexedImage& image, const Palette& palette
     return false;
 }
 
+// What is known of a failed write without asking the writer.
+std::string WhyNotWritten(const std::string& path) {
+    std::error_code ignored;
+    const fs::path output(path);
+    const fs::path directory = output.parent_path().empty() ? fs::path(".") : output.parent_path();
+    if (!fs::is_directory(directory, ignored)) {
+        return "no such directory";
+    }
+    if (fs::exists(output, ignored) && !fs::is_regular_file(output, ignored)) {
+        return "something other than a file has that name";
+    }
+    return {};
+}
+
+// The files a run must not write over: each input of the list (its own and the others', which
+// the user still has as the only copy), and each output an earlier entry of the run has written
+// from another input (the same name listed twice gives the same file twice, which loses nothing).
+// Files are told apart by their paths with the directories resolved, so that "./a.wal", "a.wal"
+// and a directory reached through a link all name one file; the entry's own input is also
+// compared as a file, which catches every link and other spelling of it.
+class OutputGuard {
+public:
+    explicit OutputGuard(const RunSettings& settings) {
+        for (std::size_t i = 0; i < settings.RunFiles->Count(); ++i) {
+            m_inputs.insert(Key(JoinPath(settings.RunInputDir, settings.RunFiles->Entry(i))));
+        }
+    }
+
+    // Why `output` may not be written for the entry read from `input`; empty when it may.
+    std::string Refusal(const std::string& input, const std::string& output) {
+        std::error_code error;
+        const std::string key = Key(output);
+        if (fs::equivalent(fs::path(input), fs::path(output), error) && !error) {
+            return "the output is the input file itself";
+        }
+        const auto written = m_written.find(key);
+        if (written != m_written.end() && written->second != Key(input)) {
+            return "an earlier file of this run was written there";
+        }
+        if (m_inputs.count(key) != 0) {
+            return "that file is the input of another entry";
+        }
+        return {};
+    }
+
+    void Written(const std::string& input, const std::string& output) {
+        m_written.emplace(Key(output), Key(input));
+    }
+
+private:
+    std::string Key(const std::string& path) {
+        const fs::path file(path);
+        std::error_code error;
+        if (fs::is_symlink(fs::symlink_status(file, error))) {
+            const fs::path target = fs::weakly_canonical(file, error);
+            if (!error) {
+                return target.string();
+            }
+        }
+        const std::string parent = file.parent_path().string();
+        auto known = m_directories.find(parent);
+        if (known == m_directories.end()) {
+            fs::path resolved =
+                fs::weakly_canonical(parent.empty() ? fs::path(".") : fs::path(parent), error);
+            known = m_directories.emplace(parent, error ? fs::path(parent) : resolved).first;
+        }
+        return (known->second / file.filename()).lexically_normal().string();
+    }
+
+    std::set<std::string> m_inputs;
+    std::map<std::string, std::string> m_written;  // output, and the input it was made from
+    std::map<std::string, fs::path> m_directories; // resolved once per directory text
+};
+
 } // namespace
 
 void RunFeedback::ShowNotice(const std::string& text) {
-    ShowMessage(text, kMessageCaption, BoxButtons::Ok, BoxIcon::Information);
+    ShowMessage(text, kMessageCaption, BoxButtons::Ok, BoxIcon::Information, {});
 }
 
 void CopyBounded(char* field, const char* text, std::size_t size) {
@@ -143,6 +228,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
     const auto to = static_cast<TargetFormat>(settings.RunConvTo);
     const std::string extension = OutputExtensions[static_cast<std::size_t>(settings.RunConvTo)];
     Palette palette{};
+    OutputGuard guard(settings);
 
     // The list's length is read again before every entry: it is the caller's own list.
     for (std::size_t i = 0; i < settings.RunFiles->Count(); ++i) {
@@ -157,31 +243,28 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
 
         state.Image.reset();
         bool cancelled = false;
-        bool good = ReadEntry(from, inputPath, state, palette, feedback, cancelled);
+        WriteOptions options;
+        options.mips = settings.RunMips;
+        const bool keepHeader = settings.RunKeepHeader && from != SourceFormat::Bmp;
+        bool good = ReadEntry(from, inputPath, state, palette,
+                              keepHeader ? &options.fields : nullptr, feedback, cancelled);
         if (cancelled) {
             ++state.Failed;
             state.Aborted = 1;
             return;
         }
-        WriteOptions options;
-        options.mips = settings.RunMips;
-        if (good && settings.RunKeepHeader && from != SourceFormat::Bmp) {
-            options.fields = ReadSourceFields(from, inputPath);
-            if (!options.fields) { // the file went away since its picture was read
-                good = false;
-                if (feedback.ShowMessage("Could'nt find file " + Quoted(inputPath), kMessageCaption,
-                                         BoxButtons::OkCancel,
-                                         BoxIcon::Stop) == BoxAnswer::Cancel) {
-                    ++state.Failed;
-                    state.Aborted = 1;
-                    return;
-                }
-            }
+        std::string refusal;
+        if (good) {
+            refusal = guard.Refusal(inputPath, outputPath);
         }
-        if (good && !WriteEntry(to, *state.Image, palette, outputPath, options)) {
+        if (good && refusal.empty() && WriteEntry(to, *state.Image, palette, outputPath, options)) {
+            guard.Written(inputPath, outputPath);
+        } else if (good) {
             good = false;
+            const std::string why = refusal.empty() ? WhyNotWritten(outputPath) : refusal;
             if (feedback.ShowMessage("Error writing " + Quoted(outputPath), kMessageCaption,
-                                     BoxButtons::OkCancel, BoxIcon::Stop) == BoxAnswer::Cancel) {
+                                     BoxButtons::OkCancel, BoxIcon::Stop,
+                                     why) == BoxAnswer::Cancel) {
                 ++state.Failed;
                 state.Aborted = 1;
                 return;

@@ -53,14 +53,16 @@ enum class BoxButtons : std::uint8_t { Ok, OkCancel };
 enum class BoxIcon : std::uint8_t { Stop, Information, Exclamation };
 enum class BoxAnswer : std::uint8_t { Ok, Cancel };
 
-// What the run shows. ShowMessage is a modal box returning the button pressed; SetProgress moves
+// What the run shows. ShowMessage is a modal box returning the button pressed; `detail` says why,
+// in a few words without a full stop (empty when there is nothing to add): the windows show it as
+// the box's informative text, the command line after the text and a colon. SetProgress moves
 // the bar (0 to 100); CancelRequested is asked before every entry and lets the caller stop a run
 // between entries (the windows handle pending events there).
 class RunFeedback {
 public:
     virtual ~RunFeedback() = default;
     virtual BoxAnswer ShowMessage(const std::string& text, const std::string& caption,
-                                  BoxButtons buttons, BoxIcon icon) = 0;
+                                  BoxButtons buttons, BoxIcon icon, const std::string& detail) = 0;
     virtual void SetProgress(int position) = 0;
     virtual bool CancelRequested() { return false; }
     // Something the user should know about a file that was written all the same. By default an
@@ -105,6 +107,11 @@ void PrepareProgress(RunState& state, std::size_t entryCount);
 // Runs the whole list. Ends with Done = 1 when every entry was dealt with (some may have failed),
 // or Aborted = 1 when the list was empty, Cancel was pressed in a not-found or write box,
 // CancelRequested returned true, or a format index was out of range.
+//
+// Each input file is read once, for its picture and its palette. A picture with no pixels (an
+// empty file, a width or height of 0) fails like a file that cannot be read. The run writes over
+// no input of its list and over no output an earlier entry wrote: such an entry fails with the
+// write box and its file is left as it was.
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback);
 
 // Copies `text` into a character field of `size` bytes: at most size - 1 characters, always

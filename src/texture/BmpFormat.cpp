@@ -343,7 +343,7 @@ void DecodeRle8(std::span<const std::uint8_t> data, std::uint8_t* pixels, std::s
 bool TakePalette(Palette& palette, std::span<const std::uint8_t> bytes, const BmpHeader& header,
                  ReadError* error) {
     if (header.bitCount != 8) {
-        return Fail(error, ReadError::Unsupported);
+        return Fail(error, ReadError::UnsupportedDepth);
     }
     if (!FitsIn(bytes.size(), header.tableStart, header.entryCount * header.entrySize)) {
         return Fail(error, ReadError::Truncated);
@@ -443,18 +443,19 @@ bool ParseBmpPalette(Palette& palette, std::span<const std::uint8_t> file, ReadE
     return ParsePalette(palette, file, file.size(), error);
 }
 
-std::unique_ptr<IndexedImage> ReadBmpImage(const std::string& path) {
-    const auto bytes = ReadFileBytes(path);
+std::unique_ptr<IndexedImage> ReadBmpImage(const std::string& path, ReadError* error) {
+    const auto bytes = ReadInputFile(path, error);
     if (!bytes) {
         return nullptr;
     }
-    return ParseBmpImage(*bytes);
+    return ParseBmpImage(*bytes, error);
 }
 
-bool ReadBmpPalette(Palette& palette, const std::string& path) {
+bool ReadBmpPalette(Palette& palette, const std::string& path, ReadError* error) {
     try {
         const auto prefix = ReadFilePrefix(path, BmpLayout::PalettePrefix);
         if (!prefix) {
+            SetReadError(error, WhyCannotRead(path));
             return false;
         }
         // Where the table ends can depend on the length of the whole file (an offset inside
@@ -468,8 +469,9 @@ bool ReadBmpPalette(Palette& palette, const std::string& path) {
                 fileSize = size;
             }
         }
-        return ParsePalette(palette, *prefix, fileSize, nullptr);
+        return ParsePalette(palette, *prefix, fileSize, error);
     } catch (const std::bad_alloc&) {
+        Fail(error, ReadError::OutOfMemory);
         return false;
     }
 }

@@ -288,18 +288,22 @@ std::optional<HeaderFields> ReadM8Fields(const std::string& path) {
     return ParseM8Fields(*file);
 }
 
-std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path) {
-    const auto file = ReadFileBytes(path);
+std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path, ReadError* error) {
+    const auto file = ReadInputFile(path, error);
     if (!file) {
         return nullptr;
     }
-    return ParseM8Image(*file);
+    return ParseM8Image(*file, error);
 }
 
-bool ReadM8Palette(Palette& palette, const std::string& path) {
+bool ReadM8Palette(Palette& palette, const std::string& path, ReadError* error) {
     // The palette lies inside the header, so only the header is read.
     const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
-    return file && ParseM8Palette(palette, *file);
+    if (!file) {
+        SetReadError(error, WhyCannotRead(path));
+        return false;
+    }
+    return ParseM8Palette(palette, *file, error);
 }
 
 } // namespace texelary

@@ -32,9 +32,10 @@ std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, con
                                                   const WriteOptions& options = {});
 
 // Level 0 of the file. Null when the file cannot be read or its header does not fit the file.
-std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path);
+// `error` (when given) receives the reason for a failure.
+std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path, ReadError* error = nullptr);
 // The palette stored in the file; false when the file cannot be read.
-bool ReadM8Palette(Palette& palette, const std::string& path);
+bool ReadM8Palette(Palette& palette, const std::string& path, ReadError* error = nullptr);
 
 // The name, animation name, flags, contents and value of the file's header; none when the file
 // cannot be read or is of the older version this program does not read.

@@ -1,23 +1,33 @@
 #pragma once
 
 // Why a reader gave no picture. The readers keep their simple shapes (a picture or none, true or
-// false); this reason is handed out beside them for the tests and the command-line program.
+// false); this reason is handed out beside them, for the conversion run's messages and the tests.
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace texelary {
 
 enum class ReadError : std::uint8_t {
     None = 0,
-    CannotOpen,   // missing, unreadable, or not a regular file
+    CannotOpen,   // exists, but cannot be opened or read (permissions, a read error)
     Truncated,    // the file ends before the data its header announces
     BadSignature, // not a file of this kind at all
     BadHeader,    // a header field out of range (sizes, planes, header length, ...)
     Unsupported,  // a valid file of a variant this program does not read
     OutOfMemory,
     CorruptData, // the picture data contradicts its header: a run past the end, a bad checksum
+    NoSuchFile,
+    NotAFile,         // a directory, a device, a pipe
+    Empty,            // a file of 0 bytes
+    NoPixels,         // the header gives a width or height of 0
+    UnsupportedDepth, // a picture of another depth than 8 bits per pixel (256 colours)
 };
 
+// The reason in a few words, lower case and without a full stop, so that it reads both after a
+// colon ("...: the file is empty") and, its first letter raised, as a sentence of its own.
 const char* DescribeReadError(ReadError error);
 
 // Stores `value` where the caller asked for a reason, if it did.
@@ -26,5 +36,12 @@ inline void SetReadError(ReadError* error, ReadError value) {
         *error = value;
     }
 }
+
+// Why a file that could not be read was not: no such file, not a file, or cannot be opened.
+ReadError WhyCannotRead(const std::string& path);
+
+// The whole file, or none with the reason in `error`: no such file, not a file, cannot be read
+// or no memory. An empty file is 0 bytes, not a failure: each format decides what that means.
+std::optional<std::vector<std::uint8_t>> ReadInputFile(const std::string& path, ReadError* error);
 
 } // namespace texelary

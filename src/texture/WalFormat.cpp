@@ -256,12 +256,12 @@ std::optional<HeaderFields> ReadWalFields(const std::string& path) {
     return ParseWalFields(*file);
 }
 
-std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path) {
-    const auto file = ReadFileBytes(path);
+std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path, ReadError* error) {
+    const auto file = ReadInputFile(path, error);
     if (!file) {
         return nullptr;
     }
-    return ParseWalImage(*file);
+    return ParseWalImage(*file, error);
 }
 
 bool ReadWalPalette(Palette& palette) {

@@ -31,7 +31,8 @@ std::optional<std::vector<std::uint8_t>> EncodeWal(const IndexedImage& image,
                                                    const WriteOptions& options = {});
 
 // Level 0 of the file. Null when the file cannot be read or its header does not fit the file.
-std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path);
+// `error` (when given) receives the reason for a failure.
+std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path, ReadError* error = nullptr);
 // A .wal file has no palette of its own: fills `palette` with WalPalette and returns true.
 bool ReadWalPalette(Palette& palette);
 

@@ -9,10 +9,10 @@ namespace texelary {
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv) {}
 
-void Application::ReportError(const QString& text) {
+void Application::ReportError(const QString& text, const QString& detail) {
     if (m_boxes != nullptr) {
         m_boxes->ShowMessage(text.toStdString(), applicationName().toStdString(), BoxButtons::Ok,
-                             BoxIcon::Stop);
+                             BoxIcon::Stop, detail.toStdString());
     }
 }
 

@@ -20,8 +20,9 @@ public:
     // Where the error report's box is shown; none shows nothing. Not owned.
     void SetBoxes(RunFeedback* boxes) { m_boxes = boxes; }
 
-    // Shows `text` with the error icon, one OK button and the application's name as caption.
-    void ReportError(const QString& text);
+    // Shows `text` with the error icon, one OK button and the application's name as caption;
+    // `detail`, when given, says why, as the box's informative text.
+    void ReportError(const QString& text, const QString& detail = {});
 
     bool notify(QObject* receiver, QEvent* event) override;
 

@@ -39,13 +39,13 @@ void ProcThread::run() {
         if (State.Done == 1) {
             OnGuiThread([this] {
                 m_boxes.ShowMessage("All done", kMessageCaption, BoxButtons::Ok,
-                                    BoxIcon::Information);
+                                    BoxIcon::Information, {});
             });
         }
         if (State.Aborted == 1) {
             OnGuiThread([this] {
                 m_boxes.ShowMessage("Process has been aborted", kMessageCaption, BoxButtons::Ok,
-                                    BoxIcon::Exclamation);
+                                    BoxIcon::Exclamation, {});
             });
         }
         State.Image.reset();

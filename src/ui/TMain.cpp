@@ -278,7 +278,7 @@ void TMain::ShowProject(const Project& project) {
 }
 
 void TMain::ShowBox(const std::string& text, BoxIcon icon) {
-    m_windows.Boxes->ShowMessage(text, kMessageCaption, BoxButtons::Ok, icon);
+    m_windows.Boxes->ShowMessage(text, kMessageCaption, BoxButtons::Ok, icon, {});
 }
 
 void TMain::SaveProjectTo(const QString& path) {

@@ -24,8 +24,8 @@ public:
         , m_worker(worker) {}
 
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
-                          BoxIcon icon) override {
-        return m_boxes.ShowMessage(text, caption, buttons, icon);
+                          BoxIcon icon, const std::string& detail) override {
+        return m_boxes.ShowMessage(text, caption, buttons, icon, detail);
     }
     void SetProgress(int position) override { m_bar.setValue(position); }
     bool CancelRequested() override {

@@ -66,7 +66,8 @@ TEST_F(ConvertCli, CleanRunConvertsEveryFile) {
 TEST_F(ConvertCli, MissingFileIsReportedAndTheOthersWritten) {
     const Outcome outcome = Run("--from bmp --to m8 --output out a.bmp missing.bmp c.bmp");
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_NE(outcome.errors.find("Could'nt find file \"./missing.bmp\"\n"), std::string::npos)
+    EXPECT_NE(outcome.errors.find("Could'nt find file \"./missing.bmp\": no such file\n"),
+              std::string::npos)
         << outcome.errors;
     EXPECT_NE(outcome.errors.find("All done\n2 converted, 1 failed\n"), std::string::npos);
     EXPECT_EQ(outcome.errors.find('\r'), std::string::npos); // no bar without a terminal
@@ -99,6 +100,75 @@ TEST_F(ConvertCli, MissingOutputDirectoryReportsEachWrite) {
     EXPECT_NE(outcome.errors.find("Error writing \"nowhere/a.m8\""), std::string::npos)
         << outcome.errors;
     EXPECT_NE(outcome.errors.find("Error writing \"nowhere/b.m8\""), std::string::npos);
+}
+
+TEST_F(ConvertCli, InputDirectoryIsWhereFilesAreRead) {
+    std::filesystem::create_directory(dir.Path() / "in");
+    test::WriteAll(dir.Path() / "in" / "a.bmp",
+                   test::MakeBmp8(6, 3, std::vector<std::uint8_t>(18, 1)));
+    const Outcome outcome = Run("--from bmp --to m8 --input in --output out a.bmp");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    const auto written = ReadM8Image((dir.Path() / "out" / "a.m8").string());
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->width, 6); // not the 4 x 2 a.bmp of the current directory
+}
+
+TEST_F(ConvertCli, FormatNamesInUpperCase) {
+    const Outcome outcome = Run("--from BMP --to WAL --output out a.bmp");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_TRUE(Exists("out/a.wal"));
+    EXPECT_NE(Run("--help").output.find("in any case"), std::string::npos);
+}
+
+struct Failing {
+    const char* arguments;
+    const char* message; // the line on standard error, reason included
+    const char* counts;
+};
+
+// The files a run refuses, each with its reason, exit status 1 and the counts.
+TEST_F(ConvertCli, FailuresSayWhyAndCount) {
+    IndexedImage picture = test::MakePicture(
+        4, 4, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(50 + x); });
+    const std::vector<std::uint8_t> wal = *EncodeWal(picture);
+    test::WriteAll(dir.Path() / "game.wal", wal);
+    test::WriteAll(dir.Path() / "stone.old.bmp",
+                   test::MakeBmp8(6, 2, std::vector<std::uint8_t>(12, 5)));
+    test::WriteAll(dir.Path() / "stone.new.bmp", test::MakeBmp8(2, 2, {1, 2, 3, 4}));
+    test::WriteAll(dir.Path() / "empty.m8", {});
+    std::vector<std::uint8_t> cut = test::MakeBmp8(8, 8, std::vector<std::uint8_t>(64, 3));
+    cut.resize(cut.size() - 20);
+    test::WriteAll(dir.Path() / "wall.bmp", cut);
+    test::WriteAll(dir.Path() / "deep.bmp", test::MakeBmp24(2, 2));
+    const std::vector<Failing> cases = {
+        {"--from wal --to wal game.wal",
+         "Error writing \"./game.wal\": the output is the input file itself",
+         "0 converted, 1 failed"},
+        {"--from bmp --to m8 --output out stone.old.bmp stone.new.bmp",
+         "Error writing \"out/stone.m8\": an earlier file of this run was written there",
+         "1 converted, 1 failed"},
+        {"--from m8 --to wal --output out empty.m8",
+         "Could'nt find file \"./empty.m8\": the file is empty", "0 converted, 1 failed"},
+        {"--from bmp --to m8 --output out wall.bmp",
+         "Could'nt find file \"./wall.bmp\": the file ends before its picture data",
+         "0 converted, 1 failed"},
+        {"--from bmp --to m8 --output out deep.bmp",
+         "File \"./deep.bmp\" has an invalid color palette. Must be 256 colors: not a 256-colour "
+         "picture (8 bits per pixel)",
+         "0 converted, 1 failed"},
+    };
+    for (const Failing& c : cases) {
+        const Outcome outcome = Run(c.arguments);
+        EXPECT_EQ(outcome.status, 1) << c.arguments;
+        EXPECT_NE(outcome.errors.find(std::string(c.message) + "\n"), std::string::npos)
+            << outcome.errors;
+        EXPECT_NE(outcome.errors.find(std::string("All done\n") + c.counts + "\n"),
+                  std::string::npos)
+            << outcome.errors;
+    }
+    EXPECT_EQ(test::ReadAll(dir.Path() / "game.wal"), wal);
+    EXPECT_EQ(ReadM8Image((dir.Path() / "out" / "stone.m8").string())->width, 6);
+    EXPECT_FALSE(Exists("out/empty.wal"));
 }
 
 TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
@@ -203,7 +273,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               "{\"width\":1,\"height\":1}],\"name\":\"Mines/belt3\",\"animationName\":"
               "\"Mines/belt4\",\"flags\":\"0x01000000\",\"contents\":\"0x00000020\",\"value\":"
               "\"0x00000007\",\"distinctIndices\":16,\"followsRules\":true,\"ruleBreaks\":[]}\n"
-              "{\"file\":\"cut.m8\",\"error\":\"the file is shorter than its header says\"}\n"
+              "{\"file\":\"cut.m8\",\"error\":\"the file ends before its picture data\"}\n"
               "{\"file\":\"padded.m8\",\"kind\":\"m8\",\"width\":2,\"height\":8,\"levels\":["
               "{\"width\":2,\"height\":8},{\"width\":1,\"height\":4},{\"width\":1,\"height\":2},"
               "{\"width\":1,\"height\":1}],\"name\":\"Mines/belt3\",\"animationName\":"
@@ -219,8 +289,8 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
     EXPECT_EQ(text.status, 1);
     EXPECT_EQ(text.output, "");
     EXPECT_EQ(text.errors,
-              "texelary-convert: cut.m8: the file is shorter than its header says\n"
-              "texelary-convert: missing.wal: cannot open the file\n"
+              "texelary-convert: cut.m8: the file ends before its picture data\n"
+              "texelary-convert: missing.wal: no such file\n"
               "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
               ".wal, .png, .tga, .pcx)\n");
 }

@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace texelary {
 namespace {
@@ -28,8 +29,9 @@ struct Box {
 class RecordingFeedback : public RunFeedback {
 public:
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
-                          BoxIcon icon) override {
+                          BoxIcon icon, const std::string& detail) override {
         boxes.push_back({text, caption, buttons, icon});
+        details.push_back(detail);
         if (answers.empty()) {
             return BoxAnswer::Ok;
         }
@@ -41,6 +43,7 @@ public:
     bool CancelRequested() override { return cancelBeforeEntry == ++entriesAsked; }
 
     std::vector<Box> boxes;
+    std::vector<std::string> details; // the reason given with each box
     std::vector<int> bar;
     std::deque<BoxAnswer> answers;
     int cancelBeforeEntry = 0; // 1-based entry before which cancel is requested; 0: never
@@ -368,6 +371,123 @@ TEST_F(ConversionRunTest, AveragedMipsReachTheWriter) {
     ASSERT_TRUE(ReadBmpPalette(palette, In("a.bmp")));
     EXPECT_EQ(test::ReadAll(Out("a.m8")),
               EncodeM8(*ReadBmpImage(In("a.bmp")), palette, {MipFilter::Box, std::nullopt}));
+}
+
+// A .wal file of 4 x 4 pixels with every header field set, as a game's texture would have.
+std::vector<std::uint8_t> GameWal() {
+    IndexedImage image = test::MakePicture(4, 4, [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(49 + x + y); // 49 to 55 repeat entry 48: remapping shows
+    });
+    return *EncodeWal(image, {MipFilter::Point, kBelt3});
+}
+
+TEST_F(ConversionRunTest, OutputThatIsTheInputFileIsAFailedWrite) {
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(dir.Path() / "in", dir.Path() / "linked");
+    fs::create_directory(dir.Path() / "links");
+    fs::create_symlink(dir.Path() / "in" / "a.wal", dir.Path() / "links" / "a.wal");
+    const std::vector<std::uint8_t> original = GameWal();
+    for (const fs::path& output : {dir.Path() / "in", dir.Path() / "in" / ".",
+                                   dir.Path() / "linked", dir.Path() / "links"}) {
+        SCOPED_TRACE(output.string());
+        test::WriteAll(In("a.wal"), original);
+        settings.RunConvFrom = 2;
+        settings.RunConvTo = 1;
+        settings.RunOutputDir = output.string();
+        state = RunState{};
+        feedback = RecordingFeedback{};
+        Run({"a.wal"});
+        EXPECT_EQ(test::ReadAll(In("a.wal")), original);
+        EXPECT_TRUE(fs::is_symlink(dir.Path() / "links" / "a.wal"));
+        ASSERT_EQ(feedback.boxes.size(), 1u);
+        EXPECT_EQ(feedback.boxes[0].text,
+                  "Error writing \"" + JoinPath(output.string(), "a.wal") + "\"");
+        EXPECT_EQ(feedback.boxes[0].buttons, BoxButtons::OkCancel);
+        EXPECT_EQ(feedback.details[0], "the output is the input file itself");
+        EXPECT_EQ(state.Failed, 1);
+        EXPECT_EQ(state.Converted, 0);
+    }
+}
+
+TEST_F(ConversionRunTest, SecondEntryForOneOutputIsAFailedWrite) {
+    AddBmp("stone.old.bmp", 8, 4);
+    AddBmp("stone.new.bmp", 4, 2);
+    Run({"stone.old.bmp", "stone.new.bmp"});
+    const auto written = ReadM8Image(Out("stone.m8"));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->width, 8); // the first entry's picture stays
+    ASSERT_EQ(feedback.boxes.size(), 1u);
+    EXPECT_EQ(feedback.boxes[0].text, "Error writing \"" + Out("stone.m8") + "\"");
+    EXPECT_EQ(feedback.details[0], "an earlier file of this run was written there");
+    EXPECT_EQ(state.Converted, 1);
+    EXPECT_EQ(state.Failed, 1);
+    EXPECT_EQ(state.Done, 1);
+}
+
+TEST_F(ConversionRunTest, OutputThatIsAnotherEntrysInputIsAFailedWrite) {
+    const std::vector<std::uint8_t> original = GameWal();
+    test::WriteAll(In("a.wal"), original);
+    test::WriteAll(In("a.b.wal"), GameWal());
+    settings.RunConvFrom = 2;
+    settings.RunConvTo = 1;
+    settings.RunOutputDir = settings.RunInputDir;
+    Run({"a.b.wal", "a.wal"});
+    EXPECT_EQ(test::ReadAll(In("a.wal")), original);
+    EXPECT_EQ(feedback.details, (std::vector<std::string>{"that file is the input of another entry",
+                                                          "the output is the input file itself"}));
+    EXPECT_EQ(state.Failed, 2);
+}
+
+struct FailedRead {
+    const char* name;
+    SourceFormat from;
+    std::optional<std::vector<std::uint8_t>> bytes; // none: no such file
+    const char* box;                                // the text before the quoted path
+    const char* detail;
+};
+
+std::vector<std::uint8_t> WithByte(std::size_t size, std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> bytes(size, 0);
+    bytes[at] = value;
+    return bytes;
+}
+
+TEST_F(ConversionRunTest, FailedReadsSayWhyAndWriteNothing) {
+    std::vector<std::uint8_t> cut = test::MakeBmp8(8, 8, std::vector<std::uint8_t>(64, 3));
+    cut.resize(cut.size() - 20);
+    const char* notFound = "Could'nt find file ";
+    const std::vector<FailedRead> cases = {
+        {"missing.bmp", SourceFormat::Bmp, std::nullopt, notFound, "no such file"},
+        {"empty.bmp", SourceFormat::Bmp, std::vector<std::uint8_t>{}, notFound,
+         "the file is empty"},
+        {"empty.m8", SourceFormat::M8, std::vector<std::uint8_t>{}, notFound, "the file is empty"},
+        {"empty.wal", SourceFormat::Wal, std::vector<std::uint8_t>{}, notFound,
+         "the file is empty"},
+        {"flat.m8", SourceFormat::M8, WithByte(1040, 100, 5), notFound,
+         "the picture has no pixels"},
+        {"thin.wal", SourceFormat::Wal, WithByte(100, 32, 5), notFound,
+         "the picture has no pixels"},
+        {"cut.bmp", SourceFormat::Bmp, cut, notFound, "the file ends before its picture data"},
+        {"deep.bmp", SourceFormat::Bmp, test::MakeBmp24(2, 2), "File ",
+         "not a 256-colour picture (8 bits per pixel)"},
+    };
+    for (const FailedRead& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.bytes) {
+            test::WriteAll(In(c.name), *c.bytes);
+        }
+        settings.RunConvFrom = static_cast<std::int32_t>(c.from);
+        state = RunState{};
+        feedback = RecordingFeedback{};
+        Run({c.name});
+        ASSERT_EQ(feedback.boxes.size(), 1u);
+        EXPECT_EQ(feedback.boxes[0].text.rfind(c.box + ("\"" + In(c.name) + "\""), 0), 0u)
+            << feedback.boxes[0].text;
+        EXPECT_EQ(feedback.details[0], c.detail);
+        EXPECT_EQ(state.Failed, 1);
+        EXPECT_EQ(state.Converted, 0);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
+    }
 }
 
 TEST(CopyBounded, CutsAtTheFieldAndAlwaysEndsWithZero) {

@@ -150,8 +150,8 @@ TEST(AwkwardFiles, ReadOnlyOutputDirectoryFailsEveryWrite) {
 // Answers every box with OK and remembers the texts.
 class Answering : public RunFeedback {
 public:
-    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons,
-                          BoxIcon) override {
+    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons, BoxIcon,
+                          const std::string&) override {
         texts.push_back(text);
         return BoxAnswer::Ok;
     }

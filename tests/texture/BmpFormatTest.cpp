@@ -635,7 +635,7 @@ TEST(BmpFormat, OtherBitCountsGiveAPictureOfTheirSizeButNoPalette) {
         ExpectPicture(*image, 10, 3, [](std::int32_t, std::int32_t) { return std::uint8_t{0}; });
         ReadError error = ReadError::None;
         EXPECT_FALSE(ParsePalette(file, &error));
-        EXPECT_EQ(error, ReadError::Unsupported);
+        EXPECT_EQ(error, ReadError::UnsupportedDepth);
 
         // Their rows must be in the file all the same.
         bmp.pixels.resize(c.rowBytes * 2);

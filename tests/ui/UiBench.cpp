@@ -27,7 +27,8 @@ constexpr int kFiles = 10000;
 // Answers nothing: a run without any window, the floor for "Create...".
 class Silent final : public RunFeedback {
 public:
-    BoxAnswer ShowMessage(const std::string&, const std::string&, BoxButtons, BoxIcon) override {
+    BoxAnswer ShowMessage(const std::string&, const std::string&, BoxButtons, BoxIcon,
+                          const std::string&) override {
         return BoxAnswer::Ok;
     }
     void SetProgress(int) override {}

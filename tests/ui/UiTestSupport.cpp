@@ -23,9 +23,9 @@
 namespace texelary::test {
 
 BoxAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
-                                     BoxButtons buttons, BoxIcon icon) {
+                                     BoxButtons buttons, BoxIcon icon, const std::string& detail) {
     Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible(),
-                     QThread::currentThread() == QCoreApplication::instance()->thread()});
+                     QThread::currentThread() == QCoreApplication::instance()->thread(), detail});
     if (WhileOpen) {
         WhileOpen(Shown.back());
     }

@@ -33,13 +33,14 @@ struct ShownBox {
     BoxIcon icon;
     bool progressVisible; // whether the progress window was on screen while the box was open
     bool onGuiThread;
+    std::string detail; // why, as the box's informative text shows it
 };
 
 // Records every box and answers it from a queue (OK once the queue is empty).
 class ScriptedBoxes final : public RunFeedback {
 public:
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
-                          BoxIcon icon) override;
+                          BoxIcon icon, const std::string& detail) override;
     void SetProgress(int /*position*/) override {}
 
     std::vector<ShownBox> Shown;
