@@ -22,7 +22,8 @@
 #   From ../bmp/made/imagemagick.bmp, by ImageMagick 6:
 #     imagemagick.png        8-bit palette; ImageMagick orders a PNG's palette its own way, so
 #                            imagemagick-png.bmp, the bitmap that it makes of that file, is the
-#                            one to compare with
+#                            one to compare with; imagemagick-interlaced-palette.png is that
+#                            file interlaced
 #     imagemagick.tga        colour-mapped, uncompressed, top row first; imagemagick-rle.tga run-
 #                            length coded (ImageMagick 6 writes the rows in the order that the
 #                            picture's orientation setting names, but only TopLeft puts them that
@@ -73,6 +74,7 @@ PY
 source=../bmp/made/imagemagick.bmp
 convert "$source" -type Palette imagemagick.png
 convert imagemagick.png -type Palette -compress None imagemagick-png.bmp
+convert imagemagick.png -interlace PNG imagemagick-interlaced-palette.png
 convert "$source" -orient TopLeft -type Palette -compress None imagemagick.tga
 convert "$source" -orient TopLeft -type Palette -compress RLE imagemagick-rle.tga
 convert "$source" -type Palette imagemagick.pcx
