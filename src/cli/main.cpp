@@ -243,8 +243,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         }
         options.projectPath = operands.front();
         Project loaded;
-        if (!LoadProject(loaded, options.projectPath)) {
-            std::cerr << "Could'nt open specified file. \"" << options.projectPath << "\"\n";
+        ReadError reason = ReadError::None;
+        if (!LoadProject(loaded, options.projectPath, &reason)) {
+            std::cerr << "Could'nt open specified file. \"" << options.projectPath
+                      << "\": " << DescribeProjectError(reason) << '\n';
             return kExitUsage;
         }
         options.project = std::move(loaded);

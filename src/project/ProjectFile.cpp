@@ -2,6 +2,7 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "texture/ReadError.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -155,14 +156,33 @@ std::vector<std::uint8_t> Encode(const Project& project, std::vector<std::string
     return bytes;
 }
 
-// Order of work: header size, signature and version, numbers, the size the count implies, then
+std::optional<Project> Refuse(ReadError* error, ReadError reason) {
+    SetReadError(error, reason);
+    return std::nullopt;
+}
+
+// Order of work: signature, version and header size, numbers, the size the count implies, then
 // the texts. Nothing is allocated for the names before the file is known to hold them all.
-std::optional<Project> Parse(std::span<const std::uint8_t> file) {
+std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* error) {
     namespace L = ProjectLayout;
-    if (file.size() < L::HeaderSize ||
-        !BlockHoldsText(file.subspan(L::SignatureOffset, L::SignatureSize), L::Signature) ||
-        !BlockHoldsText(file.subspan(L::VersionOffset, L::VersionSize), L::Version)) {
-        return std::nullopt;
+    if (file.empty()) {
+        return Refuse(error, ReadError::Empty);
+    }
+    // Blocks are compared on what the file has of them, so that a short file of another kind is
+    // told from a project file cut short.
+    const auto block = [file](std::size_t offset, std::size_t size) {
+        return offset >= file.size() ? file.last(0)
+                                     : file.subspan(offset, std::min(size, file.size() - offset));
+    };
+    if (!BlockHoldsText(block(L::SignatureOffset, L::SignatureSize), L::Signature)) {
+        return Refuse(error, ReadError::BadSignature);
+    }
+    const bool versionThere = file.size() > L::VersionOffset + L::Version.size();
+    if (versionThere && !BlockHoldsText(block(L::VersionOffset, L::VersionSize), L::Version)) {
+        return Refuse(error, ReadError::Unsupported);
+    }
+    if (file.size() < L::HeaderSize) {
+        return Refuse(error, ReadError::Truncated);
     }
 
     ByteCursor cursor(file, L::CountOffset);
@@ -171,23 +191,23 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file) {
     const std::int32_t convTo = cursor.I32();
     const std::int32_t convFrom = cursor.I32();
     if (!cursor.Ok() || count < 0) {
-        return std::nullopt;
+        return Refuse(error, ReadError::BadHeader);
     }
     if (convFrom < 0 || convFrom > L::MaxConvFrom || convTo < 0 || convTo > L::MaxConvTo) {
-        return std::nullopt;
+        return Refuse(error, ReadError::BadHeader);
     }
     const auto names = static_cast<std::size_t>(count);
     const auto namesSize = CheckedMul(names, L::FieldSize);
     // Bytes after the last name are ignored: they hurt nothing.
     if (!namesSize || !FitsIn(file.size(), L::NamesOffset, *namesSize)) {
-        return std::nullopt;
+        return Refuse(error, ReadError::Truncated);
     }
 
     Project project;
     auto inputDir = ReadField(file, L::InputDirOffset);
     auto outputDir = ReadField(file, L::OutputDirOffset);
     if (!inputDir || !outputDir) {
-        return std::nullopt;
+        return Refuse(error, ReadError::BadHeader);
     }
     project.inputDir = std::move(*inputDir);
     project.outputDir = std::move(*outputDir);
@@ -197,10 +217,11 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file) {
     for (std::size_t i = 0; i < names; ++i) {
         auto name = ReadField(file, L::NamesOffset + i * L::FieldSize);
         if (!name) {
-            return std::nullopt;
+            return Refuse(error, ReadError::BadHeader);
         }
         project.files.push_back(std::move(*name));
     }
+    SetReadError(error, ReadError::None);
     return project;
 }
 
@@ -223,11 +244,11 @@ std::vector<std::uint8_t> EncodeProject(const Project& project,
     }
 }
 
-std::optional<Project> ParseProject(std::span<const std::uint8_t> file) {
+std::optional<Project> ParseProject(std::span<const std::uint8_t> file, ReadError* error) {
     try {
-        return Parse(file);
+        return Parse(file, error);
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        return Refuse(error, ReadError::OutOfMemory);
     }
 }
 
@@ -255,20 +276,36 @@ bool SaveProject(const Project& project, const std::string& path,
     }
 }
 
-bool LoadProject(Project& project, const std::string& path) {
+bool LoadProject(Project& project, const std::string& path, ReadError* error) {
     try {
-        const auto bytes = ReadFileBytes(path);
+        const auto bytes = ReadInputFile(path, error);
         if (!bytes) {
             return false;
         }
-        auto loaded = Parse(*bytes);
+        auto loaded = Parse(*bytes, error);
         if (!loaded) {
             return false;
         }
         project = std::move(*loaded); // moving strings and vectors cannot fail half way
         return true;
     } catch (const std::bad_alloc&) {
+        SetReadError(error, ReadError::OutOfMemory);
         return false;
+    }
+}
+
+const char* DescribeProjectError(ReadError error) {
+    switch (error) {
+    case ReadError::BadSignature:
+        return "not a project file";
+    case ReadError::Unsupported:
+        return "a project file of another version";
+    case ReadError::Truncated:
+        return "the file is cut short";
+    case ReadError::BadHeader:
+        return "the file is damaged";
+    default:
+        return DescribeReadError(error);
     }
 }
 

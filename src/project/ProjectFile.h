@@ -3,6 +3,8 @@
 // Project files (*.mm): the two directories, the two format indices and the list of file names
 // of a project, in fixed 128-byte text fields.
 
+#include "texture/ReadError.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -24,21 +26,27 @@ struct Project {
 
 // Writes `project` to `path`, replacing an existing file only when the whole file has been
 // written. False when the file cannot be created or any write or the close fails, and for format
-// indices out of range (a file that loading would refuse); the old file is then left as it was. Texts longer than a field holds (127 characters) are stored cut; each
-// such text, whole, is appended to `cutTexts` when it is given, so the caller can warn that the
-// saved project no longer names it exactly.
+// indices out of range (a file that loading would refuse); the old file is then left as it was.
+// Texts longer than a field holds (127 characters) are stored cut; each such text, whole, is
+// appended to `cutTexts` when it is given, so the caller can warn that the saved project no longer
+// names it exactly.
 bool SaveProject(const Project& project, const std::string& path,
                  std::vector<std::string>* cutTexts = nullptr);
 
 // Reads `path` into `project`. The whole file is checked first: a file that cannot be read, a
 // wrong signature or version, a file shorter than its count says, a negative count, a text field
 // without a terminating zero, or a format index out of range gives false and leaves `project`
-// exactly as it was.
-bool LoadProject(Project& project, const std::string& path);
+// exactly as it was; `error` (when given) then receives the reason, for DescribeProjectError.
+bool LoadProject(Project& project, const std::string& path, ReadError* error = nullptr);
+
+// Why a project file was refused, in a few words without a full stop: "not a project file",
+// "a project file of another version", "the file is cut short", "the file is damaged", or
+// what DescribeReadError says of a file that cannot be read.
+const char* DescribeProjectError(ReadError error);
 
 // The same on bytes. EncodeProject gives an empty vector where SaveProject would refuse.
 std::vector<std::uint8_t> EncodeProject(const Project& project,
                                         std::vector<std::string>* cutTexts = nullptr);
-std::optional<Project> ParseProject(std::span<const std::uint8_t> file);
+std::optional<Project> ParseProject(std::span<const std::uint8_t> file, ReadError* error = nullptr);
 
 } // namespace texelary

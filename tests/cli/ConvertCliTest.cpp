@@ -204,10 +204,16 @@ TEST_F(ConvertCli, RunsASavedProject) {
 
 TEST_F(ConvertCli, UnreadableProjectFilesExitWithTwo) {
     test::WriteAll(dir.Path() / "junk.mm", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'r', 'o', 'j'});
-    for (const char* name : {"junk.mm", "absent.mm", "a.bmp"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"junk.mm", "not a project file"},
+        {"absent.mm", "no such file"},
+        {"a.bmp", "not a project file"},
+    };
+    for (const auto& [name, reason] : cases) {
         const Outcome outcome = Run(name);
         EXPECT_EQ(outcome.status, 2) << name;
-        EXPECT_EQ(outcome.errors, std::string("Could'nt open specified file. \"") + name + "\"\n");
+        EXPECT_EQ(outcome.errors,
+                  std::string("Could'nt open specified file. \"") + name + "\": " + reason + "\n");
     }
 }
 

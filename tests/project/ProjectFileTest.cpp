@@ -215,31 +215,40 @@ TEST(ProjectFile, DamagedFilesAreRefusedAndTheProjectStaysAsItWas) {
     struct Case {
         const char* what;
         Bytes file;
+        ReadError reason;
     };
     const Case cases[] = {
-        {"wrong signature", ReferenceFile().Text(0, "Texelarz").Get()},
-        {"signature in other letters", ReferenceFile().Text(0, "texelary").Get()},
-        {"signature letters followed by letters", ReferenceFile().Text(8, "X").Get()},
-        {"version 1.01", ReferenceFile().Text(32, "1.01").Get()},
-        {"version followed by a digit", ReferenceFile().Text(36, "0").Get()},
-        {"one byte short of its count", ReferenceFile().Resize(563).Get()},
-        {"a whole name short of its count", ReferenceFile().Resize(436).Get()},
-        {"header cut short", ReferenceFile().Resize(307).Get()},
-        {"signature alone", ReferenceFile().Resize(32).Get()},
-        {"negative count", ReferenceFile().I32(40, -1).Get()},
+        {"wrong signature", ReferenceFile().Text(0, "Texelarz").Get(), ReadError::BadSignature},
+        {"signature in other letters", ReferenceFile().Text(0, "texelary").Get(),
+         ReadError::BadSignature},
+        {"signature letters followed by letters", ReferenceFile().Text(8, "X").Get(),
+         ReadError::BadSignature},
+        {"version 1.01", ReferenceFile().Text(32, "1.01").Get(), ReadError::Unsupported},
+        {"version followed by a digit", ReferenceFile().Text(36, "0").Get(),
+         ReadError::Unsupported},
+        {"one byte short of its count", ReferenceFile().Resize(563).Get(), ReadError::Truncated},
+        {"a whole name short of its count", ReferenceFile().Resize(436).Get(),
+         ReadError::Truncated},
+        {"header cut short", ReferenceFile().Resize(307).Get(), ReadError::Truncated},
+        {"signature alone", ReferenceFile().Resize(32).Get(), ReadError::Truncated},
+        {"negative count", ReferenceFile().I32(40, -1).Get(), ReadError::BadHeader},
         {"most negative count",
-         ReferenceFile().I32(40, std::numeric_limits<std::int32_t>::min()).Get()},
-        {"count larger than the file", ReferenceFile().I32(40, 3).Get()},
-        {"largest count", ReferenceFile().I32(40, maxCount).Get()},
-        {"input directory without zero", ReferenceFile().Fill(44, 128, 'a').Get()},
-        {"output directory without zero", ReferenceFile().Fill(172, 128, 'b').Get()},
-        {"first name without zero", ReferenceFile().Fill(308, 128, 'c').Get()},
-        {"last name without zero", ReferenceFile().Fill(436, 128, 'd').Get()},
-        {"convert-from 3", ReferenceFile().I32(304, 3).Get()},
-        {"convert-from -1", ReferenceFile().I32(304, -1).Get()},
-        {"convert-to 2", ReferenceFile().I32(300, 2).Get()},
-        {"convert-to -1", ReferenceFile().I32(300, -1).Get()},
-        {"empty file", Bytes{}},
+         ReferenceFile().I32(40, std::numeric_limits<std::int32_t>::min()).Get(),
+         ReadError::BadHeader},
+        {"count larger than the file", ReferenceFile().I32(40, 3).Get(), ReadError::Truncated},
+        {"largest count", ReferenceFile().I32(40, maxCount).Get(), ReadError::Truncated},
+        {"input directory without zero", ReferenceFile().Fill(44, 128, 'a').Get(),
+         ReadError::BadHeader},
+        {"output directory without zero", ReferenceFile().Fill(172, 128, 'b').Get(),
+         ReadError::BadHeader},
+        {"first name without zero", ReferenceFile().Fill(308, 128, 'c').Get(),
+         ReadError::BadHeader},
+        {"last name without zero", ReferenceFile().Fill(436, 128, 'd').Get(), ReadError::BadHeader},
+        {"convert-from 3", ReferenceFile().I32(304, 3).Get(), ReadError::BadHeader},
+        {"convert-from -1", ReferenceFile().I32(304, -1).Get(), ReadError::BadHeader},
+        {"convert-to 2", ReferenceFile().I32(300, 2).Get(), ReadError::BadHeader},
+        {"convert-to -1", ReferenceFile().I32(300, -1).Get(), ReadError::BadHeader},
+        {"empty file", Bytes{}, ReadError::Empty},
     };
 
     ScratchDir dir;
@@ -248,8 +257,10 @@ TEST(ProjectFile, DamagedFilesAreRefusedAndTheProjectStaysAsItWas) {
         EXPECT_FALSE(ParseProject(c.file));
         WriteAll(dir.File("bad.mm"), c.file);
         Project project = UntouchedProject();
-        EXPECT_FALSE(LoadProject(project, dir.File("bad.mm")));
+        ReadError reason = ReadError::None;
+        EXPECT_FALSE(LoadProject(project, dir.File("bad.mm"), &reason));
         EXPECT_EQ(project, UntouchedProject());
+        EXPECT_EQ(reason, c.reason);
     }
 }
 
@@ -266,10 +277,13 @@ TEST(ProjectFile, CountsTheFileCannotHoldAreRefusedBeforeAllocating) {
 TEST(ProjectFile, FilesThatCannotBeReadAreRefused) {
     ScratchDir dir;
     Project project = UntouchedProject();
-    EXPECT_FALSE(LoadProject(project, dir.File("missing.mm")));
+    ReadError reason = ReadError::None;
+    EXPECT_FALSE(LoadProject(project, dir.File("missing.mm"), &reason));
     EXPECT_EQ(project, UntouchedProject());
-    EXPECT_FALSE(LoadProject(project, dir.Path().string()));
+    EXPECT_STREQ(DescribeProjectError(reason), "no such file");
+    EXPECT_FALSE(LoadProject(project, dir.Path().string(), &reason));
     EXPECT_EQ(project, UntouchedProject());
+    EXPECT_STREQ(DescribeProjectError(reason), "not a file");
 }
 
 TEST(ProjectFile, BytesAfterATextsZeroAreIgnored) {
