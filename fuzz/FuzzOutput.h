@@ -51,8 +51,8 @@ inline void CheckPngRoundTrip(const IndexedImage& image, const Palette& palette)
 }
 
 // The rest of a conversion for a picture of a PNG, TGA or PCX file: a palette picture as a
-// bitmap's, a true-colour one brought down to WalPalette (plainly, dithered, with a transparent
-// index) and, when small enough for the quantiser to be quick, to a palette of its own.
+// bitmap's, a true-colour one brought down to WalPalette (plainly and dithered, with a
+// transparent index) and, when small enough for the quantiser to be quick, to a palette of its own.
 inline void ConvertDecoded(DecodedPicture& picture) {
     if (picture.IsIndexed()) {
         CheckPngRoundTrip(*picture.indexed, picture.palette);
@@ -64,7 +64,9 @@ inline void ConvertDecoded(DecodedPicture& picture) {
     // A few bytes of PNG can hold millions of pixels; past these sizes the work only repeats.
     constexpr std::int64_t QuickToMap = 1 << 22;
     constexpr std::int64_t QuickToQuantize = 1 << 14;
-    const TrueColourOptions plain;
+    // Both mappings with the same transparent index, so that they share one nearest-colour
+    // table, as the pictures of a batch do.
+    const TrueColourOptions plain{false, std::uint8_t{255}};
     const TrueColourOptions dithered{true, std::uint8_t{255}};
     for (const TrueColourOptions* options : {&plain, &dithered}) {
         auto mapped = pixels <= QuickToMap ? MapToPalette(image, WalPalette, *options) : nullptr;

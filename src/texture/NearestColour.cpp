@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -22,7 +23,7 @@ public:
     NearestTable(const Palette& palette, int excluded)
         : m_palette(palette)
         , m_excluded(excluded)
-        , m_index(ColourCount)
+        , m_index(std::make_unique_for_overwrite<std::uint8_t[]>(ColourCount))
         , m_known(ColourCount / 64) {
         for (std::size_t t = 0; t < 256; ++t) {
             const bool out = static_cast<int>(t) == excluded;
@@ -70,8 +71,8 @@ private:
     std::array<std::int16_t, 256> m_green{};
     std::array<std::int16_t, 256> m_blue{};
     std::array<std::int16_t, 256> m_distances{};
-    std::vector<std::uint8_t> m_index;  // valid where the bit in m_known is set
-    std::vector<std::uint64_t> m_known; // one bit per 24-bit colour
+    std::unique_ptr<std::uint8_t[]> m_index; // valid where the bit in m_known is set: not cleared
+    std::vector<std::uint64_t> m_known;      // one bit per 24-bit colour
 };
 
 // A batch maps picture after picture onto the same palette (every .wal onto WalPalette), so the
