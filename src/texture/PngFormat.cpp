@@ -35,8 +35,10 @@ struct MallocFree {
 // before anything is allocated: a few hundred bytes cannot make a picture of gigabytes.
 constexpr std::uint64_t MaxInflation = 1032;
 
-// Ancillary chunks (text, profiles) that libspng keeps while reading: plenty for any real file.
-constexpr std::size_t ChunkCacheLimit = std::size_t{64} << 20;
+// What libspng may hold of ancillary chunks (text, colour profiles, their unpacked forms) while
+// reading, one and all together: plenty for any real file, and a bound on what a hostile one
+// costs.
+constexpr std::size_t ChunkLimit = std::size_t{64} << 20;
 
 ReadError Translate(int error) {
     switch (error) {
@@ -176,7 +178,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     spng_ctx* ctx = context.get();
     int status = spng_set_png_buffer(ctx, file.data(), file.size());
     if (status == SPNG_OK) {
-        status = spng_set_chunk_limits(ctx, file.size(), ChunkCacheLimit);
+        status = spng_set_chunk_limits(ctx, ChunkLimit, ChunkLimit);
     }
     spng_ihdr ihdr{};
     if (status == SPNG_OK) {
