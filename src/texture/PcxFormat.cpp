@@ -228,7 +228,8 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
                 const auto shift = static_cast<unsigned>(8 - bits - bit % 8);
                 unsigned index = 0;
                 for (std::size_t p = 0; p < header.planes; ++p) {
-                    const unsigned sample = (lines[p * header.lineBytes + bit / 8] >> shift) & mask;
+                    const unsigned sample =
+                        (unsigned{lines[p * header.lineBytes + bit / 8]} >> shift) & mask;
                     index |= sample << (p * bits);
                 }
                 *out++ = static_cast<std::uint8_t>(index);

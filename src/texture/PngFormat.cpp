@@ -84,7 +84,7 @@ void UnpackSamples(const std::uint8_t* packed, std::size_t rowBytes, unsigned de
     for (std::int32_t y = 0; y < image.height; ++y, packed += rowBytes) {
         for (std::size_t x = 0; x < width; ++x) {
             const unsigned shift = 8 - depth * (1 + static_cast<unsigned>(x % perByte));
-            *out++ = static_cast<std::uint8_t>((packed[x / perByte] >> shift) & mask);
+            *out++ = static_cast<std::uint8_t>((unsigned{packed[x / perByte]} >> shift) & mask);
         }
     }
 }
