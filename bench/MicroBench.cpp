@@ -1,5 +1,6 @@
 // Micro benchmarks of the hot parts of a conversion: resampling, the palette remap, the bitmap
-// decoder, the two writers (to memory), and true colour brought down to 256 colours.
+// decoder, the two writers (to memory, with sampled and averaged levels), and true colour brought
+// down to 256 colours.
 
 #include "BenchBmp.h"
 #include "texture/BmpFormat.h"
@@ -97,26 +98,35 @@ void BM_DecodeBmp(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeBmp)->Arg(0)->Arg(1);
 
+// Argument 0: point-sampled levels; 1: averaged ones, each file with a colour search of its own.
+WriteOptions MipsOf(const benchmark::State& state) {
+    return {state.range(0) != 0 ? MipFilter::Box : MipFilter::Point, std::nullopt};
+}
+
 void BM_EncodeM8(benchmark::State& state) {
     const IndexedImage picture = NoisyPicture(256, 256, 5);
     const Palette palette = RandomPalette(5);
+    const WriteOptions options = MipsOf(state);
     for (auto _ : state) {
-        auto bytes = EncodeM8(picture, palette);
+        auto bytes = EncodeM8(picture, palette, options);
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(state.iterations() * 256 * 256);
+    state.SetLabel(options.mips == MipFilter::Box ? "averaged" : "sampled");
 }
-BENCHMARK(BM_EncodeM8);
+BENCHMARK(BM_EncodeM8)->Arg(0)->Arg(1);
 
 void BM_EncodeWal(benchmark::State& state) {
     const IndexedImage picture = NoisyPicture(256, 256, 6);
+    const WriteOptions options = MipsOf(state);
     for (auto _ : state) {
-        auto bytes = EncodeWal(picture);
+        auto bytes = EncodeWal(picture, options);
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(state.iterations() * 256 * 256);
+    state.SetLabel(options.mips == MipFilter::Box ? "averaged" : "sampled");
 }
-BENCHMARK(BM_EncodeWal);
+BENCHMARK(BM_EncodeWal)->Arg(0)->Arg(1);
 
 // A photograph's worth of colours: smooth gradients with grain, some 60,000 distinct colours in
 // 256 x 256.
