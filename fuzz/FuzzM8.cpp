@@ -1,7 +1,9 @@
-// .m8 reader: picture and palette from hostile bytes, then both writers.
+// .m8 reader: picture, palette and header fields from hostile bytes, the look inside, then both
+// writers.
 
 #include "FuzzOutput.h"
 #include "texture/M8Format.h"
+#include "texture/TextureInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;
@@ -9,8 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Palette palette{};
     const bool paletteRead = ParseM8Palette(palette, bytes);
     auto image = ParseM8Image(bytes);
+    InspectTexture(bytes, TextureKind::M8);
     if (image && paletteRead) {
-        fuzz::ConvertBoth(*image, palette);
+        fuzz::ConvertBoth(*image, palette, ParseM8Fields(bytes));
     }
     return 0;
 }

@@ -13,10 +13,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace texelary::fuzz {
 
-inline void ConvertBoth(IndexedImage& image, const Palette& palette) {
+// `fields` are the source's header fields, when it has them: they are written too, with
+// averaged levels, and must read back as written (names cut to fit).
+inline void ConvertBoth(IndexedImage& image, const Palette& palette,
+                        const std::optional<HeaderFields>& fields = std::nullopt) {
     const auto m8 = EncodeM8(image, palette);
     if (m8) {
         // A written file must read back as the same picture.
@@ -25,7 +29,20 @@ inline void ConvertBoth(IndexedImage& image, const Palette& palette) {
             std::abort();
         }
     }
+    const WriteOptions kept{MipFilter::Box, fields};
+    const auto averaged = EncodeM8(image, palette, kept);
+    if (averaged && fields) {
+        const auto back = ParseM8Fields(*averaged);
+        if (!back || back->flags != fields->flags ||
+            back->name != CutAtCharacter(fields->name, kTextureNameFieldSize - 1)) {
+            std::abort();
+        }
+    }
     RemapToPalette(image, WalPalette, palette);
+    const auto averagedWal = EncodeWal(image, kept);
+    if (averagedWal && !ParseWalImage(*averagedWal)) {
+        std::abort();
+    }
     const auto wal = EncodeWal(image);
     if (wal) {
         const auto back = ParseWalImage(*wal);

@@ -1,13 +1,16 @@
-// .wal reader from hostile bytes, then both writers.
+// .wal reader: picture and header fields from hostile bytes, the look inside, then both writers.
 
 #include "FuzzOutput.h"
+#include "texture/TextureInfo.h"
 #include "texture/WalFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;
-    auto image = ParseWalImage(std::span<const std::uint8_t>(data, size));
+    const std::span<const std::uint8_t> bytes(data, size);
+    auto image = ParseWalImage(bytes);
+    InspectTexture(bytes, TextureKind::Wal);
     if (image) {
-        fuzz::ConvertBoth(*image, WalPalette);
+        fuzz::ConvertBoth(*image, WalPalette, ParseWalFields(bytes));
     }
     return 0;
 }

@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
+#include <memory>
 
 namespace texelary {
 
 namespace {
 
 constexpr std::uint32_t kCached = 1u << 24; // marks a used cache slot; colours use 24 bits
-
-std::size_t SlotOf(std::uint32_t colour, std::size_t slots) {
-    // Fibonacci hashing: neighbouring colours land far apart.
-    return static_cast<std::size_t>((colour * 2654435761u) >> 20) & (slots - 1);
-}
 
 } // namespace
 
@@ -22,6 +19,7 @@ NearestBySquares::NearestBySquares(const Palette& palette)
         m_red[i] = static_cast<float>(palette[3 * i]);
         m_green[i] = static_cast<float>(palette[3 * i + 1]);
         m_blue[i] = static_cast<float>(palette[3 * i + 2]);
+        m_index[i] = static_cast<std::int32_t>(i);
     }
     for (std::size_t i = 0; i < 256; ++i) {
         std::size_t first = 0;
@@ -39,26 +37,40 @@ std::uint8_t NearestBySquares::Search(std::int32_t red, std::int32_t green,
     const auto r = static_cast<float>(red);
     const auto g = static_cast<float>(green);
     const auto b = static_cast<float>(blue);
-    std::array<float, 256> distances{};
+    // Each entry's distance (below 2^18) and index in one key: the smallest key is the nearest
+    // entry, the lowest index among equals, and the loop is one vector reduction.
+    std::int32_t best = std::numeric_limits<std::int32_t>::max();
     for (std::size_t t = 0; t < 256; ++t) {
         const float dr = m_red[t] - r;
         const float dg = m_green[t] - g;
         const float db = m_blue[t] - b;
-        distances[t] = dr * dr + dg * dg + db * db;
+        const auto key = (static_cast<std::int32_t>(dr * dr + dg * dg + db * db) << 8) | m_index[t];
+        best = std::min(best, key);
     }
-    const float best = *std::min_element(distances.begin(), distances.end());
-    return static_cast<std::uint8_t>(std::find(distances.begin(), distances.end(), best) -
-                                     distances.begin());
+    return static_cast<std::uint8_t>(best & 0xFF);
+}
+
+std::size_t NearestBySquares::SlotOf(std::uint32_t colour) {
+    // Fibonacci hashing: neighbouring colours land far apart.
+    return static_cast<std::size_t>((colour * 2654435761u) >> (32 - kCacheBits));
 }
 
 std::uint8_t NearestBySquares::Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
-    const std::size_t slot = SlotOf(colour, kCacheSlots);
+    const std::size_t slot = SlotOf(colour);
     if (m_cacheKeys[slot] != (colour | kCached)) {
         m_cacheKeys[slot] = colour | kCached;
         m_cacheValues[slot] = Search(red, green, blue);
     }
     return m_cacheValues[slot];
+}
+
+NearestBySquares& NearestBySquares::For(const Palette& palette) {
+    thread_local std::unique_ptr<NearestBySquares> last;
+    if (!last || last->m_palette != palette) {
+        last = std::make_unique<NearestBySquares>(palette);
+    }
+    return *last;
 }
 
 std::int32_t HalvedSide(std::int32_t side) {

@@ -16,11 +16,16 @@ namespace texelary {
 // The palette entry nearest to a colour: the smallest squared distance in red, green and blue, the
 // lowest index winning a tie. (The remap between palettes measures by the sum of absolute
 // differences instead; on averaged levels that agrees with the games' own files less often.)
-// Remembers recent answers, so that a smooth picture, whose blocks average to few colours, costs
-// few searches.
+// Answers are remembered per colour (a cache of kCacheSlots, the older answer giving way), so
+// that a smooth picture, and a batch of pictures with one palette, pays for few searches.
 class NearestBySquares {
 public:
     explicit NearestBySquares(const Palette& palette);
+
+    // The search for `palette` kept by this thread, with the answers it remembers: made anew
+    // when the palette differs from the last one asked for, byte for byte. Valid until the next
+    // call on this thread.
+    static NearestBySquares& For(const Palette& palette);
 
     std::uint8_t Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
@@ -30,9 +35,11 @@ public:
     const Palette& Colours() const { return m_palette; }
 
 private:
+    static std::size_t SlotOf(std::uint32_t colour);
     std::uint8_t Search(std::int32_t red, std::int32_t green, std::int32_t blue) const;
 
-    static constexpr std::size_t kCacheSlots = 4096;
+    static constexpr int kCacheBits = 18;
+    static constexpr std::size_t kCacheSlots = std::size_t{1} << kCacheBits;
 
     Palette m_palette;
     // The palette by channel, as floats: squared distances of bytes stay exact in them (at most
@@ -40,6 +47,7 @@ private:
     std::array<float, 256> m_red{};
     std::array<float, 256> m_green{};
     std::array<float, 256> m_blue{};
+    std::array<std::int32_t, 256> m_index{}; // 0 to 255, for the search's keys
     std::array<std::uint8_t, 256> m_canonical{};
     std::array<std::uint32_t, kCacheSlots> m_cacheKeys{}; // colour | kCached, 0 when empty
     std::array<std::uint8_t, kCacheSlots> m_cacheValues{};

@@ -160,7 +160,7 @@ void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields
 // Levels 1 and on, each averaged from the one before it as it stands in the file.
 void AverageLevels(std::vector<std::uint8_t>& file, const M8Geometry& geometry,
                    const Palette& palette) {
-    NearestBySquares nearest(palette);
+    NearestBySquares& nearest = NearestBySquares::For(palette);
     for (std::size_t i = 1; i < M8Layout::kLevelCount && geometry.offsets[i] != 0; ++i) {
         const PixelView above{geometry.widths[i - 1], geometry.heights[i - 1],
                               static_cast<std::size_t>(geometry.widths[i - 1]),

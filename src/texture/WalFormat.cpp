@@ -122,7 +122,7 @@ void MakeSmallerLevels(std::vector<std::uint8_t>& file, const WalGeometry& geome
         }
         return;
     }
-    NearestBySquares nearest(WalPalette);
+    NearestBySquares& nearest = NearestBySquares::For(WalPalette);
     // A level has pixels only when both sides of the level above are at least 2, so halving
     // with HalvedSide gives the sizes the header implies.
     for (std::size_t i = 1; i < WalLayout::kLevelCount && geometry.offsets[i] != 0; ++i) {

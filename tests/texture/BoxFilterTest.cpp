@@ -110,6 +110,16 @@ TEST(NearestBySquares, UsesSquaredDistanceAndTheLowestIndexOnTies) {
     EXPECT_EQ(nearest.Find(100, 100, 100), 2); // asked again: the remembered answer
 }
 
+TEST(NearestBySquares, ThePerThreadSearchFollowsThePalette) {
+    Palette dark{};
+    Palette light{};
+    light.fill(255);
+    light[3 * 7] = light[3 * 7 + 1] = light[3 * 7 + 2] = 10; // only entry 7 is dark
+    EXPECT_EQ(NearestBySquares::For(dark).Find(10, 10, 10), 0);
+    EXPECT_EQ(NearestBySquares::For(light).Find(10, 10, 10), 7);
+    EXPECT_EQ(NearestBySquares::For(dark).Find(10, 10, 10), 0);
+}
+
 TEST(AverageLevel, RoundsEachChannelDown) {
     Palette palette{};
     const auto grey = [&](std::size_t i, std::uint8_t level) {
