@@ -49,9 +49,10 @@ private:
     std::vector<std::string> m_names;
 };
 
-enum class BoxButtons : std::uint8_t { Ok, OkCancel };
+// YesNo is a question whose default answer is No.
+enum class BoxButtons : std::uint8_t { Ok, OkCancel, YesNo };
 enum class BoxIcon : std::uint8_t { Stop, Information, Exclamation };
-enum class BoxAnswer : std::uint8_t { Ok, Cancel };
+enum class BoxAnswer : std::uint8_t { Ok, Cancel, Yes, No };
 
 // What the run shows. ShowMessage is a modal box returning the button pressed; `detail` says why,
 // in a few words without a full stop (empty when there is nothing to add): the windows show it as

@@ -16,6 +16,12 @@ void Application::ReportError(const QString& text, const QString& detail) {
     }
 }
 
+void ReportApplicationError(const QString& text, const QString& detail) {
+    if (auto* application = qobject_cast<Application*>(QCoreApplication::instance())) {
+        application->ReportError(text, detail);
+    }
+}
+
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);

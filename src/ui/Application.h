@@ -1,9 +1,10 @@
 #pragma once
 
-// The application object with the program's default error report: an exception that escapes an
-// event handler (the preview's bitmap loader rejecting a file, a chooser's directory that can't
-// be read) is caught here and shown in a box whose caption is the application's name, the
-// program file's name; the event loop then goes on with the next event.
+// The application object with the program's default error report: a box whose caption is the
+// application's name, the program file's name. Handlers that fail (the preview's bitmap loader
+// rejecting a file, a chooser's directory that can't be read) call it themselves through
+// ReportApplicationError; an exception that still escapes an event handler is caught in notify
+// and shown the same way, and the event loop then goes on with the next event.
 
 #include <QApplication>
 #include <QString>
@@ -29,5 +30,8 @@ public:
 private:
     RunFeedback* m_boxes = nullptr;
 };
+
+// The running Application's error report; nothing is shown when the program runs without one.
+void ReportApplicationError(const QString& text, const QString& detail = {});
 
 } // namespace texelary

@@ -33,14 +33,29 @@ QString AsSentence(const std::string& detail) {
 
 BoxAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                       BoxButtons buttons, BoxIcon icon, const std::string& detail) {
-    const QMessageBox::StandardButtons qtButtons =
-        buttons == BoxButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                        : QMessageBox::StandardButtons(QMessageBox::Ok);
+    QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
+    if (buttons == BoxButtons::OkCancel) {
+        qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
+    } else if (buttons == BoxButtons::YesNo) {
+        qtButtons = QMessageBox::Yes | QMessageBox::No;
+        defaultButton = QMessageBox::No;
+    }
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     qtButtons);
     box.setInformativeText(AsSentence(detail));
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
+    box.setDefaultButton(defaultButton);
+    switch (box.exec()) {
+    case QMessageBox::Cancel:
+        return BoxAnswer::Cancel;
+    case QMessageBox::Yes:
+        return BoxAnswer::Yes;
+    case QMessageBox::No:
+        return BoxAnswer::No;
+    default:
+        // Closing a question without answering it is No; any other box was acknowledged.
+        return buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
+    }
 }
 
 void QtMessageBoxes::SetProgress(int /*position*/) {}

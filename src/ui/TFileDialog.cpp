@@ -1,11 +1,11 @@
 #include "ui/TFileDialog.h"
 
 #include "ui/AppWindows.h"
+#include "ui/Application.h"
 #include "ui_TFileDialog.h"
 
 #include <QDir>
 #include <QShowEvent>
-#include <stdexcept>
 
 namespace texelary {
 
@@ -28,12 +28,13 @@ QListWidget& TFileDialog::File() const {
     return *m_ui->File;
 }
 
-void TFileDialog::ReadDirectory() {
+bool TFileDialog::ReadDirectory() {
     const QString path = QDir::cleanPath(QDir(m_directory).absolutePath());
     QDir dir(path);
     if (!dir.exists() || !dir.isReadable() || !QDir::setCurrent(path)) {
-        throw std::runtime_error("Cannot read the directory \"" +
-                                 QDir::toNativeSeparators(path).toStdString() + "\".");
+        ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
     }
     // Name filters ignore case unless told otherwise, so *.bmp also lists WALL.BMP.
     dir.setNameFilters(QStringList{m_mask});
@@ -41,10 +42,13 @@ void TFileDialog::ReadDirectory() {
     dir.setSorting(QDir::Name | QDir::IgnoreCase);
     m_ui->File->clear();
     m_ui->File->addItems(dir.entryList());
+    return true;
 }
 
 bool TFileDialog::RunFileDialog() {
-    ReadDirectory();
+    if (!ReadDirectory()) {
+        return false;
+    }
     int result = m_windows.RunModal(*this);
     if (m_acceptedByDoubleClick) {
         result = QDialog::Accepted;

@@ -31,10 +31,10 @@ public:
     const QString& Directory() const { return m_directory; }
     const QString& Mask() const { return m_mask; }
 
-    // Reads the directory through the mask (throws std::runtime_error when the directory can't
-    // be read, before anything is shown), shows the chooser modally and returns true when it was
-    // accepted (OK, Enter or a double-click) and its list has a current item. The caller then
-    // reads which files of File() are selected.
+    // Reads the directory through the mask, shows the chooser modally and returns true when it
+    // was accepted (OK, Enter or a double-click) and its list has a current item. The caller then
+    // reads which files of File() are selected. A directory that can't be read is reported by the
+    // application's error report, and the chooser is not shown: false.
     bool RunFileDialog();
 
     QListWidget& File() const;
@@ -50,7 +50,7 @@ private slots:
     void FileDblClick();
 
 private:
-    void ReadDirectory();
+    bool ReadDirectory();
 
     std::unique_ptr<Ui::TFileDialog> m_ui;
     LineHeight m_lineHeight{13};

@@ -2,6 +2,7 @@
 
 #include "project/ProjectFile.h"
 #include "ui/AppWindows.h"
+#include "ui/Application.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TProcessDialog.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -25,7 +27,6 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <array>
-#include <stdexcept>
 
 namespace texelary {
 
@@ -143,7 +144,10 @@ void TMain::ShowPreview(const QString& directory, const QString& fileName) {
     QImageReader reader(path, "bmp");
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        throw std::runtime_error(reader.errorString().toStdString());
+        ReportApplicationError(QStringLiteral("Cannot show \"%1\" in the preview.")
+                                   .arg(QDir::toNativeSeparators(path)),
+                               reader.errorString());
+        return;
     }
     // The label draws its picture stretched to its own 133 x 133, aspect ratio not kept.
     m_ui->ImagePrev->setPixmap(QPixmap::fromImage(picture));
@@ -277,8 +281,9 @@ void TMain::ShowProject(const Project& project) {
     PreviewSelected();
 }
 
-void TMain::ShowBox(const std::string& text, BoxIcon icon) {
-    m_windows.Boxes->ShowMessage(text, kMessageCaption, BoxButtons::Ok, icon, {});
+BoxAnswer TMain::ShowBox(const std::string& text, BoxIcon icon, BoxButtons buttons,
+                         const std::string& detail) {
+    return m_windows.Boxes->ShowMessage(text, kMessageCaption, buttons, icon, detail);
 }
 
 void TMain::SaveProjectTo(const QString& path) {
@@ -318,10 +323,21 @@ QString TMain::RunProjectDialog(const char* name, bool save, QString& directory)
     return accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
+// A file that is already there is replaced only when the user says so; No goes back to the
+// dialog to choose another name.
 void TMain::SaveAsBtnClick() {
-    const QString chosen = RunProjectDialog("SaveDialogMm", true, m_saveDialogDir);
-    if (chosen.isEmpty()) {
-        return;
+    QString chosen;
+    for (;;) {
+        chosen = RunProjectDialog("SaveDialogMm", true, m_saveDialogDir);
+        if (chosen.isEmpty()) {
+            return;
+        }
+        if (!QFileInfo::exists(chosen) ||
+            ShowBox("File \"" + LocalPath(QDir::toNativeSeparators(chosen)) +
+                        "\" already exists. Replace it?",
+                    BoxIcon::Exclamation, BoxButtons::YesNo) == BoxAnswer::Yes) {
+            break;
+        }
     }
     m_projectFileName = chosen;
     SaveProjectTo(m_projectFileName);
@@ -333,15 +349,17 @@ void TMain::LoadBtnClick() {
     if (chosen.isEmpty()) {
         return;
     }
-    m_projectFileName = chosen;
-    // Enabled whatever the outcome: after a refused load, Save writes over the refused file.
-    m_ui->SaveBtn->setEnabled(true);
+    // A refused file changes nothing: not the project, not the file name "Save" writes to.
     Project project = CurrentProject();
-    if (LoadProject(project, LocalPath(m_projectFileName))) {
-        ShowProject(project);
-    } else {
-        ShowBox("Could'nt open specified file.", BoxIcon::Stop);
+    ReadError reason = ReadError::None;
+    if (!LoadProject(project, LocalPath(chosen), &reason)) {
+        ShowBox("Could'nt open specified file.", BoxIcon::Stop, BoxButtons::Ok,
+                DescribeProjectError(reason));
+        return;
     }
+    m_projectFileName = chosen;
+    m_ui->SaveBtn->setEnabled(true);
+    ShowProject(project);
 }
 
 } // namespace texelary

@@ -46,8 +46,8 @@ public:
 
     // Shows directory/fileName in the preview, drawn stretched to the preview's size. A file that
     // can't be opened is ignored (the preview keeps its picture); a file that opens but that the
-    // bitmap loader rejects throws std::runtime_error with the loader's text, for the
-    // application's error report.
+    // bitmap loader rejects is reported by the application's error report, naming the file, with
+    // the loader's own words as the reason.
     void ShowPreview(const QString& directory, const QString& fileName);
 
     // Shows the image list's current item in the preview when the project's files are bitmaps.
@@ -81,7 +81,8 @@ private:
     Project CurrentProject() const;
     void ShowProject(const Project& project);
     void SaveProjectTo(const QString& path);
-    void ShowBox(const std::string& text, BoxIcon icon);
+    BoxAnswer ShowBox(const std::string& text, BoxIcon icon, BoxButtons buttons = BoxButtons::Ok,
+                      const std::string& detail = {});
     QString RunProjectDialog(const char* name, bool save, QString& directory);
 
     std::unique_ptr<Ui::TMain> m_ui;

@@ -1,6 +1,7 @@
 #include "ui/TPathDialog.h"
 
 #include "ui/AppWindows.h"
+#include "ui/Application.h"
 #include "ui_TPathDialog.h"
 
 #include <QApplication>
@@ -11,7 +12,6 @@
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
-#include <stdexcept>
 
 namespace texelary {
 
@@ -91,18 +91,20 @@ void TPathDialog::ShowDriveOf(const QString& directory) {
     m_ui->Drive->setCurrentIndex(index);
 }
 
-void TPathDialog::OpenDirectory(const QString& directory) {
+bool TPathDialog::OpenDirectory(const QString& directory) {
     const QString path = CleanAbsolute(directory);
     QDir dir(path);
     if (!dir.exists() || !dir.isReadable()) {
-        throw std::runtime_error("Cannot read the directory \"" +
-                                 QDir::toNativeSeparators(path).toStdString() + "\".");
+        ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
     }
     const QStringList subfolders =
         dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     if (!QDir::setCurrent(path)) {
-        throw std::runtime_error("Cannot open the directory \"" +
-                                 QDir::toNativeSeparators(path).toStdString() + "\".");
+        ReportApplicationError(QStringLiteral("Cannot open the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
     }
     m_directory = path;
 
@@ -131,6 +133,7 @@ void TPathDialog::OpenDirectory(const QString& directory) {
         AddFolder(list, closedIcon, depth, subfolder, dir.absoluteFilePath(subfolder));
     }
     ShowDriveOf(path);
+    return true;
 }
 
 bool TPathDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -35,9 +35,10 @@ public:
     // The directory the list shows: absolute, no trailing separator except for a root.
     const QString& Directory() const { return m_directory; }
 
-    // Makes `directory` the list's current directory and the process's current directory.
-    // Throws std::runtime_error when the directory can't be read; the list is then unchanged.
-    void OpenDirectory(const QString& directory);
+    // Makes `directory` the list's current directory and the process's current directory. A
+    // directory that can't be read is reported by the application's error report and gives
+    // false; the list is then unchanged.
+    bool OpenDirectory(const QString& directory);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

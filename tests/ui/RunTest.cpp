@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMetaObject>
@@ -42,6 +43,7 @@ private slots:
     void ThreeEntriesRunToAllDone();
     void SecondCreateRunsAgain();
     void CancelInNotFoundBoxAborts();
+    void FailedFilesSayWhy();
     void ProgressCancelStopsLongRun();
     void ProgressWindowHasNoCloseBox();
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
@@ -136,6 +138,30 @@ void RunTest::CancelInNotFoundBoxAborts() {
     QVERIFY(QFileInfo::exists(session.PathOf("a.m8")));
     QVERIFY(!QFileInfo::exists(session.PathOf("c.m8")));
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
+}
+
+void RunTest::FailedFilesSayWhy() {
+    Session session;
+    WriteBitmap(session.PathOf("cut.bmp"), 8, 8);
+    QVERIFY(QFile::resize(session.PathOf("cut.bmp"), 1078 + 20));
+    QImage deep(2, 2, QImage::Format_RGB888);
+    deep.fill(Qt::red);
+    QVERIFY(deep.save(session.PathOf("deep.bmp"), "BMP"));
+    WriteText(session.PathOf("empty.bmp"), {});
+    WriteBitmap(session.PathOf("missing.bmp"), 2, 2);
+    session.AddAll();
+    QVERIFY(QFile::remove(session.PathOf("missing.bmp")));
+    session.Click("CreateBtn");
+
+    QStringList details;
+    for (const ShownBox& box : session.Boxes.Shown) {
+        details.append(QString::fromStdString(box.detail));
+    }
+    QCOMPARE(details, (QStringList{"the file ends before its picture data",
+                                   "not a 256-colour picture (8 bits per pixel)",
+                                   "the file is empty", "no such file", ""}));
+    QCOMPARE(session.Boxes.Texts().constLast(), QStringLiteral("All done"));
+    QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Could'nt find file ")));
 }
 
 void RunTest::ProgressCancelStopsLongRun() {

@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 #include "base/Version.h"
 #include "project/ProjectFile.h"
+#include "ui/MessageBoxes.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMain.h"
@@ -21,9 +22,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTest>
+#include <QTimer>
 
 namespace texelary::test {
 
@@ -72,7 +75,12 @@ private slots:
     void RejectedBitmapIsReportedAndProgramGoesOn();
     void NewResetsProjectToCurrentDirectory();
     void SaveAsSaveAndLoadRoundTrip();
-    void RefusedLoadKeepsProjectAndEnablesSave();
+    void RefusedLoadChangesNothing();
+    void RefusedLoadSaysWhy_data();
+    void RefusedLoadSaysWhy();
+    void SaveAsAsksBeforeReplacing();
+    void BoxesShowTheReasonAsInformativeText();
+    void FailingHandlersReportWithoutThrowing();
     void SaveThatCannotCreateFileSaysSo();
     void SaveWarnsAboutNamesStoredCut();
     void LoadedM8ProjectSelectsFirstWithoutPreview();
@@ -369,6 +377,7 @@ void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
     QCOMPARE(QString::fromStdString(box.caption), QCoreApplication::applicationName());
     QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
     QVERIFY(!box.text.empty());
+    QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("b.bmp"))); // names the file
     QVERIFY(session.Button("CreateBtn").isEnabled());
     // The program goes on: the first file still previews.
     QListWidget& list = session.BmpList();
@@ -464,7 +473,7 @@ void WindowsTest::SaveAsSaveAndLoadRoundTrip() {
     QCOMPARE(session.Entries(), QStringList{"a.bmp"});
 }
 
-void WindowsTest::RefusedLoadKeepsProjectAndEnablesSave() {
+void WindowsTest::RefusedLoadChangesNothing() {
     Session session;
     WriteBitmap(session.PathOf("a.bmp"), 4, 4);
     session.AddAll();
@@ -476,21 +485,140 @@ void WindowsTest::RefusedLoadKeepsProjectAndEnablesSave() {
     const QString path = session.PathOf("newer.mm");
     WriteText(path, file);
 
+    // Before any project file: "Save" stays disabled and without a name.
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Boxes.Texts(), QStringList{"Could'nt open specified file."});
     const ShownBox& box = session.Boxes.Shown[0];
     QCOMPARE(box.caption, std::string("Texelary"));
     QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
-    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
-    QVERIFY(session.Item("SaveBtn").isEnabled());
-    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+    QCOMPARE(box.detail, std::string("a project file of another version"));
+    QVERIFY(!session.Item("SaveBtn").isEnabled());
+    QCOMPARE(session.Windows().Main->ProjectFileName(), QString());
 
-    // "Save" then writes the current project over the refused file.
+    // With a project file of its own: the name, the list, the paths and the formats stay, and
+    // "Save" still writes the user's own file, never the refused one.
+    const QString mine = session.PathOf("mine.mm");
+    session.Modals.Then(ChooseFile(mine));
+    session.Item("SaveAsBtn").trigger();
+    session.ConvTo().setCurrentIndex(1);
+    session.OutputPath().setText(QStringLiteral("/elsewhere"));
+    session.Modals.Then(ChooseFile(path));
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.ConvTo().currentIndex(), 1);
+    QCOMPARE(session.OutputPath().text(), QStringLiteral("/elsewhere"));
+    QVERIFY(session.Item("SaveBtn").isEnabled());
+    QCOMPARE(session.Windows().Main->ProjectFileName(), mine);
     session.Item("SaveBtn").trigger();
+    QFile refused(path);
+    QVERIFY(refused.open(QIODevice::ReadOnly));
+    QCOMPARE(refused.readAll(), file);
     Project saved;
-    QVERIFY(LoadProject(saved, Local(path)));
-    QCOMPARE(saved.files, std::vector<std::string>{"a.bmp"});
+    QVERIFY(LoadProject(saved, Local(mine)));
+    QCOMPARE(saved.outputDir, std::string("/elsewhere"));
+}
+
+void WindowsTest::RefusedLoadSaysWhy_data() {
+    QTest::addColumn<QByteArray>("bytes"); // empty and named "missing": no file at all
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("missing") << QByteArray() << "no such file";
+    QTest::newRow("empty") << QByteArray("") << "the file is empty";
+    QTest::newRow("cut short") << QByteArray("Texelary\0", 9) << "the file is cut short";
+    QTest::newRow("damaged") << QByteArray("not a project") << "not a project file";
+}
+
+void WindowsTest::RefusedLoadSaysWhy() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, detail);
+    Session session;
+    const QString path = session.PathOf("p.mm");
+    if (!bytes.isNull()) {
+        WriteText(path, bytes);
+    }
+    session.Modals.Then(ChooseFile(path));
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Could'nt open specified file."});
+    QCOMPARE(QString::fromStdString(session.Boxes.Shown[0].detail), detail);
+}
+
+void WindowsTest::SaveAsAsksBeforeReplacing() {
+    Session session;
+    const QString path = session.PathOf("taken.mm");
+    WriteText(path, "somebody else's file");
+    // No: the file stays, and the dialog comes back for another name (cancelled here).
+    session.Boxes.Answers = {BoxAnswer::No};
+    session.Modals.Then(ChooseFile(path));
+    session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"SaveDialogMm", "SaveDialogMm"}));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QVERIFY(
+        QString::fromStdString(box.text).endsWith(QStringLiteral(" already exists. Replace it?")));
+    QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("taken.mm")));
+    QVERIFY(box.buttons == BoxButtons::YesNo);
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("somebody else's file"));
+    kept.close();
+    QVERIFY(!session.Item("SaveBtn").isEnabled());
+    QCOMPARE(session.Windows().Main->ProjectFileName(), QString());
+
+    // Yes: replaced.
+    session.Boxes.Answers = {BoxAnswer::Yes};
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(QFileInfo(path).size(), 308);
+    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+}
+
+void WindowsTest::BoxesShowTheReasonAsInformativeText() {
+    QtMessageBoxes boxes;
+    QString informative;
+    QString defaultButton;
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [&, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            informative = box->informativeText();
+            defaultButton = box->defaultButton()->text();
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::Cancel);
+    QVERIFY(boxes.ShowMessage("Could'nt find file \"a.bmp\"", "Texelary", BoxButtons::OkCancel,
+                              BoxIcon::Stop, "the file is empty") == BoxAnswer::Cancel);
+    QCOMPARE(informative, QStringLiteral("The file is empty."));
+    answer(QMessageBox::Yes);
+    QVERIFY(boxes.ShowMessage("Replace it?", "Texelary", BoxButtons::YesNo, BoxIcon::Exclamation,
+                              {}) == BoxAnswer::Yes);
+    QCOMPARE(informative, QString());
+    QCOMPARE(
+        defaultButton,
+        QMessageBox(QMessageBox::NoIcon, {}, {}, QMessageBox::No).button(QMessageBox::No)->text());
+}
+
+void WindowsTest::FailingHandlersReportWithoutThrowing() {
+    Session session;
+    WriteText(session.PathOf("b.bmp"), "this is no bitmap at all");
+    TMain& main = *session.Windows().Main;
+    QVERIFY_THROWS_NO_EXCEPTION(main.ShowPreview(session.Dir(), QStringLiteral("b.bmp")));
+    TFileDialog& chooser = *session.Windows().FileDialog;
+    chooser.SetDirectory(session.PathOf("gone"));
+    bool chosen = true;
+    QVERIFY_THROWS_NO_EXCEPTION(chosen = chooser.RunFileDialog());
+    QVERIFY(!chosen);
+    TPathDialog& paths = *session.Windows().PathDialog;
+    bool opened = true;
+    QVERIFY_THROWS_NO_EXCEPTION(opened = paths.OpenDirectory(session.PathOf("gone")));
+    QVERIFY(!opened);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{3});
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("b.bmp")));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty()); // the loader's own words
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[1].text).contains(QStringLiteral("gone")));
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[2].text).contains(QStringLiteral("gone")));
 }
 
 void WindowsTest::SaveThatCannotCreateFileSaysSo() {
