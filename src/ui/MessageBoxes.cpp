@@ -1,6 +1,11 @@
 #include "ui/MessageBoxes.h"
 
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QStyle>
 
 namespace texelary {
 
@@ -31,6 +36,27 @@ QString AsSentence(const std::string& detail) {
     return sentence;
 }
 
+QWidget* BoxOwner() {
+    QWidget* owner = QApplication::activeModalWidget();
+    return owner != nullptr ? owner : QApplication::activeWindow();
+}
+
+void FitCaption(QMessageBox& box) {
+    // The title bar's font and buttons belong to the window manager; the platform's title font
+    // and the style's title bar height are the nearest measures the program has of them.
+    const QFont titleFont = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    const int captionWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle());
+    const int buttonWidth = box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+    // The icon and three buttons, with a button's width of room on either side of the caption.
+    const int width = captionWidth + 6 * buttonWidth;
+    // QMessageBox sizes itself from its layout's minimum width each time it is shown.
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid != nullptr) {
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
 BoxAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                       BoxButtons buttons, BoxIcon icon, const std::string& detail) {
     QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
@@ -41,10 +67,17 @@ BoxAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string
         qtButtons = QMessageBox::Yes | QMessageBox::No;
         defaultButton = QMessageBox::No;
     }
+    QWidget* owner = BoxOwner();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
-                    qtButtons);
+                    qtButtons, owner);
     box.setInformativeText(AsSentence(detail));
+    // A window manager keeps a window that stays on top above every other; the box in front of
+    // it must stay on top as well.
+    if (owner != nullptr && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
     box.setDefaultButton(defaultButton);
+    FitCaption(box);
     switch (box.exec()) {
     case QMessageBox::Cancel:
         return BoxAnswer::Cancel;

@@ -5,26 +5,33 @@
 #include "texture/M8Format.h"
 #include "texture/WalFormat.h"
 #include "texture/WalPalette.h"
+#include "ui/MessageBoxes.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
 #include "ui/TProjectSetup.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QStyle>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 namespace texelary::test {
 
@@ -49,6 +56,7 @@ private slots:
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
     void LoadedEmptyProjectRunsToAbortedAtOnce();
     void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
+    void BoxesOpenInFrontOfTheWindowInUse();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -289,6 +297,67 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
         QCOMPARE(session.Windows().ProjectSetup->MipLevels().currentIndex(), 1);
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
+}
+
+namespace {
+
+struct SeenBox {
+    const QWidget* owner = nullptr;
+    bool staysOnTop = false;
+    bool focused = false;
+    int width = 0;
+};
+
+// Shows a box through the program's own boxes and looks at it while it is open.
+SeenBox ShowAndLook(const std::string& caption) {
+    SeenBox seen;
+    QTimer::singleShot(0, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        seen.focused = QTest::qWaitFor([box] {
+            return box->isActiveWindow() && QApplication::focusWidget() == box->defaultButton();
+        });
+        seen.owner = box->parentWidget();
+        seen.staysOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        seen.width = box->width();
+        box->defaultButton()->click();
+    });
+    QtMessageBoxes boxes;
+    boxes.ShowMessage("All done", caption, BoxButtons::Ok, BoxIcon::Information, {});
+    return seen;
+}
+
+} // namespace
+
+void RunTest::BoxesOpenInFrontOfTheWindowInUse() {
+    Session session;
+    // A modal window that stays on top, as the progress window does: the box is its own and
+    // stays on top too, or the window manager would keep it behind.
+    QDialog running;
+    running.setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint);
+    running.setModal(true);
+    running.show();
+    const std::string caption = "Texelary, a caption longer than what the box says";
+    const SeenBox inRun = ShowAndLook(caption);
+    QCOMPARE(inRun.owner, &running);
+    QVERIFY(inRun.staysOnTop);
+    QVERIFY(inRun.focused);
+    // Wide enough for the caption, the window icon and three frame buttons.
+    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    const int buttons = 4 * running.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    QVERIFY2(inRun.width >= title.horizontalAdvance(QString::fromStdString(caption)) + buttons,
+             qPrintable(QString::number(inRun.width)));
+    running.hide();
+
+    // Without a modal window the box belongs to the active one and keeps the normal stacking.
+    QApplication::setActiveWindow(session.Windows().Main);
+    QVERIFY(QTest::qWaitForWindowActive(session.Windows().Main));
+    const SeenBox inMain = ShowAndLook("Texelary");
+    QCOMPARE(inMain.owner, session.Windows().Main);
+    QVERIFY(!inMain.staysOnTop);
+    QVERIFY(inMain.focused);
 }
 
 int RunRunTests(int argc, char** argv) {
