@@ -275,7 +275,10 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         }
         ++(good ? state.Converted : state.Failed);
 
-        feedback.SetProgress(static_cast<int>(state.Progress));
+        // The running sum in single precision can fall short of 100 (six entries end at 99.99),
+        // so the bar shows 100 outright once the last entry is done.
+        const bool last = i + 1 == settings.RunFiles->Count();
+        feedback.SetProgress(last ? 100 : static_cast<int>(state.Progress));
         state.Progress = state.Step + state.Progress;
     }
     state.Done = 1;

@@ -115,9 +115,9 @@ TEST_F(ConversionRunTest, BarFollowsTheSinglePrecisionRunningSum) {
     const std::vector<std::pair<int, std::vector<int>>> cases = {
         {1, {100}},
         {3, {33, 66, 100}},
-        {6, {16, 33, 50, 66, 83, 99}},
+        {6, {16, 33, 50, 66, 83, 100}}, // the sum is 99.99: the last entry shows 100
         {7, {14, 28, 42, 57, 71, 85, 100}},
-        {13, {7, 15, 23, 30, 38, 46, 53, 61, 69, 76, 84, 92, 99}},
+        {13, {7, 15, 23, 30, 38, 46, 53, 61, 69, 76, 84, 92, 100}},
     };
     for (const auto& [count, expected] : cases) {
         RunState fresh;
