@@ -8,10 +8,12 @@
 #include "ui/TProjectSetup.h"
 #include "ui/TSplashDialog.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 // The pictures are compiled into this static library; naming their initialiser here makes the
 // linker keep them in every program that creates the windows.
@@ -70,14 +72,45 @@ QSize LineHeight::sizeHint(const QStyleOptionViewItem& option, const QModelIndex
     return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
 }
 
+namespace {
+
+// The frame the window manager has put around a window, as it last told; none for a window that
+// is not on screen and never was.
+QMargins FrameOf(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    return handle != nullptr ? handle->frameMargins() : QMargins();
+}
+
+// The frame `window` is going to have: its own when the window manager has told it, otherwise
+// that of another window on screen, the best guess there is before the window is mapped.
+QMargins ExpectedFrame(const QWidget& window) {
+    const QMargins own = FrameOf(window);
+    if (!own.isNull()) {
+        return own;
+    }
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget* other : windows) {
+        if (other != &window && other->isVisible() && !FrameOf(*other).isNull()) {
+            return FrameOf(*other);
+        }
+    }
+    return own;
+}
+
+} // namespace
+
 void CentreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr) {
         return;
     }
-    QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
+    // The frame is centred at every showing, whether or not this window's frame is known yet, so
+    // a window opens at the same place every time.
+    const QMargins frame = ExpectedFrame(window);
+    QRect outer(QPoint(0, 0), window.size().grownBy(frame));
+    outer.moveCenter(screen->availableGeometry().center());
+    // setGeometry places the client area, whatever Qt believes the frame to be.
+    window.setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), window.size()));
 }
 
 } // namespace texelary
