@@ -7,12 +7,16 @@
 namespace texelary {
 
 Application::Application(int& argc, char** argv)
-    : QApplication(argc, argv) {}
+    : QApplication(argc, argv) {
+    // The name every box and the main window show; the program file's name is lower case.
+    setApplicationName(QStringLiteral("Texelary"));
+    setDesktopFileName(QStringLiteral("texelary"));
+}
 
 void Application::ReportError(const QString& text, const QString& detail) {
     if (m_boxes != nullptr) {
-        m_boxes->ShowMessage(text.toStdString(), applicationName().toStdString(), BoxButtons::Ok,
-                             BoxIcon::Stop, detail.toStdString());
+        m_boxes->ShowMessage(text.toStdString(), applicationDisplayName().toStdString(),
+                             BoxButtons::Ok, BoxIcon::Stop, detail.toStdString());
     }
 }
 

@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSet>
 #include <QShowEvent>
 #include <array>
 
@@ -98,8 +99,24 @@ QListWidget& TMain::BmpList() const {
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_ui->BmpList && event->type() == QEvent::KeyRelease) {
-        BmpListKeyUp();
+    if (watched == m_ui->BmpList) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            m_keysPressedInList.insert(static_cast<QKeyEvent*>(event)->key());
+            break;
+        case QEvent::KeyRelease:
+            // A key whose press went to another window, such as the Enter that closed a box,
+            // is not the list's to act on: acting on it would open the same box again.
+            if (m_keysPressedInList.remove(static_cast<QKeyEvent*>(event)->key())) {
+                BmpListKeyUp();
+            }
+            break;
+        case QEvent::FocusOut:
+            m_keysPressedInList.clear();
+            break;
+        default:
+            break;
+        }
     } else if (watched == m_ui->BmpList->viewport() &&
                event->type() == QEvent::MouseButtonRelease) {
         BmpListMouseUp();

@@ -9,6 +9,7 @@
 #include "ui/AppWindows.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -90,6 +91,8 @@ private:
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;
     QString m_projectFileName;
+    // Keys pressed while the image list had the focus and not yet released.
+    QSet<int> m_keysPressedInList;
     // The directories the project file dialogs open at; each dialog remembers its own.
     QString m_openDialogDir;
     QString m_saveDialogDir;

@@ -23,22 +23,35 @@ QString CleanAbsolute(const QString& directory) {
     return QDir::cleanPath(QDir(directory).absolutePath());
 }
 
-// Appends one line to the directory list, indented by its depth below the root.
+constexpr int kDepthRole = Qt::UserRole + 1;
+
+// Appends one line to the directory list, `depth` steps below the root.
 void AddFolder(QListWidget& list, const QIcon& icon, int depth, const QString& name,
                const QString& path) {
-    list.addItem(QString(depth * 2, QLatin1Char(' ')) + name);
-    QListWidgetItem* item = list.item(list.count() - 1);
-    item->setIcon(icon);
+    auto* item = new QListWidgetItem(icon, name, &list);
     item->setData(kPathRole, path);
+    item->setData(kDepthRole, depth);
 }
 
 } // namespace
+
+QSize FolderLines::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const int depth = index.data(kDepthRole).toInt();
+    return {QStyledItemDelegate::sizeHint(option, index).width() + depth * kIndent, kLineHeight};
+}
+
+void FolderLines::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const {
+    QStyleOptionViewItem indented(option);
+    indented.rect.setLeft(option.rect.left() + index.data(kDepthRole).toInt() * kIndent);
+    QStyledItemDelegate::paint(painter, indented, index);
+}
 
 TPathDialog::TPathDialog(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TPathDialog>())
     , m_windows(windows) {
     m_ui->setupUi(this);
-    m_ui->Path->setItemDelegate(&m_lineHeight);
+    m_ui->Path->setItemDelegate(&m_folderLines);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose, false);
     FixWindow(*this);
@@ -158,6 +171,8 @@ void TPathDialog::showEvent(QShowEvent* event) {
             still = QFileInfo(still).path();
         }
         OpenDirectory(still);
+        // The arrow keys and typing go to the folders, whatever had the focus when it closed.
+        m_ui->Path->setFocus();
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <memory>
 
 class QListWidgetItem;
@@ -20,6 +21,18 @@ class TPathDialog;
 namespace texelary {
 
 struct AppWindows;
+
+// The directory list's lines, 16 pixels high. The indentation is drawn, not stored in the text:
+// each line's folder picture and name stand one step further right than its parent's, and typing
+// a folder's first letters finds it.
+class FolderLines final : public QStyledItemDelegate {
+public:
+    static constexpr int kLineHeight = 16;
+    static constexpr int kIndent = 10; // pixels per level below the root
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+};
 
 class TPathDialog final : public QDialog {
     Q_OBJECT
@@ -54,7 +67,7 @@ private:
     void ShowDriveOf(const QString& directory);
 
     std::unique_ptr<Ui::TPathDialog> m_ui;
-    LineHeight m_lineHeight{16};
+    FolderLines m_folderLines;
     AppWindows& m_windows;
     QString m_chosenPath;
     QString m_directory;

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -73,6 +74,7 @@ private slots:
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
     void RejectedBitmapIsReportedAndProgramGoesOn();
+    void KeyReleasedWithoutItsPressDoesNotPreview();
     void NewResetsProjectToCurrentDirectory();
     void SaveAsSaveAndLoadRoundTrip();
     void RefusedLoadChangesNothing();
@@ -92,6 +94,9 @@ private slots:
     void EnterPressesAddOrFocusedButton();
     void DriveChangeShowsThatVolume();
     void EnterOpensFolderInPathChooser();
+    void TypingInPathChooserFindsFolder();
+    void PathChooserIndentsPicturesWithNames();
+    void PathChooserOpensWithFoldersFocused();
 };
 
 void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
@@ -280,7 +285,7 @@ void WindowsTest::UnreadableInputDirectoryIsReported() {
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
     const ShownBox& box = session.Boxes.Shown[0];
     QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("gone")));
-    QCOMPARE(QString::fromStdString(box.caption), QCoreApplication::applicationName());
+    QCOMPARE(box.caption, std::string("Texelary"));
     QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
     QCOMPARE(session.BmpList().count(), 0);
     QVERIFY(!session.Button("CreateBtn").isEnabled());
@@ -374,7 +379,7 @@ void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.bmp"}));
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
     const ShownBox& box = session.Boxes.Shown[0];
-    QCOMPARE(QString::fromStdString(box.caption), QCoreApplication::applicationName());
+    QCOMPARE(box.caption, std::string("Texelary"));
     QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
     QVERIFY(!box.text.empty());
     QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("b.bmp"))); // names the file
@@ -384,6 +389,23 @@ void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(list.item(0)).center());
     QCOMPARE(PreviewPictureSize(session), QSize(3, 3));
+}
+
+void WindowsTest::KeyReleasedWithoutItsPressDoesNotPreview() {
+    Session session;
+    WriteText(session.PathOf("bad.bmp"), "this is no bitmap at all");
+    session.AddAll();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QListWidget& list = session.BmpList();
+    list.setFocus();
+    // The Enter or Escape that closed the box was pressed in the box; its release reaches the
+    // list, which must not preview again and so open the same box once more.
+    QTest::keyRelease(&list, Qt::Key_Return);
+    QTest::keyRelease(&list, Qt::Key_Escape);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    // A key pressed and released in the list still previews.
+    QTest::keyClick(&list, Qt::Key_Home);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
 }
 
 void WindowsTest::NewResetsProjectToCurrentDirectory() {
@@ -676,7 +698,7 @@ void WindowsTest::PathChooserSetsBothDirectories() {
     auto openAndAccept = [](const QString& name) {
         return [name](QDialog& dialog) {
             auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
-            const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchEndsWith);
+            const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
             if (found.size() != 1) {
                 return int(QDialog::Rejected);
             }
@@ -694,7 +716,7 @@ void WindowsTest::PathChooserSetsBothDirectories() {
         QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
         return int(QDialog::Accepted);
     });
-    session.Modals.Then(openAndAccept(QStringLiteral(" in")));
+    session.Modals.Then(openAndAccept(QStringLiteral("in")));
     // The chooser opens where it was left, so "out" is one level up from there.
     session.Modals.Then([](QDialog& dialog) {
         auto& chooser = static_cast<TPathDialog&>(dialog);
@@ -842,6 +864,82 @@ void WindowsTest::EnterOpensFolderInPathChooser() {
     QCOMPARE(shown, QDir(session.Dir()).canonicalPath() + QStringLiteral("/beta"));
     QCOMPARE(result, 0);
     QCOMPARE(session.InputPath().text(), shown);
+}
+
+namespace {
+
+// Opens the path chooser from the setup dialog and runs `look` inside it.
+void InPathChooser(Session& session, std::function<void(TPathDialog&, QListWidget&)> look) {
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([look](QDialog& dialog) {
+        look(static_cast<TPathDialog&>(dialog),
+             *dialog.findChild<QListWidget*>(QStringLiteral("Path")));
+        return int(QDialog::Rejected);
+    });
+    session.Modals.Shown.clear();
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "TPathDialog"}));
+}
+
+// The leftmost column in `row`'s line where anything is drawn on the list's background.
+int FirstDrawnColumn(QListWidget& list, int row) {
+    const QImage picture = list.viewport()->grab().toImage();
+    const QRect line = list.visualItemRect(list.item(row));
+    const QRgb background = picture.pixel(list.viewport()->width() - 2, line.center().y());
+    for (int x = line.left(); x <= line.right(); ++x) {
+        for (int y = line.top(); y <= line.bottom(); ++y) {
+            if (picture.pixel(x, y) != background) {
+                return x;
+            }
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+void WindowsTest::TypingInPathChooserFindsFolder() {
+    Session session;
+    for (const char* name : {"alpha", "gui", "zeta"}) {
+        QVERIFY(QDir(session.Dir()).mkdir(QString::fromLatin1(name)));
+    }
+    QString found;
+    InPathChooser(session, [&](TPathDialog&, QListWidget& list) {
+        QTest::keyClick(&list, Qt::Key_G);
+        found = list.currentItem()->text();
+    });
+    QCOMPARE(found, QStringLiteral("gui"));
+}
+
+void WindowsTest::PathChooserIndentsPicturesWithNames() {
+    Session session;
+    int root = -1;
+    int child = -1;
+    InPathChooser(session, [&](TPathDialog&, QListWidget& list) {
+        list.setCurrentRow(list.count() - 1); // away from the lines looked at
+        root = FirstDrawnColumn(list, 0);
+        child = FirstDrawnColumn(list, 1);
+    });
+    // The folder picture starts each line, one step further right for each level.
+    QVERIFY(root >= 0);
+    QCOMPARE(child - root, FolderLines::kIndent);
+}
+
+void WindowsTest::PathChooserOpensWithFoldersFocused() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("sub")));
+    InPathChooser(session, [](TPathDialog& dialog, QListWidget&) {
+        dialog.findChild<QComboBox*>(QStringLiteral("Drive"))->setFocus();
+    });
+    QWidget* focused = nullptr;
+    InPathChooser(session,
+                  [&](TPathDialog& dialog, QListWidget&) { focused = dialog.focusWidget(); });
+    QVERIFY(focused != nullptr);
+    QCOMPARE(focused->objectName(), QStringLiteral("Path"));
 }
 
 int RunWindowsTests(int argc, char** argv) {
