@@ -1,0 +1,396 @@
+#!/usr/bin/env python3
+"""Drives the texelary program on a real X server with a window manager, with real input events
+(xdotool), and checks what the offscreen tests cannot see: which window is on top, which one has
+the keyboard focus, and what the window manager offers in the frames. A screenshot of every step
+is written to the screenshot directory.
+
+Usage: real_windows.py PROGRAM SCREENSHOT_DIR [SCENARIO...], inside an X session without a window
+manager (run-real-windows starts one with xvfb-run); this starts openbox."""
+
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+TIMEOUT = 10.0
+QUIET = 0.8  # how long nothing may happen before "nothing came back" is believed
+
+
+class Failure(Exception):
+    pass
+
+
+def run(*args):
+    return subprocess.run(args, capture_output=True, text=True, check=True).stdout
+
+
+def wait_for(what, probe, timeout=TIMEOUT):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(0.05)
+
+
+# ---- what the X server and the window manager say
+
+def root_windows(prop):
+    out = run("xprop", "-root", "-notype", prop)
+    if "#" not in out:
+        return []
+    return [int(w, 16) for w in out.split("#", 1)[1].replace(",", " ").split()]
+
+
+def stacking():
+    """The managed windows, bottom to top."""
+    return root_windows("_NET_CLIENT_LIST_STACKING")
+
+
+def prop(window, name):
+    try:
+        out = run("xprop", "-id", str(window), "-notype", name)
+    except subprocess.CalledProcessError:
+        return ""
+    # "NAME = value", or "NAME: window id # 0x..." for window-valued properties
+    _, separator, value = out.partition(" = ") if " = " in out else out.partition(": ")
+    return value.strip() if separator else ""
+
+
+def title(window):
+    return prop(window, "_NET_WM_NAME").strip('"')
+
+
+def transient_for(window):
+    value = prop(window, "WM_TRANSIENT_FOR")
+    return int(value.split("#", 1)[1].strip(), 16) if "#" in value else 0
+
+
+# What a window asks of its frame (_MOTIF_WM_HINTS): which functions the window manager may
+# offer. Openbox keeps its close and minimise buttons whatever a window asks, by its own policy;
+# KWin, Mutter and Xfwm leave out what is not asked for.
+MOTIF_FUNCTIONS_GIVEN = 1
+MOTIF_FUNCTIONS = {"all": 1, "resize": 2, "move": 4, "minimise": 8, "maximise": 16, "close": 32}
+
+
+def frame_functions(window):
+    """The frame functions the window asks for, or None when it leaves them to the manager."""
+    fields = [int(v, 0) for v in prop(window, "_MOTIF_WM_HINTS").split(",") if v.strip()]
+    if len(fields) < 2 or not fields[0] & MOTIF_FUNCTIONS_GIVEN or fields[1] & MOTIF_FUNCTIONS["all"]:
+        return None
+    return {name for name, bit in MOTIF_FUNCTIONS.items() if fields[1] & bit}
+
+
+def focused():
+    return int(run("xdotool", "getwindowfocus", "-f").strip())
+
+
+def active():
+    windows = root_windows("_NET_ACTIVE_WINDOW")
+    return windows[0] if windows else 0
+
+
+def client_geometry(window):
+    """Left, top, width, height of the window's client area on the screen."""
+    info = {}
+    for line in run("xwininfo", "-id", str(window)).splitlines():
+        key, _, value = line.strip().partition(":")
+        info[key] = value.strip()
+    return (int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"]),
+            int(info["Width"]), int(info["Height"]))
+
+
+def frame_geometry(window):
+    left, top, width, height = client_geometry(window)
+    extents = prop(window, "_NET_FRAME_EXTENTS")
+    l, r, t, b = (int(v) for v in extents.split(",")) if extents else (0, 0, 0, 0)
+    return left - l, top - t, width + l + r, height + t + b
+
+
+def screen_size():
+    out = run("xdpyinfo") if shutil.which("xdpyinfo") else ""
+    for line in out.splitlines():
+        if "dimensions:" in line:
+            w, h = line.split()[1].split("x")
+            return int(w), int(h)
+    return 1024, 768
+
+
+def windows_titled(text):
+    return [w for w in stacking() if title(w) == text]
+
+
+# ---- input
+
+def key(*keys):
+    run("xdotool", "key", "--clearmodifiers", "--delay", "60", *keys)
+
+
+def click(x, y):
+    run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
+
+
+# ---- the program under test
+
+class Program:
+    def __init__(self, executable, directory, shots, name):
+        self.shots = shots
+        self.name = name
+        self.step = 0
+        environment = dict(os.environ, QT_QPA_PLATFORM="xcb")
+        self.process = subprocess.Popen([executable], cwd=directory, env=environment)
+        self.main = wait_for("the main window", lambda: self.find_main())
+        wait_for("the main window to have the focus", lambda: focused() == self.main)
+
+    def find_main(self):
+        for w in stacking():
+            if title(w).endswith("Texelary") and not transient_for(w) and self.pid_of(w):
+                return w
+        return 0
+
+    def pid_of(self, window):
+        value = prop(window, "_NET_WM_PID")
+        return value.isdigit() and int(value) == self.process.pid
+
+    def screenshot(self, what):
+        self.step += 1
+        path = self.shots / f"{self.name}-{self.step:02d}-{what}.png"
+        run("import", "-window", "root", str(path))
+        return path
+
+    def click_in_main(self, x, y):
+        """Clicks at x, y of the main window's central area (below the menu bar)."""
+        left, top, width, height = client_geometry(self.main)
+        click(left + x, top + height - 220 + y)
+
+    def button(self, name):
+        x, y = {"Add": (8, 186), "Delete": (90, 186), "Create": (172, 186), "Quit": (326, 188)}[name]
+        self.click_in_main(x + 37, y + 12)
+
+    def list_line(self, row):
+        self.click_in_main(8 + 8 + 40, 13 + 20 + 2 + 13 * row + 6)
+
+    def top(self):
+        windows = stacking()
+        return windows[-1] if windows else 0
+
+    def boxes(self):
+        """The message boxes on screen: the program's other windows captioned Texelary."""
+        return [w for w in stacking() if title(w) == "Texelary" and w != self.main]
+
+    def wait_box(self, before=()):
+        return wait_for("a message box", lambda: next((b for b in self.boxes() if b not in before), 0))
+
+    def quit(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+# ---- checks
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def check_on_top_and_focused(program, window, what):
+    wait_for(f"{what} to be on top", lambda: program.top() == window, 3)
+    wait_for(f"{what} to have the keyboard focus", lambda: focused() == window, 3)
+    check(active() == window, f"{what} is not the active window")
+
+
+def check_box_of(program, box, owner, what):
+    check(transient_for(box) == owner, f"{what} is not owned by the window it belongs to")
+    check_on_top_and_focused(program, box, what)
+
+
+def check_nothing_comes_back(program, what):
+    time.sleep(QUIET)
+    check(not program.boxes(), f"{what} came back after it was dismissed")
+
+
+# ---- test data
+
+def write_bitmap(path, width=16, height=16):
+    stride = (width + 3) // 4 * 4
+    offset = 14 + 40 + 1024
+    pixels = bytes((x * 7 + y * 3) & 0xFF for y in range(height) for x in range(stride))
+    header = b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(pixels), 2835, 2835, 256, 0)
+    palette = b"".join(bytes((i, i, 255 - i, 0)) for i in range(256))
+    path.write_bytes(header + info + palette + pixels)
+
+
+# ---- scenarios: each starts the program in a directory of its own
+
+def add_all(program):
+    """Add..., select every file in the chooser, Ok."""
+    program.button("Add")
+    chooser = wait_for("the file chooser", lambda: next(iter(windows_titled("Choose your file")), 0))
+    check_on_top_and_focused(program, chooser, "the file chooser")
+    program.screenshot("file-chooser")
+    key("ctrl+a", "Return")
+    wait_for("the file chooser to close", lambda: not windows_titled("Choose your file"))
+
+
+def start_run(program):
+    program.button("Create")
+    return wait_for("the progress window",
+                    lambda: next(iter(windows_titled("Processing, Please Wait...")), 0))
+
+
+def scenario_all_done(program, directory):
+    write_bitmap(directory / "wall.bmp")
+    program.screenshot("started")
+    add_all(program)
+    program.screenshot("added")
+    progress = start_run(program)
+    functions = frame_functions(progress)
+    check(functions is not None and not functions & {"close", "minimise", "maximise"},
+          f"the progress window asks for frame functions {functions}")
+    box = program.wait_box()
+    check_box_of(program, box, progress, 'the "All done" box')
+    program.screenshot("all-done")
+    key("Return")
+    wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
+    check((directory / "wall.m8").exists(), "wall.m8 was not written")
+    check_on_top_and_focused(program, program.main, "the main window after the run")
+    program.screenshot("after-run")
+
+
+def scenario_not_found(program, directory, answer):
+    for name in ("a.bmp", "b.bmp"):
+        write_bitmap(directory / name)
+    add_all(program)
+    (directory / "a.bmp").unlink()
+    progress = start_run(program)
+    box = program.wait_box()
+    check_box_of(program, box, progress, 'the "Could\'nt find file" box')
+    program.screenshot("not-found")
+    key(answer)
+    outcome = program.wait_box([box])
+    check_box_of(program, outcome, progress, "the box that ends the run")
+    program.screenshot("aborted" if answer == "Escape" else "all-done")
+    key("Return")
+    wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
+    converted = (directory / "b.m8").exists()
+    check(converted == (answer != "Escape"),
+          "b.bmp was converted after Cancel" if converted else "b.bmp was not converted")
+
+
+def scenario_preview_box(program, directory):
+    write_bitmap(directory / "good.bmp")
+    (directory / "bad.bmp").write_bytes(b"BM this is no bitmap at all")
+    add_all(program)  # adds bad.bmp, good.bmp; good.bmp is shown
+    check(not program.boxes(), "a box appeared while adding a good bitmap")
+    for dismiss in ("Escape", "Return"):
+        program.list_line(0)  # bad.bmp: the mouse release previews it
+        box = program.wait_box()
+        check_box_of(program, box, program.main, "the preview's error box")
+        program.screenshot(f"preview-error-{dismiss.lower()}")
+        key(dismiss)
+        check_nothing_comes_back(program, f"the preview's error box (dismissed with {dismiss})")
+    # With the keyboard: Down shows good.bmp, Up shows bad.bmp again.
+    key("Down")
+    key("Up")
+    box = program.wait_box()
+    key("Return")
+    check_nothing_comes_back(program, "the preview's error box (reached with the keyboard)")
+    program.screenshot("preview-dismissed")
+
+
+def scenario_dialogs(program, directory):
+    positions = []
+    for _ in range(2):
+        key("alt+h")
+        key("a")
+        about = wait_for("the about box", lambda: next(iter(windows_titled("About")), 0))
+        check_on_top_and_focused(program, about, "the about box")
+        functions = frame_functions(about)
+        check(functions is not None and not functions & {"minimise", "maximise"},
+              f"the about box asks for frame functions {functions}")
+        positions.append(frame_geometry(about))
+        program.screenshot("about")
+        key("Return")
+        wait_for("the about box to close", lambda: not windows_titled("About"))
+    check(positions[0] == positions[1], f"the about box moved between showings: {positions}")
+    left, top, width, height = positions[0]
+    screen_width, screen_height = screen_size()
+    check(abs(2 * left + width - screen_width) <= 2 and abs(2 * top + height - screen_height) <= 2,
+          f"the about box's frame {positions[0]} is not centred on the screen")
+
+
+SCENARIOS = [
+    ("all-done", scenario_all_done),
+    ("not-found", lambda p, d: scenario_not_found(p, d, "Return")),
+    ("cancel", lambda p, d: scenario_not_found(p, d, "Escape")),
+    ("preview", scenario_preview_box),
+    ("dialogs", scenario_dialogs),
+]
+
+
+def start_window_manager():
+    manager = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+
+    def managing():
+        if manager.poll() is not None:
+            raise Failure(f"openbox ended at start ({manager.returncode}): {manager.stdout.read()}")
+        return "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
+
+    wait_for("the window manager", managing)
+    return manager
+
+
+def main():
+    executable, shots = os.path.abspath(sys.argv[1]), Path(sys.argv[2]).absolute()
+    only = sys.argv[3:]
+    shots.mkdir(parents=True, exist_ok=True)
+    for old in shots.glob("*.png"):
+        old.unlink()
+    run("xdpyinfo")  # the X server answers
+    reached = os.environ.get("TEXELARY_X_REACHED")
+    if reached:
+        Path(reached).touch()
+    manager = start_window_manager()
+    failures = 0
+    try:
+        for name, scenario in SCENARIOS:
+            if only and name not in only:
+                continue
+            with tempfile.TemporaryDirectory() as scratch:
+                directory = Path(scratch)
+                program = None
+                try:
+                    program = Program(executable, directory, shots, name)
+                    scenario(program, directory)
+                    check(program.process.poll() is None, "the program ended by itself")
+                    print(f"PASS {name}")
+                except (Failure, subprocess.CalledProcessError) as error:
+                    failures += 1
+                    print(f"FAIL {name}: {error}")
+                    if program:
+                        print(f"     screenshot: {program.screenshot('failure')}")
+                finally:
+                    if program:
+                        program.quit()
+    finally:
+        manager.terminate()
+        manager.wait()
+    print(f"screenshots in {shots}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
