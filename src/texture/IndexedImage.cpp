@@ -48,6 +48,27 @@ void CopyRowIn(IndexedImage& image, const std::uint8_t* source, std::int32_t row
     std::memcpy(image.pixels.get() + static_cast<std::size_t>(row) * width, source, width);
 }
 
+PixelView ViewOf(const IndexedImage& image) {
+    return PixelView{image.width, image.height, static_cast<std::size_t>(image.width),
+                     image.pixels.get()};
+}
+
+bool CopyRows(IndexedImage& target, const PixelView& stored, RowOrder order) {
+    if (target.pixels) {
+        return false;
+    }
+    target.width = stored.width;
+    target.height = stored.height;
+    if (!AllocatePixels(target, stored.width, stored.height)) {
+        return false;
+    }
+    for (std::int32_t row = 0; row < stored.height; ++row) {
+        const std::int32_t storedRow = order == RowOrder::TopDown ? row : stored.height - 1 - row;
+        CopyRowIn(target, stored.pixels + static_cast<std::size_t>(storedRow) * stored.stride, row);
+    }
+    return true;
+}
+
 void FlipVertical(IndexedImage& image) {
     if (!image.pixels || image.width <= 0 || image.height <= 1) {
         return;

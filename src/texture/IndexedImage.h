@@ -43,6 +43,26 @@ void FreePixels(IndexedImage& image);
 void CopyRowOut(std::uint8_t* destination, const IndexedImage& image, std::int32_t row);
 void CopyRowIn(IndexedImage& image, const std::uint8_t* source, std::int32_t row);
 
+// Read-only rows of a stored picture whose rows may be longer than its width (a bitmap's rows
+// are padded to 4 bytes).
+struct PixelView {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::size_t stride = 0;
+    const std::uint8_t* pixels = nullptr;
+};
+
+PixelView ViewOf(const IndexedImage& image);
+
+// The order of a stored picture's rows.
+enum class RowOrder : std::uint8_t { TopDown, BottomUp };
+
+// Makes `target` (which must have no buffer) a copy of the stored rows, row 0 the top row
+// whatever their order: sets its width and height and gives it a new buffer. False when the
+// target already has a buffer (it is then untouched) or memory cannot be had (it keeps the new
+// width and height and has no buffer).
+bool CopyRows(IndexedImage& target, const PixelView& stored, RowOrder order);
+
 // Turns the picture upside down in place: row k and row height - 1 - k change places. Cannot
 // fail; an image without a buffer is left alone.
 void FlipVertical(IndexedImage& image);

@@ -24,18 +24,12 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
-#include "texture/BoxFilter.h"
-#include "texture/Resample.h"
+#include "texture/MipLevels.h"
 #include "texture/StoredPicture.h"
 
-#include <algorithm>
-#include <array>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <string_view>
-#include <tuple>
-#include <utility>
 
 namespace texelary {
 
@@ -54,6 +48,7 @@ constexpr std::size_t kValue = 1036;
 constexpr std::size_t kHeaderSize = 1040;
 
 constexpr std::size_t kLevelCount = 16;
+static_assert(kLevelCount <= kMaxMipLevels);
 constexpr std::size_t kTableSize = kLevelCount * 4;
 constexpr std::int32_t kVersionWritten = 2;
 constexpr std::int32_t kOlderVersion = 1;
@@ -74,75 +69,6 @@ static_assert(kNameSize == kTextureNameFieldSize);
 
 namespace {
 
-struct M8Geometry {
-    std::array<std::int32_t, M8Layout::kLevelCount> widths{};
-    std::array<std::int32_t, M8Layout::kLevelCount> heights{};
-    std::array<std::int32_t, M8Layout::kLevelCount> offsets{};
-    std::size_t fileSize = 0;
-};
-
-// The factor of level i, 2^-i, as the single-precision value that the sampling uses.
-float LevelFactor(std::size_t level) {
-    float factor = 1.0f;
-    for (std::size_t i = 0; i < level; ++i) {
-        factor *= 0.5f;
-    }
-    return factor;
-}
-
-// The size of level i (i > 0) of an averaged chain, from the level above: 0 x 0 once the chain
-// has ended at 1 x 1 or has no pixels.
-std::pair<std::int32_t, std::int32_t> AveragedLevelSize(std::int32_t aboveWidth,
-                                                        std::int32_t aboveHeight) {
-    if (aboveWidth <= 1 && aboveHeight <= 1) {
-        return {0, 0};
-    }
-    return {HalvedSide(aboveWidth), HalvedSide(aboveHeight)};
-}
-
-// Level sizes and positions of a W x H picture; none when a side is negative or the pixel count
-// or the file length does not fit a signed 32-bit integer. A picture without pixels gets the
-// point-sampled sizes whatever the filter: it has no levels to average.
-std::optional<M8Geometry> LayOutLevels(std::int32_t width, std::int32_t height, MipFilter mips) {
-    const auto count = PixelCount(width, height);
-    if (!count) {
-        return std::nullopt;
-    }
-    const bool averaged = mips == MipFilter::Box && *count != 0;
-    M8Geometry geometry;
-    std::int64_t position = static_cast<std::int64_t>(M8Layout::kHeaderSize);
-    for (std::size_t i = 0; i < M8Layout::kLevelCount; ++i) {
-        const float factor = LevelFactor(i);
-        std::int32_t levelWidth = ScaledSize(width, factor);
-        std::int32_t levelHeight = ScaledSize(height, factor);
-        if (averaged && i > 0) {
-            std::tie(levelWidth, levelHeight) =
-                AveragedLevelSize(geometry.widths[i - 1], geometry.heights[i - 1]);
-        }
-        geometry.widths[i] = levelWidth;
-        geometry.heights[i] = levelHeight;
-        const bool hasPixels = levelWidth != 0 && levelHeight != 0;
-        geometry.offsets[i] = hasPixels ? static_cast<std::int32_t>(position) : 0;
-        position += static_cast<std::int64_t>(levelWidth) * levelHeight;
-        if (position > std::numeric_limits<std::int32_t>::max()) {
-            return std::nullopt;
-        }
-    }
-    geometry.fileSize = static_cast<std::size_t>(position);
-    return geometry;
-}
-
-// The header as the readers see it: a file shorter than the header reads as if its missing
-// bytes were zero.
-std::array<std::uint8_t, M8Layout::kHeaderSize> HeaderOf(std::span<const std::uint8_t> file) {
-    std::array<std::uint8_t, M8Layout::kHeaderSize> header{};
-    const std::size_t length = std::min(file.size(), header.size());
-    if (length != 0) {
-        std::memcpy(header.data(), file.data(), length);
-    }
-    return header;
-}
-
 // The header's fields: the writer's own, or the source's kept ones.
 void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields) {
     using namespace M8Layout;
@@ -157,56 +83,33 @@ void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields
     StoreLE32(header + kValue, fields->value);
 }
 
-// Levels 1 and on, each averaged from the one before it as it stands in the file.
-void AverageLevels(std::vector<std::uint8_t>& file, const M8Geometry& geometry,
-                   const Palette& palette) {
-    NearestBySquares& nearest = NearestBySquares::For(palette);
-    for (std::size_t i = 1; i < M8Layout::kLevelCount && geometry.offsets[i] != 0; ++i) {
-        const PixelView above{geometry.widths[i - 1], geometry.heights[i - 1],
-                              static_cast<std::size_t>(geometry.widths[i - 1]),
-                              file.data() + static_cast<std::size_t>(geometry.offsets[i - 1])};
-        AverageLevelInto(file.data() + static_cast<std::size_t>(geometry.offsets[i]), above,
-                         nearest);
-    }
-}
-
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, const Palette& palette,
                                                   const WriteOptions& options) {
     using namespace M8Layout;
-    const auto geometry = LayOutLevels(image.width, image.height, options.mips);
-    if (!geometry || (!image.pixels && geometry->fileSize != kHeaderSize)) {
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount,
+                     options.mips == MipFilter::Box ? LevelSizes::Averaged : LevelSizes::Scaled);
+    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize)) {
         return std::nullopt;
     }
     try {
-        std::vector<std::uint8_t> file(geometry->fileSize); // zeroed: every unset byte is 0
+        std::vector<std::uint8_t> file(layout->fileSize); // zeroed: every unset byte is 0
         std::uint8_t* header = file.data();
         StoreLE32(header + kVersion, kVersionWritten);
         StoreFields(header, options.fields);
         for (std::size_t i = 0; i < kLevelCount; ++i) {
-            StoreLE32(header + kWidths + 4 * i, geometry->widths[i]);
-            StoreLE32(header + kHeights + 4 * i, geometry->heights[i]);
-            StoreLE32(header + kOffsets + 4 * i, geometry->offsets[i]);
+            StoreLE32(header + kWidths + 4 * i, layout->levels[i].width);
+            StoreLE32(header + kHeights + 4 * i, layout->levels[i].height);
+            StoreLE32(header + kOffsets + 4 * i, layout->levels[i].offset);
         }
         std::memcpy(header + kPalette, palette.data(), palette.size());
-        if (options.mips == MipFilter::Box) {
-            if (geometry->offsets[0] != 0) {
-                std::memcpy(file.data() + kHeaderSize, image.pixels.get(),
-                            static_cast<std::size_t>(image.width) *
-                                static_cast<std::size_t>(image.height));
-                AverageLevels(file, *geometry, palette);
-            }
-            return file;
-        }
-        // Every level is sampled from the full-size picture, never from the level before.
-        const PixelView source = ViewOf(image);
-        for (std::size_t i = 0; i < kLevelCount; ++i) {
-            if (geometry->offsets[i] != 0) {
-                const float factor = LevelFactor(i);
-                ResampleInto(file.data() + static_cast<std::size_t>(geometry->offsets[i]), source,
-                             factor, factor);
-            }
+        if (layout->levels[0].offset != 0) {
+            std::memcpy(file.data() + kHeaderSize, image.pixels.get(),
+                        static_cast<std::size_t>(image.width) *
+                            static_cast<std::size_t>(image.height));
+            MakeSmallerLevels(file.data(), *layout, options.mips, palette);
         }
         return file;
     } catch (const std::bad_alloc&) {
@@ -226,7 +129,7 @@ bool WriteM8(const IndexedImage& image, const Palette& palette, const std::strin
 
 std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
         SetReadError(error, ReadError::Unsupported);
         return nullptr;
@@ -239,7 +142,7 @@ std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, R
 
 bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
         SetReadError(error, ReadError::Unsupported);
         return false;
@@ -251,7 +154,7 @@ bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadEr
 
 std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
         SetReadError(error, ReadError::Unsupported);
         return std::nullopt;
@@ -268,7 +171,7 @@ std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, Re
 
 StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {
     using namespace M8Layout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     StoredLevels stored;
     stored.headerSize = kHeaderSize;
     stored.version = LoadLE32Signed(header.data() + kVersion);

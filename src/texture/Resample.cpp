@@ -20,11 +20,6 @@ std::int32_t Picked(float accumulator, std::int32_t sourceSize) {
 
 } // namespace
 
-PixelView ViewOf(const IndexedImage& image) {
-    return PixelView{image.width, image.height, static_cast<std::size_t>(image.width),
-                     image.pixels.get()};
-}
-
 std::int32_t ScaledSize(std::int32_t size, float factor) {
     // long double holds the product of a 32-bit integer and a float exactly where it has a
     // 64-bit mantissa; for the power-of-two factors in use the product is exact in any case.

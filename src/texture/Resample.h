@@ -2,8 +2,7 @@
 
 // Nearest-neighbour scaling by two single-precision factors: every target pixel takes the value
 // of one source pixel, found by stepping through the source with single-precision accumulators.
-// The writers make every mip level with it (factors 2^-i), the bitmap reader copies with it at
-// factors 1 and 1.
+// The writers make every mip level with it (factors 2^-i).
 
 #include "texture/IndexedImage.h"
 
@@ -11,17 +10,6 @@
 #include <cstdint>
 
 namespace texelary {
-
-// Read-only rows of a source picture whose stored rows may be longer than its width (a bitmap's
-// rows are padded to 4 bytes).
-struct PixelView {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::size_t stride = 0;
-    const std::uint8_t* pixels = nullptr;
-};
-
-PixelView ViewOf(const IndexedImage& image);
 
 // The size of one side after scaling: size x factor formed exactly, truncated toward zero,
 // never below 0.

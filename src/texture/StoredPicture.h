@@ -6,8 +6,11 @@
 #include "texture/IndexedImage.h"
 #include "texture/ReadError.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -28,6 +31,18 @@ struct StoredLevels {
     std::optional<std::int32_t> version; // for formats that store one
     std::vector<StoredLevel> levels;     // every entry of the header's table, level 0 first
 };
+
+// The header of a mip texture file as its readers see it: a file shorter than the header reads
+// as if its missing bytes were zero.
+template <std::size_t Size>
+std::array<std::uint8_t, Size> ZeroPaddedHeader(std::span<const std::uint8_t> file) {
+    std::array<std::uint8_t, Size> header{};
+    const std::size_t length = std::min(file.size(), Size);
+    if (length != 0) {
+        std::memcpy(header.data(), file.data(), length);
+    }
+    return header;
+}
 
 // A new picture holding the width x height bytes at `offset` of `file`. The header is checked
 // against the file before anything is allocated: null (with the reason in `error`) for a

@@ -20,15 +20,11 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
-#include "texture/BoxFilter.h"
-#include "texture/Resample.h"
+#include "texture/MipLevels.h"
 #include "texture/StoredPicture.h"
 #include "texture/WalPalette.h"
 
-#include <algorithm>
-#include <array>
 #include <cstring>
-#include <limits>
 #include <new>
 
 namespace texelary {
@@ -46,6 +42,7 @@ constexpr std::size_t kValue = 96;
 constexpr std::size_t kHeaderSize = 100;
 
 constexpr std::size_t kLevelCount = 4;
+static_assert(kLevelCount <= kMaxMipLevels);
 
 static_assert(kWidth == kName + kNameSize);
 static_assert(kHeight == kWidth + 4 && kOffsets == kHeight + 4);
@@ -58,44 +55,6 @@ static_assert(kNameSize == kTextureNameFieldSize);
 
 namespace {
 
-struct WalGeometry {
-    std::array<float, WalLayout::kLevelCount> factors{};
-    std::array<std::int32_t, WalLayout::kLevelCount> widths{};
-    std::array<std::int32_t, WalLayout::kLevelCount> heights{};
-    std::array<std::int32_t, WalLayout::kLevelCount> offsets{};
-    std::size_t pixelCount = 0; // of level 0
-    std::size_t fileSize = 0;
-};
-
-// Level positions of a W x H picture; none when a side is negative or the pixel count or the
-// file length does not fit a signed 32-bit integer.
-std::optional<WalGeometry> LayOutLevels(std::int32_t width, std::int32_t height) {
-    const auto count = PixelCount(width, height);
-    if (!count) {
-        return std::nullopt;
-    }
-    WalGeometry geometry;
-    geometry.pixelCount = *count;
-    std::int64_t position = static_cast<std::int64_t>(WalLayout::kHeaderSize);
-    float factor = 1.0f;
-    for (std::size_t i = 0; i < WalLayout::kLevelCount; ++i) {
-        const std::int32_t levelWidth = ScaledSize(width, factor);
-        const std::int32_t levelHeight = ScaledSize(height, factor);
-        const bool hasPixels = levelWidth != 0 && levelHeight != 0;
-        geometry.factors[i] = factor;
-        geometry.widths[i] = levelWidth;
-        geometry.heights[i] = levelHeight;
-        geometry.offsets[i] = hasPixels ? static_cast<std::int32_t>(position) : 0;
-        position += static_cast<std::int64_t>(levelWidth) * levelHeight;
-        if (position > std::numeric_limits<std::int32_t>::max()) {
-            return std::nullopt;
-        }
-        factor *= 0.5f;
-    }
-    geometry.fileSize = static_cast<std::size_t>(position);
-    return geometry;
-}
-
 // The header's name, animation name, flags, contents and value, when the source's are kept.
 void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
     using namespace WalLayout;
@@ -106,46 +65,20 @@ void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
     StoreLE32(header + kValue, fields.value);
 }
 
-// Levels 1 to 3 made from level 0 as it stands in the file: sampled from it, or each averaged
-// from the level before in WalPalette's colours.
-void MakeSmallerLevels(std::vector<std::uint8_t>& file, const WalGeometry& geometry,
-                       MipFilter mips) {
-    const PixelView full{geometry.widths[0], geometry.heights[0],
-                         static_cast<std::size_t>(geometry.widths[0]),
-                         file.data() + WalLayout::kHeaderSize};
-    if (mips == MipFilter::Point) {
-        for (std::size_t i = 1; i < WalLayout::kLevelCount; ++i) {
-            if (geometry.offsets[i] != 0) {
-                ResampleInto(file.data() + static_cast<std::size_t>(geometry.offsets[i]), full,
-                             geometry.factors[i], geometry.factors[i]);
-            }
-        }
-        return;
-    }
-    NearestBySquares& nearest = NearestBySquares::For(WalPalette);
-    // A level has pixels only when both sides of the level above are at least 2, so halving
-    // with HalvedSide gives the sizes the header implies.
-    for (std::size_t i = 1; i < WalLayout::kLevelCount && geometry.offsets[i] != 0; ++i) {
-        const PixelView above{geometry.widths[i - 1], geometry.heights[i - 1],
-                              static_cast<std::size_t>(geometry.widths[i - 1]),
-                              file.data() + static_cast<std::size_t>(geometry.offsets[i - 1])};
-        AverageLevelInto(file.data() + static_cast<std::size_t>(geometry.offsets[i]), above,
-                         nearest);
-    }
-}
-
 // The whole file. Level 0 is the picture's pixels, put through `remap` when one is given; the
 // smaller levels are then made from level 0 as it stands in the buffer, so a remapped picture
 // needs no copy of its own.
 std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const RemapTable* remap,
                                                 const WriteOptions& options) {
     using namespace WalLayout;
-    const auto geometry = LayOutLevels(image.width, image.height);
-    if (!geometry || (!image.pixels && geometry->pixelCount != 0)) {
+    // The header's sizes are the scaled ones whatever the filter.
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize)) {
         return std::nullopt;
     }
     try {
-        std::vector<std::uint8_t> file(geometry->fileSize); // zeroed: every unset byte is 0
+        std::vector<std::uint8_t> file(layout->fileSize); // zeroed: every unset byte is 0
         std::uint8_t* header = file.data();
         StoreLE32(header + kWidth, image.width);
         StoreLE32(header + kHeight, image.height);
@@ -153,36 +86,27 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
             StoreFields(header, *options.fields);
         }
         for (std::size_t i = 0; i < kLevelCount; ++i) {
-            StoreLE32(header + kOffsets + 4 * i, geometry->offsets[i]);
+            StoreLE32(header + kOffsets + 4 * i, layout->levels[i].offset);
         }
-        if (geometry->pixelCount == 0) {
+        if (layout->levels[0].offset == 0) { // a picture without pixels
             return file;
         }
+        const std::size_t pixelCount =
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
         std::uint8_t* level0 = file.data() + kHeaderSize;
         const std::uint8_t* pixels = image.pixels.get();
         if (remap != nullptr) {
-            for (std::size_t i = 0; i < geometry->pixelCount; ++i) {
+            for (std::size_t i = 0; i < pixelCount; ++i) {
                 level0[i] = (*remap)[pixels[i]];
             }
         } else {
-            std::memcpy(level0, pixels, geometry->pixelCount);
+            std::memcpy(level0, pixels, pixelCount);
         }
-        MakeSmallerLevels(file, *geometry, options.mips);
+        MakeSmallerLevels(file.data(), *layout, options.mips, WalPalette);
         return file;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-}
-
-// The header as the readers see it: a file shorter than the header reads as if its missing
-// bytes were zero.
-std::array<std::uint8_t, WalLayout::kHeaderSize> HeaderOf(std::span<const std::uint8_t> file) {
-    std::array<std::uint8_t, WalLayout::kHeaderSize> header{};
-    const std::size_t length = std::min(file.size(), header.size());
-    if (length != 0) {
-        std::memcpy(header.data(), file.data(), length);
-    }
-    return header;
 }
 
 } // namespace
@@ -213,7 +137,7 @@ bool WriteWal(IndexedImage& image, const Palette& palette, const std::string& pa
 
 std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace WalLayout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     // Level 0 always starts right after the header, whatever the offset table says.
     const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
     const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
@@ -222,7 +146,7 @@ std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, 
 
 HeaderFields ParseWalFields(std::span<const std::uint8_t> file) {
     using namespace WalLayout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     HeaderFields fields;
     fields.name = LoadTextField(header.data() + kName, kNameSize);
     fields.animationName = LoadTextField(header.data() + kAnimationName, kNameSize);
@@ -234,7 +158,7 @@ HeaderFields ParseWalFields(std::span<const std::uint8_t> file) {
 
 StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
     using namespace WalLayout;
-    const auto header = HeaderOf(file);
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     StoredLevels stored;
     stored.headerSize = kHeaderSize;
     const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
