@@ -2,7 +2,6 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
-#include "texture/Resample.h"
 
 #include <algorithm>
 #include <cstring>
@@ -125,11 +124,15 @@ struct BmpHeader {
                                   // may be missing. 0 for compressed data
 };
 
-bool Fail(ReadError* error, ReadError reason) {
-    if (error != nullptr) {
-        *error = reason;
-    }
-    return false;
+// Fields that only the positions of the table and the pixels need.
+struct LayoutFields {
+    std::uint32_t pixelOffset = 0;
+    std::uint32_t headerSize = 0;
+    std::uint32_t colorsUsed = 0;
+};
+
+bool Compressed(const BmpHeader& header) {
+    return header.compression == CompressionRle8 || header.compression == CompressionRle4;
 }
 
 bool KnownHeaderSize(std::uint32_t size) {
@@ -185,34 +188,32 @@ bool Readable(std::uint16_t bitCount, std::uint32_t compression, std::size_t hea
     }
 }
 
-// Reads and checks the headers of `bytes`, the whole file or its first bytes; `fileSize` is the
-// length of the whole file. Fields first, then the sizes they imply; nothing is allocated.
-bool ParseHeader(std::span<const std::uint8_t> bytes, std::uint64_t fileSize, BmpHeader& header,
-                 ReadError* error) {
+// Reads and checks the fields of the file header and the info header.
+bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFields& fields,
+                ReadError* error) {
     using namespace BmpLayout;
     if (bytes.size() < 2 || bytes[Signature] != 'B' || bytes[Signature + 1] != 'M') {
-        return Fail(error, ReadError::BadSignature);
+        return SetReadError(error, ReadError::BadSignature);
     }
     ByteCursor cursor(bytes, PixelOffset);
-    const std::uint32_t pixelOffset = cursor.U32();
-    const std::uint32_t headerSize = cursor.U32();
+    fields.pixelOffset = cursor.U32();
+    fields.headerSize = cursor.U32();
     if (!cursor.Ok()) {
-        return Fail(error, ReadError::Truncated);
+        return SetReadError(error, ReadError::Truncated);
     }
-    if (!KnownHeaderSize(headerSize)) {
-        return Fail(error, ReadError::BadHeader);
+    if (!KnownHeaderSize(fields.headerSize)) {
+        return SetReadError(error, ReadError::BadHeader);
     }
-    if (!FitsIn(bytes.size(), FileHeaderSize, headerSize)) {
-        return Fail(error, ReadError::Truncated);
+    if (!FitsIn(bytes.size(), FileHeaderSize, fields.headerSize)) {
+        return SetReadError(error, ReadError::Truncated);
     }
 
     const std::uint8_t* p = bytes.data();
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::uint16_t planes = 0;
-    std::uint32_t colorsUsed = 0;
     header.compression = CompressionNone;
-    if (headerSize == CoreHeaderSize) {
+    if (fields.headerSize == CoreHeaderSize) {
         width = LoadLE16(p + CoreWidth);
         height = LoadLE16(p + CoreHeight);
         planes = LoadLE16(p + CorePlanes);
@@ -222,11 +223,11 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, std::uint64_t fileSize, Bm
         height = LoadLE32Signed(p + Height);
         planes = LoadLE16(p + Planes);
         header.bitCount = LoadLE16(p + BitCount);
-        if (FileHeaderSize + headerSize >= Compression + 4) {
+        if (FileHeaderSize + fields.headerSize >= Compression + 4) {
             header.compression = LoadLE32(p + Compression);
         }
-        if (FileHeaderSize + headerSize >= ColorsUsed + 4) {
-            colorsUsed = LoadLE32(p + ColorsUsed);
+        if (FileHeaderSize + fields.headerSize >= ColorsUsed + 4) {
+            fields.colorsUsed = LoadLE32(p + ColorsUsed);
         }
     }
 
@@ -234,56 +235,76 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, std::uint64_t fileSize, Bm
     height = height < 0 ? -height : height; // 64 bits: the lowest 32-bit value turns positive
     if (planes != 1 || width <= 0 || height == 0 || width > MaxSide || height > MaxSide ||
         !DefinedBitCount(header.bitCount)) {
-        return Fail(error, ReadError::BadHeader);
+        return SetReadError(error, ReadError::BadHeader);
     }
     // Run-length data is always stored bottom row first.
-    if (header.topDown &&
-        (header.compression == CompressionRle8 || header.compression == CompressionRle4)) {
-        return Fail(error, ReadError::BadHeader);
+    if (header.topDown && Compressed(header)) {
+        return SetReadError(error, ReadError::BadHeader);
     }
-    if (!Readable(header.bitCount, header.compression, headerSize)) {
-        return Fail(error, ReadError::Unsupported);
+    if (!Readable(header.bitCount, header.compression, fields.headerSize)) {
+        return SetReadError(error, ReadError::Unsupported);
     }
     header.width = static_cast<std::int32_t>(width);
     header.height = static_cast<std::int32_t>(height);
+    return true;
+}
 
-    // The colour table, then where the pixels start.
-    header.entrySize = headerSize == CoreHeaderSize ? CoreEntrySize : EntrySize;
-    header.tableStart = FileHeaderSize + headerSize;
-    if (headerSize == InfoHeaderSize && header.compression == CompressionBitFields) {
+// Where the colour table starts, how long its entries are, and how many the header announces.
+std::size_t LocateColourTable(BmpHeader& header, const LayoutFields& fields) {
+    using namespace BmpLayout;
+    header.entrySize = fields.headerSize == CoreHeaderSize ? CoreEntrySize : EntrySize;
+    header.tableStart = FileHeaderSize + fields.headerSize;
+    if (fields.headerSize == InfoHeaderSize && header.compression == CompressionBitFields) {
         header.tableStart += BitFieldMasksSize;
-    } else if (headerSize == InfoHeaderSize && header.compression == CompressionAlphaBitFields) {
+    } else if (fields.headerSize == InfoHeaderSize &&
+               header.compression == CompressionAlphaBitFields) {
         header.tableStart += AlphaBitFieldMasksSize;
     }
     std::size_t entries = header.bitCount <= 8 ? std::size_t{1} << header.bitCount : 0;
-    if (colorsUsed != 0) {
-        entries = std::min<std::size_t>(colorsUsed, MaxEntries);
+    if (fields.colorsUsed != 0) {
+        entries = std::min<std::size_t>(fields.colorsUsed, MaxEntries);
     }
-    const std::size_t tableEnd = header.tableStart + entries * header.entrySize;
+    return entries;
+}
 
-    const bool compressed =
-        header.compression == CompressionRle8 || header.compression == CompressionRle4;
-    if (!compressed) {
-        const std::uint64_t rowBits = static_cast<std::uint64_t>(width) * header.bitCount;
+// Where the pixels start, what uncompressed rows need, and so how many of the announced table
+// entries lie before the pixels. `fileSize` is the length of the whole file.
+void LocatePixels(BmpHeader& header, const LayoutFields& fields, std::size_t entries,
+                  std::uint64_t fileSize) {
+    const std::size_t tableEnd = header.tableStart + entries * header.entrySize;
+    if (!Compressed(header)) {
+        const std::uint64_t rowBits = static_cast<std::uint64_t>(header.width) * header.bitCount;
         header.rowBytes = (rowBits + 31) / 32 * 4;
         header.pixelBytes =
-            header.rowBytes * static_cast<std::uint64_t>(height - 1) + (rowBits + 7) / 8;
+            header.rowBytes * static_cast<std::uint64_t>(header.height - 1) + (rowBits + 7) / 8;
     }
 
     // Some writers leave the offset at 0, and some write fewer entries than the header
     // announces and point past the ones they wrote. An offset before the table can only be
     // wrong; one inside it is believed unless the rows fit after the whole table. Compressed
     // data has no known length, so there an offset inside the table is always believed.
-    header.pixelStart = pixelOffset;
-    if (pixelOffset < header.tableStart) {
+    header.pixelStart = fields.pixelOffset;
+    if (fields.pixelOffset < header.tableStart) {
         header.pixelStart = tableEnd;
-    } else if (pixelOffset < tableEnd && !compressed && tableEnd <= fileSize &&
+    } else if (fields.pixelOffset < tableEnd && !Compressed(header) && tableEnd <= fileSize &&
                header.pixelBytes <= fileSize - tableEnd) {
         header.pixelStart = tableEnd;
     }
     header.entryCount = header.pixelStart < tableEnd
                             ? (header.pixelStart - header.tableStart) / header.entrySize
                             : entries;
+}
+
+// Reads and checks the headers of `bytes`, the whole file or its first bytes; `fileSize` is the
+// length of the whole file. Fields first, then the positions they imply; nothing is allocated.
+bool ParseHeader(std::span<const std::uint8_t> bytes, std::uint64_t fileSize, BmpHeader& header,
+                 ReadError* error) {
+    LayoutFields fields;
+    if (!ReadFields(bytes, header, fields, error)) {
+        return false;
+    }
+    const std::size_t entries = LocateColourTable(header, fields);
+    LocatePixels(header, fields, entries, fileSize);
     return true;
 }
 
@@ -343,10 +364,10 @@ void DecodeRle8(std::span<const std::uint8_t> data, std::uint8_t* pixels, std::s
 bool TakePalette(Palette& palette, std::span<const std::uint8_t> bytes, const BmpHeader& header,
                  ReadError* error) {
     if (header.bitCount != 8) {
-        return Fail(error, ReadError::UnsupportedDepth);
+        return SetReadError(error, ReadError::UnsupportedDepth);
     }
     if (!FitsIn(bytes.size(), header.tableStart, header.entryCount * header.entrySize)) {
-        return Fail(error, ReadError::Truncated);
+        return SetReadError(error, ReadError::Truncated);
     }
     Palette colours{};
     const std::uint8_t* entry = bytes.data() + header.tableStart;
@@ -356,10 +377,7 @@ bool TakePalette(Palette& palette, std::span<const std::uint8_t> bytes, const Bm
         colours[i * 3 + 2] = entry[0];
     }
     palette = colours;
-    if (error != nullptr) {
-        *error = ReadError::None;
-    }
-    return true;
+    return SetReadError(error, ReadError::None);
 }
 
 std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, ReadError* error) {
@@ -368,24 +386,22 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
         return nullptr;
     }
     if (header.pixelStart > file.size()) {
-        Fail(error, ReadError::Truncated);
+        SetReadError(error, ReadError::Truncated);
         return nullptr;
     }
     const std::span<const std::uint8_t> data = file.subspan(header.pixelStart);
     if (header.pixelBytes > data.size()) {
-        Fail(error, ReadError::Truncated);
+        SetReadError(error, ReadError::Truncated);
         return nullptr;
     }
     const auto count = PixelCount(header.width, header.height);
     if (!count) {
-        Fail(error, ReadError::BadHeader);
+        SetReadError(error, ReadError::BadHeader);
         return nullptr;
     }
-    const bool compressed =
-        header.compression == CompressionRle8 || header.compression == CompressionRle4;
-    if (compressed && *count > CompressedPixelsAllowed &&
+    if (Compressed(header) && *count > CompressedPixelsAllowed &&
         *count / MaxPixelsPerCompressedByte > data.size()) {
-        Fail(error, ReadError::Truncated);
+        SetReadError(error, ReadError::Truncated);
         return nullptr;
     }
 
@@ -393,18 +409,15 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
     if (header.bitCount == 8 && header.compression == CompressionNone) {
         const PixelView stored{header.width, header.height,
                                static_cast<std::size_t>(header.rowBytes), data.data()};
-        if (!Resample(*image, stored, 1.0f, 1.0f)) {
-            Fail(error, ReadError::OutOfMemory);
+        if (!CopyRows(*image, stored, header.topDown ? RowOrder::TopDown : RowOrder::BottomUp)) {
+            SetReadError(error, ReadError::OutOfMemory);
             return nullptr;
-        }
-        if (!header.topDown) {
-            FlipVertical(*image);
         }
     } else {
         image->width = header.width;
         image->height = header.height;
         if (!AllocatePixels(*image, image->width, image->height)) {
-            Fail(error, ReadError::OutOfMemory);
+            SetReadError(error, ReadError::OutOfMemory);
             return nullptr;
         }
         std::memset(image->pixels.get(), 0, *count);
@@ -415,9 +428,7 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
                        static_cast<std::size_t>(header.height));
         }
     }
-    if (error != nullptr) {
-        *error = ReadError::None;
-    }
+    SetReadError(error, ReadError::None);
     return image;
 }
 
@@ -434,7 +445,7 @@ std::unique_ptr<IndexedImage> ParseBmpImage(std::span<const std::uint8_t> file, 
     try {
         return ParseImage(file, error);
     } catch (const std::bad_alloc&) {
-        Fail(error, ReadError::OutOfMemory);
+        SetReadError(error, ReadError::OutOfMemory);
         return nullptr;
     }
 }
@@ -471,7 +482,7 @@ bool ReadBmpPalette(Palette& palette, const std::string& path, ReadError* error)
         }
         return ParsePalette(palette, *prefix, fileSize, error);
     } catch (const std::bad_alloc&) {
-        Fail(error, ReadError::OutOfMemory);
+        SetReadError(error, ReadError::OutOfMemory);
         return false;
     }
 }

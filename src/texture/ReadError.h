@@ -30,11 +30,13 @@ enum class ReadError : std::uint8_t {
 // colon ("...: the file is empty") and, its first letter raised, as a sentence of its own.
 const char* DescribeReadError(ReadError error);
 
-// Stores `value` where the caller asked for a reason, if it did.
-inline void SetReadError(ReadError* error, ReadError value) {
+// Stores `value` where the caller asked for a reason, if it did. Returns whether `value` is None,
+// so that a reader can end with `return SetReadError(error, ReadError::Truncated);`.
+inline bool SetReadError(ReadError* error, ReadError value) {
     if (error != nullptr) {
         *error = value;
     }
+    return value == ReadError::None;
 }
 
 // Why a file that could not be read was not: no such file, not a file, or cannot be opened.
