@@ -41,8 +41,6 @@ private:
 
     TProcessDialog& m_dialog;
     RunFeedback& m_boxes;
-    std::int32_t m_firstPass = 1;
-    bool m_terminated = false;
     std::atomic<bool> m_cancelRequested{false};
 };
 
