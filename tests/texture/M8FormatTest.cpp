@@ -1,5 +1,6 @@
 #include "texture/M8Format.h"
 
+#include "MipBytes.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
@@ -14,18 +15,13 @@
 namespace texelary {
 namespace {
 
+using test::Le32;
+using test::MipBytes;
+using test::PatternAt;
+using test::Patterned;
 using test::ReadAll;
 using test::ScratchDir;
 using test::WriteAll;
-
-constexpr std::size_t kHeaderSize = 1040;
-
-std::int32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes.at(offset)) |
-                                     (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 8) |
-                                     (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 16) |
-                                     (static_cast<std::uint32_t>(bytes.at(offset + 3)) << 24));
-}
 
 std::vector<std::int32_t> Table(const std::vector<std::uint8_t>& file, std::size_t offset) {
     std::vector<std::int32_t> values;
@@ -33,16 +29,6 @@ std::vector<std::int32_t> Table(const std::vector<std::uint8_t>& file, std::size
         values.push_back(Le32(file, offset + 4 * i));
     }
     return values;
-}
-
-// A value that differs between neighbouring pixels in both directions, so that a level sampled
-// from the wrong place shows.
-std::uint8_t PatternAt(std::int32_t x, std::int32_t y) {
-    return static_cast<std::uint8_t>((x * 13 + y * 101) % 251);
-}
-
-IndexedImage Patterned(std::int32_t width, std::int32_t height) {
-    return test::MakePicture(width, height, PatternAt);
 }
 
 Palette Ramp() {
@@ -53,39 +39,9 @@ Palette Ramp() {
     return palette;
 }
 
-// Builds a .m8 file for the readers: a zeroed header with chosen fields set, then some bytes.
-class M8Bytes {
-public:
-    M8Bytes()
-        : m_bytes(kHeaderSize, 0) {
-        Set(0, 2);
-    }
-    M8Bytes& Set(std::size_t offset, std::int32_t value) {
-        const auto u = static_cast<std::uint32_t>(value);
-        for (std::size_t i = 0; i < 4; ++i) {
-            m_bytes[offset + i] = static_cast<std::uint8_t>(u >> (8 * i));
-        }
-        return *this;
-    }
-    M8Bytes& Version(std::int32_t version) { return Set(0, version); }
-    M8Bytes& Size(std::int32_t width, std::int32_t height) {
-        return Set(36, width).Set(100, height);
-    }
-    M8Bytes& Pixels(std::size_t count, std::uint8_t first = 1) {
-        for (std::size_t i = 0; i < count; ++i) {
-            m_bytes.push_back(static_cast<std::uint8_t>(first + i));
-        }
-        return *this;
-    }
-    M8Bytes& Cut(std::size_t length) {
-        m_bytes.resize(length);
-        return *this;
-    }
-    const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-};
+MipBytes M8Bytes() {
+    return MipBytes(test::kM8Shape);
+}
 
 struct LayoutCase {
     std::int32_t width, height;
@@ -227,36 +183,13 @@ TEST_P(M8ReadCases, GivesAPictureOnlyWhenTheHeaderFitsTheFile) {
     test::ExpectReadCase(c, image, error);
 }
 
+// The cases shared with .wal are in MipHeaderTest.cpp; these are the version field's.
 INSTANTIATE_TEST_SUITE_P(
-    M8Headers, M8ReadCases,
-    ::testing::Values(
-        ReadCase{"empty file", {}, true, ReadError::None, 0, 0},
-        // Header bytes past the end of a short file read as zero.
-        ReadCase{"header cut after the width", M8Bytes().Size(3, 9).Cut(40).Bytes(), true,
-                 ReadError::None, 3, 0},
-        ReadCase{"exact", M8Bytes().Size(4, 4).Pixels(16).Bytes(), true, ReadError::None, 4, 4},
-        ReadCase{"trailing bytes", M8Bytes().Size(4, 4).Pixels(40).Bytes(), true, ReadError::None,
-                 4, 4},
-        ReadCase{"other version", M8Bytes().Version(7).Size(1, 1).Pixels(1).Bytes(), true,
-                 ReadError::None, 1, 1},
-        ReadCase{"negative width", M8Bytes().Size(-1, 4).Pixels(16).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"negative height", M8Bytes().Size(4, -4).Pixels(16).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"negative both", M8Bytes().Size(-4, -4).Pixels(16).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"pixel count wraps 32 bits", M8Bytes().Size(65536, 65536).Pixels(16).Bytes(),
-                 false, ReadError::BadHeader, 0, 0},
-        ReadCase{"pixel count past int32", M8Bytes().Size(46341, 46341).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"one pixel short", M8Bytes().Size(4, 4).Pixels(15).Bytes(), false,
-                 ReadError::Truncated, 0, 0},
-        ReadCase{"huge picture, short file", M8Bytes().Size(40000, 40000).Pixels(16).Bytes(), false,
-                 ReadError::Truncated, 0, 0},
-        ReadCase{"header cut short of its pixels", M8Bytes().Size(1, 1).Cut(200).Bytes(), false,
-                 ReadError::Truncated, 0, 0},
-        ReadCase{"older layout", M8Bytes().Version(1).Size(1, 1).Pixels(1).Bytes(), false,
-                 ReadError::Unsupported, 0, 0}));
+    M8Versions, M8ReadCases,
+    ::testing::Values(ReadCase{"other version", M8Bytes().Set(0, 7).Size(1, 1).Pixels(1).Bytes(),
+                               true, ReadError::None, 1, 1},
+                      ReadCase{"older layout", M8Bytes().Set(0, 1).Size(1, 1).Pixels(1).Bytes(),
+                               false, ReadError::Unsupported, 0, 0}));
 
 TEST(M8Read, MissingFileOrDirectoryGivesNothing) {
     ScratchDir dir;
@@ -291,7 +224,7 @@ TEST(M8Palette, ReadsThePaletteFieldAndZeroesWhatAShortFileLacks) {
 
 TEST(M8Palette, RefusesTheOlderLayoutAndLeavesThePaletteAlone) {
     Palette palette = Ramp();
-    auto bytes = M8Bytes().Version(1).Bytes();
+    auto bytes = M8Bytes().Set(0, 1).Bytes();
     bytes[260] = 99;
     ReadError error = ReadError::None;
     EXPECT_FALSE(ParseM8Palette(palette, bytes, &error));

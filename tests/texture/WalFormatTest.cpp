@@ -1,5 +1,6 @@
 #include "texture/WalFormat.h"
 
+#include "MipBytes.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "texture/WalPalette.h"
@@ -14,18 +15,15 @@ namespace texelary {
 namespace {
 
 using test::DataPath;
+using test::Le32;
+using test::MipBytes;
+using test::PatternAt;
+using test::Patterned;
 using test::ReadAll;
 using test::ScratchDir;
 using test::WriteAll;
 
 constexpr std::size_t kHeaderSize = 100;
-
-std::int32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes.at(offset)) |
-                                     (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 8) |
-                                     (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 16) |
-                                     (static_cast<std::uint32_t>(bytes.at(offset + 3)) << 24));
-}
 
 std::vector<std::int32_t> Offsets(const std::vector<std::uint8_t>& file) {
     return {Le32(file, 40), Le32(file, 44), Le32(file, 48), Le32(file, 52)};
@@ -35,16 +33,6 @@ std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::siz
                                 std::size_t length) {
     return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
             bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
-}
-
-// A value that differs between neighbouring pixels in both directions, so that a level sampled
-// from the wrong place shows.
-std::uint8_t PatternAt(std::int32_t x, std::int32_t y) {
-    return static_cast<std::uint8_t>((x * 13 + y * 101) % 251);
-}
-
-IndexedImage Patterned(std::int32_t width, std::int32_t height) {
-    return test::MakePicture(width, height, PatternAt);
 }
 
 // Entry i is (i, 255 - i, i / 2): a palette unlike WalPalette, so the remap changes pixels.
@@ -58,36 +46,9 @@ Palette Gradient() {
     return palette;
 }
 
-// Builds a .wal file for the reader: a zeroed header with chosen fields set, then some bytes.
-class WalBytes {
-public:
-    WalBytes()
-        : m_bytes(kHeaderSize, 0) {}
-    WalBytes& Set(std::size_t offset, std::int32_t value) {
-        const auto u = static_cast<std::uint32_t>(value);
-        for (std::size_t i = 0; i < 4; ++i) {
-            m_bytes[offset + i] = static_cast<std::uint8_t>(u >> (8 * i));
-        }
-        return *this;
-    }
-    WalBytes& Size(std::int32_t width, std::int32_t height) {
-        return Set(32, width).Set(36, height);
-    }
-    WalBytes& Pixels(std::size_t count, std::uint8_t first = 1) {
-        for (std::size_t i = 0; i < count; ++i) {
-            m_bytes.push_back(static_cast<std::uint8_t>(first + i));
-        }
-        return *this;
-    }
-    WalBytes& Cut(std::size_t length) {
-        m_bytes.resize(length);
-        return *this;
-    }
-    const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-};
+MipBytes WalBytes() {
+    return MipBytes(test::kWalShape);
+}
 
 struct LayoutCase {
     std::int32_t width, height;
@@ -268,42 +229,6 @@ TEST(WalRead, TakesLevel0FromRightAfterTheHeaderWhateverTheOffsetSays) {
     ASSERT_TRUE(image);
     EXPECT_EQ(test::PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
 }
-
-using test::ReadCase;
-
-class WalReadCases : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(WalReadCases, GivesAPictureOnlyWhenTheHeaderFitsTheFile) {
-    const ReadCase& c = GetParam();
-    ReadError error = ReadError::OutOfMemory;
-    const auto image = ParseWalImage(c.bytes, &error);
-    test::ExpectReadCase(c, image, error);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    WalHeaders, WalReadCases,
-    ::testing::Values(
-        ReadCase{"empty file", {}, true, ReadError::None, 0, 0},
-        // Header bytes past the end of a short file read as zero.
-        ReadCase{"header cut after the width", WalBytes().Size(6, 9).Cut(36).Bytes(), true,
-                 ReadError::None, 6, 0},
-        ReadCase{"exact", WalBytes().Size(4, 4).Pixels(16).Bytes(), true, ReadError::None, 4, 4},
-        ReadCase{"with all levels", WalBytes().Size(4, 4).Pixels(21).Bytes(), true, ReadError::None,
-                 4, 4},
-        ReadCase{"negative width", WalBytes().Size(-1, 4).Pixels(16).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"negative height", WalBytes().Size(4, -4).Pixels(16).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"pixel count wraps 32 bits", WalBytes().Size(65536, 65536).Pixels(16).Bytes(),
-                 false, ReadError::BadHeader, 0, 0},
-        ReadCase{"pixel count past int32", WalBytes().Size(46341, 46341).Bytes(), false,
-                 ReadError::BadHeader, 0, 0},
-        ReadCase{"one pixel short", WalBytes().Size(4, 4).Pixels(15).Bytes(), false,
-                 ReadError::Truncated, 0, 0},
-        ReadCase{"huge picture, short file", WalBytes().Size(40000, 40000).Pixels(16).Bytes(),
-                 false, ReadError::Truncated, 0, 0},
-        ReadCase{"header cut short of its pixels", WalBytes().Size(1, 1).Cut(60).Bytes(), false,
-                 ReadError::Truncated, 0, 0}));
 
 TEST(WalRead, MissingFileOrDirectoryGivesNothing) {
     ScratchDir dir;
