@@ -53,6 +53,10 @@ constexpr std::size_t TrailingPaletteSize = 1 + 768;
 
 static_assert(HeaderPalette + 3 * HeaderPaletteEntries + 1 == Planes);
 static_assert(Window + 8 + 4 == HeaderPalette);
+// The cursor reads these one after another.
+static_assert(Encoding == Version + 1 && BitsPerPixel == Encoding + 1 &&
+              Window == BitsPerPixel + 1);
+static_assert(BytesPerLine == Planes + 1);
 
 } // namespace PcxLayout
 

@@ -53,6 +53,12 @@ constexpr std::size_t Descriptor = 17;
 constexpr std::size_t HeaderSize = 18;
 
 static_assert(Descriptor + 1 == HeaderSize);
+// The cursor reads the fields one after another, skipping the 4-byte origin before the width.
+static_assert(IdLength == 0 && ColourMapType == IdLength + 1 && ImageType == ColourMapType + 1);
+static_assert(FirstEntry == ImageType + 1 && MapLength == FirstEntry + 2 &&
+              MapEntrySize == MapLength + 2);
+static_assert(Width == MapEntrySize + 1 + 4 && Height == Width + 2 && PixelDepth == Height + 2 &&
+              Descriptor == PixelDepth + 1);
 
 } // namespace TgaLayout
 

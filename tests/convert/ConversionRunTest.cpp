@@ -323,9 +323,9 @@ TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
         settings.RunKeepHeader = true;
         Run({"belt3" + in, "belt4" + in});
         EXPECT_EQ(state.Converted, 2) << what;
-        const auto fieldsOf = [&](const std::string& name) {
+        const auto fieldsOf = [&, target = to](const std::string& name) {
             const auto file = test::ReadAll(Out(name + out));
-            return to == TargetFormat::M8 ? ParseM8Fields(file) : ParseWalFields(file);
+            return target == TargetFormat::M8 ? ParseM8Fields(file) : ParseWalFields(file);
         };
         EXPECT_EQ(fieldsOf("belt3"), kBelt3) << what;
         EXPECT_EQ(fieldsOf("belt4"), kBelt4) << what;
