@@ -245,7 +245,9 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         bool cancelled = false;
         WriteOptions options;
         options.mips = settings.RunMips;
-        const bool keepHeader = settings.RunKeepHeader && from != SourceFormat::Bmp;
+        // Only mip textures carry header fields; every other source is written as before.
+        const bool keepHeader = settings.RunKeepHeader &&
+                                (from == SourceFormat::M8 || from == SourceFormat::Wal);
         bool good = ReadEntry(from, inputPath, state, palette,
                               keepHeader ? &options.fields : nullptr, feedback, cancelled);
         if (cancelled) {

@@ -87,8 +87,9 @@ void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& 
                                   ", before the end of its last level (" +
                                   std::to_string(position) + ")");
     } else if (size > position) {
-        info.ruleBreaks.push_back("the file goes on " + std::to_string(size - position) +
-                                  " bytes past its last level");
+        const std::int64_t extra = size - position;
+        info.ruleBreaks.push_back("the file goes on " + std::to_string(extra) +
+                                  (extra == 1 ? " byte" : " bytes") + " past its last level");
     }
 }
 
