@@ -227,7 +227,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         return UsageError("--json goes with --info");
     }
     if (options.info) {
-        if (from || to || options.keepHeader || options.stopOnError) {
+        if (from || to || options.keepHeader || options.stopOnError ||
+            options.mips != MipFilter::Point) {
             return UsageError("--info takes only files (and --json)");
         }
         if (operands.empty()) {

@@ -175,7 +175,8 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     for (const char* arguments :
          {"--from bmp a.bmp", "--from gif --to m8 a.bmp", "--from bmp --to m8", "--frobnicate", "",
           "--from bmp --to m8 --mips smooth a.bmp", "--info", "--json a.bmp",
-          "--info --from bmp a.bmp", "--from bmp --to m8 --output", "one.mm two.mm"}) {
+          "--info --from bmp a.bmp", "--info --mips box a.bmp", "--from bmp --to m8 --output",
+          "one.mm two.mm"}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
         EXPECT_NE(outcome.errors.find("texelary-convert: "), std::string::npos) << arguments;
