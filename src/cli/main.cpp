@@ -13,6 +13,7 @@
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,42 +35,65 @@ constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kUsage =
-    "Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
-    "       texelary-convert --from bmp|m8|wal --to m8|wal [--input DIR] [--output DIR]\n"
-    "                        [OPTIONS] FILE...\n"
-    "       texelary-convert --info [--json] FILE...\n"
-    "\n"
-    "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
-    "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the second\n"
-    "converts the named files of the input directory into the output directory (both default\n"
-    "to the current directory). Each output file has the name of its input, cut after the\n"
-    "first dot, with the new extension.\n"
-    "\n"
-    "  --from FORMAT      source format: bmp, m8 or wal, in any case (BMP works too)\n"
-    "  --to FORMAT        target format: m8 or wal, in any case\n"
-    "  --input DIR        directory of the input files\n"
-    "  --output DIR       directory the converted files are written to (must exist)\n"
-    "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
-    "  --keep-header      copy the name, animation name, flags, contents and value of\n"
-    "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
-    "                     high bits included); names too long for the target are cut\n"
-    "                     and reported\n"
-    "  --mips point|box   how the smaller mip levels are made: point samples the full\n"
-    "                     picture (default); box averages 2 x 2 blocks of the level\n"
-    "                     above and takes the nearest palette colour, as the games'\n"
-    "                     own tools did\n"
-    "  --info             print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
-    "                     .pcx): kind, size, levels, names, flags, contents and\n"
-    "                     value, distinct indices, and whether it follows its\n"
-    "                     format's rules\n"
-    "  --json             with --info: one JSON object per file\n"
-    "  --help             show this text\n"
-    "  --version          show the version\n"
-    "\n"
-    "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
-    "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
-    "every file could be read, 1 otherwise.\n";
+// The command-line names of the formats: "bmp|m8|wal", or "bmp, m8 or wal".
+template <typename Row> std::string NamesOf(std::span<const Row> rows, bool bars) {
+    std::string names;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i != 0) {
+            names += bars ? "|" : i + 1 == rows.size() ? " or " : ", ";
+        }
+        names += rows[i].option;
+    }
+    return names;
+}
+
+std::string Usage() {
+    const std::string sources = NamesOf(SourceFormatRows(), false);
+    const std::string targets = NamesOf(TargetFormatRows(), false);
+    return std::string("Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
+                       "       texelary-convert --from ") +
+           NamesOf(SourceFormatRows(), true) + " --to " + NamesOf(TargetFormatRows(), true) +
+           " [--input DIR] [--output DIR]\n" +
+           "                        [OPTIONS] FILE...\n"
+           "       texelary-convert --info [--json] FILE...\n"
+           "\n"
+           "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
+           "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the "
+           "second\n"
+           "converts the named files of the input directory into the output directory (both "
+           "default\n"
+           "to the current directory). Each output file has the name of its input, cut after the\n"
+           "first dot, with the new extension.\n"
+           "\n"
+           "  --from FORMAT      source format: " +
+           sources +
+           ", in any case (BMP works too)\n"
+           "  --to FORMAT        target format: " +
+           targets +
+           ", in any case\n"
+           "  --input DIR        directory of the input files\n"
+           "  --output DIR       directory the converted files are written to (must exist)\n"
+           "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
+           "  --keep-header      copy the name, animation name, flags, contents and value of\n"
+           "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
+           "                     high bits included); names too long for the target are cut\n"
+           "                     and reported\n"
+           "  --mips point|box   how the smaller mip levels are made: point samples the full\n"
+           "                     picture (default); box averages 2 x 2 blocks of the level\n"
+           "                     above and takes the nearest palette colour, as the games'\n"
+           "                     own tools did\n"
+           "  --info             print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
+           "                     .pcx): kind, size, levels, names, flags, contents and\n"
+           "                     value, distinct indices, and whether it follows its\n"
+           "                     format's rules\n"
+           "  --json             with --info: one JSON object per file\n"
+           "  --help             show this text\n"
+           "  --version          show the version\n"
+           "\n"
+           "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
+           "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
+           "every file could be read, 1 otherwise.\n";
+}
 
 struct Options {
     std::optional<Project> project;
@@ -82,8 +106,8 @@ struct Options {
     std::vector<std::string> infoFiles;
 };
 
-std::optional<std::int32_t> FormatIndex(std::string_view name,
-                                        const std::vector<std::string_view>& names) {
+std::optional<std::int32_t> NameIndex(std::string_view name,
+                                      const std::vector<std::string_view>& names) {
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (name.size() == names[i].size() &&
             std::equal(name.begin(), name.end(), names[i].begin(), [](char a, char b) {
@@ -161,8 +185,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     Project project;
     project.inputDir = ".";
     project.outputDir = ".";
-    std::optional<std::int32_t> from;
-    std::optional<std::int32_t> to;
+    std::optional<SourceFormat> from;
+    std::optional<TargetFormat> to;
     bool optionsEnded = false;
     std::vector<std::string> operands;
 
@@ -175,7 +199,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
+            std::cout << Usage();
             return kExitConverted;
         } else if (arg == "--version") {
             std::cout << "texelary-convert " << kVersion << '\n';
@@ -193,7 +217,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
                 return UsageError("option '--mips' needs a value");
             }
             const std::string value = argv[++i];
-            const auto filter = FormatIndex(value, {"point", "box"});
+            const auto filter = NameIndex(value, {"point", "box"});
             if (!filter) {
                 return UsageError("unknown mip filter '" + value + "' (point or box)");
             }
@@ -204,14 +228,16 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
             }
             const std::string value = argv[++i];
             if (arg == "--from") {
-                from = FormatIndex(value, {"bmp", "m8", "wal"});
+                from = SourceFormatNamed(value);
                 if (!from) {
-                    return UsageError("unknown source format '" + value + "' (bmp, m8 or wal)");
+                    return UsageError("unknown source format '" + value + "' (" +
+                                      NamesOf(SourceFormatRows(), false) + ")");
                 }
             } else if (arg == "--to") {
-                to = FormatIndex(value, {"m8", "wal"});
+                to = TargetFormatNamed(value);
                 if (!to) {
-                    return UsageError("unknown target format '" + value + "' (m8 or wal)");
+                    return UsageError("unknown target format '" + value + "' (" +
+                                      NamesOf(TargetFormatRows(), false) + ")");
                 }
             } else if (arg == "--input") {
                 project.inputDir = value;

@@ -1,9 +1,6 @@
 #include "convert/ConversionRun.h"
 
-#include "texture/BmpFormat.h"
-#include "texture/M8Format.h"
 #include "texture/ReadError.h"
-#include "texture/WalFormat.h"
 
 #include <filesystem>
 #include <map>
@@ -13,7 +10,6 @@
 
 namespace texelary {
 
-const std::array<const char*, kTargetFormatCount> OutputExtensions = {"m8", "wal"};
 const char* const kMessageCaption = "Texelary";
 
 namespace {
@@ -28,76 +24,40 @@ std::string Quoted(const std::string& path) {
 
 // Reads picture and palette of one input file, from one read of its bytes. Returns false after
 // showing the box for a failed entry, with the reason; sets `cancelled` when the user ended the
-// run in the not-found box. With `fields` given, the header fields of a .m8 or .wal source are
+// run in the not-found box. With `fields` given, the header fields of a source that has them are
 // taken from the same bytes. A picture without pixels is no conversion: it fails like a file that
 // cannot be read.
-bool ReadEntry(SourceFormat format, const std::string& path, RunState& state, Palette& palette,
-               std::optional<HeaderFields>* fields, RunFeedback& feedback, bool& cancelled) {
-    ReadError reason = ReadError::None;
-    const auto bytes = ReadInputFile(path, &reason);
+bool ReadEntry(const SourceFormatRow& format, const std::string& path, RunState& state,
+               Palette& palette, std::optional<HeaderFields>* fields, RunFeedback& feedback,
+               bool& cancelled) {
+    SourceRead read;
+    const auto bytes = ReadInputFile(path, &read.reason);
     if (bytes && bytes->empty()) {
-        reason = ReadError::Empty;
+        read.reason = ReadError::Empty;
     } else if (bytes) {
-        switch (format) {
-        case SourceFormat::Bmp:
-            state.Image = ParseBmpImage(*bytes, &reason);
-            break;
-        case SourceFormat::M8:
-            state.Image = ParseM8Image(*bytes, &reason);
-            break;
-        case SourceFormat::Wal:
-            state.Image = ParseWalImage(*bytes, &reason);
-            break;
-        }
+        format.read(*bytes, read);
     }
-    if (state.Image && (state.Image->width == 0 || state.Image->height == 0)) {
-        state.Image.reset();
-        reason = ReadError::NoPixels;
+    if (read.image && (read.image->width == 0 || read.image->height == 0)) {
+        read.image.reset();
+        read.reason = ReadError::NoPixels;
     }
+    state.Image = std::move(read.image);
     if (!state.Image) {
         cancelled = feedback.ShowMessage("Could'nt find file " + Quoted(path), kMessageCaption,
                                          BoxButtons::OkCancel, BoxIcon::Stop,
-                                         DescribeReadError(reason)) == BoxAnswer::Cancel;
+                                         DescribeReadError(read.reason)) == BoxAnswer::Cancel;
         return false;
     }
-    bool paletteRead = false;
-    switch (format) {
-    case SourceFormat::Bmp:
-        paletteRead = ParseBmpPalette(palette, *bytes, &reason);
-        if (!paletteRead) {
-            feedback.ShowMessage(
-                "File " + Quoted(path) + " has an invalid color palette. Must be 256 colors",
-                kMessageCaption, BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(reason));
-        }
-        return paletteRead;
-    case SourceFormat::M8:
-        paletteRead = ParseM8Palette(palette, *bytes, &reason);
-        break;
-    case SourceFormat::Wal:
-        paletteRead = ReadWalPalette(palette);
-        break;
-    }
-    if (!paletteRead) {
-        feedback.ShowMessage("File " + Quoted(path) + " couldn't read palette.", kMessageCaption,
-                             BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(reason));
+    if (!read.paletteRead) {
+        feedback.ShowMessage("File " + Quoted(path) + format.paletteFailure, kMessageCaption,
+                             BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(read.reason));
         return false;
     }
+    palette = read.palette;
     if (fields != nullptr) {
-        *fields = format == SourceFormat::M8 ? ParseM8Fields(*bytes)
-                                             : std::optional(ParseWalFields(*bytes));
+        *fields = std::move(read.fields);
     }
     return true;
-}
-
-bool WriteEntry(TargetFormat format, IndexedImage& image, const Palette& palette,
-                const std::string& path, const WriteOptions& options) {
-    switch (format) {
-    case TargetFormat::M8:
-        return WriteM8(image, palette, path, options);
-    case TargetFormat::Wal:
-        return WriteWal(image, palette, path, options);
-    }
-    return false;
 }
 
 // What is known of a failed write without asking the writer.
@@ -217,16 +177,15 @@ void PrepareProgress(RunState& state, std::size_t entryCount) {
 }
 
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback) {
-    const bool formatsKnown = settings.RunConvFrom >= 0 &&
-                              settings.RunConvFrom < kSourceFormatCount &&
-                              settings.RunConvTo >= 0 && settings.RunConvTo < kTargetFormatCount;
+    const bool formatsKnown = SourceFormatAt(IndexOf(settings.RunConvFrom)) &&
+                              TargetFormatAt(IndexOf(settings.RunConvTo));
     if (settings.RunFiles == nullptr || settings.RunFiles->Count() == 0 || !formatsKnown) {
         state.Aborted = 1;
         return;
     }
-    const auto from = static_cast<SourceFormat>(settings.RunConvFrom);
-    const auto to = static_cast<TargetFormat>(settings.RunConvTo);
-    const std::string extension = OutputExtensions[static_cast<std::size_t>(settings.RunConvTo)];
+    const SourceFormatRow& from = RowOf(settings.RunConvFrom);
+    const TargetFormatRow& to = RowOf(settings.RunConvTo);
+    const std::string extension = to.extension;
     Palette palette{};
     OutputGuard guard(settings);
 
@@ -245,11 +204,11 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         bool cancelled = false;
         WriteOptions options;
         options.mips = settings.RunMips;
-        // Only mip textures carry header fields; every other source is written as before.
-        const bool keepHeader = settings.RunKeepHeader &&
-                                (from == SourceFormat::M8 || from == SourceFormat::Wal);
-        bool good = ReadEntry(from, inputPath, state, palette,
-                              keepHeader ? &options.fields : nullptr, feedback, cancelled);
+        // Only the rows of mip textures give header fields; every other source is written as
+        // before.
+        bool good =
+            ReadEntry(from, inputPath, state, palette,
+                      settings.RunKeepHeader ? &options.fields : nullptr, feedback, cancelled);
         if (cancelled) {
             ++state.Failed;
             state.Aborted = 1;
@@ -259,7 +218,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         if (good) {
             refusal = guard.Refusal(inputPath, outputPath);
         }
-        if (good && refusal.empty() && WriteEntry(to, *state.Image, palette, outputPath, options)) {
+        if (good && refusal.empty() && to.write(*state.Image, palette, outputPath, options)) {
             guard.Written(inputPath, outputPath);
         } else if (good) {
             good = false;

@@ -6,10 +6,10 @@
 // progress bar. It talks to the outside only through the two small interfaces below, so that the
 // windows, the command line and the tests can each drive it.
 
+#include "convert/Formats.h"
 #include "texture/IndexedImage.h"
 #include "texture/WriteOptions.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,17 +17,6 @@
 #include <vector>
 
 namespace texelary {
-
-// Convert-from index, as stored in project files and shown in the setup dialog.
-enum class SourceFormat : std::int32_t { Bmp = 0, M8 = 1, Wal = 2 };
-// Convert-to index.
-enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1 };
-
-constexpr std::int32_t kSourceFormatCount = 3;
-constexpr std::int32_t kTargetFormatCount = 2;
-
-// The target extension, without a dot, indexed by the convert-to index.
-extern const std::array<const char*, kTargetFormatCount> OutputExtensions;
 
 // The file names of a run, read entry by entry while the run goes on (the windows hand over their
 // own list, not a copy). Entries are names relative to the input directory.
@@ -76,8 +65,8 @@ struct RunSettings {
     const FileList* RunFiles = nullptr;
     std::string RunInputDir;
     std::string RunOutputDir;
-    std::int32_t RunConvFrom = 0;
-    std::int32_t RunConvTo = 0;
+    SourceFormat RunConvFrom = SourceFormat::Bmp;
+    TargetFormat RunConvTo = TargetFormat::M8;
     // Program settings rather than the project's: copy the name, animation name, flags, contents
     // and value of .m8 and .wal sources into their outputs (other sources have none), and how
     // the smaller mip levels are made.

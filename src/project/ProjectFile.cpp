@@ -59,10 +59,6 @@ constexpr std::string_view Signature = "Texelary";
 constexpr std::string_view Version = "1.00";
 static_assert(Signature.size() < SignatureSize && Version.size() < VersionSize);
 
-// The ranges the drop-down lists offer; anything else in a file is damage.
-constexpr std::int32_t MaxConvFrom = 2;
-constexpr std::int32_t MaxConvTo = 1;
-
 } // namespace ProjectLayout
 
 namespace {
@@ -122,8 +118,7 @@ void MoveAllInto(std::vector<std::string>& to, std::vector<std::string>& from) {
 // a valid file is never empty. May throw std::bad_alloc; the public functions catch it.
 std::vector<std::uint8_t> Encode(const Project& project, std::vector<std::string>& cut) {
     namespace L = ProjectLayout;
-    if (project.convFrom < 0 || project.convFrom > L::MaxConvFrom || project.convTo < 0 ||
-        project.convTo > L::MaxConvTo) {
+    if (!SourceFormatAt(IndexOf(project.convFrom)) || !TargetFormatAt(IndexOf(project.convTo))) {
         return {};
     }
     if (project.files.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -146,8 +141,8 @@ std::vector<std::uint8_t> Encode(const Project& project, std::vector<std::string
     };
     put(L::InputDirOffset, project.inputDir);
     put(L::OutputDirOffset, project.outputDir);
-    StoreLE32(bytes.data() + L::ConvToOffset, project.convTo);
-    StoreLE32(bytes.data() + L::ConvFromOffset, project.convFrom);
+    StoreLE32(bytes.data() + L::ConvToOffset, IndexOf(project.convTo));
+    StoreLE32(bytes.data() + L::ConvFromOffset, IndexOf(project.convFrom));
     std::size_t offset = L::NamesOffset;
     for (const std::string& name : project.files) {
         put(offset, name);
@@ -188,12 +183,10 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* erro
     ByteCursor cursor(file, L::CountOffset);
     const std::int32_t count = cursor.I32();
     cursor.Skip(2 * L::FieldSize);
-    const std::int32_t convTo = cursor.I32();
-    const std::int32_t convFrom = cursor.I32();
-    if (!cursor.Ok() || count < 0) {
-        return Refuse(error, ReadError::BadHeader);
-    }
-    if (convFrom < 0 || convFrom > L::MaxConvFrom || convTo < 0 || convTo > L::MaxConvTo) {
+    // Only the indices the drop-down lists offer; anything else in a file is damage.
+    const auto convTo = TargetFormatAt(cursor.I32());
+    const auto convFrom = SourceFormatAt(cursor.I32());
+    if (!cursor.Ok() || count < 0 || !convTo || !convFrom) {
         return Refuse(error, ReadError::BadHeader);
     }
     const auto names = static_cast<std::size_t>(count);
@@ -211,8 +204,8 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* erro
     }
     project.inputDir = std::move(*inputDir);
     project.outputDir = std::move(*outputDir);
-    project.convFrom = convFrom;
-    project.convTo = convTo;
+    project.convFrom = *convFrom;
+    project.convTo = *convTo;
     project.files.reserve(names);
     for (std::size_t i = 0; i < names; ++i) {
         auto name = ReadField(file, L::NamesOffset + i * L::FieldSize);

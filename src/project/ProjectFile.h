@@ -3,6 +3,7 @@
 // Project files (*.mm): the two directories, the two format indices and the list of file names
 // of a project, in fixed 128-byte text fields.
 
+#include "convert/Formats.h"
 #include "texture/ReadError.h"
 
 #include <cstdint>
@@ -17,8 +18,8 @@ namespace texelary {
 struct Project {
     std::string inputDir;
     std::string outputDir;
-    std::int32_t convFrom = 0; // 0 bitmap, 1 .m8, 2 .wal
-    std::int32_t convTo = 0;   // 0 .m8, 1 .wal
+    SourceFormat convFrom = SourceFormat::Bmp; // stored as its index
+    TargetFormat convTo = TargetFormat::M8;
     std::vector<std::string> files;
 
     bool operator==(const Project&) const = default;

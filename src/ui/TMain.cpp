@@ -27,14 +27,10 @@
 #include <QPushButton>
 #include <QSet>
 #include <QShowEvent>
-#include <array>
 
 namespace texelary {
 
 namespace {
-
-// The file-name pattern that Add... offers, by convert-from index.
-constexpr std::array<const char*, kSourceFormatCount> kSourceMasks = {"*.bmp", "*.m8", "*.wal"};
 
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -183,9 +179,9 @@ void TMain::PreviewSelected() {
 
 void TMain::AddBtnClick() {
     TFileDialog& chooser = *m_windows.FileDialog;
-    const int from = m_windows.ProjectSetup->ConvFrom().currentIndex();
-    const bool known = from >= 0 && from < kSourceFormatCount;
-    chooser.SetMask(QString::fromLatin1(known ? kSourceMasks[static_cast<std::size_t>(from)] : ""));
+    // The file-name pattern of the source format.
+    const auto from = SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex());
+    chooser.SetMask(QString::fromLatin1(from ? RowOf(*from).mask : ""));
     chooser.SetDirectory(m_windows.ProjectSetup->InputPath().text());
     if (!chooser.RunFileDialog()) {
         return;
@@ -245,8 +241,8 @@ void TMain::CreateBtnClick() {
     RunSettings& run = progress.Settings();
     run.RunInputDir = LocalPath(setup.InputPath().text());
     run.RunOutputDir = LocalPath(setup.OutputPath().text());
-    run.RunConvTo = setup.ConvTo().currentIndex();
-    run.RunConvFrom = setup.ConvFrom().currentIndex();
+    run.RunConvTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
+    run.RunConvFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
     run.RunKeepHeader = setup.KeepHeader().isChecked();
     run.RunMips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
     run.RunFiles = m_files.get();
@@ -270,8 +266,8 @@ Project TMain::CurrentProject() const {
     Project project;
     project.inputDir = LocalPath(setup.InputPath().text());
     project.outputDir = LocalPath(setup.OutputPath().text());
-    project.convFrom = setup.ConvFrom().currentIndex();
-    project.convTo = setup.ConvTo().currentIndex();
+    project.convFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
+    project.convTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
     for (std::size_t i = 0; i < m_files->Count(); ++i) {
         project.files.push_back(m_files->Entry(i));
     }
@@ -284,8 +280,8 @@ void TMain::ShowProject(const Project& project) {
     list.clear();
     setup.InputPath().setText(FromLocalPath(project.inputDir));
     setup.OutputPath().setText(FromLocalPath(project.outputDir));
-    setup.ConvTo().setCurrentIndex(project.convTo);
-    setup.ConvFrom().setCurrentIndex(project.convFrom);
+    setup.ConvTo().setCurrentIndex(IndexOf(project.convTo));
+    setup.ConvFrom().setCurrentIndex(IndexOf(project.convFrom));
     for (const std::string& name : project.files) {
         list.addItem(FromLocalPath(name));
     }

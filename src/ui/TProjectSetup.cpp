@@ -1,5 +1,6 @@
 #include "ui/TProjectSetup.h"
 
+#include "convert/Formats.h"
 #include "ui/AppWindows.h"
 #include "ui/ProgramSettings.h"
 #include "ui/TPathDialog.h"
@@ -16,6 +17,13 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose, false);
     FixWindow(*this);
+    // The lists offer the formats in index order, so a list's index is the format's.
+    for (const SourceFormatRow& row : SourceFormatRows()) {
+        m_ui->ConvFrom->addItem(QString::fromLatin1(row.caption));
+    }
+    for (const TargetFormatRow& row : TargetFormatRows()) {
+        m_ui->ConvTo->addItem(QString::fromLatin1(row.caption));
+    }
     m_ui->ConvFrom->setCurrentIndex(0);
     m_ui->ConvTo->setCurrentIndex(0);
     const ProgramSettings saved = LoadProgramSettings();

@@ -193,8 +193,8 @@ TEST_F(ConvertCli, RunsASavedProject) {
     Project project;
     project.inputDir = dir.Path().string();
     project.outputDir = (dir.Path() / "out").string();
-    project.convFrom = 0;
-    project.convTo = 1;
+    project.convFrom = SourceFormat::Bmp;
+    project.convTo = TargetFormat::Wal;
     project.files = {"a.bmp", "c.bmp"};
     ASSERT_TRUE(SaveProject(project, (dir.Path() / "p.mm").string()));
     const Outcome outcome = Run("p.mm");

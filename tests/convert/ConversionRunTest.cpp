@@ -206,7 +206,7 @@ TEST_F(ConversionRunTest, MissingOutputDirectoryGivesTheWriteBox) {
 TEST_F(ConversionRunTest, NamesAndPathsAreBuiltFromTheEntry) {
     AddBmp("stone.old.bmp");
     AddBmp("plain");
-    settings.RunConvTo = 1;
+    settings.RunConvTo = TargetFormat::Wal;
     settings.RunInputDir += kSep; // a trailing separator gives the same path
     Run({"stone.old.bmp", "plain"});
     EXPECT_TRUE(feedback.boxes.empty());
@@ -224,8 +224,8 @@ TEST_F(ConversionRunTest, WalInputNeverGivesThePaletteBox) {
     ASSERT_TRUE(AllocatePixels(image, 8, 8));
     std::fill_n(image.pixels.get(), 64, std::uint8_t{215});
     ASSERT_TRUE(WriteWal(image, WalPalette, In("w.wal")));
-    settings.RunConvFrom = 2;
-    settings.RunConvTo = 0;
+    settings.RunConvFrom = SourceFormat::Wal;
+    settings.RunConvTo = TargetFormat::M8;
     Run({"w.wal"});
     EXPECT_TRUE(feedback.boxes.empty());
     Palette palette{};
@@ -269,7 +269,7 @@ TEST_F(ConversionRunTest, CancelBetweenEntriesStopsBeforeTheNextOne) {
 
 TEST_F(ConversionRunTest, FormatIndicesOutOfRangeNeverRun) {
     AddBmp("a.bmp");
-    settings.RunConvFrom = 3;
+    settings.RunConvFrom = static_cast<SourceFormat>(3);
     Run({"a.bmp"});
     EXPECT_EQ(state.Aborted, 1);
     EXPECT_TRUE(feedback.boxes.empty());
@@ -317,8 +317,8 @@ TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
         const std::string what = in + " -> " + out;
         WriteSource(from, In("belt3" + in), kBelt3);
         WriteSource(from, In("belt4" + in), kBelt4);
-        settings.RunConvFrom = static_cast<std::int32_t>(from);
-        settings.RunConvTo = static_cast<std::int32_t>(to);
+        settings.RunConvFrom = from;
+        settings.RunConvTo = to;
 
         settings.RunKeepHeader = true;
         Run({"belt3" + in, "belt4" + in});
@@ -353,7 +353,7 @@ TEST_F(ConversionRunTest, ANameCutToFitIsReportedAndTheFileWritten) {
     auto file = test::ReadAll(In("long.wal"));
     std::fill_n(file.begin(), 32, std::uint8_t{'n'}); // a 32-byte name without its zero
     test::WriteAll(In("long.wal"), file);
-    settings.RunConvFrom = static_cast<std::int32_t>(SourceFormat::Wal);
+    settings.RunConvFrom = SourceFormat::Wal;
     settings.RunKeepHeader = true;
     Run({"long.wal"});
     ASSERT_EQ(feedback.boxes.size(), 1u);
@@ -391,8 +391,8 @@ TEST_F(ConversionRunTest, OutputThatIsTheInputFileIsAFailedWrite) {
                                    dir.Path() / "linked", dir.Path() / "links"}) {
         SCOPED_TRACE(output.string());
         test::WriteAll(In("a.wal"), original);
-        settings.RunConvFrom = 2;
-        settings.RunConvTo = 1;
+        settings.RunConvFrom = SourceFormat::Wal;
+        settings.RunConvTo = TargetFormat::Wal;
         settings.RunOutputDir = output.string();
         state = RunState{};
         feedback = RecordingFeedback{};
@@ -428,8 +428,8 @@ TEST_F(ConversionRunTest, OutputThatIsAnotherEntrysInputIsAFailedWrite) {
     const std::vector<std::uint8_t> original = GameWal();
     test::WriteAll(In("a.wal"), original);
     test::WriteAll(In("a.b.wal"), GameWal());
-    settings.RunConvFrom = 2;
-    settings.RunConvTo = 1;
+    settings.RunConvFrom = SourceFormat::Wal;
+    settings.RunConvTo = TargetFormat::Wal;
     settings.RunOutputDir = settings.RunInputDir;
     Run({"a.b.wal", "a.wal"});
     EXPECT_EQ(test::ReadAll(In("a.wal")), original);
@@ -476,7 +476,7 @@ TEST_F(ConversionRunTest, FailedReadsSayWhyAndWriteNothing) {
         if (c.bytes) {
             test::WriteAll(In(c.name), *c.bytes);
         }
-        settings.RunConvFrom = static_cast<std::int32_t>(c.from);
+        settings.RunConvFrom = c.from;
         state = RunState{};
         feedback = RecordingFeedback{};
         Run({c.name});

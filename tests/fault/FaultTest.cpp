@@ -219,7 +219,7 @@ TEST(AwkwardFiles, SpacesAndNonAsciiNamesConvert) {
     settings.RunFiles = &list;
     settings.RunInputDir = folder.string();
     settings.RunOutputDir = folder.string();
-    settings.RunConvTo = 1;
+    settings.RunConvTo = TargetFormat::Wal;
     RunState state;
     Answering feedback;
     PrepareProgress(state, 1);

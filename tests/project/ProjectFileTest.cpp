@@ -43,7 +43,7 @@ namespace texelary {
 // Readable failure messages; internal linkage keeps it to this test.
 [[maybe_unused]] static void PrintTo(const Project& project, std::ostream* out) {
     *out << "{in \"" << project.inputDir << "\", out \"" << project.outputDir << "\", from "
-         << project.convFrom << ", to " << project.convTo << ", files";
+         << IndexOf(project.convFrom) << ", to " << IndexOf(project.convTo) << ", files";
     for (const std::string& name : project.files) {
         *out << " \"" << name << "\"";
     }
@@ -103,8 +103,8 @@ Project ReferenceProject() {
     Project project;
     project.inputDir = "C:\\tex";
     project.outputDir = "D:\\out";
-    project.convFrom = 2;
-    project.convTo = 1;
+    project.convFrom = SourceFormat::Wal;
+    project.convTo = TargetFormat::Wal;
     project.files = {"wall.bmp", "stone.bmp"};
     return project;
 }
@@ -121,8 +121,8 @@ Project UntouchedProject() {
     Project project;
     project.inputDir = "/home/me/in";
     project.outputDir = "/home/me/out";
-    project.convFrom = 1;
-    project.convTo = 0;
+    project.convFrom = SourceFormat::M8;
+    project.convTo = TargetFormat::M8;
     project.files = {"keep.m8"};
     return project;
 }
@@ -135,8 +135,8 @@ Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
 TEST(ProjectFile, SavedFileHasTheExactLayout) {
     ScratchDir dir;
     Project project = ReferenceProject();
-    project.convFrom = 1;
-    project.convTo = 1;
+    project.convFrom = SourceFormat::M8;
+    project.convTo = TargetFormat::Wal;
     ASSERT_TRUE(SaveProject(project, dir.File("two.mm")));
     const Bytes saved = ReadAll(dir.File("two.mm"));
     ASSERT_EQ(saved.size(), 564u);
@@ -150,8 +150,8 @@ TEST(ProjectFile, SavedFileHasTheExactLayout) {
     EXPECT_EQ(saved, ReferenceFile().I32(304, 1).Get());
 
     // The convert-to index is stored first.
-    project.convFrom = 2;
-    project.convTo = 0;
+    project.convFrom = SourceFormat::Wal;
+    project.convTo = TargetFormat::M8;
     ASSERT_TRUE(SaveProject(project, dir.File("two.mm")));
     EXPECT_EQ(Slice(ReadAll(dir.File("two.mm")), 300, 8), (Bytes{0, 0, 0, 0, 2, 0, 0, 0}));
 }
@@ -175,8 +175,8 @@ TEST(ProjectFile, ProjectsSurviveASaveAndALoad) {
     Project spaced;
     spaced.inputDir = "C:\\My Textures\\old set";
     spaced.outputDir = "/tmp/Mauer grün/\xE5\xA3\x81";
-    spaced.convFrom = 1;
-    spaced.convTo = 1;
+    spaced.convFrom = SourceFormat::M8;
+    spaced.convTo = TargetFormat::Wal;
     spaced.files = {"wall one.bmp", "gr\xC3\xBCn.m8", "\xE5\xA3\x81.wal", "", " lead.bmp"};
     projects.push_back(spaced);
     Project full;
@@ -380,8 +380,8 @@ TEST(ProjectFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
         SCOPED_TRACE(std::to_string(from) + "/" + std::to_string(to));
         Project project = ReferenceProject();
         project.inputDir = std::string(130, 'x');
-        project.convFrom = from;
-        project.convTo = to;
+        project.convFrom = static_cast<SourceFormat>(from);
+        project.convTo = static_cast<TargetFormat>(to);
         std::vector<std::string> cut;
         EXPECT_FALSE(SaveProject(project, dir.File("old.mm"), &cut));
         EXPECT_TRUE(cut.empty());

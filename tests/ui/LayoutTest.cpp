@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QImage>
@@ -172,6 +173,7 @@ class LayoutTest : public QObject {
 private slots:
     void WindowsMatchTheirLayouts();
     void MainMenuHasItsItems();
+    void FormatListsOfferEveryFormatInIndexOrder();
     void WindowsUseElevenPixelFont();
     void ListsHaveTheirLineHeights();
     void SplashTimerTicksEveryEighteenMilliseconds();
@@ -231,6 +233,21 @@ void LayoutTest::MainMenuHasItsItems() {
     for (const QAction* item : session.Windows().Main->findChildren<QAction*>()) {
         QVERIFY(item->shortcut().isEmpty());
     }
+}
+
+void LayoutTest::FormatListsOfferEveryFormatInIndexOrder() {
+    Session session;
+    const auto texts = [](const QComboBox& list) {
+        QStringList items;
+        for (int i = 0; i < list.count(); ++i) {
+            items.append(list.itemText(i));
+        }
+        return items;
+    };
+    const TProjectSetup& setup = *session.Windows().ProjectSetup;
+    QCOMPARE(texts(setup.ConvFrom()),
+             (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)"}));
+    QCOMPARE(texts(setup.ConvTo()), (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)"}));
 }
 
 void LayoutTest::WindowsUseElevenPixelFont() {

@@ -471,7 +471,7 @@ void WindowsTest::SaveAsSaveAndLoadRoundTrip() {
     Project saved;
     QVERIFY(LoadProject(saved, Local(path)));
     QCOMPARE(saved.files, std::vector<std::string>{"a.bmp"});
-    QCOMPARE(saved.convTo, 1);
+    QVERIFY(saved.convTo == TargetFormat::Wal);
     QCOMPARE(saved.inputDir, Local(session.InputPath().text()));
 
     // Loading brings it all back into the controls.
@@ -677,7 +677,7 @@ void WindowsTest::LoadedM8ProjectSelectsFirstWithoutPreview() {
     Project m8;
     m8.inputDir = Local(session.Dir());
     m8.outputDir = Local(session.Dir());
-    m8.convFrom = 1;
+    m8.convFrom = SourceFormat::M8;
     m8.files = {"a.bmp", "b.m8"};
     const QString path = session.PathOf("m8.mm");
     QVERIFY(SaveProject(m8, Local(path)));
