@@ -196,6 +196,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
             return;
         }
         const std::string entry = settings.RunFiles->Entry(i);
+        feedback.EntryStarting(i, settings.RunFiles->Count(), entry);
         const std::string inputPath = JoinPath(settings.RunInputDir, entry);
         const std::string outputPath =
             JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension));

@@ -66,6 +66,9 @@ BoxAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string
     } else if (buttons == BoxButtons::YesNo) {
         qtButtons = QMessageBox::Yes | QMessageBox::No;
         defaultButton = QMessageBox::No;
+    } else if (buttons == BoxButtons::SaveDiscardCancel) {
+        qtButtons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+        defaultButton = QMessageBox::Save;
     }
     QWidget* owner = BoxOwner();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
@@ -85,9 +88,17 @@ BoxAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string
         return BoxAnswer::Yes;
     case QMessageBox::No:
         return BoxAnswer::No;
+    case QMessageBox::Save:
+        return BoxAnswer::Save;
+    case QMessageBox::Discard:
+        return BoxAnswer::Discard;
     default:
-        // Closing a question without answering it is No; any other box was acknowledged.
-        return buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
+        // Closing a question without answering it is No, or Cancel where there is one; any other
+        // box was acknowledged.
+        if (buttons == BoxButtons::YesNo) {
+            return BoxAnswer::No;
+        }
+        return buttons == BoxButtons::SaveDiscardCancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
     }
 }
 

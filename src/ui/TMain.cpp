@@ -9,10 +9,13 @@
 #include "ui/TProjectSetup.h"
 #include "ui_TMain.h"
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -22,11 +25,13 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSet>
 #include <QShowEvent>
+#include <QUrl>
 
 namespace texelary {
 
@@ -83,6 +88,14 @@ TMain::TMain(AppWindows& windows)
     connect(m_ui->LoadBtn, &QAction::triggered, this, &TMain::LoadBtnClick);
     connect(m_ui->PropertiesBtn, &QAction::triggered, this, &TMain::PropertiesBtnClick);
     connect(m_ui->AboutBtn, &QAction::triggered, this, &TMain::AboutBtnClick);
+    // Ctrl+Q has no menu item of its own: the window carries it.
+    addAction(m_ui->QuitKey);
+    connect(m_ui->QuitKey, &QAction::triggered, this, &TMain::QuitBtnClick);
+    const QAbstractItemModel* entries = m_ui->BmpList->model();
+    connect(entries, &QAbstractItemModel::rowsInserted, this, &TMain::ProjectChanged);
+    connect(entries, &QAbstractItemModel::rowsRemoved, this, &TMain::ProjectChanged);
+    connect(entries, &QAbstractItemModel::modelReset, this, &TMain::ProjectChanged);
+    m_ui->BmpList->viewport()->setAcceptDrops(true);
     // Key and mouse releases have no signal: one event filter calls the handlers.
     m_ui->BmpList->installEventFilter(this);
     m_ui->BmpList->viewport()->installEventFilter(this);
@@ -99,6 +112,9 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
         switch (event->type()) {
         case QEvent::KeyPress:
             m_keysPressedInList.insert(static_cast<QKeyEvent*>(event)->key());
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+                DeleteBtnClick();
+            }
             break;
         case QEvent::KeyRelease:
             // A key whose press went to another window, such as the Enter that closed a box,
@@ -113,9 +129,28 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
         default:
             break;
         }
-    } else if (watched == m_ui->BmpList->viewport() &&
-               event->type() == QEvent::MouseButtonRelease) {
-        BmpListMouseUp();
+    } else if (watched == m_ui->BmpList->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonRelease:
+            BmpListMouseUp();
+            break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            drop->acceptProposedAction();
+            AddDroppedFiles(*drop->mimeData());
+            return true;
+        }
+        default:
+            break;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -140,11 +175,60 @@ void TMain::showEvent(QShowEvent* event) {
 }
 
 void TMain::FormShow() {
+    TProjectSetup& setup = *m_windows.ProjectSetup;
+    // The setup dialog is made after this window: its controls are watched from the first showing.
+    connect(&setup.InputPath(), &QLineEdit::textChanged, this, &TMain::ProjectChanged,
+            Qt::UniqueConnection);
+    connect(&setup.OutputPath(), &QLineEdit::textChanged, this, &TMain::ProjectChanged,
+            Qt::UniqueConnection);
+    connect(&setup.ConvFrom(), &QComboBox::currentIndexChanged, this, &TMain::ProjectChanged,
+            Qt::UniqueConnection);
+    connect(&setup.ConvTo(), &QComboBox::currentIndexChanged, this, &TMain::ProjectChanged,
+            Qt::UniqueConnection);
     const QString current = QDir::currentPath();
-    m_windows.ProjectSetup->InputPath().setText(current);
-    m_windows.ProjectSetup->OutputPath().setText(current);
+    setup.InputPath().setText(current);
+    setup.OutputPath().setText(current);
     m_openDialogDir = current;
     m_saveDialogDir = current;
+    ProjectSettled();
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+    if (!MaySetProjectAside()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TMain::ProjectChanged() {
+    m_changed = true;
+}
+
+void TMain::ProjectSettled() {
+    m_changed = false;
+    ShowTitle();
+}
+
+void TMain::ShowTitle() {
+    const bool named = m_ui->SaveBtn->isEnabled() && !m_projectFileName.isEmpty();
+    setWindowTitle(named ? QFileInfo(m_projectFileName).fileName() + QStringLiteral(" - Texelary")
+                         : QStringLiteral("Texelary"));
+}
+
+bool TMain::MaySetProjectAside() {
+    if (!m_changed) {
+        return true;
+    }
+    switch (ShowBox("Save changes to the project?", BoxIcon::Exclamation,
+                    BoxButtons::SaveDiscardCancel)) {
+    case BoxAnswer::Save:
+        return m_ui->SaveBtn->isEnabled() ? SaveProjectTo(m_projectFileName) : SaveProjectAs();
+    case BoxAnswer::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
@@ -200,6 +284,49 @@ void TMain::AddBtnClick() {
     PreviewSelected();
 }
 
+void TMain::AddDroppedFiles(const QMimeData& dropped) {
+    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    const auto from = SourceFormatAt(setup.ConvFrom().currentIndex());
+    const QString mask = QString::fromLatin1(from ? RowOf(*from).mask : "");
+    const QString inputDir = QDir(setup.InputPath().text()).canonicalPath();
+    QListWidget& list = *m_ui->BmpList;
+    QStringList refused;
+    bool added = false;
+    const QList<QUrl> urls = dropped.urls();
+    for (const QUrl& url : urls) {
+        const QFileInfo file(url.toLocalFile());
+        QString why;
+        if (!url.isLocalFile()) {
+            why = QStringLiteral("not a file on this computer");
+        } else if (!file.isFile()) {
+            why = QStringLiteral("not a file");
+        } else if (!QDir::match(mask, file.fileName())) {
+            why = QStringLiteral("the project converts from ") + setup.ConvFrom().currentText();
+        } else if (inputDir.isEmpty() || file.canonicalPath() != inputDir) {
+            why = QStringLiteral("not in the input directory ") +
+                  QDir::toNativeSeparators(setup.InputPath().text());
+        }
+        if (why.isEmpty()) {
+            list.addItem(file.fileName());
+            list.setCurrentRow(list.count() - 1);
+            added = true;
+        } else {
+            const QString name = url.isLocalFile() ? file.fileName() : url.toDisplayString();
+            refused.append(name + QStringLiteral(": ") + why);
+        }
+    }
+    if (added) {
+        m_ui->CreateBtn->setEnabled(true);
+    }
+    if (!refused.isEmpty()) {
+        ShowBox("Not added to the image list:\n" + LocalPath(refused.join(QLatin1Char('\n'))),
+                BoxIcon::Exclamation);
+    }
+    if (added) {
+        PreviewSelected();
+    }
+}
+
 void TMain::DeleteBtnClick() {
     QListWidget& list = *m_ui->BmpList;
     int index = list.currentRow();
@@ -250,6 +377,9 @@ void TMain::CreateBtnClick() {
 }
 
 void TMain::NewProjectClick() {
+    if (!MaySetProjectAside()) {
+        return;
+    }
     const QString current = QDir::currentPath();
     TProjectSetup& setup = *m_windows.ProjectSetup;
     setup.InputPath().setText(current);
@@ -259,6 +389,7 @@ void TMain::NewProjectClick() {
     m_ui->SaveBtn->setEnabled(false);
     m_ui->CreateBtn->setEnabled(false);
     m_ui->BmpList->clear();
+    ProjectSettled();
 }
 
 Project TMain::CurrentProject() const {
@@ -299,12 +430,13 @@ BoxAnswer TMain::ShowBox(const std::string& text, BoxIcon icon, BoxButtons butto
     return m_windows.Boxes->ShowMessage(text, kMessageCaption, buttons, icon, detail);
 }
 
-void TMain::SaveProjectTo(const QString& path) {
+bool TMain::SaveProjectTo(const QString& path) {
     std::vector<std::string> cutTexts;
     if (!SaveProject(CurrentProject(), LocalPath(path), &cutTexts)) {
         ShowBox("Could'nt create specified file.", BoxIcon::Stop);
-        return;
+        return false;
     }
+    ProjectSettled();
     if (!cutTexts.empty()) {
         std::string text = "The project was saved, but a project file holds at most 127 "
                            "characters per name, so these were stored cut:";
@@ -313,6 +445,7 @@ void TMain::SaveProjectTo(const QString& path) {
         }
         ShowBox(text, BoxIcon::Exclamation);
     }
+    return true;
 }
 
 void TMain::SaveBtnClick() {
@@ -339,11 +472,15 @@ QString TMain::RunProjectDialog(const char* name, bool save, QString& directory)
 // A file that is already there is replaced only when the user says so; No goes back to the
 // dialog to choose another name.
 void TMain::SaveAsBtnClick() {
+    SaveProjectAs();
+}
+
+bool TMain::SaveProjectAs() {
     QString chosen;
     for (;;) {
         chosen = RunProjectDialog("SaveDialogMm", true, m_saveDialogDir);
         if (chosen.isEmpty()) {
-            return;
+            return false;
         }
         if (!QFileInfo::exists(chosen) ||
             ShowBox("File \"" + LocalPath(QDir::toNativeSeparators(chosen)) +
@@ -353,26 +490,36 @@ void TMain::SaveAsBtnClick() {
         }
     }
     m_projectFileName = chosen;
-    SaveProjectTo(m_projectFileName);
+    // "Save" is enabled whether or not the file could be written: it then tries the same name.
     m_ui->SaveBtn->setEnabled(true);
+    ShowTitle();
+    return SaveProjectTo(m_projectFileName);
 }
 
 void TMain::LoadBtnClick() {
-    const QString chosen = RunProjectDialog("OpenDialogMm", false, m_openDialogDir);
-    if (chosen.isEmpty()) {
+    if (!MaySetProjectAside()) {
         return;
     }
+    const QString chosen = RunProjectDialog("OpenDialogMm", false, m_openDialogDir);
+    if (!chosen.isEmpty()) {
+        OpenProjectFile(chosen);
+    }
+}
+
+bool TMain::OpenProjectFile(const QString& path) {
     // A refused file changes nothing: not the project, not the file name "Save" writes to.
     Project project = CurrentProject();
     ReadError reason = ReadError::None;
-    if (!LoadProject(project, LocalPath(chosen), &reason)) {
+    if (!LoadProject(project, LocalPath(path), &reason)) {
         ShowBox("Could'nt open specified file.", BoxIcon::Stop, BoxButtons::Ok,
                 DescribeProjectError(reason));
-        return;
+        return false;
     }
-    m_projectFileName = chosen;
+    m_projectFileName = path;
     m_ui->SaveBtn->setEnabled(true);
     ShowProject(project);
+    ProjectSettled();
+    return true;
 }
 
 } // namespace texelary

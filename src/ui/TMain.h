@@ -4,6 +4,11 @@
 // program runs), a preview of the selected bitmap, the four buttons and the menu bar through which
 // everything else is reached. It keeps no copy of the project's settings: the directories and
 // formats are read from the project setup dialog when an action needs them.
+//
+// Beyond the buttons and menus: Delete removes the selected entry, Ctrl+N/S/Shift+S/O run the File
+// menu's items and Ctrl+Q quits; the title names the project's file; New, Load and Quit ask
+// "Save changes to the project?" while the list, the directories or the formats have changes
+// not saved; files dropped onto the image list are added when they may be.
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
@@ -13,8 +18,10 @@
 #include <QString>
 #include <memory>
 
+class QCloseEvent;
 class QKeyEvent;
 class QListWidget;
+class QMimeData;
 class QShowEvent;
 
 namespace Ui {
@@ -54,6 +61,14 @@ public:
     // Shows the image list's current item in the preview when the project's files are bitmaps.
     void PreviewSelected();
 
+    // Loads the project file `path` as "Load..." does once its dialog is answered: a file that
+    // is refused is reported and changes nothing. Used for a project named on the command line.
+    bool OpenProjectFile(const QString& path);
+
+    // Adds the dropped files that are of the project's source format and in its input directory,
+    // by name; a box says why each other file was not added.
+    void AddDroppedFiles(const QMimeData& dropped);
+
     QListWidget& BmpList() const;
     const FileList& Files() const { return *m_files; }
     const QString& ProjectFileName() const { return m_projectFileName; }
@@ -62,6 +77,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void FormShow();
@@ -77,11 +93,21 @@ private slots:
     void SaveBtnClick();
     void SaveAsBtnClick();
     void LoadBtnClick();
+    void ProjectChanged();
 
 private:
     Project CurrentProject() const;
     void ShowProject(const Project& project);
-    void SaveProjectTo(const QString& path);
+    // Each true when the project was written.
+    bool SaveProjectTo(const QString& path);
+    bool SaveProjectAs();
+    // Asks whether to save changes not saved yet; true when the caller may go on (saved, or
+    // discarded), false when the user cancelled or the save failed.
+    bool MaySetProjectAside();
+    // The project now matches its file, or is a new one: nothing to save, title shown anew.
+    void ProjectSettled();
+    // "stones.mm - Texelary" once the project has a file, else "Texelary".
+    void ShowTitle();
     BoxAnswer ShowBox(const std::string& text, BoxIcon icon, BoxButtons buttons = BoxButtons::Ok,
                       const std::string& detail = {});
     QString RunProjectDialog(const char* name, bool save, QString& directory);
@@ -91,6 +117,7 @@ private:
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;
     QString m_projectFileName;
+    bool m_changed = false; // the project has changes not saved
     // Keys pressed while the image list had the focus and not yet released.
     QSet<int> m_keysPressedInList;
     // The directories the project file dialogs open at; each dialog remembers its own.

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QShowEvent>
 #include <algorithm>
 
@@ -14,28 +15,38 @@ namespace texelary {
 namespace {
 
 // What the run shows while the progress window is up: boxes through the program's boxes, the
-// position on the bar, and, before every entry, a look at pending events so that the bar repaints
-// and a press of Cancel is seen.
+// position on the bar, which entry of how many is being converted, and, before every entry, a
+// look at pending events so that the bar repaints and a press of Cancel is seen.
 class ProgressFeedback final : public RunFeedback {
 public:
-    ProgressFeedback(RunFeedback& boxes, QProgressBar& bar, const ProcThread& worker)
+    ProgressFeedback(RunFeedback& boxes, Ui::TProcessDialog& ui, const ProcThread& worker)
         : m_boxes(boxes)
-        , m_bar(bar)
+        , m_ui(ui)
         , m_worker(worker) {}
 
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
                           BoxIcon icon, const std::string& detail) override {
         return m_boxes.ShowMessage(text, caption, buttons, icon, detail);
     }
-    void SetProgress(int position) override { m_bar.setValue(position); }
+    void SetProgress(int position) override { m_ui.Bar->setValue(position); }
     bool CancelRequested() override {
         QCoreApplication::processEvents();
         return m_worker.CancelRequested();
     }
+    void EntryStarting(std::size_t index, std::size_t count, const std::string& entry) override {
+        m_ui.Count->setText(QStringLiteral("%1 of %2").arg(index + 1).arg(count));
+        const QString name = QFile::decodeName(QByteArray::fromStdString(entry));
+        const int room = m_ui.Current->width();
+        m_ui.Current->setText(m_ui.Current->fontMetrics().elidedText(name, Qt::ElideMiddle, room));
+        m_ui.Current->setToolTip(name);
+        // The entry is converted before events are next handled: paint the texts now.
+        m_ui.Count->repaint();
+        m_ui.Current->repaint();
+    }
 
 private:
     RunFeedback& m_boxes;
-    QProgressBar& m_bar;
+    Ui::TProcessDialog& m_ui;
     const ProcThread& m_worker;
 };
 
@@ -87,7 +98,7 @@ void TProcessDialog::ForgetWorker(const ProcThread* worker) {
 }
 
 void TProcessDialog::Convert(ProcThread& worker) {
-    ProgressFeedback feedback(*m_windows.Boxes, *m_ui->Bar, worker);
+    ProgressFeedback feedback(*m_windows.Boxes, *m_ui, worker);
     RunConversion(m_settings, worker.State, feedback);
 }
 
@@ -114,6 +125,9 @@ void TProcessDialog::FormClose() {
         m_windows.CurrentWorker->RequestCancel();
     }
     m_ui->Bar->setValue(0);
+    m_ui->Count->clear();
+    m_ui->Current->clear();
+    m_ui->Current->setToolTip({});
     m_windows.CurrentWorker = nullptr;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The progress window of a conversion run. Showing it starts a worker (ProcThread), which has the
-// run executed on the GUI thread, announces the outcome and closes the window. Its Cancel stops a
-// run before the next entry, and the run then ends as aborted.
+// run executed on the GUI thread, announces the outcome and closes the window. Under the bar it
+// shows which entry of how many is being converted, and its name. Its Cancel stops a run before
+// the next entry, and the run then ends as aborted.
 
 #include "convert/ConversionRun.h"
 

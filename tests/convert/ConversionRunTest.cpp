@@ -41,10 +41,14 @@ public:
     }
     void SetProgress(int position) override { bar.push_back(position); }
     bool CancelRequested() override { return cancelBeforeEntry == ++entriesAsked; }
+    void EntryStarting(std::size_t index, std::size_t count, const std::string& entry) override {
+        started.push_back(std::to_string(index) + "/" + std::to_string(count) + " " + entry);
+    }
 
     std::vector<Box> boxes;
     std::vector<std::string> details; // the reason given with each box
     std::vector<int> bar;
+    std::vector<std::string> started; // "index/count entry" as each entry starts
     std::deque<BoxAnswer> answers;
     int cancelBeforeEntry = 0; // 1-based entry before which cancel is requested; 0: never
     int entriesAsked = 0;
@@ -101,6 +105,15 @@ TEST_F(ConversionRunTest, ConvertsEveryEntryAndEndsDone) {
     }
     // The last picture stays with the run's owner.
     EXPECT_TRUE(state.Image);
+}
+
+TEST_F(ConversionRunTest, EachEntryIsNamedBeforeItIsConverted) {
+    AddBmp("a.bmp");
+    feedback.cancelBeforeEntry = 3;
+    Run({"a.bmp", "missing.bmp", "a.bmp"});
+    // Named before its box: the missing file is announced, then reported.
+    EXPECT_EQ(feedback.started, (std::vector<std::string>{"0/3 a.bmp", "1/3 missing.bmp"}));
+    EXPECT_EQ(feedback.boxes.size(), 1u);
 }
 
 TEST_F(ConversionRunTest, EmptyListAbortsAtOnce) {

@@ -21,6 +21,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -57,6 +58,7 @@ private slots:
     void LoadedEmptyProjectRunsToAbortedAtOnce();
     void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
     void BoxesOpenInFrontOfTheWindowInUse();
+    void ProgressNamesTheEntryInHand();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -246,7 +248,10 @@ void RunTest::LoadedEmptyProjectRunsToAbortedAtOnce() {
         static_cast<QFileDialog&>(dialog).selectFile(path);
         return int(QDialog::Accepted);
     });
+    session.Boxes.Answers = {BoxAnswer::Discard}; // the added name is not saved
     session.Item("LoadBtn").trigger();
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
+    session.Boxes.Shown.clear();
     QCOMPARE(session.BmpList().count(), 0);
     QVERIFY(session.Button("CreateBtn").isEnabled());
 
@@ -358,6 +363,33 @@ void RunTest::BoxesOpenInFrontOfTheWindowInUse() {
     QCOMPARE(inMain.owner, session.Windows().Main);
     QVERIFY(!inMain.staysOnTop);
     QVERIFY(inMain.focused);
+}
+
+void RunTest::ProgressNamesTheEntryInHand() {
+    Session session;
+    const QString longName = QString(60, QLatin1Char('w')) + QStringLiteral(".bmp");
+    for (const QString& name : {QStringLiteral("a.bmp"), QStringLiteral("b.bmp"), longName}) {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    session.AddAll();
+    TProcessDialog& progress = *session.Windows().ProcessDialog;
+    auto& count = *progress.findChild<QLabel*>(QStringLiteral("Count"));
+    auto& current = *progress.findChild<QLabel*>(QStringLiteral("Current"));
+    QStringList seen;
+    connect(&Bar(session), &QProgressBar::valueChanged, this, [&](int value) {
+        seen.append(count.text() + " | " + current.text());
+        // Everything stays inside the window's own size.
+        QVERIFY(current.fontMetrics().horizontalAdvance(current.text()) <= current.width());
+        QVERIFY(progress.rect().contains(current.geometry()) || value == 0);
+    });
+    session.Click("CreateBtn");
+    QCOMPARE(seen.size(), 4);
+    QCOMPARE(seen[0], QStringLiteral("1 of 3 | a.bmp"));
+    QCOMPARE(seen[1], QStringLiteral("2 of 3 | b.bmp"));
+    QVERIFY(seen[2].startsWith(QStringLiteral("3 of 3 | www")));
+    QVERIFY(seen[2].endsWith(QStringLiteral("w.bmp")) && seen[2].contains(QChar(0x2026)));
+    QCOMPARE(current.toolTip(), QString()); // cleared with the bar when the window closed
+    QCOMPARE(count.text(), QString());
 }
 
 int RunRunTests(int argc, char** argv) {

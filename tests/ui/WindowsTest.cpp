@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,10 +25,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 namespace texelary::test {
 
@@ -97,6 +100,12 @@ private slots:
     void TypingInPathChooserFindsFolder();
     void PathChooserIndentsPicturesWithNames();
     void PathChooserOpensWithFoldersFocused();
+    void DeleteKeyRemovesSelectedEntry();
+    void KeysRunTheFileMenuAndQuit();
+    void TitleNamesTheProjectFile();
+    void ChangesNotSavedAreAskedAbout_data();
+    void ChangesNotSavedAreAskedAbout();
+    void DroppedFilesAreAddedWhenTheyMayBe();
 };
 
 void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
@@ -421,7 +430,10 @@ void WindowsTest::NewResetsProjectToCurrentDirectory() {
     session.InputPath().setText(QStringLiteral("/elsewhere"));
     QDir::setCurrent(session.PathOf("sub"));
 
+    // The formats and a path changed since the project was saved: New asks first.
+    session.Boxes.Answers = {BoxAnswer::Discard};
     session.Item("NewProject").trigger();
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
     QCOMPARE(session.BmpList().count(), 0);
     QCOMPARE(session.InputPath().text(), QDir::currentPath());
     QCOMPARE(session.OutputPath().text(), QDir::currentPath());
@@ -507,11 +519,14 @@ void WindowsTest::RefusedLoadChangesNothing() {
     const QString path = session.PathOf("newer.mm");
     WriteText(path, file);
 
-    // Before any project file: "Save" stays disabled and without a name.
+    // Before any project file: "Save" stays disabled and without a name. (The added name is a
+    // change not saved: Load asks about it first.)
+    session.Boxes.Answers = {BoxAnswer::Discard};
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
-    QCOMPARE(session.Boxes.Texts(), QStringList{"Could'nt open specified file."});
-    const ShownBox& box = session.Boxes.Shown[0];
+    QCOMPARE(session.Boxes.Texts(),
+             (QStringList{"Save changes to the project?", "Could'nt open specified file."}));
+    const ShownBox& box = session.Boxes.Shown[1];
     QCOMPARE(box.caption, std::string("Texelary"));
     QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
     QCOMPARE(box.detail, std::string("a project file of another version"));
@@ -525,9 +540,10 @@ void WindowsTest::RefusedLoadChangesNothing() {
     session.Item("SaveAsBtn").trigger();
     session.ConvTo().setCurrentIndex(1);
     session.OutputPath().setText(QStringLiteral("/elsewhere"));
+    session.Boxes.Answers = {BoxAnswer::Discard};
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
-    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{4});
     QCOMPARE(session.Entries(), QStringList{"a.bmp"});
     QCOMPARE(session.ConvTo().currentIndex(), 1);
     QCOMPARE(session.OutputPath().text(), QStringLiteral("/elsewhere"));
@@ -940,6 +956,159 @@ void WindowsTest::PathChooserOpensWithFoldersFocused() {
                   [&](TPathDialog& dialog, QListWidget&) { focused = dialog.focusWidget(); });
     QVERIFY(focused != nullptr);
     QCOMPARE(focused->objectName(), QStringLiteral("Path"));
+}
+
+void WindowsTest::DeleteKeyRemovesSelectedEntry() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 4, 4);
+    }
+    session.AddAll();
+    QListWidget& list = session.BmpList();
+    list.setCurrentRow(1);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
+    QCOMPARE(list.currentRow(), 1);
+}
+
+void WindowsTest::KeysRunTheFileMenuAndQuit() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    // A window's keys work while it is the active window, as it is after each dialog closes.
+    auto press = [&main](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QApplication::setActiveWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(&main, key, modifiers);
+    };
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.AddAll();
+    const QString path = session.PathOf("keys.mm");
+
+    session.Modals.Then(ChooseFile(path));
+    press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QFileInfo(path).size(), 308 + 128);
+    session.Click("DeleteBtn");
+    press(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QFileInfo(path).size(), 308);
+    session.AddAll();
+    session.Boxes.Answers = {BoxAnswer::Discard};
+    press(Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(session.BmpList().count(), 0);
+    session.Modals.Then(ChooseFile(path));
+    press(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+    QCOMPARE(session.Modals.Shown,
+             (QStringList{"TFileDialog", "SaveDialogMm", "TFileDialog", "OpenDialogMm"}));
+    press(Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!main.isVisible());
+}
+
+void WindowsTest::TitleNamesTheProjectFile() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    const QString path = session.PathOf("stones.mm");
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    session.Item("NewProject").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    QVERIFY(main.OpenProjectFile(path));
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0}); // nothing was changed in between
+}
+
+void WindowsTest::ChangesNotSavedAreAskedAbout_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("changed"); // a name added after the project was saved
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<bool>("saved");
+    const int save = int(BoxAnswer::Save);
+    const int discard = int(BoxAnswer::Discard);
+    const int cancel = int(BoxAnswer::Cancel);
+    QTest::newRow("new, save") << "new" << true << save << true << true;
+    QTest::newRow("new, discard") << "new" << true << discard << true << false;
+    QTest::newRow("new, cancel") << "new" << true << cancel << false << false;
+    QTest::newRow("new, nothing changed") << "new" << false << cancel << true << false;
+    QTest::newRow("load, save") << "load" << true << save << true << true;
+    QTest::newRow("load, cancel") << "load" << true << cancel << false << false;
+    QTest::newRow("quit, discard") << "quit" << true << discard << true << false;
+    QTest::newRow("quit, cancel") << "quit" << true << cancel << false << false;
+    QTest::newRow("quit, nothing changed") << "quit" << false << cancel << true << false;
+}
+
+void WindowsTest::ChangesNotSavedAreAskedAbout() {
+    QFETCH(QString, command);
+    QFETCH(bool, changed);
+    QFETCH(int, answer);
+    QFETCH(bool, goesOn);
+    QFETCH(bool, saved);
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    const QString path = session.PathOf("p.mm");
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    if (changed) {
+        session.AddAll();
+    }
+    session.Boxes.Answers = {BoxAnswer(answer)};
+    if (command == "new") {
+        session.Item("NewProject").trigger();
+    } else if (command == "load") {
+        session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
+        session.Item("LoadBtn").trigger();
+    } else {
+        session.Click("QuitBtn");
+    }
+    QCOMPARE(session.Boxes.Texts(),
+             changed ? QStringList{"Save changes to the project?"} : QStringList{});
+    if (changed) {
+        QVERIFY(session.Boxes.Shown[0].buttons == BoxButtons::SaveDiscardCancel);
+    }
+    bool wentOn = !session.Windows().Main->isVisible(); // quit
+    if (command == "new") {
+        wentOn = !session.Item("SaveBtn").isEnabled();
+    } else if (command == "load") {
+        wentOn = session.Modals.Shown.contains("OpenDialogMm");
+    }
+    QCOMPARE(wentOn, goesOn);
+    QCOMPARE(QFileInfo(path).size(), saved ? 308 + 128 : 308);
+}
+
+void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteText(session.PathOf("b.wal"), "x");
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("other/folder.bmp")));
+    WriteBitmap(session.PathOf("other/c.bmp"), 4, 4);
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(session.PathOf("a.bmp")),
+                     QUrl::fromLocalFile(session.PathOf("b.wal")),
+                     QUrl::fromLocalFile(session.PathOf("other/c.bmp")),
+                     QUrl::fromLocalFile(session.PathOf("other/folder.bmp")),
+                     QUrl(QStringLiteral("https://example.org/d.bmp"))});
+    QWidget& target = *session.BmpList().viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &drop);
+
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.BmpList().currentRow(), 0);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    QCOMPARE(PreviewPictureSize(session), QSize(4, 4));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const QStringList lines = session.Boxes.Texts()[0].split(QLatin1Char('\n'));
+    const QString input = QDir::toNativeSeparators(session.InputPath().text());
+    QCOMPARE(lines,
+             (QStringList{"Not added to the image list:",
+                          "b.wal: the project converts from Windows Bitmap (*.bmp)",
+                          "c.bmp: not in the input directory " + input, "folder.bmp: not a file",
+                          "https://example.org/d.bmp: not a file on this computer"}));
+    QVERIFY(session.Boxes.Shown[0].icon == BoxIcon::Exclamation);
 }
 
 int RunWindowsTests(int argc, char** argv) {
