@@ -1,6 +1,7 @@
 // The texelary program: creates the seven windows, shows the main window and runs the event loop
-// until the main window is closed. Of its command line it reads only --version; of settings only
-// its own two (header fields kept, mip levels), which the setup dialog reads and saves.
+// until the main window is closed. Of its command line it reads --version, or the path of a
+// project file to load at start (as a file manager passes it); of settings only its own two
+// (header fields kept, mip levels), which the setup dialog reads and saves.
 
 #include "base/Version.h"
 #include "ui/AppWindows.h"
@@ -8,7 +9,9 @@
 #include "ui/MessageBoxes.h"
 #include "ui/TMain.h"
 
+#include <QFileInfo>
 #include <QIcon>
+#include <QStringList>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -26,6 +29,10 @@ int main(int argc, char** argv) {
         texelary::WindowSet windows(boxes);
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/texelary.png")));
         windows.Windows().Main->show();
+        const QStringList arguments = QCoreApplication::arguments();
+        if (arguments.size() > 1) {
+            windows.Windows().Main->OpenProjectFile(QFileInfo(arguments.at(1)).absoluteFilePath());
+        }
         QApplication::exec();
     } catch (const std::exception& error) {
         // An error while starting is reported like any other; the program then ends.

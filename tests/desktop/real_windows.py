@@ -139,12 +139,12 @@ def click(x, y):
 # ---- the program under test
 
 class Program:
-    def __init__(self, executable, directory, shots, name):
+    def __init__(self, executable, directory, shots, name, arguments=()):
         self.shots = shots
         self.name = name
         self.step = 0
         environment = dict(os.environ, QT_QPA_PLATFORM="xcb")
-        self.process = subprocess.Popen([executable], cwd=directory, env=environment)
+        self.process = subprocess.Popen([executable, *arguments], cwd=directory, env=environment)
         self.main = wait_for("the main window", lambda: self.find_main())
         wait_for("the main window to have the focus", lambda: focused() == self.main)
 
@@ -230,6 +230,16 @@ def write_bitmap(path, width=16, height=16):
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(pixels), 2835, 2835, 256, 0)
     palette = b"".join(bytes((i, i, 255 - i, 0)) for i in range(256))
     path.write_bytes(header + info + palette + pixels)
+
+
+def write_project(path, directory, names):
+    """A project file: signature, version, count, both directories, convert-to, convert-from, names."""
+    def field(text):
+        return text.encode().ljust(128, b"\0")
+
+    header = b"Texelary".ljust(32, b"\0") + b"1.00".ljust(8, b"\0") + struct.pack("<i", len(names))
+    body = field(str(directory)) * 2 + struct.pack("<ii", 0, 0)
+    path.write_bytes(header + body + b"".join(field(name) for name in names))
 
 
 # ---- scenarios: each starts the program in a directory of its own
@@ -331,12 +341,38 @@ def scenario_dialogs(program, directory):
           f"the about box's frame {positions[0]} is not centred on the screen")
 
 
+def project_on_command_line(directory):
+    write_bitmap(directory / "wall.bmp")
+    write_project(directory / "stones.mm", directory, ["wall.bmp"])
+    return ["stones.mm"]
+
+
+def scenario_command_line(program, directory):
+    """A project named on the command line (as a file manager passes it) is loaded at start."""
+    wait_for('the title "stones.mm - Texelary"',
+             lambda: title(program.main) == "stones.mm - Texelary", 3)
+    program.screenshot("loaded")
+    progress = start_run(program)
+    box = program.wait_box()
+    check_box_of(program, box, progress, 'the "All done" box')
+    key("Return")
+    wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
+    check((directory / "wall.m8").exists(), "the loaded project's file was not converted")
+
+
+# Each scenario: its name, what it puts into its directory first (returning the program's
+# arguments), and what it does with the running program.
+def nothing(_directory):
+    return []
+
+
 SCENARIOS = [
-    ("all-done", scenario_all_done),
-    ("not-found", lambda p, d: scenario_not_found(p, d, "Return")),
-    ("cancel", lambda p, d: scenario_not_found(p, d, "Escape")),
-    ("preview", scenario_preview_box),
-    ("dialogs", scenario_dialogs),
+    ("all-done", nothing, scenario_all_done),
+    ("not-found", nothing, lambda p, d: scenario_not_found(p, d, "Return")),
+    ("cancel", nothing, lambda p, d: scenario_not_found(p, d, "Escape")),
+    ("preview", nothing, scenario_preview_box),
+    ("dialogs", nothing, scenario_dialogs),
+    ("command-line", project_on_command_line, scenario_command_line),
 ]
 
 
@@ -366,14 +402,14 @@ def main():
     manager = start_window_manager()
     failures = 0
     try:
-        for name, scenario in SCENARIOS:
+        for name, prepare, scenario in SCENARIOS:
             if only and name not in only:
                 continue
             with tempfile.TemporaryDirectory() as scratch:
                 directory = Path(scratch)
                 program = None
                 try:
-                    program = Program(executable, directory, shots, name)
+                    program = Program(executable, directory, shots, name, prepare(directory))
                     scenario(program, directory)
                     check(program.process.poll() is None, "the program ended by itself")
                     print(f"PASS {name}")
