@@ -145,7 +145,7 @@ ReplacingFile::~ReplacingFile() {
 }
 
 bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
-    if (!Ok()) {
+    if (!Ok() || m_closed) {
         return false;
     }
     if (m_inPlace) {
@@ -161,8 +161,23 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
     return !m_failed;
 }
 
-bool ReplacingFile::Commit() {
+bool ReplacingFile::Finish() {
     if (!Ok()) {
+        return false;
+    }
+    if (m_inPlace || m_closed) {
+        return true;
+    }
+    const bool flushed = std::fflush(m_file) == 0 && std::ferror(m_file) == 0;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    m_closed = true;
+    m_failed = !flushed || !closed;
+    return !m_failed;
+}
+
+bool ReplacingFile::Commit() {
+    if (!Ok() || m_committed) {
         return false;
     }
     if (m_inPlace) {
@@ -170,11 +185,7 @@ bool ReplacingFile::Commit() {
         m_committed = !m_failed;
         return m_committed;
     }
-    const bool flushed = std::fflush(m_file) == 0 && std::ferror(m_file) == 0;
-    const bool closed = std::fclose(m_file) == 0;
-    m_file = nullptr;
-    if (!flushed || !closed) {
-        m_failed = true;
+    if (!Finish()) {
         return false;
     }
     std::error_code error;

@@ -42,9 +42,14 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool Ok() const { return (m_file != nullptr || m_inPlace) && !m_failed; }
+    bool Ok() const { return (m_file != nullptr || m_inPlace || m_closed) && !m_failed; }
     bool Write(std::span<const std::uint8_t> bytes);
-    // Flushes, closes and renames over the target; false (and nothing replaced) on any failure.
+    // Flushes and closes the temporary file, leaving Commit() only the rename: the costly part of
+    // a write can then run on one thread and the replacing, in order, on another. False on any
+    // failure; nothing is replaced then. Nothing more can be written after it.
+    bool Finish();
+    // Finishes the file if that has not been done and renames it over the target; false (and
+    // nothing replaced) on any failure.
     bool Commit();
 
 private:
@@ -58,6 +63,7 @@ private:
     bool m_inPlace = false;
     std::vector<std::uint8_t> m_held;
     bool m_failed = false;
+    bool m_closed = false; // Finish() has closed the temporary file
     bool m_committed = false;
 };
 

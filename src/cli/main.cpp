@@ -7,7 +7,9 @@
 #include "project/ProjectFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -74,6 +76,9 @@ std::string Usage() {
            "  --input DIR        directory of the input files\n"
            "  --output DIR       directory the converted files are written to (must exist)\n"
            "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
+           "  --jobs N           convert up to N files at once (default: one per core); the\n"
+           "                     messages, the files written and the counts are the same as\n"
+           "                     with --jobs 1, which converts one file after another\n"
            "  --keep-header      copy the name, animation name, flags, contents and value of\n"
            "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
            "                     high bits included); names too long for the target are cut\n"
@@ -92,13 +97,16 @@ std::string Usage() {
            "\n"
            "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
            "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
-           "every file could be read, 1 otherwise.\n";
+           "every file could be read, 1 otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
+           "before its next file, keeping the files converted until then and no partial ones,\n"
+           "and the program then ends by the same signal.\n";
 }
 
 struct Options {
     std::optional<Project> project;
     std::string projectPath;
     bool stopOnError = false;
+    unsigned jobs = DefaultJobs();
     bool keepHeader = false;
     MipFilter mips = MipFilter::Point;
     bool info = false;
@@ -117,6 +125,51 @@ std::optional<std::int32_t> NameIndex(std::string_view name,
         }
     }
     return std::nullopt;
+}
+
+// More threads than this would only cost memory: a machine has fewer cores.
+constexpr unsigned kMaxJobs = 256;
+
+std::optional<unsigned> JobCount(const std::string& text) {
+    if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) != 0;
+        })) {
+        return std::nullopt;
+    }
+    const auto value = static_cast<unsigned>(std::stoul(text));
+    if (value < 1 || value > kMaxJobs) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// SIGINT and SIGTERM end the run between files rather than the program in the middle of one, so
+// that no temporary file is left behind; the program then ends by the signal it was sent. A
+// second signal ends it at once.
+std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signal{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
+
+extern "C" void OnInterrupt(int signal) {
+    g_signal.store(signal);
+    g_interrupted.store(true);
+    std::signal(signal, SIG_DFL);
+}
+
+void CatchInterrupts() {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        std::signal(signal, OnInterrupt);
+    }
+}
+
+// After the run: ends the program by the signal that interrupted it, if one did.
+void EndByInterruptingSignal() {
+    if (g_interrupted.load()) {
+        const int signal = g_signal.load();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
 }
 
 int UsageError(const std::string& message) {
@@ -188,6 +241,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     std::optional<SourceFormat> from;
     std::optional<TargetFormat> to;
     bool optionsEnded = false;
+    bool jobsGiven = false;
     std::vector<std::string> operands;
 
     for (int i = 1; i < argc; ++i) {
@@ -212,6 +266,18 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
             options.info = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--jobs") {
+            if (i + 1 >= argc) {
+                return UsageError("option '--jobs' needs a value");
+            }
+            const std::string value = argv[++i];
+            const auto jobs = JobCount(value);
+            if (!jobs) {
+                return UsageError("--jobs takes a number from 1 to " + std::to_string(kMaxJobs) +
+                                  ", not '" + value + "'");
+            }
+            options.jobs = *jobs;
+            jobsGiven = true;
         } else if (arg == "--mips") {
             if (i + 1 >= argc) {
                 return UsageError("option '--mips' needs a value");
@@ -253,7 +319,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         return UsageError("--json goes with --info");
     }
     if (options.info) {
-        if (from || to || options.keepHeader || options.stopOnError ||
+        if (from || to || options.keepHeader || options.stopOnError || jobsGiven ||
             options.mips != MipFilter::Point) {
             return UsageError("--info takes only files (and --json)");
         }
@@ -310,10 +376,13 @@ int Run(int argc, char** argv) {
     settings.RunConvTo = project.convTo;
     settings.RunKeepHeader = options.keepHeader;
     settings.RunMips = options.mips;
+    settings.RunJobs = options.jobs;
+    settings.RunStop = &g_interrupted;
 
     ConsoleFeedback feedback(options.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
     RunState state;
     PrepareProgress(state, files.Count());
+    CatchInterrupts();
     RunConversion(settings, state, feedback);
     state.Image.reset();
     feedback.ClearBar();
@@ -331,6 +400,7 @@ int Run(int argc, char** argv) {
         std::cerr << ", " << skipped << " not attempted";
     }
     std::cerr << '\n';
+    EndByInterruptingSignal();
     return state.Done == 1 && state.Failed == 0 ? kExitConverted : kExitFailed;
 }
 

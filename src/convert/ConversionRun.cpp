@@ -1,12 +1,16 @@
 #include "convert/ConversionRun.h"
 
+#include "base/FileIo.h"
+#include "convert/OrderedPool.h"
 #include "texture/ReadError.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
 
 namespace texelary {
 
@@ -22,15 +26,38 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// Reads picture and palette of one input file, from one read of its bytes. Returns false after
-// showing the box for a failed entry, with the reason; sets `cancelled` when the user ended the
-// run in the not-found box. With `fields` given, the header fields of a source that has them are
-// taken from the same bytes. A picture without pixels is no conversion: it fails like a file that
-// cannot be read.
-bool ReadEntry(const SourceFormatRow& format, const std::string& path, RunState& state,
-               Palette& palette, std::optional<HeaderFields>* fields, RunFeedback& feedback,
-               bool& cancelled) {
-    SourceRead read;
+// One entry of the list, as handed to whichever thread converts it.
+struct EntryTask {
+    std::string inputPath;
+    std::string outputPath;
+};
+
+// How far an entry got: each stage names the first thing that failed, or Written.
+enum class EntryStage : std::uint8_t { NotFound, BadPalette, NotWritten, Written };
+
+// What converting one entry leaves for the run's own thread: what to tell the user, the picture,
+// and the output, written to a temporary file but not yet put in place.
+struct EntryResult {
+    EntryTask task;
+    EntryStage stage = EntryStage::NotFound;
+    ReadError reason = ReadError::None;
+    std::unique_ptr<IndexedImage> image;
+    std::optional<HeaderFields> fields; // the source's header fields, when they are kept
+    std::unique_ptr<ReplacingFile> output;
+};
+
+// What every entry of a run is converted with.
+struct EntryRecipe {
+    const SourceFormatRow* from = nullptr;
+    const TargetFormatRow* to = nullptr;
+    MipFilter mips = MipFilter::Point;
+    bool keepHeader = false;
+};
+
+// Reads picture and palette of one input file, from one read of its bytes; the header fields of
+// a source that has them come from the same bytes. A picture without pixels is no conversion: it
+// fails like a file that cannot be read.
+EntryStage ReadEntry(const SourceFormatRow& format, const std::string& path, SourceRead& read) {
     const auto bytes = ReadInputFile(path, &read.reason);
     if (bytes && bytes->empty()) {
         read.reason = ReadError::Empty;
@@ -41,23 +68,53 @@ bool ReadEntry(const SourceFormatRow& format, const std::string& path, RunState&
         read.image.reset();
         read.reason = ReadError::NoPixels;
     }
-    state.Image = std::move(read.image);
-    if (!state.Image) {
-        cancelled = feedback.ShowMessage("Could'nt find file " + Quoted(path), kMessageCaption,
-                                         BoxButtons::OkCancel, BoxIcon::Stop,
-                                         DescribeReadError(read.reason)) == BoxAnswer::Cancel;
-        return false;
+    if (!read.image) {
+        return EntryStage::NotFound;
     }
-    if (!read.paletteRead) {
-        feedback.ShowMessage("File " + Quoted(path) + format.paletteFailure, kMessageCaption,
-                             BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(read.reason));
-        return false;
+    return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
+}
+
+// Everything one entry needs that tells the user nothing, so that it may run on any thread:
+// read, convert, and write the output to a temporary file beside its target.
+EntryResult ConvertEntry(const EntryRecipe& recipe, const EntryTask& task) {
+    EntryResult result;
+    result.task = task;
+    try {
+        SourceRead read;
+        result.stage = ReadEntry(*recipe.from, task.inputPath, read);
+        result.reason = read.reason;
+        result.image = std::move(read.image);
+        if (result.stage != EntryStage::Written) {
+            return result;
+        }
+        WriteOptions options;
+        options.mips = recipe.mips;
+        // Only the rows of mip textures give header fields; every other source is written as
+        // before.
+        if (recipe.keepHeader) {
+            options.fields = std::move(read.fields);
+        }
+        result.fields = options.fields;
+        result.stage = EntryStage::NotWritten;
+        const auto bytes = recipe.to->encode(*result.image, read.palette, options);
+        if (!bytes) {
+            return result;
+        }
+        auto output = std::make_unique<ReplacingFile>(task.outputPath);
+        if (output->Write(*bytes) && output->Finish()) {
+            result.output = std::move(output);
+            result.stage = EntryStage::Written;
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory while reading is a file that could not be read; later, a failed write.
+        result.output.reset();
+        if (result.stage != EntryStage::NotWritten) {
+            result.image.reset();
+            result.stage = EntryStage::NotFound;
+            result.reason = ReadError::OutOfMemory;
+        }
     }
-    palette = read.palette;
-    if (fields != nullptr) {
-        *fields = std::move(read.fields);
-    }
-    return true;
+    return result;
 }
 
 // What is known of a failed write without asking the writer.
@@ -176,6 +233,10 @@ void PrepareProgress(RunState& state, std::size_t entryCount) {
     state.Progress = state.Step;
 }
 
+unsigned DefaultJobs() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback) {
     const bool formatsKnown = SourceFormatAt(IndexOf(settings.RunConvFrom)) &&
                               TargetFormatAt(IndexOf(settings.RunConvTo));
@@ -183,57 +244,83 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         state.Aborted = 1;
         return;
     }
-    const SourceFormatRow& from = RowOf(settings.RunConvFrom);
-    const TargetFormatRow& to = RowOf(settings.RunConvTo);
-    const std::string extension = to.extension;
-    Palette palette{};
+    const EntryRecipe recipe{&RowOf(settings.RunConvFrom), &RowOf(settings.RunConvTo),
+                             settings.RunMips, settings.RunKeepHeader};
+    const std::string extension = recipe.to->extension;
+    const auto taskFor = [&](std::size_t index) {
+        const std::string entry = settings.RunFiles->Entry(index);
+        return EntryTask{JoinPath(settings.RunInputDir, entry),
+                         JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension))};
+    };
+    const auto stopped = [&settings] {
+        return settings.RunStop != nullptr && settings.RunStop->load();
+    };
     OutputGuard guard(settings);
+
+    // Entries are converted ahead of the one in hand, at most `jobs` at a time, by threads of the
+    // pool (or, for one job, by this thread as each entry comes up); what the user is told and
+    // every commit follow here, entry by entry. The pool is closed on every way out, which drops
+    // the results not reached and with them their temporary files.
+    const unsigned jobs = std::max(1u, settings.RunJobs);
+    OrderedPool<EntryTask, EntryResult> pool(
+        jobs == 1 ? 0 : jobs,
+        [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); }, settings.RunStop);
+    std::size_t submitted = 0;
 
     // The list's length is read again before every entry: it is the caller's own list.
     for (std::size_t i = 0; i < settings.RunFiles->Count(); ++i) {
-        if (feedback.CancelRequested()) {
+        if (feedback.CancelRequested() || stopped()) {
             state.Aborted = 1;
             return;
         }
-        const std::string entry = settings.RunFiles->Entry(i);
-        feedback.EntryStarting(i, settings.RunFiles->Count(), entry);
-        const std::string inputPath = JoinPath(settings.RunInputDir, entry);
-        const std::string outputPath =
-            JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension));
-
-        state.Image.reset();
-        bool cancelled = false;
-        WriteOptions options;
-        options.mips = settings.RunMips;
-        // Only the rows of mip textures give header fields; every other source is written as
-        // before.
-        bool good =
-            ReadEntry(from, inputPath, state, palette,
-                      settings.RunKeepHeader ? &options.fields : nullptr, feedback, cancelled);
-        if (cancelled) {
+        feedback.EntryStarting(i, settings.RunFiles->Count(), settings.RunFiles->Entry(i));
+        for (; submitted < settings.RunFiles->Count() && submitted < i + jobs; ++submitted) {
+            pool.Submit(taskFor(submitted));
+        }
+        std::optional<EntryResult> result = pool.Take();
+        if (!result) { // not begun: the run was stopped meanwhile
+            state.Aborted = 1;
+            return;
+        }
+        const EntryTask& task = result->task;
+        state.Image = std::move(result->image);
+        bool good = false;
+        BoxAnswer answer = BoxAnswer::Ok;
+        switch (result->stage) {
+        case EntryStage::NotFound:
+            answer = feedback.ShowMessage("Could'nt find file " + Quoted(task.inputPath),
+                                          kMessageCaption, BoxButtons::OkCancel, BoxIcon::Stop,
+                                          DescribeReadError(result->reason));
+            break;
+        case EntryStage::BadPalette:
+            feedback.ShowMessage("File " + Quoted(task.inputPath) + recipe.from->paletteFailure,
+                                 kMessageCaption, BoxButtons::Ok, BoxIcon::Stop,
+                                 DescribeReadError(result->reason));
+            break;
+        case EntryStage::NotWritten:
+        case EntryStage::Written: {
+            // The checks come now, in the list's order: an earlier entry may have written there.
+            const std::string refusal = guard.Refusal(task.inputPath, task.outputPath);
+            good = refusal.empty() && result->output && result->output->Commit();
+            result->output.reset();
+            if (good) {
+                guard.Written(task.inputPath, task.outputPath);
+            } else {
+                answer = feedback.ShowMessage("Error writing " + Quoted(task.outputPath),
+                                              kMessageCaption, BoxButtons::OkCancel, BoxIcon::Stop,
+                                              refusal.empty() ? WhyNotWritten(task.outputPath)
+                                                              : refusal);
+            }
+            break;
+        }
+        }
+        if (answer == BoxAnswer::Cancel) {
             ++state.Failed;
             state.Aborted = 1;
             return;
         }
-        std::string refusal;
-        if (good) {
-            refusal = guard.Refusal(inputPath, outputPath);
-        }
-        if (good && refusal.empty() && to.write(*state.Image, palette, outputPath, options)) {
-            guard.Written(inputPath, outputPath);
-        } else if (good) {
-            good = false;
-            const std::string why = refusal.empty() ? WhyNotWritten(outputPath) : refusal;
-            if (feedback.ShowMessage("Error writing " + Quoted(outputPath), kMessageCaption,
-                                     BoxButtons::OkCancel, BoxIcon::Stop,
-                                     why) == BoxAnswer::Cancel) {
-                ++state.Failed;
-                state.Aborted = 1;
-                return;
-            }
-        }
-        if (good && options.fields && !NamesFit(*options.fields, kTextureNameFieldSize)) {
-            feedback.ShowNotice("Texture name cut to fit in " + Quoted(outputPath));
+        if (good && result->fields && !NamesFit(*result->fields, kTextureNameFieldSize)) {
+            feedback.ShowNotice("Texture name cut to fit in " + Quoted(task.outputPath));
         }
         ++(good ? state.Converted : state.Failed);
 

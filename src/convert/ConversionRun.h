@@ -10,6 +10,7 @@
 #include "texture/IndexedImage.h"
 #include "texture/WriteOptions.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -75,7 +76,17 @@ struct RunSettings {
     // the smaller mip levels are made.
     bool RunKeepHeader = false;
     MipFilter RunMips = MipFilter::Point;
+    // How many files are converted at once: 1 converts each file in turn on the calling thread;
+    // more spreads the work over as many threads. The boxes, the bar, the counts and the files
+    // written are the same either way.
+    unsigned RunJobs = 1;
+    // When set (from any thread, or from a signal handler), no further file is begun and the run
+    // ends as aborted before its next entry, as after Cancel between entries. May be none.
+    const std::atomic<bool>* RunStop = nullptr;
 };
+
+// The number of files a run should convert at once on this machine: one per core.
+unsigned DefaultJobs();
 
 // The run's state. Image is the picture of the entry in hand (released before the next file is
 // read; the last one stays for the owner to release). Exactly one of Done and Aborted is 1 after a
@@ -99,12 +110,19 @@ void PrepareProgress(RunState& state, std::size_t entryCount);
 
 // Runs the whole list. Ends with Done = 1 when every entry was dealt with (some may have failed),
 // or Aborted = 1 when the list was empty, Cancel was pressed in a not-found or write box,
-// CancelRequested returned true, or a format index was out of range.
+// CancelRequested returned true, RunStop was set, or a format index was out of range.
 //
 // Each input file is read once, for its picture and its palette. A picture with no pixels (an
 // empty file, a width or height of 0) fails like a file that cannot be read. The run writes over
 // no input of its list and over no output an earlier entry wrote: such an entry fails with the
 // write box and its file is left as it was.
+//
+// With RunJobs above 1, up to that many files are read and converted at once on threads of the
+// run's own, each output going to a temporary file beside its target. Every call of `feedback`
+// and every replacing of a target by its temporary file happen on the calling thread, in the
+// list's order: a file's boxes come only after every earlier file's, and a run that ends early
+// leaves exactly the files a run of one job would have left (the temporary files of later
+// entries are removed). At most RunJobs pictures are held at once besides Image.
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback);
 
 // Copies `text` into a character field of `size` bytes: at most size - 1 characters, always

@@ -3,6 +3,7 @@
 #include "texture/BmpFormat.h"
 #include "texture/M8Format.h"
 #include "texture/WalFormat.h"
+#include "texture/WalPalette.h"
 
 #include <algorithm>
 #include <array>
@@ -33,9 +34,16 @@ void ReadWal(std::span<const std::uint8_t> file, SourceRead& out) {
     }
 }
 
-bool WriteM8Row(IndexedImage& image, const Palette& palette, const std::string& path,
-                const WriteOptions& options) {
-    return WriteM8(image, palette, path, options);
+std::optional<std::vector<std::uint8_t>> EncodeM8Row(IndexedImage& image, const Palette& palette,
+                                                     const WriteOptions& options) {
+    return EncodeM8(image, palette, options);
+}
+
+// As WriteWal makes its file: the picture onto the fixed palette, then the levels from it.
+std::optional<std::vector<std::uint8_t>> EncodeWalRow(IndexedImage& image, const Palette& palette,
+                                                      const WriteOptions& options) {
+    RemapToPalette(image, WalPalette, palette);
+    return EncodeWal(image, options);
 }
 
 constexpr const char* kInvalidPalette = " has an invalid color palette. Must be 256 colors";
@@ -48,8 +56,8 @@ constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
 }};
 
 constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
-    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", WriteM8Row},
-    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", WriteWal},
+    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", EncodeM8Row},
+    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", EncodeWalRow},
 }};
 
 // Every row stands at its own index.

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace texelary {
 
@@ -63,10 +64,12 @@ struct TargetFormatRow {
     const char* option;    // on the command line: "m8"
     const char* caption;   // in the setup dialog: "Heretic2 (*.m8)"
     const char* extension; // of the output files, without a dot
-    // Writes picture and palette to `path`; the writer may leave the picture changed (a remap)
-    // only when it succeeds.
-    bool (*write)(IndexedImage& image, const Palette& palette, const std::string& path,
-                  const WriteOptions& options);
+    // The output file's bytes for picture and palette; none when the picture does not fit the
+    // format or memory runs out. It may change the picture (a remap onto the format's palette).
+    // The run writes the bytes itself, so that several files can be converted at once and put in
+    // place in the list's order.
+    std::optional<std::vector<std::uint8_t>> (*encode)(IndexedImage& image, const Palette& palette,
+                                                       const WriteOptions& options);
 };
 
 // The rows, in index order.

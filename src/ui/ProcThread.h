@@ -1,9 +1,10 @@
 #pragma once
 
-// The worker of one conversion run. It computes the progress step, has the whole conversion loop
-// run on the GUI thread, announces the outcome and has the progress window closed. Widgets and
-// the image list belong to the GUI thread: the worker reaches them only through a blocking queued
-// call, while it waits, and the GUI thread never waits for the worker.
+// The worker of one conversion run. It computes the progress step, runs the conversion loop on its
+// own thread (which converts several files at once on threads of the run's own), announces the
+// outcome and has the progress window closed. Widgets and the image list belong to the GUI thread:
+// the worker reaches them only through blocking queued calls, one box at a time, in the list's
+// order, and the GUI thread never waits for the worker.
 
 #include "convert/ConversionRun.h"
 
@@ -24,23 +25,25 @@ public:
     ProcThread(const ProcThread&) = delete;
     ProcThread& operator=(const ProcThread&) = delete;
 
-    // Asks the run to stop before its next entry (the progress window's Cancel). Any thread.
+    // Asks the run to begin no further file and to stop before its next entry (the progress
+    // window's Cancel). Any thread.
     void RequestCancel() { m_cancelRequested.store(true); }
     bool CancelRequested() const { return m_cancelRequested.load(); }
 
-    // The run's state: written on the GUI thread during the blocking call, read by the worker
-    // after it; the blocking call orders the two.
+    // The run's state: written by the worker's own thread; read by others only once the body has
+    // returned.
     RunState State;
 
 protected:
     void run() override;
 
 private:
-    // Runs `work` on the GUI thread and waits until it has returned.
-    template <typename Work> void OnGuiThread(Work work);
-
     TProcessDialog& m_dialog;
     RunFeedback& m_boxes;
+    // The run's settings and its list of names, taken from the progress window on the GUI thread
+    // when the run starts. The window is modal, so neither can change while the run goes on.
+    RunSettings m_settings;
+    VectorFileList m_files{{}};
     std::atomic<bool> m_cancelRequested{false};
 };
 

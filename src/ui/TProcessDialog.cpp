@@ -5,52 +5,11 @@
 #include "ui_TProcessDialog.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFile>
 #include <QShowEvent>
 #include <algorithm>
 
 namespace texelary {
-
-namespace {
-
-// What the run shows while the progress window is up: boxes through the program's boxes, the
-// position on the bar, which entry of how many is being converted, and, before every entry, a
-// look at pending events so that the bar repaints and a press of Cancel is seen.
-class ProgressFeedback final : public RunFeedback {
-public:
-    ProgressFeedback(RunFeedback& boxes, Ui::TProcessDialog& ui, const ProcThread& worker)
-        : m_boxes(boxes)
-        , m_ui(ui)
-        , m_worker(worker) {}
-
-    BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
-                          BoxIcon icon, const std::string& detail) override {
-        return m_boxes.ShowMessage(text, caption, buttons, icon, detail);
-    }
-    void SetProgress(int position) override { m_ui.Bar->setValue(position); }
-    bool CancelRequested() override {
-        QCoreApplication::processEvents();
-        return m_worker.CancelRequested();
-    }
-    void EntryStarting(std::size_t index, std::size_t count, const std::string& entry) override {
-        m_ui.Count->setText(QStringLiteral("%1 of %2").arg(index + 1).arg(count));
-        const QString name = QFile::decodeName(QByteArray::fromStdString(entry));
-        const int room = m_ui.Current->width();
-        m_ui.Current->setText(m_ui.Current->fontMetrics().elidedText(name, Qt::ElideMiddle, room));
-        m_ui.Current->setToolTip(name);
-        // The entry is converted before events are next handled: paint the texts now.
-        m_ui.Count->repaint();
-        m_ui.Current->repaint();
-    }
-
-private:
-    RunFeedback& m_boxes;
-    Ui::TProcessDialog& m_ui;
-    const ProcThread& m_worker;
-};
-
-} // namespace
 
 TProcessDialog::TProcessDialog(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TProcessDialog>())
@@ -97,9 +56,12 @@ void TProcessDialog::ForgetWorker(const ProcThread* worker) {
     std::erase_if(m_workers, [worker](const auto& held) { return held.get() == worker; });
 }
 
-void TProcessDialog::Convert(ProcThread& worker) {
-    ProgressFeedback feedback(*m_windows.Boxes, *m_ui, worker);
-    RunConversion(m_settings, worker.State, feedback);
+void TProcessDialog::ShowEntry(std::size_t index, std::size_t count, const std::string& entry) {
+    m_ui->Count->setText(QStringLiteral("%1 of %2").arg(index + 1).arg(count));
+    const QString name = QFile::decodeName(QByteArray::fromStdString(entry));
+    const int room = m_ui->Current->width();
+    m_ui->Current->setText(m_ui->Current->fontMetrics().elidedText(name, Qt::ElideMiddle, room));
+    m_ui->Current->setToolTip(name);
 }
 
 void TProcessDialog::CancelBtnClick() {

@@ -1,9 +1,9 @@
 #pragma once
 
-// The progress window of a conversion run. Showing it starts a worker (ProcThread), which has the
-// run executed on the GUI thread, announces the outcome and closes the window. Under the bar it
-// shows which entry of how many is being converted, and its name. Its Cancel stops a run before
-// the next entry, and the run then ends as aborted.
+// The progress window of a conversion run. Showing it starts a worker (ProcThread), which runs the
+// conversion, shows its boxes and moves the bar here, announces the outcome and closes the window.
+// Under the bar it shows which entry of how many is in hand, and its name. Its Cancel begins no
+// further file and stops the run before its next entry, which then ends as aborted.
 
 #include "convert/ConversionRun.h"
 
@@ -35,8 +35,9 @@ public:
 
     QProgressBar& Bar() const;
 
-    // Runs the conversion loop for `worker`. GUI thread only (the worker's blocking call).
-    void Convert(ProcThread& worker);
+    // Shows under the bar which entry of how many is being converted, and its name, cut in the
+    // middle to fit. GUI thread only.
+    void ShowEntry(std::size_t index, std::size_t count, const std::string& entry);
 
     // Closes the window, which resets the bar and ends its modal showing. GUI thread only.
     void CloseProgress();

@@ -9,10 +9,15 @@
 #include "texture/WalFormat.h"
 #include "texture/WalPalette.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace texelary {
 namespace {
@@ -120,6 +125,110 @@ TEST_F(ConvertCli, FormatNamesInUpperCase) {
     EXPECT_NE(Run("--help").output.find("in any case"), std::string::npos);
 }
 
+// The output directory's names and bytes (none for a directory).
+std::map<std::string, std::vector<std::uint8_t>> FilesIn(const std::filesystem::path& directory) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& file : std::filesystem::directory_iterator(directory)) {
+        files[file.path().filename().string()] =
+            file.is_regular_file() ? test::ReadAll(file.path()) : std::vector<std::uint8_t>{};
+    }
+    return files;
+}
+
+TEST_F(ConvertCli, JobsGiveTheSameMessagesFilesAndCounts) {
+    test::WriteAll(dir.Path() / "deep.bmp", test::MakeBmp24(2, 2));
+    test::WriteAll(dir.Path() / "big.bmp",
+                   test::MakeBmp8(256, 256, std::vector<std::uint8_t>(256 * 256, 9)));
+    std::filesystem::create_directory(dir.Path() / "out" / "c.wal"); // a write that fails
+    const std::string files = " big.bmp a.bmp missing.bmp b.bmp deep.bmp c.bmp a.bmp";
+    for (const char* options : {"--mips box --to wal", "--to m8", "--stop-on-error --to m8",
+                                "--stop-on-error --to wal"}) {
+        const std::string arguments = std::string(options) + " --from bmp --output out" + files;
+        std::filesystem::remove_all(dir.Path() / "out");
+        std::filesystem::create_directories(dir.Path() / "out" / "c.wal");
+        const Outcome one = Run("--jobs 1 " + arguments);
+        const auto written = FilesIn(dir.Path() / "out");
+        EXPECT_NE(one.errors.find("Could'nt find file"), std::string::npos) << one.errors;
+        for (const char* jobs : {"--jobs 2 ", "--jobs 5 ", ""}) {
+            std::filesystem::remove_all(dir.Path() / "out");
+            std::filesystem::create_directories(dir.Path() / "out" / "c.wal");
+            const Outcome many = Run(jobs + arguments);
+            EXPECT_EQ(many.status, one.status) << jobs << arguments;
+            EXPECT_EQ(many.errors, one.errors) << jobs << arguments;
+            EXPECT_EQ(FilesIn(dir.Path() / "out"), written) << jobs << arguments;
+        }
+    }
+}
+
+// A child process of the program in the scratch directory, standard error into stderr.txt.
+pid_t Start(const std::filesystem::path& directory, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {TEXELARY_CONVERT_EXE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const std::string errors = (directory / "stderr.txt").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (chdir(directory.c_str()) != 0 || out < 0 || dup2(out, 2) < 0) {
+            _exit(127);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+TEST_F(ConvertCli, AnInterruptedRunKeepsWholeFilesInTheListsOrderAndNoTemporaryOnes) {
+    constexpr int kFiles = 300;
+    std::vector<std::string> arguments = {"--jobs", "2",    "--mips", "box",      "--from",
+                                          "bmp",    "--to", "wal",    "--output", "out"};
+    std::vector<std::uint8_t> pixels(128 * 128);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i * 13 + i / 128);
+    }
+    const auto bitmap = test::MakeBmp8(128, 128, pixels);
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%03d.bmp", i);
+        test::WriteAll(dir.Path() / name, bitmap);
+        arguments.emplace_back(name);
+    }
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove_all(dir.Path() / "out");
+        std::filesystem::create_directory(dir.Path() / "out");
+        const pid_t child = Start(dir.Path(), arguments);
+        ASSERT_GT(child, 0);
+        // Interrupted once the first file is in place, well before the last.
+        while (!Exists("out/f000.wal")) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+
+        const auto written = FilesIn(dir.Path() / "out");
+        ASSERT_LT(written.size(), static_cast<std::size_t>(kFiles)) << "not interrupted";
+        int expected = 0;
+        for (const auto& [name, bytes] : written) {
+            char wanted[16];
+            std::snprintf(wanted, sizeof wanted, "f%03d.wal", expected++);
+            EXPECT_EQ(name, wanted); // no temporary file, no gap
+            EXPECT_EQ(bytes.size(), 100u + 128 * 128 + 64 * 64 + 32 * 32 + 16 * 16);
+        }
+        const auto errors = test::ReadAll(dir.Path() / "stderr.txt");
+        EXPECT_EQ(std::string(errors.begin(), errors.end()),
+                  "Process has been aborted\n" + std::to_string(written.size()) +
+                      " converted, 0 failed, " + std::to_string(kFiles - written.size()) +
+                      " not attempted\n");
+    }
+}
+
 struct Failing {
     const char* arguments;
     const char* message; // the line on standard error, reason included
@@ -176,14 +285,17 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
          {"--from bmp a.bmp", "--from gif --to m8 a.bmp", "--from bmp --to m8", "--frobnicate", "",
           "--from bmp --to m8 --mips smooth a.bmp", "--info", "--json a.bmp",
           "--info --from bmp a.bmp", "--info --mips box a.bmp", "--from bmp --to m8 --output",
-          "one.mm two.mm"}) {
+          "one.mm two.mm", "--jobs 0 --from bmp --to m8 a.bmp",
+          "--jobs two --from bmp --to m8 a.bmp", "--jobs 257 --from bmp --to m8 a.bmp",
+          "--jobs -1 --from bmp --to m8 a.bmp", "--info --jobs 2 a.bmp"}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
         EXPECT_NE(outcome.errors.find("texelary-convert: "), std::string::npos) << arguments;
     }
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--keep-header", "--mips point|box", "--info", "--json"}) {
+    for (const char* option :
+         {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(Run("--version").output, std::string("texelary-convert ") + kVersion + "\n");

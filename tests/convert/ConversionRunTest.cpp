@@ -9,8 +9,11 @@
 #include "texture/WalPalette.h"
 
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
+#include <thread>
 
 namespace texelary {
 namespace {
@@ -32,6 +35,9 @@ public:
                           BoxIcon icon, const std::string& detail) override {
         boxes.push_back({text, caption, buttons, icon});
         details.push_back(detail);
+        if (whileOpen) {
+            whileOpen();
+        }
         if (answers.empty()) {
             return BoxAnswer::Ok;
         }
@@ -52,6 +58,7 @@ public:
     std::deque<BoxAnswer> answers;
     int cancelBeforeEntry = 0; // 1-based entry before which cancel is requested; 0: never
     int entriesAsked = 0;
+    std::function<void()> whileOpen; // runs while each box is open
 };
 
 const char kSep = static_cast<char>(std::filesystem::path::preferred_separator);
@@ -501,6 +508,140 @@ TEST_F(ConversionRunTest, FailedReadsSayWhyAndWriteNothing) {
         EXPECT_EQ(state.Converted, 0);
         EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
     }
+}
+
+// Everything a run shows and leaves: each name in the output directory with its bytes (none
+// for a directory), every box with its reason, the bar and the outcome.
+struct RunRecord {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    std::vector<Box> boxes;
+    std::vector<std::string> details;
+    std::vector<int> bar;
+    std::int32_t done = 0, aborted = 0, converted = 0, failed = 0;
+    bool operator==(const RunRecord&) const = default;
+};
+
+struct JobsCase {
+    const char* what;
+    TargetFormat to;
+    MipFilter mips;
+    std::deque<BoxAnswer> answers;
+    int cancelBeforeEntry;
+    int stopAtBox; // 1-based box at which RunStop is set from inside the box; 0: never
+};
+
+class JobsTest : public ConversionRunTest {
+protected:
+    // A batch with every kind of failure, the slowest file first so that later ones finish
+    // before it: a missing file, a bitmap without a palette, an output name taken by a directory,
+    // and a second entry for an output an earlier one wrote.
+    JobsTest() {
+        AddBmp("big.bmp", 512, 256);
+        for (const char* name : {"a.bmp", "blocked.bmp", "stone.old.bmp", "stone.new.bmp", "c.bmp",
+                                 "d.bmp", "e.bmp"}) {
+            AddBmp(name, 16, 8);
+        }
+        test::WriteAll(In("deep.bmp"), test::MakeBmp24(4, 4));
+    }
+
+    const std::vector<std::string> m_names = {
+        "big.bmp", "a.bmp",         "missing.bmp",   "deep.bmp", "blocked.bmp",
+        "c.bmp",   "stone.old.bmp", "stone.new.bmp", "d.bmp",    "e.bmp"};
+
+    RunRecord RunWith(const JobsCase& c, unsigned jobs) {
+        namespace fs = std::filesystem;
+        fs::remove_all(dir.Path() / "out");
+        fs::create_directories(dir.Path() / "out" /
+                               (c.to == TargetFormat::M8 ? "blocked.m8" : "blocked.wal"));
+        std::atomic<bool> stop{false};
+        settings.RunConvTo = c.to;
+        settings.RunMips = c.mips;
+        settings.RunJobs = jobs;
+        settings.RunStop = &stop;
+        state = RunState{};
+        feedback = RecordingFeedback{};
+        feedback.answers = c.answers;
+        feedback.cancelBeforeEntry = c.cancelBeforeEntry;
+        feedback.whileOpen = [&] {
+            if (static_cast<int>(feedback.boxes.size()) == c.stopAtBox) {
+                stop.store(true);
+            }
+        };
+        Run(m_names);
+        RunRecord record{{},         feedback.boxes, feedback.details, feedback.bar,
+                         state.Done, state.Aborted,  state.Converted,  state.Failed};
+        for (const auto& file : fs::directory_iterator(dir.Path() / "out")) {
+            record.files[file.path().filename().string()] =
+                file.is_regular_file() ? test::ReadAll(file.path()) : std::vector<std::uint8_t>{};
+        }
+        settings.RunStop = nullptr;
+        return record;
+    }
+};
+
+TEST_F(JobsTest, ManyJobsShowAndLeaveWhatOneJobDoes) {
+    const BoxAnswer ok = BoxAnswer::Ok, cancel = BoxAnswer::Cancel;
+    const TargetFormat m8 = TargetFormat::M8, wal = TargetFormat::Wal;
+    const std::vector<JobsCase> cases = {
+        {"every failure answered OK", m8, MipFilter::Point, {}, 0, 0},
+        {"to .wal with averaged levels", wal, MipFilter::Box, {}, 0, 0},
+        {"Cancel in the not-found box", m8, MipFilter::Point, {cancel}, 0, 0},
+        {"Cancel in a write box", m8, MipFilter::Point, {ok, ok, cancel}, 0, 0},
+        {"Cancel in the second write box", wal, MipFilter::Point, {ok, ok, ok, cancel}, 0, 0},
+        {"Cancel between entries", m8, MipFilter::Point, {}, 6, 0},
+        {"stopped from another thread", m8, MipFilter::Point, {}, 0, 2},
+    };
+    for (const JobsCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RunRecord one = RunWith(c, 1);
+        EXPECT_GE(one.boxes.size(), 1u);
+        EXPECT_TRUE(one.files.count(c.to == TargetFormat::M8 ? "a.m8" : "a.wal"));
+        for (const auto& [name, bytes] : one.files) {
+            EXPECT_NE(name.rfind(".tx", 0), 0u) << "a temporary file is left: " << name;
+        }
+        for (const unsigned jobs : {2u, 3u, 16u}) {
+            EXPECT_EQ(RunWith(c, jobs), one) << jobs << " jobs";
+        }
+    }
+}
+
+// Temporary files in the output directory: outputs converted and not yet put in place.
+std::size_t TemporariesIn(const std::filesystem::path& directory) {
+    std::size_t count = 0;
+    for (const auto& file : std::filesystem::directory_iterator(directory)) {
+        if (file.path().filename().string().rfind(".tx", 0) == 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAndAtMostJobsAreInHand) {
+    std::vector<std::string> names = {"missing.bmp"};
+    for (int i = 0; i < 12; ++i) {
+        names.push_back("f" + std::to_string(i) + ".bmp");
+        AddBmp(names.back());
+    }
+    settings.RunJobs = 3;
+    std::size_t whileOpen = 0;
+    std::size_t afterAWhile = 0;
+    feedback.whileOpen = [&] {
+        // The box of the first entry holds the run; the next two entries are converted meanwhile,
+        // and no more: three pictures in hand at most.
+        for (int wait = 0; wait < 1000 && whileOpen < 2; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            whileOpen = TemporariesIn(dir.Path() / "out");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        afterAWhile = TemporariesIn(dir.Path() / "out");
+        EXPECT_FALSE(std::filesystem::exists(Out("f0.m8")));
+    };
+    feedback.answers = {BoxAnswer::Cancel};
+    Run(names);
+    EXPECT_EQ(whileOpen, 2u);
+    EXPECT_EQ(afterAWhile, 2u);
+    EXPECT_EQ(state.Aborted, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
 }
 
 TEST(CopyBounded, CutsAtTheFieldAndAlwaysEndsWithZero) {
