@@ -37,69 +37,64 @@ constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// The command-line names of the formats: "bmp|m8|wal", or "bmp, m8 or wal".
-template <typename Row> std::string NamesOf(std::span<const Row> rows, bool bars) {
+// The command-line names of the formats: "bmp, m8 or wal".
+template <typename Row> std::string NamesOf(std::span<const Row> rows) {
     std::string names;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (i != 0) {
-            names += bars ? "|" : i + 1 == rows.size() ? " or " : ", ";
+            names += i + 1 == rows.size() ? " or " : ", ";
         }
         names += rows[i].option;
     }
     return names;
 }
 
+// One line per form of the command, as manual page makers read it.
 std::string Usage() {
-    const std::string sources = NamesOf(SourceFormatRows(), false);
-    const std::string targets = NamesOf(TargetFormatRows(), false);
-    return std::string("Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
-                       "       texelary-convert --from ") +
-           NamesOf(SourceFormatRows(), true) + " --to " + NamesOf(TargetFormatRows(), true) +
-           " [--input DIR] [--output DIR]\n" +
-           "                        [OPTIONS] FILE...\n"
-           "       texelary-convert --info [--json] FILE...\n"
-           "\n"
-           "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
-           "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the "
-           "second\n"
-           "converts the named files of the input directory into the output directory (both "
-           "default\n"
-           "to the current directory). Each output file has the name of its input, cut after the\n"
-           "first dot, with the new extension.\n"
-           "\n"
-           "  --from FORMAT      source format: " +
-           sources +
-           ", in any case (BMP works too)\n"
-           "  --to FORMAT        target format: " +
-           targets +
-           ", in any case\n"
-           "  --input DIR        directory of the input files\n"
-           "  --output DIR       directory the converted files are written to (must exist)\n"
-           "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
-           "  --jobs N           convert up to N files at once (default: one per core); the\n"
-           "                     messages, the files written and the counts are the same as\n"
-           "                     with --jobs 1, which converts one file after another\n"
-           "  --keep-header      copy the name, animation name, flags, contents and value of\n"
-           "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
-           "                     high bits included); names too long for the target are cut\n"
-           "                     and reported\n"
-           "  --mips point|box   how the smaller mip levels are made: point samples the full\n"
-           "                     picture (default); box averages 2 x 2 blocks of the level\n"
-           "                     above and takes the nearest palette colour, as the games'\n"
-           "                     own tools did\n"
-           "  --info             print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
-           "                     .pcx): kind, size, levels, names, flags, contents and\n"
-           "                     value, distinct indices, and whether it follows its\n"
-           "                     format's rules\n"
-           "  --json             with --info: one JSON object per file\n"
-           "  --help             show this text\n"
-           "  --version          show the version\n"
-           "\n"
-           "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
-           "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
-           "every file could be read, 1 otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
-           "before its next file, keeping the files converted until then and no partial ones,\n"
-           "and the program then ends by the same signal.\n";
+    std::string text =
+        "Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
+        "  or:  texelary-convert --from FORMAT --to FORMAT [OPTIONS] FILE...\n"
+        "  or:  texelary-convert --info [--json] FILE...\n"
+        "\n"
+        "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
+        "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the second\n"
+        "converts the named files of the input directory into the output directory (both default\n"
+        "to the current directory). Each output file has the name of its input, cut after the\n"
+        "first dot, with the new extension.\n"
+        "\n";
+    text += "  --from FORMAT      source format: " + NamesOf(SourceFormatRows()) +
+            ", in any case (BMP works too)\n";
+    text +=
+        "  --to FORMAT        target format: " + NamesOf(TargetFormatRows()) + ", in any case\n";
+    text +=
+        "  --input DIR        directory of the input files\n"
+        "  --output DIR       directory the converted files are written to (must exist)\n"
+        "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
+        "  --jobs N           convert up to N files at once (default: one per core); the\n"
+        "                     messages, the files written and the counts are the same as\n"
+        "                     with --jobs 1, which converts one file after another\n"
+        "  --keep-header      copy the name, animation name, flags, contents and value of\n"
+        "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
+        "                     high bits included); names too long for the target are cut\n"
+        "                     and reported\n"
+        "  --mips point|box   how the smaller mip levels are made: point samples the full\n"
+        "                     picture (default); box averages 2 x 2 blocks of the level\n"
+        "                     above and takes the nearest palette colour, as the games'\n"
+        "                     own tools did\n"
+        "  --info             print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
+        "                     .pcx): kind, size, levels, names, flags, contents and\n"
+        "                     value, distinct indices, and whether it follows its\n"
+        "                     format's rules\n"
+        "  --json             with --info: one JSON object per file\n"
+        "  --help             show this text\n"
+        "  --version          show the version\n"
+        "\n"
+        "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
+        "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
+        "every file could be read, 1 otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
+        "before its next file, keeping the files converted until then and no partial ones,\n"
+        "and the program then ends by the same signal.\n";
+    return text;
 }
 
 struct Options {
@@ -297,13 +292,13 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
                 from = SourceFormatNamed(value);
                 if (!from) {
                     return UsageError("unknown source format '" + value + "' (" +
-                                      NamesOf(SourceFormatRows(), false) + ")");
+                                      NamesOf(SourceFormatRows()) + ")");
                 }
             } else if (arg == "--to") {
                 to = TargetFormatNamed(value);
                 if (!to) {
                     return UsageError("unknown target format '" + value + "' (" +
-                                      NamesOf(TargetFormatRows(), false) + ")");
+                                      NamesOf(TargetFormatRows()) + ")");
                 }
             } else if (arg == "--input") {
                 project.inputDir = value;
