@@ -1,0 +1,43 @@
+# Bash completion for texelary-convert. The format names come from the program's own --help,
+# so that they are always the ones this build reads and writes.
+
+_texelary_convert_formats() { # program, "source" or "target"
+    "$1" --help 2>/dev/null |
+        sed -n "s/^ *--[a-z]* FORMAT *$2 format: \(.*\), in any case.*$/\1/p" |
+        sed 's/, / /g; s/ or / /g'
+}
+
+_texelary_convert() {
+    local cur prev words cword
+    _init_completion || return
+
+    case "$prev" in
+    --from)
+        mapfile -t COMPREPLY < <(compgen -W "$(_texelary_convert_formats "$1" source)" -- "$cur")
+        return
+        ;;
+    --to)
+        mapfile -t COMPREPLY < <(compgen -W "$(_texelary_convert_formats "$1" target)" -- "$cur")
+        return
+        ;;
+    --mips)
+        mapfile -t COMPREPLY < <(compgen -W "point box" -- "$cur")
+        return
+        ;;
+    --jobs)
+        return
+        ;;
+    --input | --output)
+        _filedir -d
+        return
+        ;;
+    esac
+
+    if [[ "$cur" == -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --stop-on-error --jobs
+            --keep-header --mips --info --json --help --version" -- "$cur")
+        return
+    fi
+    _filedir
+} &&
+    complete -F _texelary_convert texelary-convert
