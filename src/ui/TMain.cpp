@@ -101,7 +101,10 @@ TMain::TMain(AppWindows& windows)
     m_ui->BmpList->viewport()->installEventFilter(this);
 }
 
-TMain::~TMain() = default;
+TMain::~TMain() {
+    // The list empties itself after this destructor has run, when the window is no TMain any more.
+    disconnect(m_ui->BmpList->model(), nullptr, this, nullptr);
+}
 
 QListWidget& TMain::BmpList() const {
     return *m_ui->BmpList;

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Drives the texelary program on a real X server with a window manager, with real input events
 (xdotool), and checks what the offscreen tests cannot see: which window is on top, which one has
-the keyboard focus, and what the window manager offers in the frames. A screenshot of every step
-is written to the screenshot directory.
+the keyboard focus, who owns each box, what the windows ask of their frames and where they open.
+A screenshot of every step is written to the screenshot directory.
 
 Usage: real_windows.py PROGRAM SCREENSHOT_DIR [SCENARIO...], inside an X session without a window
 manager (run-real-windows starts one with xvfb-run); this starts openbox."""
@@ -145,8 +145,12 @@ class Program:
         self.step = 0
         environment = dict(os.environ, QT_QPA_PLATFORM="xcb")
         self.process = subprocess.Popen([executable, *arguments], cwd=directory, env=environment)
-        self.main = wait_for("the main window", lambda: self.find_main())
-        wait_for("the main window to have the focus", lambda: focused() == self.main)
+        try:
+            self.main = wait_for("the main window", self.find_main)
+            wait_for("the main window to have the focus", lambda: focused() == self.main)
+        except Failure:
+            self.quit()
+            raise
 
     def find_main(self):
         for w in stacking():
@@ -205,9 +209,9 @@ def check(condition, message):
 
 
 def check_on_top_and_focused(program, window, what):
-    wait_for(f"{what} to be on top", lambda: program.top() == window, 3)
-    wait_for(f"{what} to have the keyboard focus", lambda: focused() == window, 3)
-    check(active() == window, f"{what} is not the active window")
+    wait_for(f"{what} to be on top", lambda: program.top() == window, 5)
+    wait_for(f"{what} to have the keyboard focus", lambda: focused() == window, 5)
+    wait_for(f"{what} to be the active window", lambda: active() == window, 5)
 
 
 def check_box_of(program, box, owner, what):
@@ -350,7 +354,7 @@ def project_on_command_line(directory):
 def scenario_command_line(program, directory):
     """A project named on the command line (as a file manager passes it) is loaded at start."""
     wait_for('the title "stones.mm - Texelary"',
-             lambda: title(program.main) == "stones.mm - Texelary", 3)
+             lambda: title(program.main) == "stones.mm - Texelary", 5)
     program.screenshot("loaded")
     progress = start_run(program)
     box = program.wait_box()
