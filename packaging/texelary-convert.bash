@@ -24,6 +24,10 @@ _texelary_convert() {
         mapfile -t COMPREPLY < <(compgen -W "point box" -- "$cur")
         return
         ;;
+    --transparent-index)
+        mapfile -t COMPREPLY < <(compgen -W "255" -- "$cur")
+        return
+        ;;
     --jobs)
         return
         ;;
@@ -34,8 +38,9 @@ _texelary_convert() {
     esac
 
     if [[ "$cur" == -* ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --stop-on-error --jobs
-            --keep-header --mips --info --json --help --version" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
+            --stop-on-error --jobs --keep-header --mips --dither --transparent-index --all-levels
+            --info --json --help --version" -- "$cur")
         return
     fi
     _filedir

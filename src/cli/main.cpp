@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <span>
@@ -54,13 +55,22 @@ std::string Usage() {
     std::string text =
         "Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
         "  or:  texelary-convert --from FORMAT --to FORMAT [OPTIONS] FILE...\n"
+        "  or:  texelary-convert --from FORMAT --to FORMAT --recursive --input DIR --output DIR "
+        "[OPTIONS] [FILE|FOLDER...]\n"
         "  or:  texelary-convert --info [--json] FILE...\n"
         "\n"
-        "Converts 256-colour textures between Windows bitmaps (.bmp), Heretic2 (.m8) and\n"
-        "QuakeX (.wal) mip textures. The first form runs a project saved by Texelary; the second\n"
-        "converts the named files of the input directory into the output directory (both default\n"
-        "to the current directory). Each output file has the name of its input, cut after the\n"
-        "first dot, with the new extension.\n"
+        "Converts textures between Windows bitmaps (.bmp), Heretic2 (.m8) and QuakeX (.wal)\n"
+        "mip textures, and PNG, TGA and PCX pictures, into .m8, .wal or PNG. The first form runs\n"
+        "a project saved by Texelary; the second converts the named files of the input\n"
+        "directory into the output directory (both default to the current directory); the third\n"
+        "converts every file of the source format under the input directory (or under the named\n"
+        "files and folders of it), extensions compared in any case, recreating its folders under\n"
+        "the output directory. Each output file has the name of its input, cut after the first\n"
+        "dot, with the new extension.\n"
+        "\n"
+        "Palette pictures (8-bit PNG, TGA and PCX) convert with their own indices and colours,\n"
+        "like 8-bit bitmaps. True-colour ones take, for .wal, the nearest colour of the .wal\n"
+        "palette and, for .m8 and PNG, a palette of their own made by libimagequant.\n"
         "\n";
     text += "  --from FORMAT      source format: " + NamesOf(SourceFormatRows()) +
             ", in any case (BMP works too)\n";
@@ -69,6 +79,15 @@ std::string Usage() {
     text +=
         "  --input DIR        directory of the input files\n"
         "  --output DIR       directory the converted files are written to (must exist)\n"
+        "  --recursive        take the files of the source format under --input, folders\n"
+        "                     and all, and write them into the same folders under --output\n"
+        "  --dither           Floyd-Steinberg error diffusion when true colour is brought\n"
+        "                     down to 256 colours (default: nearest colours only)\n"
+        "  --transparent-index 255\n"
+        "                     pixels less than half opaque become index 255, which no\n"
+        "                     opaque pixel gets (default: alpha is ignored)\n"
+        "  --all-levels       with --to png: every mip level of a .m8 or .wal source, as\n"
+        "                     NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)\n"
         "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
         "  --jobs N           convert up to N files at once (default: one per core); the\n"
         "                     messages, the files written and the counts are the same as\n"
@@ -104,6 +123,9 @@ struct Options {
     unsigned jobs = DefaultJobs();
     bool keepHeader = false;
     MipFilter mips = MipFilter::Point;
+    bool dither = false;
+    std::optional<std::uint8_t> transparentIndex;
+    bool allLevels = false;
     bool info = false;
     bool json = false;
     std::vector<std::string> infoFiles;
@@ -228,6 +250,78 @@ private:
     bool m_stopBeforeNext = false;
 };
 
+namespace fs = std::filesystem;
+
+bool HasExtension(const fs::path& file, std::string_view extension) {
+    const std::string name = file.filename().string();
+    return name.size() > extension.size() &&
+           std::equal(extension.begin(), extension.end(),
+                      name.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+// The files of the source format (the mask's extension, in any case) under the input directory,
+// or under the named files and folders of it, as names relative to it: named files as given,
+// each folder's files in name order. Folders
+// reached through links are not entered, so a link to a folder above cannot make a loop. Sets
+// `problem` when the input directory or a named file cannot be walked.
+std::vector<std::string> FilesUnder(const std::string& inputDir,
+                                    const std::vector<std::string>& named, std::string_view mask,
+                                    std::string& problem) {
+    const std::string_view extension = mask.substr(mask.find('.'));
+    const fs::path root(inputDir);
+    std::error_code error;
+    if (!fs::is_directory(root, error)) {
+        problem = "no such input directory '" + inputDir + "'";
+        return {};
+    }
+    std::vector<std::string> found;
+    const auto relative = [&root](const fs::path& file) {
+        return file.lexically_relative(root).string();
+    };
+    const std::vector<std::string> starts = named.empty() ? std::vector<std::string>{""} : named;
+    for (const std::string& start : starts) {
+        const fs::path path = start.empty() ? root : root / start;
+        if (fs::is_regular_file(path, error)) {
+            found.push_back(relative(path));
+            continue;
+        }
+        if (!fs::is_directory(path, error)) {
+            problem = "no such file or folder '" + start + "' in '" + inputDir + "'";
+            return {};
+        }
+        std::vector<std::string> inFolder;
+        for (fs::recursive_directory_iterator it(path, error), end; !error && it != end;
+             it.increment(error)) {
+            if (it->is_regular_file(error) && HasExtension(it->path(), extension)) {
+                inFolder.push_back(relative(it->path()));
+            }
+        }
+        if (error) {
+            problem = "cannot read the folders under '" + path.string() + "': " + error.message();
+            return {};
+        }
+        std::sort(inFolder.begin(), inFolder.end());
+        found.insert(found.end(), inFolder.begin(), inFolder.end());
+    }
+    return found;
+}
+
+// The folders of the entries under the output directory. One that cannot be made shows as the
+// write failure of its files.
+void MakeOutputFolders(const std::string& outputDir, const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
+        const fs::path folder = fs::path(entry).parent_path();
+        if (!folder.empty()) {
+            std::error_code ignored;
+            fs::create_directories(fs::path(outputDir) / folder, ignored);
+        }
+    }
+}
+
 // Parses the arguments; returns an exit status when the program should end at once.
 std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     Project project;
@@ -237,6 +331,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     std::optional<TargetFormat> to;
     bool optionsEnded = false;
     bool jobsGiven = false;
+    bool recursive = false;
+    bool inputGiven = false;
+    bool outputGiven = false;
     std::vector<std::string> operands;
 
     for (int i = 1; i < argc; ++i) {
@@ -257,6 +354,24 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
             options.stopOnError = true;
         } else if (arg == "--keep-header") {
             options.keepHeader = true;
+        } else if (arg == "--dither") {
+            options.dither = true;
+        } else if (arg == "--all-levels") {
+            options.allLevels = true;
+        } else if (arg == "--recursive") {
+            recursive = true;
+        } else if (arg == "--transparent-index") {
+            if (i + 1 >= argc) {
+                return UsageError("option '--transparent-index' needs a value");
+            }
+            const std::string value = argv[++i];
+            if (value.empty() || value.size() > 3 ||
+                !std::all_of(value.begin(), value.end(),
+                             [](char c) { return c >= '0' && c <= '9'; }) ||
+                std::stoi(value) > 255) {
+                return UsageError("transparent index '" + value + "' is not 0 to 255");
+            }
+            options.transparentIndex = static_cast<std::uint8_t>(std::stoi(value));
         } else if (arg == "--info") {
             options.info = true;
         } else if (arg == "--json") {
@@ -302,8 +417,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
                 }
             } else if (arg == "--input") {
                 project.inputDir = value;
+                inputGiven = true;
             } else {
                 project.outputDir = value;
+                outputGiven = true;
             }
         } else {
             return UsageError("unknown option '" + std::string(arg) + "'");
@@ -314,7 +431,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         return UsageError("--json goes with --info");
     }
     if (options.info) {
-        if (from || to || options.keepHeader || options.stopOnError || jobsGiven ||
+        if (from || to || options.keepHeader || options.stopOnError || jobsGiven || recursive ||
+            options.dither || options.transparentIndex || options.allLevels ||
             options.mips != MipFilter::Point) {
             return UsageError("--info takes only files (and --json)");
         }
@@ -343,7 +461,21 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     if (!from || !to) {
         return UsageError(from ? "--to is missing" : "--from is missing");
     }
-    if (operands.empty()) {
+    if (options.allLevels && !RowOf(*to).levelsAsFiles) {
+        return UsageError("--all-levels goes with --to png");
+    }
+    if (recursive) {
+        if (!inputGiven || !outputGiven) {
+            return UsageError("--recursive needs --input and --output");
+        }
+        std::string problem;
+        auto files = FilesUnder(project.inputDir, operands, RowOf(*from).mask, problem);
+        if (!problem.empty()) {
+            return UsageError(problem);
+        }
+        MakeOutputFolders(project.outputDir, files);
+        operands = std::move(files);
+    } else if (operands.empty()) {
         return UsageError("no files given");
     }
     project.convFrom = *from;
@@ -373,6 +505,9 @@ int Run(int argc, char** argv) {
     settings.RunMips = options.mips;
     settings.RunJobs = options.jobs;
     settings.RunStop = &g_interrupted;
+    settings.RunDither = options.dither;
+    settings.RunTransparentIndex = options.transparentIndex;
+    settings.RunAllLevels = options.allLevels;
 
     ConsoleFeedback feedback(options.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
     RunState state;

@@ -5,12 +5,15 @@
 #include "texture/ReadError.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace texelary {
 
@@ -26,10 +29,19 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// One entry of the list, as handed to whichever thread converts it.
+// One entry of the list, as handed to whichever thread converts it. With every level asked for
+// as files of their own, `outputPath` is level 0's, name.0.ext, and level k goes to
+// `levelPaths` + k + "." + ext.
 struct EntryTask {
     std::string inputPath;
     std::string outputPath;
+    std::string levelPaths; // "out/name."; empty when the levels are not files of their own
+};
+
+// One file the entry writes, to a temporary file until it is put in place.
+struct EntryOutput {
+    std::string path;
+    std::unique_ptr<ReplacingFile> file;
 };
 
 // How far an entry got: each stage names the first thing that failed, or Written.
@@ -43,7 +55,7 @@ struct EntryResult {
     ReadError reason = ReadError::None;
     std::unique_ptr<IndexedImage> image;
     std::optional<HeaderFields> fields; // the source's header fields, when they are kept
-    std::unique_ptr<ReplacingFile> output;
+    std::vector<EntryOutput> outputs;   // every file written, in order; one but for level files
 };
 
 // What every entry of a run is converted with.
@@ -52,17 +64,55 @@ struct EntryRecipe {
     const TargetFormatRow* to = nullptr;
     MipFilter mips = MipFilter::Point;
     bool keepHeader = false;
+    TrueColourOptions colours;
+    bool levelFiles = false; // every level of the source to a file of its own
 };
 
-// Reads picture and palette of one input file, from one read of its bytes; the header fields of
-// a source that has them come from the same bytes. A picture without pixels is no conversion: it
-// fails like a file that cannot be read.
-EntryStage ReadEntry(const SourceFormatRow& format, const std::string& path, SourceRead& read) {
+bool HasTransparentPixels(const IndexedImage& image, const std::array<std::uint8_t, 256>& alpha) {
+    const std::uint8_t* pixels = image.pixels.get();
+    const std::size_t count = PixelCount(image.width, image.height).value_or(0);
+    return std::any_of(pixels, pixels + count,
+                       [&alpha](std::uint8_t index) { return alpha[index] < OpaqueAlpha; });
+}
+
+// Makes what was read a palette picture the target can write. A true-colour picture is brought
+// down to the target's colours; so is a palette picture with pixels less than half opaque when a
+// transparent index is asked for, since its own indices cannot keep that index for them alone.
+void BringDown(const EntryRecipe& recipe, SourceRead& read) {
+    const TrueColourOptions& options = recipe.colours;
+    if (read.image && options.transparentIndex &&
+        HasTransparentPixels(*read.image, read.paletteAlpha)) {
+        read.trueColour = ExpandToRgba(*read.image, read.palette, read.paletteAlpha);
+        read.image.reset();
+        read.levels.clear();
+        read.reason = read.trueColour ? read.reason : ReadError::OutOfMemory;
+    }
+    if (!read.trueColour) {
+        return;
+    }
+    if (read.trueColour->width == 0 || read.trueColour->height == 0) {
+        read.reason = ReadError::NoPixels;
+    } else {
+        read.image = recipe.to->fromTrueColour(*read.trueColour, read.palette, options);
+        read.reason = read.image ? read.reason : ReadError::OutOfMemory;
+    }
+    read.trueColour.reset();
+}
+
+// Reads picture and palette of one input file, from one read of its bytes, as a palette picture
+// for the target; the header fields of a source that has them (and its smaller levels, when
+// asked for) come from the same bytes. A picture without pixels is no conversion: it fails like a
+// file that cannot be read.
+EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceRead& read) {
+    read.wantLevels = recipe.levelFiles;
     const auto bytes = ReadInputFile(path, &read.reason);
     if (bytes && bytes->empty()) {
         read.reason = ReadError::Empty;
     } else if (bytes) {
-        format.read(*bytes, read);
+        recipe.from->read(*bytes, read);
+    }
+    if (read.paletteRead) {
+        BringDown(recipe, read);
     }
     if (read.image && (read.image->width == 0 || read.image->height == 0)) {
         read.image.reset();
@@ -81,7 +131,7 @@ EntryResult ConvertEntry(const EntryRecipe& recipe, const EntryTask& task) {
     result.task = task;
     try {
         SourceRead read;
-        result.stage = ReadEntry(*recipe.from, task.inputPath, read);
+        result.stage = ReadEntry(recipe, task.inputPath, read);
         result.reason = read.reason;
         result.image = std::move(read.image);
         if (result.stage != EntryStage::Written) {
@@ -96,18 +146,24 @@ EntryResult ConvertEntry(const EntryRecipe& recipe, const EntryTask& task) {
         }
         result.fields = options.fields;
         result.stage = EntryStage::NotWritten;
-        const auto bytes = recipe.to->encode(*result.image, read.palette, options);
-        if (!bytes) {
-            return result;
+        // Level 0, then the levels after it when they are files of their own.
+        for (std::size_t level = 0; level == 0 || level <= read.levels.size(); ++level) {
+            IndexedImage& picture = level == 0 ? *result.image : *read.levels[level - 1];
+            const std::string path =
+                level == 0 ? task.outputPath
+                           : task.levelPaths + std::to_string(level) + "." + recipe.to->extension;
+            const auto bytes = recipe.to->encode(picture, read.palette, options);
+            auto output = std::make_unique<ReplacingFile>(path);
+            if (!bytes || !output->Write(*bytes) || !output->Finish()) {
+                result.outputs.push_back({path, nullptr}); // named in the write box
+                return result;
+            }
+            result.outputs.push_back({path, std::move(output)});
         }
-        auto output = std::make_unique<ReplacingFile>(task.outputPath);
-        if (output->Write(*bytes) && output->Finish()) {
-            result.output = std::move(output);
-            result.stage = EntryStage::Written;
-        }
+        result.stage = EntryStage::Written;
     } catch (const std::bad_alloc&) {
         // Out of memory while reading is a file that could not be read; later, a failed write.
-        result.output.reset();
+        result.outputs.clear();
         if (result.stage != EntryStage::NotWritten) {
             result.image.reset();
             result.stage = EntryStage::NotFound;
@@ -210,7 +266,10 @@ void CopyBounded(char* field, const char* text, std::size_t size) {
 }
 
 std::string ReplaceExtension(const std::string& name, const std::string& extension) {
-    const auto dot = name.find('.');
+    // An entry under a folder of the input directory ("walls/stone.bmp") keeps its folders as
+    // they are: only the file's own name is cut at its first dot.
+    const auto folders = name.find_last_of(kSeparator == '/' ? "/" : "/\\");
+    const auto dot = name.find('.', folders == std::string::npos ? 0 : folders + 1);
     if (dot == std::string::npos) {
         return name + "." + extension;
     }
@@ -244,13 +303,22 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         state.Aborted = 1;
         return;
     }
-    const EntryRecipe recipe{&RowOf(settings.RunConvFrom), &RowOf(settings.RunConvTo),
-                             settings.RunMips, settings.RunKeepHeader};
-    const std::string extension = recipe.to->extension;
+    const TargetFormatRow& to = RowOf(settings.RunConvTo);
+    const EntryRecipe recipe{&RowOf(settings.RunConvFrom),
+                             &to,
+                             settings.RunMips,
+                             settings.RunKeepHeader,
+                             {settings.RunDither, settings.RunTransparentIndex},
+                             settings.RunAllLevels && to.levelsAsFiles};
+    const std::string extension = recipe.levelFiles ? std::string("0.") + recipe.to->extension
+                                                    : std::string(recipe.to->extension);
     const auto taskFor = [&](std::size_t index) {
         const std::string entry = settings.RunFiles->Entry(index);
+        const std::string levelPaths =
+            recipe.levelFiles ? JoinPath(settings.RunOutputDir, ReplaceExtension(entry, "")) : "";
         return EntryTask{JoinPath(settings.RunInputDir, entry),
-                         JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension))};
+                         JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension)),
+                         levelPaths};
     };
     const auto stopped = [&settings] {
         return settings.RunStop != nullptr && settings.RunStop->load();
@@ -300,17 +368,35 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         case EntryStage::NotWritten:
         case EntryStage::Written: {
             // The checks come now, in the list's order: an earlier entry may have written there.
-            const std::string refusal = guard.Refusal(task.inputPath, task.outputPath);
-            good = refusal.empty() && result->output && result->output->Commit();
-            result->output.reset();
-            if (good) {
-                guard.Written(task.inputPath, task.outputPath);
-            } else {
-                answer = feedback.ShowMessage("Error writing " + Quoted(task.outputPath),
-                                              kMessageCaption, BoxButtons::OkCancel, BoxIcon::Stop,
-                                              refusal.empty() ? WhyNotWritten(task.outputPath)
-                                                              : refusal);
+            // An entry of several files puts none in place unless every one may be: a file that
+            // could not be made, or that may not be written, names the entry's failure.
+            if (result->outputs.empty()) {
+                result->outputs.push_back({task.outputPath, nullptr});
             }
+            std::string failed;
+            std::string why;
+            for (const EntryOutput& output : result->outputs) {
+                why = guard.Refusal(task.inputPath, output.path);
+                if (!why.empty() || !output.file) {
+                    failed = output.path;
+                    break;
+                }
+            }
+            for (std::size_t k = 0; failed.empty() && k < result->outputs.size(); ++k) {
+                EntryOutput& output = result->outputs[k];
+                if (output.file->Commit()) {
+                    guard.Written(task.inputPath, output.path);
+                } else {
+                    failed = output.path;
+                }
+            }
+            good = failed.empty();
+            if (!good) {
+                answer = feedback.ShowMessage("Error writing " + Quoted(failed), kMessageCaption,
+                                              BoxButtons::OkCancel, BoxIcon::Stop,
+                                              why.empty() ? WhyNotWritten(failed) : why);
+            }
+            result->outputs.clear();
             break;
         }
         }

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,15 @@ struct RunSettings {
     // When set (from any thread, or from a signal handler), no further file is begun and the run
     // ends as aborted before its next entry, as after Cancel between entries. May be none.
     const std::atomic<bool>* RunStop = nullptr;
+    // How pictures of more than 256 colours are brought down to a palette: error diffusion or
+    // nearest colours, and the index that pixels less than half opaque take, if any. A palette
+    // picture converts with its own indices and colours unless it has such pixels and a
+    // transparent index is asked for; it is then brought down like a true-colour one.
+    bool RunDither = false;
+    std::optional<std::uint8_t> RunTransparentIndex;
+    // Every mip level of a mip texture source (level 0 alone for other sources), for targets
+    // that write one file per level: name.0.png, name.1.png, ...
+    bool RunAllLevels = false;
 };
 
 // The number of files a run should convert at once on this machine: one per core.
@@ -130,7 +140,8 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
 void CopyBounded(char* field, const char* text, std::size_t size);
 
 // The name with everything after its first dot replaced by `extension`; a name without a dot gets
-// a dot and the extension appended ("stone.old.bmp" -> "stone.m8", "wall" -> "wall.m8").
+// a dot and the extension appended ("stone.old.bmp" -> "stone.m8", "wall" -> "wall.m8"). Only the
+// part after the last folder separator counts: "old.walls/stone.bmp" -> "old.walls/stone.m8".
 std::string ReplaceExtension(const std::string& name, const std::string& extension);
 
 // The directory and the name joined with this platform's separator; a directory that is empty or

@@ -281,24 +281,75 @@ TEST_F(ConvertCli, FailuresSayWhyAndCount) {
 }
 
 TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
-    for (const char* arguments :
-         {"--from bmp a.bmp", "--from gif --to m8 a.bmp", "--from bmp --to m8", "--frobnicate", "",
-          "--from bmp --to m8 --mips smooth a.bmp", "--info", "--json a.bmp",
-          "--info --from bmp a.bmp", "--info --mips box a.bmp", "--from bmp --to m8 --output",
-          "one.mm two.mm", "--jobs 0 --from bmp --to m8 a.bmp",
-          "--jobs two --from bmp --to m8 a.bmp", "--jobs 257 --from bmp --to m8 a.bmp",
-          "--jobs -1 --from bmp --to m8 a.bmp", "--info --jobs 2 a.bmp"}) {
+    for (const char* arguments : {"--from bmp a.bmp",
+                                  "--from gif --to m8 a.bmp",
+                                  "--from bmp --to m8",
+                                  "--frobnicate",
+                                  "",
+                                  "--from bmp --to m8 --mips smooth a.bmp",
+                                  "--info",
+                                  "--json a.bmp",
+                                  "--info --from bmp a.bmp",
+                                  "--info --mips box a.bmp",
+                                  "--from bmp --to m8 --output",
+                                  "one.mm two.mm",
+                                  "--jobs 0 --from bmp --to m8 a.bmp",
+                                  "--jobs two --from bmp --to m8 a.bmp",
+                                  "--jobs 257 --from bmp --to m8 a.bmp",
+                                  "--jobs -1 --from bmp --to m8 a.bmp",
+                                  "--info --jobs 2 a.bmp",
+                                  "--from png --to wal --recursive --input .",
+                                  "--from png --to wal --recursive --input nowhere --output out",
+                                  "--from bmp --to wal --all-levels a.bmp",
+                                  "--from png --to wal --transparent-index 256 a",
+                                  "--info --dither a.bmp"}) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
         EXPECT_NE(outcome.errors.find("texelary-convert: "), std::string::npos) << arguments;
     }
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* option :
-         {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N"}) {
+    for (const char* option : {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
+                               "bmp, m8, wal, png, tga or pcx", "m8, wal or png", "--recursive",
+                               "--dither", "--transparent-index 255", "--all-levels"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(Run("--version").output, std::string("texelary-convert ") + kVersion + "\n");
+}
+
+// Every file of the source format under the input directory, its extension in any case, is
+// converted into the same folders under the output directory; named folders narrow it down.
+TEST_F(ConvertCli, RecursiveRunRecreatesTheFolderTree) {
+    namespace fs = std::filesystem;
+    const fs::path in = dir.Path() / "in";
+    fs::create_directories(in / "walls.v2" / "old");
+    fs::create_directories(in / "floors");
+    const auto png = test::ReadAll(test::DataPath("made/pillow.png"));
+    for (const char* name :
+         {"top.png", "walls.v2/brick.PNG", "walls.v2/old/moss.Png", "floors/tile.png"}) {
+        test::WriteAll(in / name, png);
+    }
+    test::WriteAll(in / "walls.v2" / "notes.txt", {'x'});
+    test::WriteAll(in / "walls.v2" / "a.bmp", test::ReadAll(dir.Path() / "a.bmp"));
+
+    const Outcome all = Run("--from png --to wal --recursive --input in --output out");
+    EXPECT_EQ(all.status, 0) << all.errors;
+    EXPECT_EQ(all.errors, "All done\n4 converted, 0 failed\n");
+    std::set<std::string> written;
+    for (const auto& file : fs::recursive_directory_iterator(dir.Path() / "out")) {
+        if (file.is_regular_file()) {
+            written.insert(file.path().lexically_relative(dir.Path() / "out").generic_string());
+        }
+    }
+    EXPECT_EQ(written, (std::set<std::string>{"top.wal", "walls.v2/brick.wal",
+                                              "walls.v2/old/moss.wal", "floors/tile.wal"}));
+
+    fs::remove_all(dir.Path() / "out");
+    fs::create_directory(dir.Path() / "out");
+    const Outcome some = Run("--from png --to m8 --recursive --input in --output out walls.v2");
+    EXPECT_EQ(some.errors, "All done\n2 converted, 0 failed\n");
+    EXPECT_TRUE(Exists("out/walls.v2/old/moss.m8"));
+    EXPECT_FALSE(Exists("out/top.m8"));
 }
 
 TEST_F(ConvertCli, RunsASavedProject) {

@@ -289,7 +289,7 @@ TEST_F(ConversionRunTest, CancelBetweenEntriesStopsBeforeTheNextOne) {
 
 TEST_F(ConversionRunTest, FormatIndicesOutOfRangeNeverRun) {
     AddBmp("a.bmp");
-    settings.RunConvFrom = static_cast<SourceFormat>(3);
+    settings.RunConvFrom = static_cast<SourceFormat>(kSourceFormatCount);
     Run({"a.bmp"});
     EXPECT_EQ(state.Aborted, 1);
     EXPECT_TRUE(feedback.boxes.empty());

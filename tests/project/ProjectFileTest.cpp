@@ -182,6 +182,8 @@ TEST(ProjectFile, ProjectsSurviveASaveAndALoad) {
     Project full;
     full.inputDir = std::string(127, 'i'); // exactly what a field holds
     full.outputDir = std::string(127, 'o');
+    full.convFrom = SourceFormat::Pcx; // the last formats of each list
+    full.convTo = TargetFormat::Png;
     for (int i = 0; i < 100; ++i) {
         full.files.push_back("name" + std::to_string(i) + ".bmp");
     }
@@ -244,9 +246,9 @@ TEST(ProjectFile, DamagedFilesAreRefusedAndTheProjectStaysAsItWas) {
         {"first name without zero", ReferenceFile().Fill(308, 128, 'c').Get(),
          ReadError::BadHeader},
         {"last name without zero", ReferenceFile().Fill(436, 128, 'd').Get(), ReadError::BadHeader},
-        {"convert-from 3", ReferenceFile().I32(304, 3).Get(), ReadError::BadHeader},
+        {"convert-from 6", ReferenceFile().I32(304, 6).Get(), ReadError::BadHeader},
         {"convert-from -1", ReferenceFile().I32(304, -1).Get(), ReadError::BadHeader},
-        {"convert-to 2", ReferenceFile().I32(300, 2).Get(), ReadError::BadHeader},
+        {"convert-to 3", ReferenceFile().I32(300, 3).Get(), ReadError::BadHeader},
         {"convert-to -1", ReferenceFile().I32(300, -1).Get(), ReadError::BadHeader},
         {"empty file", Bytes{}, ReadError::Empty},
     };
@@ -376,7 +378,7 @@ TEST(ProjectFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
     // already there stays, and no cut text is reported for a project that was not saved.
     ASSERT_TRUE(SaveProject(UntouchedProject(), dir.File("old.mm")));
     const Bytes old = ReadAll(dir.File("old.mm"));
-    for (const auto& [from, to] : {std::pair{3, 0}, {-1, 0}, {0, 2}, {0, -1}}) {
+    for (const auto& [from, to] : {std::pair{6, 0}, {-1, 0}, {0, 3}, {0, -1}}) {
         SCOPED_TRACE(std::to_string(from) + "/" + std::to_string(to));
         Project project = ReferenceProject();
         project.inputDir = std::string(130, 'x');

@@ -257,8 +257,11 @@ void LayoutTest::FormatListsOfferEveryFormatInIndexOrder() {
     };
     const TProjectSetup& setup = *session.Windows().ProjectSetup;
     QCOMPARE(texts(setup.ConvFrom()),
-             (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)"}));
-    QCOMPARE(texts(setup.ConvTo()), (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)"}));
+             (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
+                          "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
+                          "PC Paintbrush (*.pcx)"}));
+    QCOMPARE(texts(setup.ConvTo()), (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)",
+                                                 "Portable Network Graphics (*.png)"}));
 }
 
 void LayoutTest::WindowsUseElevenPixelFont() {

@@ -802,7 +802,7 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     QCOMPARE(session.ConvFrom().currentIndex(), 1);
     QCOMPARE(session.ConvTo().currentIndex(), 0);
     QVERIFY(session.InputPath().isReadOnly());
-    QCOMPARE(session.ConvFrom().count(), 3);
+    QCOMPARE(session.ConvFrom().count(), 6);
     QVERIFY(!session.ConvFrom().isEditable());
 }
 
