@@ -10,6 +10,8 @@ namespace {
 const QString kOwner = QStringLiteral("Texelary");
 const QString kKeepHeader = QStringLiteral("Conversion/KeepHeader");
 const QString kMipLevels = QStringLiteral("Conversion/MipLevels");
+const QString kDitherKey = QStringLiteral("Conversion/Dither");
+const QString kTransparentIndexKey = QStringLiteral("Conversion/TransparentIndex");
 
 } // namespace
 
@@ -17,6 +19,8 @@ ProgramSettings LoadProgramSettings() {
     const QSettings store(kOwner, kOwner);
     ProgramSettings settings;
     settings.keepHeader = store.value(kKeepHeader, false).toBool();
+    settings.dither = store.value(kDitherKey, false).toBool();
+    settings.transparentIndex = store.value(kTransparentIndexKey, false).toBool();
     const int mips = store.value(kMipLevels, static_cast<int>(MipFilter::Point)).toInt();
     if (mips == static_cast<int>(MipFilter::Box)) {
         settings.mips = MipFilter::Box;
@@ -28,6 +32,8 @@ void SaveProgramSettings(const ProgramSettings& settings) {
     QSettings store(kOwner, kOwner);
     store.setValue(kKeepHeader, settings.keepHeader);
     store.setValue(kMipLevels, static_cast<int>(settings.mips));
+    store.setValue(kDitherKey, settings.dither);
+    store.setValue(kTransparentIndexKey, settings.transparentIndex);
 }
 
 } // namespace texelary

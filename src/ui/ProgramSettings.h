@@ -6,11 +6,20 @@
 
 #include "texture/WriteOptions.h"
 
+#include <cstdint>
+
 namespace texelary {
+
+// The index that pixels less than half opaque take when the transparent index is asked for.
+constexpr std::uint8_t kTransparentIndex = 255;
 
 struct ProgramSettings {
     bool keepHeader = false; // copy names, flags, contents and value of .m8 and .wal sources
     MipFilter mips = MipFilter::Point;
+    // How true colour is brought down to 256 colours: error diffusion, and whether pixels less
+    // than half opaque take kTransparentIndex.
+    bool dither = false;
+    bool transparentIndex = false;
 };
 
 // The saved settings; the defaults where none were saved or a stored value is unknown.

@@ -1,8 +1,11 @@
 #include "ui/TMain.h"
 
+#include "convert/Formats.h"
 #include "project/ProjectFile.h"
+#include "texture/ReadError.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
+#include "ui/ProgramSettings.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TProcessDialog.h"
@@ -32,6 +35,8 @@
 #include <QSet>
 #include <QShowEvent>
 #include <QUrl>
+#include <cstring>
+#include <optional>
 
 namespace texelary {
 
@@ -234,6 +239,49 @@ bool TMain::MaySetProjectAside() {
     }
 }
 
+namespace {
+
+// The picture of a file as the run's reader of `format` sees it: palette pictures in their own
+// colours, true-colour ones as they are (before they are brought down to a target's colours).
+// A null picture, with the reason in `why`, when the reader refuses the file.
+QImage ReadWithProjectReader(const SourceFormatRow& format, const QString& path, QString& why) {
+    SourceRead read;
+    const auto bytes = ReadInputFile(LocalPath(path), &read.reason);
+    if (bytes && bytes->empty()) {
+        read.reason = ReadError::Empty;
+    } else if (bytes) {
+        format.read(*bytes, read);
+    }
+    QImage picture;
+    if (read.image && read.paletteRead && read.image->width > 0 && read.image->height > 0) {
+        const IndexedImage& image = *read.image;
+        picture = QImage(image.width, image.height, QImage::Format_Indexed8);
+        QList<QRgb> colours;
+        for (std::size_t i = 0; i < 256; ++i) {
+            colours.append(
+                qRgb(read.palette[3 * i], read.palette[3 * i + 1], read.palette[3 * i + 2]));
+        }
+        picture.setColorTable(colours);
+        for (std::int32_t y = 0; y < image.height; ++y) {
+            std::memcpy(picture.scanLine(y),
+                        image.pixels.get() +
+                            static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width),
+                        static_cast<std::size_t>(image.width));
+        }
+    } else if (read.trueColour && read.trueColour->width > 0 && read.trueColour->height > 0) {
+        const RgbaImage& image = *read.trueColour;
+        picture = QImage(image.pixels.data(), image.width, image.height, 4 * image.width,
+                         QImage::Format_RGBA8888)
+                      .copy();
+    } else if (read.reason == ReadError::None) {
+        read.reason = ReadError::NoPixels;
+    }
+    why = QString::fromLatin1(DescribeReadError(read.reason));
+    return picture;
+}
+
+} // namespace
+
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
     const QString path = FromLocalPath(JoinPath(LocalPath(directory), LocalPath(fileName)));
     QFile file(path);
@@ -241,12 +289,22 @@ void TMain::ShowPreview(const QString& directory, const QString& fileName) {
         return;
     }
     file.close();
-    QImageReader reader(path, "bmp");
-    const QImage picture = reader.read();
+    // Bitmaps go through the platform's loader; every other source format through the reader a
+    // conversion uses, so that what is shown is what will be converted.
+    const auto from = SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex());
+    QString why;
+    QImage picture;
+    if (!from || *from == SourceFormat::Bmp) {
+        QImageReader reader(path, "bmp");
+        picture = reader.read();
+        why = reader.errorString();
+    } else {
+        picture = ReadWithProjectReader(RowOf(*from), path, why);
+    }
     if (picture.isNull()) {
         ReportApplicationError(QStringLiteral("Cannot show \"%1\" in the preview.")
                                    .arg(QDir::toNativeSeparators(path)),
-                               reader.errorString());
+                               why);
         return;
     }
     // The label draws its picture stretched to its own 133 x 133, aspect ratio not kept.
@@ -259,7 +317,7 @@ void TMain::PreviewSelected() {
         return;
     }
     const TProjectSetup& setup = *m_windows.ProjectSetup;
-    if (setup.ConvFrom().currentIndex() == static_cast<int>(SourceFormat::Bmp)) {
+    if (SourceFormatAt(setup.ConvFrom().currentIndex())) {
         ShowPreview(setup.InputPath().text(), current->text());
     }
 }
@@ -375,6 +433,10 @@ void TMain::CreateBtnClick() {
     run.RunConvFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
     run.RunKeepHeader = setup.KeepHeader().isChecked();
     run.RunMips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
+    run.RunDither = setup.Dither().isChecked();
+    run.RunTransparentIndex = setup.TransparentIndex().isChecked()
+                                  ? std::optional<std::uint8_t>(kTransparentIndex)
+                                  : std::nullopt;
     run.RunFiles = m_files.get();
     progress.exec();
 }

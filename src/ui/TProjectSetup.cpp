@@ -29,12 +29,17 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     const ProgramSettings saved = LoadProgramSettings();
     m_ui->KeepHeader->setChecked(saved.keepHeader);
     m_ui->MipLevels->setCurrentIndex(static_cast<int>(saved.mips));
+    m_ui->TransparentIndex->setChecked(saved.transparentIndex);
+    m_ui->Dither->setChecked(saved.dither);
     connect(m_ui->BmpDirBtn, &QPushButton::clicked, this, &TProjectSetup::BmpDirBtnClick);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->KeepHeader, &QCheckBox::toggled, this, &TProjectSetup::KeepHeaderClick);
     connect(m_ui->MipLevels, &QComboBox::currentIndexChanged, this,
             &TProjectSetup::MipLevelsChange);
+    connect(m_ui->TransparentIndex, &QCheckBox::toggled, this,
+            &TProjectSetup::TransparentIndexClick);
+    connect(m_ui->Dither, &QCheckBox::toggled, this, &TProjectSetup::DitherClick);
 }
 
 TProjectSetup::~TProjectSetup() = default;
@@ -56,6 +61,12 @@ QCheckBox& TProjectSetup::KeepHeader() const {
 }
 QComboBox& TProjectSetup::MipLevels() const {
     return *m_ui->MipLevels;
+}
+QCheckBox& TProjectSetup::TransparentIndex() const {
+    return *m_ui->TransparentIndex;
+}
+QCheckBox& TProjectSetup::Dither() const {
+    return *m_ui->Dither;
 }
 
 void TProjectSetup::showEvent(QShowEvent* event) {
@@ -79,14 +90,23 @@ void TProjectSetup::Button1Click() {
     }
 }
 
-// The dialog's two program settings are what the settings are while the program runs; a change
-// to either is saved at once.
+// The dialog's program settings are what the settings are while the program runs; a change to
+// any of them is saved at once.
 void TProjectSetup::SaveSettings() const {
-    SaveProgramSettings(
-        {m_ui->KeepHeader->isChecked(), static_cast<MipFilter>(m_ui->MipLevels->currentIndex())});
+    SaveProgramSettings({m_ui->KeepHeader->isChecked(),
+                         static_cast<MipFilter>(m_ui->MipLevels->currentIndex()),
+                         m_ui->Dither->isChecked(), m_ui->TransparentIndex->isChecked()});
 }
 
 void TProjectSetup::KeepHeaderClick() {
+    SaveSettings();
+}
+
+void TProjectSetup::TransparentIndexClick() {
+    SaveSettings();
+}
+
+void TProjectSetup::DitherClick() {
     SaveSettings();
 }
 

@@ -4,7 +4,8 @@
 // program runs. Every other window reads them from these four controls when it needs them, so a
 // change made here is in effect at once. Below the project's controls it also shows two of the
 // program's own settings, which are saved as soon as they change and are not part of projects:
-// whether conversions keep the source's header fields, and how mip levels are made.
+// whether conversions keep the source's header fields, how mip levels are made, and how true
+// colour is brought down to 256 colours (a transparent index, dithering).
 
 #include <QDialog>
 #include <memory>
@@ -32,7 +33,9 @@ public:
     QComboBox& ConvFrom() const;
     QComboBox& ConvTo() const;
     QCheckBox& KeepHeader() const;
-    QComboBox& MipLevels() const; // index: the MipFilter, 0 "sampled", 1 "averaged"
+    QComboBox& MipLevels() const;        // index: the MipFilter, 0 "sampled", 1 "averaged"
+    QCheckBox& TransparentIndex() const; // pixels less than half opaque become index 255
+    QCheckBox& Dither() const;           // error diffusion for true colour
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,6 +45,8 @@ private slots:
     void Button1Click();
     void KeepHeaderClick();
     void MipLevelsChange();
+    void TransparentIndexClick();
+    void DitherClick();
 
 private:
     void SaveSettings() const;

@@ -57,6 +57,7 @@ private slots:
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
     void LoadedEmptyProjectRunsToAbortedAtOnce();
     void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
+    void TransparentIndexAndDitherReachTheRun();
     void BoxesOpenInFrontOfTheWindowInUse();
     void ProgressNamesTheEntryInHand();
 };
@@ -301,6 +302,28 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
         QVERIFY(session.Windows().ProjectSetup->KeepHeader().isChecked());
         QCOMPARE(session.Windows().ProjectSetup->MipLevels().currentIndex(), 1);
     }
+    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
+}
+
+// The two true-colour settings of the setup dialog are what the run is given.
+void RunTest::TransparentIndexAndDitherReachTheRun() {
+    Session session;
+    QVERIFY(QFile::copy(QStringLiteral(TEXELARY_TEST_DATA "/made/pillow-rgba.png"),
+                        session.PathOf(QStringLiteral("rgba.png"))));
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Png));
+    session.AddAll();
+    TProjectSetup& setup = *session.Windows().ProjectSetup;
+    setup.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
+    QTest::mouseClick(&setup.TransparentIndex(), Qt::LeftButton);
+    QTest::mouseClick(&setup.Dither(), Qt::LeftButton);
+    const RunSettings& run = session.Windows().ProcessDialog->Settings();
+    session.Click("CreateBtn");
+    QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+    QVERIFY(run.RunDither);
+    QVERIFY(run.RunTransparentIndex == std::uint8_t{255});
+    const auto written = ReadWalImage(session.PathOf(QStringLiteral("rgba.wal")).toStdString());
+    QVERIFY(written);
+    QCOMPARE(written->pixels[0], std::uint8_t{255}); // (0, 0) is the file's transparent pixel
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 

@@ -3,6 +3,10 @@
 #include "UiTestSupport.h"
 #include "base/Version.h"
 #include "project/ProjectFile.h"
+#include "texture/M8Format.h"
+#include "texture/PngFormat.h"
+#include "texture/WalFormat.h"
+#include "texture/WalPalette.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
@@ -76,6 +80,7 @@ private slots:
     void DeleteMakesNeighbourCurrent();
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
+    void PreviewReadsOtherFormatsAsTheRunDoes();
     void RejectedBitmapIsReportedAndProgramGoesOn();
     void KeyReleasedWithoutItsPressDoesNotPreview();
     void NewResetsProjectToCurrentDirectory();
@@ -364,11 +369,13 @@ void WindowsTest::PreviewFollowsListOnlyForBitmaps() {
     QCOMPARE(list.currentRow(), 1);
     QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
 
-    // For .m8 sources the preview keeps what it showed; Delete never clears it.
+    // For .m8 sources a bitmap is refused by the .m8 reader: the preview keeps what it showed,
+    // and the box says so; Delete never clears the preview.
     session.ConvFrom().setCurrentIndex(1);
     QTest::keyClick(&list, Qt::Key_Up);
     QCOMPARE(list.currentRow(), 0);
     QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
     session.Click("DeleteBtn");
     session.Click("DeleteBtn");
     QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
@@ -377,7 +384,69 @@ void WindowsTest::PreviewFollowsListOnlyForBitmaps() {
     session.ConvFrom().setCurrentIndex(0);
     session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
     QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+}
+
+// Every source format but bitmaps is shown through the reader the run uses, in the file's own
+// colours; a file that reader refuses is reported with the file's name and the reason.
+void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
+    Session session;
+    IndexedImage picture;
+    QVERIFY(AllocatePixels(picture, 5, 3));
+    picture.width = 5;
+    picture.height = 3;
+    for (std::uint8_t i = 0; i < 15; ++i) {
+        picture.pixels[i] = static_cast<std::uint8_t>(40 + i);
+    }
+    Palette palette{};
+    palette[3 * 40] = 250; // pixel (0, 0): red
+    const auto write = [&session](const QString& name, const std::vector<std::uint8_t>& bytes) {
+        QFile file(session.PathOf(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    };
+    write(QStringLiteral("a.m8"), *EncodeM8(picture, palette));
+    write(QStringLiteral("a.wal"), *EncodeWal(picture));
+    write(QStringLiteral("a.png"), *EncodePng(picture, palette));
+    for (const char* name : {"pillow.tga", "pillow.pcx", "pillow-rgba.png"}) {
+        QVERIFY(QFile::copy(QStringLiteral(TEXELARY_TEST_DATA "/made/") + QLatin1String(name),
+                            session.PathOf(QLatin1String(name))));
+    }
+    WriteText(session.PathOf(QStringLiteral("cut.tga")), "not a targa");
+
+    const struct {
+        SourceFormat from;
+        const char* file;
+        QSize size;
+        QRgb topLeft;
+    } cases[] = {
+        {SourceFormat::M8, "a.m8", {5, 3}, qRgb(250, 0, 0)},
+        {SourceFormat::Wal,
+         "a.wal",
+         {5, 3},
+         qRgb(WalPalette[120], WalPalette[121], WalPalette[122])},
+        {SourceFormat::Png, "a.png", {5, 3}, qRgb(250, 0, 0)},
+        {SourceFormat::Tga, "pillow.tga", {16, 8}, 0},
+        {SourceFormat::Pcx, "pillow.pcx", {16, 8}, 0},
+        {SourceFormat::Png, "pillow-rgba.png", {16, 8}, 0},
+    };
+    for (const auto& c : cases) {
+        session.ConvFrom().setCurrentIndex(IndexOf(c.from));
+        session.Windows().Main->ShowPreview(session.Dir(), QLatin1String(c.file));
+        QCOMPARE(PreviewPictureSize(session), c.size);
+        if (c.topLeft != 0) {
+            QCOMPARE(Preview(session).pixmap().toImage().pixel(0, 0), c.topLeft);
+        }
+    }
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Tga));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("cut.tga"));
+    QCOMPARE(PreviewPictureSize(session), QSize(16, 8)); // kept
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(
+        QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("cut.tga")));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty());
 }
 
 void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
