@@ -67,6 +67,32 @@ TEST(MapToPalette, EqualsASearchOfTheWholePaletteForEveryPixel) {
     }
 }
 
+// The colours where a search that looks at part of the palette would go wrong first: both
+// corners of every 8-wide step of each channel (0, 7, 8, 15, ..., 255), all 262,144 of them,
+// against the whole search, for a palette full of ties and for WalPalette.
+TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdges) {
+    Palette coarse{};
+    for (std::size_t i = 0; i < coarse.size(); ++i) {
+        coarse[i] = static_cast<std::uint8_t>((i * 37 % 5) * 63);
+    }
+    RgbaImage edges{512, 512, {}};
+    for (std::size_t i = 0; i < 512 * 512; ++i) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            const std::size_t step = (i >> (6 * c)) & 63; // 64 edges a channel
+            edges.pixels.push_back(static_cast<std::uint8_t>(step / 2 * 8 + step % 2 * 7));
+        }
+        edges.pixels.push_back(255);
+    }
+    for (const Palette* palette : std::array<const Palette*, 2>{&coarse, &WalPalette}) {
+        const auto mapped = MapToPalette(edges, *palette);
+        ASSERT_TRUE(mapped);
+        for (std::size_t i = 0; i < 512 * 512; ++i) {
+            ASSERT_EQ(mapped->pixels[i], BruteForceNearest(*palette, &edges.pixels[4 * i], -1))
+                << "pixel " << i;
+        }
+    }
+}
+
 RgbaImage Flat(std::int32_t side, std::array<std::uint8_t, 4> rgba) {
     RgbaImage image{side, side, {}};
     for (std::int32_t i = 0; i < side * side; ++i) {
