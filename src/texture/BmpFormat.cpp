@@ -455,11 +455,7 @@ bool ParseBmpPalette(Palette& palette, std::span<const std::uint8_t> file, ReadE
 }
 
 std::unique_ptr<IndexedImage> ReadBmpImage(const std::string& path, ReadError* error) {
-    const auto bytes = ReadInputFile(path, error);
-    if (!bytes) {
-        return nullptr;
-    }
-    return ParseBmpImage(*bytes, error);
+    return ParseInputFile(path, error, ParseBmpImage);
 }
 
 bool ReadBmpPalette(Palette& palette, const std::string& path, ReadError* error) {

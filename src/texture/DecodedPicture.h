@@ -5,11 +5,15 @@
 // true-colour picture, which still has to be brought down to 256 colours.
 
 #include "texture/IndexedImage.h"
+#include "texture/ReadError.h"
 #include "texture/RgbaImage.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
 
 namespace texelary {
 
@@ -32,5 +36,21 @@ struct DecodedPicture {
         return alpha;
     }
 };
+
+// What a picture reader gives when it fails: none, with the reason stored where asked.
+inline std::optional<DecodedPicture> NoPicture(ReadError* error, ReadError reason) {
+    SetReadError(error, reason);
+    return std::nullopt;
+}
+
+using PictureParser = std::optional<DecodedPicture> (*)(std::span<const std::uint8_t> file,
+                                                        ReadError* error);
+
+// `parse` on the bytes, running out of memory reported as OutOfMemory.
+std::optional<DecodedPicture> ParseGuarded(PictureParser parse, std::span<const std::uint8_t> file,
+                                           ReadError* error);
+// `parse` on the whole file at `path`; CannotOpen when it cannot be read.
+std::optional<DecodedPicture> ReadPictureFile(PictureParser parse, const std::string& path,
+                                              ReadError* error);
 
 } // namespace texelary

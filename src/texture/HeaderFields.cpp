@@ -1,5 +1,7 @@
 #include "texture/HeaderFields.h"
 
+#include "base/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -32,6 +34,25 @@ void StoreTextField(std::uint8_t* field, std::size_t size, std::string_view text
     if (!kept.empty()) {
         std::memcpy(field, kept.data(), kept.size());
     }
+}
+
+HeaderFields LoadHeaderFields(const std::uint8_t* header, const HeaderFieldOffsets& at) {
+    HeaderFields fields;
+    fields.name = LoadTextField(header + at.name, kTextureNameFieldSize);
+    fields.animationName = LoadTextField(header + at.animationName, kTextureNameFieldSize);
+    fields.flags = LoadLE32(header + at.flags);
+    fields.contents = LoadLE32(header + at.contents);
+    fields.value = LoadLE32(header + at.value);
+    return fields;
+}
+
+void StoreHeaderFields(std::uint8_t* header, const HeaderFieldOffsets& at,
+                       const HeaderFields& fields) {
+    StoreTextField(header + at.name, kTextureNameFieldSize, fields.name);
+    StoreTextField(header + at.animationName, kTextureNameFieldSize, fields.animationName);
+    StoreLE32(header + at.flags, fields.flags);
+    StoreLE32(header + at.contents, fields.contents);
+    StoreLE32(header + at.value, fields.value);
 }
 
 } // namespace texelary

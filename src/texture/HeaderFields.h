@@ -36,6 +36,16 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t maxBytes);
 // True when both names fit a field of `fieldSize` bytes with their terminating zero.
 bool NamesFit(const HeaderFields& fields, std::size_t fieldSize);
 
+// Where a format's header keeps the five fields; both names take kTextureNameFieldSize bytes.
+struct HeaderFieldOffsets {
+    std::size_t name, animationName, flags, contents, value;
+};
+
+HeaderFields LoadHeaderFields(const std::uint8_t* header, const HeaderFieldOffsets& at);
+// Names cut as StoreTextField says.
+void StoreHeaderFields(std::uint8_t* header, const HeaderFieldOffsets& at,
+                       const HeaderFields& fields);
+
 // Stores `text` in a field of `size` bytes (at least 1): cut as CutAtCharacter says to leave room
 // for the terminating zero, the rest of the field zero.
 void StoreTextField(std::uint8_t* field, std::size_t size, std::string_view text);

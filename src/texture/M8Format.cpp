@@ -65,6 +65,7 @@ static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
 static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 1040);
 static_assert(kNameWritten.size() < kNameSize); // room for the terminating zero
 static_assert(kNameSize == kTextureNameFieldSize);
+constexpr HeaderFieldOffsets kFieldOffsets{kName, kAnimationName, kFlags, kContents, kValue};
 } // namespace M8Layout
 
 namespace {
@@ -76,11 +77,7 @@ void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields
         std::memcpy(header + kName, kNameWritten.data(), kNameWritten.size());
         return;
     }
-    StoreTextField(header + kName, kNameSize, fields->name);
-    StoreTextField(header + kAnimationName, kNameSize, fields->animationName);
-    StoreLE32(header + kFlags, fields->flags);
-    StoreLE32(header + kContents, fields->contents);
-    StoreLE32(header + kValue, fields->value);
+    StoreHeaderFields(header, kFieldOffsets, *fields);
 }
 
 } // namespace
@@ -159,14 +156,8 @@ std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, Re
         SetReadError(error, ReadError::Unsupported);
         return std::nullopt;
     }
-    HeaderFields fields;
-    fields.name = LoadTextField(header.data() + kName, kNameSize);
-    fields.animationName = LoadTextField(header.data() + kAnimationName, kNameSize);
-    fields.flags = LoadLE32(header.data() + kFlags);
-    fields.contents = LoadLE32(header.data() + kContents);
-    fields.value = LoadLE32(header.data() + kValue);
     SetReadError(error, ReadError::None);
-    return fields;
+    return LoadHeaderFields(header.data(), kFieldOffsets);
 }
 
 StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {
@@ -192,11 +183,7 @@ std::optional<HeaderFields> ReadM8Fields(const std::string& path) {
 }
 
 std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path, ReadError* error) {
-    const auto file = ReadInputFile(path, error);
-    if (!file) {
-        return nullptr;
-    }
-    return ParseM8Image(*file, error);
+    return ParseInputFile(path, error, ParseM8Image);
 }
 
 bool ReadM8Palette(Palette& palette, const std::string& path, ReadError* error) {

@@ -77,23 +77,13 @@ struct PcxHeader {
     std::int32_t height = 0;
 };
 
-std::optional<DecodedPicture> Fail(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
-    return std::nullopt;
-}
-
-bool FailHeader(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
-    return false;
-}
-
 bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadError* error) {
     using namespace PcxLayout;
     if (file.empty() || file[Manufacturer] != ManufacturerZsoft) {
-        return FailHeader(error, ReadError::BadSignature);
+        return SetReadError(error, ReadError::BadSignature);
     }
     if (file.size() < HeaderSize) {
-        return FailHeader(error, ReadError::Truncated);
+        return SetReadError(error, ReadError::Truncated);
     }
     ByteCursor cursor(file, Version);
     const std::uint8_t version = cursor.U8();
@@ -107,26 +97,26 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
     header.planes = cursor.U8();
     header.lineBytes = cursor.U16();
     if (!cursor.Ok()) {
-        return FailHeader(error, ReadError::Truncated);
+        return SetReadError(error, ReadError::Truncated);
     }
     if (version == 1 || version > 5 || encoding > 1) {
-        return FailHeader(error, ReadError::BadSignature);
+        return SetReadError(error, ReadError::BadSignature);
     }
     header.runLength = encoding == 1;
     if (xMax < xMin || yMax < yMin || header.planes == 0 || header.planes > 4 ||
         (header.bits != 1 && header.bits != 2 && header.bits != 4 && header.bits != 8)) {
-        return FailHeader(error, ReadError::BadHeader);
+        return SetReadError(error, ReadError::BadHeader);
     }
     header.width = xMax - xMin + 1;
     header.height = yMax - yMin + 1;
     if (header.lineBytes * 8 < static_cast<std::size_t>(header.width) * header.bits) {
-        return FailHeader(error, ReadError::BadHeader);
+        return SetReadError(error, ReadError::BadHeader);
     }
     const bool indexed =
         header.bits * header.planes <= 8 && (header.bits == 1 || header.planes == 1);
     const bool trueColour = header.bits == 8 && header.planes >= 3;
     if ((!indexed && !trueColour) || header.bits == 2) {
-        return FailHeader(error, ReadError::Unsupported);
+        return SetReadError(error, ReadError::Unsupported);
     }
     return true;
 }
@@ -166,7 +156,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     }
     const auto count = PixelCount(header.width, header.height);
     if (!count) {
-        return Fail(error, ReadError::BadHeader);
+        return NoPicture(error, ReadError::BadHeader);
     }
 
     DecodedPicture picture;
@@ -176,7 +166,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         // The palette is found from the end of the file; the pixel data stops before it.
         if (data.size() < TrailingPaletteSize ||
             data[data.size() - TrailingPaletteSize] != PaletteMarker) {
-            return Fail(error, ReadError::Truncated);
+            return NoPicture(error, ReadError::Truncated);
         }
         std::memcpy(picture.palette.data(), data.data() + data.size() - 768, 768);
         data = data.first(data.size() - TrailingPaletteSize);
@@ -191,14 +181,14 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     const std::size_t rowBytes = header.planes * header.lineBytes; // at most 4 x 65535
     const std::size_t total = rowBytes * height;
     if (header.runLength ? total / MaxBytesPerDataByte > data.size() : total > data.size()) {
-        return Fail(error, ReadError::Truncated);
+        return NoPicture(error, ReadError::Truncated);
     }
     std::vector<std::uint8_t> expanded;
     const std::uint8_t* lines = data.data();
     if (header.runLength) {
         expanded.resize(total);
         if (const ReadError reason = ExpandRuns(data, expanded); reason != ReadError::None) {
-            return Fail(error, reason);
+            return NoPicture(error, reason);
         }
         lines = expanded.data();
     }
@@ -206,7 +196,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     if (trueColour) {
         picture.trueColour = MakeRgbaImage(header.width, header.height);
         if (!picture.trueColour) {
-            return Fail(error, ReadError::OutOfMemory);
+            return NoPicture(error, ReadError::OutOfMemory);
         }
         std::uint8_t* out = picture.trueColour->pixels.data();
         for (std::size_t y = 0; y < height; ++y, lines += rowBytes) {
@@ -221,7 +211,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         picture.indexed->width = header.width;
         picture.indexed->height = header.height;
         if (!AllocatePixels(*picture.indexed, header.width, header.height)) {
-            return Fail(error, ReadError::OutOfMemory);
+            return NoPicture(error, ReadError::OutOfMemory);
         }
         std::uint8_t* out = picture.indexed->pixels.get();
         const unsigned bits = header.bits;
@@ -248,19 +238,11 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
                                               ReadError* error) {
-    try {
-        return Parse(file, error);
-    } catch (const std::bad_alloc&) {
-        return Fail(error, ReadError::OutOfMemory);
-    }
+    return ParseGuarded(Parse, file, error);
 }
 
 std::optional<DecodedPicture> ReadPcxPicture(const std::string& path, ReadError* error) {
-    const auto bytes = ReadFileBytes(path);
-    if (!bytes) {
-        return Fail(error, ReadError::CannotOpen);
-    }
-    return ParsePcxPicture(*bytes, error);
+    return ReadPictureFile(ParsePcxPicture, path, error);
 }
 
 } // namespace texelary

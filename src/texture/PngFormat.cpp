@@ -69,11 +69,6 @@ ReadError Translate(int error) {
     }
 }
 
-std::optional<DecodedPicture> Fail(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
-    return std::nullopt;
-}
-
 // Spreads rows of 1, 2 or 4-bit samples, the leftmost pixel in the highest bits, one to a byte.
 void UnpackSamples(const std::uint8_t* packed, std::size_t rowBytes, unsigned depth,
                    IndexedImage& image) {
@@ -94,7 +89,7 @@ std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& 
     DecodedPicture picture;
     spng_plte plte{};
     if (const int status = spng_get_plte(context, &plte); status != SPNG_OK) {
-        return Fail(error, Translate(status));
+        return NoPicture(error, Translate(status));
     }
     for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
         picture.palette[3 * i] = plte.entries[i].red;
@@ -111,25 +106,25 @@ std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& 
     std::size_t size = 0;
     if (const int status = spng_decoded_image_size(context, SPNG_FMT_PNG, &size);
         status != SPNG_OK) {
-        return Fail(error, Translate(status));
+        return NoPicture(error, Translate(status));
     }
     picture.indexed = std::make_unique<IndexedImage>();
     IndexedImage& image = *picture.indexed;
     image.width = static_cast<std::int32_t>(ihdr.width);
     image.height = static_cast<std::int32_t>(ihdr.height);
     if (!AllocatePixels(image, image.width, image.height)) {
-        return Fail(error, ReadError::OutOfMemory);
+        return NoPicture(error, ReadError::OutOfMemory);
     }
     if (ihdr.bit_depth == 8) {
         const int status = spng_decode_image(context, image.pixels.get(), size, SPNG_FMT_PNG, 0);
         if (status != SPNG_OK) {
-            return Fail(error, Translate(status));
+            return NoPicture(error, Translate(status));
         }
     } else {
         std::vector<std::uint8_t> packed(size);
         const int status = spng_decode_image(context, packed.data(), size, SPNG_FMT_PNG, 0);
         if (status != SPNG_OK) {
-            return Fail(error, Translate(status));
+            return NoPicture(error, Translate(status));
         }
         UnpackSamples(packed.data(), size / ihdr.height, ihdr.bit_depth, image);
     }
@@ -142,7 +137,7 @@ std::optional<DecodedPicture> DecodeTrueColour(spng_ctx* context, const spng_ihd
     picture.trueColour = MakeRgbaImage(static_cast<std::int32_t>(ihdr.width),
                                        static_cast<std::int32_t>(ihdr.height));
     if (!picture.trueColour) {
-        return Fail(error, ReadError::OutOfMemory);
+        return NoPicture(error, ReadError::OutOfMemory);
     }
     std::vector<std::uint8_t>& pixels = picture.trueColour->pixels;
     std::size_t size = 0;
@@ -154,7 +149,7 @@ std::optional<DecodedPicture> DecodeTrueColour(spng_ctx* context, const spng_ihd
         status = spng_decode_image(context, pixels.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
     }
     if (status != SPNG_OK) {
-        return Fail(error, Translate(status));
+        return NoPicture(error, Translate(status));
     }
     return picture;
 }
@@ -166,14 +161,14 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     if (file.empty() ||
         !std::equal(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(prefix),
                     Signature.begin())) {
-        return Fail(error, ReadError::BadSignature);
+        return NoPicture(error, ReadError::BadSignature);
     }
     if (file.size() <= Signature.size()) {
-        return Fail(error, ReadError::Truncated);
+        return NoPicture(error, ReadError::Truncated);
     }
     SpngContext context(spng_ctx_new(0));
     if (!context) {
-        return Fail(error, ReadError::OutOfMemory);
+        return NoPicture(error, ReadError::OutOfMemory);
     }
     spng_ctx* ctx = context.get();
     int status = spng_set_png_buffer(ctx, file.data(), file.size());
@@ -185,7 +180,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         status = spng_get_ihdr(ctx, &ihdr);
     }
     if (status != SPNG_OK) {
-        return Fail(error, Translate(status));
+        return NoPicture(error, Translate(status));
     }
 
     // Sizes before memory: the picture must fit an IndexedImage, and the file must be long
@@ -193,16 +188,16 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     if (ihdr.width > 0x7fffffffu || ihdr.height > 0x7fffffffu ||
         !PixelCount(static_cast<std::int32_t>(ihdr.width),
                     static_cast<std::int32_t>(ihdr.height))) {
-        return Fail(error, ReadError::BadHeader);
+        return NoPicture(error, ReadError::BadHeader);
     }
     std::size_t rawSize = 0;
     if (const int sizeStatus = spng_decoded_image_size(ctx, SPNG_FMT_PNG, &rawSize);
         sizeStatus != SPNG_OK) {
-        return Fail(error, Translate(sizeStatus));
+        return NoPicture(error, Translate(sizeStatus));
     }
     // Each row also carries its filter byte.
     if ((static_cast<std::uint64_t>(rawSize) + ihdr.height) / MaxInflation > file.size()) {
-        return Fail(error, ReadError::Truncated);
+        return NoPicture(error, ReadError::Truncated);
     }
 
     auto picture = ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? DecodeIndexed(ctx, ihdr, error)
@@ -217,19 +212,11 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
                                               ReadError* error) {
-    try {
-        return Parse(file, error);
-    } catch (const std::bad_alloc&) {
-        return Fail(error, ReadError::OutOfMemory);
-    }
+    return ParseGuarded(Parse, file, error);
 }
 
 std::optional<DecodedPicture> ReadPngPicture(const std::string& path, ReadError* error) {
-    const auto bytes = ReadFileBytes(path);
-    if (!bytes) {
-        return Fail(error, ReadError::CannotOpen);
-    }
-    return ParsePngPicture(*bytes, error);
+    return ReadPictureFile(ParsePngPicture, path, error);
 }
 
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,

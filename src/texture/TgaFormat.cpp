@@ -101,16 +101,6 @@ struct TgaHeader {
     std::size_t dataStart = 0;
 };
 
-std::optional<DecodedPicture> Fail(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
-    return std::nullopt;
-}
-
-bool FailHeader(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
-    return false;
-}
-
 bool ParseHeader(std::span<const std::uint8_t> file, TgaHeader& header, ReadError* error) {
     using namespace TgaLayout;
     ByteCursor cursor(file);
@@ -126,21 +116,21 @@ bool ParseHeader(std::span<const std::uint8_t> file, TgaHeader& header, ReadErro
     header.pixelBits = cursor.U8();
     const std::uint8_t descriptor = cursor.U8();
     if (!cursor.Ok()) {
-        return FailHeader(error, ReadError::Truncated);
+        return SetReadError(error, ReadError::Truncated);
     }
     static_assert(HeaderSize == 18);
 
     const auto kind = static_cast<std::uint8_t>(imageType & ~RunLengthFlag);
     if (mapType > 1) {
-        return FailHeader(error, ReadError::BadSignature);
+        return SetReadError(error, ReadError::BadSignature);
     }
     if (imageType == TypeHuffman || imageType == TypeHuffmanQuadtree) {
-        return FailHeader(error, ReadError::Unsupported);
+        return SetReadError(error, ReadError::Unsupported);
     }
     if (kind < TypeColourMapped || kind > TypeGrey) {
-        return FailHeader(error, imageType == 0 || imageType == RunLengthFlag
-                                     ? ReadError::Unsupported // a header without a picture
-                                     : ReadError::BadSignature);
+        return SetReadError(error, imageType == 0 || imageType == RunLengthFlag
+                                       ? ReadError::Unsupported // a header without a picture
+                                       : ReadError::BadSignature);
     }
     header.kind = kind;
     header.runLength = (imageType & RunLengthFlag) != 0;
@@ -153,44 +143,44 @@ bool ParseHeader(std::span<const std::uint8_t> file, TgaHeader& header, ReadErro
     header.entryBytes = (header.entryBits + 7) / 8;
 
     if (width == 0 || height == 0) {
-        return FailHeader(error, ReadError::BadHeader);
+        return SetReadError(error, ReadError::BadHeader);
     }
     if (mapType == 1 && header.mapLength != 0 && header.entryBits != 15 && header.entryBits != 16 &&
         header.entryBits != 24 && header.entryBits != 32) {
-        return FailHeader(error, ReadError::BadHeader);
+        return SetReadError(error, ReadError::BadHeader);
     }
     switch (kind) {
     case TypeColourMapped:
         if (mapType != 1 || header.mapLength == 0) {
-            return FailHeader(error, ReadError::BadHeader);
+            return SetReadError(error, ReadError::BadHeader);
         }
         if (header.pixelBits != 8) { // 16-bit indices do not fit a 256-colour picture
-            return FailHeader(error, header.pixelBits == 16 ? ReadError::Unsupported
-                                                            : ReadError::BadHeader);
+            return SetReadError(error, header.pixelBits == 16 ? ReadError::Unsupported
+                                                              : ReadError::BadHeader);
         }
         break;
     case TypeTrueColour:
         if (header.pixelBits != 15 && header.pixelBits != 16 && header.pixelBits != 24 &&
             header.pixelBits != 32) {
-            return FailHeader(error, ReadError::BadHeader);
+            return SetReadError(error, ReadError::BadHeader);
         }
         break;
     default:                         // grey
         if (header.pixelBits != 8) { // 16-bit grey is grey and alpha, rarely seen
-            return FailHeader(error, header.pixelBits == 16 ? ReadError::Unsupported
-                                                            : ReadError::BadHeader);
+            return SetReadError(error, header.pixelBits == 16 ? ReadError::Unsupported
+                                                              : ReadError::BadHeader);
         }
         break;
     }
     if ((descriptor & InterleaveMask) != 0) {
-        return FailHeader(error, ReadError::Unsupported);
+        return SetReadError(error, ReadError::Unsupported);
     }
 
     header.mapStart = HeaderSize + idLength;
     const std::size_t mapBytes = mapType == 1 ? header.mapLength * header.entryBytes : 0;
     header.dataStart = header.mapStart + mapBytes;
     if (header.dataStart > file.size()) {
-        return FailHeader(error, ReadError::Truncated);
+        return SetReadError(error, ReadError::Truncated);
     }
     return true;
 }
@@ -256,13 +246,13 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     }
     const auto count = PixelCount(header.width, header.height);
     if (!count) {
-        return Fail(error, ReadError::BadHeader);
+        return NoPicture(error, ReadError::BadHeader);
     }
     const std::span<const std::uint8_t> data = file.subspan(header.dataStart);
     const std::size_t storedBytes = *count * header.pixelBytes; // at most 2^32 x 4
     if (header.runLength ? *count / MaxPixelsPerPacket > data.size() / (1 + header.pixelBytes)
                          : storedBytes > data.size()) {
-        return Fail(error, ReadError::Truncated);
+        return NoPicture(error, ReadError::Truncated);
     }
 
     // The stored pixels in file order: the file itself, or its runs expanded.
@@ -272,7 +262,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         expanded.resize(storedBytes);
         if (const ReadError reason = ExpandRuns(data, header.pixelBytes, expanded);
             reason != ReadError::None) {
-            return Fail(error, reason);
+            return NoPicture(error, reason);
         }
         stored = expanded.data();
     }
@@ -300,7 +290,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         picture.indexed->width = header.width;
         picture.indexed->height = header.height;
         if (!AllocatePixels(*picture.indexed, header.width, header.height)) {
-            return Fail(error, ReadError::OutOfMemory);
+            return NoPicture(error, ReadError::OutOfMemory);
         }
         std::uint8_t* pixels = picture.indexed->pixels.get();
         for (std::size_t row = 0; row < height; ++row) {
@@ -311,7 +301,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     } else {
         picture.trueColour = MakeRgbaImage(header.width, header.height);
         if (!picture.trueColour) {
-            return Fail(error, ReadError::OutOfMemory);
+            return NoPicture(error, ReadError::OutOfMemory);
         }
         std::uint8_t* pixels = picture.trueColour->pixels.data();
         for (std::size_t row = 0; row < height; ++row) {
@@ -335,19 +325,11 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 std::optional<DecodedPicture> ParseTgaPicture(std::span<const std::uint8_t> file,
                                               ReadError* error) {
-    try {
-        return Parse(file, error);
-    } catch (const std::bad_alloc&) {
-        return Fail(error, ReadError::OutOfMemory);
-    }
+    return ParseGuarded(Parse, file, error);
 }
 
 std::optional<DecodedPicture> ReadTgaPicture(const std::string& path, ReadError* error) {
-    const auto bytes = ReadFileBytes(path);
-    if (!bytes) {
-        return Fail(error, ReadError::CannotOpen);
-    }
-    return ParseTgaPicture(*bytes, error);
+    return ReadPictureFile(ParseTgaPicture, path, error);
 }
 
 } // namespace texelary

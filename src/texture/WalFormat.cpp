@@ -51,18 +51,14 @@ static_assert(kFlags == kAnimationName + kNameSize);
 static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
 static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 100);
 static_assert(kNameSize == kTextureNameFieldSize);
+constexpr HeaderFieldOffsets kFieldOffsets{kName, kAnimationName, kFlags, kContents, kValue};
 } // namespace WalLayout
 
 namespace {
 
 // The header's name, animation name, flags, contents and value, when the source's are kept.
 void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
-    using namespace WalLayout;
-    StoreTextField(header + kName, kNameSize, fields.name);
-    StoreTextField(header + kAnimationName, kNameSize, fields.animationName);
-    StoreLE32(header + kFlags, fields.flags);
-    StoreLE32(header + kContents, fields.contents);
-    StoreLE32(header + kValue, fields.value);
+    StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
 }
 
 // The whole file. Level 0 is the picture's pixels, put through `remap` when one is given; the
@@ -147,13 +143,7 @@ std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, 
 HeaderFields ParseWalFields(std::span<const std::uint8_t> file) {
     using namespace WalLayout;
     const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    HeaderFields fields;
-    fields.name = LoadTextField(header.data() + kName, kNameSize);
-    fields.animationName = LoadTextField(header.data() + kAnimationName, kNameSize);
-    fields.flags = LoadLE32(header.data() + kFlags);
-    fields.contents = LoadLE32(header.data() + kContents);
-    fields.value = LoadLE32(header.data() + kValue);
-    return fields;
+    return LoadHeaderFields(header.data(), kFieldOffsets);
 }
 
 StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
@@ -181,11 +171,7 @@ std::optional<HeaderFields> ReadWalFields(const std::string& path) {
 }
 
 std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path, ReadError* error) {
-    const auto file = ReadInputFile(path, error);
-    if (!file) {
-        return nullptr;
-    }
-    return ParseWalImage(*file, error);
+    return ParseInputFile(path, error, ParseWalImage);
 }
 
 bool ReadWalPalette(Palette& palette) {
