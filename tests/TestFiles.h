@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,10 @@ public:
                 c = '_';
             }
         }
-        m_path = std::filesystem::temp_directory_path() / name;
+        // Several clones' tests may run at once on one machine: each test program has its own
+        // names.
+        static const std::string program = std::to_string(std::random_device{}());
+        m_path = std::filesystem::temp_directory_path() / (name + "-" + program);
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);
     }
