@@ -4,6 +4,10 @@
 # asan-ubsan presets and scripts/test turn it on.
 option(TEXELARY_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 option(TEXELARY_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(TEXELARY_SANITIZE_THREAD "Build with ThreadSanitizer (not with TEXELARY_SANITIZE)" OFF)
+if(TEXELARY_SANITIZE AND TEXELARY_SANITIZE_THREAD)
+    message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer")
+endif()
 
 add_library(texelary_warnings INTERFACE)
 if(MSVC)
@@ -21,6 +25,11 @@ if(TEXELARY_SANITIZE AND NOT MSVC)
     target_compile_options(texelary_options INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(texelary_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(TEXELARY_SANITIZE_THREAD AND NOT MSVC)
+    target_compile_options(texelary_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(texelary_options INTERFACE -fsanitize=thread)
 endif()
 
 option(TEXELARY_FUZZ "Build the fuzz harnesses with libFuzzer (needs clang)" OFF)

@@ -2,26 +2,107 @@
 
 #include "ui/TProcessDialog.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QProgressBar>
-#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+
+// ThreadSanitizer sees only what is built for it, and Qt is not: the hand-over of an event from
+// one thread to another and a thread's end go unseen. These tell it, so that what one thread
+// wrote before handing over is known to be seen by the thread that takes over. Nothing in other
+// builds.
+#if defined(__SANITIZE_THREAD__)
+#define TEXELARY_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TEXELARY_THREAD_SANITIZER 1
+#endif
+#endif
+#ifdef TEXELARY_THREAD_SANITIZER
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
 
 namespace texelary {
 
 namespace {
 
-// Runs `work` on the GUI thread (the thread of `context`) and waits until it has returned.
-template <typename Work> void OnGuiThread(QObject& context, Work work) {
-    QMetaObject::invokeMethod(&context, work, Qt::BlockingQueuedConnection);
+void HandOver([[maybe_unused]] const void* token) {
+#ifdef TEXELARY_THREAD_SANITIZER
+    __tsan_release(const_cast<void*>(token));
+#endif
+}
+
+void TakeOver([[maybe_unused]] const void* token) {
+#ifdef TEXELARY_THREAD_SANITIZER
+    __tsan_acquire(const_cast<void*>(token));
+#endif
+}
+
+// Lets a thread that waits for a call go once the call has run.
+struct Waiter {
+    std::mutex mutex;
+    std::condition_variable returned;
+    bool done = false;
+};
+
+const QEvent::Type kCallEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// A call posted to the worker object, which lives on the GUI thread. Destroyed there once it has
+// run, or unrun when the worker object goes first; either way a thread waiting for it goes on.
+class CallEvent final : public QEvent {
+public:
+    CallEvent(std::function<void()> call, Waiter* waiter)
+        : QEvent(kCallEventType)
+        , m_call(std::move(call))
+        , m_waiter(waiter) {}
+    CallEvent(const CallEvent&) = delete;
+    CallEvent& operator=(const CallEvent&) = delete;
+
+    ~CallEvent() override {
+        TakeOver(this);
+        if (m_waiter != nullptr) {
+            std::lock_guard lock(m_waiter->mutex);
+            m_waiter->done = true;
+            m_waiter->returned.notify_one(); // under the lock: the waiter may go once it is free
+        }
+    }
+
+    void Run() {
+        TakeOver(this);
+        m_call();
+    }
+
+private:
+    std::function<void()> m_call;
+    Waiter* m_waiter;
+};
+
+// Posts `call` to `worker`, on the GUI thread; with a `waiter`, the caller then waits for it.
+void Post(ProcThread& worker, std::function<void()> call, Waiter* waiter) {
+    auto* event = new CallEvent(std::move(call), waiter);
+    HandOver(event);
+    QCoreApplication::postEvent(&worker, event);
+}
+
+// Runs `work` on the GUI thread and waits until it has returned. Qt's blocking queued call does
+// the same; this one shows the thread checker the hand-over both ways.
+void OnGuiThread(ProcThread& worker, const std::function<void()>& work) {
+    Waiter waiter;
+    Post(worker, work, &waiter);
+    std::unique_lock lock(waiter.mutex);
+    waiter.returned.wait(lock, [&waiter] { return waiter.done; });
 }
 
 // The run's feedback as the worker sees it: every box is shown, and the bar moved, on the GUI
-// thread through a blocking call, in the order the run asks for them; Cancel is the worker's
-// flag, which the progress window's button sets while the run goes on.
+// thread while the worker waits, in the order the run asks for them; Cancel is the worker's flag,
+// which the progress window's button sets while the run goes on.
 class GuiFeedback final : public RunFeedback {
 public:
-    GuiFeedback(TProcessDialog& dialog, RunFeedback& boxes, const ProcThread& worker)
+    GuiFeedback(TProcessDialog& dialog, RunFeedback& boxes, ProcThread& worker)
         : m_dialog(dialog)
         , m_boxes(boxes)
         , m_worker(worker) {}
@@ -29,20 +110,20 @@ public:
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
                           BoxIcon icon, const std::string& detail) override {
         BoxAnswer answer = BoxAnswer::Ok;
-        OnGuiThread(m_dialog,
+        OnGuiThread(m_worker,
                     [&] { answer = m_boxes.ShowMessage(text, caption, buttons, icon, detail); });
         return answer;
     }
 
     void ShowNotice(const std::string& text) override {
-        OnGuiThread(m_dialog, [&] { m_boxes.ShowNotice(text); });
+        OnGuiThread(m_worker, [&] { m_boxes.ShowNotice(text); });
     }
 
     // Only a new position costs a call: with many entries the bar moves every few of them.
     void SetProgress(int position) override {
         if (position != m_position) {
             m_position = position;
-            OnGuiThread(m_dialog, [&] { m_dialog.Bar().setValue(position); });
+            OnGuiThread(m_worker, [&] { m_dialog.Bar().setValue(position); });
         }
     }
 
@@ -58,21 +139,21 @@ public:
             m_entry->name = entry;
         }
         if (!m_entry->posted.exchange(true)) {
-            QMetaObject::invokeMethod(
-                &m_dialog,
+            Post(
+                m_worker,
                 [entry = m_entry, &dialog = m_dialog] {
                     entry->posted.store(false);
                     std::lock_guard lock(entry->mutex);
                     dialog.ShowEntry(entry->index, entry->count, entry->name);
                 },
-                Qt::QueuedConnection);
+                nullptr);
         }
     }
 
 private:
     TProcessDialog& m_dialog;
     RunFeedback& m_boxes;
-    const ProcThread& m_worker;
+    ProcThread& m_worker;
     int m_position = -1;
     // The newest entry named, shared with the call on its way to show it.
     struct Entry {
@@ -90,15 +171,25 @@ private:
 ProcThread::ProcThread(TProcessDialog& dialog, RunFeedback& boxes)
     : m_dialog(dialog)
     , m_boxes(boxes) {
+    // The last the thread does with this object; wait() in the destructor takes over from there.
+    connect(
+        this, &QThread::finished, this, [this] { HandOver(this); }, Qt::DirectConnection);
     start();
 }
 
 ProcThread::~ProcThread() {
     wait();
+    TakeOver(this);
+}
+
+void ProcThread::customEvent(QEvent* event) {
+    if (event->type() == kCallEventType) {
+        static_cast<CallEvent*>(event)->Run();
+    }
 }
 
 void ProcThread::run() {
-    OnGuiThread(m_dialog, [this] {
+    OnGuiThread(*this, [this] {
         m_settings = m_dialog.Settings();
         std::vector<std::string> names;
         if (const FileList* files = m_settings.RunFiles; files != nullptr) {
@@ -119,19 +210,19 @@ void ProcThread::run() {
     // The outcome boxes are widgets too: shown on the GUI thread while the worker waits, so the
     // progress window stays up until the box is dismissed.
     if (State.Done == 1) {
-        OnGuiThread(m_dialog, [this] {
+        OnGuiThread(*this, [this] {
             m_boxes.ShowMessage("All done", kMessageCaption, BoxButtons::Ok, BoxIcon::Information,
                                 {});
         });
     }
     if (State.Aborted == 1) {
-        OnGuiThread(m_dialog, [this] {
+        OnGuiThread(*this, [this] {
             m_boxes.ShowMessage("Process has been aborted", kMessageCaption, BoxButtons::Ok,
                                 BoxIcon::Exclamation, {});
         });
     }
     State.Image.reset();
-    OnGuiThread(m_dialog, [this] { m_dialog.CloseProgress(); });
+    OnGuiThread(*this, [this] { m_dialog.CloseProgress(); });
 }
 
 } // namespace texelary

@@ -3,8 +3,8 @@
 // The worker of one conversion run. It computes the progress step, runs the conversion loop on its
 // own thread (which converts several files at once on threads of the run's own), announces the
 // outcome and has the progress window closed. Widgets and the image list belong to the GUI thread:
-// the worker reaches them only through blocking queued calls, one box at a time, in the list's
-// order, and the GUI thread never waits for the worker.
+// the worker reaches them only through calls posted to the GUI thread, waiting for each (one box
+// at a time, in the list's order), and the GUI thread never waits for the worker.
 
 #include "convert/ConversionRun.h"
 
@@ -36,6 +36,9 @@ public:
 
 protected:
     void run() override;
+    // The worker object itself lives on the GUI thread: calls posted to it from the worker's body
+    // run there.
+    void customEvent(QEvent* event) override;
 
 private:
     TProcessDialog& m_dialog;

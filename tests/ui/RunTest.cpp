@@ -60,6 +60,7 @@ private slots:
     void TransparentIndexAndDitherReachTheRun();
     void BoxesOpenInFrontOfTheWindowInUse();
     void ProgressNamesTheEntryInHand();
+    void CancelInABoxDropsTheFilesConvertedAhead();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -413,6 +414,40 @@ void RunTest::ProgressNamesTheEntryInHand() {
     QVERIFY(seen[2].endsWith(QStringLiteral("w.bmp")) && seen[2].contains(QChar(0x2026)));
     QCOMPARE(current.toolTip(), QString()); // cleared with the bar when the window closed
     QCOMPARE(count.text(), QString());
+}
+
+void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    for (int i = 0; i < 6; ++i) {
+        WriteBitmap(session.PathOf(QStringLiteral("f%1.bmp").arg(i)), 64, 64);
+    }
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.AddAll();
+    session.OutputPath().setText(session.PathOf("out"));
+    QVERIFY(QFile::remove(session.PathOf("a.bmp")));
+    QDir out(session.PathOf("out"));
+    const auto everything = QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot;
+    // While the first entry's box is open, the next files are converted on other cores into
+    // temporary files, and none is put in place.
+    QStringList whileOpen;
+    session.Boxes.WhileOpen = [&](const ShownBox&) {
+        for (int wait = 0; wait < 500 && DefaultJobs() > 1 && whileOpen.isEmpty(); ++wait) {
+            QThread::msleep(10);
+            whileOpen = out.entryList(everything);
+        }
+    };
+    session.Boxes.Answers = {BoxAnswer::Cancel};
+    session.Click("CreateBtn");
+
+    QCOMPARE(session.Boxes.Texts().size(), 2);
+    QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Could'nt find file ")));
+    QCOMPARE(session.Boxes.Texts()[1], QStringLiteral("Process has been aborted"));
+    if (DefaultJobs() > 1) {
+        QVERIFY(!whileOpen.isEmpty());
+        QVERIFY(whileOpen.filter(QStringLiteral(".tx")).size() == whileOpen.size());
+    }
+    QCOMPARE(out.entryList(everything), QStringList{});
 }
 
 int RunRunTests(int argc, char** argv) {
