@@ -216,7 +216,7 @@ TEST_F(ConvertCli, AnInterruptedRunKeepsWholeFilesInTheListsOrderAndNoTemporaryO
         ASSERT_LT(written.size(), static_cast<std::size_t>(kFiles)) << "not interrupted";
         int expected = 0;
         for (const auto& [name, bytes] : written) {
-            char wanted[16];
+            char wanted[32];
             std::snprintf(wanted, sizeof wanted, "f%03d.wal", expected++);
             EXPECT_EQ(name, wanted); // no temporary file, no gap
             EXPECT_EQ(bytes.size(), 100u + 128 * 128 + 64 * 64 + 32 * 32 + 16 * 16);
