@@ -16,40 +16,37 @@ std::string Hex(std::uint32_t value) {
     return text;
 }
 
-// A name as a quoted text: bytes that are not printable ASCII as \xHH.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
+// `text` in double quotes. Bytes that are not printable ASCII are written with `byteFormat`
+// (a printf format of one byte); so are quotes and backslashes, unless `backslashQuotes` has them
+// written after a backslash.
+std::string Escaped(const std::string& text, const char* byteFormat, bool backslashQuotes) {
+    std::string escaped = "\"";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            quoted += escape;
+        const bool quote = c == '"' || c == '\\';
+        if (quote && backslashQuotes) {
+            escaped += '\\';
+            escaped += c;
+        } else if (quote || byte < 0x20 || byte >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, byteFormat, byte);
+            escaped += escape;
         } else {
-            quoted += c;
+            escaped += c;
         }
     }
-    return quoted + "\"";
+    return escaped + "\"";
+}
+
+// A name as a quoted text: bytes that are not printable ASCII as \xHH.
+std::string Quoted(const std::string& text) {
+    return Escaped(text, "\\x%02X", false);
 }
 
 // A JSON string: bytes that are not printable ASCII as \u00XX, so the output is valid JSON
 // whatever a header's name field holds.
 std::string JsonString(const std::string& text) {
-    std::string json = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escape[7];
-            std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-            json += escape;
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
+    return Escaped(text, "\\u%04X", true);
 }
 
 void PrintText(const std::string& path, const TextureInfo& info, std::ostream& out) {

@@ -46,7 +46,8 @@ inline std::optional<DecodedPicture> NoPicture(ReadError* error, ReadError reaso
 using PictureParser = std::optional<DecodedPicture> (*)(std::span<const std::uint8_t> file,
                                                         ReadError* error);
 
-// `parse` on the bytes, running out of memory reported as OutOfMemory.
+// `parse` on the bytes: with a picture the reason is None, running out of memory is
+// OutOfMemory.
 std::optional<DecodedPicture> ParseGuarded(PictureParser parse, std::span<const std::uint8_t> file,
                                            ReadError* error);
 // `parse` on the whole file at `path`; CannotOpen when it cannot be read.

@@ -176,10 +176,7 @@ StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {
 
 std::optional<HeaderFields> ReadM8Fields(const std::string& path) {
     const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
-    if (!file) {
-        return std::nullopt;
-    }
-    return ParseM8Fields(*file);
+    return file ? ParseM8Fields(*file) : std::nullopt;
 }
 
 std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path, ReadError* error) {

@@ -210,15 +210,9 @@ void MapDithered(const RgbaImage& image, NearestTable& table, const Palette& pal
 
 std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
                                            const TrueColourOptions& options) {
-    const auto count = PixelCount(image.width, image.height);
-    if (!count || image.pixels.size() / 4 < *count) {
-        return nullptr;
-    }
     try {
-        auto result = std::make_unique<IndexedImage>();
-        result->width = image.width;
-        result->height = image.height;
-        if (!AllocatePixels(*result, image.width, image.height)) {
+        auto result = IndexedOfSize(image);
+        if (!result) {
             return nullptr;
         }
         NearestTable& table =
@@ -226,7 +220,9 @@ std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette
         if (options.dither) {
             MapDithered(image, table, palette, options, result->pixels.get());
         } else {
-            MapPlain(image, table, options, result->pixels.get(), *count);
+            MapPlain(image, table, options, result->pixels.get(),
+                     static_cast<std::size_t>(result->width) *
+                         static_cast<std::size_t>(result->height));
         }
         return result;
     } catch (const std::bad_alloc&) {

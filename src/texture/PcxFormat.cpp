@@ -230,7 +230,6 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
             }
         }
     }
-    SetReadError(error, ReadError::None);
     return picture;
 }
 
@@ -239,10 +238,6 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
                                               ReadError* error) {
     return ParseGuarded(Parse, file, error);
-}
-
-std::optional<DecodedPicture> ReadPcxPicture(const std::string& path, ReadError* error) {
-    return ReadPictureFile(ParsePcxPicture, path, error);
 }
 
 } // namespace texelary

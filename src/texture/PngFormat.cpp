@@ -200,12 +200,8 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, ReadError::Truncated);
     }
 
-    auto picture = ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? DecodeIndexed(ctx, ihdr, error)
-                                                              : DecodeTrueColour(ctx, ihdr, error);
-    if (picture) {
-        SetReadError(error, ReadError::None);
-    }
-    return picture;
+    return ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? DecodeIndexed(ctx, ihdr, error)
+                                                      : DecodeTrueColour(ctx, ihdr, error);
 }
 
 } // namespace

@@ -177,17 +177,12 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
 
 std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palette& palette,
                                                    const TrueColourOptions& options) {
-    const auto count = PixelCount(image.width, image.height);
-    if (!count || image.pixels.size() / 4 < *count) {
-        return nullptr;
-    }
     try {
-        auto result = std::make_unique<IndexedImage>();
-        result->width = image.width;
-        result->height = image.height;
-        if (!AllocatePixels(*result, image.width, image.height)) {
+        auto result = IndexedOfSize(image);
+        if (!result) {
             return nullptr;
         }
+        const auto count = PixelCount(image.width, image.height); // fits: the picture was made
         const std::size_t limit = options.transparentIndex ? 255 : 256;
         Palette colours{};
         if (*count != 0 &&

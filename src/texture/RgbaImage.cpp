@@ -23,6 +23,20 @@ std::unique_ptr<RgbaImage> MakeRgbaImage(std::int32_t width, std::int32_t height
     }
 }
 
+std::unique_ptr<IndexedImage> IndexedOfSize(const RgbaImage& image) {
+    const auto count = PixelCount(image.width, image.height);
+    if (!count || image.pixels.size() / 4 < *count) {
+        return nullptr;
+    }
+    auto result = std::make_unique<IndexedImage>();
+    result->width = image.width;
+    result->height = image.height;
+    if (!AllocatePixels(*result, image.width, image.height)) {
+        return nullptr;
+    }
+    return result;
+}
+
 std::unique_ptr<RgbaImage> ExpandToRgba(const IndexedImage& image, const Palette& palette,
                                         const std::array<std::uint8_t, 256>& alpha) {
     const auto count = PixelCount(image.width, image.height);

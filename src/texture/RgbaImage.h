@@ -31,6 +31,10 @@ std::unique_ptr<RgbaImage> MakeRgbaImage(std::int32_t width, std::int32_t height
 std::unique_ptr<RgbaImage> ExpandToRgba(const IndexedImage& image, const Palette& palette,
                                         const std::array<std::uint8_t, 256>& alpha);
 
+// A palette picture of the same size as `image`, its pixels not yet set, to map `image` into.
+// Null when the true-colour pixels do not fill that size or memory runs out (which may throw).
+std::unique_ptr<IndexedImage> IndexedOfSize(const RgbaImage& image);
+
 // Alpha below this is "less than half opaque": such pixels become the transparent index when one
 // is asked for.
 constexpr std::uint8_t OpaqueAlpha = 128;

@@ -317,7 +317,6 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
             }
         }
     }
-    SetReadError(error, ReadError::None);
     return picture;
 }
 
@@ -326,10 +325,6 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 std::optional<DecodedPicture> ParseTgaPicture(std::span<const std::uint8_t> file,
                                               ReadError* error) {
     return ParseGuarded(Parse, file, error);
-}
-
-std::optional<DecodedPicture> ReadTgaPicture(const std::string& path, ReadError* error) {
-    return ReadPictureFile(ParseTgaPicture, path, error);
 }
 
 } // namespace texelary

@@ -164,10 +164,7 @@ StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
 
 std::optional<HeaderFields> ReadWalFields(const std::string& path) {
     const auto file = ReadFilePrefix(path, WalLayout::kHeaderSize);
-    if (!file) {
-        return std::nullopt;
-    }
-    return ParseWalFields(*file);
+    return file ? std::optional(ParseWalFields(*file)) : std::nullopt;
 }
 
 std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path, ReadError* error) {
