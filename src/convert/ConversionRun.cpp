@@ -2,6 +2,7 @@
 
 #include "base/FileIo.h"
 #include "convert/OrderedPool.h"
+#include "texture/Quantize.h"
 #include "texture/ReadError.h"
 
 #include <algorithm>
@@ -127,6 +128,9 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceR
 // Everything one entry needs that tells the user nothing, so that it may run on any thread:
 // read, convert, and write the output to a temporary file beside its target.
 EntryResult ConvertEntry(const EntryRecipe& recipe, const EntryTask& task) {
+    // A run's threads are its only ones: --jobs N keeps to N cores.
+    thread_local const bool alone = (QuantizeOnCallingThreadOnly(), true);
+    static_cast<void>(alone);
     EntryResult result;
     result.task = task;
     try {

@@ -6,6 +6,10 @@
 #include <new>
 #include <vector>
 
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
+
 namespace texelary {
 
 namespace {
@@ -197,6 +201,19 @@ std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palet
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+void QuantizeOnCallingThreadOnly() {
+#ifndef _WIN32
+    // The OpenMP runtime comes with libimagequant, not with this program: found by name, its
+    // thread count is set for the calling thread alone.
+    using SetThreadCount = void (*)(int);
+    static const auto setThreadCount =
+        reinterpret_cast<SetThreadCount>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setThreadCount != nullptr) {
+        setThreadCount(1);
+    }
+#endif
 }
 
 } // namespace texelary

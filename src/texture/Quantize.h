@@ -20,4 +20,11 @@ namespace texelary {
 std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palette& palette,
                                                    const TrueColourOptions& options = {});
 
+// Keeps the quantiser's work on the calling thread from now on. libimagequant spreads its remap
+// over OpenMP threads of its own, as many as there are cores; a conversion run that already
+// converts a file per core on threads of its own would otherwise start that many again for each
+// (and on a busy machine the extra threads cost more than they gain). Does nothing where the
+// library has no such threads.
+void QuantizeOnCallingThreadOnly();
+
 } // namespace texelary

@@ -548,7 +548,8 @@ protected:
         "big.bmp", "a.bmp",         "missing.bmp",   "deep.bmp", "blocked.bmp",
         "c.bmp",   "stone.old.bmp", "stone.new.bmp", "d.bmp",    "e.bmp"};
 
-    RunRecord RunWith(const JobsCase& c, unsigned jobs) {
+    RunRecord RunWith(const JobsCase& c, unsigned jobs) { return RunWith(c, jobs, m_names); }
+    RunRecord RunWith(const JobsCase& c, unsigned jobs, const std::vector<std::string>& names) {
         namespace fs = std::filesystem;
         fs::remove_all(dir.Path() / "out");
         fs::create_directories(dir.Path() / "out" /
@@ -567,7 +568,7 @@ protected:
                 stop.store(true);
             }
         };
-        Run(m_names);
+        Run(names);
         RunRecord record{{},         feedback.boxes, feedback.details, feedback.bar,
                          state.Done, state.Aborted,  state.Converted,  state.Failed};
         for (const auto& file : fs::directory_iterator(dir.Path() / "out")) {
@@ -602,6 +603,25 @@ TEST_F(JobsTest, ManyJobsShowAndLeaveWhatOneJobDoes) {
         for (const unsigned jobs : {2u, 3u, 16u}) {
             EXPECT_EQ(RunWith(c, jobs), one) << jobs << " jobs";
         }
+    }
+}
+
+TEST_F(JobsTest, TrueColourComesDownTheSameWithManyJobs) {
+    std::vector<std::string> names;
+    for (const char* file : {"imagemagick-rgb16.png", "pillow-rgba.png", "imagemagick.png"}) {
+        for (const char* copy : {"a", "b"}) {
+            names.push_back(std::string(copy) + file);
+            std::filesystem::copy_file(test::DataPath(std::string("made/") + file),
+                                       In(names.back()));
+        }
+    }
+    names.insert(names.begin() + 2, "missing.png");
+    settings.RunConvFrom = SourceFormat::Png;
+    for (const TargetFormat to : {TargetFormat::M8, TargetFormat::Wal, TargetFormat::Png}) {
+        const JobsCase c{"true colour", to, MipFilter::Point, {}, 0, 0};
+        const RunRecord one = RunWith(c, 1, names);
+        EXPECT_EQ(one.converted, 6);
+        EXPECT_EQ(RunWith(c, 3, names), one) << static_cast<int>(to);
     }
 }
 
