@@ -36,7 +36,8 @@ std::string Quoted(const std::string& path) {
 struct EntryTask {
     std::string inputPath;
     std::string outputPath;
-    std::string levelPaths; // "out/name."; empty when the levels are not files of their own
+    std::string levelPaths;    // "out/name."; empty when the levels are not files of their own
+    bool keepsPicture = false; // the list's last entry: its picture stays for the run's owner
 };
 
 // One file the entry writes, to a temporary file until it is put in place.
@@ -125,12 +126,24 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceR
     return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
 }
 
+EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTask& task);
+
 // Everything one entry needs that tells the user nothing, so that it may run on any thread:
-// read, convert, and write the output to a temporary file beside its target.
+// read, convert, and write the output to a temporary file beside its target. The picture goes as
+// soon as its file is written (but for the list's last entry's), so that the files converted
+// ahead wait without one: only the entries being converted hold pictures.
 EntryResult ConvertEntry(const EntryRecipe& recipe, const EntryTask& task) {
     // A run's threads are its only ones: --jobs N keeps to N cores.
     thread_local const bool alone = (QuantizeOnCallingThreadOnly(), true);
     static_cast<void>(alone);
+    EntryResult result = ConvertEntryKeepingPicture(recipe, task);
+    if (!task.keepsPicture) {
+        result.image.reset();
+    }
+    return result;
+}
+
+EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTask& task) {
     EntryResult result;
     result.task = task;
     try {
@@ -322,18 +335,19 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
             recipe.levelFiles ? JoinPath(settings.RunOutputDir, ReplaceExtension(entry, "")) : "";
         return EntryTask{JoinPath(settings.RunInputDir, entry),
                          JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension)),
-                         levelPaths};
+                         levelPaths, index + 1 == settings.RunFiles->Count()};
     };
     const auto stopped = [&settings] {
         return settings.RunStop != nullptr && settings.RunStop->load();
     };
     OutputGuard guard(settings);
 
-    // Entries are converted ahead of the one in hand, at most `jobs` at a time, by threads of the
-    // pool (or, for one job, by this thread as each entry comes up); what the user is told and
-    // every commit follow here, entry by entry. The pool is closed on every way out, which drops
-    // the results not reached and with them their temporary files.
+    // Entries are converted ahead of the one in hand, `jobs` at a time, by threads of the pool
+    // (or, for one job, by this thread as each entry comes up); what the user is told and every
+    // commit follow here, entry by entry. The pool is closed on every way out, which drops the
+    // results not reached and with them their temporary files.
     const unsigned jobs = std::max(1u, settings.RunJobs);
+    const std::size_t ahead = jobs == 1 ? 1 : std::size_t{jobs} * kEntriesAheadPerJob;
     OrderedPool<EntryTask, EntryResult> pool(
         jobs == 1 ? 0 : jobs,
         [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); }, settings.RunStop);
@@ -346,7 +360,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
             return;
         }
         feedback.EntryStarting(i, settings.RunFiles->Count(), settings.RunFiles->Entry(i));
-        for (; submitted < settings.RunFiles->Count() && submitted < i + jobs; ++submitted) {
+        for (; submitted < settings.RunFiles->Count() && submitted < i + ahead; ++submitted) {
             pool.Submit(taskFor(submitted));
         }
         std::optional<EntryResult> result = pool.Take();

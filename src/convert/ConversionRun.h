@@ -98,9 +98,10 @@ struct RunSettings {
 // The number of files a run should convert at once on this machine: one per core.
 unsigned DefaultJobs();
 
-// The run's state. Image is the picture of the entry in hand (released before the next file is
-// read; the last one stays for the owner to release). Exactly one of Done and Aborted is 1 after a
-// run. Converted and Failed count the entries, for summaries.
+// The run's state. Image is the picture of the list's last entry once the run has reached it (when
+// it could be read), for the owner to release; every other picture is released by the run as
+// soon as its entry is written or has failed. Exactly one of Done and Aborted is 1 after a run.
+// Converted and Failed count the entries, for summaries.
 struct RunState {
     std::unique_ptr<IndexedImage> Image;
     std::int32_t Done = 0;
@@ -128,11 +129,14 @@ void PrepareProgress(RunState& state, std::size_t entryCount);
 // write box and its file is left as it was.
 //
 // With RunJobs above 1, up to that many files are read and converted at once on threads of the
-// run's own, each output going to a temporary file beside its target. Every call of `feedback`
-// and every replacing of a target by its temporary file happen on the calling thread, in the
-// list's order: a file's boxes come only after every earlier file's, and a run that ends early
-// leaves exactly the files a run of one job would have left (the temporary files of later
-// entries are removed). At most RunJobs pictures are held at once besides Image.
+// run's own, each output going to a temporary file beside its target, up to
+// kEntriesAheadPerJob x RunJobs entries ahead of the one whose boxes are being shown. Every call
+// of `feedback` and every replacing of a target by its temporary file happen on the calling
+// thread, in the list's order: a file's boxes come only after every earlier file's, and a run
+// that ends early leaves exactly the files a run of one job would have left (the temporary files
+// of later entries are removed). At most RunJobs pictures are held at once besides Image: only
+// the entries being converted hold one.
+constexpr unsigned kEntriesAheadPerJob = 4;
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback);
 
 // Copies `text` into a character field of `size` bytes: at most size - 1 characters, always

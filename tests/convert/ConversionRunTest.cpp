@@ -636,19 +636,21 @@ std::size_t TemporariesIn(const std::filesystem::path& directory) {
     return count;
 }
 
-TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAndAtMostJobsAreInHand) {
+TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAsFarAheadAsAllowed) {
+    constexpr unsigned kJobs = 3;
+    constexpr std::size_t kAhead = kJobs * kEntriesAheadPerJob - 1; // besides the one in hand
     std::vector<std::string> names = {"missing.bmp"};
-    for (int i = 0; i < 12; ++i) {
+    for (std::size_t i = 0; i < kAhead + 6; ++i) {
         names.push_back("f" + std::to_string(i) + ".bmp");
         AddBmp(names.back());
     }
-    settings.RunJobs = 3;
+    settings.RunJobs = kJobs;
     std::size_t whileOpen = 0;
     std::size_t afterAWhile = 0;
     feedback.whileOpen = [&] {
-        // The box of the first entry holds the run; the next two entries are converted meanwhile,
-        // and no more: three pictures in hand at most.
-        for (int wait = 0; wait < 1000 && whileOpen < 2; ++wait) {
+        // The box of the first entry holds the run; the entries after it are converted meanwhile,
+        // as far as allowed and no further.
+        for (int wait = 0; wait < 1000 && whileOpen < kAhead; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             whileOpen = TemporariesIn(dir.Path() / "out");
         }
@@ -658,8 +660,8 @@ TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAndAtMostJobsAreInHand) {
     };
     feedback.answers = {BoxAnswer::Cancel};
     Run(names);
-    EXPECT_EQ(whileOpen, 2u);
-    EXPECT_EQ(afterAWhile, 2u);
+    EXPECT_EQ(whileOpen, kAhead);
+    EXPECT_EQ(afterAWhile, kAhead);
     EXPECT_EQ(state.Aborted, 1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
 }
