@@ -348,9 +348,13 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
     // results not reached and with them their temporary files.
     const unsigned jobs = std::max(1u, settings.RunJobs);
     const std::size_t ahead = jobs == 1 ? 1 : std::size_t{jobs} * kEntriesAheadPerJob;
+    // No more threads than entries: a short list on a machine of many cores starts few.
+    const auto threads =
+        jobs == 1 ? 0u
+                  : static_cast<unsigned>(std::min<std::size_t>(jobs, settings.RunFiles->Count()));
     OrderedPool<EntryTask, EntryResult> pool(
-        jobs == 1 ? 0 : jobs,
-        [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); }, settings.RunStop);
+        threads, [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); },
+        settings.RunStop);
     std::size_t submitted = 0;
 
     // The list's length is read again before every entry: it is the caller's own list.
