@@ -21,6 +21,10 @@ endif()
 
 add_library(texelary_options INTERFACE)
 target_compile_features(texelary_options INTERFACE cxx_std_20)
+# The sources are UTF-8, and so are the texts they hold ("€uro.bmp" in the tests).
+if(MSVC)
+    target_compile_options(texelary_options INTERFACE /utf-8)
+endif()
 if(TEXELARY_SANITIZE AND NOT MSVC)
     target_compile_options(texelary_options INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

@@ -2,6 +2,9 @@
 
 // Helpers shared by the tests: a scratch directory per test, and small file utilities.
 
+#include "base/FileIo.h"
+#include "base/NativePath.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -9,12 +12,28 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace texelary::test {
 
 inline std::filesystem::path DataPath(const std::string& relative) {
-    return std::filesystem::path(TEXELARY_TEST_DATA) / relative;
+    return NativePath(TEXELARY_TEST_DATA) / NativePath(relative);
+}
+
+// A UTF-8 literal (u8"壁.bmp") as the library's names are held.
+inline std::string Utf8(std::u8string_view text) {
+    return std::string(text.begin(), text.end());
+}
+
+// A path written with '/' as this platform writes it (the run joins with '\\' on Windows).
+inline std::string Separated(std::string path) {
+    for (char& c : path) {
+        if (c == '/') {
+            c = static_cast<char>(std::filesystem::path::preferred_separator);
+        }
+    }
+    return path;
 }
 
 // A fresh, empty directory for one test, removed when the test ends.
@@ -35,7 +54,8 @@ public:
         // names.
         static const std::string program = std::to_string(std::random_device{}());
         m_path = std::filesystem::temp_directory_path() / (name + "-" + program);
-        std::filesystem::remove_all(m_path);
+        std::error_code ignored; // what an earlier run could not remove stays
+        std::filesystem::remove_all(m_path, ignored);
         std::filesystem::create_directories(m_path);
     }
     ~ScratchDir() {
@@ -46,7 +66,8 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    // The UTF-8 name of a file in the directory.
+    std::string File(const std::string& name) const { return Utf8Path(m_path / NativePath(name)); }
 
 private:
     std::filesystem::path m_path;
@@ -62,5 +83,32 @@ inline void WriteAll(const std::filesystem::path& path, const std::vector<std::u
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }
+
+// While it exists, the disk is full from the `nth` write (or flush) of any file on.
+class DiskFullAt {
+public:
+    DiskFullAt(WriteFault fault, long nth) { InjectWriteFault(fault, nth); }
+    ~DiskFullAt() { InjectWriteFault(WriteFault::None, 0); }
+    DiskFullAt(const DiskFullAt&) = delete;
+    DiskFullAt& operator=(const DiskFullAt&) = delete;
+};
+
+// Whether `directory` can hold a file whose path is longer than 260 characters. Windows allows
+// that only where the system's LongPathsEnabled setting is on (the programs' manifest asks for
+// it); tests that need such paths skip elsewhere, saying why.
+inline bool LongPathsAllowed(const std::filesystem::path& directory) {
+    const auto deep = directory / std::string(100, 'p') / std::string(100, 'p');
+    const auto file = deep / (std::string(150, 'q') + ".bin");
+    std::error_code error;
+    std::filesystem::create_directories(deep, error);
+    WriteAll(file, {1});
+    bool allowed = !error && std::filesystem::file_size(file, error) == 1 && !error;
+    std::filesystem::remove_all(directory / std::string(100, 'p'), error);
+    return allowed && !error && !std::filesystem::exists(directory / std::string(100, 'p'));
+}
+
+#define TEXELARY_SKIP_WITHOUT_LONG_PATHS(directory)                                                \
+    if (!::texelary::test::LongPathsAllowed(directory))                                            \
+    GTEST_SKIP() << "needs paths of more than 260 characters, which this system refuses"
 
 } // namespace texelary::test

@@ -1,5 +1,7 @@
 #include "base/FileIo.h"
 
+#include "base/NativePath.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -9,20 +11,108 @@
 #include <new>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#endif
+
 namespace texelary {
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// The failure that InjectWriteFault asked for: which operation, and how many more of them succeed
+// before it (and every one after it) fails.
+std::atomic<WriteFault> g_faultKind{WriteFault::None};
+std::atomic<long> g_faultCountdown{0};
+
+bool FaultHits(WriteFault kind) {
+    if (g_faultKind.load() != kind) {
+        return false;
+    }
+    return g_faultCountdown.fetch_sub(1) <= 1;
+}
+
+bool WriteAll(std::FILE* file, std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return true;
+    }
+    if (FaultHits(WriteFault::Write)) {
+        errno = ENOSPC;
+        return false;
+    }
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+bool Flush(std::FILE* file) {
+    if (FaultHits(WriteFault::Flush)) {
+        errno = ENOSPC;
+        return false;
+    }
+    return std::fflush(file) == 0 && std::ferror(file) == 0;
+}
+
+// std::fopen for a path of any name: the wide _wfopen on Windows, where the narrow one reads the
+// name in the ANSI code page.
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(path.c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// A new file for binary writing that did not exist before; null, with errno EEXIST when a file of
+// that name is already there. (Microsoft's C libraries do not know fopen's "x".)
+std::FILE* CreateNewFile(const fs::path& path) {
+#ifdef _WIN32
+    const int descriptor =
+        _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_BINARY | _O_WRONLY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        _close(descriptor);
+    }
+    return file;
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
+// Renames `from` over `to`, replacing the file there in one step. (On Windows std::rename refuses
+// an existing target.)
+void MoveReplacing(const fs::path& from, const fs::path& to, std::error_code& error) {
+#ifdef _WIN32
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        error.assign(static_cast<int>(GetLastError()), std::system_category());
+    } else {
+        error.clear();
+    }
+#else
+    fs::rename(from, to, error);
+#endif
+}
+
 std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::size_t maxBytes) {
     std::error_code error;
-    const fs::path fsPath(path);
+    const fs::path fsPath = NativePath(path);
     // Refuse directories and other non-regular files up front: some platforms open them.
     if (!fs::is_regular_file(fsPath, error)) {
         return std::nullopt;
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(fsPath, "rb");
     if (file == nullptr) {
         return std::nullopt;
     }
@@ -95,12 +185,18 @@ std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& path,
     return ReadUpTo(path, maxBytes);
 }
 
-ReplacingFile::ReplacingFile(std::string path) {
-    const auto target = FinalTarget(fs::path(path));
+void InjectWriteFault(WriteFault kind, long nth) {
+    g_faultKind.store(WriteFault::None);
+    g_faultCountdown.store(nth);
+    g_faultKind.store(kind);
+}
+
+ReplacingFile::ReplacingFile(const std::string& path) {
+    const auto target = FinalTarget(NativePath(path));
     if (!target) {
         return;
     }
-    m_target = target->string();
+    m_target = *target;
     std::error_code error;
     const fs::file_status status = fs::status(*target, error);
     const bool exists = fs::exists(status);
@@ -110,7 +206,7 @@ ReplacingFile::ReplacingFile(std::string path) {
     }
     if (exists) {
         // A file this process may not write to stays: whoever made it read-only meant that.
-        std::FILE* probe = std::fopen(m_target.c_str(), "r+b");
+        std::FILE* probe = OpenFile(m_target, "r+b");
         if (probe == nullptr) {
             return;
         }
@@ -119,9 +215,9 @@ ReplacingFile::ReplacingFile(std::string path) {
     }
     int reason = 0;
     for (int attempt = 0; attempt < 8 && m_file == nullptr; ++attempt) {
-        m_temporary = TemporaryNameBeside(*target).string();
-        // "x": fail rather than reuse a file that happens to exist under that name.
-        m_file = std::fopen(m_temporary.c_str(), "wbx");
+        m_temporary = TemporaryNameBeside(*target);
+        // Fail rather than reuse a file that happens to exist under that name.
+        m_file = CreateNewFile(m_temporary);
         reason = m_file == nullptr ? errno : 0;
         if (m_file == nullptr && reason != EEXIST) {
             break;
@@ -140,7 +236,7 @@ ReplacingFile::~ReplacingFile() {
     }
     if (!m_committed && !m_temporary.empty()) {
         std::error_code ignored;
-        fs::remove(fs::path(m_temporary), ignored);
+        fs::remove(m_temporary, ignored);
     }
 }
 
@@ -154,8 +250,7 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
         } catch (const std::bad_alloc&) {
             m_failed = true;
         }
-    } else if (!bytes.empty() &&
-               std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+    } else if (!WriteAll(m_file, bytes)) {
         m_failed = true;
     }
     return !m_failed;
@@ -168,7 +263,7 @@ bool ReplacingFile::Finish() {
     if (m_inPlace || m_closed) {
         return true;
     }
-    const bool flushed = std::fflush(m_file) == 0 && std::ferror(m_file) == 0;
+    const bool flushed = Flush(m_file);
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
     m_closed = true;
@@ -190,10 +285,10 @@ bool ReplacingFile::Commit() {
     }
     std::error_code error;
     if (m_permissions) {
-        fs::permissions(fs::path(m_temporary), *m_permissions, fs::perm_options::replace, error);
+        fs::permissions(m_temporary, *m_permissions, fs::perm_options::replace, error);
     }
     if (!error) {
-        fs::rename(fs::path(m_temporary), fs::path(m_target), error);
+        MoveReplacing(m_temporary, m_target, error);
     }
     if (error) {
         m_failed = true;
@@ -205,19 +300,18 @@ bool ReplacingFile::Commit() {
 
 // Writes the held bytes over the target's own and cuts it to their length.
 bool ReplacingFile::CommitInPlace() {
-    std::FILE* file = std::fopen(m_target.c_str(), "r+b");
+    std::FILE* file = OpenFile(m_target, "r+b");
     if (file == nullptr) {
         return false;
     }
-    const bool written =
-        m_held.empty() || std::fwrite(m_held.data(), 1, m_held.size(), file) == m_held.size();
-    const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+    const bool written = WriteAll(file, m_held);
+    const bool flushed = Flush(file);
     const bool closed = std::fclose(file) == 0;
     if (!written || !flushed || !closed) {
         return false;
     }
     std::error_code error;
-    fs::resize_file(fs::path(m_target), m_held.size(), error);
+    fs::resize_file(m_target, m_held.size(), error);
     return !error;
 }
 

@@ -13,6 +13,8 @@
 
 namespace texelary {
 
+// Every path here is a UTF-8 name (see NativePath).
+
 // Reads the whole file (or its first maxBytes bytes) with a handful of calls. None when the
 // file cannot be opened or read (a missing file, a directory, no memory).
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
@@ -37,7 +39,7 @@ class ReplacingFile {
 public:
     // Creates the temporary file beside the target; Ok() tells whether that, or the preparation
     // for writing in place, worked.
-    explicit ReplacingFile(std::string path);
+    explicit ReplacingFile(const std::string& path);
     ~ReplacingFile(); // removes the temporary file unless Commit() succeeded
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -55,8 +57,8 @@ public:
 private:
     bool CommitInPlace();
 
-    std::string m_target; // the file that is replaced: `path`, or where its links lead
-    std::string m_temporary;
+    std::filesystem::path m_target; // the file that is replaced: `path`, or where its links lead
+    std::filesystem::path m_temporary;
     std::optional<std::filesystem::perms> m_permissions; // an existing target's, to keep
     std::FILE* m_file = nullptr;
     // Writing in place keeps the bytes until Commit(), so that giving up changes nothing.
@@ -66,5 +68,11 @@ private:
     bool m_closed = false; // Finish() has closed the temporary file
     bool m_committed = false;
 };
+
+// A failure made on purpose, for tests of what a full disk does to every writer: from the `nth`
+// write (1: the next one) or flush of any file being written on, each fails the way a full disk
+// makes it fail, until InjectWriteFault(WriteFault::None, 0) ends it.
+enum class WriteFault : std::uint8_t { None, Write, Flush };
+void InjectWriteFault(WriteFault kind, long nth);
 
 } // namespace texelary

@@ -1,5 +1,6 @@
 #include "cli/InfoCommand.h"
 
+#include "base/Utf8.h"
 #include "texture/ReadError.h"
 #include "texture/TextureInfo.h"
 
@@ -17,16 +18,21 @@ std::string Hex(std::uint32_t value) {
 }
 
 // `text` in double quotes. Bytes that are not printable ASCII are written with `byteFormat`
-// (a printf format of one byte); so are quotes and backslashes, unless `backslashQuotes` has them
-// written after a backslash.
-std::string Escaped(const std::string& text, const char* byteFormat, bool backslashQuotes) {
+// (a printf format of one byte); so are quotes and backslashes, unless `json` has them written
+// after a backslash. In JSON, UTF-8 characters (file names) are written as they are.
+std::string Escaped(const std::string& text, const char* byteFormat, bool json) {
     std::string escaped = "\"";
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         const bool quote = c == '"' || c == '\\';
-        if (quote && backslashQuotes) {
+        const std::size_t character = json ? Utf8CharLength(text, i) : 1;
+        if (quote && json) {
             escaped += '\\';
             escaped += c;
+        } else if (character > 1) {
+            escaped.append(text, i, character);
+            i += character - 1;
         } else if (quote || byte < 0x20 || byte >= 0x7F) {
             char escape[8];
             std::snprintf(escape, sizeof escape, byteFormat, byte);
@@ -43,8 +49,8 @@ std::string Quoted(const std::string& text) {
     return Escaped(text, "\\x%02X", false);
 }
 
-// A JSON string: bytes that are not printable ASCII as \u00XX, so the output is valid JSON
-// whatever a header's name field holds.
+// A JSON string, valid JSON whatever a header's name field holds: UTF-8 characters (file names)
+// as they are, other bytes that are not printable ASCII as \u00XX.
 std::string JsonString(const std::string& text) {
     return Escaped(text, "\\u%04X", true);
 }

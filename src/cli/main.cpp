@@ -1,8 +1,10 @@
 // texelary-convert: runs a saved project, or a list of files given on the command line, through
 // the same conversion run as the windowed program, for build scripts and batch jobs.
 
+#include "base/NativePath.h"
 #include "base/Version.h"
 #include "cli/InfoCommand.h"
+#include "cli/Utf8Arguments.h"
 #include "convert/ConversionRun.h"
 #include "project/ProjectFile.h"
 
@@ -253,7 +255,7 @@ private:
 namespace fs = std::filesystem;
 
 bool HasExtension(const fs::path& file, std::string_view extension) {
-    const std::string name = file.filename().string();
+    const std::string name = Utf8Path(file.filename());
     return name.size() > extension.size() &&
            std::equal(extension.begin(), extension.end(),
                       name.end() - static_cast<std::ptrdiff_t>(extension.size()),
@@ -272,7 +274,7 @@ std::vector<std::string> FilesUnder(const std::string& inputDir,
                                     const std::vector<std::string>& named, std::string_view mask,
                                     std::string& problem) {
     const std::string_view extension = mask.substr(mask.find('.'));
-    const fs::path root(inputDir);
+    const fs::path root = NativePath(inputDir);
     std::error_code error;
     if (!fs::is_directory(root, error)) {
         problem = "no such input directory '" + inputDir + "'";
@@ -280,11 +282,11 @@ std::vector<std::string> FilesUnder(const std::string& inputDir,
     }
     std::vector<std::string> found;
     const auto relative = [&root](const fs::path& file) {
-        return file.lexically_relative(root).string();
+        return Utf8Path(file.lexically_relative(root));
     };
     const std::vector<std::string> starts = named.empty() ? std::vector<std::string>{""} : named;
     for (const std::string& start : starts) {
-        const fs::path path = start.empty() ? root : root / start;
+        const fs::path path = start.empty() ? root : root / NativePath(start);
         if (fs::is_regular_file(path, error)) {
             found.push_back(relative(path));
             continue;
@@ -301,7 +303,7 @@ std::vector<std::string> FilesUnder(const std::string& inputDir,
             }
         }
         if (error) {
-            problem = "cannot read the folders under '" + path.string() + "': " + error.message();
+            problem = "cannot read the folders under '" + Utf8Path(path) + "': " + error.message();
             return {};
         }
         std::sort(inFolder.begin(), inFolder.end());
@@ -314,10 +316,10 @@ std::vector<std::string> FilesUnder(const std::string& inputDir,
 // write failure of its files.
 void MakeOutputFolders(const std::string& outputDir, const std::vector<std::string>& entries) {
     for (const std::string& entry : entries) {
-        const fs::path folder = fs::path(entry).parent_path();
+        const fs::path folder = NativePath(entry).parent_path();
         if (!folder.empty()) {
             std::error_code ignored;
-            fs::create_directories(fs::path(outputDir) / folder, ignored);
+            fs::create_directories(NativePath(outputDir) / folder, ignored);
         }
     }
 }
@@ -538,8 +540,15 @@ int Run(int argc, char** argv) {
 } // namespace texelary
 
 int main(int argc, char** argv) {
+    const texelary::Utf8Console console;
     try {
-        return texelary::Run(argc, argv);
+        std::vector<std::string> arguments = texelary::Utf8Arguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) {
+            pointers.push_back(argument.data());
+        }
+        pointers.push_back(nullptr);
+        return texelary::Run(static_cast<int>(arguments.size()), pointers.data());
     } catch (const std::exception& error) {
         std::cerr << "texelary-convert: " << error.what() << '\n';
         return 1;

@@ -1,6 +1,7 @@
 #include "convert/ConversionRun.h"
 
 #include "base/FileIo.h"
+#include "base/NativePath.h"
 #include "convert/OrderedPool.h"
 #include "texture/Quantize.h"
 #include "texture/ReadError.h"
@@ -193,7 +194,7 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
 // What is known of a failed write without asking the writer.
 std::string WhyNotWritten(const std::string& path) {
     std::error_code ignored;
-    const fs::path output(path);
+    const fs::path output = NativePath(path);
     const fs::path directory = output.parent_path().empty() ? fs::path(".") : output.parent_path();
     if (!fs::is_directory(directory, ignored)) {
         return "no such directory";
@@ -222,7 +223,7 @@ public:
     std::string Refusal(const std::string& input, const std::string& output) {
         std::error_code error;
         const std::string key = Key(output);
-        if (fs::equivalent(fs::path(input), fs::path(output), error) && !error) {
+        if (fs::equivalent(NativePath(input), NativePath(output), error) && !error) {
             return "the output is the input file itself";
         }
         const auto written = m_written.find(key);
@@ -241,27 +242,27 @@ public:
 
 private:
     std::string Key(const std::string& path) {
-        const fs::path file(path);
+        const fs::path file = NativePath(path);
         std::error_code error;
         if (fs::is_symlink(fs::symlink_status(file, error))) {
             const fs::path target = fs::weakly_canonical(file, error);
             if (!error) {
-                return target.string();
+                return Utf8Path(target);
             }
         }
-        const std::string parent = file.parent_path().string();
+        const fs::path parent = file.parent_path();
         auto known = m_directories.find(parent);
         if (known == m_directories.end()) {
             fs::path resolved =
-                fs::weakly_canonical(parent.empty() ? fs::path(".") : fs::path(parent), error);
-            known = m_directories.emplace(parent, error ? fs::path(parent) : resolved).first;
+                fs::weakly_canonical(parent.empty() ? fs::path(".") : parent, error);
+            known = m_directories.emplace(parent, error ? parent : resolved).first;
         }
-        return (known->second / file.filename()).lexically_normal().string();
+        return Utf8Path((known->second / file.filename()).lexically_normal());
     }
 
     std::set<std::string> m_inputs;
-    std::map<std::string, std::string> m_written;  // output, and the input it was made from
-    std::map<std::string, fs::path> m_directories; // resolved once per directory text
+    std::map<std::string, std::string> m_written; // output, and the input it was made from
+    std::map<fs::path, fs::path> m_directories;   // resolved once per directory text
 };
 
 } // namespace
@@ -295,7 +296,10 @@ std::string ReplaceExtension(const std::string& name, const std::string& extensi
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
     std::string path = directory;
-    if (path.empty() || path.back() != kSeparator) {
+    // Windows takes '/' as well as its own '\\'.
+    const bool separated =
+        !path.empty() && (path.back() == kSeparator || (kSeparator == '\\' && path.back() == '/'));
+    if (!separated) {
         path += kSeparator;
     }
     return path + name;

@@ -2,6 +2,7 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "base/Utf8.h"
 #include "texture/ReadError.h"
 
 #include <algorithm>
@@ -70,7 +71,8 @@ using Field = std::span<std::uint8_t, ProjectLayout::FieldSize>;
 // True when the field holds the whole text; false when it had to be cut.
 bool CopyIntoField(Field field, std::string_view text) {
     std::fill(field.begin(), field.end(), std::uint8_t{0});
-    const std::size_t limit = std::min(text.size(), field.size() - 1);
+    // Texts are UTF-8: a character that does not fit whole is left out whole.
+    const std::size_t limit = Utf8Prefix(text, field.size() - 1);
     std::size_t copied = 0;
     while (copied < limit && text[copied] != '\0') {
         field[copied] = static_cast<std::uint8_t>(text[copied]);

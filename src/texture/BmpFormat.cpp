@@ -2,6 +2,7 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "base/NativePath.h"
 
 #include <algorithm>
 #include <cstring>
@@ -471,7 +472,7 @@ bool ReadBmpPalette(Palette& palette, const std::string& path, ReadError* error)
         std::uint64_t fileSize = prefix->size();
         if (prefix->size() == BmpLayout::PalettePrefix) {
             std::error_code ignored;
-            const auto size = std::filesystem::file_size(std::filesystem::path(path), ignored);
+            const auto size = std::filesystem::file_size(NativePath(path), ignored);
             if (!ignored && size > fileSize) {
                 fileSize = size;
             }

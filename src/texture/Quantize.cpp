@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <libimagequant.h>
 #include <new>
 #include <vector>
 
@@ -10,10 +9,15 @@
 #include <dlfcn.h>
 #endif
 
+#ifdef TEXELARY_HAVE_LIBIMAGEQUANT
+#include <libimagequant.h>
+#endif
+
 namespace texelary {
 
 namespace {
 
+#ifdef TEXELARY_HAVE_LIBIMAGEQUANT
 struct LiqAttrFree {
     void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
 };
@@ -34,6 +38,7 @@ using LiqResult = std::unique_ptr<liq_result, LiqResultFree>;
 // the remap of all pixels, which these do not change, then costs about as much again.
 constexpr int QuantizerSpeed = 8;
 constexpr std::size_t MaxSamples = 16384;
+#endif
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
     return options.transparentIndex && pixel[3] < OpaqueAlpha;
@@ -85,7 +90,7 @@ bool MapExactly(const RgbaImage& image, std::size_t count, const TrueColourOptio
     return true;
 }
 
-// libimagequant's palette for the opaque pixels, and every pixel remapped onto it.
+#ifdef TEXELARY_HAVE_LIBIMAGEQUANT
 // Every `step`-th pixel of every `step`-th row that is opaque, packed into rows of the
 // sampled width (the last row filled up with the first pixels again), with alpha 255.
 std::vector<std::uint8_t> Sample(const RgbaImage& image, std::size_t step,
@@ -176,6 +181,13 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
     }
     return true;
 }
+#else
+// A build without libimagequant brings no picture of more colours than the palette holds down.
+bool MapQuantized(const RgbaImage&, std::size_t, const TrueColourOptions&, std::size_t, Palette&,
+                  std::uint8_t*) {
+    return false;
+}
+#endif
 
 } // namespace
 

@@ -15,8 +15,8 @@ namespace texelary {
 // the order they first appear; any other gets the palette that libimagequant makes at its best
 // quality, without dithering unless asked. With a transparent index, pixels less than half opaque
 // take that index, its palette entry is black, and the picture's colours fill the other 255.
-// Entries left over are black. Null when memory runs out or the quantiser fails; `palette` is
-// then untouched.
+// Entries left over are black. Null when memory runs out or the quantiser fails, and in a build
+// without libimagequant for a picture of more colours than fit; `palette` is then untouched.
 std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palette& palette,
                                                    const TrueColourOptions& options = {});
 

@@ -1,6 +1,7 @@
 #include "texture/ReadError.h"
 
 #include "base/FileIo.h"
+#include "base/NativePath.h"
 
 #include <filesystem>
 #include <system_error>
@@ -35,6 +36,8 @@ const char* DescribeReadError(ReadError error) {
         return "the picture has no pixels";
     case ReadError::UnsupportedDepth:
         return "not a 256-colour picture (8 bits per pixel)";
+    case ReadError::NotBuiltIn:
+        return "this build of the program was made without support for this format";
     }
     return "unknown error";
 }
@@ -42,7 +45,7 @@ const char* DescribeReadError(ReadError error) {
 // The read only says that it failed; the file system says why.
 ReadError WhyCannotRead(const std::string& path) {
     std::error_code ignored;
-    const auto status = std::filesystem::status(std::filesystem::path(path), ignored);
+    const auto status = std::filesystem::status(NativePath(path), ignored);
     if (!std::filesystem::exists(status)) {
         return ReadError::NoSuchFile;
     }

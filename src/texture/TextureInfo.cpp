@@ -1,5 +1,6 @@
 #include "texture/TextureInfo.h"
 
+#include "base/NativePath.h"
 #include "texture/BmpFormat.h"
 #include "texture/M8Format.h"
 #include "texture/PcxFormat.h"
@@ -153,7 +154,7 @@ const char* KindName(TextureKind kind) {
 }
 
 std::optional<TextureKind> KindOfPath(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = Utf8Path(NativePath(path).extension());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const TextureKind kind : {TextureKind::Bmp, TextureKind::M8, TextureKind::Wal,

@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QShowEvent>
+#include <QStringDecoder>
 #include <QUrl>
 #include <cstring>
 #include <optional>
@@ -42,12 +43,26 @@ namespace texelary {
 
 namespace {
 
+// The core's names are UTF-8 on every platform. (On Windows QFile::encodeName would give the ANSI
+// code page, which cannot hold every name.)
 std::string LocalPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return path.toStdString();
+#else
     return QFile::encodeName(path).toStdString();
+#endif
 }
 
 QString FromLocalPath(const std::string& path) {
+#ifdef Q_OS_WIN
+    // A name that is not UTF-8 comes from an older project file, in the ANSI code page.
+    const QByteArray bytes = QByteArray::fromStdString(path);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLocal8Bit(bytes) : text;
+#else
     return QFile::decodeName(QByteArray::fromStdString(path));
+#endif
 }
 
 } // namespace

@@ -64,36 +64,12 @@ TEST(FileIo, FailedReplaceKeepsTheOldFile) {
 
 TEST(FileIo, TargetNamesNearTheLengthLimitCanBeReplaced) {
     ScratchDir dir;
+    TEXELARY_SKIP_WITHOUT_LONG_PATHS(dir.Path());
     const std::string path = dir.File(std::string(250, 'n') + ".m8");
     const std::vector<std::uint8_t> bytes = {4, 5};
     ASSERT_TRUE(WriteFileReplacing(path, std::vector<std::uint8_t>{1}));
     ASSERT_TRUE(WriteFileReplacing(path, bytes));
     EXPECT_EQ(ReadAll(path), bytes);
-}
-
-TEST(FileIo, ReplacingKeepsThePermissionBits) {
-    namespace fs = std::filesystem;
-    ScratchDir dir;
-    const fs::path path = dir.Path() / "kept.bin";
-    test::WriteAll(path, {9});
-    const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write |
-                             fs::perms::group_read | fs::perms::others_exec;
-    fs::permissions(path, chosen);
-    ASSERT_TRUE(WriteFileReplacing(path.string(), std::vector<std::uint8_t>{1, 2}));
-    EXPECT_EQ(fs::status(path).permissions(), chosen);
-}
-
-TEST(FileIo, ReplacingThroughALinkKeepsTheLink) {
-    namespace fs = std::filesystem;
-    ScratchDir dir;
-    fs::create_directory(dir.Path() / "real");
-    test::WriteAll(dir.Path() / "real" / "file.bin", {9});
-    fs::create_symlink("real/file.bin", dir.Path() / "link.bin");
-    const std::vector<std::uint8_t> bytes = {1, 2, 3};
-    ASSERT_TRUE(WriteFileReplacing(dir.File("link.bin"), bytes));
-    EXPECT_TRUE(fs::is_symlink(dir.Path() / "link.bin"));
-    EXPECT_EQ(ReadAll(dir.Path() / "real" / "file.bin"), bytes);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "real"), {}), 1);
 }
 
 #ifdef __unix__
@@ -114,7 +90,45 @@ bool AsOrdinaryUser(const std::function<bool()>& body) {
            WEXITSTATUS(status) == 0;
 }
 
+#define TEXELARY_SKIP_WITHOUT_PERMISSION_BITS()
+#else
+#define TEXELARY_SKIP_WITHOUT_PERMISSION_BITS()                                                    \
+    GTEST_SKIP() << "this system has a read-only attribute, not permission bits and users"
+#endif
+
+TEST(FileIo, ReplacingKeepsThePermissionBits) {
+    TEXELARY_SKIP_WITHOUT_PERMISSION_BITS();
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    const fs::path path = dir.Path() / "kept.bin";
+    test::WriteAll(path, {9});
+    const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write |
+                             fs::perms::group_read | fs::perms::others_exec;
+    fs::permissions(path, chosen);
+    ASSERT_TRUE(WriteFileReplacing(path.string(), std::vector<std::uint8_t>{1, 2}));
+    EXPECT_EQ(fs::status(path).permissions(), chosen);
+}
+
+TEST(FileIo, ReplacingThroughALinkKeepsTheLink) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    fs::create_directory(dir.Path() / "real");
+    test::WriteAll(dir.Path() / "real" / "file.bin", {9});
+    std::error_code refused;
+    fs::create_symlink("real/file.bin", dir.Path() / "link.bin", refused);
+    if (refused) {
+        GTEST_SKIP() << "this system does not let this user make symbolic links";
+    }
+    const std::vector<std::uint8_t> bytes = {1, 2, 3};
+    ASSERT_TRUE(WriteFileReplacing(dir.File("link.bin"), bytes));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "link.bin"));
+    EXPECT_EQ(ReadAll(dir.Path() / "real" / "file.bin"), bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "real"), {}), 1);
+}
+
 TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
+    TEXELARY_SKIP_WITHOUT_PERMISSION_BITS();
+#ifdef __unix__
     namespace fs = std::filesystem;
     ScratchDir dir;
     fs::permissions(dir.Path(), fs::perms::all);
@@ -124,9 +138,12 @@ TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
     EXPECT_TRUE(
         AsOrdinaryUser([&] { return !WriteFileReplacing(path, std::vector<std::uint8_t>{1}); }));
     EXPECT_EQ(ReadAll(path), (std::vector<std::uint8_t>{9, 9}));
+#endif
 }
 
 TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlace) {
+    TEXELARY_SKIP_WITHOUT_PERMISSION_BITS();
+#ifdef __unix__
     namespace fs = std::filesystem;
     ScratchDir dir;
     const std::string path = dir.File("open.bin");
@@ -144,9 +161,8 @@ TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlace) {
     EXPECT_EQ(ReadAll(path), bytes);
     EXPECT_EQ(fs::status(path).permissions(), everyone);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
-}
-
 #endif
+}
 
 } // namespace
 } // namespace texelary

@@ -262,6 +262,7 @@ TEST_F(ConversionRunTest, IdenticalNamesAreConvertedTwice) {
 }
 
 TEST_F(ConversionRunTest, LongPathsAreNeverCut) {
+    TEXELARY_SKIP_WITHOUT_LONG_PATHS(dir.Path());
     std::filesystem::path deep = dir.Path() / "in";
     for (int i = 0; i < 6; ++i) {
         deep /= std::string(40, static_cast<char>('a' + i));
@@ -403,12 +404,17 @@ std::vector<std::uint8_t> GameWal() {
 
 TEST_F(ConversionRunTest, OutputThatIsTheInputFileIsAFailedWrite) {
     namespace fs = std::filesystem;
-    fs::create_directory_symlink(dir.Path() / "in", dir.Path() / "linked");
+    std::vector<fs::path> outputs = {dir.Path() / "in", dir.Path() / "in" / "."};
+    // Symbolic links too, where the system lets this user make them (Windows often does not).
+    std::error_code refused;
+    fs::create_directory_symlink(dir.Path() / "in", dir.Path() / "linked", refused);
     fs::create_directory(dir.Path() / "links");
-    fs::create_symlink(dir.Path() / "in" / "a.wal", dir.Path() / "links" / "a.wal");
+    if (!refused) {
+        fs::create_symlink(dir.Path() / "in" / "a.wal", dir.Path() / "links" / "a.wal");
+        outputs.insert(outputs.end(), {dir.Path() / "linked", dir.Path() / "links"});
+    }
     const std::vector<std::uint8_t> original = GameWal();
-    for (const fs::path& output : {dir.Path() / "in", dir.Path() / "in" / ".",
-                                   dir.Path() / "linked", dir.Path() / "links"}) {
+    for (const fs::path& output : outputs) {
         SCOPED_TRACE(output.string());
         test::WriteAll(In("a.wal"), original);
         settings.RunConvFrom = SourceFormat::Wal;
@@ -418,7 +424,7 @@ TEST_F(ConversionRunTest, OutputThatIsTheInputFileIsAFailedWrite) {
         feedback = RecordingFeedback{};
         Run({"a.wal"});
         EXPECT_EQ(test::ReadAll(In("a.wal")), original);
-        EXPECT_TRUE(fs::is_symlink(dir.Path() / "links" / "a.wal"));
+        EXPECT_TRUE(refused || fs::is_symlink(dir.Path() / "links" / "a.wal"));
         ASSERT_EQ(feedback.boxes.size(), 1u);
         EXPECT_EQ(feedback.boxes[0].text,
                   "Error writing \"" + JoinPath(output.string(), "a.wal") + "\"");
@@ -607,6 +613,9 @@ TEST_F(JobsTest, ManyJobsShowAndLeaveWhatOneJobDoes) {
 }
 
 TEST_F(JobsTest, TrueColourComesDownTheSameWithManyJobs) {
+    if (!TEXELARY_HAVE_LIBSPNG) {
+        GTEST_SKIP() << "built without libspng";
+    }
     std::vector<std::string> names;
     for (const char* file : {"imagemagick-rgb16.png", "pillow-rgba.png", "imagemagick.png"}) {
         for (const char* copy : {"a", "b"}) {

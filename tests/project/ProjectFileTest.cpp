@@ -356,6 +356,23 @@ TEST(ProjectFile, LongTextsAreStoredCutAndReported) {
     EXPECT_EQ(EncodeProject(project), saved);
 }
 
+// A cut never splits a UTF-8 character; names in an ANSI code page are cut at the field's end.
+TEST(ProjectFile, TextsAreCutBetweenCharacters) {
+    Project project = ReferenceProject();
+    const std::string utf8 = std::string(125, 'n') + test::Utf8(u8"壁€.bmp");
+    const std::string ansi = std::string(126, 'n') + "\xE9\xE9.bmp";
+    project.files = {utf8, ansi, test::Utf8(u8"€uro.bmp")};
+    ScratchDir dir;
+    std::vector<std::string> cut;
+    ASSERT_TRUE(SaveProject(project, dir.File("p.mm"), &cut));
+    EXPECT_EQ(cut, (std::vector<std::string>{utf8, ansi}));
+    Project loaded;
+    ASSERT_TRUE(LoadProject(loaded, dir.File("p.mm")));
+    EXPECT_EQ(loaded.files,
+              (std::vector<std::string>{std::string(125, 'n'), std::string(126, 'n') + "\xE9",
+                                        test::Utf8(u8"€uro.bmp")}));
+}
+
 TEST(ProjectFile, SaveThatCannotWriteHandsOutNoCutTexts) {
     ScratchDir dir;
     Project project = ReferenceProject();

@@ -95,6 +95,9 @@ TEST(TextureInfo, EverydayPicturesHaveOneLevelAndIndicesOnlyWithAPalette) {
         {"made/pillow-rgb.tga", TextureKind::Tga, std::nullopt},
     };
     for (const auto& c : cases) {
+        if (!TEXELARY_HAVE_LIBSPNG && c.kind == TextureKind::Png) {
+            continue; // LeftOutLibrariesTest.cpp
+        }
         const auto info = InspectTexture(test::ReadAll(test::DataPath(c.name)), c.kind);
         ASSERT_TRUE(info) << c.name;
         EXPECT_EQ(info->levels.size(), 1u) << c.name;

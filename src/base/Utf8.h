@@ -1,0 +1,19 @@
+#pragma once
+
+// UTF-8, the encoding of every text the program holds (file names, project files, messages).
+
+#include <cstddef>
+#include <string_view>
+
+namespace texelary {
+
+// The length in bytes (1 to 4) of the UTF-8 character that starts at `at`; 0 when the bytes there
+// are not one (a stray continuation byte, an overlong form, a surrogate, a value past U+10FFFF,
+// a sequence cut short), as in text written in an ANSI code page.
+std::size_t Utf8CharLength(std::string_view text, std::size_t at);
+
+// How many bytes of `text`, at most `room`, hold whole characters: a UTF-8 character that would
+// not fit is left out whole; other bytes count one each.
+std::size_t Utf8Prefix(std::string_view text, std::size_t room);
+
+} // namespace texelary

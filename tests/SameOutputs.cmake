@@ -1,0 +1,70 @@
+# Converts the example textures with texelary-convert built for this machine (NATIVE) and with the
+# one built for another platform (CROSS, run through EMULATOR, which sees this machine's files
+# under HOST_DRIVE), and fails unless both wrote the same files byte for byte.
+#   cmake -DNATIVE=... -DCROSS=... -DEMULATOR=... -DHOST_DRIVE=... -DEXAMPLES=dir -DWORK=dir
+#         -P SameOutputs.cmake
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE ${WORK})
+set(compared 0)
+file(GLOB bitmaps RELATIVE ${EXAMPLES} ${EXAMPLES}/*.bmp)
+list(LENGTH bitmaps count)
+if(count EQUAL 0)
+    message(FATAL_ERROR "no example textures in ${EXAMPLES}")
+endif()
+
+# Every conversion: the source format, its directory, the target and the mip filter. The last one
+# reads the .m8 files the first one wrote (each side its own).
+set(runs bmp:examples:m8:point bmp:examples:wal:point bmp:examples:m8:box bmp:examples:wal:box
+         m8:m8-point:wal:point)
+foreach(fields IN LISTS runs)
+    string(REPLACE ":" ";" run ${fields})
+    list(GET run 0 from)
+    list(GET run 1 input)
+    list(GET run 2 to)
+    list(GET run 3 mips)
+    set(output ${to}-${mips})
+    set(names ${bitmaps})
+    if(from STREQUAL "m8")
+        list(TRANSFORM names REPLACE "\\.bmp$" ".m8")
+    endif()
+    foreach(side native cross)
+        file(MAKE_DIRECTORY ${WORK}/${side}/${output})
+        if(input STREQUAL "examples")
+            set(inputDir ${EXAMPLES})
+        else()
+            set(inputDir ${WORK}/${side}/${input})
+        endif()
+        if(side STREQUAL "native")
+            set(program ${NATIVE})
+        else()
+            set(program ${EMULATOR} ${CROSS})
+            set(inputDir ${HOST_DRIVE}${inputDir})
+        endif()
+        set(outputDir ${WORK}/${side}/${output})
+        if(side STREQUAL "cross")
+            set(outputDir ${HOST_DRIVE}${outputDir})
+        endif()
+        execute_process(
+            COMMAND ${program} --from ${from} --to ${to} --mips ${mips} --input ${inputDir}
+                    --output ${outputDir} ${names}
+            RESULT_VARIABLE status ERROR_VARIABLE errors)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "${side} ${from} -> ${to} (${mips}) failed: ${status}\n${errors}")
+        endif()
+    endforeach()
+    foreach(name IN LISTS names)
+        string(REGEX REPLACE "\\.[^.]*$" ".${to}" written ${name})
+        set(nativeFile ${WORK}/native/${output}/${written})
+        set(crossFile ${WORK}/cross/${output}/${written})
+        if(NOT EXISTS ${nativeFile} OR NOT EXISTS ${crossFile})
+            message(FATAL_ERROR "${output}/${written} is missing")
+        endif()
+        execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${nativeFile} ${crossFile}
+                        RESULT_VARIABLE different)
+        if(different)
+            message(FATAL_ERROR "${output}/${written} differs between the two builds")
+        endif()
+        math(EXPR compared "${compared} + 1")
+    endforeach()
+endforeach()
+message(STATUS "${compared} files are the same from both builds")

@@ -1,0 +1,222 @@
+// Awkward files on every platform: inputs that vanish or are directories, names outside the ANSI
+// code page, names that are not UTF-8, and a disk that fills up part way (a fault made on purpose
+// in the file writer). Nothing may be lost, and no failed write may be reported as success.
+
+#include "BmpBuilder.h"
+#include "TestFiles.h"
+#include "TestImages.h"
+#include "base/FileIo.h"
+#include "convert/ConversionRun.h"
+#include "project/ProjectFile.h"
+#include "texture/BmpFormat.h"
+#include "texture/M8Format.h"
+#include "texture/WalFormat.h"
+#include "texture/WalPalette.h"
+
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace texelary {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadAll;
+using test::ScratchDir;
+using test::Utf8;
+
+// Answers every box with OK and remembers the texts.
+class Answering : public RunFeedback {
+public:
+    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons, BoxIcon,
+                          const std::string&) override {
+        texts.push_back(text);
+        return BoxAnswer::Ok;
+    }
+    void SetProgress(int) override {}
+    std::vector<std::string> texts;
+};
+
+// A list whose first entry's file is deleted at the moment the run asks for the entry.
+class VanishingList : public FileList {
+public:
+    VanishingList(fs::path directory, std::vector<std::string> names)
+        : m_directory(std::move(directory))
+        , m_names(std::move(names)) {}
+    std::size_t Count() const override { return m_names.size(); }
+    std::string Entry(std::size_t index) const override {
+        if (index == 0) {
+            fs::remove(m_directory / NativePath(m_names[0]));
+        }
+        return m_names[index];
+    }
+
+private:
+    fs::path m_directory;
+    std::vector<std::string> m_names;
+};
+
+// Runs `list` from `directory` into the same directory; the boxes' texts land in `feedback`.
+RunState RunIn(const std::string& directory, const FileList& list, Answering& feedback,
+               TargetFormat to = TargetFormat::M8) {
+    RunSettings settings;
+    settings.RunFiles = &list;
+    settings.RunInputDir = directory;
+    settings.RunOutputDir = directory;
+    settings.RunConvTo = to;
+    RunState state;
+    PrepareProgress(state, list.Count());
+    RunConversion(settings, state, feedback);
+    return state;
+}
+
+std::size_t FilesIn(const fs::path& directory) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory), {}));
+}
+
+const std::vector<std::uint8_t> kBitmap = test::MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
+
+TEST(AwkwardFiles, RunSkipsVanishedInputsDirectoriesAndBlockedOutputs) {
+    ScratchDir dir;
+    const std::vector<std::uint8_t> bitmap = test::MakeBmp8(4, 4, std::vector<std::uint8_t>(16, 9));
+    test::WriteAll(dir.File("gone.bmp"), bitmap);
+    fs::create_directory(dir.Path() / "folder.bmp");
+    test::WriteAll(dir.File("blocked.bmp"), bitmap);
+    fs::create_directory(dir.Path() / "blocked.m8");
+    test::WriteAll(dir.File("fine.bmp"), bitmap);
+
+    VanishingList list(dir.Path(), {"gone.bmp", "folder.bmp", "blocked.bmp", "fine.bmp"});
+    Answering feedback;
+    const RunState state = RunIn(Utf8Path(dir.Path()), list, feedback);
+
+    ASSERT_EQ(feedback.texts.size(), 3u);
+    EXPECT_EQ(feedback.texts[0], "Could'nt find file \"" + dir.File("gone.bmp") + "\"");
+    EXPECT_EQ(feedback.texts[1], "Could'nt find file \"" + dir.File("folder.bmp") + "\"");
+    EXPECT_EQ(feedback.texts[2], "Error writing \"" + dir.File("blocked.m8") + "\"");
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "blocked.m8"));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "folder.bmp"));
+    EXPECT_TRUE(ReadM8Image(dir.File("fine.m8")));
+    EXPECT_EQ(state.Done, 1);
+    EXPECT_EQ(state.Converted, 1);
+}
+
+// The files are made and checked under their names as UTF-16 or bytes (fs::path of a u8 text),
+// so that a library reading the names in the ANSI code page would find none of them.
+TEST(AwkwardFiles, NamesOutsideTheCodePageAreReadConvertedAndWritten) {
+    ScratchDir dir;
+    const fs::path folder = dir.Path() / fs::path(u8"my textures") / fs::path(u8"über 壁");
+    fs::create_directories(folder);
+    const std::string folderName = Utf8Path(folder);
+    const std::vector<std::u8string> names = {u8"€uro", u8"壁", u8"café wall"};
+    std::vector<std::string> entries;
+    for (const std::u8string& name : names) {
+        test::WriteAll(folder / fs::path(name + u8".bmp"), kBitmap);
+        entries.push_back(Utf8(name) + ".bmp");
+    }
+
+    // Through the readers and writers.
+    for (const std::u8string& name : names) {
+        const std::string base = folderName + "/" + Utf8(name);
+        const auto image = ReadBmpImage(base + ".bmp");
+        Palette palette{};
+        ASSERT_TRUE(image && ReadBmpPalette(palette, base + ".bmp")) << Utf8(name);
+        ASSERT_TRUE(WriteM8(*image, palette, base + ".m8")) << Utf8(name);
+        ASSERT_TRUE(fs::exists(folder / fs::path(name + u8".m8"))) << Utf8(name);
+        const auto back = ReadM8Image(base + ".m8");
+        ASSERT_TRUE(back);
+        EXPECT_EQ(test::PixelsOf(*back), test::PixelsOf(*image));
+    }
+
+    // Through the run.
+    VectorFileList list(entries);
+    Answering feedback;
+    const RunState state = RunIn(folderName, list, feedback, TargetFormat::Wal);
+    EXPECT_TRUE(feedback.texts.empty()) << feedback.texts.front();
+    EXPECT_EQ(state.Converted, 3);
+    for (const std::u8string& name : names) {
+        EXPECT_TRUE(ReadWalImage(Utf8Path(folder / fs::path(name + u8".wal")))) << Utf8(name);
+    }
+
+    // Through a project file named so itself.
+    Project project;
+    project.inputDir = Utf8(u8"my textures/über 壁"); // the whole path may not fit a field
+    project.files = entries;
+    const std::string projectName = Utf8Path(folder / fs::path(u8"proj ét 壁.mm"));
+    ASSERT_TRUE(SaveProject(project, projectName));
+    Project loaded;
+    ASSERT_TRUE(LoadProject(loaded, projectName));
+    EXPECT_EQ(loaded, project);
+}
+
+// Project files of older programs hold names in the ANSI code page ("café" as 63 61 66 E9), which
+// are not UTF-8. They must still name the files such a program made, through the narrow C library.
+TEST(AwkwardFiles, NameThatIsNotUtf8StillNamesItsFile) {
+    ScratchDir dir;
+    const std::string folder = Utf8Path(dir.Path());
+    const std::string legacy = "caf\xE9";
+    std::FILE* file = std::fopen((folder + "/" + legacy + ".bmp").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(kBitmap.data(), 1, kBitmap.size(), file), kBitmap.size());
+    std::fclose(file);
+
+    VectorFileList list({legacy + ".bmp"});
+    Answering feedback;
+    EXPECT_EQ(RunIn(folder, list, feedback).Converted, 1);
+    EXPECT_TRUE(feedback.texts.empty());
+    std::FILE* written = std::fopen((folder + "/" + legacy + ".m8").c_str(), "rb");
+    EXPECT_NE(written, nullptr);
+    if (written != nullptr) {
+        std::fclose(written);
+    }
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
+
+// A full disk, made on purpose in the file writer, at the write or at the flush: every writer
+// reports it, the old file stays byte for byte, and nothing else is left behind.
+TEST(AwkwardFiles, FullDiskKeepsTheOldFileInEveryWriter) {
+    IndexedImage image = test::MakePicture(
+        64, 64, [](std::int32_t x, std::int32_t y) { return static_cast<std::uint8_t>(x ^ y); });
+    Project project;
+    project.files.assign(40, "wall.bmp");
+    const std::vector<std::pair<const char*, std::function<bool(const std::string&)>>> writers = {
+        {"m8", [&](const std::string& path) { return WriteM8(image, Palette{}, path); }},
+        {"wal", [&](const std::string& path) { return WriteWal(image, WalPalette, path); }},
+        {"project", [&](const std::string& path) { return SaveProject(project, path); }},
+    };
+    const std::vector<std::uint8_t> old(100, 0x5A);
+    for (const auto& [what, write] : writers) {
+        for (const WriteFault fault : {WriteFault::Write, WriteFault::Flush}) {
+            ScratchDir dir;
+            test::WriteAll(dir.File("old.out"), old);
+            {
+                const test::DiskFullAt full(fault, 1);
+                EXPECT_FALSE(write(dir.File("old.out"))) << what;
+            }
+            EXPECT_EQ(ReadAll(dir.File("old.out")), old) << what;
+            EXPECT_EQ(FilesIn(dir.Path()), 1u) << what;
+            // The same write succeeds on a disk with room, so it was the fault that failed it.
+            EXPECT_TRUE(write(dir.File("old.out"))) << what;
+        }
+    }
+}
+
+TEST(AwkwardFiles, FullDiskDuringARunGivesTheWriteBoxAndKeepsTheOldOutput) {
+    ScratchDir dir;
+    test::WriteAll(dir.File("wall.bmp"), kBitmap);
+    test::WriteAll(dir.File("wall.m8"), {1, 2, 3});
+    VectorFileList list({"wall.bmp"});
+    Answering feedback;
+    RunState state;
+    {
+        const test::DiskFullAt full(WriteFault::Write, 1);
+        state = RunIn(Utf8Path(dir.Path()), list, feedback);
+    }
+    ASSERT_EQ(feedback.texts.size(), 1u);
+    EXPECT_EQ(feedback.texts[0], "Error writing \"" + dir.File("wall.m8") + "\"");
+    EXPECT_EQ(state.Failed, 1);
+    EXPECT_EQ(ReadAll(dir.File("wall.m8")), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
+
+} // namespace
+} // namespace texelary
