@@ -71,10 +71,7 @@ public:
         }
     }
 
-    void Run() {
-        TakeOver(this);
-        m_call();
-    }
+    void Run() { m_call(); }
 
 private:
     std::function<void()> m_call;
@@ -183,6 +180,7 @@ ProcThread::~ProcThread() {
 }
 
 void ProcThread::customEvent(QEvent* event) {
+    TakeOver(event); // before anything of the event is read
     if (event->type() == kCallEventType) {
         static_cast<CallEvent*>(event)->Run();
     }
