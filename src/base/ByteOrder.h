@@ -48,6 +48,11 @@ public:
     std::uint16_t U16() { return Take(2) ? LoadLE16(m_bytes.data() + m_offset - 2) : 0; }
     std::uint32_t U32() { return Take(4) ? LoadLE32(m_bytes.data() + m_offset - 4) : 0; }
     std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
+    // The next `count` bytes as they are; empty after a read past the end.
+    std::span<const std::uint8_t> Bytes(std::size_t count) {
+        return Take(count) ? m_bytes.subspan(m_offset - count, count)
+                           : std::span<const std::uint8_t>();
+    }
     void Skip(std::size_t count) { Take(count); }
 
     bool Ok() const { return m_ok; }

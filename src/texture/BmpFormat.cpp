@@ -406,8 +406,9 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
         return nullptr;
     }
 
-    auto image = std::make_unique<IndexedImage>();
+    std::unique_ptr<IndexedImage> image;
     if (header.bitCount == 8 && header.compression == CompressionNone) {
+        image = std::make_unique<IndexedImage>();
         const PixelView stored{header.width, header.height,
                                static_cast<std::size_t>(header.rowBytes), data.data()};
         if (!CopyRows(*image, stored, header.topDown ? RowOrder::TopDown : RowOrder::BottomUp)) {
@@ -415,9 +416,8 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
             return nullptr;
         }
     } else {
-        image->width = header.width;
-        image->height = header.height;
-        if (!AllocatePixels(*image, image->width, image->height)) {
+        image = MakeIndexedImage(header.width, header.height);
+        if (!image) {
             SetReadError(error, ReadError::OutOfMemory);
             return nullptr;
         }

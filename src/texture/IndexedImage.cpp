@@ -34,6 +34,20 @@ bool AllocatePixels(IndexedImage& image, std::int32_t width, std::int32_t height
     return true;
 }
 
+std::unique_ptr<IndexedImage> MakeIndexedImage(std::int32_t width, std::int32_t height) {
+    try {
+        auto image = std::make_unique<IndexedImage>();
+        if (!AllocatePixels(*image, width, height)) {
+            return nullptr;
+        }
+        image->width = width;
+        image->height = height;
+        return image;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 void FreePixels(IndexedImage& image) {
     image.pixels.reset();
 }

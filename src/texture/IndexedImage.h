@@ -35,6 +35,10 @@ struct IndexedImage {
 // succeed and leave an (empty) buffer present. Width and height are not set here.
 bool AllocatePixels(IndexedImage& image, std::int32_t width, std::int32_t height);
 
+// A new image of width x height with a buffer (contents undefined); null where AllocatePixels
+// gives false.
+std::unique_ptr<IndexedImage> MakeIndexedImage(std::int32_t width, std::int32_t height);
+
 // Releases the buffer, if any; width and height keep their values. A second call is harmless.
 void FreePixels(IndexedImage& image);
 

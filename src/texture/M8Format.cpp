@@ -27,8 +27,10 @@
 #include "texture/MipLevels.h"
 #include "texture/StoredPicture.h"
 
+#include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 
 namespace texelary {
@@ -80,6 +82,20 @@ void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields
     StoreHeaderFields(header, kFieldOffsets, *fields);
 }
 
+using Header = std::array<std::uint8_t, M8Layout::kHeaderSize>;
+
+// The header of `file`, zero-padded; none, with the reason in `error`, when it is the older
+// version's, whose layout differs.
+std::optional<Header> ReadableHeader(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace M8Layout;
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
+    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
+        SetReadError(error, ReadError::Unsupported);
+        return std::nullopt;
+    }
+    return header;
+}
+
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, const Palette& palette,
@@ -126,38 +142,33 @@ bool WriteM8(const IndexedImage& image, const Palette& palette, const std::strin
 
 std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
-        SetReadError(error, ReadError::Unsupported);
+    const auto header = ReadableHeader(file, error);
+    if (!header) {
         return nullptr;
     }
     // Level 0 always starts right after the header, whatever the offset table says.
-    const std::int32_t width = LoadLE32Signed(header.data() + kWidths);
-    const std::int32_t height = LoadLE32Signed(header.data() + kHeights);
+    const std::int32_t width = LoadLE32Signed(header->data() + kWidths);
+    const std::int32_t height = LoadLE32Signed(header->data() + kHeights);
     return TakeStoredPicture(file, kHeaderSize, width, height, error);
 }
 
 bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
-    using namespace M8Layout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
-        SetReadError(error, ReadError::Unsupported);
+    const auto header = ReadableHeader(file, error);
+    if (!header) {
         return false;
     }
-    std::memcpy(palette.data(), header.data() + kPalette, palette.size());
+    std::memcpy(palette.data(), header->data() + M8Layout::kPalette, palette.size());
     SetReadError(error, ReadError::None);
     return true;
 }
 
 std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
-    using namespace M8Layout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
-        SetReadError(error, ReadError::Unsupported);
+    const auto header = ReadableHeader(file, error);
+    if (!header) {
         return std::nullopt;
     }
     SetReadError(error, ReadError::None);
-    return LoadHeaderFields(header.data(), kFieldOffsets);
+    return LoadHeaderFields(header->data(), M8Layout::kFieldOffsets);
 }
 
 StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {

@@ -2,6 +2,7 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "texture/RunOutput.h"
 
 #include <cstring>
 #include <new>
@@ -122,28 +123,19 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
 }
 
 // Expands run-length coded lines into `lines` (its size is what the picture needs).
-ReadError ExpandRuns(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& lines) {
-    const std::size_t total = lines.size();
-    std::size_t at = 0;
-    std::size_t filled = 0;
-    while (filled < total) {
-        if (at >= data.size()) {
+ReadError ExpandRuns(std::span<const std::uint8_t> data, std::span<std::uint8_t> lines) {
+    ByteCursor in(data);
+    RunOutput out(lines);
+    while (!out.Full()) {
+        const std::uint8_t code = in.U8();
+        const bool run = (code & RunMarker) == RunMarker;
+        const std::uint8_t value = run ? in.U8() : code;
+        if (!in.Ok()) {
             return ReadError::Truncated;
         }
-        const std::uint8_t code = data[at++];
-        if ((code & RunMarker) != RunMarker) {
-            lines[filled++] = code;
-            continue;
-        }
-        const std::size_t count = code & 0x3fu;
-        if (at >= data.size()) {
-            return ReadError::Truncated;
-        }
-        if (count > total - filled) {
+        if (!out.Repeat(value, run ? code & 0x3fu : 1)) {
             return ReadError::CorruptData;
         }
-        std::memset(lines.data() + filled, data[at++], count);
-        filled += count;
     }
     return ReadError::None;
 }
@@ -207,10 +199,8 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
             }
         }
     } else {
-        picture.indexed = std::make_unique<IndexedImage>();
-        picture.indexed->width = header.width;
-        picture.indexed->height = header.height;
-        if (!AllocatePixels(*picture.indexed, header.width, header.height)) {
+        picture.indexed = MakeIndexedImage(header.width, header.height);
+        if (!picture.indexed) {
             return NoPicture(error, ReadError::OutOfMemory);
         }
         std::uint8_t* out = picture.indexed->pixels.get();

@@ -108,13 +108,12 @@ std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& 
         status != SPNG_OK) {
         return NoPicture(error, Translate(status));
     }
-    picture.indexed = std::make_unique<IndexedImage>();
-    IndexedImage& image = *picture.indexed;
-    image.width = static_cast<std::int32_t>(ihdr.width);
-    image.height = static_cast<std::int32_t>(ihdr.height);
-    if (!AllocatePixels(image, image.width, image.height)) {
+    picture.indexed = MakeIndexedImage(static_cast<std::int32_t>(ihdr.width),
+                                       static_cast<std::int32_t>(ihdr.height));
+    if (!picture.indexed) {
         return NoPicture(error, ReadError::OutOfMemory);
     }
+    IndexedImage& image = *picture.indexed;
     if (ihdr.bit_depth == 8) {
         const int status = spng_decode_image(context, image.pixels.get(), size, SPNG_FMT_PNG, 0);
         if (status != SPNG_OK) {

@@ -28,13 +28,7 @@ std::unique_ptr<IndexedImage> IndexedOfSize(const RgbaImage& image) {
     if (!count || image.pixels.size() / 4 < *count) {
         return nullptr;
     }
-    auto result = std::make_unique<IndexedImage>();
-    result->width = image.width;
-    result->height = image.height;
-    if (!AllocatePixels(*result, image.width, image.height)) {
-        return nullptr;
-    }
-    return result;
+    return MakeIndexedImage(image.width, image.height);
 }
 
 std::unique_ptr<RgbaImage> ExpandToRgba(const IndexedImage& image, const Palette& palette,

@@ -32,7 +32,7 @@ std::unique_ptr<RgbaImage> ExpandToRgba(const IndexedImage& image, const Palette
                                         const std::array<std::uint8_t, 256>& alpha);
 
 // A palette picture of the same size as `image`, its pixels not yet set, to map `image` into.
-// Null when the true-colour pixels do not fill that size or memory runs out (which may throw).
+// Null when the true-colour pixels do not fill that size or memory runs out.
 std::unique_ptr<IndexedImage> IndexedOfSize(const RgbaImage& image);
 
 // Alpha below this is "less than half opaque": such pixels become the transparent index when one

@@ -20,10 +20,8 @@ std::unique_ptr<IndexedImage> TakeStoredPicture(std::span<const std::uint8_t> fi
         return nullptr;
     }
     try {
-        auto image = std::make_unique<IndexedImage>();
-        image->width = width;
-        image->height = height;
-        if (!AllocatePixels(*image, width, height)) {
+        auto image = MakeIndexedImage(width, height);
+        if (!image) {
             SetReadError(error, ReadError::OutOfMemory);
             return nullptr;
         }

@@ -2,6 +2,7 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "texture/RunOutput.h"
 
 #include <algorithm>
 #include <cstring>
@@ -204,37 +205,26 @@ void ToRgba(const std::uint8_t* in, unsigned bits, bool alpha, std::uint8_t* out
     out[3] = bits == 32 && alpha ? in[3] : 255;
 }
 
-// Expands run-length packets into `stored` (count pixels of `pixelBytes` each, in file order).
+// Expands run-length packets into `stored` (pixels of `pixelBytes` each, in file order).
 ReadError ExpandRuns(std::span<const std::uint8_t> data, std::size_t pixelBytes,
-                     std::vector<std::uint8_t>& stored) {
-    const std::size_t total = stored.size();
-    std::size_t at = 0;
-    std::size_t filled = 0;
-    while (filled < total) {
-        if (at >= data.size()) {
+                     std::span<std::uint8_t> stored) {
+    ByteCursor in(data);
+    RunOutput out(stored);
+    while (!out.Full()) {
+        const std::uint8_t packet = in.U8();
+        if (!in.Ok()) {
             return ReadError::Truncated;
         }
-        const std::uint8_t packet = data[at++];
-        const std::size_t bytes = ((packet & 0x7fu) + 1u) * pixelBytes;
-        if (bytes > total - filled) {
+        const std::size_t count = (packet & 0x7fu) + 1u;
+        if (!out.Fits(count * pixelBytes)) {
             return ReadError::CorruptData; // a packet that runs past the last pixel
         }
-        if ((packet & 0x80u) != 0) {
-            if (!FitsIn(data.size(), at, pixelBytes)) {
-                return ReadError::Truncated;
-            }
-            for (std::size_t i = 0; i < bytes; i += pixelBytes) {
-                std::memcpy(stored.data() + filled + i, data.data() + at, pixelBytes);
-            }
-            at += pixelBytes;
-        } else {
-            if (!FitsIn(data.size(), at, bytes)) {
-                return ReadError::Truncated;
-            }
-            std::memcpy(stored.data() + filled, data.data() + at, bytes);
-            at += bytes;
+        const bool run = (packet & 0x80u) != 0;
+        const auto pixels = in.Bytes(run ? pixelBytes : count * pixelBytes);
+        if (!in.Ok()) {
+            return ReadError::Truncated;
         }
-        filled += bytes;
+        out.Repeat(pixels, run ? count : 1);
     }
     return ReadError::None;
 }
@@ -286,10 +276,8 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
             std::memcpy(picture.palette.data() + 3 * index, rgba, 3);
             picture.paletteAlpha[index] = rgba[3];
         }
-        picture.indexed = std::make_unique<IndexedImage>();
-        picture.indexed->width = header.width;
-        picture.indexed->height = header.height;
-        if (!AllocatePixels(*picture.indexed, header.width, header.height)) {
+        picture.indexed = MakeIndexedImage(header.width, header.height);
+        if (!picture.indexed) {
             return NoPicture(error, ReadError::OutOfMemory);
         }
         std::uint8_t* pixels = picture.indexed->pixels.get();
