@@ -1,16 +1,8 @@
 #include "base/NativePath.h"
 
-#include <algorithm>
+#include "base/Win32.h"
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
+#include <algorithm>
 
 namespace texelary {
 
@@ -58,8 +50,7 @@ std::filesystem::path NativePath(std::string_view utf8) {
     return std::filesystem::path(std::move(wide));
 }
 
-std::string Utf8Path(const std::filesystem::path& path) {
-    const std::wstring& wide = path.native();
+std::string Utf8FromWide(std::wstring_view wide) {
     if (wide.empty()) {
         return {};
     }
@@ -71,6 +62,10 @@ std::string Utf8Path(const std::filesystem::path& path) {
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
     }
     return utf8;
+}
+
+std::string Utf8Path(const std::filesystem::path& path) {
+    return Utf8FromWide(path.native());
 }
 
 #else

@@ -20,4 +20,9 @@ std::filesystem::path NativePath(std::string_view utf8);
 // The UTF-8 name of `path`: the reverse of NativePath for names that are valid UTF-8.
 std::string Utf8Path(const std::filesystem::path& path);
 
+#ifdef _WIN32
+// UTF-16 text, as Windows gives names, as UTF-8; empty when it cannot be converted.
+std::string Utf8FromWide(std::wstring_view wide);
+#endif
+
 } // namespace texelary

@@ -1,13 +1,8 @@
 #include "cli/Utf8Arguments.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/NativePath.h"
+#include "base/Win32.h"
 // shellapi.h needs windows.h before it.
 #include <shellapi.h>
 #endif
@@ -15,21 +10,6 @@
 namespace texelary {
 
 #ifdef _WIN32
-
-namespace {
-
-std::string ToUtf8(const wchar_t* wide) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) {
-        return {};
-    }
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), length, nullptr, nullptr);
-    utf8.pop_back(); // the terminating zero
-    return utf8;
-}
-
-} // namespace
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     int count = 0;
@@ -40,7 +20,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     std::vector<std::string> arguments;
     arguments.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        arguments.push_back(ToUtf8(wide[i]));
+        arguments.push_back(Utf8FromWide(wide[i]));
     }
     LocalFree(wide);
     return arguments;
