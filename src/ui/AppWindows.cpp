@@ -63,7 +63,9 @@ QFont WindowFont() {
     return font;
 }
 
-void FixWindow(QWidget& window) {
+void FixWindow(QWidget& window, Qt::WindowFlags flags) {
+    window.setWindowFlags(flags);
+    window.setAttribute(Qt::WA_QuitOnClose, false);
     window.setFont(WindowFont());
     window.setFixedSize(window.size());
 }

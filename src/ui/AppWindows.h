@@ -73,8 +73,13 @@ private:
 // The platform's default dialog font at a character height of 11 pixels, used by every window.
 QFont WindowFont();
 
-// Gives a window its font and fixes its size to the one its layout gives it.
-void FixWindow(QWidget& window);
+// The frame of an ordinary dialog: a title, a close box, no resizing.
+inline constexpr Qt::WindowFlags kDialogFrame =
+    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint;
+
+// Gives a secondary window its frame and buttons (`flags`), its font and the fixed size its layout
+// gives it; closing it does not end the program.
+void FixWindow(QWidget& window, Qt::WindowFlags flags);
 
 // Moves a top-level window to the centre of the screen it is on.
 void CentreOnScreen(QWidget& window);

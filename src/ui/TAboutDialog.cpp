@@ -12,9 +12,7 @@ TAboutDialog::TAboutDialog()
     : m_ui(std::make_unique<Ui::TAboutDialog>()) {
     m_ui->setupUi(this);
     m_ui->Label2->setText(QStringLiteral("Texelary ") + QString::fromLatin1(kVersion));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FixWindow(*this);
+    FixWindow(*this, kDialogFrame);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TAboutDialog::Button1Click);
 }
 

@@ -14,9 +14,7 @@ TFileDialog::TFileDialog(AppWindows& windows)
     , m_windows(windows) {
     m_ui->setupUi(this);
     m_ui->File->setItemDelegate(&m_lineHeight);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FixWindow(*this);
+    FixWindow(*this, kDialogFrame);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->File, &QListWidget::itemDoubleClicked, this, &TFileDialog::FileDblClick);

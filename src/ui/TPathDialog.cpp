@@ -52,9 +52,7 @@ TPathDialog::TPathDialog(AppWindows& windows)
     , m_windows(windows) {
     m_ui->setupUi(this);
     m_ui->Path->setItemDelegate(&m_folderLines);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FixWindow(*this);
+    FixWindow(*this, kDialogFrame);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &TPathDialog::OkBtnClick);
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->Path, &QListWidget::itemDoubleClicked, this, &TPathDialog::PathDblClick);

@@ -16,10 +16,8 @@ TProcessDialog::TProcessDialog(AppWindows& windows)
     , m_windows(windows) {
     m_ui->setupUi(this);
     // No close box, no system menu: the run closes the window.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FixWindow(*this);
+    FixWindow(*this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &TProcessDialog::CancelBtnClick);
 }
 

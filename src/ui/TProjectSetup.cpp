@@ -14,9 +14,7 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TProjectSetup>())
     , m_windows(windows) {
     m_ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FixWindow(*this);
+    FixWindow(*this, kDialogFrame);
     // The lists offer the formats in index order, so a list's index is the format's.
     for (const SourceFormatRow& row : SourceFormatRows()) {
         m_ui->ConvFrom->addItem(QString::fromLatin1(row.caption));

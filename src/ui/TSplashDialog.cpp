@@ -12,9 +12,7 @@ TSplashDialog::TSplashDialog()
     : m_ui(std::make_unique<Ui::TSplashDialog>())
     , m_timer(std::make_unique<QTimer>()) {
     m_ui->setupUi(this);
-    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_QuitOnClose, false);
-    FixWindow(*this);
+    FixWindow(*this, Qt::SplashScreen | Qt::FramelessWindowHint);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(18);
     connect(m_timer.get(), &QTimer::timeout, this, &TSplashDialog::Timer1Timer);

@@ -192,8 +192,10 @@ void LayoutTest::WindowsMatchTheirLayouts() {
         const QString window = layout.window->objectName();
         QCOMPARE(layout.window->windowTitle(), layout.caption);
         QCOMPARE(layout.client->size(), layout.clientSize);
-        // Fixed frames: no resizing.
+        // Fixed frames: no resizing. Closing any window but the main one leaves the program on.
         QCOMPARE(layout.window->minimumSize(), layout.window->maximumSize());
+        QCOMPARE(layout.window->testAttribute(Qt::WA_QuitOnClose),
+                 layout.window == session.Windows().Main);
         for (const Control& control : layout.controls) {
             const QString name = QString::fromLatin1(control.name);
             const auto* widget = layout.window->findChild<QWidget*>(name);
