@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <new>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace texelary {
 
@@ -16,8 +21,35 @@ constexpr std::size_t ColourCount = std::size_t{1} << 24;
 // The colour cube in cells of 8 x 8 x 8 colours, 32 along each side.
 constexpr int CellShift = 3;
 constexpr int CellSide = 1 << CellShift;
-constexpr std::size_t CellCount = std::size_t{1} << (3 * (8 - CellShift));
+constexpr std::uint32_t CellColours = CellSide * CellSide * CellSide;
+constexpr std::size_t CellCount = ColourCount / CellColours;
 constexpr std::uint32_t CellUnknown = 0xFFFFFFFFu;
+// A cell whose colours have needed this many searches gets the answers for all of its colours
+// at once, which costs about as much as a hundred single searches and needs no bit per colour
+// after that. A batch that maps picture after picture onto one palette soon has every cell it
+// meets filled; a single picture pays for few cells.
+constexpr std::uint16_t FillAfter = 16;
+// How many pixels ahead of the one being mapped the answer is asked for early.
+constexpr std::size_t Ahead = 64;
+
+struct FreeAnswers {
+    void operator()(std::uint8_t* memory) const { std::free(memory); }
+};
+
+// 16 MiB for one answer per colour, in pages of 2 MiB where the system has them: the answers of
+// a picture's colours lie all over the table, and with small pages nearly every look-up would
+// first miss the processor's table of pages.
+std::unique_ptr<std::uint8_t[], FreeAnswers> AnswerMemory() {
+    constexpr std::size_t HugePage = std::size_t{2} << 20;
+    auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(HugePage, ColourCount));
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+#ifdef MADV_HUGEPAGE
+    madvise(memory, ColourCount, MADV_HUGEPAGE); // only advice: small pages work as well
+#endif
+    return std::unique_ptr<std::uint8_t[], FreeAnswers>(memory);
+}
 
 // The nearest entry of one palette for any 24-bit colour, searched when the colour first turns
 // up and remembered after that. The search gives the remap's answer (the first entry at the
@@ -26,16 +58,18 @@ constexpr std::uint32_t CellUnknown = 0xFFFFFFFFu;
 // distance to the cell exceeds some entry's largest distance to it is farther from every colour
 // of the cell than that entry, so it can neither be nearest nor tie. Each cell's candidates are
 // found, in index order, when the cell first turns up. An excluded entry gets a colour far outside
-// the cube, so it is never a candidate.
+// the cube, so it is never a candidate. Answers are stored cell by cell (the 512 colours of a
+// cell side by side), so that the neighbouring colours of a picture share cache lines.
 class NearestTable {
 public:
     NearestTable(const Palette& palette, int excluded)
         : m_palette(palette)
         , m_excluded(excluded)
-        , m_index(std::make_unique_for_overwrite<std::uint8_t[]>(ColourCount))
+        , m_index(AnswerMemory())
         , m_known(ColourCount / 64)
         , m_cellStart(CellCount, CellUnknown)
-        , m_cellSize(CellCount, 0) {
+        , m_cellSize(CellCount, 0)
+        , m_searches(CellCount, 0) {
         for (std::size_t t = 0; t < 256; ++t) {
             const bool out = static_cast<int>(t) == excluded;
             m_red[t] = out ? FarAway : palette[3 * t];
@@ -49,34 +83,78 @@ public:
     }
 
     std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
-        std::uint64_t& word = m_known[key >> 6];
-        const std::uint64_t bit = std::uint64_t{1} << (key & 63);
-        if ((word & bit) == 0) {
-            m_index[key] = Search(CellOf(r, g, b), r, g, b);
-            word |= bit;
+        const std::uint32_t cell = CellOf(r, g, b);
+        const std::uint32_t slot = cell * CellColours + InCell(r, g, b);
+        if (m_searches[cell] != Filled) {
+            Know(cell, slot, r, g, b);
         }
-        return m_index[key];
+        return m_index[slot];
+    }
+
+    // Asks for the answer of (r, g, b) to be brought into the cache, so that looking some
+    // pixels ahead overlaps the wait for memory with the work on the pixels between.
+    void Prefetch(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
+#if defined(__GNUC__)
+        __builtin_prefetch(m_index.get() + CellOf(r, g, b) * CellColours + InCell(r, g, b));
+#else
+        static_cast<void>(r), static_cast<void>(g), static_cast<void>(b);
+#endif
     }
 
 private:
     static constexpr std::int16_t FarAway = 4000; // 3 x |4000 - 255| still fits 16 bits
+    static constexpr std::uint16_t Filled = 0xFFFF;
 
     static std::uint32_t CellOf(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
         constexpr int Bits = 8 - CellShift;
         return ((r >> CellShift) << (2 * Bits)) | ((g >> CellShift) << Bits) | (b >> CellShift);
     }
 
+    static std::uint32_t InCell(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+        constexpr std::uint32_t Low = CellSide - 1;
+        return ((r & Low) << (2 * CellShift)) | ((g & Low) << CellShift) | (b & Low);
+    }
+
     static std::int16_t Difference(std::int16_t x, std::int16_t y) {
         return static_cast<std::int16_t>(std::max(x, y) - std::min(x, y));
     }
 
-    std::uint8_t Search(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
-        if (m_cellStart[cell] == CellUnknown) {
-            FindCandidates(cell, static_cast<std::int16_t>(r & ~(CellSide - 1)),
-                           static_cast<std::int16_t>(g & ~(CellSide - 1)),
-                           static_cast<std::int16_t>(b & ~(CellSide - 1)));
+    static std::int16_t Magnitude(int value) {
+        return static_cast<std::int16_t>(value < 0 ? -value : value);
+    }
+
+    static std::int16_t Corner(std::int16_t value) {
+        return static_cast<std::int16_t>(value & ~(CellSide - 1));
+    }
+
+    // Makes m_index[slot] the answer for (r, g, b) in a cell not yet filled: searched once, or
+    // the whole cell filled when it has needed enough searches.
+#if defined(__GNUC__)
+    __attribute__((noinline))
+#endif
+    void
+    Know(std::uint32_t cell, std::uint32_t slot, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        std::uint64_t& word = m_known[slot >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (slot & 63);
+        if ((word & bit) != 0) {
+            return;
         }
+        if (++m_searches[cell] == FillAfter) {
+            Fill(cell, r, g, b);
+        } else {
+            m_index[slot] = Search(cell, r, g, b);
+            word |= bit;
+        }
+    }
+
+    void KnowCandidates(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        if (m_cellStart[cell] == CellUnknown) {
+            FindCandidates(cell, Corner(r), Corner(g), Corner(b));
+        }
+    }
+
+    std::uint8_t Search(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        KnowCandidates(cell, r, g, b);
         const std::uint8_t* candidate = m_candidates.data() + m_cellStart[cell];
         std::uint8_t nearest = candidate[0];
         std::int16_t best = std::numeric_limits<std::int16_t>::max();
@@ -90,6 +168,46 @@ private:
             }
         }
         return nearest;
+    }
+
+    // The answers for every colour of the cell that (r, g, b) lies in, the same as Search gives
+    // each of them: candidate after candidate in index order, each a pass over the cell's
+    // colours that the compiler turns into vector instructions.
+    void Fill(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        KnowCandidates(cell, r, g, b);
+        static constexpr auto Offsets = [] {
+            std::array<std::array<std::int16_t, CellColours>, 3> offsets{};
+            for (std::size_t i = 0; i < CellColours; ++i) {
+                offsets[0][i] = static_cast<std::int16_t>(i >> (2 * CellShift));
+                offsets[1][i] = static_cast<std::int16_t>((i >> CellShift) & (CellSide - 1));
+                offsets[2][i] = static_cast<std::int16_t>(i & (CellSide - 1));
+            }
+            return offsets;
+        }();
+        std::array<std::int16_t, CellColours> best;
+        std::array<std::uint16_t, CellColours> nearest{};
+        best.fill(std::numeric_limits<std::int16_t>::max());
+        const std::uint8_t* candidate = m_candidates.data() + m_cellStart[cell];
+        for (std::size_t k = 0; k < m_cellSize[cell]; ++k) {
+            const std::uint16_t t = candidate[k];
+            const auto dr = static_cast<std::int16_t>(m_red[t] - Corner(r));
+            const auto dg = static_cast<std::int16_t>(m_green[t] - Corner(g));
+            const auto db = static_cast<std::int16_t>(m_blue[t] - Corner(b));
+            for (std::size_t i = 0; i < CellColours; ++i) {
+                const auto distance = static_cast<std::int16_t>(Magnitude(Offsets[0][i] - dr) +
+                                                                Magnitude(Offsets[1][i] - dg) +
+                                                                Magnitude(Offsets[2][i] - db));
+                // All ones where this candidate is strictly nearer: the first minimum stays.
+                const auto closer = static_cast<std::uint16_t>(-(distance < best[i]));
+                best[i] = std::min(distance, best[i]);
+                nearest[i] = static_cast<std::uint16_t>((nearest[i] & ~closer) | (t & closer));
+            }
+        }
+        std::uint8_t* answers = m_index.get() + cell * CellColours;
+        for (std::size_t i = 0; i < CellColours; ++i) {
+            answers[i] = static_cast<std::uint8_t>(nearest[i]);
+        }
+        m_searches[cell] = Filled;
     }
 
     // The entries that can be nearest to some colour of the cell whose lowest corner is
@@ -130,15 +248,17 @@ private:
     std::array<std::int16_t, 256> m_green{};
     std::array<std::int16_t, 256> m_blue{};
     std::array<std::int16_t, 256> m_distances{};
-    std::unique_ptr<std::uint8_t[]> m_index; // valid where the bit in m_known is set: not cleared
-    std::vector<std::uint64_t> m_known;      // one bit per 24-bit colour
-    std::vector<std::uint32_t> m_cellStart;  // where a cell's candidates begin; CellUnknown
-    std::vector<std::uint16_t> m_cellSize;   // how many candidates a cell has
-    std::vector<std::uint8_t> m_candidates;  // every known cell's candidates, back to back
+    // Answers, cell by cell: valid where the colour's bit in m_known is set or its cell is filled.
+    std::unique_ptr<std::uint8_t[], FreeAnswers> m_index;
+    std::vector<std::uint64_t> m_known;     // one bit per colour, in the order of m_index
+    std::vector<std::uint32_t> m_cellStart; // where a cell's candidates begin; CellUnknown
+    std::vector<std::uint16_t> m_cellSize;  // how many candidates a cell has
+    std::vector<std::uint16_t> m_searches;  // a cell's searches so far, or Filled
+    std::vector<std::uint8_t> m_candidates; // every known cell's candidates, back to back
 };
 
 // A batch maps picture after picture onto the same palette (every .wal onto WalPalette), so the
-// table of the last palette is kept per thread: 18 MB, made on the first true-colour picture.
+// table of the last palette is kept per thread: 19 MB, made on the first true-colour picture.
 thread_local std::unique_ptr<NearestTable> lastTable;
 
 NearestTable& TableFor(const Palette& palette, int excluded) {
@@ -157,6 +277,10 @@ void MapPlain(const RgbaImage& image, NearestTable& table, const TrueColourOptio
               std::uint8_t* out, std::size_t count) {
     const std::uint8_t* pixel = image.pixels.data();
     for (std::size_t i = 0; i < count; ++i, pixel += 4) {
+        if (i + Ahead < count) {
+            const std::uint8_t* later = pixel + 4 * Ahead;
+            table.Prefetch(later[0], later[1], later[2]);
+        }
         out[i] = Transparent(pixel, options) ? *options.transparentIndex
                                              : table.Nearest(pixel[0], pixel[1], pixel[2]);
     }

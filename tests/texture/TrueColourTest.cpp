@@ -68,9 +68,11 @@ TEST(MapToPalette, EqualsASearchOfTheWholePaletteForEveryPixel) {
 }
 
 // The colours where a search that looks at part of the palette would go wrong first: both
-// corners of every 8-wide step of each channel (0, 7, 8, 15, ..., 255), all 262,144 of them,
-// against the whole search, for a palette full of ties and for WalPalette.
-TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdges) {
+// corners of every 8-wide step of each channel (0, 7, 8, 15, ..., 255), all 262,144 of them; and
+// every colour of a slab of the cube (all reds, 16 greens, 16 blues), where each 8 x 8 x 8 block
+// of colours is met often enough to be answered all at once. Both against the whole search, for a
+// palette full of ties and for WalPalette.
+TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdgesAndOverWholeBlocks) {
     Palette coarse{};
     for (std::size_t i = 0; i < coarse.size(); ++i) {
         coarse[i] = static_cast<std::uint8_t>((i * 37 % 5) * 63);
@@ -83,12 +85,21 @@ TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdges) {
         }
         edges.pixels.push_back(255);
     }
-    for (const Palette* palette : std::array<const Palette*, 2>{&coarse, &WalPalette}) {
-        const auto mapped = MapToPalette(edges, *palette);
-        ASSERT_TRUE(mapped);
-        for (std::size_t i = 0; i < 512 * 512; ++i) {
-            ASSERT_EQ(mapped->pixels[i], BruteForceNearest(*palette, &edges.pixels[4 * i], -1))
-                << "pixel " << i;
+    RgbaImage slab{256, 256, {}};
+    for (std::size_t i = 0; i < 256 * 256; ++i) {
+        slab.pixels.insert(slab.pixels.end(), {static_cast<std::uint8_t>(i),
+                                               static_cast<std::uint8_t>(120 + (i >> 8) % 16),
+                                               static_cast<std::uint8_t>(i >> 12), 255});
+    }
+    for (const RgbaImage* picture : std::array<const RgbaImage*, 2>{&edges, &slab}) {
+        for (const Palette* palette : std::array<const Palette*, 2>{&coarse, &WalPalette}) {
+            const auto mapped = MapToPalette(*picture, *palette);
+            ASSERT_TRUE(mapped);
+            for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
+                ASSERT_EQ(mapped->pixels[i],
+                          BruteForceNearest(*palette, &picture->pixels[4 * i], -1))
+                    << "picture of " << picture->width << ", pixel " << i;
+            }
         }
     }
 }
