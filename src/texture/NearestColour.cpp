@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <new>
@@ -32,19 +31,17 @@ constexpr std::uint16_t FillAfter = 16;
 // How many pixels ahead of the one being mapped the answer is asked for early.
 constexpr std::size_t Ahead = 64;
 
+constexpr std::align_val_t HugePage{std::size_t{2} << 20};
+
 struct FreeAnswers {
-    void operator()(std::uint8_t* memory) const { std::free(memory); }
+    void operator()(std::uint8_t* memory) const { ::operator delete(memory, HugePage); }
 };
 
 // 16 MiB for one answer per colour, in pages of 2 MiB where the system has them: the answers of
 // a picture's colours lie all over the table, and with small pages nearly every look-up would
 // first miss the processor's table of pages.
 std::unique_ptr<std::uint8_t[], FreeAnswers> AnswerMemory() {
-    constexpr std::size_t HugePage = std::size_t{2} << 20;
-    auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(HugePage, ColourCount));
-    if (memory == nullptr) {
-        throw std::bad_alloc();
-    }
+    auto* memory = static_cast<std::uint8_t*>(::operator new(ColourCount, HugePage));
 #ifdef MADV_HUGEPAGE
     madvise(memory, ColourCount, MADV_HUGEPAGE); // only advice: small pages work as well
 #endif
@@ -63,19 +60,29 @@ std::unique_ptr<std::uint8_t[], FreeAnswers> AnswerMemory() {
 class NearestTable {
 public:
     NearestTable(const Palette& palette, int excluded)
-        : m_palette(palette)
-        , m_excluded(excluded)
-        , m_index(AnswerMemory())
+        : m_index(AnswerMemory())
         , m_known(ColourCount / 64)
-        , m_cellStart(CellCount, CellUnknown)
+        , m_cellStart(CellCount)
         , m_cellSize(CellCount, 0)
-        , m_searches(CellCount, 0) {
+        , m_searches(CellCount) {
+        Reset(palette, excluded);
+    }
+
+    // Forgets every answer and serves `palette` from now on, keeping the memory: a batch whose
+    // pictures each have a palette of their own pays for no new table.
+    void Reset(const Palette& palette, int excluded) {
+        m_palette = palette;
+        m_excluded = excluded;
         for (std::size_t t = 0; t < 256; ++t) {
             const bool out = static_cast<int>(t) == excluded;
             m_red[t] = out ? FarAway : palette[3 * t];
             m_green[t] = out ? FarAway : palette[3 * t + 1];
             m_blue[t] = out ? FarAway : palette[3 * t + 2];
         }
+        std::fill(m_known.begin(), m_known.end(), 0);
+        std::fill(m_cellStart.begin(), m_cellStart.end(), CellUnknown);
+        std::fill(m_searches.begin(), m_searches.end(), 0);
+        m_candidates.clear();
     }
 
     bool Serves(const Palette& palette, int excluded) const {
@@ -242,8 +249,8 @@ private:
         m_cellSize[cell] = static_cast<std::uint16_t>(m_candidates.size() - m_cellStart[cell]);
     }
 
-    Palette m_palette;
-    int m_excluded;
+    Palette m_palette{};
+    int m_excluded = -1;
     std::array<std::int16_t, 256> m_red{};
     std::array<std::int16_t, 256> m_green{};
     std::array<std::int16_t, 256> m_blue{};
@@ -258,22 +265,165 @@ private:
 };
 
 // A batch maps picture after picture onto the same palette (every .wal onto WalPalette), so the
-// table of the last palette is kept per thread: 19 MB, made on the first true-colour picture.
+// table of the last palette is kept per thread: 19 MB, made on the first true-colour picture and
+// emptied for another palette.
 thread_local std::unique_ptr<NearestTable> lastTable;
 
 NearestTable& TableFor(const Palette& palette, int excluded) {
-    if (!lastTable || !lastTable->Serves(palette, excluded)) {
-        lastTable.reset();
+    if (!lastTable) {
         lastTable = std::make_unique<NearestTable>(palette, excluded);
+    } else if (!lastTable->Serves(palette, excluded)) {
+        lastTable->Reset(palette, excluded);
     }
     return *lastTable;
 }
+
+// The nearest entry of a palette met once (a picture's own), by the same measure and tie rule
+// as NearestTable, without a table of answers: filling one would cost more than the picture's
+// pixels. The colour cube is cut into blocks of 32 x 32 x 32 colours, and each block that the
+// picture's colours fall into gets the list of entries that can be nearest in it, found as
+// NearestTable finds them; a colour is then searched among its block's entries only, the
+// distances in one pass of vector arithmetic and the nearest the first at the smallest distance.
+class BlockSearch {
+public:
+    BlockSearch(const Palette& palette, int excluded)
+        : m_start(BlockCount, BlockUnknown)
+        , m_size(BlockCount, 0) {
+        for (std::size_t t = 0; t < 256; ++t) {
+            const bool out = static_cast<int>(t) == excluded;
+            m_red[t] = out ? FarAway : palette[3 * t];
+            m_green[t] = out ? FarAway : palette[3 * t + 1];
+            m_blue[t] = out ? FarAway : palette[3 * t + 2];
+        }
+    }
+
+    std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+        if (key == m_lastKey) { // neighbouring pixels often share a colour
+            return m_lastAnswer;
+        }
+        const std::size_t block = ((std::size_t{r} >> Shift) << (2 * Bits)) |
+                                  ((std::size_t{g} >> Shift) << Bits) | (std::size_t{b} >> Shift);
+        if (m_start[block] == BlockUnknown) {
+            FindCandidates(block, r, g, b);
+        }
+        const std::size_t start = m_start[block];
+        const std::size_t size = m_size[block]; // a multiple of Lanes, padded with FarAway
+        std::array<std::int16_t, 256> distance;
+        const std::int16_t red = r;
+        const std::int16_t green = g;
+        const std::int16_t blue = b;
+        for (std::size_t k = 0; k < size; ++k) {
+            distance[k] = static_cast<std::int16_t>(Magnitude16(m_candRed[start + k], red) +
+                                                    Magnitude16(m_candGreen[start + k], green) +
+                                                    Magnitude16(m_candBlue[start + k], blue));
+        }
+        std::int16_t best = std::numeric_limits<std::int16_t>::max();
+        for (std::size_t k = 0; k < size; ++k) {
+            best = std::min(best, distance[k]);
+        }
+        // Candidates are in index order: the first at the smallest distance wins.
+        std::size_t first = 0;
+        while (distance[first] != best) {
+            ++first;
+        }
+        m_lastKey = key;
+        m_lastAnswer = m_candIndex[start + first];
+        return m_lastAnswer;
+    }
+
+    void Prefetch(std::uint8_t, std::uint8_t, std::uint8_t) const {}
+
+private:
+    static constexpr int Shift = 5;
+    static constexpr int Side = 1 << Shift;
+    static constexpr int Bits = 8 - Shift;
+    static constexpr std::size_t BlockCount = std::size_t{1} << (3 * Bits);
+    static constexpr std::uint32_t BlockUnknown = 0xFFFFFFFFu;
+    static constexpr std::size_t Lanes =
+        16; // padding that suits vectors of any width up to 256 bits
+    static constexpr std::int16_t FarAway = 4000;
+
+    static std::int16_t Magnitude(int value) {
+        return static_cast<std::int16_t>(value < 0 ? -value : value);
+    }
+
+    // |x - y| in 16 bits throughout, so that vectors hold as many lanes as they can.
+    static std::int16_t Magnitude16(std::int16_t x, std::int16_t y) {
+        const auto difference = static_cast<std::int16_t>(x - y);
+        return std::max(difference, static_cast<std::int16_t>(-difference));
+    }
+
+    // Each entry's smallest and largest distance to the block, in passes of vector arithmetic;
+    // then the entries whose smallest distance is within the least largest one, in index order.
+    void FindCandidates(std::size_t block, int r, int g, int b) {
+        const auto lowRed = static_cast<std::int16_t>(r & ~(Side - 1));
+        const auto lowGreen = static_cast<std::int16_t>(g & ~(Side - 1));
+        const auto lowBlue = static_cast<std::int16_t>(b & ~(Side - 1));
+        constexpr std::int16_t Span = Side - 1;
+        std::array<std::int16_t, 256> nearest;
+        std::int16_t bound = std::numeric_limits<std::int16_t>::max();
+        for (std::size_t t = 0; t < 256; ++t) {
+            const auto red = static_cast<std::int16_t>(m_red[t] - lowRed);
+            const auto green = static_cast<std::int16_t>(m_green[t] - lowGreen);
+            const auto blue = static_cast<std::int16_t>(m_blue[t] - lowBlue);
+            nearest[t] = static_cast<std::int16_t>(Outside(red, Span) + Outside(green, Span) +
+                                                   Outside(blue, Span));
+            bound = std::min(bound,
+                             static_cast<std::int16_t>(Farthest(red, Span) + Farthest(green, Span) +
+                                                       Farthest(blue, Span)));
+        }
+        std::array<std::uint8_t, 256> picked;
+        std::size_t count = 0;
+        for (std::size_t t = 0; t < 256; ++t) {
+            picked[count] = static_cast<std::uint8_t>(t);
+            count += nearest[t] <= bound ? 1u : 0u;
+        }
+        const std::size_t padded = (count + Lanes - 1) / Lanes * Lanes;
+        const std::size_t start = m_candIndex.size();
+        m_start[block] = static_cast<std::uint32_t>(start);
+        m_size[block] = static_cast<std::uint16_t>(padded);
+        m_candRed.resize(start + padded, FarAway);
+        m_candGreen.resize(start + padded, FarAway);
+        m_candBlue.resize(start + padded, FarAway);
+        m_candIndex.resize(start + padded, 0);
+        for (std::size_t k = 0; k < count; ++k) {
+            m_candRed[start + k] = m_red[picked[k]];
+            m_candGreen[start + k] = m_green[picked[k]];
+            m_candBlue[start + k] = m_blue[picked[k]];
+            m_candIndex[start + k] = picked[k];
+        }
+    }
+
+    // How far `value` lies outside [0, span], and its distance from the farther end.
+    static std::int16_t Outside(std::int16_t value, std::int16_t span) {
+        return static_cast<std::int16_t>(
+            std::max<std::int16_t>(0, static_cast<std::int16_t>(-value)) +
+            std::max<std::int16_t>(0, static_cast<std::int16_t>(value - span)));
+    }
+    static std::int16_t Farthest(std::int16_t value, std::int16_t span) {
+        return static_cast<std::int16_t>(std::max(Magnitude(value), Magnitude(value - span)));
+    }
+
+    std::array<std::int16_t, 256> m_red{};
+    std::array<std::int16_t, 256> m_green{};
+    std::array<std::int16_t, 256> m_blue{};
+    std::vector<std::uint32_t> m_start; // where a block's candidates begin; BlockUnknown
+    std::vector<std::uint16_t> m_size;
+    std::vector<std::int16_t> m_candRed; // every known block's candidates, back to back
+    std::vector<std::int16_t> m_candGreen;
+    std::vector<std::int16_t> m_candBlue;
+    std::vector<std::uint8_t> m_candIndex;
+    std::uint32_t m_lastKey = 0xFFFFFFFFu;
+    std::uint8_t m_lastAnswer = 0;
+};
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
     return options.transparentIndex && pixel[3] < OpaqueAlpha;
 }
 
-void MapPlain(const RgbaImage& image, NearestTable& table, const TrueColourOptions& options,
+template <class Searcher>
+void MapPlain(const RgbaImage& image, Searcher& table, const TrueColourOptions& options,
               std::uint8_t* out, std::size_t count) {
     const std::uint8_t* pixel = image.pixels.data();
     for (std::size_t i = 0; i < count; ++i, pixel += 4) {
@@ -291,7 +441,8 @@ void MapPlain(const RgbaImage& image, NearestTable& table, const TrueColourOptio
 // which keeps the error from drifting to one side. Errors are kept in sixteenths, in two rows with
 // a spare cell at each end for what falls off the picture. A transparent pixel takes and passes
 // on no error.
-void MapDithered(const RgbaImage& image, NearestTable& table, const Palette& palette,
+template <class Searcher>
+void MapDithered(const RgbaImage& image, Searcher& table, const Palette& palette,
                  const TrueColourOptions& options, std::uint8_t* out) {
     const auto width = static_cast<std::size_t>(image.width);
     const auto height = static_cast<std::size_t>(image.height);
@@ -330,25 +481,43 @@ void MapDithered(const RgbaImage& image, NearestTable& table, const Palette& pal
     }
 }
 
+template <class Searcher>
+std::unique_ptr<IndexedImage> MapWith(const RgbaImage& image, const Palette& palette,
+                                      const TrueColourOptions& options, Searcher& searcher) {
+    auto result = IndexedOfSize(image);
+    if (!result) {
+        return nullptr;
+    }
+    if (options.dither) {
+        MapDithered(image, searcher, palette, options, result->pixels.get());
+    } else {
+        MapPlain(image, searcher, options, result->pixels.get(),
+                 static_cast<std::size_t>(result->width) *
+                     static_cast<std::size_t>(result->height));
+    }
+    return result;
+}
+
+int Excluded(const TrueColourOptions& options) {
+    return options.transparentIndex ? *options.transparentIndex : -1;
+}
+
 } // namespace
 
 std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
                                            const TrueColourOptions& options) {
     try {
-        auto result = IndexedOfSize(image);
-        if (!result) {
-            return nullptr;
-        }
-        NearestTable& table =
-            TableFor(palette, options.transparentIndex ? *options.transparentIndex : -1);
-        if (options.dither) {
-            MapDithered(image, table, palette, options, result->pixels.get());
-        } else {
-            MapPlain(image, table, options, result->pixels.get(),
-                     static_cast<std::size_t>(result->width) *
-                         static_cast<std::size_t>(result->height));
-        }
-        return result;
+        return MapWith(image, palette, options, TableFor(palette, Excluded(options)));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Palette& palette,
+                                              const TrueColourOptions& options) {
+    try {
+        BlockSearch search(palette, Excluded(options));
+        return MapWith(image, palette, options, search);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -34,4 +34,10 @@ struct TrueColourOptions {
 std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
                                            const TrueColourOptions& options = {});
 
+// The same picture as MapToPalette gives, for a palette that will not come again (a picture's
+// own): nothing is remembered between calls, and each colour is searched among the entries whose
+// channel sum is close enough to its own, which costs far less than filling a table would.
+std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Palette& palette,
+                                              const TrueColourOptions& options = {});
+
 } // namespace texelary

@@ -37,6 +37,12 @@ std::uint8_t BruteForceNearest(const Palette& palette, const std::uint8_t* rgb, 
     return index;
 }
 
+// Both searches: the table kept for a palette that comes again, and the search for one met once.
+using Mapper = std::unique_ptr<IndexedImage> (*)(const RgbaImage&, const Palette&,
+                                                 const TrueColourOptions&);
+const std::array<std::pair<const char*, Mapper>, 2> Mappers{
+    {{"kept table", &MapToPalette}, {"new palette", &MapToNewPalette}}};
+
 TEST(MapToPalette, EqualsASearchOfTheWholePaletteForEveryPixel) {
     std::mt19937 random(12);
     // A palette of few distinct values has ties everywhere; WalPalette has repeated entries.
@@ -53,16 +59,19 @@ TEST(MapToPalette, EqualsASearchOfTheWholePaletteForEveryPixel) {
         if (transparency) {
             options.transparentIndex = 255;
         }
-        const auto mapped = MapToPalette(image, palette, options);
-        ASSERT_TRUE(mapped);
-        ASSERT_EQ(mapped->width, image.width);
-        for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
-            const std::uint8_t* pixel = &image.pixels[4 * i];
-            const std::uint8_t expected =
-                transparency && pixel[3] < 128
-                    ? 255
-                    : BruteForceNearest(palette, pixel, transparency ? 255 : -1);
-            ASSERT_EQ(mapped->pixels[i], expected) << "round " << round << ", pixel " << i;
+        for (const auto& [name, map] : Mappers) {
+            const auto mapped = map(image, palette, options);
+            ASSERT_TRUE(mapped);
+            ASSERT_EQ(mapped->width, image.width);
+            for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
+                const std::uint8_t* pixel = &image.pixels[4 * i];
+                const std::uint8_t expected =
+                    transparency && pixel[3] < 128
+                        ? 255
+                        : BruteForceNearest(palette, pixel, transparency ? 255 : -1);
+                ASSERT_EQ(mapped->pixels[i], expected)
+                    << name << ", round " << round << ", pixel " << i;
+            }
         }
     }
 }
@@ -93,12 +102,14 @@ TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdgesAndOverWholeBl
     }
     for (const RgbaImage* picture : std::array<const RgbaImage*, 2>{&edges, &slab}) {
         for (const Palette* palette : std::array<const Palette*, 2>{&coarse, &WalPalette}) {
-            const auto mapped = MapToPalette(*picture, *palette);
-            ASSERT_TRUE(mapped);
-            for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
-                ASSERT_EQ(mapped->pixels[i],
-                          BruteForceNearest(*palette, &picture->pixels[4 * i], -1))
-                    << "picture of " << picture->width << ", pixel " << i;
+            for (const auto& [name, map] : Mappers) {
+                const auto mapped = map(*picture, *palette, {});
+                ASSERT_TRUE(mapped);
+                for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
+                    ASSERT_EQ(mapped->pixels[i],
+                              BruteForceNearest(*palette, &picture->pixels[4 * i], -1))
+                        << name << ", picture of " << picture->width << ", pixel " << i;
+                }
             }
         }
     }
