@@ -208,6 +208,8 @@ TEST(QuantizeToOwnPalette, GivesManyColoursAPaletteThatFitsThem) {
     ASSERT_TRUE(plain && dithered);
     double error = 0;
     for (std::size_t i = 0; i < 64 * 64; ++i) {
+        // Each pixel takes the nearest colour of the palette it was given.
+        ASSERT_EQ(plain->pixels[i], BruteForceNearest(plainPalette, &gradient.pixels[4 * i], -1));
         for (std::size_t c = 0; c < 3; ++c) {
             error += std::abs(plainPalette[3 * std::size_t{plain->pixels[i]} + c] -
                               gradient.pixels[4 * i + c]);
