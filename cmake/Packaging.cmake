@@ -31,7 +31,7 @@ find_program(TEXELARY_HELP2MAN help2man)
 if(TEXELARY_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
     add_custom_command(OUTPUT ${TEXELARY_GENERATED}/texelary-convert.1
         COMMAND ${TEXELARY_HELP2MAN} --no-info --no-discard-stderr
-                --name "convert 256-colour textures between .bmp, .m8 and .wal"
+                --name "convert game textures into 256-colour .m8, .wal and PNG files"
                 --output ${TEXELARY_GENERATED}/texelary-convert.1 $<TARGET_FILE:texelary-convert>
         DEPENDS texelary-convert
         VERBATIM)
@@ -63,10 +63,11 @@ set(CPACK_PACKAGE_CONTACT ${TEXELARY_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch converter for 256-colour game textures")
 # The long description as it is shown, lines of at most 80 characters.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Texelary converts batches of 256-colour textures between Windows bitmaps,\n"
-    "Heretic2 mip textures (.m8) and QuakeX mip textures (.wal). It makes the whole\n"
-    "chain of mip levels of every texture it writes, and remaps pictures onto the\n"
-    "fixed .wal palette where needed.\n"
+    "Texelary converts batches of textures for game modders: Windows bitmaps,\n"
+    "Heretic2 mip textures (.m8), QuakeX mip textures (.wal), PNG, TGA and PCX\n"
+    "pictures go in; .m8 and .wal textures, each with its whole chain of mip levels,\n"
+    "and 8-bit PNG pictures come out. Pictures are remapped onto the fixed .wal\n"
+    "palette where needed, and true-colour ones brought down to 256 colours.\n"
     ".\n"
     "The desktop program keeps its work in projects; texelary-convert runs the same\n"
     "conversion from build scripts.")
