@@ -507,8 +507,8 @@ TEST_F(ConversionRunTest, FailedReadsSayWhyAndWriteNothing) {
         feedback = RecordingFeedback{};
         Run({c.name});
         ASSERT_EQ(feedback.boxes.size(), 1u);
-        EXPECT_EQ(feedback.boxes[0].text.rfind(c.box + ("\"" + In(c.name) + "\""), 0), 0u)
-            << feedback.boxes[0].text;
+        const std::string quoted = '"' + In(c.name) + '"';
+        EXPECT_EQ(feedback.boxes[0].text.rfind(c.box + quoted, 0), 0u) << feedback.boxes[0].text;
         EXPECT_EQ(feedback.details[0], c.detail);
         EXPECT_EQ(state.Failed, 1);
         EXPECT_EQ(state.Converted, 0);
@@ -650,7 +650,7 @@ TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAsFarAheadAsAllowed) {
     constexpr std::size_t kAhead = kJobs * kEntriesAheadPerJob - 1; // besides the one in hand
     std::vector<std::string> names = {"missing.bmp"};
     for (std::size_t i = 0; i < kAhead + 6; ++i) {
-        names.push_back("f" + std::to_string(i) + ".bmp");
+        names.push_back('f' + std::to_string(i) + ".bmp");
         AddBmp(names.back());
     }
     settings.RunJobs = kJobs;

@@ -70,9 +70,9 @@ struct PngChunks {
     Bytes Join() const {
         Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
         for (const auto& [type, data] : chunks) {
-            Bytes chunk(8, 0);
+            Bytes chunk(4, 0);
             PutBe32(chunk, 0, static_cast<std::uint32_t>(data.size()));
-            std::copy(type.begin(), type.end(), chunk.begin() + 4);
+            chunk.insert(chunk.end(), type.begin(), type.end());
             chunk.insert(chunk.end(), data.begin(), data.end());
             chunk.resize(chunk.size() + 4);
             PutBe32(chunk, chunk.size() - 4, Crc32(chunk.data() + 4, chunk.size() - 8));
