@@ -138,6 +138,25 @@ std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::
     return result;
 }
 
+// Whether this process may write to the existing file `path`. On Windows that is its read-only
+// attribute, which the status shows as the owner's write permission: opening the file to find out
+// would, for that moment, stop anyone from replacing it, and the run replaces files on one thread
+// while it converts on others (the same input listed twice gives one output twice).
+bool MayWrite(const fs::path& path, const fs::file_status& status) {
+#ifdef _WIN32
+    static_cast<void>(path);
+    return (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+#else
+    static_cast<void>(status);
+    std::FILE* probe = OpenFile(path, "r+b");
+    if (probe == nullptr) {
+        return false;
+    }
+    std::fclose(probe);
+    return true;
+#endif
+}
+
 // A short name, so that a target whose own name is near the file system's limit can still be
 // written: the temporary file lives beside the target under a name of at most 12 bytes.
 fs::path TemporaryNameBeside(const fs::path& target) {
@@ -201,11 +220,9 @@ ReplacingFile::ReplacingFile(const std::string& path) {
     }
     if (exists) {
         // A file this process may not write to stays: whoever made it read-only meant that.
-        std::FILE* probe = OpenFile(m_target, "r+b");
-        if (probe == nullptr) {
+        if (!MayWrite(m_target, status)) {
             return;
         }
-        std::fclose(probe);
         m_permissions = status.permissions();
     }
     int reason = 0;

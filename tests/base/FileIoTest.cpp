@@ -9,6 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+#ifdef _WIN32
+#include "base/NativePath.h"
+#include "base/Win32.h"
+#endif
 
 namespace texelary {
 namespace {
@@ -126,20 +130,43 @@ TEST(FileIo, ReplacingThroughALinkKeepsTheLink) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "real"), {}), 1);
 }
 
+// Read-only by permission bits, or on Windows by the read-only attribute.
 TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
-    TEXELARY_SKIP_WITHOUT_PERMISSION_BITS();
-#ifdef __unix__
     namespace fs = std::filesystem;
     ScratchDir dir;
     fs::permissions(dir.Path(), fs::perms::all);
     const std::string path = dir.File("locked.bin");
     test::WriteAll(path, {9, 9});
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#ifdef __unix__
     EXPECT_TRUE(
         AsOrdinaryUser([&] { return !WriteFileReplacing(path, std::vector<std::uint8_t>{1}); }));
-    EXPECT_EQ(ReadAll(path), (std::vector<std::uint8_t>{9, 9}));
+#else
+    EXPECT_FALSE(WriteFileReplacing(path, std::vector<std::uint8_t>{1}));
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add); // to be removed
 #endif
+    EXPECT_EQ(ReadAll(path), (std::vector<std::uint8_t>{9, 9}));
 }
+
+#ifdef _WIN32
+// While a file is renamed over another, the renaming handle holds the new file, and a run that
+// converts the same input again reaches it then: the second writer must not need the file alone.
+TEST(FileIo, FileBeingRenamedInPlaceCanBeReplacedNext) {
+    ScratchDir dir;
+    const std::string path = dir.File("held.bin");
+    test::WriteAll(path, {9});
+    // The access and sharing MoveFileExW opens its source with.
+    const HANDLE held = CreateFileW(NativePath(path).c_str(), DELETE | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ReplacingFile file(path);
+    CloseHandle(held);
+    const std::vector<std::uint8_t> bytes = {1, 2};
+    ASSERT_TRUE(file.Write(bytes) && file.Commit());
+    EXPECT_EQ(ReadAll(path), bytes);
+}
+#endif
 
 TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlace) {
     TEXELARY_SKIP_WITHOUT_PERMISSION_BITS();
