@@ -49,6 +49,10 @@ std::string Lines(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
+#ifdef _WIN32
+constexpr int kCmdCouldNotStart = 9009;
+#endif
+
 class ConvertCli : public ::testing::Test {
 protected:
     ConvertCli() {
@@ -67,7 +71,14 @@ protected:
         const std::string command = "cd /d \"" + Utf8Path(dir.Path()) + "\" && \"" +
                                     Separated(TEXELARY_CONVERT_EXE) + "\" " + arguments +
                                     " <NUL >stdout.txt 2>stderr.txt";
-        outcome.status = _wsystem(NativePath(command).c_str());
+        // Under wine, cmd.exe now and then fails to start a program it started a moment ago,
+        // with its own status 9009 (which the program never returns): start it again then.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            outcome.status = _wsystem(NativePath(command).c_str());
+            if (outcome.status != kCmdCouldNotStart) {
+                break;
+            }
+        }
 #else
         const std::string command = "cd '" + Utf8Path(dir.Path()) + "' && '" +
                                     TEXELARY_CONVERT_EXE + "' " + arguments +
