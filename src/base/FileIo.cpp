@@ -90,10 +90,22 @@ std::FILE* CreateNewFile(const fs::path& path) {
 // an existing target.)
 void MoveReplacing(const fs::path& from, const fs::path& to, std::error_code& error) {
 #ifdef _WIN32
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
-        error.assign(static_cast<int>(GetLastError()), std::system_category());
-    } else {
-        error.clear();
+    // Another program (a virus scanner, an indexer, a picture viewer) may hold either file for a
+    // moment after it was written, and Windows refuses the rename meanwhile: try again for a while
+    // (0.65 s in all) before calling the write failed.
+    constexpr int kAttempts = 11;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+            error.clear();
+            return;
+        }
+        const DWORD reason = GetLastError();
+        const bool held = reason == ERROR_SHARING_VIOLATION || reason == ERROR_ACCESS_DENIED;
+        if (!held || attempt == kAttempts) {
+            error.assign(static_cast<int>(reason), std::system_category());
+            return;
+        }
+        Sleep(std::min<DWORD>(DWORD{1} << (attempt - 1), 200));
     }
 #else
     fs::rename(from, to, error);

@@ -12,6 +12,9 @@
 #ifdef _WIN32
 #include "base/NativePath.h"
 #include "base/Win32.h"
+
+#include <chrono>
+#include <thread>
 #endif
 
 namespace texelary {
@@ -149,6 +152,11 @@ TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
 }
 
 #ifdef _WIN32
+HANDLE Hold(const std::string& path, DWORD access, DWORD sharing) {
+    return CreateFileW(NativePath(path).c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 // While a file is renamed over another, the renaming handle holds the new file, and a run that
 // converts the same input again reaches it then: the second writer must not need the file alone.
 TEST(FileIo, FileBeingRenamedInPlaceCanBeReplacedNext) {
@@ -156,14 +164,33 @@ TEST(FileIo, FileBeingRenamedInPlaceCanBeReplacedNext) {
     const std::string path = dir.File("held.bin");
     test::WriteAll(path, {9});
     // The access and sharing MoveFileExW opens its source with.
-    const HANDLE held = CreateFileW(NativePath(path).c_str(), DELETE | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held = Hold(path, DELETE | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ReplacingFile file(path);
     CloseHandle(held);
     const std::vector<std::uint8_t> bytes = {1, 2};
     ASSERT_TRUE(file.Write(bytes) && file.Commit());
+    EXPECT_EQ(ReadAll(path), bytes);
+}
+
+// A program that reads the old file for a moment, as a virus scanner does, delays the replacing.
+TEST(FileIo, FileHeldForAMomentIsReplacedAfterIt) {
+    ScratchDir dir;
+    const std::string path = dir.File("busy.bin");
+    test::WriteAll(path, {9});
+    ReplacingFile file(path);
+    const std::vector<std::uint8_t> bytes = {1, 2};
+    ASSERT_TRUE(file.Write(bytes) && file.Finish());
+    const HANDLE held = Hold(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread reader([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        CloseHandle(held);
+    });
+    const bool committed = file.Commit();
+    reader.join();
+    EXPECT_TRUE(committed);
     EXPECT_EQ(ReadAll(path), bytes);
 }
 #endif
