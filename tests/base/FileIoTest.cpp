@@ -146,7 +146,8 @@ TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
         AsOrdinaryUser([&] { return !WriteFileReplacing(path, std::vector<std::uint8_t>{1}); }));
 #else
     EXPECT_FALSE(WriteFileReplacing(path, std::vector<std::uint8_t>{1}));
-    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add); // to be removed
+    // Writable again, so that the scratch directory can be removed.
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
 #endif
     EXPECT_EQ(ReadAll(path), (std::vector<std::uint8_t>{9, 9}));
 }
