@@ -165,8 +165,8 @@ TEST(FileIo, FileBeingRenamedInPlaceCanBeReplacedNext) {
     const std::string path = dir.File("held.bin");
     test::WriteAll(path, {9});
     // The access and sharing MoveFileExW opens its source with.
-    const HANDLE held = Hold(path, DELETE | SYNCHRONIZE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    const HANDLE held =
+        Hold(path, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ReplacingFile file(path);
     CloseHandle(held);
