@@ -2,7 +2,7 @@
 
 // Writes 8-bit bitmaps for the benchmarks (the program itself only reads them).
 
-#include "texture/IndexedImage.h"
+#include "image/IndexedImage.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,14 +3,14 @@
 // down to 256 colours.
 
 #include "BenchBmp.h"
-#include "texture/BmpFormat.h"
-#include "texture/M8Format.h"
-#include "texture/NearestColour.h"
-#include "texture/PngFormat.h"
-#include "texture/Quantize.h"
-#include "texture/Resample.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/BmpFormat.h"
+#include "formats/M8Format.h"
+#include "colour/NearestColour.h"
+#include "formats/PngFormat.h"
+#include "colour/Quantize.h"
+#include "image/Resample.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

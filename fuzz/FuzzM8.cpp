@@ -2,8 +2,8 @@
 // writers.
 
 #include "FuzzOutput.h"
-#include "texture/M8Format.h"
-#include "texture/TextureInfo.h"
+#include "formats/M8Format.h"
+#include "formats/TextureInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

@@ -3,13 +3,13 @@
 // What every harness does with a picture that a reader accepted: the whole rest of a conversion,
 // both writers into memory, so that everything a hostile file can reach is exercised.
 
-#include "texture/DecodedPicture.h"
-#include "texture/M8Format.h"
-#include "texture/NearestColour.h"
-#include "texture/PngFormat.h"
-#include "texture/Quantize.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/DecodedPicture.h"
+#include "formats/M8Format.h"
+#include "colour/NearestColour.h"
+#include "formats/PngFormat.h"
+#include "colour/Quantize.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 // PNG reader (libspng) from hostile bytes, then the rest of a conversion.
 
 #include "FuzzOutput.h"
-#include "texture/PngFormat.h"
+#include "formats/PngFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

@@ -1,8 +1,8 @@
 // .wal reader: picture and header fields from hostile bytes, the look inside, then both writers.
 
 #include "FuzzOutput.h"
-#include "texture/TextureInfo.h"
-#include "texture/WalFormat.h"
+#include "formats/TextureInfo.h"
+#include "formats/WalFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

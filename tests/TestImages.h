@@ -2,8 +2,8 @@
 
 // Pictures for the tests, and the check shared by the table-driven reader cases.
 
-#include "texture/IndexedImage.h"
-#include "texture/ReadError.h"
+#include "image/IndexedImage.h"
+#include "formats/ReadError.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

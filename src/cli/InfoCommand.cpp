@@ -1,8 +1,8 @@
 #include "cli/InfoCommand.h"
 
 #include "base/Utf8.h"
-#include "texture/ReadError.h"
-#include "texture/TextureInfo.h"
+#include "formats/ReadError.h"
+#include "formats/TextureInfo.h"
 
 #include <cstdio>
 #include <optional>

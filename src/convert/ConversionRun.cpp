@@ -3,8 +3,8 @@
 #include "base/FileIo.h"
 #include "base/NativePath.h"
 #include "convert/OrderedPool.h"
-#include "texture/Quantize.h"
-#include "texture/ReadError.h"
+#include "colour/Quantize.h"
+#include "formats/ReadError.h"
 
 #include <algorithm>
 #include <array>

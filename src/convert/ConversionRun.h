@@ -6,9 +6,9 @@
 // progress bar. It talks to the outside only through the two small interfaces below, so that the
 // windows, the command line and the tests can each drive it.
 
-#include "convert/Formats.h"
-#include "texture/IndexedImage.h"
-#include "texture/WriteOptions.h"
+#include "formats/Formats.h"
+#include "image/IndexedImage.h"
+#include "formats/WriteOptions.h"
 
 #include <atomic>
 #include <cstddef>

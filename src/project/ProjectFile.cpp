@@ -3,7 +3,7 @@
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
 #include "base/Utf8.h"
-#include "texture/ReadError.h"
+#include "formats/ReadError.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -3,8 +3,8 @@
 // Project files (*.mm): the two directories, the two format indices and the list of file names
 // of a project, in fixed 128-byte text fields.
 
-#include "convert/Formats.h"
-#include "texture/ReadError.h"
+#include "formats/Formats.h"
+#include "formats/ReadError.h"
 
 #include <cstdint>
 #include <optional>

@@ -4,7 +4,7 @@
 // (QSettings), never in project files: they say how this user wants textures written, whatever
 // the project.
 
-#include "texture/WriteOptions.h"
+#include "formats/WriteOptions.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 #include "ui/TMain.h"
 
-#include "convert/Formats.h"
+#include "formats/Formats.h"
 #include "project/ProjectFile.h"
-#include "texture/ReadError.h"
+#include "formats/ReadError.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
 #include "ui/ProgramSettings.h"

@@ -1,6 +1,6 @@
 #include "ui/TProjectSetup.h"
 
-#include "convert/Formats.h"
+#include "formats/Formats.h"
 #include "ui/AppWindows.h"
 #include "ui/ProgramSettings.h"
 #include "ui/TPathDialog.h"

@@ -5,9 +5,9 @@
 #include "TestImages.h"
 #include "base/Version.h"
 #include "project/ProjectFile.h"
-#include "texture/M8Format.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/M8Format.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 
 #include <csignal>
 #include <cstdlib>

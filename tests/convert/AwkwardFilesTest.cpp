@@ -8,10 +8,10 @@
 #include "base/FileIo.h"
 #include "convert/ConversionRun.h"
 #include "project/ProjectFile.h"
-#include "texture/BmpFormat.h"
-#include "texture/M8Format.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/BmpFormat.h"
+#include "formats/M8Format.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 
 #include <cstdio>
 #include <functional>

@@ -3,10 +3,10 @@
 #include "BmpBuilder.h"
 #include "TestFiles.h"
 #include "TestImages.h"
-#include "texture/BmpFormat.h"
-#include "texture/M8Format.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/BmpFormat.h"
+#include "formats/M8Format.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 
 #include <deque>
 #include <functional>

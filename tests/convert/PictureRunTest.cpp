@@ -5,11 +5,11 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "convert/ConversionRun.h"
-#include "texture/M8Format.h"
-#include "texture/PngFormat.h"
-#include "texture/Quantize.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/M8Format.h"
+#include "formats/PngFormat.h"
+#include "colour/Quantize.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

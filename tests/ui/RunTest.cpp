@@ -2,9 +2,9 @@
 
 #include "UiTestSupport.h"
 #include "project/ProjectFile.h"
-#include "texture/M8Format.h"
-#include "texture/WalFormat.h"
-#include "texture/WalPalette.h"
+#include "formats/M8Format.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"

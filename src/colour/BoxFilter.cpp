@@ -1,0 +1,116 @@
+#include "colour/BoxFilter.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <memory>
+
+namespace texelary {
+
+namespace {
+
+constexpr std::uint32_t kCached = 1u << 24; // marks a used cache slot; colours use 24 bits
+
+} // namespace
+
+NearestBySquares::NearestBySquares(const Palette& palette)
+    : m_palette(palette) {
+    for (std::size_t i = 0; i < 256; ++i) {
+        m_red[i] = static_cast<float>(palette[3 * i]);
+        m_green[i] = static_cast<float>(palette[3 * i + 1]);
+        m_blue[i] = static_cast<float>(palette[3 * i + 2]);
+        m_index[i] = static_cast<std::int32_t>(i);
+    }
+    for (std::size_t i = 0; i < 256; ++i) {
+        std::size_t first = 0;
+        while (!std::equal(palette.begin() + static_cast<std::ptrdiff_t>(3 * first),
+                           palette.begin() + static_cast<std::ptrdiff_t>(3 * first + 3),
+                           palette.begin() + static_cast<std::ptrdiff_t>(3 * i))) {
+            ++first;
+        }
+        m_canonical[i] = static_cast<std::uint8_t>(first);
+    }
+}
+
+std::uint8_t NearestBySquares::Search(std::int32_t red, std::int32_t green,
+                                      std::int32_t blue) const {
+    const auto r = static_cast<float>(red);
+    const auto g = static_cast<float>(green);
+    const auto b = static_cast<float>(blue);
+    // Each entry's distance (below 2^18) and index in one key: the smallest key is the nearest
+    // entry, the lowest index among equals, and the loop is one vector reduction.
+    std::int32_t best = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t t = 0; t < 256; ++t) {
+        const float dr = m_red[t] - r;
+        const float dg = m_green[t] - g;
+        const float db = m_blue[t] - b;
+        const auto key = (static_cast<std::int32_t>(dr * dr + dg * dg + db * db) << 8) | m_index[t];
+        best = std::min(best, key);
+    }
+    return static_cast<std::uint8_t>(best & 0xFF);
+}
+
+std::size_t NearestBySquares::SlotOf(std::uint32_t colour) {
+    // Fibonacci hashing: neighbouring colours land far apart.
+    return static_cast<std::size_t>((colour * 2654435761u) >> (32 - kCacheBits));
+}
+
+std::uint8_t NearestBySquares::Find(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
+    const std::size_t slot = SlotOf(colour);
+    if (m_cacheKeys[slot] != (colour | kCached)) {
+        m_cacheKeys[slot] = colour | kCached;
+        m_cacheValues[slot] = Search(red, green, blue);
+    }
+    return m_cacheValues[slot];
+}
+
+NearestBySquares& NearestBySquares::For(const Palette& palette) {
+    thread_local std::unique_ptr<NearestBySquares> last;
+    if (!last || last->m_palette != palette) {
+        last = std::make_unique<NearestBySquares>(palette);
+    }
+    return *last;
+}
+
+std::int32_t HalvedSide(std::int32_t side) {
+    return side > 1 ? side / 2 : side;
+}
+
+void AverageLevelInto(std::uint8_t* target, const PixelView& above, NearestBySquares& nearest) {
+    const std::int32_t width = HalvedSide(above.width);
+    const std::int32_t height = HalvedSide(above.height);
+    const std::size_t blockWidth = above.width > 1 ? 2 : 1;
+    const std::size_t blockHeight = above.height > 1 ? 2 : 1;
+    const std::uint32_t count = static_cast<std::uint32_t>(blockWidth * blockHeight);
+    const Palette& palette = nearest.Colours();
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint8_t* rows[2] = {
+            above.pixels + static_cast<std::size_t>(y) * blockHeight * above.stride, nullptr};
+        rows[1] = blockHeight == 2 ? rows[0] + above.stride : rows[0];
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::size_t left = static_cast<std::size_t>(x) * blockWidth;
+            const std::size_t right = left + blockWidth - 1;
+            const std::uint8_t first = rows[0][left];
+            if (rows[0][right] == first && rows[1][left] == first && rows[1][right] == first) {
+                // A block of one index averages to that entry's own colour.
+                *target++ = nearest.Canonical(first);
+                continue;
+            }
+            std::uint32_t sums[3] = {0, 0, 0};
+            for (std::size_t row = 0; row < blockHeight; ++row) {
+                for (std::size_t column = left; column <= right; ++column) {
+                    const std::size_t entry = 3 * std::size_t{rows[row][column]};
+                    sums[0] += palette[entry];
+                    sums[1] += palette[entry + 1];
+                    sums[2] += palette[entry + 2];
+                }
+            }
+            *target++ = nearest.Find(static_cast<std::uint8_t>(sums[0] / count),
+                                     static_cast<std::uint8_t>(sums[1] / count),
+                                     static_cast<std::uint8_t>(sums[2] / count));
+        }
+    }
+}
+
+} // namespace texelary

@@ -1,0 +1,530 @@
+#include "colour/NearestColour.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace texelary {
+
+namespace {
+
+constexpr std::size_t ColourCount = std::size_t{1} << 24;
+
+// The colour cube in cells of 8 x 8 x 8 colours, 32 along each side.
+constexpr int CellShift = 3;
+constexpr int CellSide = 1 << CellShift;
+constexpr std::uint32_t CellColours = CellSide * CellSide * CellSide;
+constexpr std::size_t CellCount = ColourCount / CellColours;
+constexpr std::uint32_t CellUnknown = 0xFFFFFFFFu;
+// A cell whose colours have needed this many searches gets the answers for all of its colours
+// at once, in one pass that needs no bit per colour after that. A batch that maps picture after
+// picture onto one palette soon has every cell it meets filled. Of 1, 8, 16, 32, 64 and 128, 16
+// converted a batch of 200 photograph-like pictures fastest while keeping the cost of a single
+// picture near that of searching its colours one by one.
+constexpr std::uint16_t FillAfter = 16;
+// How many pixels ahead of the one being mapped the answer is asked for early.
+constexpr std::size_t Ahead = 64;
+
+// The colour given to an entry left out of the search: far outside the cube, so that it is never
+// a candidate, and 3 x |4000 - 255| still fits 16 bits.
+constexpr std::int16_t FarAway = 4000;
+
+// The palette's channels side by side, as the searches' vector arithmetic wants them.
+void SplitChannels(const Palette& palette, int excluded, std::array<std::int16_t, 256>& red,
+                   std::array<std::int16_t, 256>& green, std::array<std::int16_t, 256>& blue) {
+    for (std::size_t t = 0; t < 256; ++t) {
+        const bool out = static_cast<int>(t) == excluded;
+        red[t] = out ? FarAway : palette[3 * t];
+        green[t] = out ? FarAway : palette[3 * t + 1];
+        blue[t] = out ? FarAway : palette[3 * t + 2];
+    }
+}
+
+constexpr std::align_val_t HugePage{std::size_t{2} << 20};
+
+struct FreeAnswers {
+    void operator()(std::uint8_t* memory) const { ::operator delete(memory, HugePage); }
+};
+
+// 16 MiB for one answer per colour, in pages of 2 MiB where the system has them: the answers of
+// a picture's colours lie all over the table, and with small pages nearly every look-up would
+// first miss the processor's table of pages.
+std::unique_ptr<std::uint8_t[], FreeAnswers> AnswerMemory() {
+    auto* memory = static_cast<std::uint8_t*>(::operator new(ColourCount, HugePage));
+#ifdef MADV_HUGEPAGE
+    madvise(memory, ColourCount, MADV_HUGEPAGE); // only advice: small pages work as well
+#endif
+    return std::unique_ptr<std::uint8_t[], FreeAnswers>(memory);
+}
+
+// The nearest entry of one palette for any 24-bit colour, searched when the colour first turns
+// up and remembered after that. The search gives the remap's answer (the first entry at the
+// smallest distance, which is the lowest index among the nearest colours) but looks only at the
+// entries that can be nearest anywhere in the colour's cell of the cube: an entry whose smallest
+// distance to the cell exceeds some entry's largest distance to it is farther from every colour
+// of the cell than that entry, so it can neither be nearest nor tie. Each cell's candidates are
+// found, in index order, when the cell first turns up. An excluded entry gets a colour far outside
+// the cube, so it is never a candidate. Answers are stored cell by cell (the 512 colours of a
+// cell side by side), so that the neighbouring colours of a picture share cache lines.
+class NearestTable {
+public:
+    NearestTable(const Palette& palette, int excluded)
+        : m_index(AnswerMemory())
+        , m_known(ColourCount / 64)
+        , m_cellStart(CellCount)
+        , m_cellSize(CellCount, 0)
+        , m_searches(CellCount) {
+        Reset(palette, excluded);
+    }
+
+    // Forgets every answer and serves `palette` from now on, keeping the memory, so that a thread
+    // going on to another palette makes no new table.
+    void Reset(const Palette& palette, int excluded) {
+        m_palette = palette;
+        m_excluded = excluded;
+        SplitChannels(palette, excluded, m_red, m_green, m_blue);
+        std::fill(m_known.begin(), m_known.end(), 0);
+        std::fill(m_cellStart.begin(), m_cellStart.end(), CellUnknown);
+        std::fill(m_searches.begin(), m_searches.end(), 0);
+        m_candidates.clear();
+    }
+
+    bool Serves(const Palette& palette, int excluded) const {
+        return m_excluded == excluded && m_palette == palette;
+    }
+
+    std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        const std::uint32_t cell = CellOf(r, g, b);
+        const std::uint32_t slot = cell * CellColours + InCell(r, g, b);
+        if (m_searches[cell] != Filled) {
+            Know(cell, slot, r, g, b);
+        }
+        return m_index[slot];
+    }
+
+    // Asks for the answer of (r, g, b) to be brought into the cache, so that looking some
+    // pixels ahead overlaps the wait for memory with the work on the pixels between.
+    void Prefetch(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
+#if defined(__GNUC__)
+        __builtin_prefetch(m_index.get() + CellOf(r, g, b) * CellColours + InCell(r, g, b));
+#else
+        static_cast<void>(r), static_cast<void>(g), static_cast<void>(b);
+#endif
+    }
+
+private:
+    static constexpr std::uint16_t Filled = 0xFFFF;
+
+    static std::uint32_t CellOf(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+        constexpr int Bits = 8 - CellShift;
+        return ((r >> CellShift) << (2 * Bits)) | ((g >> CellShift) << Bits) | (b >> CellShift);
+    }
+
+    static std::uint32_t InCell(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+        constexpr std::uint32_t Low = CellSide - 1;
+        return ((r & Low) << (2 * CellShift)) | ((g & Low) << CellShift) | (b & Low);
+    }
+
+    static std::int16_t Difference(std::int16_t x, std::int16_t y) {
+        return static_cast<std::int16_t>(std::max(x, y) - std::min(x, y));
+    }
+
+    static std::int16_t Magnitude(int value) {
+        return static_cast<std::int16_t>(value < 0 ? -value : value);
+    }
+
+    static std::int16_t Corner(std::int16_t value) {
+        return static_cast<std::int16_t>(value & ~(CellSide - 1));
+    }
+
+    // Makes m_index[slot] the answer for (r, g, b) in a cell not yet filled: searched once, or
+    // the whole cell filled when it has needed enough searches.
+#if defined(__GNUC__)
+    __attribute__((noinline))
+#endif
+    void
+    Know(std::uint32_t cell, std::uint32_t slot, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        std::uint64_t& word = m_known[slot >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (slot & 63);
+        if ((word & bit) != 0) {
+            return;
+        }
+        if (++m_searches[cell] == FillAfter) {
+            Fill(cell, r, g, b);
+        } else {
+            m_index[slot] = Search(cell, r, g, b);
+            word |= bit;
+        }
+    }
+
+    void KnowCandidates(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        if (m_cellStart[cell] == CellUnknown) {
+            FindCandidates(cell, Corner(r), Corner(g), Corner(b));
+        }
+    }
+
+    std::uint8_t Search(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        KnowCandidates(cell, r, g, b);
+        const std::uint8_t* candidate = m_candidates.data() + m_cellStart[cell];
+        std::uint8_t nearest = candidate[0];
+        std::int16_t best = std::numeric_limits<std::int16_t>::max();
+        for (std::size_t i = 0; i < m_cellSize[cell]; ++i) {
+            const std::size_t t = candidate[i];
+            const auto distance = static_cast<std::int16_t>(
+                Difference(m_red[t], r) + Difference(m_green[t], g) + Difference(m_blue[t], b));
+            if (distance < best) { // candidates are in index order: the first minimum stays
+                best = distance;
+                nearest = static_cast<std::uint8_t>(t);
+            }
+        }
+        return nearest;
+    }
+
+    // The answers for every colour of the cell that (r, g, b) lies in, the same as Search gives
+    // each of them: candidate after candidate in index order, each a pass over the cell's
+    // colours that the compiler turns into vector instructions.
+    void Fill(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        KnowCandidates(cell, r, g, b);
+        static constexpr auto Offsets = [] {
+            std::array<std::array<std::int16_t, CellColours>, 3> offsets{};
+            for (std::size_t i = 0; i < CellColours; ++i) {
+                offsets[0][i] = static_cast<std::int16_t>(i >> (2 * CellShift));
+                offsets[1][i] = static_cast<std::int16_t>((i >> CellShift) & (CellSide - 1));
+                offsets[2][i] = static_cast<std::int16_t>(i & (CellSide - 1));
+            }
+            return offsets;
+        }();
+        std::array<std::int16_t, CellColours> best;
+        std::array<std::uint16_t, CellColours> nearest{};
+        best.fill(std::numeric_limits<std::int16_t>::max());
+        const std::uint8_t* candidate = m_candidates.data() + m_cellStart[cell];
+        for (std::size_t k = 0; k < m_cellSize[cell]; ++k) {
+            const std::uint16_t t = candidate[k];
+            const auto dr = static_cast<std::int16_t>(m_red[t] - Corner(r));
+            const auto dg = static_cast<std::int16_t>(m_green[t] - Corner(g));
+            const auto db = static_cast<std::int16_t>(m_blue[t] - Corner(b));
+            for (std::size_t i = 0; i < CellColours; ++i) {
+                const auto distance = static_cast<std::int16_t>(Magnitude(Offsets[0][i] - dr) +
+                                                                Magnitude(Offsets[1][i] - dg) +
+                                                                Magnitude(Offsets[2][i] - db));
+                // All ones where this candidate is strictly nearer: the first minimum stays.
+                const auto closer = static_cast<std::uint16_t>(-(distance < best[i]));
+                best[i] = std::min(distance, best[i]);
+                nearest[i] = static_cast<std::uint16_t>((nearest[i] & ~closer) | (t & closer));
+            }
+        }
+        std::uint8_t* answers = m_index.get() + cell * CellColours;
+        for (std::size_t i = 0; i < CellColours; ++i) {
+            answers[i] = static_cast<std::uint8_t>(nearest[i]);
+        }
+        m_searches[cell] = Filled;
+    }
+
+    // The entries that can be nearest to some colour of the cell whose lowest corner is
+    // (r, g, b), appended to m_candidates in index order.
+    void FindCandidates(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+        const auto low = std::array<std::int16_t, 3>{r, g, b};
+        const std::array<const std::array<std::int16_t, 256>*, 3> channels{&m_red, &m_green,
+                                                                           &m_blue};
+        std::int16_t bound = std::numeric_limits<std::int16_t>::max();
+        for (std::size_t t = 0; t < 256; ++t) {
+            std::int16_t nearestDistance = 0;
+            std::int16_t farthestDistance = 0;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const std::int16_t value = (*channels[c])[t];
+                const auto high = static_cast<std::int16_t>(low[c] + CellSide - 1);
+                const auto below = static_cast<std::int16_t>(std::max(0, low[c] - value));
+                const auto above = static_cast<std::int16_t>(std::max(0, value - high));
+                nearestDistance = static_cast<std::int16_t>(nearestDistance + below + above);
+                farthestDistance =
+                    static_cast<std::int16_t>(farthestDistance + std::max(Difference(value, low[c]),
+                                                                          Difference(value, high)));
+            }
+            m_distances[t] = nearestDistance;
+            bound = std::min(bound, farthestDistance);
+        }
+        m_cellStart[cell] = static_cast<std::uint32_t>(m_candidates.size());
+        for (std::size_t t = 0; t < 256; ++t) {
+            if (m_distances[t] <= bound) {
+                m_candidates.push_back(static_cast<std::uint8_t>(t));
+            }
+        }
+        m_cellSize[cell] = static_cast<std::uint16_t>(m_candidates.size() - m_cellStart[cell]);
+    }
+
+    Palette m_palette{};
+    int m_excluded = -1;
+    std::array<std::int16_t, 256> m_red{};
+    std::array<std::int16_t, 256> m_green{};
+    std::array<std::int16_t, 256> m_blue{};
+    std::array<std::int16_t, 256> m_distances{};
+    // Answers, cell by cell: valid where the colour's bit in m_known is set or its cell is filled.
+    std::unique_ptr<std::uint8_t[], FreeAnswers> m_index;
+    std::vector<std::uint64_t> m_known;     // one bit per colour, in the order of m_index
+    std::vector<std::uint32_t> m_cellStart; // where a cell's candidates begin; CellUnknown
+    std::vector<std::uint16_t> m_cellSize;  // how many candidates a cell has
+    std::vector<std::uint16_t> m_searches;  // a cell's searches so far, or Filled
+    std::vector<std::uint8_t> m_candidates; // every known cell's candidates, back to back
+};
+
+// A batch maps picture after picture onto the same palette (every .wal onto WalPalette), so the
+// table of the last palette is kept per thread: 19 MB, made on the first true-colour picture and
+// emptied for another palette.
+thread_local std::unique_ptr<NearestTable> lastTable;
+
+NearestTable& TableFor(const Palette& palette, int excluded) {
+    if (!lastTable) {
+        lastTable = std::make_unique<NearestTable>(palette, excluded);
+    } else if (!lastTable->Serves(palette, excluded)) {
+        lastTable->Reset(palette, excluded);
+    }
+    return *lastTable;
+}
+
+// The nearest entry of a palette met once (a picture's own), by the same measure and tie rule
+// as NearestTable, without a table of answers: filling one would cost more than the picture's
+// pixels. The colour cube is cut into blocks of 32 x 32 x 32 colours, and each block that the
+// picture's colours fall into gets the list of entries that can be nearest in it, found as
+// NearestTable finds them; a colour is then searched among its block's entries only, the
+// distances in one pass of vector arithmetic and the nearest the first at the smallest distance.
+class BlockSearch {
+public:
+    BlockSearch(const Palette& palette, int excluded)
+        : m_start(BlockCount, BlockUnknown)
+        , m_size(BlockCount, 0) {
+        SplitChannels(palette, excluded, m_red, m_green, m_blue);
+    }
+
+    std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+        if (key == m_lastKey) { // neighbouring pixels often share a colour
+            return m_lastAnswer;
+        }
+        const std::size_t block = ((std::size_t{r} >> Shift) << (2 * Bits)) |
+                                  ((std::size_t{g} >> Shift) << Bits) | (std::size_t{b} >> Shift);
+        if (m_start[block] == BlockUnknown) {
+            FindCandidates(block, r, g, b);
+        }
+        const std::size_t start = m_start[block];
+        const std::size_t size = m_size[block]; // a multiple of Lanes, padded with FarAway
+        std::array<std::int16_t, 256> distance;
+        const std::int16_t red = r;
+        const std::int16_t green = g;
+        const std::int16_t blue = b;
+        for (std::size_t k = 0; k < size; ++k) {
+            distance[k] = static_cast<std::int16_t>(Magnitude16(m_candRed[start + k], red) +
+                                                    Magnitude16(m_candGreen[start + k], green) +
+                                                    Magnitude16(m_candBlue[start + k], blue));
+        }
+        std::int16_t best = std::numeric_limits<std::int16_t>::max();
+        for (std::size_t k = 0; k < size; ++k) {
+            best = std::min(best, distance[k]);
+        }
+        // Candidates are in index order: the first at the smallest distance wins.
+        std::size_t first = 0;
+        while (distance[first] != best) {
+            ++first;
+        }
+        m_lastKey = key;
+        m_lastAnswer = m_candIndex[start + first];
+        return m_lastAnswer;
+    }
+
+    void Prefetch(std::uint8_t, std::uint8_t, std::uint8_t) const {}
+
+private:
+    static constexpr int Shift = 5;
+    static constexpr int Side = 1 << Shift;
+    static constexpr int Bits = 8 - Shift;
+    static constexpr std::size_t BlockCount = std::size_t{1} << (3 * Bits);
+    static constexpr std::uint32_t BlockUnknown = 0xFFFFFFFFu;
+    static constexpr std::size_t Lanes =
+        16; // padding that suits vectors of any width up to 256 bits
+
+    static std::int16_t Magnitude(int value) {
+        return static_cast<std::int16_t>(value < 0 ? -value : value);
+    }
+
+    // |x - y| in 16 bits throughout, so that vectors hold as many lanes as they can.
+    static std::int16_t Magnitude16(std::int16_t x, std::int16_t y) {
+        const auto difference = static_cast<std::int16_t>(x - y);
+        return std::max(difference, static_cast<std::int16_t>(-difference));
+    }
+
+    // Each entry's smallest and largest distance to the block, in passes of vector arithmetic;
+    // then the entries whose smallest distance is within the least largest one, in index order.
+    void FindCandidates(std::size_t block, int r, int g, int b) {
+        const auto lowRed = static_cast<std::int16_t>(r & ~(Side - 1));
+        const auto lowGreen = static_cast<std::int16_t>(g & ~(Side - 1));
+        const auto lowBlue = static_cast<std::int16_t>(b & ~(Side - 1));
+        constexpr std::int16_t Span = Side - 1;
+        std::array<std::int16_t, 256> nearest;
+        std::int16_t bound = std::numeric_limits<std::int16_t>::max();
+        for (std::size_t t = 0; t < 256; ++t) {
+            const auto red = static_cast<std::int16_t>(m_red[t] - lowRed);
+            const auto green = static_cast<std::int16_t>(m_green[t] - lowGreen);
+            const auto blue = static_cast<std::int16_t>(m_blue[t] - lowBlue);
+            nearest[t] = static_cast<std::int16_t>(Outside(red, Span) + Outside(green, Span) +
+                                                   Outside(blue, Span));
+            bound = std::min(bound,
+                             static_cast<std::int16_t>(Farthest(red, Span) + Farthest(green, Span) +
+                                                       Farthest(blue, Span)));
+        }
+        std::array<std::uint8_t, 256> picked;
+        std::size_t count = 0;
+        for (std::size_t t = 0; t < 256; ++t) {
+            picked[count] = static_cast<std::uint8_t>(t);
+            count += nearest[t] <= bound ? 1u : 0u;
+        }
+        const std::size_t padded = (count + Lanes - 1) / Lanes * Lanes;
+        const std::size_t start = m_candIndex.size();
+        m_start[block] = static_cast<std::uint32_t>(start);
+        m_size[block] = static_cast<std::uint16_t>(padded);
+        m_candRed.resize(start + padded, FarAway);
+        m_candGreen.resize(start + padded, FarAway);
+        m_candBlue.resize(start + padded, FarAway);
+        m_candIndex.resize(start + padded, 0);
+        for (std::size_t k = 0; k < count; ++k) {
+            m_candRed[start + k] = m_red[picked[k]];
+            m_candGreen[start + k] = m_green[picked[k]];
+            m_candBlue[start + k] = m_blue[picked[k]];
+            m_candIndex[start + k] = picked[k];
+        }
+    }
+
+    // How far `value` lies outside [0, span], and its distance from the farther end.
+    static std::int16_t Outside(std::int16_t value, std::int16_t span) {
+        return static_cast<std::int16_t>(
+            std::max<std::int16_t>(0, static_cast<std::int16_t>(-value)) +
+            std::max<std::int16_t>(0, static_cast<std::int16_t>(value - span)));
+    }
+    static std::int16_t Farthest(std::int16_t value, std::int16_t span) {
+        return static_cast<std::int16_t>(std::max(Magnitude(value), Magnitude(value - span)));
+    }
+
+    std::array<std::int16_t, 256> m_red{};
+    std::array<std::int16_t, 256> m_green{};
+    std::array<std::int16_t, 256> m_blue{};
+    std::vector<std::uint32_t> m_start; // where a block's candidates begin; BlockUnknown
+    std::vector<std::uint16_t> m_size;
+    std::vector<std::int16_t> m_candRed; // every known block's candidates, back to back
+    std::vector<std::int16_t> m_candGreen;
+    std::vector<std::int16_t> m_candBlue;
+    std::vector<std::uint8_t> m_candIndex;
+    std::uint32_t m_lastKey = 0xFFFFFFFFu;
+    std::uint8_t m_lastAnswer = 0;
+};
+
+bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
+    return options.transparentIndex && pixel[3] < OpaqueAlpha;
+}
+
+template <class Searcher>
+void MapPlain(const RgbaImage& image, Searcher& table, const TrueColourOptions& options,
+              std::uint8_t* out, std::size_t count) {
+    const std::uint8_t* pixel = image.pixels.data();
+    for (std::size_t i = 0; i < count; ++i, pixel += 4) {
+        if (i + Ahead < count) {
+            const std::uint8_t* later = pixel + 4 * Ahead;
+            table.Prefetch(later[0], later[1], later[2]);
+        }
+        out[i] = Transparent(pixel, options) ? *options.transparentIndex
+                                             : table.Nearest(pixel[0], pixel[1], pixel[2]);
+    }
+}
+
+// Floyd-Steinberg: what a pixel's colour misses by goes on to its unvisited neighbours, 7/16 to
+// the next pixel in the row, 3/16, 5/16 and 1/16 to the three below. Rows alternate direction,
+// which keeps the error from drifting to one side. Errors are kept in sixteenths, in two rows with
+// a spare cell at each end for what falls off the picture. A transparent pixel takes and passes
+// on no error.
+template <class Searcher>
+void MapDithered(const RgbaImage& image, Searcher& table, const Palette& palette,
+                 const TrueColourOptions& options, std::uint8_t* out) {
+    const auto width = static_cast<std::size_t>(image.width);
+    const auto height = static_cast<std::size_t>(image.height);
+    std::vector<std::int32_t> current((width + 2) * 3, 0);
+    std::vector<std::int32_t> next((width + 2) * 3, 0);
+    for (std::size_t y = 0; y < height; ++y) {
+        const bool leftToRight = y % 2 == 0;
+        std::fill(next.begin(), next.end(), 0);
+        for (std::size_t i = 0; i < width; ++i) {
+            const std::size_t x = leftToRight ? i : width - 1 - i;
+            const std::uint8_t* pixel = image.pixels.data() + 4 * (y * width + x);
+            if (Transparent(pixel, options)) {
+                out[y * width + x] = *options.transparentIndex;
+                continue;
+            }
+            const std::size_t cell = (x + 1) * 3; // this pixel's errors
+            const std::size_t ahead = leftToRight ? cell + 3 : cell - 3;
+            const std::size_t behind = leftToRight ? cell - 3 : cell + 3;
+            std::array<std::int32_t, 3> wanted{};
+            for (std::size_t c = 0; c < 3; ++c) {
+                wanted[c] = std::clamp(pixel[c] + ((current[cell + c] + 8) >> 4), 0, 255);
+            }
+            const std::uint8_t index = table.Nearest(static_cast<std::uint8_t>(wanted[0]),
+                                                     static_cast<std::uint8_t>(wanted[1]),
+                                                     static_cast<std::uint8_t>(wanted[2]));
+            out[y * width + x] = index;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const std::int32_t error = wanted[c] - palette[3 * index + c];
+                current[ahead + c] += error * 7;
+                next[behind + c] += error * 3;
+                next[cell + c] += error * 5;
+                next[ahead + c] += error;
+            }
+        }
+        std::swap(current, next);
+    }
+}
+
+template <class Searcher>
+std::unique_ptr<IndexedImage> MapWith(const RgbaImage& image, const Palette& palette,
+                                      const TrueColourOptions& options, Searcher& searcher) {
+    auto result = IndexedOfSize(image);
+    if (!result) {
+        return nullptr;
+    }
+    if (options.dither) {
+        MapDithered(image, searcher, palette, options, result->pixels.get());
+    } else {
+        MapPlain(image, searcher, options, result->pixels.get(),
+                 static_cast<std::size_t>(result->width) *
+                     static_cast<std::size_t>(result->height));
+    }
+    return result;
+}
+
+int Excluded(const TrueColourOptions& options) {
+    return options.transparentIndex ? *options.transparentIndex : -1;
+}
+
+} // namespace
+
+std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
+                                           const TrueColourOptions& options) {
+    try {
+        return MapWith(image, palette, options, TableFor(palette, Excluded(options)));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Palette& palette,
+                                              const TrueColourOptions& options) {
+    try {
+        BlockSearch search(palette, Excluded(options));
+        return MapWith(image, palette, options, search);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+} // namespace texelary

@@ -1,0 +1,24 @@
+#pragma once
+
+// The fixed palette that the pixels of every .wal file index, and the nearest-colour remap onto it.
+
+#include "image/IndexedImage.h"
+
+#include <array>
+#include <cstdint>
+
+namespace texelary {
+
+extern const Palette WalPalette;
+
+// For each source index, the index of the nearest target colour: the smallest sum of absolute
+// differences of red, green and blue, the lowest index winning a tie.
+using RemapTable = std::array<std::uint8_t, 256>;
+RemapTable BuildRemapTable(const Palette& target, const Palette& source);
+
+// Rewrites every pixel of `image` in place from an index into `source` to the index of the
+// nearest colour in `target`. The 256 x 256 search runs once per call (and is reused while the
+// same pair of palettes comes back); the pixels then go through a table.
+void RemapToPalette(IndexedImage& image, const Palette& target, const Palette& source);
+
+} // namespace texelary

@@ -1,0 +1,57 @@
+#pragma once
+
+// What a reader of an everyday picture format (PNG, TGA, PCX) hands to a conversion: either a
+// palette picture, whose indices and colours are kept exactly as the file has them, or a
+// true-colour picture, which still has to be brought down to 256 colours.
+
+#include "image/IndexedImage.h"
+#include "formats/ReadError.h"
+#include "image/RgbaImage.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace texelary {
+
+struct DecodedPicture {
+    // A palette picture: the file's indices, and its colours with the entries that the file does
+    // not have set to black. `paletteAlpha` holds each entry's opacity (255 where the file gives
+    // none).
+    std::unique_ptr<IndexedImage> indexed;
+    Palette palette{};
+    std::array<std::uint8_t, 256> paletteAlpha = MakeOpaqueAlpha();
+
+    // Or a true-colour picture. Exactly one of `indexed` and `trueColour` is set.
+    std::unique_ptr<RgbaImage> trueColour;
+
+    bool IsIndexed() const { return indexed != nullptr; }
+
+    static constexpr std::array<std::uint8_t, 256> MakeOpaqueAlpha() {
+        std::array<std::uint8_t, 256> alpha{};
+        alpha.fill(255);
+        return alpha;
+    }
+};
+
+// What a picture reader gives when it fails: none, with the reason stored where asked.
+inline std::optional<DecodedPicture> NoPicture(ReadError* error, ReadError reason) {
+    SetReadError(error, reason);
+    return std::nullopt;
+}
+
+using PictureParser = std::optional<DecodedPicture> (*)(std::span<const std::uint8_t> file,
+                                                        ReadError* error);
+
+// `parse` on the bytes: with a picture the reason is None, running out of memory is
+// OutOfMemory.
+std::optional<DecodedPicture> ParseGuarded(PictureParser parse, std::span<const std::uint8_t> file,
+                                           ReadError* error);
+// `parse` on the whole file at `path`; CannotOpen when it cannot be read.
+std::optional<DecodedPicture> ReadPictureFile(PictureParser parse, const std::string& path,
+                                              ReadError* error);
+
+} // namespace texelary

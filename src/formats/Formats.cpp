@@ -1,0 +1,220 @@
+#include "formats/Formats.h"
+
+#include "formats/BmpFormat.h"
+#include "formats/M8Format.h"
+#include "formats/PcxFormat.h"
+#include "formats/PngFormat.h"
+#include "colour/Quantize.h"
+#include "formats/StoredPicture.h"
+#include "formats/TgaFormat.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace texelary {
+
+namespace {
+
+void ReadBmp(std::span<const std::uint8_t> file, SourceRead& out) {
+    out.image = ParseBmpImage(file, &out.reason);
+    out.paletteRead = out.image && ParseBmpPalette(out.palette, file, &out.reason);
+}
+
+// The levels after level 0 that the header names, as far as they have pixels. A level whose
+// pixels are not all in the file fails the whole read, with the reason.
+void TakeLevels(std::span<const std::uint8_t> file, const StoredLevels& stored, SourceRead& out) {
+    for (std::size_t i = 1; i < stored.levels.size(); ++i) {
+        const StoredLevel& level = stored.levels[i];
+        if (level.width == 0 || level.height == 0) {
+            return;
+        }
+        std::unique_ptr<IndexedImage> picture;
+        if (level.offset > 0) {
+            picture = TakeStoredPicture(file, static_cast<std::size_t>(level.offset), level.width,
+                                        level.height, &out.reason);
+        } else {
+            out.reason = ReadError::BadHeader;
+        }
+        if (!picture) {
+            out.image.reset();
+            out.levels.clear();
+            return;
+        }
+        out.levels.push_back(std::move(picture));
+    }
+}
+
+void ReadM8(std::span<const std::uint8_t> file, SourceRead& out) {
+    out.image = ParseM8Image(file, &out.reason);
+    out.paletteRead = out.image && ParseM8Palette(out.palette, file, &out.reason);
+    if (out.paletteRead) {
+        out.fields = ParseM8Fields(file);
+    }
+    if (out.paletteRead && out.wantLevels) {
+        TakeLevels(file, ParseM8Levels(file), out);
+    }
+}
+
+void ReadWal(std::span<const std::uint8_t> file, SourceRead& out) {
+    out.image = ParseWalImage(file, &out.reason);
+    out.paletteRead = out.image && ReadWalPalette(out.palette);
+    if (out.paletteRead) {
+        out.fields = ParseWalFields(file);
+    }
+    if (out.paletteRead && out.wantLevels) {
+        TakeLevels(file, ParseWalLevels(file), out);
+    }
+}
+
+// A palette picture as it stands (its indices and colours, like an 8-bit bitmap's), or a
+// true-colour one for the target to bring down.
+void TakeDecoded(std::optional<DecodedPicture> decoded, SourceRead& out) {
+    if (!decoded) {
+        return;
+    }
+    if (decoded->IsIndexed()) {
+        out.image = std::move(decoded->indexed);
+        out.palette = decoded->palette;
+        out.paletteAlpha = decoded->paletteAlpha;
+    } else {
+        out.trueColour = std::move(decoded->trueColour);
+    }
+    out.paletteRead = true;
+}
+
+void ReadPng(std::span<const std::uint8_t> file, SourceRead& out) {
+    TakeDecoded(ParsePngPicture(file, &out.reason), out);
+}
+
+void ReadTga(std::span<const std::uint8_t> file, SourceRead& out) {
+    TakeDecoded(ParseTgaPicture(file, &out.reason), out);
+}
+
+void ReadPcx(std::span<const std::uint8_t> file, SourceRead& out) {
+    TakeDecoded(ParsePcxPicture(file, &out.reason), out);
+}
+
+std::optional<std::vector<std::uint8_t>> EncodeM8Row(IndexedImage& image, const Palette& palette,
+                                                     const WriteOptions& options) {
+    return EncodeM8(image, palette, options);
+}
+
+// As WriteWal makes its file: the picture onto the fixed palette, then the levels from it.
+std::optional<std::vector<std::uint8_t>> EncodeWalRow(IndexedImage& image, const Palette& palette,
+                                                      const WriteOptions& options) {
+    RemapToPalette(image, WalPalette, palette);
+    return EncodeWal(image, options);
+}
+
+std::optional<std::vector<std::uint8_t>> EncodePngRow(IndexedImage& image, const Palette& palette,
+                                                      const WriteOptions&) {
+    return EncodePng(image, palette);
+}
+
+// .wal textures index the fixed palette: each pixel takes its nearest colour there.
+std::unique_ptr<IndexedImage> ToWalPalette(const RgbaImage& picture, Palette& palette,
+                                           const TrueColourOptions& options) {
+    auto image = MapToPalette(picture, WalPalette, options);
+    if (image) {
+        palette = WalPalette;
+    }
+    return image;
+}
+
+// The other targets store a palette of the picture's own.
+std::unique_ptr<IndexedImage> ToOwnPalette(const RgbaImage& picture, Palette& palette,
+                                           const TrueColourOptions& options) {
+    return QuantizeToOwnPalette(picture, palette, options);
+}
+
+constexpr const char* kInvalidPalette = " has an invalid color palette. Must be 256 colors";
+constexpr const char* kNoPalette = " couldn't read palette.";
+
+constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
+    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", ReadBmp, kInvalidPalette},
+    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", ReadM8, kNoPalette},
+    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", ReadWal, kNoPalette},
+    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", ReadPng, kNoPalette},
+    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", ReadTga, kNoPalette},
+    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", ReadPcx, kNoPalette},
+}};
+
+constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
+    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", false, ToOwnPalette, EncodeM8Row},
+    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", false, ToWalPalette, EncodeWalRow},
+    {TargetFormat::Png, "png", "Portable Network Graphics (*.png)", "png", true, ToOwnPalette,
+     EncodePngRow},
+}};
+
+// Every row stands at its own index.
+template <typename Rows> constexpr bool InIndexOrder(const Rows& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (IndexOf(rows[i].format) != static_cast<std::int32_t>(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(InIndexOrder(kSourceRows) && InIndexOrder(kTargetRows));
+
+bool SameIgnoringCase(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() &&
+           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+}
+
+template <typename Rows>
+auto Named(const Rows& rows, std::string_view option) -> std::optional<decltype(rows[0].format)> {
+    for (const auto& row : rows) {
+        if (SameIgnoringCase(option, row.option)) {
+            return row.format;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<SourceFormat> SourceFormatAt(std::int32_t index) {
+    if (index < 0 || index >= kSourceFormatCount) {
+        return std::nullopt;
+    }
+    return static_cast<SourceFormat>(index);
+}
+
+std::optional<TargetFormat> TargetFormatAt(std::int32_t index) {
+    if (index < 0 || index >= kTargetFormatCount) {
+        return std::nullopt;
+    }
+    return static_cast<TargetFormat>(index);
+}
+
+std::span<const SourceFormatRow> SourceFormatRows() {
+    return kSourceRows;
+}
+
+std::span<const TargetFormatRow> TargetFormatRows() {
+    return kTargetRows;
+}
+
+const SourceFormatRow& RowOf(SourceFormat format) {
+    return kSourceRows[static_cast<std::size_t>(IndexOf(format))];
+}
+
+const TargetFormatRow& RowOf(TargetFormat format) {
+    return kTargetRows[static_cast<std::size_t>(IndexOf(format))];
+}
+
+std::optional<SourceFormat> SourceFormatNamed(std::string_view option) {
+    return Named(kSourceRows, option);
+}
+
+std::optional<TargetFormat> TargetFormatNamed(std::string_view option) {
+    return Named(kTargetRows, option);
+}
+
+} // namespace texelary

@@ -1,0 +1,109 @@
+#pragma once
+
+// The formats a conversion reads and writes, in one place: their indices (as stored in project
+// files and shown in the setup dialog), their names for the command line, the setup dialog and the
+// file chooser, and the reader or writer the run uses. Adding a format is adding its value and
+// one row to the table in Formats.cpp.
+
+#include "formats/DecodedPicture.h"
+#include "formats/HeaderFields.h"
+#include "image/IndexedImage.h"
+#include "colour/NearestColour.h"
+#include "formats/ReadError.h"
+#include "image/RgbaImage.h"
+#include "formats/WriteOptions.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace texelary {
+
+// Convert-from index.
+enum class SourceFormat : std::int32_t { Bmp = 0, M8 = 1, Wal = 2, Png = 3, Tga = 4, Pcx = 5 };
+// Convert-to index.
+enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1, Png = 2 };
+
+constexpr std::int32_t kSourceFormatCount = 6;
+constexpr std::int32_t kTargetFormatCount = 3;
+
+// The format with this index; none for an index out of range.
+std::optional<SourceFormat> SourceFormatAt(std::int32_t index);
+std::optional<TargetFormat> TargetFormatAt(std::int32_t index);
+
+constexpr std::int32_t IndexOf(SourceFormat format) {
+    return static_cast<std::int32_t>(format);
+}
+constexpr std::int32_t IndexOf(TargetFormat format) {
+    return static_cast<std::int32_t>(format);
+}
+
+// What reading one input file gives the run.
+struct SourceRead {
+    // Asked for by the caller: the smaller mip levels a mip texture stores, into `levels`.
+    bool wantLevels = false;
+
+    std::unique_ptr<IndexedImage> image; // null when no palette picture could be read
+    // Or a picture of more colours than a palette holds, still to be brought down to one by the
+    // target format. At most one of `image` and `trueColour` is set.
+    std::unique_ptr<RgbaImage> trueColour;
+    Palette palette{};
+    // With a palette picture: each entry's opacity (255 where the file gives none).
+    std::array<std::uint8_t, 256> paletteAlpha = DecodedPicture::MakeOpaqueAlpha();
+    bool paletteRead = false;           // with a picture: whether its palette could be had
+    std::optional<HeaderFields> fields; // the header fields of a format that has them
+    // With `wantLevels`: the levels after level 0 that the file stores, in order, as far as they
+    // have pixels (formats without levels give none).
+    std::vector<std::unique_ptr<IndexedImage>> levels;
+    ReadError reason = ReadError::None; // why the picture or the palette failed
+};
+
+struct SourceFormatRow {
+    SourceFormat format;
+    const char* option;  // on the command line: "bmp"
+    const char* caption; // in the setup dialog: "Windows Bitmap (*.bmp)"
+    const char* mask;    // what the file chooser lists: "*.bmp"
+    // Reads the picture of a whole file, then its palette (and fields) when the picture was had.
+    void (*read)(std::span<const std::uint8_t> file, SourceRead& out);
+    // Said after the quoted path when the palette cannot be had.
+    const char* paletteFailure;
+};
+
+struct TargetFormatRow {
+    TargetFormat format;
+    const char* option;    // on the command line: "m8"
+    const char* caption;   // in the setup dialog: "Heretic2 (*.m8)"
+    const char* extension; // of the output files, without a dot
+    // Whether asking for every level writes each level to a file of its own, name.N.extension
+    // (a format that holds mip levels writes them all anyway).
+    bool levelsAsFiles;
+    // Brings a true-colour picture down to the 256 colours this format stores, filling
+    // `palette`; null when memory runs out or the quantiser fails.
+    std::unique_ptr<IndexedImage> (*fromTrueColour)(const RgbaImage& picture, Palette& palette,
+                                                    const TrueColourOptions& options);
+    // The output file's bytes for picture and palette; none when the picture does not fit the
+    // format or memory runs out. It may change the picture (a remap onto the format's palette).
+    // The run writes the bytes itself, so that several files can be converted at once and put in
+    // place in the list's order.
+    std::optional<std::vector<std::uint8_t>> (*encode)(IndexedImage& image, const Palette& palette,
+                                                       const WriteOptions& options);
+};
+
+// The rows, in index order.
+std::span<const SourceFormatRow> SourceFormatRows();
+std::span<const TargetFormatRow> TargetFormatRows();
+
+// The row of a format, which must be in range.
+const SourceFormatRow& RowOf(SourceFormat format);
+const TargetFormatRow& RowOf(TargetFormat format);
+
+// The format whose command-line name is `option`, in any case; none when no format has it.
+std::optional<SourceFormat> SourceFormatNamed(std::string_view option);
+std::optional<TargetFormat> TargetFormatNamed(std::string_view option);
+
+} // namespace texelary

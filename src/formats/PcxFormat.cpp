@@ -1,0 +1,233 @@
+#include "formats/PcxFormat.h"
+
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
+#include "formats/RunOutput.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+// Byte layout of a PCX file (all numbers little-endian):
+//
+// | Offset | Size | Field                  | How it is read                                    |
+// |--------|------|------------------------|---------------------------------------------------|
+// | 0      | 1    | manufacturer           | 0x0A                                              |
+// | 1      | 1    | version                | 0, 2, 3, 4 or 5                                   |
+// | 2      | 1    | encoding               | 1 run-length; 0 (stored as is) is also read       |
+// | 3      | 1    | bits per pixel a plane | 1, 4 or 8 (2 is refused)                          |
+// | 4      | 8    | xmin, ymin, xmax, ymax | width xmax - xmin + 1, height ymax - ymin + 1     |
+// | 12     | 4    | resolution             | ignored                                           |
+// | 16     | 48   | 16-colour palette      | red, green, blue: colours of 1 to 4-bit pictures  |
+// | 64     | 1    | reserved               | ignored                                           |
+// | 65     | 1    | planes                 | 1 to 4                                            |
+// | 66     | 2    | bytes per plane line   | at least the bits of one row of a plane           |
+// | 68     | 60   | palette kind, screen size, filler: ignored                                 |
+// | 128    | ...  | pixel data             | rows top row first; each row one line of bytes    |
+// |        |      |                        | per plane, planes one after another               |
+// | end-769| 1    | 0x0C                   | a 256-colour palette follows (8-bit, one plane)   |
+// | end-768| 768  | 256-colour palette     | red, green, blue                                  |
+//
+// Run-length coding works on the bytes of the lines: a byte of the form 11nnnnnn is followed by
+// one byte to be repeated nnnnnn times; any other byte stands for itself. Runs may run on from
+// one line to the next (some writers do that), but not past the last line. Pixel values are
+// spread over the planes: a pixel of 1-bit planes takes bit p of its index from plane p; 8-bit
+// planes hold red, green, blue and alpha. Within a byte the leftmost pixel has the highest bits.
+
+namespace texelary {
+
+namespace PcxLayout {
+
+constexpr std::size_t Manufacturer = 0;
+constexpr std::size_t Version = 1;
+constexpr std::size_t Encoding = 2;
+constexpr std::size_t BitsPerPixel = 3;
+constexpr std::size_t Window = 4;
+constexpr std::size_t HeaderPalette = 16;
+constexpr std::size_t Planes = 65;
+constexpr std::size_t BytesPerLine = 66;
+constexpr std::size_t HeaderSize = 128;
+
+constexpr std::size_t HeaderPaletteEntries = 16;
+constexpr std::uint8_t PaletteMarker = 0x0C;
+constexpr std::size_t TrailingPaletteSize = 1 + 768;
+
+static_assert(HeaderPalette + 3 * HeaderPaletteEntries + 1 == Planes);
+static_assert(Window + 8 + 4 == HeaderPalette);
+// The cursor reads these one after another.
+static_assert(Encoding == Version + 1 && BitsPerPixel == Encoding + 1 &&
+              Window == BitsPerPixel + 1);
+static_assert(BytesPerLine == Planes + 1);
+
+} // namespace PcxLayout
+
+namespace {
+
+constexpr std::uint8_t ManufacturerZsoft = 0x0A;
+constexpr std::uint8_t RunMarker = 0xC0;
+
+// A run is two bytes and gives at most 63.
+constexpr std::uint64_t MaxBytesPerDataByte = 32;
+
+struct PcxHeader {
+    bool runLength = true;
+    unsigned bits = 0;
+    std::size_t planes = 0;
+    std::size_t lineBytes = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadError* error) {
+    using namespace PcxLayout;
+    if (file.empty() || file[Manufacturer] != ManufacturerZsoft) {
+        return SetReadError(error, ReadError::BadSignature);
+    }
+    if (file.size() < HeaderSize) {
+        return SetReadError(error, ReadError::Truncated);
+    }
+    ByteCursor cursor(file, Version);
+    const std::uint8_t version = cursor.U8();
+    const std::uint8_t encoding = cursor.U8();
+    header.bits = cursor.U8();
+    const std::uint16_t xMin = cursor.U16();
+    const std::uint16_t yMin = cursor.U16();
+    const std::uint16_t xMax = cursor.U16();
+    const std::uint16_t yMax = cursor.U16();
+    cursor = ByteCursor(file, Planes);
+    header.planes = cursor.U8();
+    header.lineBytes = cursor.U16();
+    if (!cursor.Ok()) {
+        return SetReadError(error, ReadError::Truncated);
+    }
+    if (version == 1 || version > 5 || encoding > 1) {
+        return SetReadError(error, ReadError::BadSignature);
+    }
+    header.runLength = encoding == 1;
+    if (xMax < xMin || yMax < yMin || header.planes == 0 || header.planes > 4 ||
+        (header.bits != 1 && header.bits != 2 && header.bits != 4 && header.bits != 8)) {
+        return SetReadError(error, ReadError::BadHeader);
+    }
+    header.width = xMax - xMin + 1;
+    header.height = yMax - yMin + 1;
+    if (header.lineBytes * 8 < static_cast<std::size_t>(header.width) * header.bits) {
+        return SetReadError(error, ReadError::BadHeader);
+    }
+    const bool indexed =
+        header.bits * header.planes <= 8 && (header.bits == 1 || header.planes == 1);
+    const bool trueColour = header.bits == 8 && header.planes >= 3;
+    if ((!indexed && !trueColour) || header.bits == 2) {
+        return SetReadError(error, ReadError::Unsupported);
+    }
+    return true;
+}
+
+// Expands run-length coded lines into `lines` (its size is what the picture needs).
+ReadError ExpandRuns(std::span<const std::uint8_t> data, std::span<std::uint8_t> lines) {
+    ByteCursor in(data);
+    RunOutput out(lines);
+    while (!out.Full()) {
+        const std::uint8_t code = in.U8();
+        const bool run = (code & RunMarker) == RunMarker;
+        const std::uint8_t value = run ? in.U8() : code;
+        if (!in.Ok()) {
+            return ReadError::Truncated;
+        }
+        if (!out.Repeat(value, run ? code & 0x3fu : 1)) {
+            return ReadError::CorruptData;
+        }
+    }
+    return ReadError::None;
+}
+
+std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace PcxLayout;
+    PcxHeader header;
+    if (!ParseHeader(file, header, error)) {
+        return std::nullopt;
+    }
+    const auto count = PixelCount(header.width, header.height);
+    if (!count) {
+        return NoPicture(error, ReadError::BadHeader);
+    }
+
+    DecodedPicture picture;
+    std::span<const std::uint8_t> data = file.subspan(HeaderSize);
+    const bool trueColour = header.bits == 8 && header.planes >= 3;
+    if (header.bits == 8 && header.planes == 1) {
+        // The palette is found from the end of the file; the pixel data stops before it.
+        if (data.size() < TrailingPaletteSize ||
+            data[data.size() - TrailingPaletteSize] != PaletteMarker) {
+            return NoPicture(error, ReadError::Truncated);
+        }
+        std::memcpy(picture.palette.data(), data.data() + data.size() - 768, 768);
+        data = data.first(data.size() - TrailingPaletteSize);
+    } else if (header.bits == 1 && header.planes == 1) {
+        picture.palette[3] = picture.palette[4] = picture.palette[5] = 255; // black and white
+    } else if (!trueColour) {
+        std::memcpy(picture.palette.data(), file.data() + HeaderPalette, 3 * HeaderPaletteEntries);
+    }
+
+    const auto width = static_cast<std::size_t>(header.width);
+    const auto height = static_cast<std::size_t>(header.height);
+    const std::size_t rowBytes = header.planes * header.lineBytes; // at most 4 x 65535
+    const std::size_t total = rowBytes * height;
+    if (header.runLength ? total / MaxBytesPerDataByte > data.size() : total > data.size()) {
+        return NoPicture(error, ReadError::Truncated);
+    }
+    std::vector<std::uint8_t> expanded;
+    const std::uint8_t* lines = data.data();
+    if (header.runLength) {
+        expanded.resize(total);
+        if (const ReadError reason = ExpandRuns(data, expanded); reason != ReadError::None) {
+            return NoPicture(error, reason);
+        }
+        lines = expanded.data();
+    }
+
+    if (trueColour) {
+        picture.trueColour = MakeRgbaImage(header.width, header.height);
+        if (!picture.trueColour) {
+            return NoPicture(error, ReadError::OutOfMemory);
+        }
+        std::uint8_t* out = picture.trueColour->pixels.data();
+        for (std::size_t y = 0; y < height; ++y, lines += rowBytes) {
+            for (std::size_t x = 0; x < width; ++x, out += 4) {
+                for (std::size_t p = 0; p < 4; ++p) {
+                    out[p] = p < header.planes ? lines[p * header.lineBytes + x] : 255;
+                }
+            }
+        }
+    } else {
+        picture.indexed = MakeIndexedImage(header.width, header.height);
+        if (!picture.indexed) {
+            return NoPicture(error, ReadError::OutOfMemory);
+        }
+        std::uint8_t* out = picture.indexed->pixels.get();
+        const unsigned bits = header.bits;
+        const unsigned mask = (1u << bits) - 1;
+        for (std::size_t y = 0; y < height; ++y, lines += rowBytes) {
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::size_t bit = x * bits;
+                const auto shift = static_cast<unsigned>(8 - bits - bit % 8);
+                unsigned index = 0;
+                for (std::size_t p = 0; p < header.planes; ++p) {
+                    const unsigned sample =
+                        (unsigned{lines[p * header.lineBytes + bit / 8]} >> shift) & mask;
+                    index |= sample << (p * bits);
+                }
+                *out++ = static_cast<std::uint8_t>(index);
+            }
+        }
+    }
+    return picture;
+}
+
+} // namespace
+
+std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
+                                              ReadError* error) {
+    return ParseGuarded(Parse, file, error);
+}
+
+} // namespace texelary

@@ -1,0 +1,265 @@
+#include "formats/PngFormat.h"
+
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <spng.h>
+
+// libspng parses the file; this module chooses what to ask of it. A palette file (colour type 3)
+// is decoded to its own samples, 1, 2, 4 or 8 bits per pixel, which become the picture's indices
+// unchanged; PLTE gives the colours and tRNS their opacity. Every other colour type is decoded
+// to 8-bit RGBA, tRNS applied, gamma left alone (a texture's numbers are what the painter saw).
+
+namespace texelary {
+
+namespace {
+
+struct SpngContextFree {
+    void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+};
+using SpngContext = std::unique_ptr<spng_ctx, SpngContextFree>;
+
+struct MallocFree {
+    void operator()(void* block) const { std::free(block); }
+};
+
+// Deflate codes at most 258 bytes in two bits, so the compressed data of a PNG unpacks to at
+// most 1032 bytes per byte. A header announcing more than that for the whole file is refused
+// before anything is allocated: a few hundred bytes cannot make a picture of gigabytes.
+constexpr std::uint64_t MaxInflation = 1032;
+
+// What libspng may hold of ancillary chunks (text, colour profiles, their unpacked forms) while
+// reading, one and all together: plenty for any real file, and a bound on what a hostile one
+// costs.
+constexpr std::size_t ChunkLimit = std::size_t{64} << 20;
+
+ReadError Translate(int error) {
+    switch (error) {
+    case SPNG_IO_EOF:
+    case SPNG_IO_ERROR:
+    case SPNG_EIDAT_TOO_SHORT:
+        return ReadError::Truncated;
+    case SPNG_ESIGNATURE:
+        return ReadError::BadSignature;
+    case SPNG_EMEM:
+        return ReadError::OutOfMemory;
+    case SPNG_EWIDTH:
+    case SPNG_EHEIGHT:
+    case SPNG_EUSER_WIDTH:
+    case SPNG_EUSER_HEIGHT:
+    case SPNG_EBIT_DEPTH:
+    case SPNG_ECOLOR_TYPE:
+    case SPNG_ECOMPRESSION_METHOD:
+    case SPNG_EFILTER_METHOD:
+    case SPNG_EINTERLACE_METHOD:
+    case SPNG_EIHDR_SIZE:
+    case SPNG_ENOIHDR:
+    case SPNG_ENOPLTE:
+    case SPNG_EOVERFLOW:
+        return ReadError::BadHeader;
+    default:
+        return ReadError::CorruptData;
+    }
+}
+
+// Spreads rows of 1, 2 or 4-bit samples, the leftmost pixel in the highest bits, one to a byte.
+void UnpackSamples(const std::uint8_t* packed, std::size_t rowBytes, unsigned depth,
+                   IndexedImage& image) {
+    const auto width = static_cast<std::size_t>(image.width);
+    const unsigned mask = (1u << depth) - 1;
+    const unsigned perByte = 8 / depth;
+    std::uint8_t* out = image.pixels.get();
+    for (std::int32_t y = 0; y < image.height; ++y, packed += rowBytes) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const unsigned shift = 8 - depth * (1 + static_cast<unsigned>(x % perByte));
+            *out++ = static_cast<std::uint8_t>((unsigned{packed[x / perByte]} >> shift) & mask);
+        }
+    }
+}
+
+std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& ihdr,
+                                            ReadError* error) {
+    DecodedPicture picture;
+    spng_plte plte{};
+    if (const int status = spng_get_plte(context, &plte); status != SPNG_OK) {
+        return NoPicture(error, Translate(status));
+    }
+    for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
+        picture.palette[3 * i] = plte.entries[i].red;
+        picture.palette[3 * i + 1] = plte.entries[i].green;
+        picture.palette[3 * i + 2] = plte.entries[i].blue;
+    }
+    spng_trns trns{};
+    if (spng_get_trns(context, &trns) == SPNG_OK) {
+        for (std::uint32_t i = 0; i < trns.n_type3_entries && i < 256; ++i) {
+            picture.paletteAlpha[i] = trns.type3_alpha[i];
+        }
+    }
+
+    std::size_t size = 0;
+    if (const int status = spng_decoded_image_size(context, SPNG_FMT_PNG, &size);
+        status != SPNG_OK) {
+        return NoPicture(error, Translate(status));
+    }
+    picture.indexed = MakeIndexedImage(static_cast<std::int32_t>(ihdr.width),
+                                       static_cast<std::int32_t>(ihdr.height));
+    if (!picture.indexed) {
+        return NoPicture(error, ReadError::OutOfMemory);
+    }
+    IndexedImage& image = *picture.indexed;
+    if (ihdr.bit_depth == 8) {
+        const int status = spng_decode_image(context, image.pixels.get(), size, SPNG_FMT_PNG, 0);
+        if (status != SPNG_OK) {
+            return NoPicture(error, Translate(status));
+        }
+    } else {
+        std::vector<std::uint8_t> packed(size);
+        const int status = spng_decode_image(context, packed.data(), size, SPNG_FMT_PNG, 0);
+        if (status != SPNG_OK) {
+            return NoPicture(error, Translate(status));
+        }
+        UnpackSamples(packed.data(), size / ihdr.height, ihdr.bit_depth, image);
+    }
+    return picture;
+}
+
+std::optional<DecodedPicture> DecodeTrueColour(spng_ctx* context, const spng_ihdr& ihdr,
+                                               ReadError* error) {
+    DecodedPicture picture;
+    picture.trueColour = MakeRgbaImage(static_cast<std::int32_t>(ihdr.width),
+                                       static_cast<std::int32_t>(ihdr.height));
+    if (!picture.trueColour) {
+        return NoPicture(error, ReadError::OutOfMemory);
+    }
+    std::vector<std::uint8_t>& pixels = picture.trueColour->pixels;
+    std::size_t size = 0;
+    int status = spng_decoded_image_size(context, SPNG_FMT_RGBA8, &size);
+    if (status == SPNG_OK && size != pixels.size()) {
+        status = SPNG_EINTERNAL;
+    }
+    if (status == SPNG_OK) {
+        status = spng_decode_image(context, pixels.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
+    }
+    if (status != SPNG_OK) {
+        return NoPicture(error, Translate(status));
+    }
+    return picture;
+}
+
+std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+    // The signature is checked here, so that a short or foreign file gets its own reason.
+    constexpr std::array<std::uint8_t, 8> Signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    const std::size_t prefix = std::min(file.size(), Signature.size());
+    if (file.empty() ||
+        !std::equal(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(prefix),
+                    Signature.begin())) {
+        return NoPicture(error, ReadError::BadSignature);
+    }
+    if (file.size() <= Signature.size()) {
+        return NoPicture(error, ReadError::Truncated);
+    }
+    SpngContext context(spng_ctx_new(0));
+    if (!context) {
+        return NoPicture(error, ReadError::OutOfMemory);
+    }
+    spng_ctx* ctx = context.get();
+    int status = spng_set_png_buffer(ctx, file.data(), file.size());
+    if (status == SPNG_OK) {
+        status = spng_set_chunk_limits(ctx, ChunkLimit, ChunkLimit);
+    }
+    spng_ihdr ihdr{};
+    if (status == SPNG_OK) {
+        status = spng_get_ihdr(ctx, &ihdr);
+    }
+    if (status != SPNG_OK) {
+        return NoPicture(error, Translate(status));
+    }
+
+    // Sizes before memory: the picture must fit an IndexedImage, and the file must be long
+    // enough to hold its compressed rows.
+    if (ihdr.width > 0x7fffffffu || ihdr.height > 0x7fffffffu ||
+        !PixelCount(static_cast<std::int32_t>(ihdr.width),
+                    static_cast<std::int32_t>(ihdr.height))) {
+        return NoPicture(error, ReadError::BadHeader);
+    }
+    std::size_t rawSize = 0;
+    if (const int sizeStatus = spng_decoded_image_size(ctx, SPNG_FMT_PNG, &rawSize);
+        sizeStatus != SPNG_OK) {
+        return NoPicture(error, Translate(sizeStatus));
+    }
+    // Each row also carries its filter byte.
+    if ((static_cast<std::uint64_t>(rawSize) + ihdr.height) / MaxInflation > file.size()) {
+        return NoPicture(error, ReadError::Truncated);
+    }
+
+    return ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? DecodeIndexed(ctx, ihdr, error)
+                                                      : DecodeTrueColour(ctx, ihdr, error);
+}
+
+} // namespace
+
+std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
+                                              ReadError* error) {
+    return ParseGuarded(Parse, file, error);
+}
+
+std::optional<DecodedPicture> ReadPngPicture(const std::string& path, ReadError* error) {
+    return ReadPictureFile(ParsePngPicture, path, error);
+}
+
+std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
+                                                   const Palette& palette) {
+    const auto count = PixelCount(image.width, image.height);
+    if (!count || *count == 0 || !image.pixels) {
+        return std::nullopt;
+    }
+    SpngContext context(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!context) {
+        return std::nullopt;
+    }
+    spng_ctx* ctx = context.get();
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(image.width);
+    ihdr.height = static_cast<std::uint32_t>(image.height);
+    ihdr.bit_depth = 8;
+    ihdr.color_type = SPNG_COLOR_TYPE_INDEXED;
+    spng_plte plte{};
+    plte.n_entries = 256;
+    for (std::size_t i = 0; i < 256; ++i) {
+        plte.entries[i].red = palette[3 * i];
+        plte.entries[i].green = palette[3 * i + 1];
+        plte.entries[i].blue = palette[3 * i + 2];
+    }
+    if (spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1) != SPNG_OK ||
+        spng_set_ihdr(ctx, &ihdr) != SPNG_OK || spng_set_plte(ctx, &plte) != SPNG_OK ||
+        spng_encode_image(ctx, image.pixels.get(), *count, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) !=
+            SPNG_OK) {
+        return std::nullopt;
+    }
+    std::size_t length = 0;
+    int status = SPNG_OK;
+    const std::unique_ptr<void, MallocFree> buffer(spng_get_png_buffer(ctx, &length, &status));
+    if (!buffer || status != SPNG_OK) {
+        return std::nullopt;
+    }
+    try {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());
+        return std::vector<std::uint8_t>(bytes, bytes + length);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+bool WritePng(const IndexedImage& image, const Palette& palette, const std::string& path) {
+    const auto file = EncodePng(image, palette);
+    return file && WriteFileReplacing(path, *file);
+}
+
+} // namespace texelary

@@ -1,0 +1,36 @@
+#pragma once
+
+// Portable Network Graphics, read and written through libspng. Palette files keep their indices
+// and colours exactly, so that they convert like 8-bit bitmaps; every other kind (grey, grey with
+// alpha, RGB, RGBA, of any depth, interlaced or not) arrives as true colour. What is written is
+// one picture as an 8-bit palette file with all 256 colours, which reads back byte for byte.
+
+#include "formats/DecodedPicture.h"
+#include "image/IndexedImage.h"
+#include "formats/ReadError.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace texelary {
+
+// The picture of a PNG file. None, with the reason in `error` when given, when the file cannot
+// be read, is not a PNG, is damaged (a bad checksum, a broken compressed stream, data missing),
+// or would need more memory than its size can justify.
+std::optional<DecodedPicture> ReadPngPicture(const std::string& path, ReadError* error = nullptr);
+std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
+                                              ReadError* error = nullptr);
+
+// `image` as an 8-bit palette PNG holding all 256 entries of `palette`. None for a picture
+// without pixels (a PNG has at least one) or when libspng or memory fails.
+std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
+                                                   const Palette& palette);
+
+// Writes EncodePng's file to `path`, replacing any file there only when the whole file has been
+// written. False when anything fails.
+bool WritePng(const IndexedImage& image, const Palette& palette, const std::string& path);
+
+} // namespace texelary

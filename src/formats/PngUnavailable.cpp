@@ -1,0 +1,26 @@
+// PNG support for a build without libspng (a platform that has no build of it): every PNG is
+// refused with a reason that says so, and nothing is written.
+
+#include "formats/PngFormat.h"
+
+namespace texelary {
+
+std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t>, ReadError* error) {
+    SetReadError(error, ReadError::NotBuiltIn);
+    return std::nullopt;
+}
+
+std::optional<DecodedPicture> ReadPngPicture(const std::string&, ReadError* error) {
+    SetReadError(error, ReadError::NotBuiltIn);
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage&, const Palette&) {
+    return std::nullopt;
+}
+
+bool WritePng(const IndexedImage&, const Palette&, const std::string&) {
+    return false;
+}
+
+} // namespace texelary

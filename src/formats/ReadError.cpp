@@ -1,0 +1,61 @@
+#include "formats/ReadError.h"
+
+#include "base/FileIo.h"
+#include "base/NativePath.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace texelary {
+
+const char* DescribeReadError(ReadError error) {
+    switch (error) {
+    case ReadError::None:
+        return "no error";
+    case ReadError::CannotOpen:
+        return "the file cannot be opened";
+    case ReadError::Truncated:
+        return "the file ends before its picture data";
+    case ReadError::BadSignature:
+        return "not a file of this kind";
+    case ReadError::BadHeader:
+        return "the header holds values out of range";
+    case ReadError::Unsupported:
+        return "a variant of the format that is not supported";
+    case ReadError::OutOfMemory:
+        return "out of memory";
+    case ReadError::CorruptData:
+        return "the picture data is damaged";
+    case ReadError::NoSuchFile:
+        return "no such file";
+    case ReadError::NotAFile:
+        return "not a file";
+    case ReadError::Empty:
+        return "the file is empty";
+    case ReadError::NoPixels:
+        return "the picture has no pixels";
+    case ReadError::UnsupportedDepth:
+        return "not a 256-colour picture (8 bits per pixel)";
+    case ReadError::NotBuiltIn:
+        return "this build of the program was made without support for this format";
+    }
+    return "unknown error";
+}
+
+// The read only says that it failed; the file system says why.
+ReadError WhyCannotRead(const std::string& path) {
+    std::error_code ignored;
+    const auto status = std::filesystem::status(NativePath(path), ignored);
+    if (!std::filesystem::exists(status)) {
+        return ReadError::NoSuchFile;
+    }
+    return std::filesystem::is_regular_file(status) ? ReadError::CannotOpen : ReadError::NotAFile;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadInputFile(const std::string& path, ReadError* error) {
+    auto bytes = ReadFileBytes(path);
+    SetReadError(error, bytes ? ReadError::None : WhyCannotRead(path));
+    return bytes;
+}
+
+} // namespace texelary

@@ -1,0 +1,179 @@
+#include "formats/WalFormat.h"
+
+// Byte layout of a .wal file (all numbers little-endian, 32-bit):
+//
+//   offset  size  field
+//        0    32  name, NUL-terminated, zero-padded: empty, or the source's name when its
+//                 header fields are kept (so are the other three fields below)
+//       32     4  width of level 0
+//       36     4  height of level 0
+//       40    16  level offsets, 4 entries, level 0 first: where level i's pixels start, 0 for an
+//                 empty level
+//       56    32  animation name: empty
+//       88     4  flags: 0
+//       92     4  contents: 0
+//       96     4  value: 0
+//      100        pixels of the four levels back to back, level 0 first, rows top to bottom;
+//                 level i is floor(W / 2^i) x floor(H / 2^i) and indexes WalPalette
+//
+// Sizes and positions must fit a signed 32-bit integer.
+
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
+#include "formats/MipLevels.h"
+#include "formats/StoredPicture.h"
+#include "colour/WalPalette.h"
+
+#include <cstring>
+#include <new>
+
+namespace texelary {
+
+namespace WalLayout {
+constexpr std::size_t kName = 0;
+constexpr std::size_t kNameSize = 32;
+constexpr std::size_t kWidth = 32;
+constexpr std::size_t kHeight = 36;
+constexpr std::size_t kOffsets = 40;
+constexpr std::size_t kAnimationName = 56;
+constexpr std::size_t kFlags = 88;
+constexpr std::size_t kContents = 92;
+constexpr std::size_t kValue = 96;
+constexpr std::size_t kHeaderSize = 100;
+
+constexpr std::size_t kLevelCount = 4;
+static_assert(kLevelCount <= kMaxMipLevels);
+
+static_assert(kWidth == kName + kNameSize);
+static_assert(kHeight == kWidth + 4 && kOffsets == kHeight + 4);
+static_assert(kAnimationName == kOffsets + kLevelCount * 4);
+static_assert(kFlags == kAnimationName + kNameSize);
+static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
+static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 100);
+static_assert(kNameSize == kTextureNameFieldSize);
+constexpr HeaderFieldOffsets kFieldOffsets{kName, kAnimationName, kFlags, kContents, kValue};
+} // namespace WalLayout
+
+namespace {
+
+// The header's name, animation name, flags, contents and value, when the source's are kept.
+void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
+    StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
+}
+
+// The whole file. Level 0 is the picture's pixels, put through `remap` when one is given; the
+// smaller levels are then made from level 0 as it stands in the buffer, so a remapped picture
+// needs no copy of its own.
+std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const RemapTable* remap,
+                                                const WriteOptions& options) {
+    using namespace WalLayout;
+    // The header's sizes are the scaled ones whatever the filter.
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize)) {
+        return std::nullopt;
+    }
+    try {
+        std::vector<std::uint8_t> file(layout->fileSize); // zeroed: every unset byte is 0
+        std::uint8_t* header = file.data();
+        StoreLE32(header + kWidth, image.width);
+        StoreLE32(header + kHeight, image.height);
+        if (options.fields) {
+            StoreFields(header, *options.fields);
+        }
+        for (std::size_t i = 0; i < kLevelCount; ++i) {
+            StoreLE32(header + kOffsets + 4 * i, layout->levels[i].offset);
+        }
+        if (layout->levels[0].offset == 0) { // a picture without pixels
+            return file;
+        }
+        const std::size_t pixelCount =
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+        std::uint8_t* level0 = file.data() + kHeaderSize;
+        const std::uint8_t* pixels = image.pixels.get();
+        if (remap != nullptr) {
+            for (std::size_t i = 0; i < pixelCount; ++i) {
+                level0[i] = (*remap)[pixels[i]];
+            }
+        } else {
+            std::memcpy(level0, pixels, pixelCount);
+        }
+        MakeSmallerLevels(file.data(), *layout, options.mips, WalPalette);
+        return file;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> EncodeWal(const IndexedImage& image,
+                                                   const WriteOptions& options) {
+    return Encode(image, nullptr, options);
+}
+
+bool WriteWal(IndexedImage& image, const Palette& palette, const std::string& path,
+              const WriteOptions& options) {
+    try {
+        const RemapTable remap = BuildRemapTable(WalPalette, palette);
+        const auto file = Encode(image, &remap, options);
+        if (!file || !WriteFileReplacing(path, *file)) {
+            return false;
+        }
+        // Only a written file changes the caller's picture: level 0 is the remapped picture.
+        const auto count = PixelCount(image.width, image.height); // fits: the file was made
+        if (count && *count != 0) {
+            std::memcpy(image.pixels.get(), file->data() + WalLayout::kHeaderSize, *count);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace WalLayout;
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
+    // Level 0 always starts right after the header, whatever the offset table says.
+    const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
+    const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
+    return TakeStoredPicture(file, kHeaderSize, width, height, error);
+}
+
+HeaderFields ParseWalFields(std::span<const std::uint8_t> file) {
+    using namespace WalLayout;
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
+    return LoadHeaderFields(header.data(), kFieldOffsets);
+}
+
+StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
+    using namespace WalLayout;
+    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
+    StoredLevels stored;
+    stored.headerSize = kHeaderSize;
+    const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
+    const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
+    for (std::size_t i = 0; i < kLevelCount; ++i) {
+        // Shifting a negative size is not defined; such a header is refused by the reader.
+        const auto halved = [i](std::int32_t side) { return side < 0 ? side : side >> i; };
+        stored.levels.push_back(
+            {halved(width), halved(height), LoadLE32Signed(header.data() + kOffsets + 4 * i)});
+    }
+    return stored;
+}
+
+std::optional<HeaderFields> ReadWalFields(const std::string& path) {
+    const auto file = ReadFilePrefix(path, WalLayout::kHeaderSize);
+    return file ? std::optional(ParseWalFields(*file)) : std::nullopt;
+}
+
+std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path, ReadError* error) {
+    return ParseInputFile(path, error, ParseWalImage);
+}
+
+bool ReadWalPalette(Palette& palette) {
+    palette = WalPalette;
+    return true;
+}
+
+} // namespace texelary

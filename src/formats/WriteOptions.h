@@ -1,0 +1,27 @@
+#pragma once
+
+// What a writer is told beyond the picture and its palette: how the smaller mip levels are made,
+// and the header fields to copy from the source texture.
+
+#include "formats/HeaderFields.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace texelary {
+
+// How each mip level below the full-size picture is made. Stored as a number in the program's
+// settings.
+enum class MipFilter : std::int32_t {
+    Point = 0, // every level samples the full-size picture: the top-left pixel of each block
+    Box = 1,   // every level averages 2 x 2 blocks of the level above, as the games' own tools do
+};
+
+struct WriteOptions {
+    MipFilter mips = MipFilter::Point;
+    // None: the writer's own header (the .m8 writer's "Created by Texelary", an empty .wal
+    // header). Given: these fields, names cut at a character boundary to fit their fields.
+    std::optional<HeaderFields> fields;
+};
+
+} // namespace texelary

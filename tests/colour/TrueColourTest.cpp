@@ -1,0 +1,271 @@
+#include "TestImages.h"
+#include "colour/NearestColour.h"
+#include "colour/Quantize.h"
+#include "colour/WalPalette.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <random>
+#include <set>
+
+namespace texelary {
+namespace {
+
+RgbaImage RandomPicture(std::int32_t width, std::int32_t height, std::mt19937& random) {
+    RgbaImage image{width, height, {}};
+    std::uniform_int_distribution<int> byte(0, 255);
+    image.pixels.resize(4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (auto& value : image.pixels) {
+        value = static_cast<std::uint8_t>(byte(random));
+    }
+    return image;
+}
+
+// The whole search, written plainly: the first entry at the smallest distance.
+std::uint8_t BruteForceNearest(const Palette& palette, const std::uint8_t* rgb, int excluded) {
+    int best = 768;
+    std::uint8_t index = 0;
+    for (int t = 0; t < 256; ++t) {
+        const std::size_t at = 3 * static_cast<std::size_t>(t);
+        const int d = std::abs(palette[at] - rgb[0]) + std::abs(palette[at + 1] - rgb[1]) +
+                      std::abs(palette[at + 2] - rgb[2]);
+        if (t != excluded && d < best) {
+            best = d;
+            index = static_cast<std::uint8_t>(t);
+        }
+    }
+    return index;
+}
+
+// Both searches: the table kept for a palette that comes again, and the search for one met once.
+using Mapper = std::unique_ptr<IndexedImage> (*)(const RgbaImage&, const Palette&,
+                                                 const TrueColourOptions&);
+const std::array<std::pair<const char*, Mapper>, 2> Mappers{
+    {{"kept table", &MapToPalette}, {"new palette", &MapToNewPalette}}};
+
+TEST(MapToPalette, EqualsASearchOfTheWholePaletteForEveryPixel) {
+    std::mt19937 random(12);
+    // A palette of few distinct values has ties everywhere; WalPalette has repeated entries.
+    Palette coarse{};
+    std::uniform_int_distribution<int> level(0, 4);
+    for (auto& value : coarse) {
+        value = static_cast<std::uint8_t>(level(random) * 60);
+    }
+    for (int round = 0; round < 6; ++round) {
+        const Palette& palette = round % 2 == 0 ? WalPalette : coarse; // the cache changes hands
+        const bool transparency = round >= 4;
+        const RgbaImage image = RandomPicture(61 + round, 37, random);
+        TrueColourOptions options;
+        if (transparency) {
+            options.transparentIndex = 255;
+        }
+        for (const auto& [name, map] : Mappers) {
+            const auto mapped = map(image, palette, options);
+            ASSERT_TRUE(mapped);
+            ASSERT_EQ(mapped->width, image.width);
+            for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
+                const std::uint8_t* pixel = &image.pixels[4 * i];
+                const std::uint8_t expected =
+                    transparency && pixel[3] < 128
+                        ? 255
+                        : BruteForceNearest(palette, pixel, transparency ? 255 : -1);
+                ASSERT_EQ(mapped->pixels[i], expected)
+                    << name << ", round " << round << ", pixel " << i;
+            }
+        }
+    }
+}
+
+// The colours where a search that looks at part of the palette would go wrong first: both
+// corners of every 8-wide step of each channel (0, 7, 8, 15, ..., 255), all 262,144 of them; and
+// every colour of a slab of the cube (all reds, 16 greens, 16 blues), where each 8 x 8 x 8 block
+// of colours is met often enough to be answered all at once. Both against the whole search, for a
+// palette full of ties and for WalPalette.
+TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdgesAndOverWholeBlocks) {
+    Palette coarse{};
+    for (std::size_t i = 0; i < coarse.size(); ++i) {
+        coarse[i] = static_cast<std::uint8_t>((i * 37 % 5) * 63);
+    }
+    RgbaImage edges{512, 512, {}};
+    for (std::size_t i = 0; i < 512 * 512; ++i) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            const std::size_t step = (i >> (6 * c)) & 63; // 64 edges a channel
+            edges.pixels.push_back(static_cast<std::uint8_t>(step / 2 * 8 + step % 2 * 7));
+        }
+        edges.pixels.push_back(255);
+    }
+    RgbaImage slab{256, 256, {}};
+    for (std::size_t i = 0; i < 256 * 256; ++i) {
+        slab.pixels.insert(slab.pixels.end(), {static_cast<std::uint8_t>(i),
+                                               static_cast<std::uint8_t>(120 + (i >> 8) % 16),
+                                               static_cast<std::uint8_t>(i >> 12), 255});
+    }
+    for (const RgbaImage* picture : std::array<const RgbaImage*, 2>{&edges, &slab}) {
+        for (const Palette* palette : std::array<const Palette*, 2>{&coarse, &WalPalette}) {
+            for (const auto& [name, map] : Mappers) {
+                const auto mapped = map(*picture, *palette, {});
+                ASSERT_TRUE(mapped);
+                for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
+                    ASSERT_EQ(mapped->pixels[i],
+                              BruteForceNearest(*palette, &picture->pixels[4 * i], -1))
+                        << name << ", picture of " << picture->width << ", pixel " << i;
+                }
+            }
+        }
+    }
+}
+
+RgbaImage Flat(std::int32_t side, std::array<std::uint8_t, 4> rgba) {
+    RgbaImage image{side, side, {}};
+    for (std::int32_t i = 0; i < side * side; ++i) {
+        image.pixels.insert(image.pixels.end(), rgba.begin(), rgba.end());
+    }
+    return image;
+}
+
+std::array<double, 3> MeanColour(const IndexedImage& image, const Palette& palette) {
+    std::array<double, 3> sum{};
+    const auto pixels = test::PixelsOf(image);
+    for (const std::uint8_t p : pixels) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            sum[c] += palette[3 * std::size_t{p} + c];
+        }
+    }
+    for (auto& s : sum) {
+        s /= static_cast<double>(pixels.size());
+    }
+    return sum;
+}
+
+TEST(MapToPalette, DitheringKeepsTheAverageColourOfAnArea) {
+    // Grey 100 lies between the greys 91 and 107 of WalPalette: plain mapping gives 107
+    // everywhere, diffusion mixes the two to come out at 100 on average.
+    const RgbaImage grey = Flat(64, {100, 100, 100, 255});
+    const auto plain = MapToPalette(grey, WalPalette);
+    const auto dithered = MapToPalette(grey, WalPalette, {true, std::nullopt});
+    ASSERT_TRUE(plain && dithered);
+    EXPECT_DOUBLE_EQ(MeanColour(*plain, WalPalette)[0], 107.0);
+    for (const double mean : MeanColour(*dithered, WalPalette)) {
+        EXPECT_NEAR(mean, 100.0, 0.5);
+    }
+    // A colour the palette has exactly leaves no error to spread.
+    const RgbaImage exact = Flat(16, {99, 75, 35, 255});
+    EXPECT_EQ(test::PixelsOf(*MapToPalette(exact, WalPalette, {true, std::nullopt})),
+              std::vector<std::uint8_t>(256, 16));
+}
+
+TEST(MapToPalette, TransparentPixelsTakeTheIndexAndPassOnNoError) {
+    RgbaImage image = Flat(8, {99, 75, 35, 255}); // exactly entry 16 of WalPalette
+    const std::array<std::uint8_t, 4> clearMagenta{255, 0, 255, 127}; // less than half opaque
+    std::copy(clearMagenta.begin(), clearMagenta.end(), image.pixels.begin());
+    for (const bool dither : {false, true}) {
+        const auto mapped = MapToPalette(image, WalPalette, {dither, std::uint8_t{255}});
+        ASSERT_TRUE(mapped);
+        std::vector<std::uint8_t> expected(64, 16);
+        expected[0] = 255;
+        EXPECT_EQ(test::PixelsOf(*mapped), expected) << dither;
+    }
+}
+
+TEST(QuantizeToOwnPalette, KeepsAPictureOfFewColoursExactly) {
+    std::mt19937 random(5);
+    RgbaImage image = RandomPicture(20, 20, random);
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+        image.pixels[i] &= 0xf0; // 16 x 16 colours: at most 256
+        image.pixels[i + 1] = image.pixels[i + 1] & 0xf0;
+        image.pixels[i + 2] = 7;
+        image.pixels[i + 3] = 255;
+    }
+    Palette palette{};
+    const auto result = QuantizeToOwnPalette(image, palette);
+    ASSERT_TRUE(result);
+    for (std::size_t i = 0; i < test::PixelsOf(*result).size(); ++i) {
+        const std::size_t entry = 3 * std::size_t{result->pixels[i]};
+        ASSERT_EQ(palette[entry], image.pixels[4 * i]) << i;
+        ASSERT_EQ(palette[entry + 1], image.pixels[4 * i + 1]) << i;
+        ASSERT_EQ(palette[entry + 2], 7) << i;
+    }
+    EXPECT_EQ(result->pixels[0], 0); // colours in the order they first appear
+}
+
+TEST(QuantizeToOwnPalette, GivesManyColoursAPaletteThatFitsThem) {
+    if (!TEXELARY_HAVE_LIBIMAGEQUANT) {
+        GTEST_SKIP() << "built without libimagequant";
+    }
+    RgbaImage gradient{64, 64, {}};
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            gradient.pixels.insert(gradient.pixels.end(),
+                                   {static_cast<std::uint8_t>(x * 4),
+                                    static_cast<std::uint8_t>(y * 4),
+                                    static_cast<std::uint8_t>(255 - x * 2), 255});
+        }
+    }
+    Palette plainPalette{};
+    Palette ditheredPalette{};
+    const auto plain = QuantizeToOwnPalette(gradient, plainPalette);
+    const auto dithered = QuantizeToOwnPalette(gradient, ditheredPalette, {true, std::nullopt});
+    ASSERT_TRUE(plain && dithered);
+    double error = 0;
+    for (std::size_t i = 0; i < 64 * 64; ++i) {
+        // Each pixel takes the nearest colour of the palette it was given.
+        ASSERT_EQ(plain->pixels[i], BruteForceNearest(plainPalette, &gradient.pixels[4 * i], -1));
+        for (std::size_t c = 0; c < 3; ++c) {
+            error += std::abs(plainPalette[3 * std::size_t{plain->pixels[i]} + c] -
+                              gradient.pixels[4 * i + c]);
+        }
+    }
+    EXPECT_LT(error / (64 * 64 * 3), 5.0); // 4096 colours in 256: a few levels off at most
+    EXPECT_GT(std::set<std::uint8_t>(plain->pixels.get(), plain->pixels.get() + 4096).size(), 200u);
+    EXPECT_NE(test::PixelsOf(*plain), test::PixelsOf(*dithered));
+}
+
+TEST(QuantizeToOwnPalette, TransparentPixelsAloneTakeTheTransparentIndex) {
+    std::mt19937 random(9);
+    // 255 colours (kept exactly), many colours, and many colours on a picture large enough for
+    // the palette to be learnt from a grid of every other pixel, which is all transparent here.
+    for (const int kind : {0, 1, 2}) {
+        if (kind != 0 && !TEXELARY_HAVE_LIBIMAGEQUANT) {
+            continue; // LeftOutLibrariesTest.cpp
+        }
+        const std::int32_t side = kind == 2 ? 130 : 40;
+        RgbaImage image = RandomPicture(side, side, random); // random alpha: half transparent
+        for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+            if (kind == 0) {
+                image.pixels[i] = image.pixels[i + 1] = image.pixels[i + 2] =
+                    static_cast<std::uint8_t>(i % 255);
+            } else if (kind == 2) {
+                image.pixels[i + 3] = i / 4 % 2 == 0 ? 0 : 255;
+            }
+        }
+        Palette palette{};
+        palette.fill(1);
+        const auto result = QuantizeToOwnPalette(image, palette, {false, std::uint8_t{255}});
+        ASSERT_TRUE(result);
+        for (std::size_t i = 0; i < test::PixelsOf(*result).size(); ++i) {
+            ASSERT_EQ(result->pixels[i] == 255, image.pixels[4 * i + 3] < 128) << kind << i;
+        }
+        EXPECT_EQ(palette[765] + palette[766] + palette[767], 0);
+    }
+    RgbaImage clear = Flat(4, {1, 2, 3, 0});
+    Palette palette{};
+    EXPECT_EQ(test::PixelsOf(*QuantizeToOwnPalette(clear, palette, {false, std::uint8_t{255}})),
+              std::vector<std::uint8_t>(16, 255));
+}
+
+TEST(ExpandToRgba, GivesEachPixelItsEntrysColourAndOpacity) {
+    const IndexedImage image = test::MakePicture(
+        3, 1, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(x * 100); });
+    Palette palette{};
+    palette[300] = 7;
+    palette[602] = 9;
+    std::array<std::uint8_t, 256> alpha{};
+    alpha.fill(255);
+    alpha[100] = 3;
+    const auto rgba = ExpandToRgba(image, palette, alpha);
+    ASSERT_TRUE(rgba);
+    EXPECT_EQ(rgba->pixels, (std::vector<std::uint8_t>{0, 0, 0, 255, 7, 0, 0, 3, 0, 0, 9, 255}));
+}
+
+} // namespace
+} // namespace texelary

@@ -1,0 +1,118 @@
+// The header cases that the .m8 and .wal picture readers share: one table of cases, each read
+// in both formats.
+
+#include "MipBytes.h"
+#include "formats/M8Format.h"
+#include "formats/WalFormat.h"
+
+#include <cctype>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <span>
+#include <string>
+#include <tuple>
+
+namespace texelary {
+namespace {
+
+using test::MipBytes;
+using test::ReadCase;
+
+struct MipFormat {
+    const char* name;
+    test::MipHeaderShape shape;
+    std::unique_ptr<IndexedImage> (*parse)(std::span<const std::uint8_t>, ReadError*);
+};
+
+const MipFormat kFormats[] = {
+    {"m8", test::kM8Shape, ParseM8Image},
+    {"wal", test::kWalShape, ParseWalImage},
+};
+
+// How much of the file is left: all of it, nothing, or the header up to the end of a field.
+enum class Cut : std::uint8_t { None, Everything, AfterWidth, AfterHeight };
+
+struct HeaderCase {
+    const char* what;
+    std::int32_t width, height;
+    std::size_t pixels;
+    Cut cut;
+    bool readable;
+    ReadError error;
+    std::int32_t readWidth, readHeight;
+};
+
+const HeaderCase kCases[] = {
+    {"empty file", 0, 0, 0, Cut::Everything, true, ReadError::None, 0, 0},
+    // Header bytes past the end of a short file read as zero.
+    {"header cut after the width", 3, 9, 0, Cut::AfterWidth, true, ReadError::None, 3, 0},
+    {"exact", 4, 4, 16, Cut::None, true, ReadError::None, 4, 4},
+    {"with all levels", 4, 4, 21, Cut::None, true, ReadError::None, 4, 4},
+    {"trailing bytes", 4, 4, 40, Cut::None, true, ReadError::None, 4, 4},
+    {"negative width", -1, 4, 16, Cut::None, false, ReadError::BadHeader, 0, 0},
+    {"negative height", 4, -4, 16, Cut::None, false, ReadError::BadHeader, 0, 0},
+    {"negative both", -4, -4, 16, Cut::None, false, ReadError::BadHeader, 0, 0},
+    {"pixel count wraps 32 bits", 65536, 65536, 16, Cut::None, false, ReadError::BadHeader, 0, 0},
+    {"pixel count past int32", 46341, 46341, 0, Cut::None, false, ReadError::BadHeader, 0, 0},
+    {"one pixel short", 4, 4, 15, Cut::None, false, ReadError::Truncated, 0, 0},
+    {"huge picture, short file", 40000, 40000, 16, Cut::None, false, ReadError::Truncated, 0, 0},
+    {"header cut short of its pixels", 1, 1, 0, Cut::AfterHeight, false, ReadError::Truncated, 0,
+     0},
+};
+
+// Failures name the format and the case, not their bytes.
+void PrintTo(const MipFormat& format, std::ostream* out) {
+    *out << format.name;
+}
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+std::vector<std::uint8_t> FileOf(const MipFormat& format, const HeaderCase& c) {
+    MipBytes bytes(format.shape);
+    bytes.Size(c.width, c.height).Pixels(c.pixels);
+    switch (c.cut) {
+    case Cut::None:
+        break;
+    case Cut::Everything:
+        bytes.Cut(0);
+        break;
+    case Cut::AfterWidth:
+        bytes.Cut(format.shape.widthAt + 4);
+        break;
+    case Cut::AfterHeight:
+        bytes.Cut(format.shape.heightAt + 4);
+        break;
+    }
+    return bytes.Bytes();
+}
+
+class MipHeaderCases : public ::testing::TestWithParam<std::tuple<MipFormat, HeaderCase>> {};
+
+TEST_P(MipHeaderCases, GivesAPictureOnlyWhenTheHeaderFitsTheFile) {
+    const auto& [format, c] = GetParam();
+    SCOPED_TRACE(format.name);
+    const ReadCase expected{c.what,  FileOf(format, c), c.readable,
+                            c.error, c.readWidth,       c.readHeight};
+    ReadError error = ReadError::OutOfMemory;
+    const auto image = format.parse(expected.bytes, &error);
+    test::ExpectReadCase(expected, image, error);
+}
+
+// Test names such as m8_pixel_count_past_int32.
+std::string NameOf(const ::testing::TestParamInfo<MipHeaderCases::ParamType>& info) {
+    std::string name =
+        std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).what;
+    for (char& ch : name) {
+        ch = std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, MipHeaderCases,
+                         ::testing::Combine(::testing::ValuesIn(kFormats),
+                                            ::testing::ValuesIn(kCases)),
+                         NameOf);
+
+} // namespace
+} // namespace texelary

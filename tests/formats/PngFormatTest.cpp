@@ -1,0 +1,202 @@
+#include "formats/PngFormat.h"
+
+#include "TestFiles.h"
+#include "TestImages.h"
+#include "formats/M8Format.h"
+#include "formats/WalFormat.h"
+#include "colour/WalPalette.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace texelary {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t crc = 0xffffffffu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+std::uint32_t Be32(const Bytes& bytes, std::size_t at) {
+    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+           (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+}
+
+void PutBe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+}
+
+// The chunks of a PNG file: type and data. Join() writes them back with correct checksums, so
+// that a test can change a field and still have the file reach the check it is aimed at.
+struct PngChunks {
+    std::vector<std::pair<std::string, Bytes>> chunks;
+
+    explicit PngChunks(const Bytes& file) {
+        for (std::size_t at = 8; at + 12 <= file.size();) {
+            const std::size_t length = Be32(file, at);
+            chunks.emplace_back(std::string(file.begin() + static_cast<std::ptrdiff_t>(at) + 4,
+                                            file.begin() + static_cast<std::ptrdiff_t>(at) + 8),
+                                Bytes(file.begin() + static_cast<std::ptrdiff_t>(at) + 8,
+                                      file.begin() + static_cast<std::ptrdiff_t>(at + 8 + length)));
+            at += 12 + length;
+        }
+    }
+
+    Bytes& Data(const std::string& type) {
+        for (auto& chunk : chunks) {
+            if (chunk.first == type) {
+                return chunk.second;
+            }
+        }
+        ADD_FAILURE() << "no " << type;
+        return chunks.front().second;
+    }
+
+    void Remove(const std::string& type) {
+        std::erase_if(chunks, [&](const auto& chunk) { return chunk.first == type; });
+    }
+
+    Bytes Join() const {
+        Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+        for (const auto& [type, data] : chunks) {
+            Bytes chunk(4, 0);
+            PutBe32(chunk, 0, static_cast<std::uint32_t>(data.size()));
+            chunk.insert(chunk.end(), type.begin(), type.end());
+            chunk.insert(chunk.end(), data.begin(), data.end());
+            chunk.resize(chunk.size() + 4);
+            PutBe32(chunk, chunk.size() - 4, Crc32(chunk.data() + 4, chunk.size() - 8));
+            out.insert(out.end(), chunk.begin(), chunk.end());
+        }
+        return out;
+    }
+};
+
+Bytes PillowPng() {
+    return test::ReadAll(test::DataPath("made/pillow.png"));
+}
+
+Bytes WithIhdr(std::uint32_t width, std::uint32_t height, std::uint8_t depth) {
+    PngChunks png(PillowPng());
+    Bytes& ihdr = png.Data("IHDR");
+    PutBe32(ihdr, 0, width);
+    PutBe32(ihdr, 4, height);
+    ihdr[8] = depth;
+    return png.Join();
+}
+
+struct RefusedCase {
+    const char* what;
+    Bytes bytes;
+    ReadError error;
+};
+
+TEST(PngFormat, RefusesDamagedFilesWithAReason) {
+    const Bytes good = PillowPng();
+    PngChunks withoutPalette(good);
+    withoutPalette.Remove("PLTE");
+    Bytes badChecksum = good;
+    badChecksum[badChecksum.size() - 20] ^= 0x40; // inside IDAT
+    Bytes badStream = PngChunks(good).Join();
+    {
+        PngChunks chunks(good);
+        chunks.Data("IDAT")[2] ^= 0xff; // the deflate stream itself, checksum made right
+        badStream = chunks.Join();
+    }
+    const std::vector<RefusedCase> cases = {
+        {"empty", {}, ReadError::BadSignature},
+        {"a bitmap", test::ReadAll(test::DataPath("bmp/made/pillow.bmp")), ReadError::BadSignature},
+        {"the signature only", Bytes(good.begin(), good.begin() + 8), ReadError::Truncated},
+        {"cut inside IHDR", Bytes(good.begin(), good.begin() + 20), ReadError::Truncated},
+        {"cut inside IDAT", Bytes(good.begin(), good.end() - 30), ReadError::Truncated},
+        {"IDAT checksum wrong", badChecksum, ReadError::CorruptData},
+        {"deflate stream broken", badStream, ReadError::CorruptData},
+        {"no palette", withoutPalette.Join(), ReadError::BadHeader},
+        {"width 0", WithIhdr(0, 8, 8), ReadError::BadHeader},
+        {"bit depth 3", WithIhdr(16, 8, 3), ReadError::BadHeader},
+        {"2^31 - 1 square", WithIhdr(0x7fffffff, 0x7fffffff, 8), ReadError::BadHeader},
+        {"30000 square in 200 bytes", WithIhdr(30000, 30000, 8), ReadError::Truncated},
+    };
+    for (const auto& c : cases) {
+        ReadError error = ReadError::None;
+        EXPECT_FALSE(ParsePngPicture(c.bytes, &error)) << c.what;
+        EXPECT_EQ(error, c.error) << c.what << ": " << DescribeReadError(error);
+    }
+}
+
+TEST(PngFormat, ShortPalettesArePaddedWithBlackAndTransparencyKept) {
+    PngChunks png(PillowPng());
+    png.chunks.insert(png.chunks.begin() + 2, {"tRNS", Bytes{10, 20}});
+    const auto picture = ParsePngPicture(png.Join());
+    ASSERT_TRUE(picture && picture->IsIndexed());
+    EXPECT_EQ(picture->paletteAlpha[0], 10);
+    EXPECT_EQ(picture->paletteAlpha[1], 20);
+    EXPECT_EQ(picture->paletteAlpha[2], 255);
+    EXPECT_NE(picture->palette[3 * 23], 0); // the file's last colour
+    for (std::size_t i = 3 * 24; i < 768; ++i) {
+        ASSERT_EQ(picture->palette[i], 0) << i;
+    }
+}
+
+IndexedImage Pattern(std::int32_t width, std::int32_t height) {
+    return test::MakePicture(width, height, [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>((x * 31 + y * 17 + x * y) % 256);
+    });
+}
+
+// A texture written to PNG and the PNG converted back gives the very same file.
+TEST(PngFormat, M8ThroughPngAndBackIsByteIdentical) {
+    Palette palette{};
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        palette[i] = static_cast<std::uint8_t>(i * 89 + 7);
+    }
+    const auto m8 = EncodeM8(Pattern(67, 41), palette);
+    ASSERT_TRUE(m8);
+    const auto level0 = ParseM8Image(*m8);
+    Palette stored{};
+    ASSERT_TRUE(level0 && ParseM8Palette(stored, *m8));
+
+    const auto png = EncodePng(*level0, stored);
+    ASSERT_TRUE(png);
+    const auto back = ParsePngPicture(*png);
+    ASSERT_TRUE(back && back->IsIndexed());
+    EXPECT_EQ(back->palette, palette);
+    EXPECT_EQ(EncodeM8(*back->indexed, back->palette), m8);
+}
+
+TEST(PngFormat, WalThroughPngAndBackIsByteIdentical) {
+    const auto wal = EncodeWal(Pattern(64, 48));
+    ASSERT_TRUE(wal);
+    const auto level0 = ParseWalImage(*wal);
+    ASSERT_TRUE(level0);
+
+    const test::ScratchDir dir;
+    ASSERT_TRUE(WritePng(*level0, WalPalette, dir.File("t.png")));
+    ReadError error = ReadError::BadHeader;
+    const auto back = ReadPngPicture(dir.File("t.png"), &error);
+    ASSERT_TRUE(back && back->IsIndexed()) << DescribeReadError(error);
+    EXPECT_EQ(back->palette, WalPalette);
+    EXPECT_EQ(EncodeWal(*back->indexed), wal);
+}
+
+TEST(PngFormat, WritingFailsWithoutPixelsOrAPlaceToWrite) {
+    const test::ScratchDir dir;
+    EXPECT_FALSE(EncodePng(IndexedImage{}, Palette{}));
+    EXPECT_FALSE(WritePng(Pattern(4, 4), Palette{}, dir.File("missing/t.png")));
+    ReadError error = ReadError::None;
+    EXPECT_FALSE(ReadPngPicture(dir.File("none.png"), &error));
+    EXPECT_EQ(error, ReadError::CannotOpen);
+}
+
+} // namespace
+} // namespace texelary

@@ -1,0 +1,258 @@
+#include "formats/WalFormat.h"
+
+#include "MipBytes.h"
+#include "TestFiles.h"
+#include "TestImages.h"
+#include "colour/WalPalette.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace texelary {
+namespace {
+
+using test::DataPath;
+using test::Le32;
+using test::MipBytes;
+using test::PatternAt;
+using test::Patterned;
+using test::ReadAll;
+using test::ScratchDir;
+using test::WriteAll;
+
+constexpr std::size_t kHeaderSize = 100;
+
+std::vector<std::int32_t> Offsets(const std::vector<std::uint8_t>& file) {
+    return {Le32(file, 40), Le32(file, 44), Le32(file, 48), Le32(file, 52)};
+}
+
+std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from,
+                                std::size_t length) {
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
+            bytes.begin() + static_cast<std::ptrdiff_t>(from + length)};
+}
+
+// Entry i is (i, 255 - i, i / 2): a palette unlike WalPalette, so the remap changes pixels.
+Palette Gradient() {
+    Palette palette{};
+    for (std::size_t i = 0; i < 256; ++i) {
+        palette[3 * i] = static_cast<std::uint8_t>(i);
+        palette[3 * i + 1] = static_cast<std::uint8_t>(255 - i);
+        palette[3 * i + 2] = static_cast<std::uint8_t>(i / 2);
+    }
+    return palette;
+}
+
+MipBytes WalBytes() {
+    return MipBytes(test::kWalShape);
+}
+
+struct LayoutCase {
+    std::int32_t width, height;
+    std::vector<std::int32_t> offsets;
+    std::size_t fileSize;
+};
+
+class WalLayout : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(WalLayout, ListsFourLevelsAndEndsWithTheLastOne) {
+    const LayoutCase& c = GetParam();
+    const auto file = EncodeWal(Patterned(c.width, c.height));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->size(), c.fileSize);
+    EXPECT_EQ(Le32(*file, 32), c.width);
+    EXPECT_EQ(Le32(*file, 36), c.height);
+    EXPECT_EQ(Offsets(*file), c.offsets);
+}
+
+INSTANTIATE_TEST_SUITE_P(WalSizes, WalLayout,
+                         ::testing::Values(LayoutCase{64, 64, {100, 4196, 5220, 5476}, 5540},
+                                           LayoutCase{256, 64, {100, 16484, 20580, 21604}, 21860},
+                                           LayoutCase{4, 4, {100, 116, 120, 0}, 121},
+                                           LayoutCase{1, 1, {100, 0, 0, 0}, 101},
+                                           LayoutCase{0, 0, {0, 0, 0, 0}, 100},
+                                           LayoutCase{9, 0, {0, 0, 0, 0}, 100},
+                                           LayoutCase{0, 9, {0, 0, 0, 0}, 100}));
+
+TEST(WalHeader, LeavesNamesAndWordsEmpty) {
+    const auto file = EncodeWal(Patterned(8, 4));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(Slice(*file, 0, 32), std::vector<std::uint8_t>(32, 0));
+    EXPECT_EQ(Slice(*file, 56, 32), std::vector<std::uint8_t>(32, 0));
+    EXPECT_EQ(Le32(*file, 88), 0);
+    EXPECT_EQ(Le32(*file, 92), 0);
+    EXPECT_EQ(Le32(*file, 96), 0);
+}
+
+TEST(WalLevels, EachLevelHoldsTheTopLeftPixelOfItsBlock) {
+    for (const auto& [width, height] : {std::pair{100, 60}, std::pair{37, 19}}) {
+        const IndexedImage image = Patterned(width, height);
+        const auto file = EncodeWal(image);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(Slice(*file, kHeaderSize, static_cast<std::size_t>(width * height)),
+                  test::PixelsOf(image));
+        const auto offsets = Offsets(*file);
+        for (std::size_t i = 1; i < 4; ++i) {
+            const int step = 1 << i;
+            const std::int32_t levelWidth = width / step;
+            const std::int32_t levelHeight = height / step;
+            ASSERT_NE(offsets[i], 0);
+            for (std::int32_t y = 0; y < levelHeight; ++y) {
+                for (std::int32_t x = 0; x < levelWidth; ++x) {
+                    const auto at = static_cast<std::size_t>(offsets[i] + y * levelWidth + x);
+                    ASSERT_EQ(file->at(at), PatternAt(x * step, y * step))
+                        << width << " x " << height << ", level " << i << " (" << x << ", " << y
+                        << ")";
+                }
+            }
+        }
+    }
+}
+
+TEST(WalWrite, RemapsThePictureAndWritesEveryLevelFromTheRemappedPixels) {
+    ScratchDir dir;
+    const std::string path = dir.File("picture.wal");
+    IndexedImage image = Patterned(40, 24);
+    const Palette palette = Gradient();
+
+    IndexedImage expected = Patterned(40, 24);
+    RemapToPalette(expected, WalPalette, palette);
+    ASSERT_NE(test::PixelsOf(expected),
+              test::PixelsOf(image)); // the remap does change this picture
+
+    ASSERT_TRUE(WriteWal(image, palette, path));
+    EXPECT_EQ(test::PixelsOf(image),
+              test::PixelsOf(expected)); // the caller's picture now indexes WalPalette
+    EXPECT_EQ(ReadAll(path), *EncodeWal(expected));
+
+    const auto read = ReadWalImage(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->width, 40);
+    EXPECT_EQ(read->height, 24);
+    EXPECT_EQ(test::PixelsOf(*read), test::PixelsOf(expected));
+    Palette readPalette{};
+    EXPECT_TRUE(ReadWalPalette(readPalette));
+    EXPECT_EQ(readPalette, WalPalette);
+}
+
+TEST(WalWrite, WalToWalKeepsEveryIndexButTheRepeatedColours) {
+    ScratchDir dir;
+    const std::string path = dir.File("all.wal");
+    IndexedImage image;
+    image.width = 16;
+    image.height = 16;
+    ASSERT_TRUE(AllocatePixels(image, 16, 16));
+    for (std::size_t i = 0; i < 256; ++i) {
+        image.pixels[i] = static_cast<std::uint8_t>(i);
+    }
+    ASSERT_TRUE(WriteWal(image, WalPalette, path));
+    std::vector<std::uint8_t> expected(256);
+    for (std::size_t i = 0; i < 256; ++i) {
+        expected[i] = static_cast<std::uint8_t>(i);
+    }
+    for (const auto& [repeat, first] :
+         {std::pair{94, 29}, std::pair{95, 31}, std::pair{101, 26}, std::pair{102, 28},
+          std::pair{103, 31}, std::pair{127, 0}, std::pair{143, 0}, std::pair{175, 0},
+          std::pair{191, 142}}) {
+        expected[static_cast<std::size_t>(repeat)] = static_cast<std::uint8_t>(first);
+    }
+    EXPECT_EQ(Slice(ReadAll(path), kHeaderSize, 256), expected);
+    EXPECT_EQ(test::PixelsOf(image), expected);
+}
+
+TEST(WalWrite, FailureLeavesPictureAndOlderFileAsTheyWere) {
+    ScratchDir dir;
+    IndexedImage image = Patterned(16, 16);
+    const std::vector<std::uint8_t> before = test::PixelsOf(image);
+
+    // The output directory does not exist.
+    EXPECT_FALSE(WriteWal(image, Gradient(), dir.File("missing/picture.wal")));
+    EXPECT_EQ(test::PixelsOf(image), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));
+
+    // A directory stands where the file should go.
+    std::filesystem::create_directory(dir.Path() / "taken.wal");
+    EXPECT_FALSE(WriteWal(image, Gradient(), dir.File("taken.wal")));
+    EXPECT_EQ(test::PixelsOf(image), before);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "taken.wal"));
+
+    // A picture that cannot be written leaves the older file as it was.
+    const std::string path = dir.File("older.wal");
+    const std::vector<std::uint8_t> older(700, 0xA5);
+    WriteAll(path, older);
+    IndexedImage negative;
+    negative.width = 16;
+    negative.height = -16;
+    EXPECT_FALSE(WriteWal(negative, Gradient(), path));
+    EXPECT_EQ(ReadAll(path), older);
+
+    // No temporary file is left behind by any of these.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"older.wal", "taken.wal"}));
+}
+
+TEST(WalEncode, RefusesSizesTheFormatCannotHold) {
+    IndexedImage negative;
+    negative.width = 3;
+    negative.height = -3;
+    EXPECT_FALSE(EncodeWal(negative));
+
+    IndexedImage wraps;
+    wraps.width = 65536;
+    wraps.height = 65536;
+    EXPECT_FALSE(EncodeWal(wraps));
+
+    IndexedImage noPixels;
+    noPixels.width = 3;
+    noPixels.height = 3;
+    EXPECT_FALSE(EncodeWal(noPixels));
+
+    // Level 0 fits a signed 32-bit count but the whole file does not. The buffer is a stand-in:
+    // the size must be refused before any pixel is looked at or any file buffer is made.
+    IndexedImage tooLong;
+    tooLong.width = 46340;
+    tooLong.height = 46340;
+    ASSERT_TRUE(AllocatePixels(tooLong, 1, 1));
+    EXPECT_FALSE(EncodeWal(tooLong));
+}
+
+TEST(WalRead, TakesLevel0FromRightAfterTheHeaderWhateverTheOffsetSays) {
+    const auto bytes = WalBytes().Size(2, 2).Set(40, 500).Pixels(4, 10).Bytes();
+    const auto image = ParseWalImage(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(test::PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
+}
+
+TEST(WalRead, MissingFileOrDirectoryGivesNothing) {
+    ScratchDir dir;
+    EXPECT_FALSE(ReadWalImage(dir.File("absent.wal")));
+    EXPECT_FALSE(ReadWalImage(dir.Path().string()));
+}
+
+// hopper.wal was written by another program: a 128 x 128 picture with level 0 at offset 100.
+TEST(WalRealFile, ReadsHopperAndReEncodesItsHeaderAndLevel0) {
+    const auto bytes = ReadAll(DataPath("wal/hopper.wal"));
+    ASSERT_EQ(bytes.size(), 21860u) << "missing or changed test data wal/hopper.wal";
+    const auto image = ReadWalImage(DataPath("wal/hopper.wal").string());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 128);
+    EXPECT_EQ(image->height, 128);
+    EXPECT_EQ(test::PixelsOf(*image), Slice(bytes, 100, 128 * 128));
+
+    // Its smaller levels were filtered rather than point sampled, so only the header and
+    // level 0 can agree with what this program writes.
+    const auto encoded = EncodeWal(*image);
+    ASSERT_TRUE(encoded);
+    EXPECT_EQ(encoded->size(), bytes.size());
+    EXPECT_EQ(Slice(*encoded, 0, 100 + 128 * 128), Slice(bytes, 0, 100 + 128 * 128));
+}
+
+} // namespace
+} // namespace texelary

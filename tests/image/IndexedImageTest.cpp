@@ -1,0 +1,98 @@
+#include "image/IndexedImage.h"
+
+#include "TestImages.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace texelary {
+namespace {
+
+IndexedImage MakeImage(std::int32_t width, std::int32_t height) {
+    return test::MakePicture(width, height, [width](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(y * width + x + 1);
+    });
+}
+
+TEST(IndexedImage, FlipTurnsThreeByTwoOver) {
+    IndexedImage image = MakeImage(3, 2);
+    FlipVertical(image);
+    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{4, 5, 6, 1, 2, 3}));
+}
+
+TEST(IndexedImage, FlipSwapsOuterPairsAndKeepsTheMiddleRow) {
+    IndexedImage odd = MakeImage(1, 5);
+    FlipVertical(odd);
+    EXPECT_EQ(test::PixelsOf(odd), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
+
+    IndexedImage even = MakeImage(2, 4);
+    FlipVertical(even);
+    EXPECT_EQ(test::PixelsOf(even), (std::vector<std::uint8_t>{7, 8, 5, 6, 3, 4, 1, 2}));
+
+    IndexedImage single = MakeImage(4, 1);
+    FlipVertical(single);
+    EXPECT_EQ(test::PixelsOf(single), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+
+    IndexedImage empty = MakeImage(4, 0);
+    FlipVertical(empty);
+    EXPECT_TRUE(empty.pixels);
+}
+
+TEST(IndexedImage, FlipTwiceRestoresThePicture) {
+    IndexedImage image = MakeImage(7, 9);
+    const auto before = test::PixelsOf(image);
+    FlipVertical(image);
+    EXPECT_NE(test::PixelsOf(image), before);
+    FlipVertical(image);
+    EXPECT_EQ(test::PixelsOf(image), before);
+}
+
+TEST(IndexedImage, AllocateKeepsAnExistingBufferWhateverTheSize) {
+    IndexedImage image = MakeImage(2, 2);
+    const std::uint8_t* buffer = image.pixels.get();
+    EXPECT_TRUE(AllocatePixels(image, 100, 100));
+    EXPECT_EQ(image.pixels.get(), buffer);
+}
+
+TEST(IndexedImage, ZeroSizedAllocationLeavesAnEmptyBuffer) {
+    IndexedImage wide;
+    EXPECT_TRUE(AllocatePixels(wide, 0, 5));
+    EXPECT_TRUE(wide.pixels);
+    IndexedImage tall;
+    EXPECT_TRUE(AllocatePixels(tall, 5, 0));
+    EXPECT_TRUE(tall.pixels);
+}
+
+TEST(IndexedImage, RefusesSizesThatCannotBeHeld) {
+    IndexedImage image;
+    EXPECT_FALSE(AllocatePixels(image, -1, 4));
+    EXPECT_FALSE(AllocatePixels(image, 4, -1));
+    EXPECT_FALSE(AllocatePixels(image, 65536, 65536)); // 2^32: does not fit 32 bits
+    EXPECT_FALSE(image.pixels);
+    EXPECT_TRUE(PixelCount(46340, 46340).has_value());
+    EXPECT_FALSE(PixelCount(46341, 46341).has_value());
+}
+
+TEST(IndexedImage, FreeTwiceIsHarmlessAndAllowsAFreshBuffer) {
+    IndexedImage image = MakeImage(3, 3);
+    FreePixels(image);
+    EXPECT_FALSE(image.pixels);
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 3);
+    FreePixels(image);
+    EXPECT_TRUE(AllocatePixels(image, 3, 3));
+    EXPECT_TRUE(image.pixels);
+}
+
+TEST(IndexedImage, RowCopiesMoveWholeRows) {
+    IndexedImage image = MakeImage(3, 2);
+    std::uint8_t row[3] = {};
+    CopyRowOut(row, image, 1);
+    EXPECT_EQ(std::vector<std::uint8_t>(row, row + 3), (std::vector<std::uint8_t>{4, 5, 6}));
+    const std::uint8_t replacement[3] = {9, 8, 7};
+    CopyRowIn(image, replacement, 0);
+    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{9, 8, 7, 4, 5, 6}));
+}
+
+} // namespace
+} // namespace texelary
