@@ -6,9 +6,11 @@
 // progress bar. It talks to the outside only through the two small interfaces below, so that the
 // windows, the command line and the tests can each drive it.
 
+#include "convert/FileList.h"
+#include "convert/RunFeedback.h"
 #include "formats/Formats.h"
-#include "image/IndexedImage.h"
 #include "formats/WriteOptions.h"
+#include "image/IndexedImage.h"
 
 #include <atomic>
 #include <cstddef>
@@ -19,51 +21,6 @@
 #include <vector>
 
 namespace texelary {
-
-// The file names of a run, read entry by entry while the run goes on (the windows hand over their
-// own list, not a copy). Entries are names relative to the input directory.
-class FileList {
-public:
-    virtual ~FileList() = default;
-    virtual std::size_t Count() const = 0;
-    virtual std::string Entry(std::size_t index) const = 0;
-};
-
-class VectorFileList final : public FileList {
-public:
-    explicit VectorFileList(std::vector<std::string> names)
-        : m_names(std::move(names)) {}
-    std::size_t Count() const override { return m_names.size(); }
-    std::string Entry(std::size_t index) const override { return m_names[index]; }
-
-private:
-    std::vector<std::string> m_names;
-};
-
-// YesNo is a question whose default answer is No; SaveDiscardCancel one whose default is Save.
-enum class BoxButtons : std::uint8_t { Ok, OkCancel, YesNo, SaveDiscardCancel };
-enum class BoxIcon : std::uint8_t { Stop, Information, Exclamation };
-enum class BoxAnswer : std::uint8_t { Ok, Cancel, Yes, No, Save, Discard };
-
-// What the run shows. ShowMessage is a modal box returning the button pressed; `detail` says why,
-// in a few words without a full stop (empty when there is nothing to add): the windows show it as
-// the box's informative text, the command line after the text and a colon. SetProgress moves
-// the bar (0 to 100); CancelRequested is asked before every entry and lets the caller stop a run
-// between entries (the windows handle pending events there); EntryStarting then names the entry
-// about to be converted, the index-th (from 0) of `count`.
-class RunFeedback {
-public:
-    virtual ~RunFeedback() = default;
-    virtual BoxAnswer ShowMessage(const std::string& text, const std::string& caption,
-                                  BoxButtons buttons, BoxIcon icon, const std::string& detail) = 0;
-    virtual void SetProgress(int position) = 0;
-    virtual bool CancelRequested() { return false; }
-    virtual void EntryStarting(std::size_t /*index*/, std::size_t /*count*/,
-                               const std::string& /*entry*/) {}
-    // Something the user should know about a file that was written all the same. By default an
-    // information box with OK only.
-    virtual void ShowNotice(const std::string& text);
-};
 
 // What a run is told: the list by reference and the project's settings at the time of "Create...".
 struct RunSettings {
@@ -112,9 +69,6 @@ struct RunState {
     std::int32_t Failed = 0;
 };
 
-// The caption of every box the run shows.
-extern const char* const kMessageCaption;
-
 // Sets Step to 100 / entryCount (single precision) and Progress to Step, as before a run. With no
 // entries there is no step to compute.
 void PrepareProgress(RunState& state, std::size_t entryCount);
@@ -138,18 +92,5 @@ void PrepareProgress(RunState& state, std::size_t entryCount);
 // the entries being converted hold one.
 constexpr unsigned kEntriesAheadPerJob = 4;
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback);
-
-// Copies `text` into a character field of `size` bytes: at most size - 1 characters, always
-// followed by a zero byte. Used for the project file's fixed fields.
-void CopyBounded(char* field, const char* text, std::size_t size);
-
-// The name with everything after its first dot replaced by `extension`; a name without a dot gets
-// a dot and the extension appended ("stone.old.bmp" -> "stone.m8", "wall" -> "wall.m8"). Only the
-// part after the last folder separator counts: "old.walls/stone.bmp" -> "old.walls/stone.m8".
-std::string ReplaceExtension(const std::string& name, const std::string& extension);
-
-// The directory and the name joined with this platform's separator; a directory that is empty or
-// does not end with a separator gets one.
-std::string JoinPath(const std::string& directory, const std::string& name);
 
 } // namespace texelary

@@ -1,14 +1,14 @@
 #include "formats/Formats.h"
 
+#include "colour/Quantize.h"
+#include "colour/WalPalette.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/PcxFormat.h"
 #include "formats/PngFormat.h"
-#include "colour/Quantize.h"
 #include "formats/StoredPicture.h"
 #include "formats/TgaFormat.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
 
 #include <algorithm>
 #include <array>
@@ -191,6 +191,15 @@ std::optional<TargetFormat> TargetFormatAt(std::int32_t index) {
         return std::nullopt;
     }
     return static_cast<TargetFormat>(index);
+}
+
+void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out) {
+    const auto bytes = ReadInputFile(path, &out.reason);
+    if (bytes && bytes->empty()) {
+        out.reason = ReadError::Empty;
+    } else if (bytes) {
+        format.read(*bytes, out);
+    }
 }
 
 std::span<const SourceFormatRow> SourceFormatRows() {

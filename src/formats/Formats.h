@@ -5,13 +5,13 @@
 // file chooser, and the reader or writer the run uses. Adding a format is adding its value and
 // one row to the table in Formats.cpp.
 
+#include "colour/NearestColour.h"
 #include "formats/DecodedPicture.h"
 #include "formats/HeaderFields.h"
-#include "image/IndexedImage.h"
-#include "colour/NearestColour.h"
 #include "formats/ReadError.h"
-#include "image/RgbaImage.h"
 #include "formats/WriteOptions.h"
+#include "image/IndexedImage.h"
+#include "image/RgbaImage.h"
 
 #include <array>
 #include <cstdint>
@@ -93,6 +93,11 @@ struct TargetFormatRow {
     std::optional<std::vector<std::uint8_t>> (*encode)(IndexedImage& image, const Palette& palette,
                                                        const WriteOptions& options);
 };
+
+// The read step of the run and of the preview alike: the file at `path` read once, whole, and its
+// bytes given to the row's reader. A file that cannot be read, or is empty, leaves `out` without
+// a picture and with the reason.
+void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out);
 
 // The rows, in index order.
 std::span<const SourceFormatRow> SourceFormatRows();

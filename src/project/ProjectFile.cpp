@@ -69,7 +69,7 @@ using Field = std::span<std::uint8_t, ProjectLayout::FieldSize>;
 // Puts `text` into a 128-byte field the way every fixed name field is filled: at most 127
 // characters, the text ending at its first zero character, and zeros in all the bytes after it.
 // True when the field holds the whole text; false when it had to be cut.
-bool CopyIntoField(Field field, std::string_view text) {
+bool CopyBounded(Field field, std::string_view text) {
     std::fill(field.begin(), field.end(), std::uint8_t{0});
     // Texts are UTF-8: a character that does not fit whole is left out whole.
     const std::size_t limit = Utf8Prefix(text, field.size() - 1);
@@ -137,7 +137,7 @@ std::vector<std::uint8_t> Encode(const Project& project, std::vector<std::string
     StoreLE32(bytes.data() + L::CountOffset, static_cast<std::int32_t>(project.files.size()));
 
     const auto put = [&](std::size_t offset, const std::string& text) {
-        if (!CopyIntoField(FieldAt(bytes, offset), text)) {
+        if (!CopyBounded(FieldAt(bytes, offset), text)) {
             cut.push_back(text);
         }
     };

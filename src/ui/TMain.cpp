@@ -1,8 +1,9 @@
 #include "ui/TMain.h"
 
+#include "convert/EntryPaths.h"
 #include "formats/Formats.h"
-#include "project/ProjectFile.h"
 #include "formats/ReadError.h"
+#include "project/ProjectFile.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
 #include "ui/ProgramSettings.h"

@@ -3,10 +3,11 @@
 #include "BmpBuilder.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/WalPalette.h"
+#include "convert/EntryPaths.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
 
 #include <deque>
 #include <functional>
@@ -673,16 +674,6 @@ TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAsFarAheadAsAllowed) {
     EXPECT_EQ(afterAWhile, kAhead);
     EXPECT_EQ(state.Aborted, 1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
-}
-
-TEST(CopyBounded, CutsAtTheFieldAndAlwaysEndsWithZero) {
-    char field[8];
-    std::fill_n(field, 8, 'x');
-    CopyBounded(field, "abc", sizeof field);
-    EXPECT_STREQ(field, "abc");
-    CopyBounded(field, "abcdefghij", sizeof field);
-    EXPECT_STREQ(field, "abcdefg");
-    EXPECT_EQ(field[7], '\0');
 }
 
 } // namespace

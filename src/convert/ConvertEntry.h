@@ -1,0 +1,69 @@
+#pragma once
+
+// One entry of a conversion run, converted apart from the user: read, brought down to the
+// target's colours, and written to temporary files beside its outputs, so that it may run on any
+// thread. What the user is told, and the putting in place of the files, is left to the run.
+
+#include "base/FileIo.h"
+#include "colour/NearestColour.h"
+#include "formats/Formats.h"
+#include "formats/HeaderFields.h"
+#include "formats/ReadError.h"
+#include "formats/WriteOptions.h"
+#include "image/IndexedImage.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace texelary {
+
+// One entry of the list, as handed to whichever thread converts it. With every level asked for
+// as files of their own, `outputPath` is level 0's, name.0.ext, and level k goes to
+// `levelPaths` + k + "." + ext.
+struct EntryTask {
+    std::string inputPath;
+    std::string outputPath;
+    std::string levelPaths;    // "out/name."; empty when the levels are not files of their own
+    bool keepsPicture = false; // the list's last entry: its picture stays for the run's owner
+};
+
+// One file the entry writes, to a temporary file until it is put in place.
+struct EntryOutput {
+    std::string path;
+    std::unique_ptr<ReplacingFile> file;
+};
+
+// How far an entry got: each stage names the first thing that failed, or Written.
+enum class EntryStage : std::uint8_t { NotFound, BadPalette, NotWritten, Written };
+
+// What converting one entry leaves for the run's own thread: what to tell the user, the picture,
+// and the output, written to a temporary file but not yet put in place.
+struct EntryResult {
+    EntryTask task;
+    EntryStage stage = EntryStage::NotFound;
+    ReadError reason = ReadError::None;
+    std::unique_ptr<IndexedImage> image;
+    std::optional<HeaderFields> fields; // the source's header fields, when they are kept
+    std::vector<EntryOutput> outputs;   // every file written, in order; one but for level files
+};
+
+// What every entry of a run is converted with.
+struct EntryRecipe {
+    const SourceFormatRow* from = nullptr;
+    const TargetFormatRow* to = nullptr;
+    MipFilter mips = MipFilter::Point;
+    bool keepHeader = false;
+    TrueColourOptions colours;
+    bool levelFiles = false; // every level of the source to a file of its own
+};
+
+// Everything one entry needs that tells the user nothing: read, convert, and write the output to
+// a temporary file beside its target. The picture goes as soon as its file is written (but for
+// the list's last entry's), so that the files converted ahead wait without one: only the entries
+// being converted hold pictures. Running out of memory fails the entry; it is not thrown.
+EntryResult ConvertEntry(const EntryRecipe& recipe, const EntryTask& task);
+
+} // namespace texelary
