@@ -3,14 +3,14 @@
 // down to 256 colours.
 
 #include "BenchBmp.h"
+#include "colour/NearestColour.h"
+#include "colour/Quantize.h"
+#include "colour/WalPalette.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
-#include "colour/NearestColour.h"
 #include "formats/PngFormat.h"
-#include "colour/Quantize.h"
-#include "image/Resample.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "image/Resample.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -53,7 +53,10 @@ void BM_Resample(benchmark::State& state) {
     std::vector<std::uint8_t> target(static_cast<std::size_t>(ScaledSize(1024, factor)) *
                                      static_cast<std::size_t>(ScaledSize(1024, factor)));
     for (auto _ : state) {
-        ResampleInto(target.data(), ViewOf(source), factor, factor);
+        Resample(target.data(),
+                 PixelView{source.width, source.height, static_cast<std::size_t>(source.width),
+                           source.pixels.get()},
+                 factor, factor);
         benchmark::DoNotOptimize(target.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(target.size()));
@@ -90,7 +93,7 @@ void BM_DecodeBmp(benchmark::State& state) {
     const std::vector<std::uint8_t> file =
         bench::EncodeBmp8(picture, Palette{}, state.range(0) != 0);
     for (auto _ : state) {
-        auto image = ParseBmpImage(file);
+        auto image = ReadBmpImage(file);
         benchmark::DoNotOptimize(image.get());
     }
     state.SetBytesProcessed(state.iterations() * 256 * 256);
@@ -119,7 +122,7 @@ void BM_EncodeM8(benchmark::State& state) {
         if (state.range(0) == 1) {
             palette[0] = static_cast<std::uint8_t>(palette[0] + 1);
         }
-        auto bytes = EncodeM8(picture, palette, options);
+        auto bytes = WriteM8(picture, palette, options);
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(state.iterations() * 256 * 256);
@@ -127,17 +130,17 @@ void BM_EncodeM8(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeM8)->DenseRange(0, 2);
 
-void BM_EncodeWal(benchmark::State& state) {
+void BM_WriteWal(benchmark::State& state) {
     const IndexedImage picture = NoisyPicture(256, 256, 6);
     const WriteOptions options = MipsOf(state);
     for (auto _ : state) {
-        auto bytes = EncodeWal(picture, options);
+        auto bytes = WriteWal(picture, WalPalette, options);
         benchmark::DoNotOptimize(bytes);
     }
     state.SetBytesProcessed(state.iterations() * 256 * 256);
     state.SetLabel(state.range(0) != 0 ? "averaged, the fixed palette" : "sampled");
 }
-BENCHMARK(BM_EncodeWal)->Arg(0)->Arg(1);
+BENCHMARK(BM_WriteWal)->Arg(0)->Arg(1);
 
 // A photograph's worth of colours: smooth gradients with grain, some 60,000 distinct colours in
 // 256 x 256.

@@ -7,8 +7,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace texelary;
     const std::span<const std::uint8_t> bytes(data, size);
     Palette palette{};
-    const bool paletteRead = ParseBmpPalette(palette, bytes);
-    auto image = ParseBmpImage(bytes);
+    const bool paletteRead = ReadBmpPalette(palette, bytes);
+    auto image = ReadBmpImage(bytes);
     if (image && paletteRead) {
         fuzz::ConvertBoth(*image, palette);
     }

@@ -2,18 +2,18 @@
 // writers.
 
 #include "FuzzOutput.h"
+#include "formats/Formats.h"
 #include "formats/M8Format.h"
-#include "formats/TextureInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;
     const std::span<const std::uint8_t> bytes(data, size);
     Palette palette{};
-    const bool paletteRead = ParseM8Palette(palette, bytes);
-    auto image = ParseM8Image(bytes);
-    InspectTexture(bytes, TextureKind::M8);
+    const bool paletteRead = ReadM8Palette(palette, bytes);
+    auto image = ReadM8Image(bytes);
+    InspectTexture(bytes, SourceFormat::M8);
     if (image && paletteRead) {
-        fuzz::ConvertBoth(*image, palette, ParseM8Fields(bytes));
+        fuzz::ConvertBoth(*image, palette, ReadM8Fields(bytes));
     }
     return 0;
 }

@@ -3,13 +3,13 @@
 // What every harness does with a picture that a reader accepted: the whole rest of a conversion,
 // both writers into memory, so that everything a hostile file can reach is exercised.
 
+#include "colour/NearestColour.h"
+#include "colour/Quantize.h"
+#include "colour/WalPalette.h"
 #include "formats/DecodedPicture.h"
 #include "formats/M8Format.h"
-#include "colour/NearestColour.h"
 #include "formats/PngFormat.h"
-#include "colour/Quantize.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -21,31 +21,31 @@ namespace texelary::fuzz {
 // averaged levels, and must read back as written (names cut to fit).
 inline void ConvertBoth(IndexedImage& image, const Palette& palette,
                         const std::optional<HeaderFields>& fields = std::nullopt) {
-    const auto m8 = EncodeM8(image, palette);
+    const auto m8 = WriteM8(image, palette);
     if (m8) {
         // A written file must read back as the same picture.
-        const auto back = ParseM8Image(*m8);
+        const auto back = ReadM8Image(*m8);
         if (!back || back->width != image.width || back->height != image.height) {
             std::abort();
         }
     }
     const WriteOptions kept{MipFilter::Box, fields};
-    const auto averaged = EncodeM8(image, palette, kept);
+    const auto averaged = WriteM8(image, palette, kept);
     if (averaged && fields) {
-        const auto back = ParseM8Fields(*averaged);
+        const auto back = ReadM8Fields(*averaged);
         if (!back || back->flags != fields->flags ||
             back->name != CutAtCharacter(fields->name, kTextureNameFieldSize - 1)) {
             std::abort();
         }
     }
     RemapToPalette(image, WalPalette, palette);
-    const auto averagedWal = EncodeWal(image, kept);
-    if (averagedWal && !ParseWalImage(*averagedWal)) {
+    const auto averagedWal = WriteWal(image, WalPalette, kept);
+    if (averagedWal && !ReadWalImage(*averagedWal)) {
         std::abort();
     }
-    const auto wal = EncodeWal(image);
+    const auto wal = WriteWal(image, WalPalette);
     if (wal) {
-        const auto back = ParseWalImage(*wal);
+        const auto back = ReadWalImage(*wal);
         if (!back || back->width != image.width || back->height != image.height) {
             std::abort();
         }

@@ -206,11 +206,6 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) 
     return ReadUpTo(path, static_cast<std::size_t>(-1));
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& path,
-                                                        std::size_t maxBytes) {
-    return ReadUpTo(path, maxBytes);
-}
-
 void InjectWriteFault(WriteFault kind, long nth) {
     g_faultKind.store(WriteFault::None);
     g_faultCountdown.store(nth);

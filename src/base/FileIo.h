@@ -15,11 +15,9 @@ namespace texelary {
 
 // Every path here is a UTF-8 name (see NativePath).
 
-// Reads the whole file (or its first maxBytes bytes) with a handful of calls. None when the
-// file cannot be opened or read (a missing file, a directory, no memory).
+// Reads the whole file with a handful of calls. None when the file cannot be opened or read (a
+// missing file, a directory, no memory).
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
-std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& path,
-                                                        std::size_t maxBytes);
 
 // Replaces the file at `path` with exactly `bytes`, all or nothing: the bytes go to a new
 // temporary file in the same directory, which is renamed over the target only when every write,

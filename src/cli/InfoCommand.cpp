@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 
 #include "base/Utf8.h"
+#include "formats/Formats.h"
 #include "formats/ReadError.h"
 #include "formats/TextureInfo.h"
 
@@ -55,9 +56,10 @@ std::string JsonString(const std::string& text) {
     return Escaped(text, "\\u%04X", true);
 }
 
-void PrintText(const std::string& path, const TextureInfo& info, std::ostream& out) {
+void PrintText(const std::string& path, SourceFormat kind, const TextureInfo& info,
+               std::ostream& out) {
     out << path << '\n';
-    out << "  kind:             " << KindName(info.kind) << '\n';
+    out << "  kind:             " << RowOf(kind).option << '\n';
     out << "  size:             " << info.width << " x " << info.height << '\n';
     out << "  levels:           " << info.levels.size();
     for (std::size_t i = 0; i < info.levels.size(); ++i) {
@@ -87,8 +89,9 @@ void PrintText(const std::string& path, const TextureInfo& info, std::ostream& o
     }
 }
 
-void PrintJson(const std::string& path, const TextureInfo& info, std::ostream& out) {
-    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << KindName(info.kind)
+void PrintJson(const std::string& path, SourceFormat kind, const TextureInfo& info,
+               std::ostream& out) {
+    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << RowOf(kind).option
         << "\",\"width\":" << info.width << ",\"height\":" << info.height << ",\"levels\":[";
     for (std::size_t i = 0; i < info.levels.size(); ++i) {
         out << (i == 0 ? "" : ",") << "{\"width\":" << info.levels[i].width
@@ -118,16 +121,27 @@ void PrintJson(const std::string& path, const TextureInfo& info, std::ostream& o
     out << "]}\n";
 }
 
-// The texture in the file, or the reason it cannot be looked at.
-std::optional<TextureInfo> Inspect(const std::string& path, std::string& reason) {
-    const auto kind = KindOfPath(path);
-    if (!kind) {
-        reason = "not a kind of file this program reads (.bmp, .m8, .wal, .png, .tga, .pcx)";
+// The extensions of every format read: ".bmp, .m8, ...".
+std::string Extensions() {
+    std::string names;
+    for (const SourceFormatRow& row : SourceFormatRows()) {
+        names += (names.empty() ? "" : ", ") + std::string(row.mask + 1);
+    }
+    return names;
+}
+
+// The texture in the file and its format, or the reason it cannot be looked at.
+std::optional<TextureInfo> Inspect(const std::string& path, SourceFormat& kind,
+                                   std::string& reason) {
+    const auto format = SourceFormatOfPath(path);
+    if (!format) {
+        reason = "not a kind of file this program reads (" + Extensions() + ")";
         return std::nullopt;
     }
+    kind = *format;
     ReadError error = ReadError::None;
     const auto file = ReadInputFile(path, &error);
-    auto info = file ? InspectTexture(*file, *kind, &error) : std::nullopt;
+    auto info = file ? InspectTexture(*file, kind, &error) : std::nullopt;
     if (!info) {
         reason = DescribeReadError(error);
     }
@@ -141,9 +155,10 @@ int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
     int status = 0;
     for (const std::string& path : files) {
         std::string reason;
-        const auto info = Inspect(path, reason);
+        SourceFormat kind = SourceFormat::Bmp;
+        const auto info = Inspect(path, kind, reason);
         if (info) {
-            json ? PrintJson(path, *info, out) : PrintText(path, *info, out);
+            json ? PrintJson(path, kind, *info, out) : PrintText(path, kind, *info, out);
             continue;
         }
         status = 1;

@@ -84,11 +84,11 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
         result.stage = EntryStage::NotWritten;
         // Level 0, then the levels after it when they are files of their own.
         for (std::size_t level = 0; level == 0 || level <= read.levels.size(); ++level) {
-            IndexedImage& picture = level == 0 ? *result.image : *read.levels[level - 1];
+            const IndexedImage& picture = level == 0 ? *result.image : *read.levels[level - 1];
             const std::string path =
                 level == 0 ? task.outputPath
                            : task.levelPaths + std::to_string(level) + "." + recipe.to->extension;
-            const auto bytes = recipe.to->encode(picture, read.palette, options);
+            const auto bytes = recipe.to->write(picture, read.palette, options);
             auto output = std::make_unique<ReplacingFile>(path);
             if (!bytes || !output->Write(*bytes) || !output->Finish()) {
                 result.outputs.push_back({path, nullptr}); // named in the write box

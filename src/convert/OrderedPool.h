@@ -63,12 +63,6 @@ public:
         m_taskReady.notify_one();
     }
 
-    // Tasks submitted and not yet taken.
-    std::size_t Pending() const {
-        std::lock_guard lock(m_mutex);
-        return m_slots.size();
-    }
-
     // The result of the oldest task not yet taken (there must be one), once it is there. None when
     // the task was not begun because `stop` was set. An exception thrown by `work` is thrown here.
     std::optional<Result> Take() {

@@ -442,7 +442,7 @@ bool ParsePalette(Palette& palette, std::span<const std::uint8_t> bytes, std::ui
 
 } // namespace
 
-std::unique_ptr<IndexedImage> ParseBmpImage(std::span<const std::uint8_t> file, ReadError* error) {
+std::unique_ptr<IndexedImage> ReadBmpImage(std::span<const std::uint8_t> file, ReadError* error) {
     try {
         return ParseImage(file, error);
     } catch (const std::bad_alloc&) {
@@ -451,37 +451,8 @@ std::unique_ptr<IndexedImage> ParseBmpImage(std::span<const std::uint8_t> file, 
     }
 }
 
-bool ParseBmpPalette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
+bool ReadBmpPalette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
     return ParsePalette(palette, file, file.size(), error);
-}
-
-std::unique_ptr<IndexedImage> ReadBmpImage(const std::string& path, ReadError* error) {
-    return ParseInputFile(path, error, ParseBmpImage);
-}
-
-bool ReadBmpPalette(Palette& palette, const std::string& path, ReadError* error) {
-    try {
-        const auto prefix = ReadFilePrefix(path, BmpLayout::PalettePrefix);
-        if (!prefix) {
-            SetReadError(error, WhyCannotRead(path));
-            return false;
-        }
-        // Where the table ends can depend on the length of the whole file (an offset inside
-        // the table, see ParseHeader); the file system gives that length, so that this reader
-        // and the picture reader agree on the table without reading the pixels.
-        std::uint64_t fileSize = prefix->size();
-        if (prefix->size() == BmpLayout::PalettePrefix) {
-            std::error_code ignored;
-            const auto size = std::filesystem::file_size(NativePath(path), ignored);
-            if (!ignored && size > fileSize) {
-                fileSize = size;
-            }
-        }
-        return ParsePalette(palette, *prefix, fileSize, error);
-    } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
-        return false;
-    }
 }
 
 } // namespace texelary

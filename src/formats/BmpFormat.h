@@ -3,8 +3,8 @@
 // Windows bitmap input. Only 256-colour (8 bits per pixel) bitmaps are converted; other readable
 // bitmaps still give a picture so that it is the palette reader that refuses them.
 
-#include "image/IndexedImage.h"
 #include "formats/ReadError.h"
+#include "image/IndexedImage.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,19 +13,14 @@
 
 namespace texelary {
 
-// The picture of a bitmap file, row 0 the top row. Null when the file is missing, cannot be read,
-// is not a bitmap this reader understands, or memory runs out; `error` (when given) receives the
-// reason.
-std::unique_ptr<IndexedImage> ReadBmpImage(const std::string& path, ReadError* error = nullptr);
+// The picture of the bytes of a bitmap file, row 0 the top row. Null when they are not a bitmap
+// this reader understands or memory runs out; `error` (when given) receives the reason.
+std::unique_ptr<IndexedImage> ReadBmpImage(std::span<const std::uint8_t> file,
+                                           ReadError* error = nullptr);
 
 // Fills `palette` (red, green, blue) from the file's colour table. False, with the palette
-// untouched, when the file cannot be read or is not an 8-bit bitmap.
-bool ReadBmpPalette(Palette& palette, const std::string& path, ReadError* error = nullptr);
-
-// The same on the bytes of a file; `error` (when given) receives the reason for a failure.
-std::unique_ptr<IndexedImage> ParseBmpImage(std::span<const std::uint8_t> file,
-                                            ReadError* error = nullptr);
-bool ParseBmpPalette(Palette& palette, std::span<const std::uint8_t> file,
-                     ReadError* error = nullptr);
+// untouched, when the bytes are not an 8-bit bitmap.
+bool ReadBmpPalette(Palette& palette, std::span<const std::uint8_t> file,
+                    ReadError* error = nullptr);
 
 } // namespace texelary

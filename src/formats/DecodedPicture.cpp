@@ -1,7 +1,5 @@
 #include "formats/DecodedPicture.h"
 
-#include "base/FileIo.h"
-
 #include <new>
 
 namespace texelary {
@@ -17,15 +15,6 @@ std::optional<DecodedPicture> ParseGuarded(PictureParser parse, std::span<const 
     } catch (const std::bad_alloc&) {
         return NoPicture(error, ReadError::OutOfMemory);
     }
-}
-
-std::optional<DecodedPicture> ReadPictureFile(PictureParser parse, const std::string& path,
-                                              ReadError* error) {
-    const auto bytes = ReadFileBytes(path);
-    if (!bytes) {
-        return NoPicture(error, ReadError::CannotOpen);
-    }
-    return parse(*bytes, error);
 }
 
 } // namespace texelary

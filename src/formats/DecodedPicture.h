@@ -4,8 +4,8 @@
 // palette picture, whose indices and colours are kept exactly as the file has them, or a
 // true-colour picture, which still has to be brought down to 256 colours.
 
-#include "image/IndexedImage.h"
 #include "formats/ReadError.h"
+#include "image/IndexedImage.h"
 #include "image/RgbaImage.h"
 
 #include <array>
@@ -50,8 +50,5 @@ using PictureParser = std::optional<DecodedPicture> (*)(std::span<const std::uin
 // OutOfMemory.
 std::optional<DecodedPicture> ParseGuarded(PictureParser parse, std::span<const std::uint8_t> file,
                                            ReadError* error);
-// `parse` on the whole file at `path`; CannotOpen when it cannot be read.
-std::optional<DecodedPicture> ReadPictureFile(PictureParser parse, const std::string& path,
-                                              ReadError* error);
 
 } // namespace texelary

@@ -1,5 +1,6 @@
 #include "formats/Formats.h"
 
+#include "base/NativePath.h"
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
 #include "formats/BmpFormat.h"
@@ -19,8 +20,8 @@ namespace texelary {
 namespace {
 
 void ReadBmp(std::span<const std::uint8_t> file, SourceRead& out) {
-    out.image = ParseBmpImage(file, &out.reason);
-    out.paletteRead = out.image && ParseBmpPalette(out.palette, file, &out.reason);
+    out.image = ReadBmpImage(file, &out.reason);
+    out.paletteRead = out.image && ReadBmpPalette(out.palette, file, &out.reason);
 }
 
 // The levels after level 0 that the header names, as far as they have pixels. A level whose
@@ -48,24 +49,24 @@ void TakeLevels(std::span<const std::uint8_t> file, const StoredLevels& stored, 
 }
 
 void ReadM8(std::span<const std::uint8_t> file, SourceRead& out) {
-    out.image = ParseM8Image(file, &out.reason);
-    out.paletteRead = out.image && ParseM8Palette(out.palette, file, &out.reason);
+    out.image = ReadM8Image(file, &out.reason);
+    out.paletteRead = out.image && ReadM8Palette(out.palette, file, &out.reason);
     if (out.paletteRead) {
-        out.fields = ParseM8Fields(file);
+        out.fields = ReadM8Fields(file);
     }
     if (out.paletteRead && out.wantLevels) {
-        TakeLevels(file, ParseM8Levels(file), out);
+        TakeLevels(file, ReadM8Levels(file), out);
     }
 }
 
 void ReadWal(std::span<const std::uint8_t> file, SourceRead& out) {
-    out.image = ParseWalImage(file, &out.reason);
+    out.image = ReadWalImage(file, &out.reason);
     out.paletteRead = out.image && ReadWalPalette(out.palette);
     if (out.paletteRead) {
-        out.fields = ParseWalFields(file);
+        out.fields = ReadWalFields(file);
     }
     if (out.paletteRead && out.wantLevels) {
-        TakeLevels(file, ParseWalLevels(file), out);
+        TakeLevels(file, ReadWalLevels(file), out);
     }
 }
 
@@ -97,20 +98,8 @@ void ReadPcx(std::span<const std::uint8_t> file, SourceRead& out) {
     TakeDecoded(ParsePcxPicture(file, &out.reason), out);
 }
 
-std::optional<std::vector<std::uint8_t>> EncodeM8Row(IndexedImage& image, const Palette& palette,
-                                                     const WriteOptions& options) {
-    return EncodeM8(image, palette, options);
-}
-
-// As WriteWal makes its file: the picture onto the fixed palette, then the levels from it.
-std::optional<std::vector<std::uint8_t>> EncodeWalRow(IndexedImage& image, const Palette& palette,
-                                                      const WriteOptions& options) {
-    RemapToPalette(image, WalPalette, palette);
-    return EncodeWal(image, options);
-}
-
-std::optional<std::vector<std::uint8_t>> EncodePngRow(IndexedImage& image, const Palette& palette,
-                                                      const WriteOptions&) {
+std::optional<std::vector<std::uint8_t>> WritePngRow(const IndexedImage& image,
+                                                     const Palette& palette, const WriteOptions&) {
     return EncodePng(image, palette);
 }
 
@@ -133,20 +122,29 @@ std::unique_ptr<IndexedImage> ToOwnPalette(const RgbaImage& picture, Palette& pa
 constexpr const char* kInvalidPalette = " has an invalid color palette. Must be 256 colors";
 constexpr const char* kNoPalette = " couldn't read palette.";
 
+template <PictureParser Parse>
+std::optional<TextureInfo> InspectWith(std::span<const std::uint8_t> file, ReadError* error) {
+    return InspectPicture(file, Parse, error);
+}
+
 constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
-    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", ReadBmp, kInvalidPalette},
-    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", ReadM8, kNoPalette},
-    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", ReadWal, kNoPalette},
-    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", ReadPng, kNoPalette},
-    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", ReadTga, kNoPalette},
-    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", ReadPcx, kNoPalette},
+    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", ReadBmp, kInvalidPalette,
+     InspectBmp},
+    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", ReadM8, kNoPalette, InspectM8},
+    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", ReadWal, kNoPalette, InspectWal},
+    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", ReadPng, kNoPalette,
+     InspectWith<ParsePngPicture>},
+    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", ReadTga, kNoPalette,
+     InspectWith<ParseTgaPicture>},
+    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", ReadPcx, kNoPalette,
+     InspectWith<ParsePcxPicture>},
 }};
 
 constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
-    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", false, ToOwnPalette, EncodeM8Row},
-    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", false, ToWalPalette, EncodeWalRow},
+    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", false, ToOwnPalette, WriteM8},
+    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", false, ToWalPalette, WriteWal},
     {TargetFormat::Png, "png", "Portable Network Graphics (*.png)", "png", true, ToOwnPalette,
-     EncodePngRow},
+     WritePngRow},
 }};
 
 // Every row stands at its own index.
@@ -216,6 +214,22 @@ const SourceFormatRow& RowOf(SourceFormat format) {
 
 const TargetFormatRow& RowOf(TargetFormat format) {
     return kTargetRows[static_cast<std::size_t>(IndexOf(format))];
+}
+
+std::optional<SourceFormat> SourceFormatOfPath(const std::string& path) {
+    const std::string extension = Utf8Path(NativePath(path).extension());
+    for (const SourceFormatRow& row : kSourceRows) {
+        const std::string_view mask = row.mask; // "*.bmp"
+        if (extension.size() > 1 && SameIgnoringCase(extension.substr(1), mask.substr(2))) {
+            return row.format;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, SourceFormat format,
+                                          ReadError* error) {
+    return RowOf(format).inspect(file, error);
 }
 
 std::optional<SourceFormat> SourceFormatNamed(std::string_view option) {

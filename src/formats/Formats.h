@@ -1,14 +1,15 @@
 #pragma once
 
-// The formats a conversion reads and writes, in one place: their indices (as stored in project
-// files and shown in the setup dialog), their names for the command line, the setup dialog and the
-// file chooser, and the reader or writer the run uses. Adding a format is adding its value and
-// one row to the table in Formats.cpp.
+// The formats Texelary reads and writes, in one place: their indices (as stored in project files
+// and shown in the setup dialog), their names for the command line, the setup dialog, the file
+// chooser and --info, and the reader, writer and look inside that the run and --info use. Adding
+// a format is adding its value and one row to the table in Formats.cpp.
 
 #include "colour/NearestColour.h"
 #include "formats/DecodedPicture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
+#include "formats/TextureInfo.h"
 #include "formats/WriteOptions.h"
 #include "image/IndexedImage.h"
 #include "image/RgbaImage.h"
@@ -72,6 +73,8 @@ struct SourceFormatRow {
     void (*read)(std::span<const std::uint8_t> file, SourceRead& out);
     // Said after the quoted path when the palette cannot be had.
     const char* paletteFailure;
+    // What --info says of a whole file; none, with the reason, when the reader refuses it.
+    std::optional<TextureInfo> (*inspect)(std::span<const std::uint8_t> file, ReadError* error);
 };
 
 struct TargetFormatRow {
@@ -87,11 +90,11 @@ struct TargetFormatRow {
     std::unique_ptr<IndexedImage> (*fromTrueColour)(const RgbaImage& picture, Palette& palette,
                                                     const TrueColourOptions& options);
     // The output file's bytes for picture and palette; none when the picture does not fit the
-    // format or memory runs out. It may change the picture (a remap onto the format's palette).
-    // The run writes the bytes itself, so that several files can be converted at once and put in
-    // place in the list's order.
-    std::optional<std::vector<std::uint8_t>> (*encode)(IndexedImage& image, const Palette& palette,
-                                                       const WriteOptions& options);
+    // format or memory runs out. The run writes the bytes itself, so that several files can be
+    // converted at once and put in place in the list's order.
+    std::optional<std::vector<std::uint8_t>> (*write)(const IndexedImage& image,
+                                                      const Palette& palette,
+                                                      const WriteOptions& options);
 };
 
 // The read step of the run and of the preview alike: the file at `path` read once, whole, and its
@@ -106,6 +109,14 @@ std::span<const TargetFormatRow> TargetFormatRows();
 // The row of a format, which must be in range.
 const SourceFormatRow& RowOf(SourceFormat format);
 const TargetFormatRow& RowOf(TargetFormat format);
+
+// The source format whose files have the extension of `path` (the mask's, in any case); none for
+// other extensions.
+std::optional<SourceFormat> SourceFormatOfPath(const std::string& path);
+
+// Looks inside the bytes of a file of `format` (the row's inspect).
+std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, SourceFormat format,
+                                          ReadError* error = nullptr);
 
 // The format whose command-line name is `option`, in any case; none when no format has it.
 std::optional<SourceFormat> SourceFormatNamed(std::string_view option);

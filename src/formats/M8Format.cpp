@@ -98,8 +98,8 @@ std::optional<Header> ReadableHeader(std::span<const std::uint8_t> file, ReadErr
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, const Palette& palette,
-                                                  const WriteOptions& options) {
+std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, const Palette& palette,
+                                                 const WriteOptions& options) {
     using namespace M8Layout;
     const auto layout =
         LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount,
@@ -130,17 +130,7 @@ std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, con
     }
 }
 
-bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path,
-             const WriteOptions& options) {
-    try {
-        const auto file = EncodeM8(image, palette, options);
-        return file && WriteFileReplacing(path, *file);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
-std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, ReadError* error) {
+std::unique_ptr<IndexedImage> ReadM8Image(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
     const auto header = ReadableHeader(file, error);
     if (!header) {
@@ -152,7 +142,7 @@ std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file, R
     return TakeStoredPicture(file, kHeaderSize, width, height, error);
 }
 
-bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
+bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
     const auto header = ReadableHeader(file, error);
     if (!header) {
         return false;
@@ -162,7 +152,7 @@ bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadEr
     return true;
 }
 
-std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
+std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
     const auto header = ReadableHeader(file, error);
     if (!header) {
         return std::nullopt;
@@ -171,7 +161,7 @@ std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file, Re
     return LoadHeaderFields(header->data(), M8Layout::kFieldOffsets);
 }
 
-StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {
+StoredLevels ReadM8Levels(std::span<const std::uint8_t> file) {
     using namespace M8Layout;
     const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     StoredLevels stored;
@@ -183,25 +173,6 @@ StoredLevels ParseM8Levels(std::span<const std::uint8_t> file) {
                                  LoadLE32Signed(header.data() + kOffsets + 4 * i)});
     }
     return stored;
-}
-
-std::optional<HeaderFields> ReadM8Fields(const std::string& path) {
-    const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
-    return file ? ParseM8Fields(*file) : std::nullopt;
-}
-
-std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path, ReadError* error) {
-    return ParseInputFile(path, error, ParseM8Image);
-}
-
-bool ReadM8Palette(Palette& palette, const std::string& path, ReadError* error) {
-    // The palette lies inside the header, so only the header is read.
-    const auto file = ReadFilePrefix(path, M8Layout::kHeaderSize);
-    if (!file) {
-        SetReadError(error, WhyCannotRead(path));
-        return false;
-    }
-    return ParseM8Palette(palette, *file, error);
 }
 
 } // namespace texelary

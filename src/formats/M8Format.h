@@ -4,10 +4,10 @@
 // of sixteen mip levels, then the pixels of the levels back to back.
 
 #include "formats/HeaderFields.h"
-#include "image/IndexedImage.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
 #include "formats/WriteOptions.h"
+#include "image/IndexedImage.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,37 +18,27 @@
 
 namespace texelary {
 
-// Writes `image` with `palette` and its mip levels to `path`, replacing any file there only when
-// the whole file has been written. False when anything fails; the image never changes.
-// Point-sampled levels halve both sides down to 0, sixteen levels in all; averaged ones
-// (MipFilter::Box) keep a side at 1 while the other still halves and end at 1 x 1, the levels
-// after it being 0 x 0.
-bool WriteM8(const IndexedImage& image, const Palette& palette, const std::string& path,
-             const WriteOptions& options = {});
+// The whole file for `image` with `palette` and its mip levels; none when the picture's size
+// does not fit the format or memory runs out. The image never changes. Point-sampled levels halve
+// both sides down to 0, sixteen levels in all; averaged ones (MipFilter::Box) keep a side at 1
+// while the other still halves and end at 1 x 1, the levels after it being 0 x 0.
+std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, const Palette& palette,
+                                                 const WriteOptions& options = {});
 
-// The complete file as bytes; none when the picture's size does not fit the format or memory
-// runs out.
-std::optional<std::vector<std::uint8_t>> EncodeM8(const IndexedImage& image, const Palette& palette,
-                                                  const WriteOptions& options = {});
-
-// Level 0 of the file. Null when the file cannot be read or its header does not fit the file.
-// `error` (when given) receives the reason for a failure.
-std::unique_ptr<IndexedImage> ReadM8Image(const std::string& path, ReadError* error = nullptr);
-// The palette stored in the file; false when the file cannot be read.
-bool ReadM8Palette(Palette& palette, const std::string& path, ReadError* error = nullptr);
+// Level 0 of the bytes of a .m8 file. Null when its header does not fit the file; `error` (when
+// given) receives the reason.
+std::unique_ptr<IndexedImage> ReadM8Image(std::span<const std::uint8_t> file,
+                                          ReadError* error = nullptr);
+// The palette stored in the file; false when the header is not whole.
+bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file,
+                   ReadError* error = nullptr);
 
 // The name, animation name, flags, contents and value of the file's header; none when the file
-// cannot be read or is of the older version this program does not read.
-std::optional<HeaderFields> ReadM8Fields(const std::string& path);
-std::optional<HeaderFields> ParseM8Fields(std::span<const std::uint8_t> file,
-                                          ReadError* error = nullptr);
+// is of the older version this program does not read.
+std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file,
+                                         ReadError* error = nullptr);
 
 // The version and the sixteen level entries of the header, as stored.
-StoredLevels ParseM8Levels(std::span<const std::uint8_t> file);
-
-std::unique_ptr<IndexedImage> ParseM8Image(std::span<const std::uint8_t> file,
-                                           ReadError* error = nullptr);
-bool ParseM8Palette(Palette& palette, std::span<const std::uint8_t> file,
-                    ReadError* error = nullptr);
+StoredLevels ReadM8Levels(std::span<const std::uint8_t> file);
 
 } // namespace texelary

@@ -58,8 +58,8 @@ void MakeSmallerLevels(std::uint8_t* file, const MipLevels& layout, MipFilter mi
     if (mips == MipFilter::Point) {
         for (std::size_t i = 1; i < layout.count && layout.levels[i].offset != 0; ++i) {
             const MipLevel& level = layout.levels[i];
-            ResampleInto(file + static_cast<std::size_t>(level.offset), full, level.factor,
-                         level.factor);
+            Resample(file + static_cast<std::size_t>(level.offset), full, level.factor,
+                     level.factor);
         }
         return;
     }

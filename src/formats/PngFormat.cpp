@@ -210,10 +210,6 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file
     return ParseGuarded(Parse, file, error);
 }
 
-std::optional<DecodedPicture> ReadPngPicture(const std::string& path, ReadError* error) {
-    return ReadPictureFile(ParsePngPicture, path, error);
-}
-
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
                                                    const Palette& palette) {
     const auto count = PixelCount(image.width, image.height);
@@ -255,11 +251,6 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-}
-
-bool WritePng(const IndexedImage& image, const Palette& palette, const std::string& path) {
-    const auto file = EncodePng(image, palette);
-    return file && WriteFileReplacing(path, *file);
 }
 
 } // namespace texelary

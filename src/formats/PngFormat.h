@@ -6,8 +6,8 @@
 // one picture as an 8-bit palette file with all 256 colours, which reads back byte for byte.
 
 #include "formats/DecodedPicture.h"
-#include "image/IndexedImage.h"
 #include "formats/ReadError.h"
+#include "image/IndexedImage.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,10 +17,9 @@
 
 namespace texelary {
 
-// The picture of a PNG file. None, with the reason in `error` when given, when the file cannot
-// be read, is not a PNG, is damaged (a bad checksum, a broken compressed stream, data missing),
+// The picture of the bytes of a PNG file. None, with the reason in `error` when given, when they
+// are not a PNG, is damaged (a bad checksum, a broken compressed stream, data missing),
 // or would need more memory than its size can justify.
-std::optional<DecodedPicture> ReadPngPicture(const std::string& path, ReadError* error = nullptr);
 std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
                                               ReadError* error = nullptr);
 
@@ -28,9 +27,5 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file
 // without pixels (a PNG has at least one) or when libspng or memory fails.
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
                                                    const Palette& palette);
-
-// Writes EncodePng's file to `path`, replacing any file there only when the whole file has been
-// written. False when anything fails.
-bool WritePng(const IndexedImage& image, const Palette& palette, const std::string& path);
 
 } // namespace texelary

@@ -10,17 +10,8 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t>, Rea
     return std::nullopt;
 }
 
-std::optional<DecodedPicture> ReadPngPicture(const std::string&, ReadError* error) {
-    SetReadError(error, ReadError::NotBuiltIn);
-    return std::nullopt;
-}
-
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage&, const Palette&) {
     return std::nullopt;
-}
-
-bool WritePng(const IndexedImage&, const Palette&, const std::string&) {
-    return false;
 }
 
 } // namespace texelary

@@ -42,6 +42,8 @@ const char* DescribeReadError(ReadError error) {
     return "unknown error";
 }
 
+namespace {
+
 // The read only says that it failed; the file system says why.
 ReadError WhyCannotRead(const std::string& path) {
     std::error_code ignored;
@@ -51,6 +53,8 @@ ReadError WhyCannotRead(const std::string& path) {
     }
     return std::filesystem::is_regular_file(status) ? ReadError::CannotOpen : ReadError::NotAFile;
 }
+
+} // namespace
 
 std::optional<std::vector<std::uint8_t>> ReadInputFile(const std::string& path, ReadError* error) {
     auto bytes = ReadFileBytes(path);

@@ -41,23 +41,8 @@ inline bool SetReadError(ReadError* error, ReadError value) {
     return value == ReadError::None;
 }
 
-// Why a file that could not be read was not: no such file, not a file, or cannot be opened.
-ReadError WhyCannotRead(const std::string& path);
-
 // The whole file, or none with the reason in `error`: no such file, not a file, cannot be read
 // or no memory. An empty file is 0 bytes, not a failure: each format decides what that means.
 std::optional<std::vector<std::uint8_t>> ReadInputFile(const std::string& path, ReadError* error);
-
-// What `parse` makes of the whole file at `path`, or an empty result (with the reason in `error`)
-// when the file cannot be read.
-template <typename Result>
-Result ParseInputFile(const std::string& path, ReadError* error,
-                      Result (*parse)(std::span<const std::uint8_t>, ReadError*)) {
-    const auto bytes = ReadInputFile(path, error);
-    if (!bytes) {
-        return Result{};
-    }
-    return parse(*bytes, error);
-}
 
 } // namespace texelary

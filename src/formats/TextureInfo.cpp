@@ -1,18 +1,12 @@
 #include "formats/TextureInfo.h"
 
-#include "base/NativePath.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
-#include "formats/PcxFormat.h"
-#include "formats/PngFormat.h"
-#include "formats/TgaFormat.h"
 #include "formats/WalFormat.h"
 
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <cctype>
-#include <filesystem>
 
 namespace texelary {
 
@@ -104,27 +98,26 @@ std::size_t DistinctIndices(const IndexedImage& image) {
     return used.count();
 }
 
-// A picture of an everyday format: one level, no header fields, indices only when it has a
-// palette.
-std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureKind kind,
+// What every palette picture of a mip texture or bitmap shows: its size and the indices used.
+TextureInfo InfoOfImage(const IndexedImage& image) {
+    TextureInfo info;
+    info.width = image.width;
+    info.height = image.height;
+    info.distinctIndices = DistinctIndices(image);
+    return info;
+}
+
+} // namespace
+
+std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, PictureParser parse,
                                           ReadError* error) {
-    std::optional<DecodedPicture> picture;
-    if (kind == TextureKind::Png) {
-        picture = ParsePngPicture(file, error);
-    } else if (kind == TextureKind::Tga) {
-        picture = ParseTgaPicture(file, error);
-    } else {
-        picture = ParsePcxPicture(file, error);
-    }
+    const std::optional<DecodedPicture> picture = parse(file, error);
     if (!picture) {
         return std::nullopt;
     }
     TextureInfo info;
-    info.kind = kind;
     if (picture->IsIndexed()) {
-        info.width = picture->indexed->width;
-        info.height = picture->indexed->height;
-        info.distinctIndices = DistinctIndices(*picture->indexed);
+        info = InfoOfImage(*picture->indexed);
     } else {
         info.width = picture->trueColour->width;
         info.height = picture->trueColour->height;
@@ -133,96 +126,44 @@ std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, Te
     return info;
 }
 
-} // namespace
-
-const char* KindName(TextureKind kind) {
-    switch (kind) {
-    case TextureKind::Bmp:
-        return "bmp";
-    case TextureKind::M8:
-        return "m8";
-    case TextureKind::Wal:
-        return "wal";
-    case TextureKind::Png:
-        return "png";
-    case TextureKind::Tga:
-        return "tga";
-    case TextureKind::Pcx:
-        return "pcx";
-    }
-    return "unknown";
-}
-
-std::optional<TextureKind> KindOfPath(const std::string& path) {
-    std::string extension = Utf8Path(NativePath(path).extension());
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const TextureKind kind : {TextureKind::Bmp, TextureKind::M8, TextureKind::Wal,
-                                   TextureKind::Png, TextureKind::Tga, TextureKind::Pcx}) {
-        if (extension == std::string(".") + KindName(kind)) {
-            return kind;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, TextureKind kind,
-                                          ReadError* error) {
-    if (kind == TextureKind::Png || kind == TextureKind::Tga || kind == TextureKind::Pcx) {
-        return InspectPicture(file, kind, error);
-    }
-    std::unique_ptr<IndexedImage> image;
-    switch (kind) {
-    case TextureKind::Bmp:
-        image = ParseBmpImage(file, error);
-        break;
-    case TextureKind::M8:
-        image = ParseM8Image(file, error);
-        break;
-    case TextureKind::Wal:
-        image = ParseWalImage(file, error);
-        break;
-    case TextureKind::Png:
-    case TextureKind::Tga:
-    case TextureKind::Pcx:
-        break;
-    }
+std::optional<TextureInfo> InspectBmp(std::span<const std::uint8_t> file, ReadError* error) {
+    const auto image = ReadBmpImage(file, error);
     if (!image) {
         return std::nullopt;
     }
-    TextureInfo info;
-    info.kind = kind;
-    info.width = image->width;
-    info.height = image->height;
-    info.distinctIndices = DistinctIndices(*image);
-    switch (kind) {
-    case TextureKind::Bmp: {
-        info.levels.push_back({image->width, image->height, 0});
-        Palette palette{};
-        if (!ParseBmpPalette(palette, file)) {
-            info.ruleBreaks.push_back("not a 256-colour bitmap");
-        }
-        break;
+    TextureInfo info = InfoOfImage(*image);
+    info.levels.push_back({image->width, image->height, 0});
+    Palette palette{};
+    if (!ReadBmpPalette(palette, file)) {
+        info.ruleBreaks.push_back("not a 256-colour bitmap");
     }
-    case TextureKind::M8: {
-        const StoredLevels stored = ParseM8Levels(file);
-        if (stored.version != 2) {
-            info.ruleBreaks.push_back("version " + std::to_string(stored.version.value_or(0)) +
-                                      ", not 2");
-        }
-        CheckLevels(stored, file.size(), info);
-        info.fields = ParseM8Fields(file);
-        break;
+    return info;
+}
+
+std::optional<TextureInfo> InspectM8(std::span<const std::uint8_t> file, ReadError* error) {
+    const auto image = ReadM8Image(file, error);
+    if (!image) {
+        return std::nullopt;
     }
-    case TextureKind::Wal:
-        CheckLevels(ParseWalLevels(file), file.size(), info);
-        info.fields = ParseWalFields(file);
-        break;
-    case TextureKind::Png:
-    case TextureKind::Tga:
-    case TextureKind::Pcx:
-        break;
+    TextureInfo info = InfoOfImage(*image);
+    const StoredLevels stored = ReadM8Levels(file);
+    if (stored.version != 2) {
+        info.ruleBreaks.push_back("version " + std::to_string(stored.version.value_or(0)) +
+                                  ", not 2");
     }
+    CheckLevels(stored, file.size(), info);
+    info.fields = ReadM8Fields(file);
+    return info;
+}
+
+std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadError* error) {
+    const auto image = ReadWalImage(file, error);
+    if (!image) {
+        return std::nullopt;
+    }
+    TextureInfo info = InfoOfImage(*image);
+    CheckLevels(ReadWalLevels(file), file.size(), info);
+    info.fields = ReadWalFields(file);
     return info;
 }
 

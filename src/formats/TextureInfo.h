@@ -3,6 +3,7 @@
 // A look inside a texture file: what it is, its levels, its header fields, how many indices its
 // picture uses, and where it strays from its format's rules. For the command line's --info.
 
+#include "formats/DecodedPicture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
@@ -16,16 +17,7 @@
 
 namespace texelary {
 
-enum class TextureKind : std::uint8_t { Bmp, M8, Wal, Png, Tga, Pcx };
-
-// The short name of a kind, its usual extension without the dot: "bmp", "m8", "wal", ...
-const char* KindName(TextureKind kind);
-
-// The kind of a file by its extension, in any case; none for other extensions.
-std::optional<TextureKind> KindOfPath(const std::string& path);
-
 struct TextureInfo {
-    TextureKind kind = TextureKind::Bmp;
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<StoredLevel> levels;    // the levels that hold pixels, level 0 first
@@ -38,9 +30,14 @@ struct TextureInfo {
     std::vector<std::string> ruleBreaks;
 };
 
-// Looks inside the bytes of a file of `kind`. None, with the reason in `error`, when the reader
-// of that kind refuses the file.
-std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, TextureKind kind,
-                                          ReadError* error = nullptr);
+// Looks inside the bytes of a file of one format; none, with the reason in `error`, when the
+// reader of that format refuses the file. The format table's rows call these.
+std::optional<TextureInfo> InspectBmp(std::span<const std::uint8_t> file, ReadError* error);
+std::optional<TextureInfo> InspectM8(std::span<const std::uint8_t> file, ReadError* error);
+std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadError* error);
+// A picture of an everyday format, read by `parse`: one level, no header fields, indices only
+// when it has a palette.
+std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, PictureParser parse,
+                                          ReadError* error);
 
 } // namespace texelary

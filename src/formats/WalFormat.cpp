@@ -20,9 +20,9 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "colour/WalPalette.h"
 #include "formats/MipLevels.h"
 #include "formats/StoredPicture.h"
-#include "colour/WalPalette.h"
 
 #include <cstring>
 #include <new>
@@ -61,10 +61,9 @@ void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
     StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
 }
 
-// The whole file. Level 0 is the picture's pixels, put through `remap` when one is given; the
-// smaller levels are then made from level 0 as it stands in the buffer, so a remapped picture
-// needs no copy of its own.
-std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const RemapTable* remap,
+// The whole file. Level 0 is the picture's pixels put through `remap`; the smaller levels are then
+// made from level 0 as it stands in the buffer, so the remapped picture needs no copy of its own.
+std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const RemapTable& remap,
                                                 const WriteOptions& options) {
     using namespace WalLayout;
     // The header's sizes are the scaled ones whatever the filter.
@@ -91,12 +90,8 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
             static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
         std::uint8_t* level0 = file.data() + kHeaderSize;
         const std::uint8_t* pixels = image.pixels.get();
-        if (remap != nullptr) {
-            for (std::size_t i = 0; i < pixelCount; ++i) {
-                level0[i] = (*remap)[pixels[i]];
-            }
-        } else {
-            std::memcpy(level0, pixels, pixelCount);
+        for (std::size_t i = 0; i < pixelCount; ++i) {
+            level0[i] = remap[pixels[i]];
         }
         MakeSmallerLevels(file.data(), *layout, options.mips, WalPalette);
         return file;
@@ -107,31 +102,17 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> EncodeWal(const IndexedImage& image,
-                                                   const WriteOptions& options) {
-    return Encode(image, nullptr, options);
-}
-
-bool WriteWal(IndexedImage& image, const Palette& palette, const std::string& path,
-              const WriteOptions& options) {
+std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, const Palette& palette,
+                                                  const WriteOptions& options) {
     try {
         const RemapTable remap = BuildRemapTable(WalPalette, palette);
-        const auto file = Encode(image, &remap, options);
-        if (!file || !WriteFileReplacing(path, *file)) {
-            return false;
-        }
-        // Only a written file changes the caller's picture: level 0 is the remapped picture.
-        const auto count = PixelCount(image.width, image.height); // fits: the file was made
-        if (count && *count != 0) {
-            std::memcpy(image.pixels.get(), file->data() + WalLayout::kHeaderSize, *count);
-        }
-        return true;
+        return Encode(image, remap, options);
     } catch (const std::bad_alloc&) {
-        return false;
+        return std::nullopt;
     }
 }
 
-std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, ReadError* error) {
+std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace WalLayout;
     const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     // Level 0 always starts right after the header, whatever the offset table says.
@@ -140,13 +121,13 @@ std::unique_ptr<IndexedImage> ParseWalImage(std::span<const std::uint8_t> file, 
     return TakeStoredPicture(file, kHeaderSize, width, height, error);
 }
 
-HeaderFields ParseWalFields(std::span<const std::uint8_t> file) {
+HeaderFields ReadWalFields(std::span<const std::uint8_t> file) {
     using namespace WalLayout;
     const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     return LoadHeaderFields(header.data(), kFieldOffsets);
 }
 
-StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
+StoredLevels ReadWalLevels(std::span<const std::uint8_t> file) {
     using namespace WalLayout;
     const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     StoredLevels stored;
@@ -160,15 +141,6 @@ StoredLevels ParseWalLevels(std::span<const std::uint8_t> file) {
             {halved(width), halved(height), LoadLE32Signed(header.data() + kOffsets + 4 * i)});
     }
     return stored;
-}
-
-std::optional<HeaderFields> ReadWalFields(const std::string& path) {
-    const auto file = ReadFilePrefix(path, WalLayout::kHeaderSize);
-    return file ? std::optional(ParseWalFields(*file)) : std::nullopt;
-}
-
-std::unique_ptr<IndexedImage> ReadWalImage(const std::string& path, ReadError* error) {
-    return ParseInputFile(path, error, ParseWalImage);
 }
 
 bool ReadWalPalette(Palette& palette) {

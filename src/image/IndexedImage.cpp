@@ -52,20 +52,14 @@ void FreePixels(IndexedImage& image) {
     image.pixels.reset();
 }
 
-void CopyRowOut(std::uint8_t* destination, const IndexedImage& image, std::int32_t row) {
-    const auto width = static_cast<std::size_t>(image.width);
-    std::memcpy(destination, image.pixels.get() + static_cast<std::size_t>(row) * width, width);
-}
+namespace {
 
 void CopyRowIn(IndexedImage& image, const std::uint8_t* source, std::int32_t row) {
     const auto width = static_cast<std::size_t>(image.width);
     std::memcpy(image.pixels.get() + static_cast<std::size_t>(row) * width, source, width);
 }
 
-PixelView ViewOf(const IndexedImage& image) {
-    return PixelView{image.width, image.height, static_cast<std::size_t>(image.width),
-                     image.pixels.get()};
-}
+} // namespace
 
 bool CopyRows(IndexedImage& target, const PixelView& stored, RowOrder order) {
     if (target.pixels) {
@@ -81,20 +75,6 @@ bool CopyRows(IndexedImage& target, const PixelView& stored, RowOrder order) {
         CopyRowIn(target, stored.pixels + static_cast<std::size_t>(storedRow) * stored.stride, row);
     }
     return true;
-}
-
-void FlipVertical(IndexedImage& image) {
-    if (!image.pixels || image.width <= 0 || image.height <= 1) {
-        return;
-    }
-    // Rows are swapped in place, so turning a picture over needs no scratch memory and cannot
-    // fail half way.
-    const auto width = static_cast<std::size_t>(image.width);
-    std::uint8_t* top = image.pixels.get();
-    std::uint8_t* bottom = top + static_cast<std::size_t>(image.height - 1) * width;
-    for (; top < bottom; top += width, bottom -= width) {
-        std::swap_ranges(top, top + width, bottom);
-    }
 }
 
 } // namespace texelary

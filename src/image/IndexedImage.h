@@ -42,11 +42,6 @@ std::unique_ptr<IndexedImage> MakeIndexedImage(std::int32_t width, std::int32_t 
 // Releases the buffer, if any; width and height keep their values. A second call is harmless.
 void FreePixels(IndexedImage& image);
 
-// Copy one whole row (width bytes) out of or into an image with a buffer; row must be in
-// [0, height). Not checked.
-void CopyRowOut(std::uint8_t* destination, const IndexedImage& image, std::int32_t row);
-void CopyRowIn(IndexedImage& image, const std::uint8_t* source, std::int32_t row);
-
 // Read-only rows of a stored picture whose rows may be longer than its width (a bitmap's rows
 // are padded to 4 bytes).
 struct PixelView {
@@ -56,8 +51,6 @@ struct PixelView {
     const std::uint8_t* pixels = nullptr;
 };
 
-PixelView ViewOf(const IndexedImage& image);
-
 // The order of a stored picture's rows.
 enum class RowOrder : std::uint8_t { TopDown, BottomUp };
 
@@ -66,10 +59,6 @@ enum class RowOrder : std::uint8_t { TopDown, BottomUp };
 // target already has a buffer (it is then untouched) or memory cannot be had (it keeps the new
 // width and height and has no buffer).
 bool CopyRows(IndexedImage& target, const PixelView& stored, RowOrder order);
-
-// Turns the picture upside down in place: row k and row height - 1 - k change places. Cannot
-// fail; an image without a buffer is left alone.
-void FlipVertical(IndexedImage& image);
 
 // The number of pixels of a width x height picture as a byte count, or none when either side
 // is negative or the product does not fit a signed 32-bit integer.

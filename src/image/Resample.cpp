@@ -33,8 +33,8 @@ std::int32_t ScaledSize(std::int32_t size, float factor) {
     return static_cast<std::int32_t>(product);
 }
 
-void ResampleInto(std::uint8_t* target, const PixelView& source, float horizontalFactor,
-                  float verticalFactor) {
+void Resample(std::uint8_t* target, const PixelView& source, float horizontalFactor,
+              float verticalFactor) {
     const float stepX = 1.0f / horizontalFactor;
     const float stepY = 1.0f / verticalFactor;
     const std::int32_t width = ScaledSize(source.width, horizontalFactor);
@@ -90,30 +90,6 @@ void ResampleInto(std::uint8_t* target, const PixelView& source, float horizonta
         }
         accY += stepY;
     }
-}
-
-bool Resample(IndexedImage& target, const PixelView& source, float horizontalFactor,
-              float verticalFactor) {
-    if (target.pixels) {
-        return false;
-    }
-    target.width = ScaledSize(source.width, horizontalFactor);
-    target.height = ScaledSize(source.height, verticalFactor);
-    if (!AllocatePixels(target, target.width, target.height)) {
-        return false;
-    }
-    try {
-        ResampleInto(target.pixels.get(), source, horizontalFactor, verticalFactor);
-    } catch (const std::bad_alloc&) {
-        FreePixels(target);
-        return false;
-    }
-    return true;
-}
-
-bool Resample(IndexedImage& target, const IndexedImage& source, float horizontalFactor,
-              float verticalFactor) {
-    return Resample(target, ViewOf(source), horizontalFactor, verticalFactor);
 }
 
 } // namespace texelary

@@ -22,13 +22,16 @@
 // | 40     | 4        | count              | n, int32: the number of file names             |
 // | 44     | 128      | input directory    | text ended by a zero byte                      |
 // | 172    | 128      | output directory   | text ended by a zero byte                      |
-// | 300    | 4        | convert-to index   | int32: 0 .m8, 1 .wal                           |
-// | 304    | 4        | convert-from index | int32: 0 bitmap, 1 .m8, 2 .wal                 |
+// | 300    | 4        | convert-to index   | int32: 0 .m8, 1 .wal, 2 PNG                    |
+// | 304    | 4        | convert-from index | int32: 0 bitmap, 1 .m8, 2 .wal, 3 PNG, 4 TGA,  |
+// |        |          |                    | 5 PCX                                          |
 // | 308    | 128 each | file names         | n texts in list order, each ended by a zero    |
 //
-// The convert-to index comes before the convert-from index. In a text field the bytes after the
-// first zero carry no meaning: we write zeros there, and the reader ignores whatever it finds.
-// Likewise the signature and version blocks are compared only up to their text's zero byte.
+// The indices are those of the format table (formats/Formats.h); older programs knew only the
+// first two or three of each. The convert-to index comes before the convert-from index. In a text
+// field the bytes after the first zero carry no meaning: we write zeros there, and the reader
+// ignores whatever it finds. Likewise the signature and version blocks are compared only up to
+// their text's zero byte.
 
 namespace texelary {
 
@@ -252,11 +255,11 @@ bool SaveProject(const Project& project, const std::string& path,
                  std::vector<std::string>* cutTexts) {
     try {
         std::vector<std::string> cut;
-        const auto bytes = Encode(project, cut);
+        const std::vector<std::uint8_t> bytes = EncodeProject(project, &cut);
         if (bytes.empty()) {
             return false;
         }
-        if (cutTexts != nullptr) {
+        if (cutTexts != nullptr) { // room first, so that nothing fails after the write
             cutTexts->reserve(cutTexts->size() + cut.size());
         }
         if (!WriteFileReplacing(path, bytes)) {
@@ -272,21 +275,13 @@ bool SaveProject(const Project& project, const std::string& path,
 }
 
 bool LoadProject(Project& project, const std::string& path, ReadError* error) {
-    try {
-        const auto bytes = ReadInputFile(path, error);
-        if (!bytes) {
-            return false;
-        }
-        auto loaded = Parse(*bytes, error);
-        if (!loaded) {
-            return false;
-        }
-        project = std::move(*loaded); // moving strings and vectors cannot fail half way
-        return true;
-    } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
+    const auto bytes = ReadInputFile(path, error);
+    auto loaded = bytes ? ParseProject(*bytes, error) : std::nullopt;
+    if (!loaded) {
         return false;
     }
+    project = std::move(*loaded); // moving strings and vectors cannot fail half way
+    return true;
 }
 
 const char* DescribeProjectError(ReadError error) {

@@ -23,14 +23,11 @@ namespace {
 using test::ReadAll;
 using test::ScratchDir;
 
-TEST(FileIo, ReadsWholeFilesAndPrefixes) {
+TEST(FileIo, ReadsWholeFiles) {
     ScratchDir dir;
     const std::vector<std::uint8_t> bytes(100000, 7);
     test::WriteAll(dir.File("a.bin"), bytes);
     EXPECT_EQ(ReadFileBytes(dir.File("a.bin")), bytes);
-    const auto prefix = ReadFilePrefix(dir.File("a.bin"), 10);
-    ASSERT_TRUE(prefix);
-    EXPECT_EQ(prefix->size(), 10u);
     test::WriteAll(dir.File("empty"), {});
     EXPECT_EQ(ReadFileBytes(dir.File("empty")), std::vector<std::uint8_t>{});
 }

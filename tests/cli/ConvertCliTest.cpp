@@ -1,13 +1,14 @@
 // Runs texelary-convert as a child process and checks its exit status, messages and files.
 
 #include "BmpBuilder.h"
+#include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "base/Version.h"
-#include "project/ProjectFile.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "project/ProjectFile.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -156,7 +157,7 @@ TEST_F(ConvertCli, InputDirectoryIsWhereFilesAreRead) {
                    test::MakeBmp8(6, 3, std::vector<std::uint8_t>(18, 1)));
     const Outcome outcome = Run("--from bmp --to m8 --input in --output out a.bmp");
     EXPECT_EQ(outcome.status, 0) << outcome.errors;
-    const auto written = ReadM8Image((dir.Path() / "out" / "a.m8").string());
+    const auto written = test::ReadM8ImageFile((dir.Path() / "out" / "a.m8").string());
     ASSERT_TRUE(written);
     EXPECT_EQ(written->width, 6); // not the 4 x 2 a.bmp of the current directory
 }
@@ -289,7 +290,7 @@ struct Failing {
 TEST_F(ConvertCli, FailuresSayWhyAndCount) {
     IndexedImage picture = test::MakePicture(
         4, 4, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(50 + x); });
-    const std::vector<std::uint8_t> wal = *EncodeWal(picture);
+    const std::vector<std::uint8_t> wal = *WriteWal(picture, WalPalette);
     test::WriteAll(dir.Path() / "game.wal", wal);
     test::WriteAll(dir.Path() / "stone.old.bmp",
                    test::MakeBmp8(6, 2, std::vector<std::uint8_t>(12, 5)));
@@ -329,7 +330,7 @@ TEST_F(ConvertCli, FailuresSayWhyAndCount) {
             << outcome.errors;
     }
     EXPECT_EQ(test::ReadAll(dir.Path() / "game.wal"), wal);
-    EXPECT_EQ(ReadM8Image((dir.Path() / "out" / "stone.m8").string())->width, 6);
+    EXPECT_EQ(test::ReadM8ImageFile((dir.Path() / "out" / "stone.m8").string())->width, 6);
     EXPECT_FALSE(Exists("out/empty.wal"));
 }
 
@@ -463,8 +464,8 @@ TEST_F(ConvertCli, KeepHeaderReportsANameCutToFit) {
     IndexedImage image = test::MakePicture(
         4, 4, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(x); });
     const std::string full(32, 'n'); // fills the field: no zero byte left
-    ASSERT_TRUE(WriteWal(image, WalPalette, (dir.Path() / "long.wal").string(),
-                         {MipFilter::Point, HeaderFields{full, "next", 1, 2, 3}}));
+    ASSERT_TRUE(test::WriteWalFile(image, WalPalette, (dir.Path() / "long.wal").string(),
+                                   {MipFilter::Point, HeaderFields{full, "next", 1, 2, 3}}));
     auto file = test::ReadAll(dir.Path() / "long.wal");
     std::copy(full.begin(), full.end(), file.begin());
     test::WriteAll(dir.Path() / "long.wal", file);
@@ -474,7 +475,7 @@ TEST_F(ConvertCli, KeepHeaderReportsANameCutToFit) {
     EXPECT_EQ(outcome.status, 0) << outcome.errors;
     EXPECT_EQ(outcome.errors, "Texture name cut to fit in \"" + Separated("out/long.m8") +
                                   "\"\nAll done\n1 converted, 0 failed\n");
-    EXPECT_EQ(ParseM8Fields(test::ReadAll(dir.Path() / "out/long.m8")),
+    EXPECT_EQ(ReadM8Fields(test::ReadAll(dir.Path() / "out/long.m8")),
               (HeaderFields{std::string(31, 'n'), "next", 1, 2, 3}));
 }
 
@@ -503,7 +504,7 @@ TEST_F(ConvertCli, InfoDescribesARealWalFile) {
 TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
     IndexedImage image = test::MakePicture(
         2, 8, [](std::int32_t x, std::int32_t y) { return static_cast<std::uint8_t>(x + 2 * y); });
-    ASSERT_TRUE(WriteM8(
+    ASSERT_TRUE(test::WriteM8File(
         image, Palette{}, (dir.Path() / "belt3.m8").string(),
         {MipFilter::Box, HeaderFields{"Mines/belt3", "Mines/belt4", 0x01000000u, 0x20u, 7}}));
     auto cut = test::ReadAll(dir.Path() / "belt3.m8");

@@ -3,11 +3,12 @@
 
 #include "colour/BoxFilter.h"
 
+#include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
 
 #include <gtest/gtest.h>
 
@@ -151,7 +152,7 @@ TEST_P(M8Averaged, EachLevelAveragesTheOneAboveInTheFilesOwnPalette) {
     const ChainCase& c = GetParam();
     const IndexedImage image = Noise(c.width, c.height);
     const Palette palette = RandomPalette(static_cast<unsigned>(c.width * 1000 + c.height));
-    const auto file = EncodeM8(image, palette, WriteOptions{MipFilter::Box, std::nullopt});
+    const auto file = WriteM8(image, palette, WriteOptions{MipFilter::Box, std::nullopt});
     ASSERT_TRUE(file);
     Pixels expected = test::PixelsOf(image);
     std::int32_t position = 1040;
@@ -185,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WalAveraged, EachLevelAveragesTheOneAboveInTheFixedPalette) {
     for (const auto& [width, height] : {std::pair{16, 16}, std::pair{4, 32}}) {
         IndexedImage image = Noise(width, height); // already WalPalette indices
-        const auto file = EncodeWal(image, WriteOptions{MipFilter::Box, std::nullopt});
+        const auto file = WriteWal(image, WalPalette, WriteOptions{MipFilter::Box, std::nullopt});
         ASSERT_TRUE(file);
         Pixels expected = test::PixelsOf(image);
         std::int32_t w = width;
@@ -208,8 +209,9 @@ TEST(WalAveraged, EachLevelAveragesTheOneAboveInTheFixedPalette) {
 TEST(WalAveraged, AveragesTheRemappedPicture) {
     test::ScratchDir dir;
     IndexedImage image = Noise(8, 8);
-    ASSERT_TRUE(WriteWal(image, RandomPalette(7), dir.File("a.wal"), {MipFilter::Box, {}}));
-    // `image` now holds the WalPalette indices of level 0.
+    ASSERT_TRUE(
+        test::WriteWalFile(image, RandomPalette(7), dir.File("a.wal"), {MipFilter::Box, {}}));
+    RemapToPalette(image, WalPalette, RandomPalette(7)); // level 0 as written
     const auto file = test::ReadAll(dir.Path() / "a.wal");
     EXPECT_EQ(LevelOf(file, 164, 16), LevelBelow(test::PixelsOf(image), 8, 8, WalPalette));
 }

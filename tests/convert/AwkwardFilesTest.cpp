@@ -3,15 +3,16 @@
 // in the file writer). Nothing may be lost, and no failed write may be reported as success.
 
 #include "BmpBuilder.h"
+#include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "base/FileIo.h"
+#include "colour/WalPalette.h"
 #include "convert/ConversionRun.h"
-#include "project/ProjectFile.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "project/ProjectFile.h"
 
 #include <cstdio>
 #include <functional>
@@ -95,7 +96,7 @@ TEST(AwkwardFiles, RunSkipsVanishedInputsDirectoriesAndBlockedOutputs) {
     EXPECT_EQ(feedback.texts[2], "Error writing \"" + dir.File("blocked.m8") + "\"");
     EXPECT_TRUE(fs::is_directory(dir.Path() / "blocked.m8"));
     EXPECT_TRUE(fs::is_directory(dir.Path() / "folder.bmp"));
-    EXPECT_TRUE(ReadM8Image(dir.File("fine.m8")));
+    EXPECT_TRUE(test::ReadM8ImageFile(dir.File("fine.m8")));
     EXPECT_EQ(state.Done, 1);
     EXPECT_EQ(state.Converted, 1);
 }
@@ -117,12 +118,12 @@ TEST(AwkwardFiles, NamesOutsideTheCodePageAreReadConvertedAndWritten) {
     // Through the readers and writers.
     for (const std::u8string& name : names) {
         const std::string base = folderName + "/" + Utf8(name);
-        const auto image = ReadBmpImage(base + ".bmp");
+        const auto image = test::ReadBmpImageFile(base + ".bmp");
         Palette palette{};
-        ASSERT_TRUE(image && ReadBmpPalette(palette, base + ".bmp")) << Utf8(name);
-        ASSERT_TRUE(WriteM8(*image, palette, base + ".m8")) << Utf8(name);
+        ASSERT_TRUE(image && test::ReadBmpPaletteFile(palette, base + ".bmp")) << Utf8(name);
+        ASSERT_TRUE(test::WriteM8File(*image, palette, base + ".m8")) << Utf8(name);
         ASSERT_TRUE(fs::exists(folder / fs::path(name + u8".m8"))) << Utf8(name);
-        const auto back = ReadM8Image(base + ".m8");
+        const auto back = test::ReadM8ImageFile(base + ".m8");
         ASSERT_TRUE(back);
         EXPECT_EQ(test::PixelsOf(*back), test::PixelsOf(*image));
     }
@@ -134,7 +135,8 @@ TEST(AwkwardFiles, NamesOutsideTheCodePageAreReadConvertedAndWritten) {
     EXPECT_TRUE(feedback.texts.empty()) << feedback.texts.front();
     EXPECT_EQ(state.Converted, 3);
     for (const std::u8string& name : names) {
-        EXPECT_TRUE(ReadWalImage(Utf8Path(folder / fs::path(name + u8".wal")))) << Utf8(name);
+        EXPECT_TRUE(test::ReadWalImageFile(Utf8Path(folder / fs::path(name + u8".wal"))))
+            << Utf8(name);
     }
 
     // Through a project file named so itself.
@@ -179,8 +181,9 @@ TEST(AwkwardFiles, FullDiskKeepsTheOldFileInEveryWriter) {
     Project project;
     project.files.assign(40, "wall.bmp");
     const std::vector<std::pair<const char*, std::function<bool(const std::string&)>>> writers = {
-        {"m8", [&](const std::string& path) { return WriteM8(image, Palette{}, path); }},
-        {"wal", [&](const std::string& path) { return WriteWal(image, WalPalette, path); }},
+        {"m8", [&](const std::string& path) { return test::WriteM8File(image, Palette{}, path); }},
+        {"wal",
+         [&](const std::string& path) { return test::WriteWalFile(image, WalPalette, path); }},
         {"project", [&](const std::string& path) { return SaveProject(project, path); }},
     };
     const std::vector<std::uint8_t> old(100, 0x5A);

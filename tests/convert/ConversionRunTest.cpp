@@ -1,6 +1,7 @@
 #include "convert/ConversionRun.h"
 
 #include "BmpBuilder.h"
+#include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "colour/WalPalette.h"
@@ -109,7 +110,7 @@ TEST_F(ConversionRunTest, ConvertsEveryEntryAndEndsDone) {
     EXPECT_EQ(feedback.bar, (std::vector<int>{33, 66, 100}));
     EXPECT_EQ(state.Converted, 3);
     for (const char* name : {"a.m8", "b.m8", "c.m8"}) {
-        EXPECT_TRUE(ReadM8Image(Out(name))) << name;
+        EXPECT_TRUE(test::ReadM8ImageFile(Out(name))) << name;
     }
     // The last picture stays with the run's owner.
     EXPECT_TRUE(state.Image);
@@ -244,13 +245,13 @@ TEST_F(ConversionRunTest, WalInputNeverGivesThePaletteBox) {
     image.height = 8;
     ASSERT_TRUE(AllocatePixels(image, 8, 8));
     std::fill_n(image.pixels.get(), 64, std::uint8_t{215});
-    ASSERT_TRUE(WriteWal(image, WalPalette, In("w.wal")));
+    ASSERT_TRUE(test::WriteWalFile(image, WalPalette, In("w.wal")));
     settings.RunConvFrom = SourceFormat::Wal;
     settings.RunConvTo = TargetFormat::M8;
     Run({"w.wal"});
     EXPECT_TRUE(feedback.boxes.empty());
     Palette palette{};
-    ASSERT_TRUE(ReadM8Palette(palette, Out("w.m8")));
+    ASSERT_TRUE(test::ReadM8PaletteFile(palette, Out("w.m8")));
     EXPECT_EQ(palette, WalPalette);
 }
 
@@ -309,20 +310,21 @@ void WriteSource(SourceFormat format, const std::string& path, const HeaderField
         return static_cast<std::uint8_t>(x * 29 + y * 3);
     });
     const WriteOptions options{MipFilter::Point, fields};
-    ASSERT_TRUE(format == SourceFormat::M8 ? WriteM8(image, WalPalette, path, options)
-                                           : WriteWal(image, WalPalette, path, options));
+    ASSERT_TRUE(format == SourceFormat::M8 ? test::WriteM8File(image, WalPalette, path, options)
+                                           : test::WriteWalFile(image, WalPalette, path, options));
 }
 
 // What the writers made of a source before header fields could be kept.
 std::vector<std::uint8_t> WrittenWithoutOptions(SourceFormat from, TargetFormat to,
                                                 const std::string& source,
                                                 const std::string& scratch) {
-    auto image = from == SourceFormat::M8 ? ReadM8Image(source) : ReadWalImage(source);
+    auto image =
+        from == SourceFormat::M8 ? test::ReadM8ImageFile(source) : test::ReadWalImageFile(source);
     Palette palette{};
-    EXPECT_TRUE(from == SourceFormat::M8 ? ReadM8Palette(palette, source)
+    EXPECT_TRUE(from == SourceFormat::M8 ? test::ReadM8PaletteFile(palette, source)
                                          : ReadWalPalette(palette));
-    EXPECT_TRUE(to == TargetFormat::M8 ? WriteM8(*image, palette, scratch)
-                                       : WriteWal(*image, palette, scratch));
+    EXPECT_TRUE(to == TargetFormat::M8 ? test::WriteM8File(*image, palette, scratch)
+                                       : test::WriteWalFile(*image, palette, scratch));
     return test::ReadAll(scratch);
 }
 
@@ -347,7 +349,7 @@ TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
         EXPECT_EQ(state.Converted, 2) << what;
         const auto fieldsOf = [&, target = to](const std::string& name) {
             const auto file = test::ReadAll(Out(name + out));
-            return target == TargetFormat::M8 ? ParseM8Fields(file) : ParseWalFields(file);
+            return target == TargetFormat::M8 ? ReadM8Fields(file) : ReadWalFields(file);
         };
         EXPECT_EQ(fieldsOf("belt3"), kBelt3) << what;
         EXPECT_EQ(fieldsOf("belt4"), kBelt4) << what;
@@ -366,7 +368,7 @@ TEST_F(ConversionRunTest, KeepHeaderLeavesBitmapsWithTheWritersHeader) {
     AddBmp("a.bmp");
     settings.RunKeepHeader = true;
     Run({"a.bmp"});
-    const auto fields = ParseM8Fields(test::ReadAll(Out("a.m8")));
+    const auto fields = ReadM8Fields(test::ReadAll(Out("a.m8")));
     EXPECT_EQ(fields, (HeaderFields{"Created by Texelary", "", 0, 0, 0}));
 }
 
@@ -382,7 +384,7 @@ TEST_F(ConversionRunTest, ANameCutToFitIsReportedAndTheFileWritten) {
     EXPECT_EQ(feedback.boxes[0], (Box{"Texture name cut to fit in \"" + Out("long.m8") + "\"",
                                       "Texelary", BoxButtons::Ok, BoxIcon::Information}));
     EXPECT_EQ(state.Converted, 1);
-    EXPECT_EQ(ParseM8Fields(test::ReadAll(Out("long.m8")))->name, std::string(31, 'n'));
+    EXPECT_EQ(ReadM8Fields(test::ReadAll(Out("long.m8")))->name, std::string(31, 'n'));
 }
 
 TEST_F(ConversionRunTest, AveragedMipsReachTheWriter) {
@@ -390,9 +392,9 @@ TEST_F(ConversionRunTest, AveragedMipsReachTheWriter) {
     settings.RunMips = MipFilter::Box;
     Run({"a.bmp"});
     Palette palette{};
-    ASSERT_TRUE(ReadBmpPalette(palette, In("a.bmp")));
-    EXPECT_EQ(test::ReadAll(Out("a.m8")),
-              EncodeM8(*ReadBmpImage(In("a.bmp")), palette, {MipFilter::Box, std::nullopt}));
+    ASSERT_TRUE(test::ReadBmpPaletteFile(palette, In("a.bmp")));
+    EXPECT_EQ(test::ReadAll(Out("a.m8")), WriteM8(*test::ReadBmpImageFile(In("a.bmp")), palette,
+                                                  {MipFilter::Box, std::nullopt}));
 }
 
 // A .wal file of 4 x 4 pixels with every header field set, as a game's texture would have.
@@ -400,7 +402,7 @@ std::vector<std::uint8_t> GameWal() {
     IndexedImage image = test::MakePicture(4, 4, [](std::int32_t x, std::int32_t y) {
         return static_cast<std::uint8_t>(49 + x + y); // 49 to 55 repeat entry 48: remapping shows
     });
-    return *EncodeWal(image, {MipFilter::Point, kBelt3});
+    return *WriteWal(image, WalPalette, {MipFilter::Point, kBelt3});
 }
 
 TEST_F(ConversionRunTest, OutputThatIsTheInputFileIsAFailedWrite) {
@@ -440,7 +442,7 @@ TEST_F(ConversionRunTest, SecondEntryForOneOutputIsAFailedWrite) {
     AddBmp("stone.old.bmp", 8, 4);
     AddBmp("stone.new.bmp", 4, 2);
     Run({"stone.old.bmp", "stone.new.bmp"});
-    const auto written = ReadM8Image(Out("stone.m8"));
+    const auto written = test::ReadM8ImageFile(Out("stone.m8"));
     ASSERT_TRUE(written);
     EXPECT_EQ(written->width, 8); // the first entry's picture stays
     ASSERT_EQ(feedback.boxes.size(), 1u);

@@ -4,12 +4,12 @@
 
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/Quantize.h"
+#include "colour/WalPalette.h"
 #include "convert/ConversionRun.h"
 #include "formats/M8Format.h"
 #include "formats/PngFormat.h"
-#include "colour/Quantize.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -116,7 +116,7 @@ TEST_F(PictureRun, TrueColourTakesTheTargetsPalette) {
     ASSERT_TRUE(Convert(test::DataPath("made"), "imagemagick-rgb16.png", SourceFormat::Png,
                         TargetFormat::Wal)
                     .empty());
-    const auto wal = ParseWalImage(Output("imagemagick-rgb16.wal"));
+    const auto wal = ReadWalImage(Output("imagemagick-rgb16.wal"));
     const auto nearest = MapToPalette(*decoded->trueColour, WalPalette);
     ASSERT_TRUE(wal && nearest);
     EXPECT_EQ(test::PixelsOf(*wal), test::PixelsOf(*nearest));
@@ -128,8 +128,8 @@ TEST_F(PictureRun, TrueColourTakesTheTargetsPalette) {
     Palette own{};
     Palette stored{};
     const auto quantized = QuantizeToOwnPalette(*decoded->trueColour, own);
-    const auto m8 = ParseM8Image(m8Bytes);
-    ASSERT_TRUE(quantized && m8 && ParseM8Palette(stored, m8Bytes));
+    const auto m8 = ReadM8Image(m8Bytes);
+    ASSERT_TRUE(quantized && m8 && ReadM8Palette(stored, m8Bytes));
     EXPECT_EQ(stored, own);
     EXPECT_EQ(test::PixelsOf(*m8), test::PixelsOf(*quantized));
 }
@@ -146,7 +146,7 @@ TEST_F(PictureRun, TransparentPixelsTakeTheTransparentIndex) {
         for (const TargetFormat to : {TargetFormat::M8, TargetFormat::Wal}) {
             ASSERT_TRUE(Convert(test::DataPath("made"), file, from, to).empty());
             const auto bytes = Output(name.substr(0, name.find('.')) + "." + RowOf(to).extension);
-            const auto image = to == TargetFormat::M8 ? ParseM8Image(bytes) : ParseWalImage(bytes);
+            const auto image = to == TargetFormat::M8 ? ReadM8Image(bytes) : ReadWalImage(bytes);
             ASSERT_TRUE(image) << file;
             for (std::int32_t y = 0; y < image->height; ++y) {
                 for (std::int32_t x = 0; x < image->width; ++x) {
@@ -189,14 +189,14 @@ TEST_P(MipTexturesToPng, AndBackKeepLevelZeroAndPalette) {
         for (std::size_t i = 0; i < palette.size(); ++i) {
             palette[i] = static_cast<std::uint8_t>(i * 7);
         }
-        original = *EncodeM8(picture, palette);
+        original = *WriteM8(picture, palette);
     }
     test::WriteAll(dir.Path() / "in" / name, original);
 
     settings.RunAllLevels = true;
     ASSERT_TRUE(Convert(dir.Path() / "in", name, c.from, TargetFormat::Png).empty());
-    const auto levels = c.from == SourceFormat::Wal ? ParseWalLevels(original).levels
-                                                    : ParseM8Levels(original).levels;
+    const auto levels = c.from == SourceFormat::Wal ? ReadWalLevels(original).levels
+                                                    : ReadM8Levels(original).levels;
     std::size_t files = 0;
     for (; fs::exists(dir.Path() / "out" / (stem + "." + std::to_string(files) + ".png"));
          ++files) {
@@ -226,7 +226,7 @@ TEST_P(MipTexturesToPng, AndBackKeepLevelZeroAndPalette) {
     if (c.back == TargetFormat::M8) {
         Palette before{};
         Palette after{};
-        ASSERT_TRUE(ParseM8Palette(before, original) && ParseM8Palette(after, back));
+        ASSERT_TRUE(ReadM8Palette(before, original) && ReadM8Palette(after, back));
         EXPECT_EQ(after, before);
     }
 }

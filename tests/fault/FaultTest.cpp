@@ -4,12 +4,13 @@
 // purpose in the file writer, are in AwkwardFilesTest.cpp.
 
 #include "BmpBuilder.h"
+#include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
-#include "project/ProjectFile.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "project/ProjectFile.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -89,15 +90,15 @@ private:
 
 TEST_F(FullDisk, WritersReportAWriteCutShortAndKeepTheOldFile) {
     const IndexedImage image = Picture(64, 64); // .m8 6,501 bytes, .wal 5,540: past the limit
-    EXPECT_EQ(InChild([&] { return WriteM8(image, Greys(), Old()); }, true), 0);
+    EXPECT_EQ(InChild([&] { return test::WriteM8File(image, Greys(), Old()); }, true), 0);
     ExpectNothingLost();
 
     IndexedImage walImage = Picture(64, 64);
-    EXPECT_EQ(InChild([&] { return WriteWal(walImage, Greys(), Old()); }, true), 0);
+    EXPECT_EQ(InChild([&] { return test::WriteWalFile(walImage, Greys(), Old()); }, true), 0);
     ExpectNothingLost();
 
     // The same writes succeed without the limit, so it is the limit that made them fail.
-    EXPECT_EQ(InChild([&] { return WriteM8(image, Greys(), Old()); }, false), 1);
+    EXPECT_EQ(InChild([&] { return test::WriteM8File(image, Greys(), Old()); }, false), 1);
     EXPECT_EQ(ReadAll(Old()).size(), 6501u);
 }
 
@@ -137,9 +138,10 @@ TEST(AwkwardFiles, ReadOnlyOutputDirectoryFailsEveryWrite) {
                     std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
     const IndexedImage image = Picture(8, 8);
     Project project;
-    EXPECT_EQ(InChild([&] { return WriteM8(image, Greys(), (locked / "keep.m8").string()); }, false,
-                      true),
-              0);
+    EXPECT_EQ(
+        InChild([&] { return test::WriteM8File(image, Greys(), (locked / "keep.m8").string()); },
+                false, true),
+        0);
     EXPECT_EQ(
         InChild([&] { return SaveProject(project, (locked / "p.mm").string()); }, false, true), 0);
     std::filesystem::permissions(locked, std::filesystem::perms::owner_all);

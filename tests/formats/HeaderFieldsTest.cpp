@@ -4,6 +4,7 @@
 #include "formats/HeaderFields.h"
 
 #include "TestImages.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
 
@@ -55,12 +56,12 @@ const IndexedImage kPicture = test::MakePicture(
 
 const FieldOffsets kFormats[] = {
     {"m8", 4, 228, 1028, 1032, 1036,
-     [](const WriteOptions& options) { return EncodeM8(kPicture, Palette{}, options); },
-     [](std::span<const std::uint8_t> file) { return ParseM8Fields(file); }},
+     [](const WriteOptions& options) { return WriteM8(kPicture, Palette{}, options); },
+     [](std::span<const std::uint8_t> file) { return ReadM8Fields(file); }},
     {"wal", 0, 56, 88, 92, 96,
-     [](const WriteOptions& options) { return EncodeWal(kPicture, options); },
+     [](const WriteOptions& options) { return WriteWal(kPicture, WalPalette, options); },
      [](std::span<const std::uint8_t> file) -> std::optional<HeaderFields> {
-         return ParseWalFields(file);
+         return ReadWalFields(file);
      }},
 };
 

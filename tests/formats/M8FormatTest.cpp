@@ -1,5 +1,6 @@
 #include "formats/M8Format.h"
 
+#include "FormatFiles.h"
 #include "MipBytes.h"
 #include "TestFiles.h"
 #include "TestImages.h"
@@ -59,7 +60,7 @@ class M8Layout : public ::testing::TestWithParam<LayoutCase> {};
 TEST_P(M8Layout, ListsEveryLevelAndEndsWithTheLastOne) {
     const LayoutCase& c = GetParam();
     const IndexedImage image = Patterned(c.width, c.height);
-    const auto file = EncodeM8(image, Ramp());
+    const auto file = WriteM8(image, Ramp());
     ASSERT_TRUE(file);
     EXPECT_EQ(file->size(), c.fileSize);
     EXPECT_EQ(Table(*file, 36), Padded(c.widths));
@@ -89,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(M8Header, HoldsVersionNamesPaletteAndZeroWords) {
     const IndexedImage image = Patterned(4, 2);
     const Palette palette = Ramp();
-    const auto file = EncodeM8(image, palette);
+    const auto file = WriteM8(image, palette);
     ASSERT_TRUE(file);
     EXPECT_EQ(Le32(*file, 0), 2);
 
@@ -109,7 +110,7 @@ TEST(M8Header, HoldsVersionNamesPaletteAndZeroWords) {
 TEST(M8Levels, EachLevelHoldsTheTopLeftPixelOfItsBlock) {
     for (const auto& [width, height] : {std::pair{100, 60}, std::pair{256, 64}}) {
         const IndexedImage image = Patterned(width, height);
-        const auto file = EncodeM8(image, Ramp());
+        const auto file = WriteM8(image, Ramp());
         ASSERT_TRUE(file);
         const auto widths = Table(*file, 36);
         const auto heights = Table(*file, 100);
@@ -138,17 +139,17 @@ TEST(M8RoundTrip, WritesTheEncodedBytesAndReadsBackPictureAndPalette) {
     const std::vector<std::uint8_t> before = test::PixelsOf(image);
     const Palette palette = Ramp();
 
-    ASSERT_TRUE(WriteM8(image, palette, path));
+    ASSERT_TRUE(test::WriteM8File(image, palette, path));
     EXPECT_EQ(test::PixelsOf(image), before);
-    EXPECT_EQ(ReadAll(path), *EncodeM8(image, palette));
+    EXPECT_EQ(ReadAll(path), *WriteM8(image, palette));
 
-    const auto read = ReadM8Image(path);
+    const auto read = test::ReadM8ImageFile(path);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->width, 37);
     EXPECT_EQ(read->height, 21);
     EXPECT_EQ(test::PixelsOf(*read), before);
     Palette readPalette{};
-    ASSERT_TRUE(ReadM8Palette(readPalette, path));
+    ASSERT_TRUE(test::ReadM8PaletteFile(readPalette, path));
     EXPECT_EQ(readPalette, palette);
     // Nothing but the file itself is left in the directory.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
@@ -156,18 +157,9 @@ TEST(M8RoundTrip, WritesTheEncodedBytesAndReadsBackPictureAndPalette) {
               1);
 }
 
-TEST(M8RoundTrip, ReplacesAnOlderFile) {
-    ScratchDir dir;
-    const std::string path = dir.File("picture.m8");
-    WriteAll(path, std::vector<std::uint8_t>(50000, 0xAB));
-    const IndexedImage image = Patterned(8, 8);
-    ASSERT_TRUE(WriteM8(image, Ramp(), path));
-    EXPECT_EQ(ReadAll(path), *EncodeM8(image, Ramp()));
-}
-
 TEST(M8Read, TakesLevel0FromRightAfterTheHeaderWhateverTheOffsetSays) {
     const auto bytes = M8Bytes().Size(2, 2).Set(164, 2000).Pixels(4, 10).Bytes();
-    const auto image = ParseM8Image(bytes);
+    const auto image = ReadM8Image(bytes);
     ASSERT_TRUE(image);
     EXPECT_EQ(test::PixelsOf(*image), (std::vector<std::uint8_t>{10, 11, 12, 13}));
 }
@@ -179,7 +171,7 @@ class M8ReadCases : public ::testing::TestWithParam<ReadCase> {};
 TEST_P(M8ReadCases, GivesAPictureOnlyWhenTheHeaderFitsTheFile) {
     const ReadCase& c = GetParam();
     ReadError error = ReadError::OutOfMemory;
-    const auto image = ParseM8Image(c.bytes, &error);
+    const auto image = ReadM8Image(c.bytes, &error);
     test::ExpectReadCase(c, image, error);
 }
 
@@ -191,22 +183,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"older layout", M8Bytes().Set(0, 1).Size(1, 1).Pixels(1).Bytes(),
                                false, ReadError::Unsupported, 0, 0}));
 
-TEST(M8Read, MissingFileOrDirectoryGivesNothing) {
-    ScratchDir dir;
-    EXPECT_FALSE(ReadM8Image(dir.File("absent.m8")));
-    EXPECT_FALSE(ReadM8Image(dir.Path().string()));
-    Palette palette = Ramp();
-    EXPECT_FALSE(ReadM8Palette(palette, dir.File("absent.m8")));
-    EXPECT_EQ(palette, Ramp());
-}
-
 TEST(M8Palette, ReadsThePaletteFieldAndZeroesWhatAShortFileLacks) {
     ScratchDir dir;
     const std::string path = dir.File("palette.m8");
     Palette palette = Ramp();
 
     WriteAll(path, {});
-    ASSERT_TRUE(ReadM8Palette(palette, path));
+    ASSERT_TRUE(test::ReadM8PaletteFile(palette, path));
     EXPECT_EQ(palette, Palette{});
 
     // A file that ends 40 bytes into the palette field.
@@ -216,7 +199,7 @@ TEST(M8Palette, ReadsThePaletteFieldAndZeroesWhatAShortFileLacks) {
     }
     bytes.resize(300);
     WriteAll(path, bytes);
-    ASSERT_TRUE(ReadM8Palette(palette, path));
+    ASSERT_TRUE(test::ReadM8PaletteFile(palette, path));
     for (std::size_t i = 0; i < 768; ++i) {
         ASSERT_EQ(palette[i], i < 40 ? static_cast<std::uint8_t>(i + 1) : 0) << "byte " << i;
     }
@@ -227,7 +210,7 @@ TEST(M8Palette, RefusesTheOlderLayoutAndLeavesThePaletteAlone) {
     auto bytes = M8Bytes().Set(0, 1).Bytes();
     bytes[260] = 99;
     ReadError error = ReadError::None;
-    EXPECT_FALSE(ParseM8Palette(palette, bytes, &error));
+    EXPECT_FALSE(ReadM8Palette(palette, bytes, &error));
     EXPECT_EQ(error, ReadError::Unsupported);
     EXPECT_EQ(palette, Ramp());
 }
@@ -236,17 +219,17 @@ TEST(M8Encode, RefusesSizesTheFormatCannotHold) {
     IndexedImage negative;
     negative.width = -2;
     negative.height = 2;
-    EXPECT_FALSE(EncodeM8(negative, Ramp()));
+    EXPECT_FALSE(WriteM8(negative, Ramp()));
 
     IndexedImage wraps;
     wraps.width = 65536;
     wraps.height = 65536;
-    EXPECT_FALSE(EncodeM8(wraps, Ramp()));
+    EXPECT_FALSE(WriteM8(wraps, Ramp()));
 
     IndexedImage noPixels;
     noPixels.width = 3;
     noPixels.height = 3;
-    EXPECT_FALSE(EncodeM8(noPixels, Ramp()));
+    EXPECT_FALSE(WriteM8(noPixels, Ramp()));
 
     // Level 0 fits a signed 32-bit count but the whole file does not. The buffer is a stand-in:
     // the size must be refused before any pixel is looked at or any file buffer is made.
@@ -254,39 +237,7 @@ TEST(M8Encode, RefusesSizesTheFormatCannotHold) {
     tooLong.width = 46340;
     tooLong.height = 46340;
     ASSERT_TRUE(AllocatePixels(tooLong, 1, 1));
-    EXPECT_FALSE(EncodeM8(tooLong, Ramp()));
-}
-
-TEST(M8Write, FailsWithoutReplacingAnything) {
-    ScratchDir dir;
-    const IndexedImage image = Patterned(16, 16);
-
-    // The output directory does not exist.
-    EXPECT_FALSE(WriteM8(image, Ramp(), dir.File("missing/picture.m8")));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));
-
-    // A directory stands where the file should go.
-    std::filesystem::create_directory(dir.Path() / "taken.m8");
-    EXPECT_FALSE(WriteM8(image, Ramp(), dir.File("taken.m8")));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "taken.m8"));
-
-    // A picture that cannot be written leaves the older file as it was.
-    const std::string path = dir.File("older.m8");
-    const std::vector<std::uint8_t> older(3000, 0x5A);
-    WriteAll(path, older);
-    IndexedImage negative;
-    negative.width = -16;
-    negative.height = 16;
-    EXPECT_FALSE(WriteM8(negative, Ramp(), path));
-    EXPECT_EQ(ReadAll(path), older);
-
-    // No temporary file is left behind by any of these.
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"older.m8", "taken.m8"}));
+    EXPECT_FALSE(WriteM8(tooLong, Ramp()));
 }
 
 } // namespace

@@ -25,8 +25,8 @@ struct MipFormat {
 };
 
 const MipFormat kFormats[] = {
-    {"m8", test::kM8Shape, ParseM8Image},
-    {"wal", test::kWalShape, ParseWalImage},
+    {"m8", test::kM8Shape, ReadM8Image},
+    {"wal", test::kWalShape, ReadWalImage},
 };
 
 // How much of the file is left: all of it, nothing, or the header up to the end of a field.

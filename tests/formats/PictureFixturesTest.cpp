@@ -46,9 +46,9 @@ TEST_P(MadeByPrograms, ReadLikeTheBitmapTheyWereMadeFrom) {
         GTEST_SKIP() << "built without libspng";
     }
     const auto bitmapBytes = test::ReadAll(test::DataPath(c.bitmap));
-    const auto bitmap = ParseBmpImage(bitmapBytes);
+    const auto bitmap = ReadBmpImage(bitmapBytes);
     Palette colours{};
-    ASSERT_TRUE(bitmap && ParseBmpPalette(colours, bitmapBytes));
+    ASSERT_TRUE(bitmap && ReadBmpPalette(colours, bitmapBytes));
 
     ReadError error = ReadError::BadHeader;
     const auto picture =

@@ -5,6 +5,8 @@
 #include "BmpBuilder.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/WalPalette.h"
+#include "formats/Formats.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
 
@@ -27,10 +29,10 @@ const IndexedImage kPicture = test::MakePicture(8, 4, [](std::int32_t x, std::in
 });
 
 Bytes M8(MipFilter mips = MipFilter::Point) {
-    return *EncodeM8(kPicture, Palette{}, {mips, std::nullopt});
+    return *WriteM8(kPicture, Palette{}, {mips, std::nullopt});
 }
 Bytes Wal() {
-    return *EncodeWal(kPicture);
+    return *WriteWal(kPicture, WalPalette);
 }
 
 // A file with one change made to it.
@@ -41,40 +43,40 @@ template <typename Change> Bytes Changed(Bytes bytes, Change change) {
 
 struct InfoCase {
     const char* what;
-    TextureKind kind;
+    SourceFormat kind;
     Bytes file;
     std::vector<std::string> ruleBreaks;
 };
 
 TEST(TextureInfo, ReportsWhereAFileStraysFromItsFormatsRules) {
     const InfoCase cases[] = {
-        {"m8 as written", TextureKind::M8, M8(), {}},
-        {"m8 averaged (a side kept at 1)", TextureKind::M8, M8(MipFilter::Box), {}},
-        {"wal as written", TextureKind::Wal, Wal(), {}},
-        {"bitmap", TextureKind::Bmp, test::MakeBmp8(2, 2, {0, 1, 2, 1}), {}},
+        {"m8 as written", SourceFormat::M8, M8(), {}},
+        {"m8 averaged (a side kept at 1)", SourceFormat::M8, M8(MipFilter::Box), {}},
+        {"wal as written", SourceFormat::Wal, Wal(), {}},
+        {"bitmap", SourceFormat::Bmp, test::MakeBmp8(2, 2, {0, 1, 2, 1}), {}},
         {"m8 version 3",
-         TextureKind::M8,
+         SourceFormat::M8,
          Changed(M8(), [](Bytes& b) { Put32(b, 0, 3); }),
          {"version 3, not 2"}},
         {"m8 level 1 not half",
-         TextureKind::M8,
+         SourceFormat::M8,
          Changed(M8(), [](Bytes& b) { Put32(b, 36 + 4, 3); }),
          {"level 1 is 3 x 2, not half of level 0 (4 x 2)",
           "level 2 starts at 1080, not right after the one before (1078)",
           "the file goes on 2 bytes past its last level"}},
         {"m8 empty level with an offset",
-         TextureKind::M8,
+         SourceFormat::M8,
          Changed(M8(), [](Bytes& b) { Put32(b, 164 + 4 * 5, 1083); }),
          {"level 5 has no pixels but offset 1083"}},
         {"wal level 2 elsewhere",
-         TextureKind::Wal,
+         SourceFormat::Wal,
          Changed(Wal(), [](Bytes& b) { Put32(b, 48, 100); }),
          {"level 2 starts at 100, not right after the one before (140)"}},
         {"wal with bytes left over",
-         TextureKind::Wal,
+         SourceFormat::Wal,
          Changed(Wal(), [](Bytes& b) { b.resize(b.size() + 3); }),
          {"the file goes on 3 bytes past its last level"}},
-        {"24-bit bitmap", TextureKind::Bmp, test::MakeBmp24(2, 2), {"not a 256-colour bitmap"}},
+        {"24-bit bitmap", SourceFormat::Bmp, test::MakeBmp24(2, 2), {"not a 256-colour bitmap"}},
     };
     for (const InfoCase& c : cases) {
         const auto info = InspectTexture(c.file, c.kind);
@@ -86,16 +88,16 @@ TEST(TextureInfo, ReportsWhereAFileStraysFromItsFormatsRules) {
 TEST(TextureInfo, EverydayPicturesHaveOneLevelAndIndicesOnlyWithAPalette) {
     const struct {
         const char* name;
-        TextureKind kind;
+        SourceFormat kind;
         std::optional<std::size_t> distinctIndices;
     } cases[] = {
-        {"made/pillow.png", TextureKind::Png, 24},
-        {"made/imagemagick-rgb16.png", TextureKind::Png, std::nullopt},
-        {"made/pillow.pcx", TextureKind::Pcx, 24},
-        {"made/pillow-rgb.tga", TextureKind::Tga, std::nullopt},
+        {"made/pillow.png", SourceFormat::Png, 24},
+        {"made/imagemagick-rgb16.png", SourceFormat::Png, std::nullopt},
+        {"made/pillow.pcx", SourceFormat::Pcx, 24},
+        {"made/pillow-rgb.tga", SourceFormat::Tga, std::nullopt},
     };
     for (const auto& c : cases) {
-        if (!TEXELARY_HAVE_LIBSPNG && c.kind == TextureKind::Png) {
+        if (!TEXELARY_HAVE_LIBSPNG && c.kind == SourceFormat::Png) {
             continue; // LeftOutLibrariesTest.cpp
         }
         const auto info = InspectTexture(test::ReadAll(test::DataPath(c.name)), c.kind);
@@ -109,11 +111,11 @@ TEST(TextureInfo, EverydayPicturesHaveOneLevelAndIndicesOnlyWithAPalette) {
 }
 
 TEST(TextureInfo, KindComesFromTheExtensionInAnyCase) {
-    EXPECT_EQ(KindOfPath("dir.x/WALL.M8"), TextureKind::M8);
-    EXPECT_EQ(KindOfPath("a.Wal"), TextureKind::Wal);
-    EXPECT_EQ(KindOfPath("a.bmp"), TextureKind::Bmp);
-    EXPECT_EQ(KindOfPath("a.png.txt"), std::nullopt);
-    EXPECT_EQ(KindOfPath("m8"), std::nullopt);
+    EXPECT_EQ(SourceFormatOfPath("dir.x/WALL.M8"), SourceFormat::M8);
+    EXPECT_EQ(SourceFormatOfPath("a.Wal"), SourceFormat::Wal);
+    EXPECT_EQ(SourceFormatOfPath("a.bmp"), SourceFormat::Bmp);
+    EXPECT_EQ(SourceFormatOfPath("a.png.txt"), std::nullopt);
+    EXPECT_EQ(SourceFormatOfPath("m8"), std::nullopt);
 }
 
 } // namespace

@@ -14,39 +14,6 @@ IndexedImage MakeImage(std::int32_t width, std::int32_t height) {
     });
 }
 
-TEST(IndexedImage, FlipTurnsThreeByTwoOver) {
-    IndexedImage image = MakeImage(3, 2);
-    FlipVertical(image);
-    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{4, 5, 6, 1, 2, 3}));
-}
-
-TEST(IndexedImage, FlipSwapsOuterPairsAndKeepsTheMiddleRow) {
-    IndexedImage odd = MakeImage(1, 5);
-    FlipVertical(odd);
-    EXPECT_EQ(test::PixelsOf(odd), (std::vector<std::uint8_t>{5, 4, 3, 2, 1}));
-
-    IndexedImage even = MakeImage(2, 4);
-    FlipVertical(even);
-    EXPECT_EQ(test::PixelsOf(even), (std::vector<std::uint8_t>{7, 8, 5, 6, 3, 4, 1, 2}));
-
-    IndexedImage single = MakeImage(4, 1);
-    FlipVertical(single);
-    EXPECT_EQ(test::PixelsOf(single), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-
-    IndexedImage empty = MakeImage(4, 0);
-    FlipVertical(empty);
-    EXPECT_TRUE(empty.pixels);
-}
-
-TEST(IndexedImage, FlipTwiceRestoresThePicture) {
-    IndexedImage image = MakeImage(7, 9);
-    const auto before = test::PixelsOf(image);
-    FlipVertical(image);
-    EXPECT_NE(test::PixelsOf(image), before);
-    FlipVertical(image);
-    EXPECT_EQ(test::PixelsOf(image), before);
-}
-
 TEST(IndexedImage, AllocateKeepsAnExistingBufferWhateverTheSize) {
     IndexedImage image = MakeImage(2, 2);
     const std::uint8_t* buffer = image.pixels.get();
@@ -82,16 +49,6 @@ TEST(IndexedImage, FreeTwiceIsHarmlessAndAllowsAFreshBuffer) {
     FreePixels(image);
     EXPECT_TRUE(AllocatePixels(image, 3, 3));
     EXPECT_TRUE(image.pixels);
-}
-
-TEST(IndexedImage, RowCopiesMoveWholeRows) {
-    IndexedImage image = MakeImage(3, 2);
-    std::uint8_t row[3] = {};
-    CopyRowOut(row, image, 1);
-    EXPECT_EQ(std::vector<std::uint8_t>(row, row + 3), (std::vector<std::uint8_t>{4, 5, 6}));
-    const std::uint8_t replacement[3] = {9, 8, 7};
-    CopyRowIn(image, replacement, 0);
-    EXPECT_EQ(test::PixelsOf(image), (std::vector<std::uint8_t>{9, 8, 7, 4, 5, 6}));
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 // "Create...": the progress window, its worker and the outcome boxes, over real files.
 
+#include "FormatFiles.h"
 #include "UiTestSupport.h"
-#include "project/ProjectFile.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
@@ -278,7 +279,7 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
             image.pixels[i] = static_cast<std::uint8_t>(i * 5);
         }
         const std::string source = session.PathOf("belt3.wal").toStdString();
-        QVERIFY(WriteWal(image, WalPalette, source, {MipFilter::Point, belt}));
+        QVERIFY(WriteWalFile(image, WalPalette, source, {MipFilter::Point, belt}));
         session.ConvFrom().setCurrentIndex(2);
         session.AddAll();
         TProjectSetup& setup = *session.Windows().ProjectSetup;
@@ -294,8 +295,8 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
         QVERIFY(output.open(QIODevice::ReadOnly));
         const QByteArray bytes = output.readAll();
         const std::vector<std::uint8_t> written(bytes.begin(), bytes.end());
-        QVERIFY(ParseM8Fields(written) == belt);
-        QVERIFY(written == EncodeM8(*ReadWalImage(source), WalPalette, {MipFilter::Box, belt}));
+        QVERIFY(ReadM8Fields(written) == belt);
+        QVERIFY(written == WriteM8(*ReadWalImageFile(source), WalPalette, {MipFilter::Box, belt}));
     }
     // The next start of the program finds both as they were left.
     {
@@ -322,7 +323,7 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
     QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
     QVERIFY(run.RunDither);
     QVERIFY(run.RunTransparentIndex == std::uint8_t{255});
-    const auto written = ReadWalImage(session.PathOf(QStringLiteral("rgba.wal")).toStdString());
+    const auto written = ReadWalImageFile(session.PathOf(QStringLiteral("rgba.wal")).toStdString());
     QVERIFY(written);
     QCOMPARE(written->pixels[0], std::uint8_t{255}); // (0, 0) is the file's transparent pixel
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();

@@ -2,11 +2,11 @@
 
 #include "UiTestSupport.h"
 #include "base/Version.h"
-#include "project/ProjectFile.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/PngFormat.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
@@ -405,8 +405,8 @@ void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     };
-    write(QStringLiteral("a.m8"), *EncodeM8(picture, palette));
-    write(QStringLiteral("a.wal"), *EncodeWal(picture));
+    write(QStringLiteral("a.m8"), *WriteM8(picture, palette));
+    write(QStringLiteral("a.wal"), *WriteWal(picture, WalPalette));
     write(QStringLiteral("a.png"), *EncodePng(picture, palette));
     for (const char* name : {"pillow.tga", "pillow.pcx", "pillow-rgba.png"}) {
         QVERIFY(QFile::copy(QStringLiteral(TEXELARY_TEST_DATA "/made/") + QLatin1String(name),
