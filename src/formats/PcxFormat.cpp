@@ -78,6 +78,12 @@ struct PcxHeader {
     std::int32_t height = 0;
 };
 
+// 8 bits in 3 or 4 planes: red, green, blue (and alpha). Every other kind that ParseHeader
+// lets through is a palette picture.
+bool IsTrueColour(const PcxHeader& header) {
+    return header.bits == 8 && header.planes >= 3;
+}
+
 bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadError* error) {
     using namespace PcxLayout;
     if (file.empty() || file[Manufacturer] != ManufacturerZsoft) {
@@ -115,11 +121,45 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
     }
     const bool indexed =
         header.bits * header.planes <= 8 && (header.bits == 1 || header.planes == 1);
-    const bool trueColour = header.bits == 8 && header.planes >= 3;
+    const bool trueColour = IsTrueColour(header);
     if ((!indexed && !trueColour) || header.bits == 2) {
         return SetReadError(error, ReadError::Unsupported);
     }
     return true;
+}
+
+// Takes the picture's colours from where its kind keeps them and gives the pixel data that is
+// left: the data after the header, less the trailing palette of a 256-colour picture. None when
+// a 256-colour picture lacks that palette.
+std::optional<std::span<const std::uint8_t>>
+LoadPalette(std::span<const std::uint8_t> file, const PcxHeader& header, Palette& palette) {
+    using namespace PcxLayout;
+    std::span<const std::uint8_t> data = file.subspan(HeaderSize);
+    if (header.bits == 8 && header.planes == 1) {
+        // The palette is found from the end of the file; the pixel data stops before it.
+        if (data.size() < TrailingPaletteSize ||
+            data[data.size() - TrailingPaletteSize] != PaletteMarker) {
+            return std::nullopt;
+        }
+        std::memcpy(palette.data(), data.data() + data.size() - 768, 768);
+        data = data.first(data.size() - TrailingPaletteSize);
+    } else if (header.bits == 1 && header.planes == 1) {
+        palette[3] = palette[4] = palette[5] = 255; // black and white
+    } else if (!IsTrueColour(header)) {
+        std::memcpy(palette.data(), file.data() + HeaderPalette, 3 * HeaderPaletteEntries);
+    }
+    return data;
+}
+
+// The bytes of one row: a line for each plane.
+std::size_t RowBytes(const PcxHeader& header) {
+    return header.planes * header.lineBytes; // at most 4 x 65535
+}
+
+// Whether `data` can hold `total` bytes of lines at all, checked before anything is allocated:
+// as they are they take `total` bytes, as runs at least one byte for every MaxBytesPerDataByte.
+bool DataCanHold(const PcxHeader& header, std::size_t total, std::span<const std::uint8_t> data) {
+    return header.runLength ? total / MaxBytesPerDataByte <= data.size() : total <= data.size();
 }
 
 // Expands run-length coded lines into `lines` (its size is what the picture needs).
@@ -140,8 +180,53 @@ ReadError ExpandRuns(std::span<const std::uint8_t> data, std::span<std::uint8_t>
     return ReadError::None;
 }
 
+// A true-colour picture from `lines`, the rows' bytes: plane p of a row gives channel p of its
+// pixels, alpha 255 without a fourth plane. False when memory runs out.
+bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedPicture& picture) {
+    picture.trueColour = MakeRgbaImage(header.width, header.height);
+    if (!picture.trueColour) {
+        return false;
+    }
+    std::uint8_t* out = picture.trueColour->pixels.data();
+    const std::size_t rowBytes = RowBytes(header);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(header.height); ++y, lines += rowBytes) {
+        for (std::size_t x = 0; x < static_cast<std::size_t>(header.width); ++x, out += 4) {
+            for (std::size_t p = 0; p < 4; ++p) {
+                out[p] = p < header.planes ? lines[p * header.lineBytes + x] : 255;
+            }
+        }
+    }
+    return true;
+}
+
+// A palette picture from `lines`, the rows' bytes: plane p of a row gives bits p x bits and up
+// of its pixels' indices. False when memory runs out.
+bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedPicture& picture) {
+    picture.indexed = MakeIndexedImage(header.width, header.height);
+    if (!picture.indexed) {
+        return false;
+    }
+    std::uint8_t* out = picture.indexed->pixels.get();
+    const std::size_t rowBytes = RowBytes(header);
+    const unsigned bits = header.bits;
+    const unsigned mask = (1u << bits) - 1;
+    for (std::size_t y = 0; y < static_cast<std::size_t>(header.height); ++y, lines += rowBytes) {
+        for (std::size_t x = 0; x < static_cast<std::size_t>(header.width); ++x) {
+            const std::size_t bit = x * bits;
+            const auto shift = static_cast<unsigned>(8 - bits - bit % 8);
+            unsigned index = 0;
+            for (std::size_t p = 0; p < header.planes; ++p) {
+                const unsigned sample =
+                    (unsigned{lines[p * header.lineBytes + bit / 8]} >> shift) & mask;
+                index |= sample << (p * bits);
+            }
+            *out++ = static_cast<std::uint8_t>(index);
+        }
+    }
+    return true;
+}
+
 std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
-    using namespace PcxLayout;
     PcxHeader header;
     if (!ParseHeader(file, header, error)) {
         return std::nullopt;
@@ -152,73 +237,28 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     }
 
     DecodedPicture picture;
-    std::span<const std::uint8_t> data = file.subspan(HeaderSize);
-    const bool trueColour = header.bits == 8 && header.planes >= 3;
-    if (header.bits == 8 && header.planes == 1) {
-        // The palette is found from the end of the file; the pixel data stops before it.
-        if (data.size() < TrailingPaletteSize ||
-            data[data.size() - TrailingPaletteSize] != PaletteMarker) {
-            return NoPicture(error, ReadError::Truncated);
-        }
-        std::memcpy(picture.palette.data(), data.data() + data.size() - 768, 768);
-        data = data.first(data.size() - TrailingPaletteSize);
-    } else if (header.bits == 1 && header.planes == 1) {
-        picture.palette[3] = picture.palette[4] = picture.palette[5] = 255; // black and white
-    } else if (!trueColour) {
-        std::memcpy(picture.palette.data(), file.data() + HeaderPalette, 3 * HeaderPaletteEntries);
+    const auto data = LoadPalette(file, header, picture.palette);
+    if (!data) {
+        return NoPicture(error, ReadError::Truncated);
     }
-
-    const auto width = static_cast<std::size_t>(header.width);
-    const auto height = static_cast<std::size_t>(header.height);
-    const std::size_t rowBytes = header.planes * header.lineBytes; // at most 4 x 65535
-    const std::size_t total = rowBytes * height;
-    if (header.runLength ? total / MaxBytesPerDataByte > data.size() : total > data.size()) {
+    const std::size_t total = RowBytes(header) * static_cast<std::size_t>(header.height);
+    if (!DataCanHold(header, total, *data)) {
         return NoPicture(error, ReadError::Truncated);
     }
     std::vector<std::uint8_t> expanded;
-    const std::uint8_t* lines = data.data();
+    const std::uint8_t* lines = data->data();
     if (header.runLength) {
         expanded.resize(total);
-        if (const ReadError reason = ExpandRuns(data, expanded); reason != ReadError::None) {
+        if (const ReadError reason = ExpandRuns(*data, expanded); reason != ReadError::None) {
             return NoPicture(error, reason);
         }
         lines = expanded.data();
     }
 
-    if (trueColour) {
-        picture.trueColour = MakeRgbaImage(header.width, header.height);
-        if (!picture.trueColour) {
-            return NoPicture(error, ReadError::OutOfMemory);
-        }
-        std::uint8_t* out = picture.trueColour->pixels.data();
-        for (std::size_t y = 0; y < height; ++y, lines += rowBytes) {
-            for (std::size_t x = 0; x < width; ++x, out += 4) {
-                for (std::size_t p = 0; p < 4; ++p) {
-                    out[p] = p < header.planes ? lines[p * header.lineBytes + x] : 255;
-                }
-            }
-        }
-    } else {
-        picture.indexed = MakeIndexedImage(header.width, header.height);
-        if (!picture.indexed) {
-            return NoPicture(error, ReadError::OutOfMemory);
-        }
-        std::uint8_t* out = picture.indexed->pixels.get();
-        const unsigned bits = header.bits;
-        const unsigned mask = (1u << bits) - 1;
-        for (std::size_t y = 0; y < height; ++y, lines += rowBytes) {
-            for (std::size_t x = 0; x < width; ++x) {
-                const std::size_t bit = x * bits;
-                const auto shift = static_cast<unsigned>(8 - bits - bit % 8);
-                unsigned index = 0;
-                for (std::size_t p = 0; p < header.planes; ++p) {
-                    const unsigned sample =
-                        (unsigned{lines[p * header.lineBytes + bit / 8]} >> shift) & mask;
-                    index |= sample << (p * bits);
-                }
-                *out++ = static_cast<std::uint8_t>(index);
-            }
-        }
+    const bool filled = IsTrueColour(header) ? FillTrueColour(header, lines, picture)
+                                             : FillIndexed(header, lines, picture);
+    if (!filled) {
+        return NoPicture(error, ReadError::OutOfMemory);
     }
     return picture;
 }

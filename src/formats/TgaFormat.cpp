@@ -84,6 +84,20 @@ enum : std::uint8_t {
 // Run-length packets are at least a count byte and one pixel, and give at most 128 pixels.
 constexpr std::uint64_t MaxPixelsPerPacket = 128;
 
+// The header's fields as the file stores them, before any is checked.
+struct TgaFields {
+    std::uint8_t idLength = 0;
+    std::uint8_t mapType = 0;
+    std::uint8_t imageType = 0;
+    std::uint16_t firstEntry = 0;
+    std::uint16_t mapLength = 0;
+    std::uint8_t entryBits = 0;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint8_t pixelBits = 0;
+    std::uint8_t descriptor = 0;
+};
+
 struct TgaHeader {
     std::uint8_t kind = 0; // TypeColourMapped, TypeTrueColour or TypeGrey
     bool runLength = false;
@@ -102,84 +116,130 @@ struct TgaHeader {
     std::size_t dataStart = 0;
 };
 
-bool ParseHeader(std::span<const std::uint8_t> file, TgaHeader& header, ReadError* error) {
+// Reads the 18 header bytes in the order of the layout table; false when the file is shorter.
+bool ReadFields(std::span<const std::uint8_t> file, TgaFields& fields) {
     using namespace TgaLayout;
     ByteCursor cursor(file);
-    const std::uint8_t idLength = cursor.U8();
-    const std::uint8_t mapType = cursor.U8();
-    const std::uint8_t imageType = cursor.U8();
-    header.firstEntry = cursor.U16();
-    header.mapLength = cursor.U16();
-    header.entryBits = cursor.U8();
+    fields.idLength = cursor.U8();
+    fields.mapType = cursor.U8();
+    fields.imageType = cursor.U8();
+    fields.firstEntry = cursor.U16();
+    fields.mapLength = cursor.U16();
+    fields.entryBits = cursor.U8();
     cursor.Skip(4); // origin
-    const std::uint16_t width = cursor.U16();
-    const std::uint16_t height = cursor.U16();
-    header.pixelBits = cursor.U8();
-    const std::uint8_t descriptor = cursor.U8();
-    if (!cursor.Ok()) {
-        return SetReadError(error, ReadError::Truncated);
-    }
+    fields.width = cursor.U16();
+    fields.height = cursor.U16();
+    fields.pixelBits = cursor.U8();
+    fields.descriptor = cursor.U8();
     static_assert(HeaderSize == 18);
+    return cursor.Ok();
+}
 
-    const auto kind = static_cast<std::uint8_t>(imageType & ~RunLengthFlag);
-    if (mapType > 1) {
-        return SetReadError(error, ReadError::BadSignature);
+// The image type without its run-length flag: TypeColourMapped, TypeTrueColour or TypeGrey in a
+// file that passes CheckType.
+std::uint8_t KindOf(std::uint8_t imageType) {
+    return static_cast<std::uint8_t>(imageType & ~RunLengthFlag);
+}
+
+// Why the colour map type and image type refuse the file (not a TGA file, or a coding this
+// reader does not read); None when they name a kind it reads.
+ReadError CheckType(const TgaFields& fields) {
+    const std::uint8_t kind = KindOf(fields.imageType);
+    if (fields.mapType > 1) {
+        return ReadError::BadSignature;
     }
-    if (imageType == TypeHuffman || imageType == TypeHuffmanQuadtree) {
-        return SetReadError(error, ReadError::Unsupported);
+    if (fields.imageType == TypeHuffman || fields.imageType == TypeHuffmanQuadtree) {
+        return ReadError::Unsupported;
     }
     if (kind < TypeColourMapped || kind > TypeGrey) {
-        return SetReadError(error, imageType == 0 || imageType == RunLengthFlag
-                                       ? ReadError::Unsupported // a header without a picture
-                                       : ReadError::BadSignature);
+        return fields.imageType == 0 || fields.imageType == RunLengthFlag
+                   ? ReadError::Unsupported // a header without a picture
+                   : ReadError::BadSignature;
     }
-    header.kind = kind;
-    header.runLength = (imageType & RunLengthFlag) != 0;
-    header.alpha = (descriptor & AlphaBitsMask) != 0;
-    header.rightToLeft = (descriptor & RightToLeft) != 0;
-    header.topRowFirst = (descriptor & TopRowFirst) != 0;
-    header.width = width;
-    header.height = height;
-    header.pixelBytes = (header.pixelBits + 7) / 8;
-    header.entryBytes = (header.entryBits + 7) / 8;
+    return ReadError::None;
+}
 
-    if (width == 0 || height == 0) {
-        return SetReadError(error, ReadError::BadHeader);
-    }
-    if (mapType == 1 && header.mapLength != 0 && header.entryBits != 15 && header.entryBits != 16 &&
-        header.entryBits != 24 && header.entryBits != 32) {
-        return SetReadError(error, ReadError::BadHeader);
-    }
-    switch (kind) {
+// Why the pixel depth refuses a picture of the type's kind, or the colour map it needs is
+// missing; None when both fit.
+ReadError CheckPixelDepth(const TgaFields& fields) {
+    switch (KindOf(fields.imageType)) {
     case TypeColourMapped:
-        if (mapType != 1 || header.mapLength == 0) {
-            return SetReadError(error, ReadError::BadHeader);
+        if (fields.mapType != 1 || fields.mapLength == 0) {
+            return ReadError::BadHeader;
         }
-        if (header.pixelBits != 8) { // 16-bit indices do not fit a 256-colour picture
-            return SetReadError(error, header.pixelBits == 16 ? ReadError::Unsupported
-                                                              : ReadError::BadHeader);
+        if (fields.pixelBits != 8) { // 16-bit indices do not fit a 256-colour picture
+            return fields.pixelBits == 16 ? ReadError::Unsupported : ReadError::BadHeader;
         }
-        break;
+        return ReadError::None;
     case TypeTrueColour:
-        if (header.pixelBits != 15 && header.pixelBits != 16 && header.pixelBits != 24 &&
-            header.pixelBits != 32) {
-            return SetReadError(error, ReadError::BadHeader);
+        if (fields.pixelBits != 15 && fields.pixelBits != 16 && fields.pixelBits != 24 &&
+            fields.pixelBits != 32) {
+            return ReadError::BadHeader;
         }
-        break;
+        return ReadError::None;
     default:                         // grey
-        if (header.pixelBits != 8) { // 16-bit grey is grey and alpha, rarely seen
-            return SetReadError(error, header.pixelBits == 16 ? ReadError::Unsupported
-                                                              : ReadError::BadHeader);
+        if (fields.pixelBits != 8) { // 16-bit grey is grey and alpha, rarely seen
+            return fields.pixelBits == 16 ? ReadError::Unsupported : ReadError::BadHeader;
         }
-        break;
+        return ReadError::None;
     }
-    if ((descriptor & InterleaveMask) != 0) {
-        return SetReadError(error, ReadError::Unsupported);
-    }
+}
 
-    header.mapStart = HeaderSize + idLength;
-    const std::size_t mapBytes = mapType == 1 ? header.mapLength * header.entryBytes : 0;
+// Why the fields refuse the file, in the order the reasons are looked for; None for a header
+// this reader takes.
+ReadError CheckFields(const TgaFields& fields) {
+    if (const ReadError reason = CheckType(fields); reason != ReadError::None) {
+        return reason;
+    }
+    if (fields.width == 0 || fields.height == 0) {
+        return ReadError::BadHeader;
+    }
+    if (fields.mapType == 1 && fields.mapLength != 0 && fields.entryBits != 15 &&
+        fields.entryBits != 16 && fields.entryBits != 24 && fields.entryBits != 32) {
+        return ReadError::BadHeader;
+    }
+    if (const ReadError reason = CheckPixelDepth(fields); reason != ReadError::None) {
+        return reason;
+    }
+    if ((fields.descriptor & InterleaveMask) != 0) {
+        return ReadError::Unsupported;
+    }
+    return ReadError::None;
+}
+
+// The header that the checked fields describe, with where the colour map and the image data
+// start.
+TgaHeader DescribeHeader(const TgaFields& fields) {
+    using namespace TgaLayout;
+    TgaHeader header;
+    header.kind = KindOf(fields.imageType);
+    header.runLength = (fields.imageType & RunLengthFlag) != 0;
+    header.firstEntry = fields.firstEntry;
+    header.mapLength = fields.mapLength;
+    header.entryBits = fields.entryBits;
+    header.entryBytes = (header.entryBits + 7) / 8;
+    header.width = fields.width;
+    header.height = fields.height;
+    header.pixelBits = fields.pixelBits;
+    header.pixelBytes = (header.pixelBits + 7) / 8;
+    header.alpha = (fields.descriptor & AlphaBitsMask) != 0;
+    header.rightToLeft = (fields.descriptor & RightToLeft) != 0;
+    header.topRowFirst = (fields.descriptor & TopRowFirst) != 0;
+    header.mapStart = HeaderSize + fields.idLength;
+    const std::size_t mapBytes = fields.mapType == 1 ? header.mapLength * header.entryBytes : 0;
     header.dataStart = header.mapStart + mapBytes;
+    return header;
+}
+
+bool ParseHeader(std::span<const std::uint8_t> file, TgaHeader& header, ReadError* error) {
+    TgaFields fields;
+    if (!ReadFields(file, fields)) {
+        return SetReadError(error, ReadError::Truncated);
+    }
+    if (const ReadError reason = CheckFields(fields); reason != ReadError::None) {
+        return SetReadError(error, reason);
+    }
+    header = DescribeHeader(fields);
     if (header.dataStart > file.size()) {
         return SetReadError(error, ReadError::Truncated);
     }
@@ -203,6 +263,15 @@ void ToRgba(const std::uint8_t* in, unsigned bits, bool alpha, std::uint8_t* out
     out[1] = in[1];
     out[2] = in[0];
     out[3] = bits == 32 && alpha ? in[3] : 255;
+}
+
+// Whether `data` can hold `count` pixels at all, checked before anything is allocated: as they
+// are they take count x pixelBytes bytes, as runs at least a count byte and a pixel for every
+// MaxPixelsPerPacket of them.
+bool DataCanHold(const TgaHeader& header, std::size_t count, std::span<const std::uint8_t> data) {
+    const std::size_t storedBytes = count * header.pixelBytes; // at most 2^32 x 4
+    return header.runLength ? count / MaxPixelsPerPacket <= data.size() / (1 + header.pixelBytes)
+                            : storedBytes <= data.size();
 }
 
 // Expands run-length packets into `stored` (pixels of `pixelBytes` each, in file order).
@@ -229,6 +298,70 @@ ReadError ExpandRuns(std::span<const std::uint8_t> data, std::size_t pixelBytes,
     return ReadError::None;
 }
 
+// Where stored pixel (column, row) lands in the picture, as a pixel number.
+std::size_t PixelNumber(const TgaHeader& header, std::size_t column, std::size_t row) {
+    const auto width = static_cast<std::size_t>(header.width);
+    const auto height = static_cast<std::size_t>(header.height);
+    const std::size_t y = header.topRowFirst ? row : height - 1 - row;
+    const std::size_t x = header.rightToLeft ? width - 1 - column : column;
+    return y * width + x;
+}
+
+// The colour map's entries that an 8-bit index can reach, into the picture's palette and
+// palette alpha.
+void LoadColourMap(std::span<const std::uint8_t> file, const TgaHeader& header,
+                   DecodedPicture& picture) {
+    const std::uint8_t* entry = file.data() + header.mapStart;
+    for (std::size_t i = 0; i < header.mapLength && header.firstEntry + i < 256; ++i) {
+        std::uint8_t rgba[4];
+        ToRgba(entry + i * header.entryBytes, header.entryBits, header.alpha, rgba);
+        const std::size_t index = header.firstEntry + i;
+        std::memcpy(picture.palette.data() + 3 * index, rgba, 3);
+        picture.paletteAlpha[index] = rgba[3];
+    }
+}
+
+// A colour-mapped picture from the colour map and the `stored` indices in file order. False when
+// memory runs out.
+bool FillIndexed(std::span<const std::uint8_t> file, const TgaHeader& header,
+                 const std::uint8_t* stored, DecodedPicture& picture) {
+    LoadColourMap(file, header, picture);
+    picture.indexed = MakeIndexedImage(header.width, header.height);
+    if (!picture.indexed) {
+        return false;
+    }
+    std::uint8_t* pixels = picture.indexed->pixels.get();
+    for (std::size_t row = 0; row < static_cast<std::size_t>(header.height); ++row) {
+        for (std::size_t column = 0; column < static_cast<std::size_t>(header.width); ++column) {
+            pixels[PixelNumber(header, column, row)] = *stored++;
+        }
+    }
+    return true;
+}
+
+// A true-colour picture from the `stored` grey or colour pixels in file order. False when memory
+// runs out.
+bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, DecodedPicture& picture) {
+    picture.trueColour = MakeRgbaImage(header.width, header.height);
+    if (!picture.trueColour) {
+        return false;
+    }
+    std::uint8_t* pixels = picture.trueColour->pixels.data();
+    for (std::size_t row = 0; row < static_cast<std::size_t>(header.height); ++row) {
+        for (std::size_t column = 0; column < static_cast<std::size_t>(header.width); ++column) {
+            std::uint8_t* out = pixels + 4 * PixelNumber(header, column, row);
+            if (header.kind == TypeGrey) {
+                out[0] = out[1] = out[2] = *stored;
+                out[3] = 255;
+            } else {
+                ToRgba(stored, header.pixelBits, header.alpha, out);
+            }
+            stored += header.pixelBytes;
+        }
+    }
+    return true;
+}
+
 std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
     TgaHeader header;
     if (!ParseHeader(file, header, error)) {
@@ -239,9 +372,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, ReadError::BadHeader);
     }
     const std::span<const std::uint8_t> data = file.subspan(header.dataStart);
-    const std::size_t storedBytes = *count * header.pixelBytes; // at most 2^32 x 4
-    if (header.runLength ? *count / MaxPixelsPerPacket > data.size() / (1 + header.pixelBytes)
-                         : storedBytes > data.size()) {
+    if (!DataCanHold(header, *count, data)) {
         return NoPicture(error, ReadError::Truncated);
     }
 
@@ -249,7 +380,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     std::vector<std::uint8_t> expanded;
     const std::uint8_t* stored = data.data();
     if (header.runLength) {
-        expanded.resize(storedBytes);
+        expanded.resize(*count * header.pixelBytes);
         if (const ReadError reason = ExpandRuns(data, header.pixelBytes, expanded);
             reason != ReadError::None) {
             return NoPicture(error, reason);
@@ -258,52 +389,10 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     }
 
     DecodedPicture picture;
-    const auto width = static_cast<std::size_t>(header.width);
-    const auto height = static_cast<std::size_t>(header.height);
-    // Where stored pixel (column, row) lands in the picture, as a pixel number.
-    const auto target = [&](std::size_t column, std::size_t row) {
-        const std::size_t y = header.topRowFirst ? row : height - 1 - row;
-        const std::size_t x = header.rightToLeft ? width - 1 - column : column;
-        return y * width + x;
-    };
-
-    if (header.kind == TypeColourMapped) {
-        const std::uint8_t* entry = file.data() + header.mapStart;
-        for (std::size_t i = 0; i < header.mapLength && header.firstEntry + i < 256; ++i) {
-            std::uint8_t rgba[4];
-            ToRgba(entry + i * header.entryBytes, header.entryBits, header.alpha, rgba);
-            const std::size_t index = header.firstEntry + i;
-            std::memcpy(picture.palette.data() + 3 * index, rgba, 3);
-            picture.paletteAlpha[index] = rgba[3];
-        }
-        picture.indexed = MakeIndexedImage(header.width, header.height);
-        if (!picture.indexed) {
-            return NoPicture(error, ReadError::OutOfMemory);
-        }
-        std::uint8_t* pixels = picture.indexed->pixels.get();
-        for (std::size_t row = 0; row < height; ++row) {
-            for (std::size_t column = 0; column < width; ++column) {
-                pixels[target(column, row)] = *stored++;
-            }
-        }
-    } else {
-        picture.trueColour = MakeRgbaImage(header.width, header.height);
-        if (!picture.trueColour) {
-            return NoPicture(error, ReadError::OutOfMemory);
-        }
-        std::uint8_t* pixels = picture.trueColour->pixels.data();
-        for (std::size_t row = 0; row < height; ++row) {
-            for (std::size_t column = 0; column < width; ++column) {
-                std::uint8_t* out = pixels + 4 * target(column, row);
-                if (header.kind == TypeGrey) {
-                    out[0] = out[1] = out[2] = *stored;
-                    out[3] = 255;
-                } else {
-                    ToRgba(stored, header.pixelBits, header.alpha, out);
-                }
-                stored += header.pixelBytes;
-            }
-        }
+    const bool filled = header.kind == TypeColourMapped ? FillIndexed(file, header, stored, picture)
+                                                        : FillTrueColour(header, stored, picture);
+    if (!filled) {
+        return NoPicture(error, ReadError::OutOfMemory);
     }
     return picture;
 }

@@ -4,15 +4,16 @@
 //
 //   offset  size  field
 //        0    32  name, NUL-terminated, zero-padded: empty, or the source's name when its
-//                 header fields are kept (so are the other three fields below)
+//                 header fields are kept (so are the animation name, flags, contents and
+//                 value below); a kept name is cut to 31 bytes without splitting a UTF-8 character
 //       32     4  width of level 0
 //       36     4  height of level 0
 //       40    16  level offsets, 4 entries, level 0 first: where level i's pixels start, 0 for an
-//                 empty level
-//       56    32  animation name: empty
-//       88     4  flags: 0
-//       92     4  contents: 0
-//       96     4  value: 0
+//                 empty level; the reader takes level 0 from offset 100 whatever they say
+//       56    32  animation name: empty, or the source's, cut like the name
+//       88     4  flags: 0, or the source's (copied as stored)
+//       92     4  contents: 0, or the source's
+//       96     4  value: 0, or the source's
 //      100        pixels of the four levels back to back, level 0 first, rows top to bottom;
 //                 level i is floor(W / 2^i) x floor(H / 2^i) and indexes WalPalette
 //
