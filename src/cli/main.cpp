@@ -3,6 +3,7 @@
 
 #include "base/NativePath.h"
 #include "base/Version.h"
+#include "cli/ConvertArguments.h"
 #include "cli/InfoCommand.h"
 #include "cli/Utf8Arguments.h"
 #include "convert/ConversionRun.h"
@@ -39,128 +40,6 @@ namespace {
 constexpr int kExitConverted = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-// The command-line names of the formats: "bmp, m8 or wal".
-template <typename Row> std::string NamesOf(std::span<const Row> rows) {
-    std::string names;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i != 0) {
-            names += i + 1 == rows.size() ? " or " : ", ";
-        }
-        names += rows[i].option;
-    }
-    return names;
-}
-
-// One line per form of the command, as manual page makers read it.
-std::string Usage() {
-    std::string text =
-        "Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
-        "  or:  texelary-convert --from FORMAT --to FORMAT [OPTIONS] FILE...\n"
-        "  or:  texelary-convert --from FORMAT --to FORMAT --recursive --input DIR --output DIR "
-        "[OPTIONS] [FILE|FOLDER...]\n"
-        "  or:  texelary-convert --info [--json] FILE...\n"
-        "\n"
-        "Converts textures between Windows bitmaps (.bmp), Heretic2 (.m8) and QuakeX (.wal)\n"
-        "mip textures, and PNG, TGA and PCX pictures, into .m8, .wal or PNG. The first form runs\n"
-        "a project saved by Texelary; the second converts the named files of the input\n"
-        "directory into the output directory (both default to the current directory); the third\n"
-        "converts every file of the source format under the input directory (or under the named\n"
-        "files and folders of it), extensions compared in any case, recreating its folders under\n"
-        "the output directory. Each output file has the name of its input, cut after the first\n"
-        "dot, with the new extension.\n"
-        "\n"
-        "Palette pictures (8-bit PNG, TGA and PCX) convert with their own indices and colours,\n"
-        "like 8-bit bitmaps. True-colour ones take, for .wal, the nearest colour of the .wal\n"
-        "palette and, for .m8 and PNG, a palette of their own made by libimagequant.\n"
-        "\n";
-    text += "  --from FORMAT      source format: " + NamesOf(SourceFormatRows()) +
-            ", in any case (BMP works too)\n";
-    text +=
-        "  --to FORMAT        target format: " + NamesOf(TargetFormatRows()) + ", in any case\n";
-    text +=
-        "  --input DIR        directory of the input files\n"
-        "  --output DIR       directory the converted files are written to (must exist)\n"
-        "  --recursive        take the files of the source format under --input, folders\n"
-        "                     and all, and write them into the same folders under --output\n"
-        "  --dither           Floyd-Steinberg error diffusion when true colour is brought\n"
-        "                     down to 256 colours (default: nearest colours only)\n"
-        "  --transparent-index 255\n"
-        "                     pixels less than half opaque become index 255, which no\n"
-        "                     opaque pixel gets (default: alpha is ignored)\n"
-        "  --all-levels       with --to png: every mip level of a .m8 or .wal source, as\n"
-        "                     NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)\n"
-        "  --stop-on-error    end the run at the first file that fails (default: skip it)\n"
-        "  --jobs N           convert up to N files at once (default: one per core); the\n"
-        "                     messages, the files written and the counts are the same as\n"
-        "                     with --jobs 1, which converts one file after another\n"
-        "  --keep-header      copy the name, animation name, flags, contents and value of\n"
-        "                     .m8 and .wal sources into their outputs (.m8 flags as stored,\n"
-        "                     high bits included); names too long for the target are cut\n"
-        "                     and reported\n"
-        "  --mips point|box   how the smaller mip levels are made: point samples the full\n"
-        "                     picture (default); box averages 2 x 2 blocks of the level\n"
-        "                     above and takes the nearest palette colour, as the games'\n"
-        "                     own tools did\n"
-        "  --info             print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
-        "                     .pcx): kind, size, levels, names, flags, contents and\n"
-        "                     value, distinct indices, and whether it follows its\n"
-        "                     format's rules\n"
-        "  --json             with --info: one JSON object per file\n"
-        "  --help             show this text\n"
-        "  --version          show the version\n"
-        "\n"
-        "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
-        "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
-        "every file could be read, 1 otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
-        "before its next file, keeping the files converted until then and no partial ones,\n"
-        "and the program then ends by the same signal.\n";
-    return text;
-}
-
-struct Options {
-    std::optional<Project> project;
-    std::string projectPath;
-    bool stopOnError = false;
-    unsigned jobs = DefaultJobs();
-    bool keepHeader = false;
-    MipFilter mips = MipFilter::Point;
-    bool dither = false;
-    std::optional<std::uint8_t> transparentIndex;
-    bool allLevels = false;
-    bool info = false;
-    bool json = false;
-    std::vector<std::string> infoFiles;
-};
-
-std::optional<std::int32_t> NameIndex(std::string_view name,
-                                      const std::vector<std::string_view>& names) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (name.size() == names[i].size() &&
-            std::equal(name.begin(), name.end(), names[i].begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == b;
-            })) {
-            return static_cast<std::int32_t>(i);
-        }
-    }
-    return std::nullopt;
-}
-
-// More threads than this would only cost memory: a machine has fewer cores.
-constexpr unsigned kMaxJobs = 256;
-
-std::optional<unsigned> JobCount(const std::string& text) {
-    if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c)) != 0;
-        })) {
-        return std::nullopt;
-    }
-    const auto value = static_cast<unsigned>(std::stoul(text));
-    if (value < 1 || value > kMaxJobs) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // SIGINT and SIGTERM end the run between files rather than the program in the middle of one, so
 // that no temporary file is left behind; the program then ends by the signal it was sent. A
@@ -324,216 +203,112 @@ void MakeOutputFolders(const std::string& outputDir, const std::vector<std::stri
     }
 }
 
-// Parses the arguments; returns an exit status when the program should end at once.
-std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
-    Project project;
-    project.inputDir = ".";
-    project.outputDir = ".";
-    std::optional<SourceFormat> from;
-    std::optional<TargetFormat> to;
-    bool optionsEnded = false;
-    bool jobsGiven = false;
-    bool recursive = false;
-    bool inputGiven = false;
-    bool outputGiven = false;
-    std::vector<std::string> operands;
-
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            operands.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::cout << Usage();
-            return kExitConverted;
-        } else if (arg == "--version") {
-            std::cout << "texelary-convert " << kVersion << '\n';
-            return kExitConverted;
-        } else if (arg == "--stop-on-error") {
-            options.stopOnError = true;
-        } else if (arg == "--keep-header") {
-            options.keepHeader = true;
-        } else if (arg == "--dither") {
-            options.dither = true;
-        } else if (arg == "--all-levels") {
-            options.allLevels = true;
-        } else if (arg == "--recursive") {
-            recursive = true;
-        } else if (arg == "--transparent-index") {
-            if (i + 1 >= argc) {
-                return UsageError("option '--transparent-index' needs a value");
-            }
-            const std::string value = argv[++i];
-            if (value.empty() || value.size() > 3 ||
-                !std::all_of(value.begin(), value.end(),
-                             [](char c) { return c >= '0' && c <= '9'; }) ||
-                std::stoi(value) > 255) {
-                return UsageError("transparent index '" + value + "' is not 0 to 255");
-            }
-            options.transparentIndex = static_cast<std::uint8_t>(std::stoi(value));
-        } else if (arg == "--info") {
-            options.info = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--jobs") {
-            if (i + 1 >= argc) {
-                return UsageError("option '--jobs' needs a value");
-            }
-            const std::string value = argv[++i];
-            const auto jobs = JobCount(value);
-            if (!jobs) {
-                return UsageError("--jobs takes a number from 1 to " + std::to_string(kMaxJobs) +
-                                  ", not '" + value + "'");
-            }
-            options.jobs = *jobs;
-            jobsGiven = true;
-        } else if (arg == "--mips") {
-            if (i + 1 >= argc) {
-                return UsageError("option '--mips' needs a value");
-            }
-            const std::string value = argv[++i];
-            const auto filter = NameIndex(value, {"point", "box"});
-            if (!filter) {
-                return UsageError("unknown mip filter '" + value + "' (point or box)");
-            }
-            options.mips = static_cast<MipFilter>(*filter);
-        } else if (arg == "--from" || arg == "--to" || arg == "--input" || arg == "--output") {
-            if (i + 1 >= argc) {
-                return UsageError("option '" + std::string(arg) + "' needs a value");
-            }
-            const std::string value = argv[++i];
-            if (arg == "--from") {
-                from = SourceFormatNamed(value);
-                if (!from) {
-                    return UsageError("unknown source format '" + value + "' (" +
-                                      NamesOf(SourceFormatRows()) + ")");
-                }
-            } else if (arg == "--to") {
-                to = TargetFormatNamed(value);
-                if (!to) {
-                    return UsageError("unknown target format '" + value + "' (" +
-                                      NamesOf(TargetFormatRows()) + ")");
-                }
-            } else if (arg == "--input") {
-                project.inputDir = value;
-                inputGiven = true;
-            } else {
-                project.outputDir = value;
-                outputGiven = true;
-            }
-        } else {
-            return UsageError("unknown option '" + std::string(arg) + "'");
-        }
-    }
-
-    if (options.json && !options.info) {
-        return UsageError("--json goes with --info");
-    }
-    if (options.info) {
-        if (from || to || options.keepHeader || options.stopOnError || jobsGiven || recursive ||
-            options.dither || options.transparentIndex || options.allLevels ||
-            options.mips != MipFilter::Point) {
-            return UsageError("--info takes only files (and --json)");
-        }
-        if (operands.empty()) {
-            return UsageError("no files given");
-        }
-        options.infoFiles = std::move(operands);
-        return std::nullopt;
-    }
-    if (!from && !to) {
-        if (operands.size() != 1) {
-            return UsageError(operands.empty() ? "no project file or files given"
-                                               : "give one project file, or --from and --to");
-        }
-        options.projectPath = operands.front();
-        Project loaded;
+// The project the arguments name: the saved one, or one made of --from, --to, the directories and
+// the files (with --recursive, those found under the input directory, their output folders made).
+// Returns an exit status when the program should end at once.
+std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
+    if (!arguments.from && !arguments.to) {
+        const std::string& path = arguments.operands.front();
         ReadError reason = ReadError::None;
-        if (!LoadProject(loaded, options.projectPath, &reason)) {
-            std::cerr << "Could'nt open specified file. \"" << options.projectPath
+        if (!LoadProject(project, path, &reason)) {
+            std::cerr << "Could'nt open specified file. \"" << path
                       << "\": " << DescribeProjectError(reason) << '\n';
             return kExitUsage;
         }
-        options.project = std::move(loaded);
         return std::nullopt;
     }
-    if (!from || !to) {
-        return UsageError(from ? "--to is missing" : "--from is missing");
-    }
-    if (options.allLevels && !RowOf(*to).levelsAsFiles) {
-        return UsageError("--all-levels goes with --to png");
-    }
-    if (recursive) {
-        if (!inputGiven || !outputGiven) {
-            return UsageError("--recursive needs --input and --output");
-        }
+    project.inputDir = arguments.inputDir;
+    project.outputDir = arguments.outputDir;
+    project.convFrom = *arguments.from;
+    project.convTo = *arguments.to;
+    project.files = std::move(arguments.operands);
+    if (arguments.recursive) {
         std::string problem;
-        auto files = FilesUnder(project.inputDir, operands, RowOf(*from).mask, problem);
+        auto files =
+            FilesUnder(project.inputDir, project.files, RowOf(project.convFrom).mask, problem);
         if (!problem.empty()) {
             return UsageError(problem);
         }
         MakeOutputFolders(project.outputDir, files);
-        operands = std::move(files);
-    } else if (operands.empty()) {
-        return UsageError("no files given");
+        project.files = std::move(files);
     }
-    project.convFrom = *from;
-    project.convTo = *to;
-    project.files = std::move(operands);
-    options.project = std::move(project);
     return std::nullopt;
 }
 
-int Run(int argc, char** argv) {
-    Options options;
-    if (const auto status = ParseArguments(argc, argv, options)) {
-        return *status;
-    }
-    if (options.info) {
-        return RunInfo(options.infoFiles, options.json, std::cout, std::cerr);
-    }
-    const Project& project = *options.project;
-    VectorFileList files(project.files);
+RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments,
+                       VectorFileList& files) {
     RunSettings settings;
     settings.RunFiles = &files;
     settings.RunInputDir = project.inputDir;
     settings.RunOutputDir = project.outputDir;
     settings.RunConvFrom = project.convFrom;
     settings.RunConvTo = project.convTo;
-    settings.RunKeepHeader = options.keepHeader;
-    settings.RunMips = options.mips;
-    settings.RunJobs = options.jobs;
+    settings.RunKeepHeader = arguments.keepHeader;
+    settings.RunMips = arguments.mips;
+    settings.RunJobs = arguments.jobs;
     settings.RunStop = &g_interrupted;
-    settings.RunDither = options.dither;
-    settings.RunTransparentIndex = options.transparentIndex;
-    settings.RunAllLevels = options.allLevels;
+    settings.RunDither = arguments.dither;
+    settings.RunTransparentIndex = arguments.transparentIndex;
+    settings.RunAllLevels = arguments.allLevels;
+    return settings;
+}
 
-    ConsoleFeedback feedback(options.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
-    RunState state;
-    PrepareProgress(state, files.Count());
-    CatchInterrupts();
-    RunConversion(settings, state, feedback);
-    state.Image.reset();
-    feedback.ClearBar();
-
+// The run's last lines: how it ended and what it counted.
+void ReportCounts(const RunState& state, std::int32_t total) {
     if (state.Done == 1) {
         std::cerr << "All done\n";
     }
     if (state.Aborted == 1) {
         std::cerr << "Process has been aborted\n";
     }
-    const auto total = static_cast<std::int32_t>(files.Count());
     const std::int32_t skipped = total - state.Converted - state.Failed;
     std::cerr << state.Converted << " converted, " << state.Failed << " failed";
     if (skipped > 0) {
         std::cerr << ", " << skipped << " not attempted";
     }
     std::cerr << '\n';
+}
+
+int Convert(const Project& project, const ConvertArguments& arguments) {
+    VectorFileList files(project.files);
+    const RunSettings settings = SettingsOf(project, arguments, files);
+    ConsoleFeedback feedback(arguments.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
+    RunState state;
+    PrepareProgress(state, files.Count());
+    CatchInterrupts();
+    RunConversion(settings, state, feedback);
+    state.Image.reset();
+    feedback.ClearBar();
+    ReportCounts(state, static_cast<std::int32_t>(files.Count()));
     EndByInterruptingSignal();
     return state.Done == 1 && state.Failed == 0 ? kExitConverted : kExitFailed;
+}
+
+// `args` are the arguments after the program's name: parse, check, then act.
+int Run(std::span<const std::string> args) {
+    ConvertArguments arguments;
+    if (const auto refused = ParseArguments(args, arguments)) {
+        return UsageError(*refused);
+    }
+    if (arguments.help) {
+        std::cout << Usage();
+        return kExitConverted;
+    }
+    if (arguments.version) {
+        std::cout << "texelary-convert " << kVersion << '\n';
+        return kExitConverted;
+    }
+    if (const auto broken = CheckArguments(arguments)) {
+        return UsageError(*broken);
+    }
+    if (arguments.info) {
+        return RunInfo(arguments.operands, arguments.json, std::cout, std::cerr);
+    }
+    Project project;
+    if (const auto status = MakeProject(arguments, project)) {
+        return *status;
+    }
+    return Convert(project, arguments);
 }
 
 } // namespace
@@ -542,13 +317,9 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     const texelary::Utf8Console console;
     try {
-        std::vector<std::string> arguments = texelary::Utf8Arguments(argc, argv);
-        std::vector<char*> pointers;
-        for (std::string& argument : arguments) {
-            pointers.push_back(argument.data());
-        }
-        pointers.push_back(nullptr);
-        return texelary::Run(static_cast<int>(arguments.size()), pointers.data());
+        const std::vector<std::string> arguments = texelary::Utf8Arguments(argc, argv);
+        const std::span<const std::string> all(arguments);
+        return texelary::Run(all.empty() ? all : all.subspan(1));
     } catch (const std::exception& error) {
         std::cerr << "texelary-convert: " << error.what() << '\n';
         return 1;

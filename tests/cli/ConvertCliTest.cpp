@@ -356,32 +356,42 @@ TEST_F(ConvertCli, NamesOutsideTheCodePageArriveWhole) {
     EXPECT_EQ(info.output.rfind(Utf8(u8"{\"file\":\"壁.bmp\","), 0), 0u) << info.output;
 }
 
+// Each message is the first rule broken, in the order the program checks them: an option's own
+// value as it is read (before a later --help), then the rules between options.
 TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
-    for (const char* arguments : {"--from bmp a.bmp",
-                                  "--from gif --to m8 a.bmp",
-                                  "--from bmp --to m8",
-                                  "--frobnicate",
-                                  "",
-                                  "--from bmp --to m8 --mips smooth a.bmp",
-                                  "--info",
-                                  "--json a.bmp",
-                                  "--info --from bmp a.bmp",
-                                  "--info --mips box a.bmp",
-                                  "--from bmp --to m8 --output",
-                                  "one.mm two.mm",
-                                  "--jobs 0 --from bmp --to m8 a.bmp",
-                                  "--jobs two --from bmp --to m8 a.bmp",
-                                  "--jobs 257 --from bmp --to m8 a.bmp",
-                                  "--jobs -1 --from bmp --to m8 a.bmp",
-                                  "--info --jobs 2 a.bmp",
-                                  "--from png --to wal --recursive --input .",
-                                  "--from png --to wal --recursive --input nowhere --output out",
-                                  "--from bmp --to wal --all-levels a.bmp",
-                                  "--from png --to wal --transparent-index 256 a",
-                                  "--info --dither a.bmp"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"--from bmp a.bmp", "--to is missing"},
+        {"--from gif --to m8 a.bmp", "unknown source format 'gif' (bmp, m8, wal, png, tga or pcx)"},
+        {"--from bmp --to m8", "no files given"},
+        {"--frobnicate --help", "unknown option '--frobnicate'"},
+        {"--jobs=2 a.bmp", "unknown option '--jobs=2'"},
+        {"--FROM bmp", "unknown option '--FROM'"},
+        {"", "no project file or files given"},
+        {"--from bmp --to m8 --mips smooth a.bmp", "unknown mip filter 'smooth' (point or box)"},
+        {"--info", "no files given"},
+        {"--json a.bmp", "--json goes with --info"},
+        {"--info --from bmp a.bmp", "--info takes only files (and --json)"},
+        {"--info --mips box a.bmp", "--info takes only files (and --json)"},
+        {"--from bmp --to m8 --output", "option '--output' needs a value"},
+        {"one.mm two.mm", "give one project file, or --from and --to"},
+        {"--jobs 0 --from bmp --to m8 a.bmp", "--jobs takes a number from 1 to 256, not '0'"},
+        {"--jobs two --help", "--jobs takes a number from 1 to 256, not 'two'"},
+        {"--jobs 257 --from bmp --to m8 a.bmp", "--jobs takes a number from 1 to 256, not '257'"},
+        {"--jobs -1 --from bmp --to m8 a.bmp", "--jobs takes a number from 1 to 256, not '-1'"},
+        {"--info --jobs 2 a.bmp", "--info takes only files (and --json)"},
+        {"--from png --to wal --recursive --input .", "--recursive needs --input and --output"},
+        {"--from png --to wal --recursive --input nowhere --output out",
+         "no such input directory 'nowhere'"},
+        {"--from bmp --to wal --all-levels --recursive", "--all-levels goes with --to png"},
+        {"--from png --to wal --transparent-index 256 a",
+         "transparent index '256' is not 0 to 255"},
+        {"--info --dither", "--info takes only files (and --json)"}};
+    for (const auto& [arguments, message] : cases) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
-        EXPECT_NE(outcome.errors.find("texelary-convert: "), std::string::npos) << arguments;
+        EXPECT_EQ(outcome.errors, std::string("texelary-convert: ") + message +
+                                      "\nTry 'texelary-convert --help' for more information.\n")
+            << arguments;
     }
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
@@ -390,6 +400,7 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
                                "--dither", "--transparent-index 255", "--all-levels"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
+    EXPECT_EQ(Run("-h --frobnicate").output, help.output); // nothing after it is read
     EXPECT_EQ(Run("--version").output, std::string("texelary-convert ") + kVersion + "\n");
 }
 

@@ -1,0 +1,295 @@
+#include "cli/ConvertArguments.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace texelary {
+namespace {
+
+// The command-line names of the formats: "bmp, m8 or wal".
+template <typename Row> std::string NamesOf(std::span<const Row> rows) {
+    std::string names;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i != 0) {
+            names += i + 1 == rows.size() ? " or " : ", ";
+        }
+        names += rows[i].option;
+    }
+    return names;
+}
+
+std::optional<std::int32_t> NameIndex(std::string_view name,
+                                      const std::vector<std::string_view>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (name.size() == names[i].size() &&
+            std::equal(name.begin(), name.end(), names[i].begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            })) {
+            return static_cast<std::int32_t>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+bool AllDigits(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// More threads than this would only cost memory: a machine has fewer cores.
+constexpr unsigned kMaxJobs = 256;
+
+using Result = std::optional<std::string>; // the message when a value is refused
+
+template <bool ConvertArguments::*flag>
+Result SetFlag(ConvertArguments& arguments, const std::string&) {
+    arguments.*flag = true;
+    return std::nullopt;
+}
+
+Result SetFrom(ConvertArguments& arguments, const std::string& value) {
+    arguments.from = SourceFormatNamed(value);
+    if (!arguments.from) {
+        return "unknown source format '" + value + "' (" + NamesOf(SourceFormatRows()) + ")";
+    }
+    return std::nullopt;
+}
+
+Result SetTo(ConvertArguments& arguments, const std::string& value) {
+    arguments.to = TargetFormatNamed(value);
+    if (!arguments.to) {
+        return "unknown target format '" + value + "' (" + NamesOf(TargetFormatRows()) + ")";
+    }
+    return std::nullopt;
+}
+
+Result SetInput(ConvertArguments& arguments, const std::string& value) {
+    arguments.inputDir = value;
+    arguments.inputGiven = true;
+    return std::nullopt;
+}
+
+Result SetOutput(ConvertArguments& arguments, const std::string& value) {
+    arguments.outputDir = value;
+    arguments.outputGiven = true;
+    return std::nullopt;
+}
+
+Result SetTransparentIndex(ConvertArguments& arguments, const std::string& value) {
+    if (value.empty() || value.size() > 3 || !AllDigits(value) || std::stoi(value) > 255) {
+        return "transparent index '" + value + "' is not 0 to 255";
+    }
+    arguments.transparentIndex = static_cast<std::uint8_t>(std::stoi(value));
+    return std::nullopt;
+}
+
+Result SetJobs(ConvertArguments& arguments, const std::string& value) {
+    const bool inRange = !value.empty() && value.size() <= 3 && AllDigits(value) &&
+                         std::stoul(value) >= 1 && std::stoul(value) <= kMaxJobs;
+    if (!inRange) {
+        return "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" + value +
+               "'";
+    }
+    arguments.jobs = static_cast<unsigned>(std::stoul(value));
+    arguments.jobsGiven = true;
+    return std::nullopt;
+}
+
+Result SetMips(ConvertArguments& arguments, const std::string& value) {
+    const auto filter = NameIndex(value, {"point", "box"});
+    if (!filter) {
+        return "unknown mip filter '" + value + "' (point or box)";
+    }
+    arguments.mips = static_cast<MipFilter>(*filter);
+    return std::nullopt;
+}
+
+struct OptionRow {
+    std::string_view name;  // as typed: names are compared exactly, case and all
+    std::string_view alias; // a second spelling, or empty
+    // What the help shows after the name; an option with one takes the next argument as its
+    // value, whatever it starts with.
+    std::string_view valueName;
+    Result (*apply)(ConvertArguments& arguments, const std::string& value);
+    std::string help; // its lines in the help, "\n" between them
+};
+
+// The options in the order the help lists them. Built once, on first use, because the format
+// names come from the format tables.
+const std::vector<OptionRow>& OptionRows() {
+    using A = ConvertArguments;
+    static const std::vector<OptionRow> rows = {
+        {"--from", "", "FORMAT", SetFrom,
+         "source format: " + NamesOf(SourceFormatRows()) + ", in any case (BMP works too)"},
+        {"--to", "", "FORMAT", SetTo,
+         "target format: " + NamesOf(TargetFormatRows()) + ", in any case"},
+        {"--input", "", "DIR", SetInput, "directory of the input files"},
+        {"--output", "", "DIR", SetOutput,
+         "directory the converted files are written to (must exist)"},
+        {"--recursive", "", "", SetFlag<&A::recursive>,
+         "take the files of the source format under --input, folders\n"
+         "and all, and write them into the same folders under --output"},
+        {"--dither", "", "", SetFlag<&A::dither>,
+         "Floyd-Steinberg error diffusion when true colour is brought\n"
+         "down to 256 colours (default: nearest colours only)"},
+        {"--transparent-index", "", "255", SetTransparentIndex,
+         "pixels less than half opaque become index 255, which no\n"
+         "opaque pixel gets (default: alpha is ignored)"},
+        {"--all-levels", "", "", SetFlag<&A::allLevels>,
+         "with --to png: every mip level of a .m8 or .wal source, as\n"
+         "NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)"},
+        {"--stop-on-error", "", "", SetFlag<&A::stopOnError>,
+         "end the run at the first file that fails (default: skip it)"},
+        {"--jobs", "", "N", SetJobs,
+         "convert up to N files at once (default: one per core); the\n"
+         "messages, the files written and the counts are the same as\n"
+         "with --jobs 1, which converts one file after another"},
+        {"--keep-header", "", "", SetFlag<&A::keepHeader>,
+         "copy the name, animation name, flags, contents and value of\n"
+         ".m8 and .wal sources into their outputs (.m8 flags as stored,\n"
+         "high bits included); names too long for the target are cut\n"
+         "and reported"},
+        {"--mips", "", "point|box", SetMips,
+         "how the smaller mip levels are made: point samples the full\n"
+         "picture (default); box averages 2 x 2 blocks of the level\n"
+         "above and takes the nearest palette colour, as the games'\n"
+         "own tools did"},
+        {"--info", "", "", SetFlag<&A::info>,
+         "print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
+         ".pcx): kind, size, levels, names, flags, contents and\n"
+         "value, distinct indices, and whether it follows its\n"
+         "format's rules"},
+        {"--json", "", "", SetFlag<&A::json>, "with --info: one JSON object per file"},
+        {"--help", "-h", "", SetFlag<&A::help>, "show this text"},
+        {"--version", "", "", SetFlag<&A::version>, "show the version"},
+    };
+    return rows;
+}
+
+const OptionRow* RowNamed(std::string_view arg) {
+    for (const OptionRow& row : OptionRows()) {
+        if (arg == row.name || (!row.alias.empty() && arg == row.alias)) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// "  --jobs N", padded to the column of the help lines, or on a line of its own when too long.
+std::string HelpEntry(const OptionRow& row) {
+    constexpr std::size_t kHelpColumn = 21;
+    std::string entry = "  " + std::string(row.name);
+    if (!row.valueName.empty()) {
+        entry += " " + std::string(row.valueName);
+    }
+    const std::string indent(kHelpColumn, ' ');
+    entry +=
+        entry.size() < kHelpColumn ? std::string(kHelpColumn - entry.size(), ' ') : "\n" + indent;
+    for (const char c : row.help) {
+        entry += c;
+        if (c == '\n') {
+            entry += indent;
+        }
+    }
+    return entry + "\n";
+}
+
+} // namespace
+
+std::optional<std::string> ParseArguments(std::span<const std::string> args,
+                                          ConvertArguments& arguments) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size() && !arguments.help && !arguments.version; ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            arguments.operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionRow* row = RowNamed(arg);
+        if (row == nullptr) {
+            return "unknown option '" + arg + "'";
+        }
+        const bool takesValue = !row->valueName.empty();
+        if (takesValue && i + 1 >= args.size()) {
+            return "option '" + arg + "' needs a value";
+        }
+        if (auto refused = row->apply(arguments, takesValue ? args[++i] : std::string())) {
+            return refused;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
+    const ConvertArguments& a = arguments;
+    if (a.json && !a.info) {
+        return "--json goes with --info";
+    }
+    if (a.info) {
+        if (a.from || a.to || a.keepHeader || a.stopOnError || a.jobsGiven || a.recursive ||
+            a.dither || a.transparentIndex || a.allLevels || a.mips != MipFilter::Point) {
+            return "--info takes only files (and --json)";
+        }
+        return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+    }
+    if (!a.from && !a.to) {
+        if (a.operands.size() != 1) {
+            return a.operands.empty() ? "no project file or files given"
+                                      : "give one project file, or --from and --to";
+        }
+        return std::nullopt;
+    }
+    if (!a.from || !a.to) {
+        return a.from ? "--to is missing" : "--from is missing";
+    }
+    if (a.allLevels && !RowOf(*a.to).levelsAsFiles) {
+        return "--all-levels goes with --to png";
+    }
+    if (a.recursive && (!a.inputGiven || !a.outputGiven)) {
+        return "--recursive needs --input and --output";
+    }
+    if (!a.recursive && a.operands.empty()) {
+        return "no files given";
+    }
+    return std::nullopt;
+}
+
+std::string Usage() {
+    std::string text =
+        "Usage: texelary-convert [OPTIONS] PROJECT.mm\n"
+        "  or:  texelary-convert --from FORMAT --to FORMAT [OPTIONS] FILE...\n"
+        "  or:  texelary-convert --from FORMAT --to FORMAT --recursive --input DIR --output DIR "
+        "[OPTIONS] [FILE|FOLDER...]\n"
+        "  or:  texelary-convert --info [--json] FILE...\n"
+        "\n"
+        "Converts textures between Windows bitmaps (.bmp), Heretic2 (.m8) and QuakeX (.wal)\n"
+        "mip textures, and PNG, TGA and PCX pictures, into .m8, .wal or PNG. The first form runs\n"
+        "a project saved by Texelary; the second converts the named files of the input\n"
+        "directory into the output directory (both default to the current directory); the third\n"
+        "converts every file of the source format under the input directory (or under the named\n"
+        "files and folders of it), extensions compared in any case, recreating its folders under\n"
+        "the output directory. Each output file has the name of its input, cut after the first\n"
+        "dot, with the new extension.\n"
+        "\n"
+        "Palette pictures (8-bit PNG, TGA and PCX) convert with their own indices and colours,\n"
+        "like 8-bit bitmaps. True-colour ones take, for .wal, the nearest colour of the .wal\n"
+        "palette and, for .m8 and PNG, a palette of their own made by libimagequant.\n"
+        "\n";
+    for (const OptionRow& row : OptionRows()) {
+        text += HelpEntry(row);
+    }
+    text +=
+        "\n"
+        "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
+        "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
+        "every file could be read, 1 otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
+        "before its next file, keeping the files converted until then and no partial ones,\n"
+        "and the program then ends by the same signal.\n";
+    return text;
+}
+
+} // namespace texelary
