@@ -19,7 +19,6 @@ namespace texelary {
 // when the file cannot be read, is not a PCX file, holds header values out of range, is a kind
 // this reader does not read (2-bit CGA pictures, other plane counts), lacks its 256-colour
 // palette, or its data is cut short or runs past the picture.
-// ReadPictureFile(ParsePcxPicture, path) reads a file.
 std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
                                               ReadError* error = nullptr);
 

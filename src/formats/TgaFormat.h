@@ -18,7 +18,6 @@ namespace texelary {
 // the file cannot be read, its header is not a TGA header or holds values out of range, it is a
 // kind this reader does not read (16-bit indices or grey, interleaved rows, Huffman coding), or
 // its data is cut short or runs past the picture.
-// ReadPictureFile(ParseTgaPicture, path) reads a file.
 std::optional<DecodedPicture> ParseTgaPicture(std::span<const std::uint8_t> file,
                                               ReadError* error = nullptr);
 
