@@ -2,6 +2,7 @@
 
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/Nearest.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -41,20 +42,10 @@ Palette Filled(Rgb colour) {
     return palette;
 }
 
-// The nearest-colour rule written out plainly, one source entry at a time.
 int Nearest(const Palette& target, Rgb colour) {
-    int best = 768;
-    int index = -1;
-    for (int t = 0; t < 256; ++t) {
-        const Rgb c = EntryOf(target, t);
-        const int distance = std::abs(c.red - colour.red) + std::abs(c.green - colour.green) +
-                             std::abs(c.blue - colour.blue);
-        if (distance < best) {
-            best = distance;
-            index = t;
-        }
-    }
-    return index;
+    return NearestEntry(target, static_cast<std::uint8_t>(colour.red),
+                        static_cast<std::uint8_t>(colour.green),
+                        static_cast<std::uint8_t>(colour.blue), Measure::AbsoluteDifferences);
 }
 
 RemapTable ReferenceTable(const Palette& target, const Palette& source) {
