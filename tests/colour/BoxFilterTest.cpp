@@ -42,11 +42,8 @@ Pixels LevelBelow(const Pixels& above, int w, int h, const Palette& palette) {
                     }
                 }
             }
-            const auto average = [&](int c) {
-                return static_cast<std::uint8_t>(sum[c] / (bw * bh));
-            };
-            below.push_back(
-                NearestEntry(palette, average(0), average(1), average(2), Measure::Squares));
+            const auto mean = [&](int c) { return static_cast<std::uint8_t>(sum[c] / (bw * bh)); };
+            below.push_back(NearestEntry(palette, mean(0), mean(1), mean(2), Measure::Squares));
         }
     }
     return below;

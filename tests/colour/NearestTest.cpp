@@ -1,7 +1,5 @@
-// Every fast nearest-colour search against the plain search of Nearest.h: the remap between
-// palettes, the table kept for a palette that comes again, the search for a palette met once, and
-// the squared search of averaged levels, over palettes full of ties and repeats, with and without
-// an entry left out.
+// Every fast nearest-colour search against the plain search of Nearest.h, over palettes full of
+// ties and repeats, with and without an entry left out.
 
 #include "colour/Nearest.h"
 
@@ -9,6 +7,7 @@
 #include "colour/NearestColour.h"
 #include "colour/WalPalette.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -18,11 +17,10 @@ namespace {
 
 using Indices = std::vector<std::uint8_t>;
 
-// The colours where a search that looks at part of the palette would go wrong first: both
-// corners of every 8-wide step of each channel (0, 7, 8, 15, ..., 255), all 262,144 of them;
-// every colour of a slab of the cube (all reds, 16 greens, 16 blues), where each 8 x 8 x 8 cell
-// is met often enough for the kept table to answer all of its colours at once; and last the
-// palette's own entries in order, which are what NearestBySquares::Canonical answers.
+// Where a search of part of the palette would go wrong first: both corners of every 8-wide step
+// of each channel (0, 7, 8, 15, ..., 255), 262,144 colours; a slab of the cube (all reds, 16
+// greens, 16 blues) of whole 8 x 8 x 8 cells, which the kept table fills at once; and last the
+// palette's own entries in order, which NearestBySquares::Canonical answers.
 RgbaImage TestColours(const Palette& palette) {
     RgbaImage colours{256, 1281, {}}; // 1281 rows of 256: the remap takes a row at a time
     const auto add = [&](std::size_t r, std::size_t g, std::size_t b) {
@@ -43,22 +41,13 @@ RgbaImage TestColours(const Palette& palette) {
     return colours;
 }
 
-TrueColourOptions Leaving(int excluded) {
+// MapToPalette or MapToNewPalette, `excluded` left out as the (opaque colours') transparent index.
+template <auto map> Indices Mapped(const Palette& palette, int excluded, const RgbaImage& colours) {
     TrueColourOptions options;
     if (excluded != NoEntry) {
         options.transparentIndex = static_cast<std::uint8_t>(excluded);
     }
-    return options;
-}
-
-Indices KeptTable(const Palette& palette, int excluded, const RgbaImage& colours) {
-    const auto mapped = MapToPalette(colours, palette, Leaving(excluded));
-    return mapped ? Indices(mapped->pixels.get(), mapped->pixels.get() + colours.pixels.size() / 4)
-                  : Indices{};
-}
-
-Indices MetOnce(const Palette& palette, int excluded, const RgbaImage& colours) {
-    const auto mapped = MapToNewPalette(colours, palette, Leaving(excluded));
+    const auto mapped = map(colours, palette, options);
     return mapped ? Indices(mapped->pixels.get(), mapped->pixels.get() + colours.pixels.size() / 4)
                   : Indices{};
 }
@@ -80,8 +69,7 @@ Indices Remap(const Palette& palette, int, const RgbaImage& colours) {
 Indices Squares(const Palette& palette, int, const RgbaImage& colours) {
     NearestBySquares& nearest = NearestBySquares::For(palette);
     Indices found;
-    const std::size_t count = colours.pixels.size() / 4;
-    for (std::size_t i = 0; i < count - 256; ++i) {
+    for (std::size_t i = 0; i + 256 < colours.pixels.size() / 4; ++i) {
         const std::uint8_t* p = &colours.pixels[4 * i];
         found.push_back(nearest.Find(p[0], p[1], p[2]));
     }
@@ -99,8 +87,8 @@ struct Search {
 };
 
 const Search Searches[] = {
-    {"kept table", Measure::AbsoluteDifferences, true, &KeptTable},
-    {"palette met once", Measure::AbsoluteDifferences, true, &MetOnce},
+    {"kept table", Measure::AbsoluteDifferences, true, &Mapped<&MapToPalette>},
+    {"palette met once", Measure::AbsoluteDifferences, true, &Mapped<&MapToNewPalette>},
     {"remap", Measure::AbsoluteDifferences, false, &Remap},
     {"squares", Measure::Squares, false, &Squares},
 };
@@ -118,9 +106,8 @@ std::vector<PaletteCase> PaletteCases() {
     }
     Palette random{};
     std::mt19937 generator(3);
-    for (auto& value : random) {
-        value = static_cast<std::uint8_t>(generator());
-    }
+    std::generate(random.begin(), random.end(),
+                  [&] { return static_cast<std::uint8_t>(generator()); });
     return {{"WalPalette", WalPalette, NoEntry},
             {"WalPalette without 255", WalPalette, 255},
             {"coarse", coarse, NoEntry},

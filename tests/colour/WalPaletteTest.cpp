@@ -4,7 +4,6 @@
 #include "TestImages.h"
 #include "colour/Nearest.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -42,17 +41,11 @@ Palette Filled(Rgb colour) {
     return palette;
 }
 
-int Nearest(const Palette& target, Rgb colour) {
-    return NearestEntry(target, static_cast<std::uint8_t>(colour.red),
-                        static_cast<std::uint8_t>(colour.green),
-                        static_cast<std::uint8_t>(colour.blue), Measure::AbsoluteDifferences);
-}
-
 RemapTable ReferenceTable(const Palette& target, const Palette& source) {
     RemapTable table{};
-    for (int s = 0; s < 256; ++s) {
-        table[static_cast<std::size_t>(s)] =
-            static_cast<std::uint8_t>(Nearest(target, EntryOf(source, s)));
+    for (std::size_t s = 0; s < 256; ++s) {
+        table[s] = NearestEntry(target, source[3 * s], source[3 * s + 1], source[3 * s + 2],
+                                Measure::AbsoluteDifferences);
     }
     return table;
 }
@@ -205,8 +198,8 @@ TEST(WalRemap, EntriesNoPixelUsesDoNotMatter) {
     RemapToPalette(a, WalPalette, first);
     RemapToPalette(b, WalPalette, second);
     EXPECT_EQ(test::PixelsOf(a), test::PixelsOf(b));
-    EXPECT_EQ(a.pixels[0], Nearest(WalPalette, EntryOf(first, 5)));
-    EXPECT_EQ(a.pixels[1], Nearest(WalPalette, EntryOf(first, 200)));
+    EXPECT_EQ(a.pixels[0], ReferenceTable(WalPalette, first)[5]);
+    EXPECT_EQ(a.pixels[1], ReferenceTable(WalPalette, first)[200]);
 }
 
 TEST(WalRemap, MatchesAPlainSearchAcrossChangingPalettes) {
