@@ -22,9 +22,12 @@ enum class Measure { AbsoluteDifferences, Squares };
 
 constexpr int NoEntry = -1; // no entry left out
 
-// |x - y| without a sign or a wider type, so that loops of it compile to vector code of T.
+// |x - y| in T throughout, never a wider type, so that loops of it compile to vector code of T
+// with as many lanes as a vector holds: the larger of the difference and its negation, the form
+// that the compiler vectorises.
 template <class T> constexpr T Difference(T x, T y) {
-    return static_cast<T>(std::max(x, y) - std::min(x, y));
+    const auto difference = static_cast<T>(x - y);
+    return std::max(difference, static_cast<T>(-difference));
 }
 
 template <class T> constexpr T AbsoluteDistance(T red, T green, T blue, T r, T g, T b) {
