@@ -1,9 +1,10 @@
 #include "colour/BoxFilter.h"
 
+#include "colour/LastPerThread.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <limits>
-#include <memory>
 
 namespace texelary {
 
@@ -14,21 +15,15 @@ constexpr std::uint32_t kCached = 1u << 24; // marks a used cache slot; colours 
 } // namespace
 
 NearestBySquares::NearestBySquares(const Palette& palette)
-    : m_palette(palette) {
+    : m_palette(palette)
+    , m_channels(SplitChannels<float>(palette)) {
     for (std::size_t i = 0; i < 256; ++i) {
-        m_red[i] = static_cast<float>(palette[3 * i]);
-        m_green[i] = static_cast<float>(palette[3 * i + 1]);
-        m_blue[i] = static_cast<float>(palette[3 * i + 2]);
         m_index[i] = static_cast<std::int32_t>(i);
     }
+    // An entry's own colour is at distance 0 from it, so the search gives the lowest index of
+    // that colour.
     for (std::size_t i = 0; i < 256; ++i) {
-        std::size_t first = 0;
-        while (!std::equal(palette.begin() + static_cast<std::ptrdiff_t>(3 * first),
-                           palette.begin() + static_cast<std::ptrdiff_t>(3 * first + 3),
-                           palette.begin() + static_cast<std::ptrdiff_t>(3 * i))) {
-            ++first;
-        }
-        m_canonical[i] = static_cast<std::uint8_t>(first);
+        m_canonical[i] = Search(palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]);
     }
 }
 
@@ -37,15 +32,14 @@ std::uint8_t NearestBySquares::Search(std::int32_t red, std::int32_t green,
     const auto r = static_cast<float>(red);
     const auto g = static_cast<float>(green);
     const auto b = static_cast<float>(blue);
-    // Each entry's distance (below 2^18) and index in one key: the smallest key is the nearest
-    // entry, the lowest index among equals, and the loop is one vector reduction.
+    // Each entry's distance (below 2^18) and index in one key: the smallest key is the first
+    // entry at the smallest distance, the tie rule of Nearest.h, and the loop is one vector
+    // reduction.
     std::int32_t best = std::numeric_limits<std::int32_t>::max();
     for (std::size_t t = 0; t < 256; ++t) {
-        const float dr = m_red[t] - r;
-        const float dg = m_green[t] - g;
-        const float db = m_blue[t] - b;
-        const auto key = (static_cast<std::int32_t>(dr * dr + dg * dg + db * db) << 8) | m_index[t];
-        best = std::min(best, key);
+        const float distance =
+            SquaredDistance(m_channels.red[t], m_channels.green[t], m_channels.blue[t], r, g, b);
+        best = std::min(best, (static_cast<std::int32_t>(distance) << 8) | m_index[t]);
     }
     return static_cast<std::uint8_t>(best & 0xFF);
 }
@@ -66,11 +60,8 @@ std::uint8_t NearestBySquares::Find(std::uint8_t red, std::uint8_t green, std::u
 }
 
 NearestBySquares& NearestBySquares::For(const Palette& palette) {
-    thread_local std::unique_ptr<NearestBySquares> last;
-    if (!last || last->m_palette != palette) {
-        last = std::make_unique<NearestBySquares>(palette);
-    }
-    return *last;
+    thread_local LastPerThread<Palette, NearestBySquares> last;
+    return last.For(palette);
 }
 
 std::int32_t HalvedSide(std::int32_t side) {

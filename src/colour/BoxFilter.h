@@ -5,6 +5,7 @@
 // how the games' own tools made the levels of their textures; point sampling keeps one pixel of
 // four instead, which shimmers in the distance.
 
+#include "colour/Nearest.h"
 #include "image/IndexedImage.h"
 #include "image/Resample.h"
 
@@ -13,11 +14,10 @@
 
 namespace texelary {
 
-// The palette entry nearest to a colour: the smallest squared distance in red, green and blue, the
-// lowest index winning a tie. (The remap between palettes measures by the sum of absolute
-// differences instead; on averaged levels that agrees with the games' own files less often.)
-// Answers are remembered per colour (a cache of kCacheSlots, the older answer giving way), so
-// that a smooth picture, and a batch of pictures with one palette, pays for few searches.
+// The palette entry nearest to a colour by the squared distance of Nearest.h, the measure of
+// averaged levels. Answers are remembered per colour (a cache of kCacheSlots, the older answer
+// giving way), so that a smooth picture, and a batch of pictures with one palette, pays for few
+// searches.
 class NearestBySquares {
 public:
     explicit NearestBySquares(const Palette& palette);
@@ -44,9 +44,7 @@ private:
     Palette m_palette;
     // The palette by channel, as floats: squared distances of bytes stay exact in them (at most
     // 3 x 255^2), and the search over all 256 entries then runs as vector arithmetic.
-    std::array<float, 256> m_red{};
-    std::array<float, 256> m_green{};
-    std::array<float, 256> m_blue{};
+    Channels<float> m_channels;
     std::array<std::int32_t, 256> m_index{}; // 0 to 255, for the search's keys
     std::array<std::uint8_t, 256> m_canonical{};
     std::array<std::uint32_t, kCacheSlots> m_cacheKeys{}; // colour | kCached, 0 when empty

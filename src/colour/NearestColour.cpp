@@ -1,5 +1,8 @@
 #include "colour/NearestColour.h"
 
+#include "colour/LastPerThread.h"
+#include "colour/Nearest.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -32,19 +35,43 @@ constexpr std::uint16_t FillAfter = 16;
 // How many pixels ahead of the one being mapped the answer is asked for early.
 constexpr std::size_t Ahead = 64;
 
-// The colour given to an entry left out of the search: far outside the cube, so that it is never
-// a candidate, and 3 x |4000 - 255| still fits 16 bits.
-constexpr std::int16_t FarAway = 4000;
+// How far `value` lies outside [0, span], and its distance from the farther end.
+std::int16_t Outside(std::int16_t value, std::int16_t span) {
+    return static_cast<std::int16_t>(
+        std::max<std::int16_t>(0, static_cast<std::int16_t>(-value)) +
+        std::max<std::int16_t>(0, static_cast<std::int16_t>(value - span)));
+}
 
-// The palette's channels side by side, as the searches' vector arithmetic wants them.
-void SplitChannels(const Palette& palette, int excluded, std::array<std::int16_t, 256>& red,
-                   std::array<std::int16_t, 256>& green, std::array<std::int16_t, 256>& blue) {
+std::int16_t Farthest(std::int16_t value, std::int16_t span) {
+    return std::max(Difference<std::int16_t>(value, 0), Difference(value, span));
+}
+
+// The entries that can be nearest to some colour of the box of `side` colours a channel whose
+// lowest corner is `low`, written to `picked` in index order; returns how many. An entry whose
+// smallest distance to the box exceeds some entry's largest distance to it is farther from every
+// colour of the box than that entry, so it can neither be nearest nor tie. Both distances are
+// worked out in passes of vector arithmetic; an entry left out, at FarAway, is never picked.
+std::size_t EntriesNearBox(const Channels<std::int16_t>& palette, std::array<std::int16_t, 3> low,
+                           std::int16_t side, std::array<std::uint8_t, 256>& picked) {
+    const auto span = static_cast<std::int16_t>(side - 1);
+    std::array<std::int16_t, 256> nearest;
+    std::int16_t bound = std::numeric_limits<std::int16_t>::max();
     for (std::size_t t = 0; t < 256; ++t) {
-        const bool out = static_cast<int>(t) == excluded;
-        red[t] = out ? FarAway : palette[3 * t];
-        green[t] = out ? FarAway : palette[3 * t + 1];
-        blue[t] = out ? FarAway : palette[3 * t + 2];
+        const auto red = static_cast<std::int16_t>(palette.red[t] - low[0]);
+        const auto green = static_cast<std::int16_t>(palette.green[t] - low[1]);
+        const auto blue = static_cast<std::int16_t>(palette.blue[t] - low[2]);
+        nearest[t] = static_cast<std::int16_t>(Outside(red, span) + Outside(green, span) +
+                                               Outside(blue, span));
+        bound =
+            std::min(bound, static_cast<std::int16_t>(Farthest(red, span) + Farthest(green, span) +
+                                                      Farthest(blue, span)));
     }
+    std::size_t count = 0;
+    for (std::size_t t = 0; t < 256; ++t) {
+        picked[count] = static_cast<std::uint8_t>(t);
+        count += nearest[t] <= bound ? 1u : 0u;
+    }
+    return count;
 }
 
 constexpr std::align_val_t HugePage{std::size_t{2} << 20};
@@ -64,40 +91,37 @@ std::unique_ptr<std::uint8_t[], FreeAnswers> AnswerMemory() {
     return std::unique_ptr<std::uint8_t[], FreeAnswers>(memory);
 }
 
+// The palette a table serves, and the entry left out of it (NoEntry for none).
+struct TableKey {
+    Palette palette{};
+    int excluded = NoEntry;
+    bool operator==(const TableKey&) const = default;
+};
+
 // The nearest entry of one palette for any 24-bit colour, searched when the colour first turns
-// up and remembered after that. The search gives the remap's answer (the first entry at the
-// smallest distance, which is the lowest index among the nearest colours) but looks only at the
-// entries that can be nearest anywhere in the colour's cell of the cube: an entry whose smallest
-// distance to the cell exceeds some entry's largest distance to it is farther from every colour
-// of the cell than that entry, so it can neither be nearest nor tie. Each cell's candidates are
-// found, in index order, when the cell first turns up. An excluded entry gets a colour far outside
-// the cube, so it is never a candidate. Answers are stored cell by cell (the 512 colours of a
-// cell side by side), so that the neighbouring colours of a picture share cache lines.
+// up and remembered after that. The search looks only at the entries that can be nearest
+// anywhere in the colour's cell of the cube (EntriesNearBox), found for each cell when it first
+// turns up. Answers are stored cell by cell (the 512 colours of a cell side by side), so that the
+// neighbouring colours of a picture share cache lines.
 class NearestTable {
 public:
-    NearestTable(const Palette& palette, int excluded)
+    explicit NearestTable(const TableKey& key)
         : m_index(AnswerMemory())
         , m_known(ColourCount / 64)
         , m_cellStart(CellCount)
         , m_cellSize(CellCount, 0)
         , m_searches(CellCount) {
-        Reset(palette, excluded);
+        Reset(key);
     }
 
-    // Forgets every answer and serves `palette` from now on, keeping the memory, so that a thread
+    // Forgets every answer and serves `key` from now on, keeping the memory, so that a thread
     // going on to another palette makes no new table.
-    void Reset(const Palette& palette, int excluded) {
-        m_palette = palette;
-        m_excluded = excluded;
-        SplitChannels(palette, excluded, m_red, m_green, m_blue);
+    void Reset(const TableKey& key) {
+        m_channels = SplitChannels<std::int16_t>(key.palette, key.excluded);
         std::fill(m_known.begin(), m_known.end(), 0);
         std::fill(m_cellStart.begin(), m_cellStart.end(), CellUnknown);
         std::fill(m_searches.begin(), m_searches.end(), 0);
         m_candidates.clear();
-    }
-
-    bool Serves(const Palette& palette, int excluded) const {
-        return m_excluded == excluded && m_palette == palette;
     }
 
     std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -132,14 +156,6 @@ private:
         return ((r & Low) << (2 * CellShift)) | ((g & Low) << CellShift) | (b & Low);
     }
 
-    static std::int16_t Difference(std::int16_t x, std::int16_t y) {
-        return static_cast<std::int16_t>(std::max(x, y) - std::min(x, y));
-    }
-
-    static std::int16_t Magnitude(int value) {
-        return static_cast<std::int16_t>(value < 0 ? -value : value);
-    }
-
     static std::int16_t Corner(std::int16_t value) {
         return static_cast<std::int16_t>(value & ~(CellSide - 1));
     }
@@ -164,22 +180,31 @@ private:
         }
     }
 
-    void KnowCandidates(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
+    // The cell's candidates, found when the cell first turns up, in index order.
+    const std::uint8_t* Candidates(std::size_t cell, std::int16_t r, std::int16_t g,
+                                   std::int16_t b) {
         if (m_cellStart[cell] == CellUnknown) {
-            FindCandidates(cell, Corner(r), Corner(g), Corner(b));
+            std::array<std::uint8_t, 256> picked;
+            const std::size_t count =
+                EntriesNearBox(m_channels, {Corner(r), Corner(g), Corner(b)}, CellSide, picked);
+            const std::size_t start = m_candidates.size();
+            m_candidates.insert(m_candidates.end(), picked.begin(),
+                                picked.begin() + static_cast<std::ptrdiff_t>(count));
+            m_cellStart[cell] = static_cast<std::uint32_t>(start);
+            m_cellSize[cell] = static_cast<std::uint16_t>(count);
         }
+        return m_candidates.data() + m_cellStart[cell];
     }
 
     std::uint8_t Search(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
-        KnowCandidates(cell, r, g, b);
-        const std::uint8_t* candidate = m_candidates.data() + m_cellStart[cell];
+        const std::uint8_t* candidate = Candidates(cell, r, g, b);
         std::uint8_t nearest = candidate[0];
         std::int16_t best = std::numeric_limits<std::int16_t>::max();
         for (std::size_t i = 0; i < m_cellSize[cell]; ++i) {
             const std::size_t t = candidate[i];
-            const auto distance = static_cast<std::int16_t>(
-                Difference(m_red[t], r) + Difference(m_green[t], g) + Difference(m_blue[t], b));
-            if (distance < best) { // candidates are in index order: the first minimum stays
+            const std::int16_t distance = AbsoluteDistance(m_channels.red[t], m_channels.green[t],
+                                                           m_channels.blue[t], r, g, b);
+            if (Nearer(distance, best)) {
                 best = distance;
                 nearest = static_cast<std::uint8_t>(t);
             }
@@ -191,7 +216,7 @@ private:
     // each of them: candidate after candidate in index order, each a pass over the cell's
     // colours that the compiler turns into vector instructions.
     void Fill(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
-        KnowCandidates(cell, r, g, b);
+        const std::uint8_t* candidate = Candidates(cell, r, g, b);
         static constexpr auto Offsets = [] {
             std::array<std::array<std::int16_t, CellColours>, 3> offsets{};
             for (std::size_t i = 0; i < CellColours; ++i) {
@@ -204,18 +229,16 @@ private:
         std::array<std::int16_t, CellColours> best;
         std::array<std::uint16_t, CellColours> nearest{};
         best.fill(std::numeric_limits<std::int16_t>::max());
-        const std::uint8_t* candidate = m_candidates.data() + m_cellStart[cell];
         for (std::size_t k = 0; k < m_cellSize[cell]; ++k) {
             const std::uint16_t t = candidate[k];
-            const auto dr = static_cast<std::int16_t>(m_red[t] - Corner(r));
-            const auto dg = static_cast<std::int16_t>(m_green[t] - Corner(g));
-            const auto db = static_cast<std::int16_t>(m_blue[t] - Corner(b));
+            const auto dr = static_cast<std::int16_t>(m_channels.red[t] - Corner(r));
+            const auto dg = static_cast<std::int16_t>(m_channels.green[t] - Corner(g));
+            const auto db = static_cast<std::int16_t>(m_channels.blue[t] - Corner(b));
             for (std::size_t i = 0; i < CellColours; ++i) {
-                const auto distance = static_cast<std::int16_t>(Magnitude(Offsets[0][i] - dr) +
-                                                                Magnitude(Offsets[1][i] - dg) +
-                                                                Magnitude(Offsets[2][i] - db));
-                // All ones where this candidate is strictly nearer: the first minimum stays.
-                const auto closer = static_cast<std::uint16_t>(-(distance < best[i]));
+                const std::int16_t distance =
+                    AbsoluteDistance(Offsets[0][i], Offsets[1][i], Offsets[2][i], dr, dg, db);
+                // All ones where this candidate is strictly nearer.
+                const auto closer = static_cast<std::uint16_t>(-Nearer(distance, best[i]));
                 best[i] = std::min(distance, best[i]);
                 nearest[i] = static_cast<std::uint16_t>((nearest[i] & ~closer) | (t & closer));
             }
@@ -227,44 +250,7 @@ private:
         m_searches[cell] = Filled;
     }
 
-    // The entries that can be nearest to some colour of the cell whose lowest corner is
-    // (r, g, b), appended to m_candidates in index order.
-    void FindCandidates(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
-        const auto low = std::array<std::int16_t, 3>{r, g, b};
-        const std::array<const std::array<std::int16_t, 256>*, 3> channels{&m_red, &m_green,
-                                                                           &m_blue};
-        std::int16_t bound = std::numeric_limits<std::int16_t>::max();
-        for (std::size_t t = 0; t < 256; ++t) {
-            std::int16_t nearestDistance = 0;
-            std::int16_t farthestDistance = 0;
-            for (std::size_t c = 0; c < 3; ++c) {
-                const std::int16_t value = (*channels[c])[t];
-                const auto high = static_cast<std::int16_t>(low[c] + CellSide - 1);
-                const auto below = static_cast<std::int16_t>(std::max(0, low[c] - value));
-                const auto above = static_cast<std::int16_t>(std::max(0, value - high));
-                nearestDistance = static_cast<std::int16_t>(nearestDistance + below + above);
-                farthestDistance =
-                    static_cast<std::int16_t>(farthestDistance + std::max(Difference(value, low[c]),
-                                                                          Difference(value, high)));
-            }
-            m_distances[t] = nearestDistance;
-            bound = std::min(bound, farthestDistance);
-        }
-        m_cellStart[cell] = static_cast<std::uint32_t>(m_candidates.size());
-        for (std::size_t t = 0; t < 256; ++t) {
-            if (m_distances[t] <= bound) {
-                m_candidates.push_back(static_cast<std::uint8_t>(t));
-            }
-        }
-        m_cellSize[cell] = static_cast<std::uint16_t>(m_candidates.size() - m_cellStart[cell]);
-    }
-
-    Palette m_palette{};
-    int m_excluded = -1;
-    std::array<std::int16_t, 256> m_red{};
-    std::array<std::int16_t, 256> m_green{};
-    std::array<std::int16_t, 256> m_blue{};
-    std::array<std::int16_t, 256> m_distances{};
+    Channels<std::int16_t> m_channels;
     // Answers, cell by cell: valid where the colour's bit in m_known is set or its cell is filled.
     std::unique_ptr<std::uint8_t[], FreeAnswers> m_index;
     std::vector<std::uint64_t> m_known;     // one bit per colour, in the order of m_index
@@ -274,33 +260,21 @@ private:
     std::vector<std::uint8_t> m_candidates; // every known cell's candidates, back to back
 };
 
-// A batch maps picture after picture onto the same palette (every .wal onto WalPalette), so the
-// table of the last palette is kept per thread: 19 MB, made on the first true-colour picture and
+// The table of the last palette, per thread: 19 MB, made on the first true-colour picture and
 // emptied for another palette.
-thread_local std::unique_ptr<NearestTable> lastTable;
+thread_local LastPerThread<TableKey, NearestTable> lastTable;
 
-NearestTable& TableFor(const Palette& palette, int excluded) {
-    if (!lastTable) {
-        lastTable = std::make_unique<NearestTable>(palette, excluded);
-    } else if (!lastTable->Serves(palette, excluded)) {
-        lastTable->Reset(palette, excluded);
-    }
-    return *lastTable;
-}
-
-// The nearest entry of a palette met once (a picture's own), by the same measure and tie rule
-// as NearestTable, without a table of answers: filling one would cost more than the picture's
-// pixels. The colour cube is cut into blocks of 32 x 32 x 32 colours, and each block that the
-// picture's colours fall into gets the list of entries that can be nearest in it, found as
-// NearestTable finds them; a colour is then searched among its block's entries only, the
-// distances in one pass of vector arithmetic and the nearest the first at the smallest distance.
+// The nearest entry of a palette met once (a picture's own), without a table of answers: filling
+// one would cost more than the picture's pixels. The colour cube is cut into blocks of
+// 32 x 32 x 32 colours, and each block that the picture's colours fall into gets its candidates
+// (EntriesNearBox); a colour is then searched among its block's candidates only, the distances in
+// one pass of vector arithmetic.
 class BlockSearch {
 public:
     BlockSearch(const Palette& palette, int excluded)
-        : m_start(BlockCount, BlockUnknown)
-        , m_size(BlockCount, 0) {
-        SplitChannels(palette, excluded, m_red, m_green, m_blue);
-    }
+        : m_channels(SplitChannels<std::int16_t>(palette, excluded))
+        , m_start(BlockCount, BlockUnknown)
+        , m_size(BlockCount, 0) {}
 
     std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
@@ -319,21 +293,11 @@ public:
         const std::int16_t green = g;
         const std::int16_t blue = b;
         for (std::size_t k = 0; k < size; ++k) {
-            distance[k] = static_cast<std::int16_t>(Magnitude16(m_candRed[start + k], red) +
-                                                    Magnitude16(m_candGreen[start + k], green) +
-                                                    Magnitude16(m_candBlue[start + k], blue));
-        }
-        std::int16_t best = std::numeric_limits<std::int16_t>::max();
-        for (std::size_t k = 0; k < size; ++k) {
-            best = std::min(best, distance[k]);
-        }
-        // Candidates are in index order: the first at the smallest distance wins.
-        std::size_t first = 0;
-        while (distance[first] != best) {
-            ++first;
+            distance[k] = AbsoluteDistance(m_candRed[start + k], m_candGreen[start + k],
+                                           m_candBlue[start + k], red, green, blue);
         }
         m_lastKey = key;
-        m_lastAnswer = m_candIndex[start + first];
+        m_lastAnswer = m_candIndex[start + FirstOfSmallest(distance, size)];
         return m_lastAnswer;
     }
 
@@ -341,48 +305,20 @@ public:
 
 private:
     static constexpr int Shift = 5;
-    static constexpr int Side = 1 << Shift;
+    static constexpr std::int16_t Side = 1 << Shift;
     static constexpr int Bits = 8 - Shift;
     static constexpr std::size_t BlockCount = std::size_t{1} << (3 * Bits);
     static constexpr std::uint32_t BlockUnknown = 0xFFFFFFFFu;
-    static constexpr std::size_t Lanes =
-        16; // padding that suits vectors of any width up to 256 bits
+    // Padding that suits vectors of any width up to 256 bits.
+    static constexpr std::size_t Lanes = 16;
 
-    static std::int16_t Magnitude(int value) {
-        return static_cast<std::int16_t>(value < 0 ? -value : value);
-    }
-
-    // |x - y| in 16 bits throughout, so that vectors hold as many lanes as they can.
-    static std::int16_t Magnitude16(std::int16_t x, std::int16_t y) {
-        const auto difference = static_cast<std::int16_t>(x - y);
-        return std::max(difference, static_cast<std::int16_t>(-difference));
-    }
-
-    // Each entry's smallest and largest distance to the block, in passes of vector arithmetic;
-    // then the entries whose smallest distance is within the least largest one, in index order.
+    // The block's candidates, their colours copied beside their indices so that the search reads
+    // them in order.
     void FindCandidates(std::size_t block, int r, int g, int b) {
-        const auto lowRed = static_cast<std::int16_t>(r & ~(Side - 1));
-        const auto lowGreen = static_cast<std::int16_t>(g & ~(Side - 1));
-        const auto lowBlue = static_cast<std::int16_t>(b & ~(Side - 1));
-        constexpr std::int16_t Span = Side - 1;
-        std::array<std::int16_t, 256> nearest;
-        std::int16_t bound = std::numeric_limits<std::int16_t>::max();
-        for (std::size_t t = 0; t < 256; ++t) {
-            const auto red = static_cast<std::int16_t>(m_red[t] - lowRed);
-            const auto green = static_cast<std::int16_t>(m_green[t] - lowGreen);
-            const auto blue = static_cast<std::int16_t>(m_blue[t] - lowBlue);
-            nearest[t] = static_cast<std::int16_t>(Outside(red, Span) + Outside(green, Span) +
-                                                   Outside(blue, Span));
-            bound = std::min(bound,
-                             static_cast<std::int16_t>(Farthest(red, Span) + Farthest(green, Span) +
-                                                       Farthest(blue, Span)));
-        }
+        const auto low = [](int value) { return static_cast<std::int16_t>(value & ~(Side - 1)); };
         std::array<std::uint8_t, 256> picked;
-        std::size_t count = 0;
-        for (std::size_t t = 0; t < 256; ++t) {
-            picked[count] = static_cast<std::uint8_t>(t);
-            count += nearest[t] <= bound ? 1u : 0u;
-        }
+        const std::size_t count =
+            EntriesNearBox(m_channels, {low(r), low(g), low(b)}, Side, picked);
         const std::size_t padded = (count + Lanes - 1) / Lanes * Lanes;
         const std::size_t start = m_candIndex.size();
         m_start[block] = static_cast<std::uint32_t>(start);
@@ -392,26 +328,14 @@ private:
         m_candBlue.resize(start + padded, FarAway);
         m_candIndex.resize(start + padded, 0);
         for (std::size_t k = 0; k < count; ++k) {
-            m_candRed[start + k] = m_red[picked[k]];
-            m_candGreen[start + k] = m_green[picked[k]];
-            m_candBlue[start + k] = m_blue[picked[k]];
+            m_candRed[start + k] = m_channels.red[picked[k]];
+            m_candGreen[start + k] = m_channels.green[picked[k]];
+            m_candBlue[start + k] = m_channels.blue[picked[k]];
             m_candIndex[start + k] = picked[k];
         }
     }
 
-    // How far `value` lies outside [0, span], and its distance from the farther end.
-    static std::int16_t Outside(std::int16_t value, std::int16_t span) {
-        return static_cast<std::int16_t>(
-            std::max<std::int16_t>(0, static_cast<std::int16_t>(-value)) +
-            std::max<std::int16_t>(0, static_cast<std::int16_t>(value - span)));
-    }
-    static std::int16_t Farthest(std::int16_t value, std::int16_t span) {
-        return static_cast<std::int16_t>(std::max(Magnitude(value), Magnitude(value - span)));
-    }
-
-    std::array<std::int16_t, 256> m_red{};
-    std::array<std::int16_t, 256> m_green{};
-    std::array<std::int16_t, 256> m_blue{};
+    Channels<std::int16_t> m_channels;
     std::vector<std::uint32_t> m_start; // where a block's candidates begin; BlockUnknown
     std::vector<std::uint16_t> m_size;
     std::vector<std::int16_t> m_candRed; // every known block's candidates, back to back
@@ -503,7 +427,7 @@ std::unique_ptr<IndexedImage> MapWith(const RgbaImage& image, const Palette& pal
 }
 
 int Excluded(const TrueColourOptions& options) {
-    return options.transparentIndex ? *options.transparentIndex : -1;
+    return options.transparentIndex ? *options.transparentIndex : NoEntry;
 }
 
 } // namespace
@@ -511,7 +435,7 @@ int Excluded(const TrueColourOptions& options) {
 std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
                                            const TrueColourOptions& options) {
     try {
-        return MapWith(image, palette, options, TableFor(palette, Excluded(options)));
+        return MapWith(image, palette, options, lastTable.For({palette, Excluded(options)}));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

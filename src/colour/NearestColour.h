@@ -2,8 +2,7 @@
 
 // True colour brought down to the colours of a fixed palette, as a .wal texture needs: every
 // pixel becomes the index of the nearest palette colour by the same measure as the remap between
-// palettes (the smallest sum of absolute differences of red, green and blue, the lowest index
-// winning a tie).
+// palettes, the sum of absolute differences (colour/Nearest.h).
 
 #include "image/IndexedImage.h"
 #include "image/RgbaImage.h"

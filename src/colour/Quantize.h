@@ -2,8 +2,8 @@
 
 // True colour brought down to a palette of the picture's own, as a .m8 texture stores it.
 
-#include "image/IndexedImage.h"
 #include "colour/NearestColour.h"
+#include "image/IndexedImage.h"
 #include "image/RgbaImage.h"
 
 #include <memory>

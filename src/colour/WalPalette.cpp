@@ -1,9 +1,9 @@
 #include "colour/WalPalette.h"
 
-#include <algorithm>
+#include "colour/LastPerThread.h"
+#include "colour/Nearest.h"
+
 #include <array>
-#include <cstdlib>
-#include <limits>
 
 namespace texelary {
 
@@ -80,65 +80,44 @@ const Palette WalPalette = {
 
 namespace {
 
-// The nearest-colour search proper: for each source entry, the first target entry with the
-// smallest sum of absolute differences. Written as plain loops over separate red, green and blue
-// rows of 16-bit values (a distance is at most 765), the 256 distances and their minimum compile
-// to vector code, which matters when every file of a batch brings a palette of its own; the first
-// entry at that minimum is then the lowest index among the nearest colours, as a scan that only
-// takes a strictly smaller distance would find.
+// For each source entry, the nearest target entry by the measure of Nearest.h, all 256 distances
+// worked out in 16-bit vector arithmetic (a distance is at most 765), which matters when every
+// file of a batch brings a palette of its own.
 RemapTable SearchNearest(const Palette& target, const Palette& source) {
-    std::array<std::int16_t, 256> red{};
-    std::array<std::int16_t, 256> green{};
-    std::array<std::int16_t, 256> blue{};
-    for (std::size_t t = 0; t < 256; ++t) {
-        red[t] = target[3 * t];
-        green[t] = target[3 * t + 1];
-        blue[t] = target[3 * t + 2];
-    }
-    const auto difference = [](std::int16_t a, std::int16_t b) {
-        return static_cast<std::int16_t>(std::max(a, b) - std::min(a, b));
-    };
+    const auto channels = SplitChannels<std::int16_t>(target);
     RemapTable table{};
     std::array<std::int16_t, 256> distances{};
     for (std::size_t s = 0; s < 256; ++s) {
         const std::int16_t r = source[3 * s];
         const std::int16_t g = source[3 * s + 1];
         const std::int16_t b = source[3 * s + 2];
-        std::int16_t best = std::numeric_limits<std::int16_t>::max();
         for (std::size_t t = 0; t < 256; ++t) {
-            distances[t] = static_cast<std::int16_t>(
-                difference(red[t], r) + difference(green[t], g) + difference(blue[t], b));
-            best = std::min(best, distances[t]);
+            distances[t] =
+                AbsoluteDistance(channels.red[t], channels.green[t], channels.blue[t], r, g, b);
         }
-        table[s] = static_cast<std::uint8_t>(std::find(distances.begin(), distances.end(), best) -
-                                             distances.begin());
+        table[s] = static_cast<std::uint8_t>(FirstOfSmallest(distances, distances.size()));
     }
     return table;
 }
 
-// A batch converts file after file from the same palette (every .wal, every picture of one
-// game), so the last table is kept per thread and reused while both palettes come back
-// unchanged, byte for byte.
-struct RemapCache {
-    bool valid = false;
+struct PalettePair {
     Palette target{};
     Palette source{};
-    RemapTable table{};
+    bool operator==(const PalettePair&) const = default;
 };
 
-thread_local RemapCache lastRemap;
+struct Remap {
+    explicit Remap(const PalettePair& palettes)
+        : table(SearchNearest(palettes.target, palettes.source)) {}
+    RemapTable table;
+};
+
+thread_local LastPerThread<PalettePair, Remap> lastRemap;
 
 } // namespace
 
 RemapTable BuildRemapTable(const Palette& target, const Palette& source) {
-    RemapCache& cache = lastRemap;
-    if (!cache.valid || cache.target != target || cache.source != source) {
-        cache.table = SearchNearest(target, source);
-        cache.target = target;
-        cache.source = source;
-        cache.valid = true;
-    }
-    return cache.table;
+    return lastRemap.For({target, source}).table;
 }
 
 void RemapToPalette(IndexedImage& image, const Palette& target, const Palette& source) {

@@ -11,8 +11,8 @@ namespace texelary {
 
 extern const Palette WalPalette;
 
-// For each source index, the index of the nearest target colour: the smallest sum of absolute
-// differences of red, green and blue, the lowest index winning a tie.
+// For each source index, the index of the nearest target colour by the sum of absolute
+// differences (colour/Nearest.h).
 using RemapTable = std::array<std::uint8_t, 256>;
 RemapTable BuildRemapTable(const Palette& target, const Palette& source);
 

@@ -6,6 +6,7 @@
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/Nearest.h"
 #include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
@@ -22,24 +23,6 @@ std::int32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
                                      (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 8) |
                                      (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 16) |
                                      (static_cast<std::uint32_t>(bytes.at(offset + 3)) << 24));
-}
-
-// The palette entry nearest to a colour, by the plainest search there is.
-std::uint8_t NearestBySearch(const Palette& palette, int r, int g, int b) {
-    int best = 0;
-    int bestDistance = 1 << 30;
-    for (int i = 0; i < 256; ++i) {
-        const auto at = [&](int channel) {
-            return palette[static_cast<std::size_t>(3 * i + channel)];
-        };
-        const int distance =
-            (at(0) - r) * (at(0) - r) + (at(1) - g) * (at(1) - g) + (at(2) - b) * (at(2) - b);
-        if (distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    return static_cast<std::uint8_t>(best);
 }
 
 // The level below a w x h level, worked out pixel by pixel from the rule: the block's colours
@@ -60,8 +43,8 @@ Pixels LevelBelow(const Pixels& above, int w, int h, const Palette& palette) {
                     }
                 }
             }
-            below.push_back(NearestBySearch(palette, sum[0] / (bw * bh), sum[1] / (bw * bh),
-                                            sum[2] / (bw * bh)));
+            const auto mean = [&](int c) { return static_cast<std::uint8_t>(sum[c] / (bw * bh)); };
+            below.push_back(NearestEntry(palette, mean(0), mean(1), mean(2), Measure::Squares));
         }
     }
     return below;

@@ -1,4 +1,5 @@
 #include "TestImages.h"
+#include "colour/Nearest.h"
 #include "colour/NearestColour.h"
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
@@ -19,100 +20,6 @@ RgbaImage RandomPicture(std::int32_t width, std::int32_t height, std::mt19937& r
         value = static_cast<std::uint8_t>(byte(random));
     }
     return image;
-}
-
-// The whole search, written plainly: the first entry at the smallest distance.
-std::uint8_t BruteForceNearest(const Palette& palette, const std::uint8_t* rgb, int excluded) {
-    int best = 768;
-    std::uint8_t index = 0;
-    for (int t = 0; t < 256; ++t) {
-        const std::size_t at = 3 * static_cast<std::size_t>(t);
-        const int d = std::abs(palette[at] - rgb[0]) + std::abs(palette[at + 1] - rgb[1]) +
-                      std::abs(palette[at + 2] - rgb[2]);
-        if (t != excluded && d < best) {
-            best = d;
-            index = static_cast<std::uint8_t>(t);
-        }
-    }
-    return index;
-}
-
-// Both searches: the table kept for a palette that comes again, and the search for one met once.
-using Mapper = std::unique_ptr<IndexedImage> (*)(const RgbaImage&, const Palette&,
-                                                 const TrueColourOptions&);
-const std::array<std::pair<const char*, Mapper>, 2> Mappers{
-    {{"kept table", &MapToPalette}, {"new palette", &MapToNewPalette}}};
-
-TEST(MapToPalette, EqualsASearchOfTheWholePaletteForEveryPixel) {
-    std::mt19937 random(12);
-    // A palette of few distinct values has ties everywhere; WalPalette has repeated entries.
-    Palette coarse{};
-    std::uniform_int_distribution<int> level(0, 4);
-    for (auto& value : coarse) {
-        value = static_cast<std::uint8_t>(level(random) * 60);
-    }
-    for (int round = 0; round < 6; ++round) {
-        const Palette& palette = round % 2 == 0 ? WalPalette : coarse; // the cache changes hands
-        const bool transparency = round >= 4;
-        const RgbaImage image = RandomPicture(61 + round, 37, random);
-        TrueColourOptions options;
-        if (transparency) {
-            options.transparentIndex = 255;
-        }
-        for (const auto& [name, map] : Mappers) {
-            const auto mapped = map(image, palette, options);
-            ASSERT_TRUE(mapped);
-            ASSERT_EQ(mapped->width, image.width);
-            for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
-                const std::uint8_t* pixel = &image.pixels[4 * i];
-                const std::uint8_t expected =
-                    transparency && pixel[3] < 128
-                        ? 255
-                        : BruteForceNearest(palette, pixel, transparency ? 255 : -1);
-                ASSERT_EQ(mapped->pixels[i], expected)
-                    << name << ", round " << round << ", pixel " << i;
-            }
-        }
-    }
-}
-
-// The colours where a search that looks at part of the palette would go wrong first: both
-// corners of every 8-wide step of each channel (0, 7, 8, 15, ..., 255), all 262,144 of them; and
-// every colour of a slab of the cube (all reds, 16 greens, 16 blues), where each 8 x 8 x 8 block
-// of colours is met often enough to be answered all at once. Both against the whole search, for a
-// palette full of ties and for WalPalette.
-TEST(MapToPalette, EqualsASearchOfTheWholePaletteAtEveryStepsEdgesAndOverWholeBlocks) {
-    Palette coarse{};
-    for (std::size_t i = 0; i < coarse.size(); ++i) {
-        coarse[i] = static_cast<std::uint8_t>((i * 37 % 5) * 63);
-    }
-    RgbaImage edges{512, 512, {}};
-    for (std::size_t i = 0; i < 512 * 512; ++i) {
-        for (std::size_t c = 0; c < 3; ++c) {
-            const std::size_t step = (i >> (6 * c)) & 63; // 64 edges a channel
-            edges.pixels.push_back(static_cast<std::uint8_t>(step / 2 * 8 + step % 2 * 7));
-        }
-        edges.pixels.push_back(255);
-    }
-    RgbaImage slab{256, 256, {}};
-    for (std::size_t i = 0; i < 256 * 256; ++i) {
-        slab.pixels.insert(slab.pixels.end(), {static_cast<std::uint8_t>(i),
-                                               static_cast<std::uint8_t>(120 + (i >> 8) % 16),
-                                               static_cast<std::uint8_t>(i >> 12), 255});
-    }
-    for (const RgbaImage* picture : std::array<const RgbaImage*, 2>{&edges, &slab}) {
-        for (const Palette* palette : std::array<const Palette*, 2>{&coarse, &WalPalette}) {
-            for (const auto& [name, map] : Mappers) {
-                const auto mapped = map(*picture, *palette, {});
-                ASSERT_TRUE(mapped);
-                for (std::size_t i = 0; i < test::PixelsOf(*mapped).size(); ++i) {
-                    ASSERT_EQ(mapped->pixels[i],
-                              BruteForceNearest(*palette, &picture->pixels[4 * i], -1))
-                        << name << ", picture of " << picture->width << ", pixel " << i;
-                }
-            }
-        }
-    }
 }
 
 RgbaImage Flat(std::int32_t side, std::array<std::uint8_t, 4> rgba) {
@@ -209,7 +116,9 @@ TEST(QuantizeToOwnPalette, GivesManyColoursAPaletteThatFitsThem) {
     double error = 0;
     for (std::size_t i = 0; i < 64 * 64; ++i) {
         // Each pixel takes the nearest colour of the palette it was given.
-        ASSERT_EQ(plain->pixels[i], BruteForceNearest(plainPalette, &gradient.pixels[4 * i], -1));
+        const std::uint8_t* p = &gradient.pixels[4 * i];
+        ASSERT_EQ(plain->pixels[i],
+                  NearestEntry(plainPalette, p[0], p[1], p[2], Measure::AbsoluteDifferences));
         for (std::size_t c = 0; c < 3; ++c) {
             error += std::abs(plainPalette[3 * std::size_t{plain->pixels[i]} + c] -
                               gradient.pixels[4 * i + c]);

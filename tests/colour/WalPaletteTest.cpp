@@ -2,8 +2,8 @@
 
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "colour/Nearest.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -41,27 +41,11 @@ Palette Filled(Rgb colour) {
     return palette;
 }
 
-// The nearest-colour rule written out plainly, one source entry at a time.
-int Nearest(const Palette& target, Rgb colour) {
-    int best = 768;
-    int index = -1;
-    for (int t = 0; t < 256; ++t) {
-        const Rgb c = EntryOf(target, t);
-        const int distance = std::abs(c.red - colour.red) + std::abs(c.green - colour.green) +
-                             std::abs(c.blue - colour.blue);
-        if (distance < best) {
-            best = distance;
-            index = t;
-        }
-    }
-    return index;
-}
-
 RemapTable ReferenceTable(const Palette& target, const Palette& source) {
     RemapTable table{};
-    for (int s = 0; s < 256; ++s) {
-        table[static_cast<std::size_t>(s)] =
-            static_cast<std::uint8_t>(Nearest(target, EntryOf(source, s)));
+    for (std::size_t s = 0; s < 256; ++s) {
+        table[s] = NearestEntry(target, source[3 * s], source[3 * s + 1], source[3 * s + 2],
+                                Measure::AbsoluteDifferences);
     }
     return table;
 }
@@ -214,8 +198,8 @@ TEST(WalRemap, EntriesNoPixelUsesDoNotMatter) {
     RemapToPalette(a, WalPalette, first);
     RemapToPalette(b, WalPalette, second);
     EXPECT_EQ(test::PixelsOf(a), test::PixelsOf(b));
-    EXPECT_EQ(a.pixels[0], Nearest(WalPalette, EntryOf(first, 5)));
-    EXPECT_EQ(a.pixels[1], Nearest(WalPalette, EntryOf(first, 200)));
+    EXPECT_EQ(a.pixels[0], ReferenceTable(WalPalette, first)[5]);
+    EXPECT_EQ(a.pixels[1], ReferenceTable(WalPalette, first)[200]);
 }
 
 TEST(WalRemap, MatchesAPlainSearchAcrossChangingPalettes) {
