@@ -1,5 +1,6 @@
 #include "ui/ProcThread.h"
 
+#include "ui/MessageBoxes.h"
 #include "ui/TProcessDialog.h"
 
 #include <QCoreApplication>
@@ -99,7 +100,7 @@ void OnGuiThread(ProcThread& worker, const std::function<void()>& work) {
 // which the progress window's button sets while the run goes on.
 class GuiFeedback final : public RunFeedback {
 public:
-    GuiFeedback(TProcessDialog& dialog, RunFeedback& boxes, ProcThread& worker)
+    GuiFeedback(TProcessDialog& dialog, MessageBoxes& boxes, ProcThread& worker)
         : m_dialog(dialog)
         , m_boxes(boxes)
         , m_worker(worker) {}
@@ -107,13 +108,11 @@ public:
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
                           BoxIcon icon, const std::string& detail) override {
         BoxAnswer answer = BoxAnswer::Ok;
-        OnGuiThread(m_worker,
-                    [&] { answer = m_boxes.ShowMessage(text, caption, buttons, icon, detail); });
+        OnGuiThread(m_worker, [&] {
+            answer = RunAnswerOf(
+                m_boxes.ShowMessage(text, caption, WindowButtonsOf(buttons), icon, detail));
+        });
         return answer;
-    }
-
-    void ShowNotice(const std::string& text) override {
-        OnGuiThread(m_worker, [&] { m_boxes.ShowNotice(text); });
     }
 
     // Only a new position costs a call: with many entries the bar moves every few of them.
@@ -149,7 +148,7 @@ public:
 
 private:
     TProcessDialog& m_dialog;
-    RunFeedback& m_boxes;
+    MessageBoxes& m_boxes;
     ProcThread& m_worker;
     int m_position = -1;
     // The newest entry named, shared with the call on its way to show it.
@@ -165,7 +164,7 @@ private:
 
 } // namespace
 
-ProcThread::ProcThread(TProcessDialog& dialog, RunFeedback& boxes)
+ProcThread::ProcThread(TProcessDialog& dialog, MessageBoxes& boxes)
     : m_dialog(dialog)
     , m_boxes(boxes) {
     // The last the thread does with this object; wait() in the destructor takes over from there.
@@ -209,13 +208,13 @@ void ProcThread::run() {
     // progress window stays up until the box is dismissed.
     if (State.Done == 1) {
         OnGuiThread(*this, [this] {
-            m_boxes.ShowMessage("All done", kMessageCaption, BoxButtons::Ok, BoxIcon::Information,
-                                {});
+            m_boxes.ShowMessage("All done", kMessageCaption, WindowButtons::Ok,
+                                BoxIcon::Information, {});
         });
     }
     if (State.Aborted == 1) {
         OnGuiThread(*this, [this] {
-            m_boxes.ShowMessage("Process has been aborted", kMessageCaption, BoxButtons::Ok,
+            m_boxes.ShowMessage("Process has been aborted", kMessageCaption, WindowButtons::Ok,
                                 BoxIcon::Exclamation, {});
         });
     }

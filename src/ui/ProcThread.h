@@ -13,13 +13,14 @@
 
 namespace texelary {
 
+class MessageBoxes;
 class TProcessDialog;
 
 class ProcThread final : public QThread {
     Q_OBJECT
 public:
     // Constructing the worker starts it. `dialog` and `boxes` must outlive the thread's body.
-    ProcThread(TProcessDialog& dialog, RunFeedback& boxes);
+    ProcThread(TProcessDialog& dialog, MessageBoxes& boxes);
     // Waits for the body to return; by then it has nothing left to do but return.
     ~ProcThread() override;
     ProcThread(const ProcThread&) = delete;
@@ -42,7 +43,7 @@ protected:
 
 private:
     TProcessDialog& m_dialog;
-    RunFeedback& m_boxes;
+    MessageBoxes& m_boxes;
     // The run's settings and its list of names, taken from the progress window on the GUI thread
     // when the run starts. The window is modal, so neither can change while the run goes on.
     RunSettings m_settings;

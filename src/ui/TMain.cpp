@@ -245,10 +245,10 @@ bool TMain::MaySetProjectAside() {
         return true;
     }
     switch (ShowBox("Save changes to the project?", BoxIcon::Exclamation,
-                    BoxButtons::SaveDiscardCancel)) {
-    case BoxAnswer::Save:
+                    WindowButtons::SaveDiscardCancel)) {
+    case WindowAnswer::Save:
         return m_ui->SaveBtn->isEnabled() ? SaveProjectTo(m_projectFileName) : SaveProjectAs();
-    case BoxAnswer::Discard:
+    case WindowAnswer::Discard:
         return true;
     default:
         return false;
@@ -506,8 +506,8 @@ void TMain::ShowProject(const Project& project) {
     PreviewSelected();
 }
 
-BoxAnswer TMain::ShowBox(const std::string& text, BoxIcon icon, BoxButtons buttons,
-                         const std::string& detail) {
+WindowAnswer TMain::ShowBox(const std::string& text, BoxIcon icon, WindowButtons buttons,
+                            const std::string& detail) {
     return m_windows.Boxes->ShowMessage(text, kMessageCaption, buttons, icon, detail);
 }
 
@@ -566,7 +566,7 @@ bool TMain::SaveProjectAs() {
         if (!QFileInfo::exists(chosen) ||
             ShowBox("File \"" + LocalPath(QDir::toNativeSeparators(chosen)) +
                         "\" already exists. Replace it?",
-                    BoxIcon::Exclamation, BoxButtons::YesNo) == BoxAnswer::Yes) {
+                    BoxIcon::Exclamation, WindowButtons::YesNo) == WindowAnswer::Yes) {
             break;
         }
     }
@@ -592,7 +592,7 @@ bool TMain::OpenProjectFile(const QString& path) {
     Project project = CurrentProject();
     ReadError reason = ReadError::None;
     if (!LoadProject(project, LocalPath(path), &reason)) {
-        ShowBox("Could'nt open specified file.", BoxIcon::Stop, BoxButtons::Ok,
+        ShowBox("Could'nt open specified file.", BoxIcon::Stop, WindowButtons::Ok,
                 DescribeProjectError(reason));
         return false;
     }

@@ -12,6 +12,7 @@
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
+#include "ui/MessageBoxes.h"
 
 #include <QMainWindow>
 #include <QSet>
@@ -108,8 +109,8 @@ private:
     void ProjectSettled();
     // "stones.mm - Texelary" once the project has a file, else "Texelary".
     void ShowTitle();
-    BoxAnswer ShowBox(const std::string& text, BoxIcon icon, BoxButtons buttons = BoxButtons::Ok,
-                      const std::string& detail = {});
+    WindowAnswer ShowBox(const std::string& text, BoxIcon icon,
+                         WindowButtons buttons = WindowButtons::Ok, const std::string& detail = {});
     QString RunProjectDialog(const char* name, bool save, QString& directory);
 
     std::unique_ptr<Ui::TMain> m_ui;

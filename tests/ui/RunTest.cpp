@@ -1,10 +1,10 @@
 // "Create...": the progress window, its worker and the outcome boxes, over real files.
 
 #include "UiTestSupport.h"
-#include "project/ProjectFile.h"
+#include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
-#include "colour/WalPalette.h"
+#include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
@@ -86,7 +86,7 @@ void RunTest::ThreeEntriesRunToAllDone() {
     QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
     const ShownBox& box = session.Boxes.Shown[0];
     QCOMPARE(box.caption, std::string("Texelary"));
-    QVERIFY(box.icon == BoxIcon::Information && box.buttons == BoxButtons::Ok);
+    QVERIFY(box.icon == BoxIcon::Information && box.buttons == WindowButtons::Ok);
     QVERIFY(box.progressVisible);
     QVERIFY(box.onGuiThread);
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
@@ -133,7 +133,7 @@ void RunTest::CancelInNotFoundBoxAborts() {
     }
     session.AddAll();
     QVERIFY(QFile::remove(session.PathOf("b.bmp")));
-    session.Boxes.Answers = {BoxAnswer::Cancel};
+    session.Boxes.Answers = {WindowAnswer::Cancel};
     QList<int> positions;
     connect(&Bar(session), &QProgressBar::valueChanged, this,
             [&](int value) { positions.append(value); });
@@ -142,7 +142,7 @@ void RunTest::CancelInNotFoundBoxAborts() {
     const QString missing = QDir(session.Dir()).filePath(QStringLiteral("b.bmp"));
     QCOMPARE(session.Boxes.Texts(),
              (QStringList{"Could'nt find file \"" + missing + "\"", "Process has been aborted"}));
-    QVERIFY(session.Boxes.Shown[0].buttons == BoxButtons::OkCancel);
+    QVERIFY(session.Boxes.Shown[0].buttons == WindowButtons::OkCancel);
     QVERIFY(session.Boxes.Shown[1].icon == BoxIcon::Exclamation);
     QVERIFY(session.Boxes.Shown[1].progressVisible);
     QVERIFY(session.Boxes.Shown[0].onGuiThread && session.Boxes.Shown[1].onGuiThread);
@@ -250,7 +250,7 @@ void RunTest::LoadedEmptyProjectRunsToAbortedAtOnce() {
         static_cast<QFileDialog&>(dialog).selectFile(path);
         return int(QDialog::Accepted);
     });
-    session.Boxes.Answers = {BoxAnswer::Discard}; // the added name is not saved
+    session.Boxes.Answers = {WindowAnswer::Discard}; // the added name is not saved
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
     session.Boxes.Shown.clear();
@@ -354,7 +354,7 @@ SeenBox ShowAndLook(const std::string& caption) {
         box->defaultButton()->click();
     });
     QtMessageBoxes boxes;
-    boxes.ShowMessage("All done", caption, BoxButtons::Ok, BoxIcon::Information, {});
+    boxes.ShowMessage("All done", caption, WindowButtons::Ok, BoxIcon::Information, {});
     return seen;
 }
 
@@ -437,7 +437,7 @@ void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
             whileOpen = out.entryList(everything);
         }
     };
-    session.Boxes.Answers = {BoxAnswer::Cancel};
+    session.Boxes.Answers = {WindowAnswer::Cancel};
     session.Click("CreateBtn");
 
     QCOMPARE(session.Boxes.Texts().size(), 2);
