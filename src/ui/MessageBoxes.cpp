@@ -104,6 +104,11 @@ WindowAnswer FromQtAnswer(int pressed, WindowButtons buttons) {
 
 } // namespace
 
+WindowAnswer ShowBox(MessageBoxes& boxes, const std::string& text, BoxIcon icon,
+                     WindowButtons buttons, const std::string& detail) {
+    return boxes.ShowMessage(text, kMessageCaption, buttons, icon, detail);
+}
+
 WindowButtons WindowButtonsOf(BoxButtons buttons) {
     return buttons == BoxButtons::OkCancel ? WindowButtons::OkCancel : WindowButtons::Ok;
 }

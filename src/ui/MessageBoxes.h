@@ -32,6 +32,10 @@ public:
                                      const std::string& detail) = 0;
 };
 
+// A box of the windows' own, with the program's caption.
+WindowAnswer ShowBox(MessageBoxes& boxes, const std::string& text, BoxIcon icon,
+                     WindowButtons buttons = WindowButtons::Ok, const std::string& detail = {});
+
 // A run's buttons as the windows show them, and the answer as the run takes it.
 WindowButtons WindowButtonsOf(BoxButtons buttons);
 BoxAnswer RunAnswerOf(WindowAnswer answer);
