@@ -4,7 +4,8 @@
 // own thread (which converts several files at once on threads of the run's own), announces the
 // outcome and has the progress window closed. Widgets and the image list belong to the GUI thread:
 // the worker reaches them only through calls posted to the GUI thread, waiting for each (one box
-// at a time, in the list's order), and the GUI thread never waits for the worker.
+// at a time, in the list's order), and the GUI thread never waits for the worker. A run that
+// throws (no memory, no thread, a file system error) ends as aborted.
 
 #include "convert/ConversionRun.h"
 

@@ -33,6 +33,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <new>
 
 namespace texelary::test {
 
@@ -61,6 +62,7 @@ private slots:
     void BoxesOpenInFrontOfTheWindowInUse();
     void ProgressNamesTheEntryInHand();
     void CancelInABoxDropsTheFilesConvertedAhead();
+    void RunThatThrowsEndsAsAborted();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -448,6 +450,34 @@ void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
         QVERIFY(whileOpen.filter(QStringLiteral(".tx")).size() == whileOpen.size());
     }
     QCOMPARE(out.entryList(everything), QStringList{});
+}
+
+// A run whose box fails for want of memory ends as aborted, as after Cancel, and the program goes
+// on: the files converted ahead are removed and the progress window closes.
+void RunTest::RunThatThrowsEndsAsAborted() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    for (int i = 0; i < 6; ++i) {
+        WriteBitmap(session.PathOf(QStringLiteral("f%1.bmp").arg(i)), 64, 64);
+    }
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.AddAll();
+    session.OutputPath().setText(session.PathOf("out"));
+    QVERIFY(QFile::remove(session.PathOf("a.bmp")));
+    session.Boxes.WhileOpen = [](const ShownBox& box) {
+        if (box.buttons == WindowButtons::OkCancel) {
+            throw std::bad_alloc();
+        }
+    };
+    session.Click("CreateBtn");
+
+    QCOMPARE(session.Boxes.Texts().size(), 2);
+    QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Could'nt find file ")));
+    QCOMPARE(session.Boxes.Texts()[1], QStringLiteral("Process has been aborted"));
+    QVERIFY(session.Boxes.Shown[1].progressVisible);
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+    const auto everything = QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot;
+    QCOMPARE(QDir(session.PathOf("out")).entryList(everything), QStringList{});
 }
 
 int RunRunTests(int argc, char** argv) {
