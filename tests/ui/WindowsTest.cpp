@@ -93,7 +93,7 @@ private slots:
     void FailingHandlersReportWithoutThrowing();
     void SaveThatCannotCreateFileSaysSo();
     void SaveWarnsAboutNamesStoredCut();
-    void LoadedM8ProjectSelectsFirstWithoutPreview();
+    void LoadedM8ProjectPreviewsThroughTheM8Reader();
     void PathChooserSetsBothDirectories();
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
@@ -756,23 +756,41 @@ void WindowsTest::SaveWarnsAboutNamesStoredCut() {
     QCOMPARE(session.InputPath().text(), longDir);
 }
 
-void WindowsTest::LoadedM8ProjectSelectsFirstWithoutPreview() {
+// The first entry is selected and previewed as a .m8, which a bitmap is not: the preview says
+// so and stays empty; a real .m8 is then shown.
+void WindowsTest::LoadedM8ProjectPreviewsThroughTheM8Reader() {
     Session session;
     WriteBitmap(session.PathOf("a.bmp"), 4, 4);
-    Project m8;
-    m8.inputDir = Local(session.Dir());
-    m8.outputDir = Local(session.Dir());
-    m8.convFrom = SourceFormat::M8;
-    m8.files = {"a.bmp", "b.m8"};
+    IndexedImage picture;
+    QVERIFY(AllocatePixels(picture, 5, 3));
+    picture.width = 5;
+    picture.height = 3;
+    const std::vector<std::uint8_t> m8 = *EncodeM8(picture, Palette{});
+    WriteText(session.PathOf("b.m8"), QByteArray(reinterpret_cast<const char*>(m8.data()),
+                                                 static_cast<qsizetype>(m8.size())));
+    Project project;
+    project.inputDir = Local(session.Dir());
+    project.outputDir = Local(session.Dir());
+    project.convFrom = SourceFormat::M8;
+    project.files = {"a.bmp", "b.m8"};
     const QString path = session.PathOf("m8.mm");
-    QVERIFY(SaveProject(m8, Local(path)));
+    QVERIFY(SaveProject(project, Local(path)));
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.m8"}));
     QCOMPARE(session.BmpList().currentRow(), 0);
     QCOMPARE(session.ConvFrom().currentIndex(), 1);
     QVERIFY(session.Button("CreateBtn").isEnabled());
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("a.bmp")));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty());
     QVERIFY(Preview(session).pixmap().isNull());
+
+    QListWidget& list = session.BmpList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(1)).center());
+    QCOMPARE(PreviewPictureSize(session), QSize(5, 3));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
 }
 
 void WindowsTest::PathChooserSetsBothDirectories() {
