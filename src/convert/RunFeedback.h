@@ -12,10 +12,10 @@ namespace texelary {
 // The caption of every box the run shows.
 extern const char* const kMessageCaption;
 
-// YesNo is a question whose default answer is No; SaveDiscardCancel one whose default is Save.
-enum class BoxButtons : std::uint8_t { Ok, OkCancel, YesNo, SaveDiscardCancel };
+// A run's boxes are acknowledged with OK, or answered OK or Cancel; Cancel ends the run.
+enum class BoxButtons : std::uint8_t { Ok, OkCancel };
 enum class BoxIcon : std::uint8_t { Stop, Information, Exclamation };
-enum class BoxAnswer : std::uint8_t { Ok, Cancel, Yes, No, Save, Discard };
+enum class BoxAnswer : std::uint8_t { Ok, Cancel };
 
 // What the run shows. ShowMessage is a modal box returning the button pressed; `detail` says why,
 // in a few words without a full stop (empty when there is nothing to add): the windows show it as

@@ -27,7 +27,7 @@ int ExecModal(QDialog& dialog) {
     return dialog.exec();
 }
 
-WindowSet::WindowSet(RunFeedback& boxes, ModalRunner runModal) {
+WindowSet::WindowSet(MessageBoxes& boxes, ModalRunner runModal) {
     InitPictures();
     m_windows.Boxes = &boxes;
     m_windows.RunModal = std::move(runModal);

@@ -14,7 +14,7 @@ class QWidget;
 
 namespace texelary {
 
-class RunFeedback;
+class MessageBoxes;
 class ProcThread;
 class TMain;
 class TProjectSetup;
@@ -44,7 +44,7 @@ struct AppWindows {
     ProcThread* CurrentWorker = nullptr;
 
     // Every message box of the windows and of the conversion run goes through ShowMessage here.
-    RunFeedback* Boxes = nullptr;
+    MessageBoxes* Boxes = nullptr;
     ModalRunner RunModal = ExecModal;
 };
 
@@ -52,7 +52,7 @@ struct AppWindows {
 // splash, progress, path chooser, file chooser), hidden, and destroys them in reverse order.
 class WindowSet {
 public:
-    explicit WindowSet(RunFeedback& boxes, ModalRunner runModal = ExecModal);
+    explicit WindowSet(MessageBoxes& boxes, ModalRunner runModal = ExecModal);
     ~WindowSet();
     WindowSet(const WindowSet&) = delete;
     WindowSet& operator=(const WindowSet&) = delete;

@@ -1,6 +1,6 @@
 #include "ui/Application.h"
 
-#include "convert/ConversionRun.h"
+#include "ui/MessageBoxes.h"
 
 #include <exception>
 
@@ -16,7 +16,7 @@ Application::Application(int& argc, char** argv)
 void Application::ReportError(const QString& text, const QString& detail) {
     if (m_boxes != nullptr) {
         m_boxes->ShowMessage(text.toStdString(), applicationDisplayName().toStdString(),
-                             BoxButtons::Ok, BoxIcon::Stop, detail.toStdString());
+                             WindowButtons::Ok, BoxIcon::Stop, detail.toStdString());
     }
 }
 

@@ -11,7 +11,7 @@
 
 namespace texelary {
 
-class RunFeedback;
+class MessageBoxes;
 
 class Application final : public QApplication {
     Q_OBJECT
@@ -19,7 +19,7 @@ public:
     Application(int& argc, char** argv);
 
     // Where the error report's box is shown; none shows nothing. Not owned.
-    void SetBoxes(RunFeedback* boxes) { m_boxes = boxes; }
+    void SetBoxes(MessageBoxes* boxes) { m_boxes = boxes; }
 
     // Shows `text` with the error icon, one OK button and the application's display name as
     // caption; `detail`, when given, says why, as the box's informative text.
@@ -28,7 +28,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    RunFeedback* m_boxes = nullptr;
+    MessageBoxes* m_boxes = nullptr;
 };
 
 // The running Application's error report; nothing is shown when the program runs without one.

@@ -57,51 +57,82 @@ void FitCaption(QMessageBox& box) {
     }
 }
 
-BoxAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption,
-                                      BoxButtons buttons, BoxIcon icon, const std::string& detail) {
-    QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
+namespace {
+
+// The buttons of a box, and the one Enter presses.
+struct QtButtons {
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
-    if (buttons == BoxButtons::OkCancel) {
-        qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
-    } else if (buttons == BoxButtons::YesNo) {
-        qtButtons = QMessageBox::Yes | QMessageBox::No;
-        defaultButton = QMessageBox::No;
-    } else if (buttons == BoxButtons::SaveDiscardCancel) {
-        qtButtons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
-        defaultButton = QMessageBox::Save;
+};
+
+QtButtons ToQtButtons(WindowButtons buttons) {
+    switch (buttons) {
+    case WindowButtons::OkCancel:
+        return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
+    case WindowButtons::YesNo:
+        return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    case WindowButtons::SaveDiscardCancel:
+        return {QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save};
+    case WindowButtons::Ok:
+        break;
     }
+    return {};
+}
+
+WindowAnswer FromQtAnswer(int pressed, WindowButtons buttons) {
+    switch (pressed) {
+    case QMessageBox::Cancel:
+        return WindowAnswer::Cancel;
+    case QMessageBox::Yes:
+        return WindowAnswer::Yes;
+    case QMessageBox::No:
+        return WindowAnswer::No;
+    case QMessageBox::Save:
+        return WindowAnswer::Save;
+    case QMessageBox::Discard:
+        return WindowAnswer::Discard;
+    default:
+        // Closing a question without answering it is No, or Cancel where there is one; any other
+        // box was acknowledged.
+        if (buttons == WindowButtons::YesNo) {
+            return WindowAnswer::No;
+        }
+        return buttons == WindowButtons::SaveDiscardCancel ? WindowAnswer::Cancel
+                                                           : WindowAnswer::Ok;
+    }
+}
+
+} // namespace
+
+WindowAnswer ShowBox(MessageBoxes& boxes, const std::string& text, BoxIcon icon,
+                     WindowButtons buttons, const std::string& detail) {
+    return boxes.ShowMessage(text, kMessageCaption, buttons, icon, detail);
+}
+
+WindowButtons WindowButtonsOf(BoxButtons buttons) {
+    return buttons == BoxButtons::OkCancel ? WindowButtons::OkCancel : WindowButtons::Ok;
+}
+
+BoxAnswer RunAnswerOf(WindowAnswer answer) {
+    return answer == WindowAnswer::Cancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
+}
+
+WindowAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption,
+                                         WindowButtons buttons, BoxIcon icon,
+                                         const std::string& detail) {
+    const QtButtons qtButtons = ToQtButtons(buttons);
     QWidget* owner = BoxOwner();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
-                    qtButtons, owner);
+                    qtButtons.buttons, owner);
     box.setInformativeText(AsSentence(detail));
     // A window manager keeps a window that stays on top above every other; the box in front of
     // it must stay on top as well.
     if (owner != nullptr && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
-    box.setDefaultButton(defaultButton);
+    box.setDefaultButton(qtButtons.defaultButton);
     FitCaption(box);
-    switch (box.exec()) {
-    case QMessageBox::Cancel:
-        return BoxAnswer::Cancel;
-    case QMessageBox::Yes:
-        return BoxAnswer::Yes;
-    case QMessageBox::No:
-        return BoxAnswer::No;
-    case QMessageBox::Save:
-        return BoxAnswer::Save;
-    case QMessageBox::Discard:
-        return BoxAnswer::Discard;
-    default:
-        // Closing a question without answering it is No, or Cancel where there is one; any other
-        // box was acknowledged.
-        if (buttons == BoxButtons::YesNo) {
-            return BoxAnswer::No;
-        }
-        return buttons == BoxButtons::SaveDiscardCancel ? BoxAnswer::Cancel : BoxAnswer::Ok;
-    }
+    return FromQtAnswer(box.exec(), buttons);
 }
-
-void QtMessageBoxes::SetProgress(int /*position*/) {}
 
 } // namespace texelary

@@ -1,11 +1,13 @@
 #include "ui/ProcThread.h"
 
+#include "ui/MessageBoxes.h"
 #include "ui/TProcessDialog.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QProgressBar>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -94,12 +96,29 @@ void OnGuiThread(ProcThread& worker, const std::function<void()>& work) {
     waiter.returned.wait(lock, [&waiter] { return waiter.done; });
 }
 
+// Runs `work` on the GUI thread on the run's behalf and throws what it throws on the worker, as
+// if the run had thrown it there: a box or a bar that fails (no memory) ends the run like any
+// failure of its own, instead of going to the application's error report while the run goes on.
+void ForTheRun(ProcThread& worker, const std::function<void()>& work) {
+    std::exception_ptr error;
+    OnGuiThread(worker, [&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
+
 // The run's feedback as the worker sees it: every box is shown, and the bar moved, on the GUI
 // thread while the worker waits, in the order the run asks for them; Cancel is the worker's flag,
 // which the progress window's button sets while the run goes on.
 class GuiFeedback final : public RunFeedback {
 public:
-    GuiFeedback(TProcessDialog& dialog, RunFeedback& boxes, ProcThread& worker)
+    GuiFeedback(TProcessDialog& dialog, MessageBoxes& boxes, ProcThread& worker)
         : m_dialog(dialog)
         , m_boxes(boxes)
         , m_worker(worker) {}
@@ -107,20 +126,18 @@ public:
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
                           BoxIcon icon, const std::string& detail) override {
         BoxAnswer answer = BoxAnswer::Ok;
-        OnGuiThread(m_worker,
-                    [&] { answer = m_boxes.ShowMessage(text, caption, buttons, icon, detail); });
+        ForTheRun(m_worker, [&] {
+            answer = RunAnswerOf(
+                m_boxes.ShowMessage(text, caption, WindowButtonsOf(buttons), icon, detail));
+        });
         return answer;
-    }
-
-    void ShowNotice(const std::string& text) override {
-        OnGuiThread(m_worker, [&] { m_boxes.ShowNotice(text); });
     }
 
     // Only a new position costs a call: with many entries the bar moves every few of them.
     void SetProgress(int position) override {
         if (position != m_position) {
             m_position = position;
-            OnGuiThread(m_worker, [&] { m_dialog.Bar().setValue(position); });
+            ForTheRun(m_worker, [&] { m_dialog.Bar().setValue(position); });
         }
     }
 
@@ -149,7 +166,7 @@ public:
 
 private:
     TProcessDialog& m_dialog;
-    RunFeedback& m_boxes;
+    MessageBoxes& m_boxes;
     ProcThread& m_worker;
     int m_position = -1;
     // The newest entry named, shared with the call on its way to show it.
@@ -165,7 +182,7 @@ private:
 
 } // namespace
 
-ProcThread::ProcThread(TProcessDialog& dialog, RunFeedback& boxes)
+ProcThread::ProcThread(TProcessDialog& dialog, MessageBoxes& boxes)
     : m_dialog(dialog)
     , m_boxes(boxes) {
     // The last the thread does with this object; wait() in the destructor takes over from there.
@@ -187,35 +204,43 @@ void ProcThread::customEvent(QEvent* event) {
 }
 
 void ProcThread::run() {
-    OnGuiThread(*this, [this] {
-        m_settings = m_dialog.Settings();
-        std::vector<std::string> names;
-        if (const FileList* files = m_settings.RunFiles; files != nullptr) {
-            names.reserve(files->Count());
-            for (std::size_t i = 0; i < files->Count(); ++i) {
-                names.push_back(files->Entry(i));
+    try {
+        OnGuiThread(*this, [this] {
+            m_settings = m_dialog.Settings();
+            std::vector<std::string> names;
+            if (const FileList* files = m_settings.RunFiles; files != nullptr) {
+                names.reserve(files->Count());
+                for (std::size_t i = 0; i < files->Count(); ++i) {
+                    names.push_back(files->Entry(i));
+                }
             }
-        }
-        m_files = VectorFileList(std::move(names));
-        PrepareProgress(State, m_files.Count());
-    });
-    m_settings.RunFiles = &m_files;
-    m_settings.RunJobs = DefaultJobs();
-    m_settings.RunStop = &m_cancelRequested;
-    // The run ends with exactly one of Done and Aborted set.
-    GuiFeedback feedback(m_dialog, m_boxes, *this);
-    RunConversion(m_settings, State, feedback);
+            m_files = VectorFileList(std::move(names));
+            PrepareProgress(State, m_files.Count());
+        });
+        m_settings.RunFiles = &m_files;
+        m_settings.RunJobs = DefaultJobs();
+        m_settings.RunStop = &m_cancelRequested;
+        // The run ends with exactly one of Done and Aborted set.
+        GuiFeedback feedback(m_dialog, m_boxes, *this);
+        RunConversion(m_settings, State, feedback);
+    } catch (...) {
+        // No memory, no thread to be had, a file system that fails: nothing outside this thread
+        // would catch it, and the program would end mid-run. The run ends as aborted instead; on
+        // the way here its pool has removed the temporary files of the entries converted ahead.
+        State.Done = 0;
+        State.Aborted = 1;
+    }
     // The outcome boxes are widgets too: shown on the GUI thread while the worker waits, so the
     // progress window stays up until the box is dismissed.
     if (State.Done == 1) {
         OnGuiThread(*this, [this] {
-            m_boxes.ShowMessage("All done", kMessageCaption, BoxButtons::Ok, BoxIcon::Information,
-                                {});
+            m_boxes.ShowMessage("All done", kMessageCaption, WindowButtons::Ok,
+                                BoxIcon::Information, {});
         });
     }
     if (State.Aborted == 1) {
         OnGuiThread(*this, [this] {
-            m_boxes.ShowMessage("Process has been aborted", kMessageCaption, BoxButtons::Ok,
+            m_boxes.ShowMessage("Process has been aborted", kMessageCaption, WindowButtons::Ok,
                                 BoxIcon::Exclamation, {});
         });
     }

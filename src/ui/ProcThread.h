@@ -4,7 +4,8 @@
 // own thread (which converts several files at once on threads of the run's own), announces the
 // outcome and has the progress window closed. Widgets and the image list belong to the GUI thread:
 // the worker reaches them only through calls posted to the GUI thread, waiting for each (one box
-// at a time, in the list's order), and the GUI thread never waits for the worker.
+// at a time, in the list's order), and the GUI thread never waits for the worker. A run that
+// throws (no memory, no thread, a file system error) ends as aborted.
 
 #include "convert/ConversionRun.h"
 
@@ -13,13 +14,14 @@
 
 namespace texelary {
 
+class MessageBoxes;
 class TProcessDialog;
 
 class ProcThread final : public QThread {
     Q_OBJECT
 public:
     // Constructing the worker starts it. `dialog` and `boxes` must outlive the thread's body.
-    ProcThread(TProcessDialog& dialog, RunFeedback& boxes);
+    ProcThread(TProcessDialog& dialog, MessageBoxes& boxes);
     // Waits for the body to return; by then it has nothing left to do but return.
     ~ProcThread() override;
     ProcThread(const ProcThread&) = delete;
@@ -42,7 +44,7 @@ protected:
 
 private:
     TProcessDialog& m_dialog;
-    RunFeedback& m_boxes;
+    MessageBoxes& m_boxes;
     // The run's settings and its list of names, taken from the progress window on the GUI thread
     // when the run starts. The window is modal, so neither can change while the run goes on.
     RunSettings m_settings;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The main window: the project's file list (the image list, which is the project's list while the
-// program runs), a preview of the selected bitmap, the four buttons and the menu bar through which
+// program runs), a preview of the selected file, the four buttons and the menu bar through which
 // everything else is reached. It keeps no copy of the project's settings: the directories and
 // formats are read from the project setup dialog when an action needs them.
 //
@@ -12,9 +12,11 @@
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
+#include "ui/ListKeys.h"
+#include "ui/ProjectChanges.h"
+#include "ui/ProjectCommands.h"
 
 #include <QMainWindow>
-#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -31,7 +33,6 @@ class TMain;
 namespace texelary {
 
 struct AppWindows;
-struct Project;
 
 // The image list seen as a run's file list. The run reads the window's own list, entry by entry,
 // on the GUI thread.
@@ -52,13 +53,10 @@ public:
     explicit TMain(AppWindows& windows);
     ~TMain() override;
 
-    // Shows directory/fileName in the preview, drawn stretched to the preview's size. A file that
-    // can't be opened is ignored (the preview keeps its picture); a file that opens but that the
-    // bitmap loader rejects is reported by the application's error report, naming the file, with
-    // the loader's own words as the reason.
+    // Shows directory/fileName in the preview, as ShowPreviewPicture does.
     void ShowPreview(const QString& directory, const QString& fileName);
 
-    // Shows the image list's current item in the preview when the project's files are bitmaps.
+    // Shows the image list's current item in the preview.
     void PreviewSelected();
 
     // Loads the project file `path` as "Load..." does once its dialog is answered: a file that
@@ -71,7 +69,7 @@ public:
 
     QListWidget& BmpList() const;
     const FileList& Files() const { return *m_files; }
-    const QString& ProjectFileName() const { return m_projectFileName; }
+    const QString& ProjectFileName() const { return m_project->FileName(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,33 +94,17 @@ private slots:
     void ProjectChanged();
 
 private:
-    Project CurrentProject() const;
-    void ShowProject(const Project& project);
-    // Each true when the project was written.
-    bool SaveProjectTo(const QString& path);
-    bool SaveProjectAs();
-    // Asks whether to save changes not saved yet; true when the caller may go on (saved, or
-    // discarded), false when the user cancelled or the save failed.
-    bool MaySetProjectAside();
-    // The project now matches its file, or is a new one: nothing to save, title shown anew.
-    void ProjectSettled();
-    // "stones.mm - Texelary" once the project has a file, else "Texelary".
-    void ShowTitle();
-    BoxAnswer ShowBox(const std::string& text, BoxIcon icon, BoxButtons buttons = BoxButtons::Ok,
-                      const std::string& detail = {});
-    QString RunProjectDialog(const char* name, bool save, QString& directory);
+    // The image list's own events, and those of its viewport, where the mouse and drops arrive.
+    void BmpListEvent(const QEvent& event);
+    bool BmpListViewportEvent(QEvent& event);
 
     std::unique_ptr<Ui::TMain> m_ui;
     LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;
-    QString m_projectFileName;
-    bool m_changed = false; // the project has changes not saved
-    // Keys pressed while the image list had the focus and not yet released.
-    QSet<int> m_keysPressedInList;
-    // The directories the project file dialogs open at; each dialog remembers its own.
-    QString m_openDialogDir;
-    QString m_saveDialogDir;
+    ProjectChanges m_changes{*this};
+    std::unique_ptr<ProjectCommands> m_project;
+    ListKeys m_listKeys;
 };
 
 } // namespace texelary

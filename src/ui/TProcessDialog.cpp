@@ -5,7 +5,6 @@
 #include "ui_TProcessDialog.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QShowEvent>
 #include <algorithm>
 
@@ -56,7 +55,8 @@ void TProcessDialog::ForgetWorker(const ProcThread* worker) {
 
 void TProcessDialog::ShowEntry(std::size_t index, std::size_t count, const std::string& entry) {
     m_ui->Count->setText(QStringLiteral("%1 of %2").arg(index + 1).arg(count));
-    const QString name = QFile::decodeName(QByteArray::fromStdString(entry));
+    // The run's names are UTF-8 on every platform.
+    const QString name = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
     const int room = m_ui->Current->width();
     m_ui->Current->setText(m_ui->Current->fontMetrics().elidedText(name, Qt::ElideMiddle, room));
     m_ui->Current->setToolTip(name);

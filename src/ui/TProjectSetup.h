@@ -2,8 +2,8 @@
 
 // The project setup dialog: where the project's two directories and two formats live while the
 // program runs. Every other window reads them from these four controls when it needs them, so a
-// change made here is in effect at once. Below the project's controls it also shows two of the
-// program's own settings, which are saved as soon as they change and are not part of projects:
+// change made here is in effect at once. Below the project's controls it also shows the four
+// program settings, which are saved as soon as they change and are not part of projects:
 // whether conversions keep the source's header fields, how mip levels are made, and how true
 // colour is brought down to 256 colours (a transparent index, dithering).
 

@@ -97,9 +97,10 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
          {{"Panel1", 7, 7, 215, 99, nullptr},
           {"Image1", 1, 1, 213, 97, nullptr},
           {"Bevel1", 7, 111, 215, 71, nullptr},
-          {"Label2", 15, 131, -1, -1, nullptr},
-          {"Label4", 15, 147, -1, -1, nullptr},
-          {"Label3", 15, 162, -1, -1, nullptr},
+          {"Label2", 15, 115, -1, -1, nullptr},
+          {"Label4", 15, 131, -1, -1, "Batch converter for 256-colour"},
+          {"Label3", 15, 147, -1, -1, "textures from .bmp .png .tga .pcx"},
+          {"Label5", 15, 162, -1, -1, ".m8 .wal to .m8, .wal and .png"},
           {"Button1", 76, 192, 75, 25, "Ok"}},
          {"Button1"}},
         {windows.SplashDialog,
@@ -209,6 +210,10 @@ void LayoutTest::WindowsMatchTheirLayouts() {
             }
             if (control.caption != nullptr) {
                 QCOMPARE(CaptionOf(*widget), QString::fromLatin1(control.caption));
+            }
+            // A label's text is shown whole.
+            if (qobject_cast<const QLabel*>(widget) != nullptr) {
+                QVERIFY2(widget->sizeHint().width() <= geometry.width(), qPrintable(where));
             }
         }
         QCOMPARE(TabOrder(*layout.window, layout.tabOrder), layout.tabOrder);

@@ -34,6 +34,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <new>
 
 namespace texelary::test {
 
@@ -62,6 +63,7 @@ private slots:
     void BoxesOpenInFrontOfTheWindowInUse();
     void ProgressNamesTheEntryInHand();
     void CancelInABoxDropsTheFilesConvertedAhead();
+    void RunThatThrowsEndsAsAborted();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -87,7 +89,7 @@ void RunTest::ThreeEntriesRunToAllDone() {
     QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
     const ShownBox& box = session.Boxes.Shown[0];
     QCOMPARE(box.caption, std::string("Texelary"));
-    QVERIFY(box.icon == BoxIcon::Information && box.buttons == BoxButtons::Ok);
+    QVERIFY(box.icon == BoxIcon::Information && box.buttons == WindowButtons::Ok);
     QVERIFY(box.progressVisible);
     QVERIFY(box.onGuiThread);
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
@@ -134,7 +136,7 @@ void RunTest::CancelInNotFoundBoxAborts() {
     }
     session.AddAll();
     QVERIFY(QFile::remove(session.PathOf("b.bmp")));
-    session.Boxes.Answers = {BoxAnswer::Cancel};
+    session.Boxes.Answers = {WindowAnswer::Cancel};
     QList<int> positions;
     connect(&Bar(session), &QProgressBar::valueChanged, this,
             [&](int value) { positions.append(value); });
@@ -143,7 +145,7 @@ void RunTest::CancelInNotFoundBoxAborts() {
     const QString missing = QDir(session.Dir()).filePath(QStringLiteral("b.bmp"));
     QCOMPARE(session.Boxes.Texts(),
              (QStringList{"Could'nt find file \"" + missing + "\"", "Process has been aborted"}));
-    QVERIFY(session.Boxes.Shown[0].buttons == BoxButtons::OkCancel);
+    QVERIFY(session.Boxes.Shown[0].buttons == WindowButtons::OkCancel);
     QVERIFY(session.Boxes.Shown[1].icon == BoxIcon::Exclamation);
     QVERIFY(session.Boxes.Shown[1].progressVisible);
     QVERIFY(session.Boxes.Shown[0].onGuiThread && session.Boxes.Shown[1].onGuiThread);
@@ -251,7 +253,7 @@ void RunTest::LoadedEmptyProjectRunsToAbortedAtOnce() {
         static_cast<QFileDialog&>(dialog).selectFile(path);
         return int(QDialog::Accepted);
     });
-    session.Boxes.Answers = {BoxAnswer::Discard}; // the added name is not saved
+    session.Boxes.Answers = {WindowAnswer::Discard}; // the added name is not saved
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
     session.Boxes.Shown.clear();
@@ -355,7 +357,7 @@ SeenBox ShowAndLook(const std::string& caption) {
         box->defaultButton()->click();
     });
     QtMessageBoxes boxes;
-    boxes.ShowMessage("All done", caption, BoxButtons::Ok, BoxIcon::Information, {});
+    boxes.ShowMessage("All done", caption, WindowButtons::Ok, BoxIcon::Information, {});
     return seen;
 }
 
@@ -438,7 +440,7 @@ void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
             whileOpen = out.entryList(everything);
         }
     };
-    session.Boxes.Answers = {BoxAnswer::Cancel};
+    session.Boxes.Answers = {WindowAnswer::Cancel};
     session.Click("CreateBtn");
 
     QCOMPARE(session.Boxes.Texts().size(), 2);
@@ -449,6 +451,34 @@ void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
         QVERIFY(whileOpen.filter(QStringLiteral(".tx")).size() == whileOpen.size());
     }
     QCOMPARE(out.entryList(everything), QStringList{});
+}
+
+// A run whose box fails for want of memory ends as aborted, as after Cancel, and the program goes
+// on: the files converted ahead are removed and the progress window closes.
+void RunTest::RunThatThrowsEndsAsAborted() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    for (int i = 0; i < 6; ++i) {
+        WriteBitmap(session.PathOf(QStringLiteral("f%1.bmp").arg(i)), 64, 64);
+    }
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.AddAll();
+    session.OutputPath().setText(session.PathOf("out"));
+    QVERIFY(QFile::remove(session.PathOf("a.bmp")));
+    session.Boxes.WhileOpen = [](const ShownBox& box) {
+        if (box.buttons == WindowButtons::OkCancel) {
+            throw std::bad_alloc();
+        }
+    };
+    session.Click("CreateBtn");
+
+    QCOMPARE(session.Boxes.Texts().size(), 2);
+    QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Could'nt find file ")));
+    QCOMPARE(session.Boxes.Texts()[1], QStringLiteral("Process has been aborted"));
+    QVERIFY(session.Boxes.Shown[1].progressVisible);
+    QVERIFY(!session.Windows().ProcessDialog->isVisible());
+    const auto everything = QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot;
+    QCOMPARE(QDir(session.PathOf("out")).entryList(everything), QStringList{});
 }
 
 int RunRunTests(int argc, char** argv) {

@@ -22,17 +22,18 @@
 
 namespace texelary::test {
 
-BoxAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
-                                     BoxButtons buttons, BoxIcon icon, const std::string& detail) {
+WindowAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
+                                        WindowButtons buttons, BoxIcon icon,
+                                        const std::string& detail) {
     Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible(),
                      QThread::currentThread() == QCoreApplication::instance()->thread(), detail});
     if (WhileOpen) {
         WhileOpen(Shown.back());
     }
     if (Answers.empty()) {
-        return BoxAnswer::Ok;
+        return WindowAnswer::Ok;
     }
-    const BoxAnswer answer = Answers.front();
+    const WindowAnswer answer = Answers.front();
     Answers.pop_front();
     return answer;
 }

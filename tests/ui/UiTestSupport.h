@@ -6,6 +6,7 @@
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
+#include "ui/MessageBoxes.h"
 
 #include <QDialog>
 #include <QString>
@@ -29,7 +30,7 @@ namespace texelary::test {
 struct ShownBox {
     std::string text;
     std::string caption;
-    BoxButtons buttons;
+    WindowButtons buttons;
     BoxIcon icon;
     bool progressVisible; // whether the progress window was on screen while the box was open
     bool onGuiThread;
@@ -37,14 +38,14 @@ struct ShownBox {
 };
 
 // Records every box and answers it from a queue (OK once the queue is empty).
-class ScriptedBoxes final : public RunFeedback {
+class ScriptedBoxes final : public MessageBoxes {
 public:
-    BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
-                          BoxIcon icon, const std::string& detail) override;
-    void SetProgress(int /*position*/) override {}
+    WindowAnswer ShowMessage(const std::string& text, const std::string& caption,
+                             WindowButtons buttons, BoxIcon icon,
+                             const std::string& detail) override;
 
     std::vector<ShownBox> Shown;
-    std::deque<BoxAnswer> Answers;
+    std::deque<WindowAnswer> Answers;
     const QWidget* Progress = nullptr;
     // Runs while a box is open, before it is answered.
     std::function<void(const ShownBox&)> WhileOpen;

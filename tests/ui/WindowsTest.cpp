@@ -93,7 +93,7 @@ private slots:
     void FailingHandlersReportWithoutThrowing();
     void SaveThatCannotCreateFileSaysSo();
     void SaveWarnsAboutNamesStoredCut();
-    void LoadedM8ProjectSelectsFirstWithoutPreview();
+    void LoadedM8ProjectPreviewsThroughTheM8Reader();
     void PathChooserSetsBothDirectories();
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
@@ -300,7 +300,7 @@ void WindowsTest::UnreadableInputDirectoryIsReported() {
     const ShownBox& box = session.Boxes.Shown[0];
     QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("gone")));
     QCOMPARE(box.caption, std::string("Texelary"));
-    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == WindowButtons::Ok);
     QCOMPARE(session.BmpList().count(), 0);
     QVERIFY(!session.Button("CreateBtn").isEnabled());
 }
@@ -458,7 +458,7 @@ void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
     const ShownBox& box = session.Boxes.Shown[0];
     QCOMPARE(box.caption, std::string("Texelary"));
-    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == WindowButtons::Ok);
     QVERIFY(!box.text.empty());
     QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("b.bmp"))); // names the file
     QVERIFY(session.Button("CreateBtn").isEnabled());
@@ -500,7 +500,7 @@ void WindowsTest::NewResetsProjectToCurrentDirectory() {
     QDir::setCurrent(session.PathOf("sub"));
 
     // The formats and a path changed since the project was saved: New asks first.
-    session.Boxes.Answers = {BoxAnswer::Discard};
+    session.Boxes.Answers = {WindowAnswer::Discard};
     session.Item("NewProject").trigger();
     QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
     QCOMPARE(session.BmpList().count(), 0);
@@ -590,14 +590,14 @@ void WindowsTest::RefusedLoadChangesNothing() {
 
     // Before any project file: "Save" stays disabled and without a name. (The added name is a
     // change not saved: Load asks about it first.)
-    session.Boxes.Answers = {BoxAnswer::Discard};
+    session.Boxes.Answers = {WindowAnswer::Discard};
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Boxes.Texts(),
              (QStringList{"Save changes to the project?", "Could'nt open specified file."}));
     const ShownBox& box = session.Boxes.Shown[1];
     QCOMPARE(box.caption, std::string("Texelary"));
-    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == BoxButtons::Ok);
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == WindowButtons::Ok);
     QCOMPARE(box.detail, std::string("a project file of another version"));
     QVERIFY(!session.Item("SaveBtn").isEnabled());
     QCOMPARE(session.Windows().Main->ProjectFileName(), QString());
@@ -609,7 +609,7 @@ void WindowsTest::RefusedLoadChangesNothing() {
     session.Item("SaveAsBtn").trigger();
     session.ConvTo().setCurrentIndex(1);
     session.OutputPath().setText(QStringLiteral("/elsewhere"));
-    session.Boxes.Answers = {BoxAnswer::Discard};
+    session.Boxes.Answers = {WindowAnswer::Discard};
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{4});
@@ -655,7 +655,7 @@ void WindowsTest::SaveAsAsksBeforeReplacing() {
     const QString path = session.PathOf("taken.mm");
     WriteText(path, "somebody else's file");
     // No: the file stays, and the dialog comes back for another name (cancelled here).
-    session.Boxes.Answers = {BoxAnswer::No};
+    session.Boxes.Answers = {WindowAnswer::No};
     session.Modals.Then(ChooseFile(path));
     session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
     session.Item("SaveAsBtn").trigger();
@@ -665,7 +665,7 @@ void WindowsTest::SaveAsAsksBeforeReplacing() {
     QVERIFY(
         QString::fromStdString(box.text).endsWith(QStringLiteral(" already exists. Replace it?")));
     QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("taken.mm")));
-    QVERIFY(box.buttons == BoxButtons::YesNo);
+    QVERIFY(box.buttons == WindowButtons::YesNo);
     QFile kept(path);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("somebody else's file"));
@@ -674,7 +674,7 @@ void WindowsTest::SaveAsAsksBeforeReplacing() {
     QCOMPARE(session.Windows().Main->ProjectFileName(), QString());
 
     // Yes: replaced.
-    session.Boxes.Answers = {BoxAnswer::Yes};
+    session.Boxes.Answers = {WindowAnswer::Yes};
     session.Modals.Then(ChooseFile(path));
     session.Item("SaveAsBtn").trigger();
     QCOMPARE(QFileInfo(path).size(), 308);
@@ -695,12 +695,12 @@ void WindowsTest::BoxesShowTheReasonAsInformativeText() {
         });
     };
     answer(QMessageBox::Cancel);
-    QVERIFY(boxes.ShowMessage("Could'nt find file \"a.bmp\"", "Texelary", BoxButtons::OkCancel,
-                              BoxIcon::Stop, "the file is empty") == BoxAnswer::Cancel);
+    QVERIFY(boxes.ShowMessage("Could'nt find file \"a.bmp\"", "Texelary", WindowButtons::OkCancel,
+                              BoxIcon::Stop, "the file is empty") == WindowAnswer::Cancel);
     QCOMPARE(informative, QStringLiteral("The file is empty."));
     answer(QMessageBox::Yes);
-    QVERIFY(boxes.ShowMessage("Replace it?", "Texelary", BoxButtons::YesNo, BoxIcon::Exclamation,
-                              {}) == BoxAnswer::Yes);
+    QVERIFY(boxes.ShowMessage("Replace it?", "Texelary", WindowButtons::YesNo, BoxIcon::Exclamation,
+                              {}) == WindowAnswer::Yes);
     QCOMPARE(informative, QString());
     QCOMPARE(
         defaultButton,
@@ -756,23 +756,41 @@ void WindowsTest::SaveWarnsAboutNamesStoredCut() {
     QCOMPARE(session.InputPath().text(), longDir);
 }
 
-void WindowsTest::LoadedM8ProjectSelectsFirstWithoutPreview() {
+// The first entry is selected and previewed as a .m8, which a bitmap is not: the preview says
+// so and stays empty; a real .m8 is then shown.
+void WindowsTest::LoadedM8ProjectPreviewsThroughTheM8Reader() {
     Session session;
     WriteBitmap(session.PathOf("a.bmp"), 4, 4);
-    Project m8;
-    m8.inputDir = Local(session.Dir());
-    m8.outputDir = Local(session.Dir());
-    m8.convFrom = SourceFormat::M8;
-    m8.files = {"a.bmp", "b.m8"};
+    IndexedImage picture;
+    QVERIFY(AllocatePixels(picture, 5, 3));
+    picture.width = 5;
+    picture.height = 3;
+    const std::vector<std::uint8_t> m8 = *EncodeM8(picture, Palette{});
+    WriteText(session.PathOf("b.m8"), QByteArray(reinterpret_cast<const char*>(m8.data()),
+                                                 static_cast<qsizetype>(m8.size())));
+    Project project;
+    project.inputDir = Local(session.Dir());
+    project.outputDir = Local(session.Dir());
+    project.convFrom = SourceFormat::M8;
+    project.files = {"a.bmp", "b.m8"};
     const QString path = session.PathOf("m8.mm");
-    QVERIFY(SaveProject(m8, Local(path)));
+    QVERIFY(SaveProject(project, Local(path)));
     session.Modals.Then(ChooseFile(path));
     session.Item("LoadBtn").trigger();
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.m8"}));
     QCOMPARE(session.BmpList().currentRow(), 0);
     QCOMPARE(session.ConvFrom().currentIndex(), 1);
     QVERIFY(session.Button("CreateBtn").isEnabled());
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("a.bmp")));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty());
     QVERIFY(Preview(session).pixmap().isNull());
+
+    QListWidget& list = session.BmpList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(1)).center());
+    QCOMPARE(PreviewPictureSize(session), QSize(5, 3));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
 }
 
 void WindowsTest::PathChooserSetsBothDirectories() {
@@ -1061,7 +1079,7 @@ void WindowsTest::KeysRunTheFileMenuAndQuit() {
     press(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(QFileInfo(path).size(), 308);
     session.AddAll();
-    session.Boxes.Answers = {BoxAnswer::Discard};
+    session.Boxes.Answers = {WindowAnswer::Discard};
     press(Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(session.BmpList().count(), 0);
     session.Modals.Then(ChooseFile(path));
@@ -1094,9 +1112,9 @@ void WindowsTest::ChangesNotSavedAreAskedAbout_data() {
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("goesOn");
     QTest::addColumn<bool>("saved");
-    const int save = int(BoxAnswer::Save);
-    const int discard = int(BoxAnswer::Discard);
-    const int cancel = int(BoxAnswer::Cancel);
+    const int save = int(WindowAnswer::Save);
+    const int discard = int(WindowAnswer::Discard);
+    const int cancel = int(WindowAnswer::Cancel);
     QTest::newRow("new, save") << "new" << true << save << true << true;
     QTest::newRow("new, discard") << "new" << true << discard << true << false;
     QTest::newRow("new, cancel") << "new" << true << cancel << false << false;
@@ -1122,7 +1140,7 @@ void WindowsTest::ChangesNotSavedAreAskedAbout() {
     if (changed) {
         session.AddAll();
     }
-    session.Boxes.Answers = {BoxAnswer(answer)};
+    session.Boxes.Answers = {WindowAnswer(answer)};
     if (command == "new") {
         session.Item("NewProject").trigger();
     } else if (command == "load") {
@@ -1134,7 +1152,7 @@ void WindowsTest::ChangesNotSavedAreAskedAbout() {
     QCOMPARE(session.Boxes.Texts(),
              changed ? QStringList{"Save changes to the project?"} : QStringList{});
     if (changed) {
-        QVERIFY(session.Boxes.Shown[0].buttons == BoxButtons::SaveDiscardCancel);
+        QVERIFY(session.Boxes.Shown[0].buttons == WindowButtons::SaveDiscardCancel);
     }
     bool wentOn = !session.Windows().Main->isVisible(); // quit
     if (command == "new") {

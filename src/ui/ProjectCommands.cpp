@@ -1,0 +1,195 @@
+#include "ui/ProjectCommands.h"
+
+#include "formats/ReadError.h"
+#include "project/ProjectFile.h"
+#include "ui/AppWindows.h"
+#include "ui/LocalPath.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProjectChanges.h"
+#include "ui/TMain.h"
+#include "ui/TProjectSetup.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace texelary {
+
+ProjectCommands::ProjectCommands(TMain& main, AppWindows& windows, ProjectChanges& changes,
+                                 QAction& saveBtn, QPushButton& createBtn)
+    : m_main(main)
+    , m_windows(windows)
+    , m_changes(changes)
+    , m_saveBtn(saveBtn)
+    , m_createBtn(createBtn) {}
+
+void ProjectCommands::Started(const QString& directory) {
+    m_openDialogDir = directory;
+    m_saveDialogDir = directory;
+    m_changes.Settled(TitleName());
+}
+
+QString ProjectCommands::TitleName() const {
+    return m_saveBtn.isEnabled() ? m_fileName : QString();
+}
+
+bool ProjectCommands::MaySetAside() {
+    if (!m_changes.Unsaved()) {
+        return true;
+    }
+    switch (ShowBox(*m_windows.Boxes, "Save changes to the project?", BoxIcon::Exclamation,
+                    WindowButtons::SaveDiscardCancel)) {
+    case WindowAnswer::Save:
+        return m_saveBtn.isEnabled() ? SaveTo(m_fileName) : SaveAs();
+    case WindowAnswer::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ProjectCommands::New() {
+    if (!MaySetAside()) {
+        return;
+    }
+    const QString current = QDir::currentPath();
+    TProjectSetup& setup = *m_windows.ProjectSetup;
+    setup.InputPath().setText(current);
+    setup.OutputPath().setText(current);
+    setup.ConvFrom().setCurrentIndex(0);
+    setup.ConvTo().setCurrentIndex(0);
+    m_saveBtn.setEnabled(false);
+    m_createBtn.setEnabled(false);
+    m_main.BmpList().clear();
+    m_changes.Settled(TitleName());
+}
+
+Project ProjectCommands::CurrentProject() const {
+    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    Project project;
+    project.inputDir = LocalPath(setup.InputPath().text());
+    project.outputDir = LocalPath(setup.OutputPath().text());
+    project.convFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
+    project.convTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
+    const FileList& files = m_main.Files();
+    for (std::size_t i = 0; i < files.Count(); ++i) {
+        project.files.push_back(files.Entry(i));
+    }
+    return project;
+}
+
+void ProjectCommands::ShowProject(const Project& project) {
+    TProjectSetup& setup = *m_windows.ProjectSetup;
+    QListWidget& list = m_main.BmpList();
+    list.clear();
+    setup.InputPath().setText(FromLocalPath(project.inputDir));
+    setup.OutputPath().setText(FromLocalPath(project.outputDir));
+    setup.ConvTo().setCurrentIndex(IndexOf(project.convTo));
+    setup.ConvFrom().setCurrentIndex(IndexOf(project.convFrom));
+    for (const std::string& name : project.files) {
+        list.addItem(FromLocalPath(name));
+    }
+    if (list.count() > 0) {
+        list.setCurrentRow(0);
+    }
+    if (list.currentRow() >= 0) {
+        m_createBtn.setEnabled(true);
+    }
+    m_main.PreviewSelected();
+}
+
+bool ProjectCommands::SaveTo(const QString& path) {
+    std::vector<std::string> cutTexts;
+    if (!SaveProject(CurrentProject(), LocalPath(path), &cutTexts)) {
+        ShowBox(*m_windows.Boxes, "Could'nt create specified file.", BoxIcon::Stop);
+        return false;
+    }
+    m_changes.Settled(TitleName());
+    if (!cutTexts.empty()) {
+        std::string text = "The project was saved, but a project file holds at most 127 "
+                           "characters per name, so these were stored cut:";
+        for (const std::string& cut : cutTexts) {
+            text += "\n" + cut;
+        }
+        ShowBox(*m_windows.Boxes, text, BoxIcon::Exclamation);
+    }
+    return true;
+}
+
+void ProjectCommands::Save() {
+    SaveTo(m_fileName);
+}
+
+// The project file dialogs are made for each use: a file dialog that stays alive watches its
+// directory, and every texture a run then writes there would make it read the directory again.
+QString ProjectCommands::RunDialog(const char* name, bool save, QString& directory) {
+    QFileDialog dialog(&m_main);
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QStringLiteral("*.mm (*.mm)"));
+    dialog.setDefaultSuffix(QStringLiteral("mm"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
+    dialog.setDirectory(directory);
+    const bool accepted = m_windows.RunModal(dialog) == QDialog::Accepted;
+    directory = dialog.directory().absolutePath();
+    return accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+// A file that is already there is replaced only when the user says so; No goes back to the
+// dialog to choose another name.
+bool ProjectCommands::SaveAs() {
+    QString chosen;
+    for (;;) {
+        chosen = RunDialog("SaveDialogMm", true, m_saveDialogDir);
+        if (chosen.isEmpty()) {
+            return false;
+        }
+        if (!QFileInfo::exists(chosen) ||
+            ShowBox(*m_windows.Boxes,
+                    "File \"" + LocalPath(QDir::toNativeSeparators(chosen)) +
+                        "\" already exists. Replace it?",
+                    BoxIcon::Exclamation, WindowButtons::YesNo) == WindowAnswer::Yes) {
+            break;
+        }
+    }
+    m_fileName = chosen;
+    // "Save" is enabled whether or not the file could be written: it then tries the same name.
+    m_saveBtn.setEnabled(true);
+    m_changes.ShowTitle(TitleName());
+    return SaveTo(m_fileName);
+}
+
+void ProjectCommands::Load() {
+    if (!MaySetAside()) {
+        return;
+    }
+    const QString chosen = RunDialog("OpenDialogMm", false, m_openDialogDir);
+    if (!chosen.isEmpty()) {
+        Open(chosen);
+    }
+}
+
+bool ProjectCommands::Open(const QString& path) {
+    // A refused file changes nothing: not the project, not the file name "Save" writes to.
+    Project project = CurrentProject();
+    ReadError reason = ReadError::None;
+    if (!LoadProject(project, LocalPath(path), &reason)) {
+        ShowBox(*m_windows.Boxes, "Could'nt open specified file.", BoxIcon::Stop, WindowButtons::Ok,
+                DescribeProjectError(reason));
+        return false;
+    }
+    m_fileName = path;
+    m_saveBtn.setEnabled(true);
+    ShowProject(project);
+    m_changes.Settled(TitleName());
+    return true;
+}
+
+} // namespace texelary
