@@ -70,7 +70,7 @@ void BM_RemapNewPalette(benchmark::State& state) {
     for (auto _ : state) {
         const Palette palette = RandomPalette(++seed); // a different palette every time
         std::memcpy(image.pixels.get(), source.pixels.get(), 256 * 256);
-        RemapToPalette(image, WalPalette, palette);
+        RemapToPalette({image.pixels.get(), 256 * 256}, WalPalette, palette);
         benchmark::DoNotOptimize(image.pixels.get());
     }
 }
@@ -82,7 +82,7 @@ void BM_RemapSamePalette(benchmark::State& state) {
     const Palette palette = RandomPalette(7);
     for (auto _ : state) {
         std::memcpy(image.pixels.get(), source.pixels.get(), 256 * 256);
-        RemapToPalette(image, WalPalette, palette);
+        RemapToPalette({image.pixels.get(), 256 * 256}, WalPalette, palette);
         benchmark::DoNotOptimize(image.pixels.get());
     }
 }
@@ -114,7 +114,7 @@ const char* MipsLabel(const benchmark::State& state) {
     return labels[state.range(0)];
 }
 
-void BM_EncodeM8(benchmark::State& state) {
+void BM_WriteM8(benchmark::State& state) {
     const IndexedImage picture = NoisyPicture(256, 256, 5);
     Palette palette = RandomPalette(5);
     const WriteOptions options = MipsOf(state);
@@ -128,7 +128,7 @@ void BM_EncodeM8(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * 256 * 256);
     state.SetLabel(MipsLabel(state));
 }
-BENCHMARK(BM_EncodeM8)->DenseRange(0, 2);
+BENCHMARK(BM_WriteM8)->DenseRange(0, 2);
 
 void BM_WriteWal(benchmark::State& state) {
     const IndexedImage picture = NoisyPicture(256, 256, 6);

@@ -38,8 +38,7 @@ inline void ConvertBoth(IndexedImage& image, const Palette& palette,
             std::abort();
         }
     }
-    RemapToPalette(image, WalPalette, palette);
-    const auto averagedWal = WriteWal(image, WalPalette, kept);
+    const auto averagedWal = WriteWal(image, palette, kept);
     if (averagedWal && !ReadWalImage(*averagedWal)) {
         std::abort();
     }

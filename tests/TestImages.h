@@ -2,12 +2,13 @@
 
 // Pictures for the tests, and the check shared by the table-driven reader cases.
 
-#include "image/IndexedImage.h"
 #include "formats/ReadError.h"
+#include "image/IndexedImage.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace texelary::test {
@@ -26,6 +27,12 @@ IndexedImage MakePicture(std::int32_t width, std::int32_t height, PixelAt pixel)
         }
     }
     return image;
+}
+
+// The pixels of an image with a buffer, to be changed in place.
+inline std::span<std::uint8_t> PixelSpan(IndexedImage& image) {
+    return {image.pixels.get(),
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)};
 }
 
 inline std::vector<std::uint8_t> PixelsOf(const IndexedImage& image) {

@@ -120,15 +120,10 @@ RemapTable BuildRemapTable(const Palette& target, const Palette& source) {
     return lastRemap.For({target, source}).table;
 }
 
-void RemapToPalette(IndexedImage& image, const Palette& target, const Palette& source) {
-    const auto count = PixelCount(image.width, image.height);
-    if (!image.pixels || !count) {
-        return;
-    }
+void RemapToPalette(std::span<std::uint8_t> pixels, const Palette& target, const Palette& source) {
     const RemapTable table = BuildRemapTable(target, source);
-    std::uint8_t* pixels = image.pixels.get();
-    for (std::size_t i = 0; i < *count; ++i) {
-        pixels[i] = table[pixels[i]];
+    for (std::uint8_t& pixel : pixels) {
+        pixel = table[pixel];
     }
 }
 

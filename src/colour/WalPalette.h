@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace texelary {
 
@@ -16,9 +17,9 @@ extern const Palette WalPalette;
 using RemapTable = std::array<std::uint8_t, 256>;
 RemapTable BuildRemapTable(const Palette& target, const Palette& source);
 
-// Rewrites every pixel of `image` in place from an index into `source` to the index of the
-// nearest colour in `target`. The 256 x 256 search runs once per call (and is reused while the
-// same pair of palettes comes back); the pixels then go through a table.
-void RemapToPalette(IndexedImage& image, const Palette& target, const Palette& source);
+// Rewrites every pixel in place from an index into `source` to the index of the nearest colour
+// in `target`. The 256 x 256 search runs once per call (and is reused while the same pair of
+// palettes comes back); the pixels then go through a table.
+void RemapToPalette(std::span<std::uint8_t> pixels, const Palette& target, const Palette& source);
 
 } // namespace texelary

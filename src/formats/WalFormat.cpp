@@ -62,9 +62,10 @@ void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
     StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
 }
 
-// The whole file. Level 0 is the picture's pixels put through `remap`; the smaller levels are then
-// made from level 0 as it stands in the buffer, so the remapped picture needs no copy of its own.
-std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const RemapTable& remap,
+// The whole file. Level 0 is the picture's pixels remapped from `palette` onto WalPalette in the
+// buffer; the smaller levels are then made from level 0 as it stands there, so the remapped
+// picture needs no copy of its own.
+std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const Palette& palette,
                                                 const WriteOptions& options) {
     using namespace WalLayout;
     // The header's sizes are the scaled ones whatever the filter.
@@ -91,9 +92,8 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
             static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
         std::uint8_t* level0 = file.data() + kHeaderSize;
         const std::uint8_t* pixels = image.pixels.get();
-        for (std::size_t i = 0; i < pixelCount; ++i) {
-            level0[i] = remap[pixels[i]];
-        }
+        std::memcpy(level0, pixels, pixelCount);
+        RemapToPalette({level0, pixelCount}, WalPalette, palette);
         MakeSmallerLevels(file.data(), *layout, options.mips, WalPalette);
         return file;
     } catch (const std::bad_alloc&) {
@@ -106,8 +106,7 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
 std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, const Palette& palette,
                                                   const WriteOptions& options) {
     try {
-        const RemapTable remap = BuildRemapTable(WalPalette, palette);
-        return Encode(image, remap, options);
+        return Encode(image, palette, options);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

@@ -194,7 +194,7 @@ TEST(WalAveraged, AveragesTheRemappedPicture) {
     IndexedImage image = Noise(8, 8);
     ASSERT_TRUE(
         test::WriteWalFile(image, RandomPalette(7), dir.File("a.wal"), {MipFilter::Box, {}}));
-    RemapToPalette(image, WalPalette, RandomPalette(7)); // level 0 as written
+    RemapToPalette(test::PixelSpan(image), WalPalette, RandomPalette(7)); // level 0 as written
     const auto file = test::ReadAll(dir.Path() / "a.wal");
     EXPECT_EQ(LevelOf(file, 164, 16), LevelBelow(test::PixelsOf(image), 8, 8, WalPalette));
 }

@@ -95,7 +95,7 @@ TEST(WalLevels, EachLevelHoldsTheTopLeftPixelOfItsBlock) {
         IndexedImage image = Patterned(width, height);
         const auto file = WriteWal(image, WalPalette);
         ASSERT_TRUE(file);
-        RemapToPalette(image, WalPalette, WalPalette);
+        RemapToPalette(test::PixelSpan(image), WalPalette, WalPalette);
         EXPECT_EQ(Slice(*file, kHeaderSize, static_cast<std::size_t>(width * height)),
                   test::PixelsOf(image));
         const auto offsets = Offsets(*file);
@@ -123,7 +123,7 @@ TEST(WalWrite, WritesEveryLevelFromTheRemappedPixelsAndLeavesThePictureAlone) {
     const Palette palette = Gradient();
 
     IndexedImage expected = Patterned(40, 24);
-    RemapToPalette(expected, WalPalette, palette);
+    RemapToPalette(test::PixelSpan(expected), WalPalette, palette);
     ASSERT_NE(test::PixelsOf(expected),
               test::PixelsOf(image)); // the remap does change this picture
 

@@ -765,7 +765,7 @@ void WindowsTest::LoadedM8ProjectPreviewsThroughTheM8Reader() {
     QVERIFY(AllocatePixels(picture, 5, 3));
     picture.width = 5;
     picture.height = 3;
-    const std::vector<std::uint8_t> m8 = *EncodeM8(picture, Palette{});
+    const std::vector<std::uint8_t> m8 = *WriteM8(picture, Palette{});
     WriteText(session.PathOf("b.m8"), QByteArray(reinterpret_cast<const char*>(m8.data()),
                                                  static_cast<qsizetype>(m8.size())));
     Project project;
