@@ -419,8 +419,11 @@ void RunTest::ProgressNamesTheEntryInHand() {
     QCOMPARE(count.text(), QString());
 }
 
-void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
-    Session session;
+namespace {
+
+// A list of a missing a.bmp and six bitmaps large enough to be converted ahead while its box is
+// open, into the folder "out".
+void ListMissingFileThenSix(Session& session) {
     WriteBitmap(session.PathOf("a.bmp"), 4, 4);
     for (int i = 0; i < 6; ++i) {
         WriteBitmap(session.PathOf(QStringLiteral("f%1.bmp").arg(i)), 64, 64);
@@ -429,6 +432,13 @@ void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
     session.AddAll();
     session.OutputPath().setText(session.PathOf("out"));
     QVERIFY(QFile::remove(session.PathOf("a.bmp")));
+}
+
+} // namespace
+
+void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
+    Session session;
+    ListMissingFileThenSix(session);
     QDir out(session.PathOf("out"));
     const auto everything = QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot;
     // While the first entry's box is open, the next files are converted on other cores into
@@ -457,14 +467,7 @@ void RunTest::CancelInABoxDropsTheFilesConvertedAhead() {
 // on: the files converted ahead are removed and the progress window closes.
 void RunTest::RunThatThrowsEndsAsAborted() {
     Session session;
-    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
-    for (int i = 0; i < 6; ++i) {
-        WriteBitmap(session.PathOf(QStringLiteral("f%1.bmp").arg(i)), 64, 64);
-    }
-    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
-    session.AddAll();
-    session.OutputPath().setText(session.PathOf("out"));
-    QVERIFY(QFile::remove(session.PathOf("a.bmp")));
+    ListMissingFileThenSix(session);
     session.Boxes.WhileOpen = [](const ShownBox& box) {
         if (box.buttons == WindowButtons::OkCancel) {
             throw std::bad_alloc();
