@@ -56,7 +56,7 @@ def about_picture():
     mip_chain(draw, 14, 12, (170, 110, 60))
     mip_chain(draw, 118, 12, (70, 140, 90))
     title(draw, "TEXELARY", 58, (250, 230, 160))
-    title(draw, ".bmp  .m8  .wal", 74, (200, 210, 230))
+    title(draw, ".bmp .png .tga .pcx .m8 .wal", 74, (200, 210, 230))
     image.save(os.path.join(HERE, "about.bmp"), "BMP")
 
 
