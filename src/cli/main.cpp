@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -133,26 +132,14 @@ private:
 
 namespace fs = std::filesystem;
 
-bool HasExtension(const fs::path& file, std::string_view extension) {
-    const std::string name = Utf8Path(file.filename());
-    return name.size() > extension.size() &&
-           std::equal(extension.begin(), extension.end(),
-                      name.end() - static_cast<std::ptrdiff_t>(extension.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
-}
-
-// The files of the source format (the mask's extension, in any case) under the input directory,
+// The files of the source format (its extension, in any case) under the input directory,
 // or under the named files and folders of it, as names relative to it: named files as given,
 // each folder's files in name order. Folders
 // reached through links are not entered, so a link to a folder above cannot make a loop. Sets
 // `problem` when the input directory or a named file cannot be walked.
 std::vector<std::string> FilesUnder(const std::string& inputDir,
-                                    const std::vector<std::string>& named, std::string_view mask,
+                                    const std::vector<std::string>& named, SourceFormat format,
                                     std::string& problem) {
-    const std::string_view extension = mask.substr(mask.find('.'));
     const fs::path root = NativePath(inputDir);
     std::error_code error;
     if (!fs::is_directory(root, error)) {
@@ -177,7 +164,7 @@ std::vector<std::string> FilesUnder(const std::string& inputDir,
         std::vector<std::string> inFolder;
         for (fs::recursive_directory_iterator it(path, error), end; !error && it != end;
              it.increment(error)) {
-            if (it->is_regular_file(error) && HasExtension(it->path(), extension)) {
+            if (it->is_regular_file(error) && SourceFormatOfPath(Utf8Path(it->path())) == format) {
                 inFolder.push_back(relative(it->path()));
             }
         }
@@ -224,8 +211,7 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
     project.files = std::move(arguments.operands);
     if (arguments.recursive) {
         std::string problem;
-        auto files =
-            FilesUnder(project.inputDir, project.files, RowOf(project.convFrom).mask, problem);
+        auto files = FilesUnder(project.inputDir, project.files, project.convFrom, problem);
         if (!problem.empty()) {
             return UsageError(problem);
         }
