@@ -1,6 +1,7 @@
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (the posix thread model, package
 # g++-mingw-w64-x86-64-posix), linking the C and C++ runtimes statically so that the programs
-# need no DLLs of their own. Test programs run under wine64 (package wine64).
+# need no DLLs of their own. Test programs run under wine64 (package wine64). The libraries the
+# Windows build makes from Debian's sources (scripts/build-windows) use this file too.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -8,6 +9,8 @@ set(TEXELARY_MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${TEXELARY_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TEXELARY_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TEXELARY_MINGW_TRIPLE}-windres)
+set(CMAKE_AR ${TEXELARY_MINGW_TRIPLE}-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB ${TEXELARY_MINGW_TRIPLE}-gcc-ranlib-posix CACHE FILEPATH "")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TEXELARY_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
