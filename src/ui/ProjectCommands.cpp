@@ -57,7 +57,7 @@ void ProjectCommands::New() {
     if (!MaySetAside()) {
         return;
     }
-    const QString current = QDir::currentPath();
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
     TProjectSetup& setup = *m_windows.ProjectSetup;
     setup.InputPath().setText(current);
     setup.OutputPath().setText(current);

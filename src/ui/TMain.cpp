@@ -169,7 +169,9 @@ void TMain::FormShow() {
             Qt::UniqueConnection);
     connect(&setup.ConvTo(), &QComboBox::currentIndexChanged, this, &TMain::ProjectChanged,
             Qt::UniqueConnection);
-    const QString current = QDir::currentPath();
+    // Folders are shown and kept as the system writes them (with a backslash on Windows), and so
+    // are the paths that the run's messages build from them.
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
     setup.InputPath().setText(current);
     setup.OutputPath().setText(current);
     m_project->Started(current);

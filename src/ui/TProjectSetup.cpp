@@ -6,6 +6,7 @@
 #include "ui/TPathDialog.h"
 #include "ui_TProjectSetup.h"
 
+#include <QDir>
 #include <QShowEvent>
 
 namespace texelary {
@@ -77,14 +78,14 @@ void TProjectSetup::showEvent(QShowEvent* event) {
 void TProjectSetup::BmpDirBtnClick() {
     TPathDialog& chooser = *m_windows.PathDialog;
     if (chooser.RunPathDialog()) {
-        m_ui->InputPath->setText(chooser.ChosenPath());
+        m_ui->InputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }
 
 void TProjectSetup::Button1Click() {
     TPathDialog& chooser = *m_windows.PathDialog;
     if (chooser.RunPathDialog()) {
-        m_ui->OutputPath->setText(chooser.ChosenPath());
+        m_ui->OutputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }
 

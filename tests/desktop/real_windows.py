@@ -5,7 +5,8 @@ the keyboard focus, who owns each box, what the windows ask of their frames and 
 A screenshot of every step is written to the screenshot directory.
 
 Usage: real_windows.py PROGRAM SCREENSHOT_DIR [SCENARIO...], inside an X session without a window
-manager (run-real-windows starts one with xvfb-run); this starts openbox."""
+manager (run-real-windows starts one with xvfb-run); this starts openbox. With TEXELARY_LAUNCHER
+set (wine64, for the Windows build) the program is started through it."""
 
 import os
 import shutil
@@ -144,7 +145,9 @@ class Program:
         self.name = name
         self.step = 0
         environment = dict(os.environ, QT_QPA_PLATFORM="xcb")
-        self.process = subprocess.Popen([executable, *arguments], cwd=directory, env=environment)
+        launcher = os.environ.get("TEXELARY_LAUNCHER", "").split()
+        self.process = subprocess.Popen([*launcher, executable, *arguments], cwd=directory,
+                                        env=environment)
         try:
             self.main = wait_for("the main window", self.find_main)
             wait_for("the main window to have the focus", lambda: focused() == self.main)
