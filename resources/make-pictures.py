@@ -4,6 +4,7 @@
 about.bmp   213 x 97, 24 bits per pixel, no palette
 splash.bmp  213 x 97, 8 bits per pixel with a 256-colour palette, uncompressed
 texelary.png 64 x 64 program icon
+texelary.ico the same icon for Windows, at 16, 32, 48, 64 and 256 pixels
 Needs python3-pil. Run it again after changing a picture: python3 resources/make-pictures.py
 """
 import os
@@ -87,6 +88,12 @@ def icon_picture():
     draw.polygon([(42, 46), (52, 46), (52, 42), (60, 50), (52, 58), (52, 54), (42, 54)],
                  fill=(250, 230, 160, 255))
     image.save(os.path.join(HERE, "texelary.png"), "PNG")
+    # Windows shows the program, its shortcut and its project files with this. The drawing is
+    # made of whole texels, so 256 pixels is it blown up four times; the smaller sizes are that
+    # scaled down, and 64 pixels is the drawing itself.
+    large = image.resize((256, 256), Image.Resampling.NEAREST)
+    large.save(os.path.join(HERE, "texelary.ico"), "ICO", append_images=[image],
+               sizes=[(16, 16), (32, 32), (48, 48), (64, 64), (256, 256)])
 
 
 if __name__ == "__main__":
