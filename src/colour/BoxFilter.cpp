@@ -60,7 +60,7 @@ std::uint8_t NearestBySquares::Find(std::uint8_t red, std::uint8_t green, std::u
 }
 
 NearestBySquares& NearestBySquares::For(const Palette& palette) {
-    thread_local LastPerThread<Palette, NearestBySquares> last;
+    static LastPerThread<Palette, NearestBySquares> last;
     return last.For(palette);
 }
 

@@ -4,37 +4,55 @@
 // picture of one game from its palette), so what a search builds for its palettes is kept per
 // thread and reused while they come back unchanged, byte for byte.
 
+#include "base/ThreadSlot.h"
+
 #include <memory>
 
 namespace texelary {
 
-// The last Value made from a Key on this thread (declared thread_local by its user). A Value is
-// made with Value(key); for another key, a Value that has Reset(key) is reset in place, keeping
-// its memory, and any other is made anew. Key needs operator==.
+// The last Value made from a Key on each thread. A Value is made with Value(key); for another
+// key, a Value that has Reset(key) is reset in place, keeping its memory, and any other is made
+// anew. Key needs operator==. A thread's Value is freed when the thread ends.
 template <class Key, class Value> class LastPerThread {
 public:
     // Valid until the next call on this thread. Throws what making the Value throws, and then
     // keeps what it had.
     Value& For(const Key& key) {
-        if (m_value && m_key == key) {
-            return *m_value;
+        State& state = Mine();
+        if (state.value && state.key == key) {
+            return *state.value;
         }
         if constexpr (requires(Value & value) { value.Reset(key); }) {
-            if (m_value) {
-                m_value->Reset(key);
+            if (state.value) {
+                state.value->Reset(key);
             } else {
-                m_value = std::make_unique<Value>(key);
+                state.value = std::make_unique<Value>(key);
             }
         } else {
-            m_value = std::make_unique<Value>(key);
+            state.value = std::make_unique<Value>(key);
         }
-        m_key = key;
-        return *m_value;
+        state.key = key;
+        return *state.value;
     }
 
 private:
-    Key m_key{};
-    std::unique_ptr<Value> m_value;
+    struct State {
+        Key key{};
+        std::unique_ptr<Value> value;
+    };
+
+    State& Mine() {
+        if (void* state = m_slot.Get()) {
+            return *static_cast<State*>(state);
+        }
+        auto made = std::make_unique<State>();
+        m_slot.Set(made.get());
+        return *made.release();
+    }
+
+    static void Free(void* state) { delete static_cast<State*>(state); }
+
+    ThreadSlot m_slot{&Free};
 };
 
 } // namespace texelary

@@ -262,7 +262,7 @@ private:
 
 // The table of the last palette, per thread: 19 MB, made on the first true-colour picture and
 // emptied for another palette.
-thread_local LastPerThread<TableKey, NearestTable> lastTable;
+LastPerThread<TableKey, NearestTable> lastTable;
 
 // The nearest entry of a palette met once (a picture's own), without a table of answers: filling
 // one would cost more than the picture's pixels. The colour cube is cut into blocks of

@@ -112,7 +112,7 @@ struct Remap {
     RemapTable table;
 };
 
-thread_local LastPerThread<PalettePair, Remap> lastRemap;
+LastPerThread<PalettePair, Remap> lastRemap;
 
 } // namespace
 

@@ -282,7 +282,13 @@ def scenario_all_done(program, directory):
     key("Return")
     wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
     check((directory / "wall.m8").exists(), "wall.m8 was not written")
-    check_on_top_and_focused(program, program.main, "the main window after the run")
+    if os.environ.get("TEXELARY_LAUNCHER"):
+        # Wine gives the X focus back to no window when a program's modal window closes (the
+        # program's own idea of the active window is right; a click or a key press restores
+        # it): only the stacking is checked there.
+        wait_for("the main window after the run to be on top", lambda: program.top() == program.main, 5)
+    else:
+        check_on_top_and_focused(program, program.main, "the main window after the run")
     program.screenshot("after-run")
 
 
@@ -344,7 +350,11 @@ def scenario_dialogs(program, directory):
     check(positions[0] == positions[1], f"the about box moved between showings: {positions}")
     left, top, width, height = positions[0]
     screen_width, screen_height = screen_size()
-    check(abs(2 * left + width - screen_width) <= 2 and abs(2 * top + height - screen_height) <= 2,
+    # A Windows program under wine centres the frame Windows would draw; openbox draws its own,
+    # a few pixels taller or shorter.
+    slack = 8 if os.environ.get("TEXELARY_LAUNCHER") else 2
+    check(abs(2 * left + width - screen_width) <= slack
+          and abs(2 * top + height - screen_height) <= slack,
           f"the about box's frame {positions[0]} is not centred on the screen")
 
 

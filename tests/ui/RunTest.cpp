@@ -142,7 +142,9 @@ void RunTest::CancelInNotFoundBoxAborts() {
             [&](int value) { positions.append(value); });
     session.Click("CreateBtn");
 
-    const QString missing = QDir(session.Dir()).filePath(QStringLiteral("b.bmp"));
+    // As the system writes paths: C:\tex\b.bmp on Windows.
+    const QString missing =
+        QDir::toNativeSeparators(QDir(session.Dir()).filePath(QStringLiteral("b.bmp")));
     QCOMPARE(session.Boxes.Texts(),
              (QStringList{"Could'nt find file \"" + missing + "\"", "Process has been aborted"}));
     QVERIFY(session.Boxes.Shown[0].buttons == WindowButtons::OkCancel);
@@ -395,7 +397,9 @@ void RunTest::BoxesOpenInFrontOfTheWindowInUse() {
 void RunTest::ProgressNamesTheEntryInHand() {
     Session session;
     const QString longName = QString(60, QLatin1Char('w')) + QStringLiteral(".bmp");
-    for (const QString& name : {QStringLiteral("a.bmp"), QStringLiteral("b.bmp"), longName}) {
+    // A name outside every 8-bit code page shows and converts as it is.
+    const QString wide = QStringLiteral("b\u20ac\u58c1.bmp");
+    for (const QString& name : {QStringLiteral("a.bmp"), wide, longName}) {
         WriteBitmap(session.PathOf(name), 4, 4);
     }
     session.AddAll();
@@ -412,7 +416,8 @@ void RunTest::ProgressNamesTheEntryInHand() {
     session.Click("CreateBtn");
     QCOMPARE(seen.size(), 4);
     QCOMPARE(seen[0], QStringLiteral("1 of 3 | a.bmp"));
-    QCOMPARE(seen[1], QStringLiteral("2 of 3 | b.bmp"));
+    QCOMPARE(seen[1], QStringLiteral("2 of 3 | ") + wide);
+    QVERIFY(QFileInfo::exists(session.PathOf(QStringLiteral("b\u20ac\u58c1.m8"))));
     QVERIFY(seen[2].startsWith(QStringLiteral("3 of 3 | www")));
     QVERIFY(seen[2].endsWith(QStringLiteral("w.bmp")) && seen[2].contains(QChar(0x2026)));
     QCOMPARE(current.toolTip(), QString()); // cleared with the bar when the window closed
