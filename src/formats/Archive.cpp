@@ -1,0 +1,174 @@
+#include "formats/Archive.h"
+
+#include "base/NativePath.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+namespace texelary {
+
+const char* DescribeArchiveError(ArchiveError error) {
+    switch (error) {
+    case ArchiveError::None:
+        return "no error";
+    case ArchiveError::NoSuchFile:
+        return "no such file";
+    case ArchiveError::NotAFile:
+        return "not a file";
+    case ArchiveError::CannotOpen:
+        return "the file cannot be opened or read";
+    case ArchiveError::Truncated:
+        return "the file ends before the data its header or directory announces";
+    case ArchiveError::BadSignature:
+        return "not an archive of this kind";
+    case ArchiveError::PakEntries72:
+        return "a pak with 72-byte directory entries, a variant that is not supported";
+    case ArchiveError::Spak:
+        return "a SPAK archive (128-byte directory entries), a variant that is not supported";
+    case ArchiveError::BadDirectoryLength:
+        return "the directory's length is not a whole number of entries";
+    case ArchiveError::BadEntryCount:
+        return "the number of entries is out of range";
+    case ArchiveError::DirectoryOverlapsHeader:
+        return "the directory overlaps the header";
+    case ArchiveError::DirectoryPastEnd:
+        return "the directory runs past the end of the file";
+    case ArchiveError::EntryOverlapsHeader:
+        return "an entry overlaps the header";
+    case ArchiveError::EntryPastEnd:
+        return "an entry runs past the end of the file";
+    case ArchiveError::Compressed:
+        return "a compressed lump, which is not supported";
+    case ArchiveError::NameEmpty:
+        return "an entry's name is empty";
+    case ArchiveError::NameTooLong:
+        return "an entry's name is too long for its field";
+    case ArchiveError::NameAbsolute:
+        return "an entry's name is an absolute path";
+    case ArchiveError::NameParent:
+        return "an entry's name has a \"..\" part";
+    case ArchiveError::NameEmptyPart:
+        return "an entry's name has an empty or \".\" part";
+    case ArchiveError::NameBackslash:
+        return "an entry's name holds a backslash";
+    case ArchiveError::NameColon:
+        return "an entry's name holds a drive letter or a colon";
+    case ArchiveError::NameControl:
+        return "an entry's name holds a control character";
+    case ArchiveError::TooLarge:
+        return "the archive would be larger than the format can hold";
+    case ArchiveError::TextureSize:
+        return "the texture's size is out of range";
+    case ArchiveError::NoPixels:
+        return "the texture has no pixels";
+    case ArchiveError::NotMultipleOf16:
+        return "the texture's width and height must be multiples of 16";
+    case ArchiveError::LevelOutside:
+        return "a mip level lies outside its lump";
+    case ArchiveError::NoPalette:
+        return "the lump holds no 256-colour palette after its last level";
+    case ArchiveError::OutOfMemory:
+        return "out of memory";
+    case ArchiveError::CannotWrite:
+        return "the archive cannot be written";
+    }
+    return "unknown error";
+}
+
+ArchiveError CheckEntryName(std::string_view name) {
+    if (name.empty()) {
+        return ArchiveError::NameEmpty;
+    }
+    if (name.front() == '/') {
+        return ArchiveError::NameAbsolute;
+    }
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return ArchiveError::NameControl;
+        }
+        if (c == '\\') {
+            return ArchiveError::NameBackslash;
+        }
+        if (c == ':') {
+            return ArchiveError::NameColon;
+        }
+    }
+    for (std::size_t start = 0; start <= name.size();) {
+        const std::size_t end = std::min(name.find('/', start), name.size());
+        const std::string_view part = name.substr(start, end - start);
+        if (part == "..") {
+            return ArchiveError::NameParent;
+        }
+        if (part.empty() || part == ".") {
+            return ArchiveError::NameEmptyPart;
+        }
+        start = end + 1;
+    }
+    return ArchiveError::None;
+}
+
+std::optional<std::string> LoadNameField(const std::uint8_t* field, std::size_t size) {
+    const void* zero = std::memchr(field, 0, size);
+    if (zero == nullptr) {
+        return std::nullopt;
+    }
+    const auto* end = static_cast<const std::uint8_t*>(zero);
+    return std::string(field, end);
+}
+
+ArchiveFile::ArchiveFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path native = NativePath(path);
+    std::error_code error;
+    const auto status = fs::status(native, error);
+    if (!fs::exists(status)) {
+        m_error = ArchiveError::NoSuchFile;
+        return;
+    }
+    // Some platforms open directories; they are refused before that.
+    if (!fs::is_regular_file(status)) {
+        m_error = ArchiveError::NotAFile;
+        return;
+    }
+    m_in.open(native, std::ios::binary);
+    const auto size = fs::file_size(native, error);
+    if (!m_in || error) {
+        m_error = ArchiveError::CannotOpen;
+        return;
+    }
+    m_size = size;
+}
+
+std::optional<std::vector<std::uint8_t>> ArchiveFile::Read(std::uint64_t offset, std::size_t length,
+                                                           ArchiveError* error) {
+    if (!Ok()) {
+        SetArchiveError(error, m_error);
+        return std::nullopt;
+    }
+    if (offset > m_size || length > m_size - offset) {
+        SetArchiveError(error, ArchiveError::Truncated);
+        return std::nullopt;
+    }
+    try {
+        std::vector<std::uint8_t> bytes(length);
+        m_in.clear();
+        m_in.seekg(static_cast<std::streamoff>(offset));
+        m_in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
+        if (static_cast<std::size_t>(m_in.gcount()) != length) {
+            // Shorter than when it was opened, or unreadable there.
+            SetArchiveError(error, m_in.eof() ? ArchiveError::Truncated : ArchiveError::CannotOpen);
+            return std::nullopt;
+        }
+        SetArchiveError(error, ArchiveError::None);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        SetArchiveError(error, ArchiveError::OutOfMemory);
+        return std::nullopt;
+    }
+}
+
+} // namespace texelary

@@ -1,0 +1,108 @@
+#pragma once
+
+// What the pak and wad archives share: why an archive, an entry or a lump was refused, the rule
+// every entry's name must follow, and the archive file opened for reading one piece at a time.
+// An archive is never read whole: its header, then its directory, then the entries a caller
+// asks for, so that memory follows the entries in hand and not the archive's size.
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace texelary {
+
+enum class ArchiveError : std::uint8_t {
+    None = 0,
+    NoSuchFile,
+    NotAFile,     // a directory, a device, a pipe
+    CannotOpen,   // exists, but cannot be opened or read
+    Truncated,    // the file ends before its header, or before bytes its directory announced
+    BadSignature, // not an archive of this kind at all
+    PakEntries72, // a pak whose directory entries are 72 bytes long
+    Spak,         // "SPAK", the pak variant with 128-byte entries
+    BadDirectoryLength,
+    BadEntryCount, // negative, or more entries than the file or this program can hold
+    DirectoryOverlapsHeader,
+    DirectoryPastEnd,
+    EntryOverlapsHeader,
+    EntryPastEnd,
+    Compressed, // a wad lump stored compressed
+    NameEmpty,
+    NameTooLong, // fills its field with no room for the terminating zero
+    NameAbsolute,
+    NameParent,    // a part ".."
+    NameEmptyPart, // a part "." or an empty one ("a//b", "a/")
+    NameBackslash,
+    NameColon, // a drive letter ("C:") or any other colon
+    NameControl,
+    TooLarge, // what is to be written does not fit the format's 32-bit offsets
+    TextureSize,
+    NoPixels,
+    NotMultipleOf16,
+    LevelOutside,
+    NoPalette,
+    OutOfMemory,
+    CannotWrite,
+};
+
+// The most entries a directory may list. Real archives hold a few thousand; this keeps a hostile
+// directory to 16 MB at most, however large its file.
+constexpr std::size_t kMaxArchiveEntries = std::size_t{1} << 18;
+
+// Where an archive's directory lies, as its header says: checked against the file's size.
+struct DirectoryPlace {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0; // in bytes
+};
+
+// The reason in a few words, lower case and without a full stop, as DescribeReadError gives a
+// reader's.
+const char* DescribeArchiveError(ArchiveError error);
+
+// Stores `value` where the caller asked for a reason, if it did. Returns whether `value` is None.
+inline bool SetArchiveError(ArchiveError* error, ArchiveError value) {
+    if (error != nullptr) {
+        *error = value;
+    }
+    return value == ArchiveError::None;
+}
+
+// Whether `name` may name an entry, read or written: None, or the rule it breaks. Entries are
+// written out as files under a folder of the user's choosing, so a name must stay inside it on
+// every platform: parts separated by '/', none of them empty, "." or ".."; not absolute; no
+// backslash, no colon (a drive letter, or a Windows stream), no control character.
+ArchiveError CheckEntryName(std::string_view name);
+
+// The text of a name field of `size` bytes up to its first zero; none when the field has no zero
+// (names must leave room for it).
+std::optional<std::string> LoadNameField(const std::uint8_t* field, std::size_t size);
+
+// An archive open for reading: its size, and bytes read from where its directory says, as many
+// as asked for. Holds the open file only, never its contents.
+class ArchiveFile {
+public:
+    // Opens `path` (UTF-8). Ok() tells whether that worked; Error() says why not.
+    explicit ArchiveFile(const std::string& path);
+
+    bool Ok() const { return m_error == ArchiveError::None; }
+    ArchiveError Error() const { return m_error; }
+    // The length of the file when it was opened.
+    std::uint64_t Size() const { return m_size; }
+
+    // The `length` bytes at `offset`. None, with the reason, when they lie beyond the file's size
+    // (Truncated, nothing allocated), the file has since become shorter or cannot be read, or
+    // memory runs out.
+    std::optional<std::vector<std::uint8_t>> Read(std::uint64_t offset, std::size_t length,
+                                                  ArchiveError* error);
+
+private:
+    std::ifstream m_in;
+    std::uint64_t m_size = 0;
+    ArchiveError m_error = ArchiveError::None;
+};
+
+} // namespace texelary

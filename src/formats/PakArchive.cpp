@@ -1,0 +1,224 @@
+#include "formats/PakArchive.h"
+
+// Byte layout of a .pak archive (all numbers little-endian, 32-bit signed):
+//
+//   offset  size  field
+//        0     4  signature "PACK"
+//        4     4  where the directory starts
+//        8     4  the directory's length in bytes, 64 per entry
+//       12        the entries' bytes: this writer puts them back to back, in the order given,
+//                 and the directory after them
+//
+// Each directory entry:
+//        0    56  name, '/' between folders, NUL-terminated and zero-padded: at most 55 bytes
+//       56     4  where the entry's bytes start
+//       60     4  how many there are
+//
+// Variants with other entries exist: 72-byte ones (longer names), and "SPAK" with 128-byte
+// ones. Both are refused by name rather than read as garbage.
+
+#include "base/ByteOrder.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace texelary {
+
+namespace PakLayout {
+constexpr std::size_t kSignature = 0;
+constexpr std::size_t kDirectoryOffset = 4;
+constexpr std::size_t kDirectoryLength = 8;
+constexpr std::size_t kHeaderSize = 12;
+
+constexpr std::size_t kEntryName = 0;
+constexpr std::size_t kEntryNameSize = 56;
+constexpr std::size_t kEntryOffset = 56;
+constexpr std::size_t kEntryLength = 60;
+constexpr std::size_t kEntrySize = 64;
+constexpr std::size_t kLongEntrySize = 72;
+
+static_assert(kDirectoryOffset == kSignature + 4 && kDirectoryLength == kDirectoryOffset + 4);
+static_assert(kHeaderSize == kDirectoryLength + 4 && kHeaderSize == kPakHeaderSize);
+static_assert(kEntryOffset == kEntryName + kEntryNameSize);
+static_assert(kEntryLength == kEntryOffset + 4 && kEntrySize == kEntryLength + 4);
+
+constexpr std::uint8_t kPack[4] = {'P', 'A', 'C', 'K'};
+constexpr std::uint8_t kSpak[4] = {'S', 'P', 'A', 'K'};
+} // namespace PakLayout
+
+namespace {
+
+bool HasSignature(std::span<const std::uint8_t> header, const std::uint8_t (&signature)[4]) {
+    return header.size() >= 4 && std::memcmp(header.data(), signature, 4) == 0;
+}
+
+// The entry at the cursor, or the reason it is refused.
+ArchiveError TakeEntry(ByteCursor& cursor, std::uint64_t fileSize, PakEntry& entry) {
+    using namespace PakLayout;
+    const auto field = cursor.Bytes(kEntryNameSize);
+    const std::int32_t offset = cursor.I32();
+    const std::int32_t length = cursor.I32();
+    if (!cursor.Ok()) {
+        return ArchiveError::BadDirectoryLength;
+    }
+    const auto name = LoadNameField(field.data(), kEntryNameSize);
+    if (!name) {
+        return ArchiveError::NameTooLong;
+    }
+    if (const ArchiveError broken = CheckEntryName(*name); broken != ArchiveError::None) {
+        return broken;
+    }
+    if (offset < static_cast<std::int32_t>(kHeaderSize)) {
+        return ArchiveError::EntryOverlapsHeader;
+    }
+    if (length < 0 ||
+        !FitsIn(fileSize, static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(length))) {
+        return ArchiveError::EntryPastEnd;
+    }
+    entry.name = *name;
+    entry.offset = static_cast<std::uint32_t>(offset);
+    entry.length = static_cast<std::uint32_t>(length);
+    return ArchiveError::None;
+}
+
+// Everything WritePak can refuse, checked before the first byte is written; the directory offset
+// when all is well.
+std::optional<std::uint32_t> CheckMembers(std::span<const ArchiveMember> members,
+                                          ArchiveError* error) {
+    using namespace PakLayout;
+    if (members.size() > kMaxArchiveEntries) {
+        SetArchiveError(error, ArchiveError::BadEntryCount);
+        return std::nullopt;
+    }
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
+    std::uint64_t end = kHeaderSize + kEntrySize * members.size();
+    for (const ArchiveMember& member : members) {
+        if (member.name.size() >= kEntryNameSize) {
+            SetArchiveError(error, ArchiveError::NameTooLong);
+            return std::nullopt;
+        }
+        if (!SetArchiveError(error, CheckEntryName(member.name))) {
+            return std::nullopt;
+        }
+        end += member.bytes.size();
+        if (member.bytes.size() > kLimit || end > kLimit) {
+            SetArchiveError(error, ArchiveError::TooLarge);
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(end - kEntrySize * members.size());
+}
+
+} // namespace
+
+std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> header,
+                                             std::uint64_t fileSize, ArchiveError* error) {
+    using namespace PakLayout;
+    if (HasSignature(header, kSpak)) {
+        SetArchiveError(error, ArchiveError::Spak);
+        return std::nullopt;
+    }
+    if (header.size() >= 4 && !HasSignature(header, kPack)) {
+        SetArchiveError(error, ArchiveError::BadSignature);
+        return std::nullopt;
+    }
+    ByteCursor cursor(header, kDirectoryOffset);
+    const std::int32_t offset = cursor.I32();
+    const std::int32_t length = cursor.I32();
+    if (!cursor.Ok()) {
+        SetArchiveError(error, ArchiveError::Truncated);
+        return std::nullopt;
+    }
+    ArchiveError refusal = ArchiveError::None;
+    if (length < 0) {
+        refusal = ArchiveError::BadDirectoryLength;
+    } else if (const auto bytes = static_cast<std::size_t>(length); bytes % kEntrySize != 0) {
+        // A length that would be whole in the longer entries only is that variant's.
+        refusal = bytes % kLongEntrySize == 0 ? ArchiveError::PakEntries72
+                                              : ArchiveError::BadDirectoryLength;
+    } else if (bytes / kEntrySize > kMaxArchiveEntries) {
+        refusal = ArchiveError::BadEntryCount;
+    } else if (offset < static_cast<std::int32_t>(kHeaderSize)) {
+        refusal = ArchiveError::DirectoryOverlapsHeader;
+    } else if (!FitsIn(fileSize, static_cast<std::uint64_t>(offset), bytes)) {
+        refusal = ArchiveError::DirectoryPastEnd;
+    }
+    if (!SetArchiveError(error, refusal)) {
+        return std::nullopt;
+    }
+    return DirectoryPlace{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)};
+}
+
+std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint8_t> directory,
+                                                       std::uint64_t fileSize,
+                                                       ArchiveError* error) {
+    using namespace PakLayout;
+    if (directory.size() % kEntrySize != 0 || directory.size() / kEntrySize > kMaxArchiveEntries) {
+        SetArchiveError(error, ArchiveError::BadDirectoryLength);
+        return std::nullopt;
+    }
+    try {
+        std::vector<PakEntry> entries(directory.size() / kEntrySize);
+        ByteCursor cursor(directory);
+        for (PakEntry& entry : entries) {
+            if (!SetArchiveError(error, TakeEntry(cursor, fileSize, entry))) {
+                return std::nullopt;
+            }
+        }
+        SetArchiveError(error, ArchiveError::None);
+        return entries;
+    } catch (const std::bad_alloc&) {
+        SetArchiveError(error, ArchiveError::OutOfMemory);
+        return std::nullopt;
+    }
+}
+
+std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, ArchiveError* error) {
+    if (file.Size() < kPakHeaderSize) {
+        SetArchiveError(error, file.Ok() ? ArchiveError::Truncated : file.Error());
+        return std::nullopt;
+    }
+    const auto header = file.Read(0, kPakHeaderSize, error);
+    const auto place = header ? ParsePakHeader(*header, file.Size(), error) : std::nullopt;
+    const auto directory = place ? file.Read(place->offset, place->length, error) : std::nullopt;
+    return directory ? ParsePakDirectory(*directory, file.Size(), error) : std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const PakEntry& entry,
+                                                      ArchiveError* error) {
+    return file.Read(entry.offset, entry.length, error);
+}
+
+bool WritePak(ReplacingFile& out, std::span<const ArchiveMember> members, ArchiveError* error) {
+    using namespace PakLayout;
+    const auto directoryOffset = CheckMembers(members, error);
+    if (!directoryOffset) {
+        return false;
+    }
+    try {
+        std::vector<std::uint8_t> header(kHeaderSize);
+        std::memcpy(header.data() + kSignature, kPack, 4);
+        StoreLE32(header.data() + kDirectoryOffset, *directoryOffset);
+        StoreLE32(header.data() + kDirectoryLength,
+                  static_cast<std::uint32_t>(kEntrySize * members.size()));
+        std::vector<std::uint8_t> directory(kEntrySize * members.size()); // zeroed: names padded
+        bool written = out.Ok() && out.Write(header);
+        auto offset = static_cast<std::uint32_t>(kHeaderSize);
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            const ArchiveMember& member = members[i];
+            std::uint8_t* entry = directory.data() + kEntrySize * i;
+            std::memcpy(entry + kEntryName, member.name.data(), member.name.size());
+            StoreLE32(entry + kEntryOffset, offset);
+            StoreLE32(entry + kEntryLength, static_cast<std::uint32_t>(member.bytes.size()));
+            offset += static_cast<std::uint32_t>(member.bytes.size());
+            written = written && out.Write(member.bytes);
+        }
+        written = written && out.Write(directory);
+        return SetArchiveError(error, written ? ArchiveError::None : ArchiveError::CannotWrite);
+    } catch (const std::bad_alloc&) {
+        return SetArchiveError(error, ArchiveError::OutOfMemory);
+    }
+}
+
+} // namespace texelary

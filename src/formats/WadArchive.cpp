@@ -1,0 +1,262 @@
+#include "formats/WadArchive.h"
+
+// Byte layout of a WAD2 or WAD3 archive (all numbers little-endian, 32-bit signed):
+//
+//   offset  size  field
+//        0     4  signature "WAD2" or "WAD3"
+//        4     4  number of lumps
+//        8     4  where the directory starts
+//       12        the lumps' bytes: this writer puts each at the next multiple of 4, in the
+//                 order given, zeros between, and the directory after them, also aligned
+//
+// Each directory entry, 32 bytes:
+//        0     4  where the lump's bytes start
+//        4     4  how many bytes it takes in the file
+//        8     4  its size uncompressed: the same, as only uncompressed lumps are read
+//       12     1  type: MipTextureType for mip textures; others are listed as they are
+//       13     1  compression: 0, none, the only kind read
+//       14     2  padding, written zero
+//       16    16  name, NUL-terminated: at most 15 bytes. What follows the zero is ignored
+//                 (real files hold leftovers of longer names there); this writer zeroes it.
+
+#include "base/ByteOrder.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace texelary {
+
+namespace WadLayout {
+constexpr std::size_t kSignature = 0;
+constexpr std::size_t kCount = 4;
+constexpr std::size_t kDirectoryOffset = 8;
+constexpr std::size_t kHeaderSize = 12;
+
+constexpr std::size_t kEntryOffset = 0;
+constexpr std::size_t kEntryDiskSize = 4;
+constexpr std::size_t kEntrySize = 8;
+constexpr std::size_t kEntryType = 12;
+constexpr std::size_t kEntryCompression = 13;
+constexpr std::size_t kEntryName = 16;
+constexpr std::size_t kEntryNameSize = 16;
+constexpr std::size_t kEntryLength = 32;
+
+constexpr std::size_t kAlignment = 4;
+
+static_assert(kCount == kSignature + 4 && kDirectoryOffset == kCount + 4);
+static_assert(kHeaderSize == kDirectoryOffset + 4 && kHeaderSize == kWadHeaderSize);
+static_assert(kEntryDiskSize == kEntryOffset + 4 && kEntrySize == kEntryDiskSize + 4);
+static_assert(kEntryType == kEntrySize + 4 && kEntryCompression == kEntryType + 1);
+static_assert(kEntryName == kEntryCompression + 1 + 2);
+static_assert(kEntryLength == kEntryName + kEntryNameSize && kEntryLength == 32);
+
+constexpr std::uint8_t kSignatureStart[3] = {'W', 'A', 'D'};
+} // namespace WadLayout
+
+namespace {
+
+// The lump at the cursor, or the reason it is refused.
+ArchiveError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump) {
+    using namespace WadLayout;
+    const std::int32_t offset = cursor.I32();
+    const std::int32_t sizeOnDisk = cursor.I32();
+    const std::uint32_t size = cursor.U32();
+    const std::uint8_t type = cursor.U8();
+    const std::uint8_t compression = cursor.U8();
+    cursor.Skip(2);
+    const auto field = cursor.Bytes(kEntryNameSize);
+    if (!cursor.Ok()) {
+        return ArchiveError::BadDirectoryLength;
+    }
+    const auto name = LoadNameField(field.data(), kEntryNameSize);
+    if (!name) {
+        return ArchiveError::NameTooLong;
+    }
+    if (const ArchiveError broken = CheckEntryName(*name); broken != ArchiveError::None) {
+        return broken;
+    }
+    if (compression != 0) {
+        return ArchiveError::Compressed;
+    }
+    if (offset < static_cast<std::int32_t>(kHeaderSize)) {
+        return ArchiveError::EntryOverlapsHeader;
+    }
+    if (sizeOnDisk < 0 || !FitsIn(fileSize, static_cast<std::uint64_t>(offset),
+                                  static_cast<std::uint64_t>(sizeOnDisk))) {
+        return ArchiveError::EntryPastEnd;
+    }
+    lump = {*name,
+            static_cast<std::uint32_t>(offset),
+            static_cast<std::uint32_t>(sizeOnDisk),
+            size,
+            type,
+            compression};
+    return ArchiveError::None;
+}
+
+std::size_t Aligned(std::size_t position) {
+    return (position + WadLayout::kAlignment - 1) / WadLayout::kAlignment * WadLayout::kAlignment;
+}
+
+// Everything WriteWad can refuse, checked before the first byte is written; the directory offset
+// when all is well.
+std::optional<std::uint32_t> CheckLumps(std::span<const WadMember> lumps, ArchiveError* error) {
+    using namespace WadLayout;
+    if (lumps.size() > kMaxArchiveEntries) {
+        SetArchiveError(error, ArchiveError::BadEntryCount);
+        return std::nullopt;
+    }
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
+    std::uint64_t end = kHeaderSize;
+    for (const WadMember& lump : lumps) {
+        if (lump.name.size() >= kEntryNameSize) {
+            SetArchiveError(error, ArchiveError::NameTooLong);
+            return std::nullopt;
+        }
+        if (!SetArchiveError(error, CheckEntryName(lump.name))) {
+            return std::nullopt;
+        }
+        if (lump.bytes.size() > kLimit) {
+            SetArchiveError(error, ArchiveError::TooLarge);
+            return std::nullopt;
+        }
+        end = Aligned(end) + lump.bytes.size();
+        if (end > kLimit) {
+            SetArchiveError(error, ArchiveError::TooLarge);
+            return std::nullopt;
+        }
+    }
+    const std::uint64_t directory = Aligned(end);
+    if (directory + kEntryLength * lumps.size() > kLimit) {
+        SetArchiveError(error, ArchiveError::TooLarge);
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(directory);
+}
+
+} // namespace
+
+std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
+                                        std::uint64_t fileSize, ArchiveError* error) {
+    using namespace WadLayout;
+    ByteCursor cursor(header);
+    const auto signature = cursor.Bytes(4);
+    const std::int32_t count = cursor.I32();
+    const std::int32_t offset = cursor.I32();
+    const bool wad = signature.size() == 4 &&
+                     std::memcmp(signature.data(), kSignatureStart, 3) == 0 &&
+                     (signature[3] == '2' || signature[3] == '3');
+    if (!wad && header.size() >= 4) {
+        SetArchiveError(error, ArchiveError::BadSignature);
+        return std::nullopt;
+    }
+    if (!cursor.Ok()) {
+        SetArchiveError(error, ArchiveError::Truncated);
+        return std::nullopt;
+    }
+    ArchiveError refusal = ArchiveError::None;
+    // The count is weighed against the file before the directory is read or anything made.
+    if (count < 0 || static_cast<std::size_t>(count) > kMaxArchiveEntries ||
+        static_cast<std::uint64_t>(count) * kEntryLength > fileSize) {
+        refusal = ArchiveError::BadEntryCount;
+    } else if (offset < static_cast<std::int32_t>(kHeaderSize)) {
+        refusal = ArchiveError::DirectoryOverlapsHeader;
+    } else if (!FitsIn(fileSize, static_cast<std::uint64_t>(offset),
+                       static_cast<std::size_t>(count) * kEntryLength)) {
+        refusal = ArchiveError::DirectoryPastEnd;
+    }
+    if (!SetArchiveError(error, refusal)) {
+        return std::nullopt;
+    }
+    const WadKind kind = signature[3] == '2' ? WadKind::Wad2 : WadKind::Wad3;
+    return WadHeader{kind,
+                     {static_cast<std::uint32_t>(offset),
+                      static_cast<std::uint32_t>(static_cast<std::size_t>(count) * kEntryLength)}};
+}
+
+std::optional<std::vector<WadLump>> ParseWadDirectory(std::span<const std::uint8_t> directory,
+                                                      std::uint64_t fileSize, ArchiveError* error) {
+    using namespace WadLayout;
+    if (directory.size() % kEntryLength != 0 ||
+        directory.size() / kEntryLength > kMaxArchiveEntries) {
+        SetArchiveError(error, ArchiveError::BadDirectoryLength);
+        return std::nullopt;
+    }
+    try {
+        std::vector<WadLump> lumps(directory.size() / kEntryLength);
+        ByteCursor cursor(directory);
+        for (WadLump& lump : lumps) {
+            if (!SetArchiveError(error, TakeLump(cursor, fileSize, lump))) {
+                return std::nullopt;
+            }
+        }
+        SetArchiveError(error, ArchiveError::None);
+        return lumps;
+    } catch (const std::bad_alloc&) {
+        SetArchiveError(error, ArchiveError::OutOfMemory);
+        return std::nullopt;
+    }
+}
+
+std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ArchiveError* error) {
+    if (file.Size() < kWadHeaderSize) {
+        SetArchiveError(error, file.Ok() ? ArchiveError::Truncated : file.Error());
+        return std::nullopt;
+    }
+    const auto header = file.Read(0, kWadHeaderSize, error);
+    const auto parsed = header ? ParseWadHeader(*header, file.Size(), error) : std::nullopt;
+    const auto directory =
+        parsed ? file.Read(parsed->directory.offset, parsed->directory.length, error)
+               : std::nullopt;
+    auto lumps = directory ? ParseWadDirectory(*directory, file.Size(), error) : std::nullopt;
+    if (!lumps) {
+        return std::nullopt;
+    }
+    return WadDirectory{parsed->kind, std::move(*lumps)};
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWadLump(ArchiveFile& file, const WadLump& lump,
+                                                     ArchiveError* error) {
+    return file.Read(lump.offset, lump.sizeOnDisk, error);
+}
+
+bool WriteWad(ReplacingFile& out, WadKind kind, std::span<const WadMember> lumps,
+              ArchiveError* error) {
+    using namespace WadLayout;
+    const auto directoryOffset = CheckLumps(lumps, error);
+    if (!directoryOffset) {
+        return false;
+    }
+    try {
+        std::vector<std::uint8_t> header(kHeaderSize);
+        std::memcpy(header.data() + kSignature, kSignatureStart, 3);
+        header[kSignature + 3] = kind == WadKind::Wad2 ? '2' : '3';
+        StoreLE32(header.data() + kCount, static_cast<std::uint32_t>(lumps.size()));
+        StoreLE32(header.data() + kDirectoryOffset, *directoryOffset);
+        std::vector<std::uint8_t> directory(kEntryLength * lumps.size()); // zeroed
+        const std::uint8_t zeros[kAlignment] = {};
+        bool written = out.Ok() && out.Write(header);
+        std::size_t position = kHeaderSize;
+        for (std::size_t i = 0; i < lumps.size(); ++i) {
+            const WadMember& lump = lumps[i];
+            const std::size_t start = Aligned(position);
+            const auto size = static_cast<std::uint32_t>(lump.bytes.size());
+            std::uint8_t* entry = directory.data() + kEntryLength * i;
+            StoreLE32(entry + kEntryOffset, static_cast<std::uint32_t>(start));
+            StoreLE32(entry + kEntryDiskSize, size);
+            StoreLE32(entry + kEntrySize, size);
+            entry[kEntryType] = lump.type;
+            std::memcpy(entry + kEntryName, lump.name.data(), lump.name.size());
+            written = written && out.Write({zeros, start - position}) && out.Write(lump.bytes);
+            position = start + lump.bytes.size();
+        }
+        written =
+            written && out.Write({zeros, *directoryOffset - position}) && out.Write(directory);
+        return SetArchiveError(error, written ? ArchiveError::None : ArchiveError::CannotWrite);
+    } catch (const std::bad_alloc&) {
+        return SetArchiveError(error, ArchiveError::OutOfMemory);
+    }
+}
+
+} // namespace texelary

@@ -1,0 +1,108 @@
+#include "formats/WadArchive.h"
+
+#include "TestFiles.h"
+#include "formats/ArchiveBytes.h"
+#include "formats/PakArchive.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace texelary {
+namespace {
+
+using test::ScratchDir;
+using test::With32;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Wad(const std::vector<test::RawEntry>& lumps, std::string_view signature = "WAD2") {
+    return test::ArchiveBytes(signature, lumps);
+}
+
+struct WadCase {
+    const char* what;
+    Bytes bytes;
+    ArchiveError error;
+    std::vector<WadLump> lumps = {}; // when read
+    WadKind kind = WadKind::Wad2;
+};
+
+std::vector<WadCase> WadCases() {
+    using enum ArchiveError;
+    const std::vector<test::RawEntry> raw = {{"brick", 12, 5, 0x44}, {"palette", 17, 3, 0x40}};
+    const std::vector<WadLump> read = {{"brick", 12, 5, 5, 0x44, 0},
+                                       {"palette", 17, 3, 3, 0x40, 0}};
+    const Bytes two = Wad(raw);                                       // 84 bytes
+    const auto one = [](test::RawEntry lump) { return Wad({lump}); }; // 52 bytes
+    return {
+        {"a WAD2", two, None, read},
+        {"a WAD3", Wad(raw, "WAD3"), None, read, WadKind::Wad3},
+        {"leftovers after a name",
+         one({std::string("ab\0junk", 7), 12, 8, 0x43}),
+         None,
+         {{"ab", 12, 8, 8, 0x43, 0}}},
+        {"a lump up to the end", one({"a", 12, 40}), None, {{"a", 12, 40, 40, 0x44, 0}}},
+        {"no bytes", {}, Truncated},
+        {"a cut header", {'W', 'A', 'D', '2', 1, 0, 0, 0, 20}, Truncated},
+        {"WAD4", Wad(raw, "WAD4"), BadSignature},
+        {"a pak", Wad(raw, "PACK"), BadSignature},
+        {"a negative count", With32(two, 4, -1), BadEntryCount},
+        {"more lumps than the file holds", With32(two, 4, 3), BadEntryCount},
+        {"more lumps than allowed", With32(two, 4, (1 << 18) + 1), BadEntryCount},
+        {"the directory over the header", With32(two, 8, 4), DirectoryOverlapsHeader},
+        {"the directory past the end", With32(two, 8, 40), DirectoryPastEnd},
+        {"a compressed lump", one({"a", 12, 5, 0x44, 1}), Compressed},
+        {"a lump over the header", one({"a", 8, 5}), EntryOverlapsHeader},
+        {"a lump past the end", one({"a", 12, 41}), EntryPastEnd},
+        {"a negative size", one({"a", 12, -1}), EntryPastEnd},
+        {"a name with no end", one({std::string(16, 'n'), 12, 1}), NameTooLong},
+        {"a name with a backslash", one({"a\\b", 12, 1}), NameBackslash},
+    };
+}
+
+TEST(WadRead, ReadsTheDirectoryOrSaysWhyNot) {
+    ScratchDir dir;
+    for (const WadCase& c : WadCases()) {
+        ArchiveFile file = test::OpenBytes(dir, c.bytes);
+        ArchiveError error = ArchiveError::CannotWrite;
+        const auto directory = ReadWadDirectory(file, &error);
+        EXPECT_EQ(error, c.error) << c.what;
+        ASSERT_EQ(directory.has_value(), c.error == ArchiveError::None) << c.what;
+        if (directory) {
+            EXPECT_EQ(directory->kind, c.kind) << c.what;
+            EXPECT_EQ(directory->lumps, c.lumps) << c.what;
+        }
+    }
+}
+
+// Both writers check every name before they write a byte.
+TEST(ArchiveWrite, RefusesABadNameBeforeWritingAnything) {
+    ScratchDir dir;
+    const Bytes bytes = {1, 2, 3};
+    const auto write = [&](std::size_t field, const std::string& name, ArchiveError* error) {
+        ReplacingFile out(dir.File("out"));
+        const bool pak = field == 56;
+        const std::vector<ArchiveMember> members = {{"first", bytes}, {name, bytes}};
+        const std::vector<WadMember> lumps = {{"first", 0x40, bytes}, {name, 0x44, bytes}};
+        const bool written =
+            pak ? WritePak(out, members, error) : WriteWad(out, WadKind::Wad2, lumps, error);
+        EXPECT_TRUE(out.Commit());
+        EXPECT_EQ(std::filesystem::file_size(dir.Path() / "out") != 0, written) << name;
+        return written;
+    };
+    for (const std::size_t field : {std::size_t{56}, std::size_t{16}}) {
+        const std::string longest(field - 1, 'n');
+        for (const auto& [name, expected] :
+             {std::pair{longest, ArchiveError::None},
+              std::pair{longest + "n", ArchiveError::NameTooLong},
+              std::pair{std::string("a/../b"), ArchiveError::NameParent}}) {
+            ArchiveError error = ArchiveError::CannotWrite;
+            EXPECT_EQ(write(field, name, &error), expected == ArchiveError::None) << name;
+            EXPECT_EQ(error, expected) << name;
+        }
+    }
+}
+
+} // namespace
+} // namespace texelary
