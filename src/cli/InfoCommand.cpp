@@ -1,10 +1,16 @@
 #include "cli/InfoCommand.h"
 
 #include "base/Utf8.h"
+#include "formats/Archive.h"
 #include "formats/Formats.h"
+#include "formats/MipTexture.h"
+#include "formats/PakArchive.h"
 #include "formats/ReadError.h"
 #include "formats/TextureInfo.h"
+#include "formats/WadArchive.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 
@@ -148,6 +154,125 @@ std::optional<TextureInfo> Inspect(const std::string& path, SourceFormat& kind,
     return info;
 }
 
+// ---- archives: a .pak or .wad is listed entry by entry rather than looked into as one texture
+
+// One entry of an archive: its name, its size, what it holds and, for a texture, its levels.
+struct ArchiveEntry {
+    std::string name;
+    std::uint32_t size = 0;
+    std::string kind; // a format's option name, "mip texture", "lump 0xNN" or "other"
+    std::vector<StoredLevel> levels;
+};
+
+struct ArchiveListing {
+    std::string kind; // pak, wad2 or wad3
+    std::vector<ArchiveEntry> entries;
+};
+
+bool IsArchivePath(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find_first_of("/\\", dot) != std::string::npos) {
+        return false;
+    }
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".pak" || extension == ".wad";
+}
+
+// A pak's texture entries are looked into one at a time; others are named by their extension.
+std::optional<ArchiveListing> ListPak(ArchiveFile& file, ArchiveError& error) {
+    const auto directory = ReadPakDirectory(file, &error);
+    if (!directory) {
+        return std::nullopt;
+    }
+    ArchiveListing listing{"pak", {}};
+    for (const PakEntry& entry : *directory) {
+        ArchiveEntry listed{entry.name, entry.length, "other", {}};
+        if (const auto format = SourceFormatOfPath(entry.name)) {
+            listed.kind = RowOf(*format).option;
+            const auto bytes = ReadPakEntry(file, entry, &error);
+            if (!bytes) {
+                return std::nullopt;
+            }
+            if (const auto info = InspectTexture(*bytes, *format)) {
+                listed.levels = info->levels;
+            }
+        }
+        listing.entries.push_back(std::move(listed));
+    }
+    return listing;
+}
+
+std::optional<ArchiveListing> ListWad(ArchiveFile& file, ArchiveError& error) {
+    const auto directory = ReadWadDirectory(file, &error);
+    if (!directory) {
+        return std::nullopt;
+    }
+    ArchiveListing listing{directory->kind == WadKind::Wad2 ? "wad2" : "wad3", {}};
+    for (const WadLump& lump : directory->lumps) {
+        char type[16];
+        std::snprintf(type, sizeof type, "lump 0x%02X", lump.type);
+        ArchiveEntry listed{lump.name, lump.size, type, {}};
+        if (lump.type == MipTextureType(directory->kind)) {
+            listed.kind = "mip texture";
+            const auto bytes = ReadWadLump(file, lump, &error);
+            if (!bytes) {
+                return std::nullopt;
+            }
+            listed.levels = ReadMipTextureLevels(*bytes).levels;
+        }
+        listing.entries.push_back(std::move(listed));
+    }
+    return listing;
+}
+
+std::optional<ArchiveListing> ListArchive(const std::string& path, std::string& reason) {
+    ArchiveFile file(path);
+    ArchiveError error = file.Error();
+    std::optional<ArchiveListing> listing;
+    if (file.Ok()) {
+        listing = ListPak(file, error);
+        if (!listing && error == ArchiveError::BadSignature) {
+            listing = ListWad(file, error);
+        }
+    }
+    if (!listing) {
+        reason = DescribeArchiveError(error);
+    }
+    return listing;
+}
+
+void PrintArchiveText(const std::string& path, const ArchiveListing& listing, std::ostream& out) {
+    out << path << '\n';
+    out << "  kind:             " << listing.kind << '\n';
+    out << "  entries:          " << listing.entries.size() << '\n';
+    for (const ArchiveEntry& entry : listing.entries) {
+        out << "    " << Quoted(entry.name) << ", " << entry.size << " bytes, " << entry.kind;
+        for (std::size_t i = 0; i < entry.levels.size(); ++i) {
+            out << (i == 0 ? ": " : ", ") << entry.levels[i].width << " x "
+                << entry.levels[i].height;
+        }
+        out << '\n';
+    }
+}
+
+void PrintArchiveJson(const std::string& path, const ArchiveListing& listing, std::ostream& out) {
+    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << listing.kind
+        << "\",\"entries\":[";
+    for (std::size_t e = 0; e < listing.entries.size(); ++e) {
+        const ArchiveEntry& entry = listing.entries[e];
+        out << (e == 0 ? "" : ",") << "{\"name\":" << JsonString(entry.name)
+            << ",\"size\":" << entry.size << ",\"kind\":\"" << entry.kind << "\",\"levels\":[";
+        for (std::size_t i = 0; i < entry.levels.size(); ++i) {
+            out << (i == 0 ? "" : ",") << "{\"width\":" << entry.levels[i].width
+                << ",\"height\":" << entry.levels[i].height << '}';
+        }
+        out << "]}";
+    }
+    out << "]}\n";
+}
+
 } // namespace
 
 int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
@@ -155,11 +280,18 @@ int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
     int status = 0;
     for (const std::string& path : files) {
         std::string reason;
-        SourceFormat kind = SourceFormat::Bmp;
-        const auto info = Inspect(path, kind, reason);
-        if (info) {
-            json ? PrintJson(path, kind, *info, out) : PrintText(path, kind, *info, out);
-            continue;
+        if (IsArchivePath(path)) {
+            if (const auto listing = ListArchive(path, reason)) {
+                json ? PrintArchiveJson(path, *listing, out)
+                     : PrintArchiveText(path, *listing, out);
+                continue;
+            }
+        } else {
+            SourceFormat kind = SourceFormat::Bmp;
+            if (const auto info = Inspect(path, kind, reason)) {
+                json ? PrintJson(path, kind, *info, out) : PrintText(path, kind, *info, out);
+                continue;
+            }
         }
         status = 1;
         if (json) {

@@ -4,6 +4,7 @@
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "formats/ArchiveBytes.h"
 #include "base/Version.h"
 #include "colour/WalPalette.h"
 #include "formats/M8Format.h"
@@ -510,6 +511,56 @@ TEST_F(ConvertCli, InfoDescribesARealWalFile) {
                                   std::to_string(used.size()) +
                                   "\n"
                                   "  format's rules:   followed\n");
+}
+
+TEST_F(ConvertCli, InfoListsTheEntriesOfPaksAndWads) {
+    // A pak of a .wal and a text, and a WAD2 of a 16 x 16 mip texture and its palette.
+    IndexedImage image = test::MakePicture(
+        16, 16, [](std::int32_t x, std::int32_t y) { return static_cast<std::uint8_t>(x ^ y); });
+    ASSERT_TRUE(test::WriteWalFile(image, WalPalette, (dir.Path() / "floor.wal").string()));
+    const auto wal = test::ReadAll(dir.Path() / "floor.wal");
+    const auto walSize = static_cast<std::int32_t>(wal.size());
+    test::Bytes pak;
+    pak.Text("PACK", 4).I32(12 + walSize + 8).I32(128).Append(wal).Text("see-also", 8);
+    pak.Text("textures/floor.wal", 56).I32(12).I32(walSize);
+    pak.Text("readme.txt", 56).I32(12 + walSize).I32(8);
+    test::WriteAll(dir.Path() / "base.pak", pak.bytes);
+
+    test::Bytes lump;
+    lump.Text("floor", 16).I32(16).I32(16).I32(40).I32(296).I32(360).I32(376);
+    lump.bytes.resize(lump.bytes.size() + 256 + 64 + 16 + 4, 7);
+    const auto lumpSize = static_cast<std::int32_t>(lump.bytes.size());
+    test::Bytes wad;
+    wad.Text("WAD2", 4).I32(2).I32(12 + lumpSize + 768).Append(lump.bytes).Text("", 768);
+    wad.I32(12).I32(lumpSize).I32(lumpSize).Append({0x44, 0, 0, 0}).Text("floor", 16);
+    wad.I32(12 + lumpSize).I32(768).I32(768).Append({0x40, 0, 0, 0}).Text("palette", 16);
+    test::WriteAll(dir.Path() / "TEX.WAD", wad.bytes);
+
+    const Outcome text = Run("--info base.pak TEX.WAD");
+    EXPECT_EQ(text.status, 0) << text.errors;
+    EXPECT_EQ(text.output, "base.pak\n"
+                           "  kind:             pak\n"
+                           "  entries:          2\n"
+                           "    \"textures/floor.wal\", " +
+                               std::to_string(wal.size()) +
+                               " bytes, wal: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
+                               "    \"readme.txt\", 8 bytes, other\n"
+                               "TEX.WAD\n"
+                               "  kind:             wad2\n"
+                               "  entries:          2\n"
+                               "    \"floor\", 380 bytes, mip texture: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
+                               "    \"palette\", 768 bytes, lump 0x40\n");
+
+    test::WriteAll(dir.Path() / "cut.pak", {pak.bytes.begin(), pak.bytes.begin() + 40});
+    const Outcome json = Run("--info --json TEX.WAD cut.pak");
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(json.output,
+              "{\"file\":\"TEX.WAD\",\"kind\":\"wad2\",\"entries\":[{\"name\":\"floor\",\"size\":380,"
+              "\"kind\":\"mip texture\",\"levels\":[{\"width\":16,\"height\":16},{\"width\":8,"
+              "\"height\":8},{\"width\":4,\"height\":4},{\"width\":2,\"height\":2}]},{\"name\":"
+              "\"palette\",\"size\":768,\"kind\":\"lump 0x40\",\"levels\":[]}]}\n"
+              "{\"file\":\"cut.pak\",\"error\":\"" +
+                  std::string(DescribeArchiveError(ArchiveError::DirectoryPastEnd)) + "\"}\n");
 }
 
 TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
