@@ -1,9 +1,10 @@
 #pragma once
 
 // PC Paintbrush (PCX) input: 256-colour pictures (8 bits, one plane, the palette after the 0x0C
-// marker at the end of the file) keep their indices and palette, as do 16-colour, 8-colour,
-// 4-colour and black-and-white ones (1 bit in 1 to 4 planes, or 4 bits in one plane, with the
-// header's palette); 24 and 32-bit pictures (8 bits in 3 or 4 planes) arrive as true colour.
+// marker at the end of the file, grey without it) keep their indices and palette, as do
+// 16-colour, 8-colour, 4-colour and two-colour ones (1 bit in 1 to 4 planes, or 2 or 4 bits in
+// one plane, with the header's palette); 24 and 32-bit pictures (8 bits in 3 or 4 planes) arrive
+// as true colour.
 
 #include "formats/DecodedPicture.h"
 #include "formats/ReadError.h"
@@ -17,8 +18,8 @@ namespace texelary {
 
 // The picture of a PCX file, row 0 its top row. None, with the reason in `error` when given,
 // when the file cannot be read, is not a PCX file, holds header values out of range, is a kind
-// this reader does not read (2-bit CGA pictures, other plane counts), lacks its 256-colour
-// palette, or its data is cut short or runs past the picture.
+// this reader does not read (other plane counts), or its data is cut short or runs past the
+// picture.
 std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
                                               ReadError* error = nullptr);
 

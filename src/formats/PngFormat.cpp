@@ -12,10 +12,22 @@
 #include <new>
 #include <spng.h>
 
+// zlib's input pointer as const; it never writes there.
+#define ZLIB_CONST
+#include <zlib.h>
+
 // libspng parses the file; this module chooses what to ask of it. A palette file (colour type 3)
 // is decoded to its own samples, 1, 2, 4 or 8 bits per pixel, which become the picture's indices
 // unchanged; PLTE gives the colours and tRNS their opacity. Every other colour type is decoded
 // to 8-bit RGBA, tRNS applied, gamma left alone (a texture's numbers are what the painter saw).
+//
+// libspng stops reading once the last row is out: the checksum of the last IDAT chunk it used
+// is only looked at with the chunks after the picture, and the Adler-32 that closes the zlib
+// stream only when it lies in the chunk that held the last row. So this module checks the image
+// data itself, after the picture: every IDAT chunk's CRC, and the stream inflated once more to
+// its end. Nothing after the IDAT chunks is read, as before: a file that ends without IEND but
+// whose image data is whole reads like one with it, as Pillow and libpng's readers take it
+// (they warn at most), since the picture is all there and checked.
 
 namespace texelary {
 
@@ -39,6 +51,68 @@ constexpr std::uint64_t MaxInflation = 1032;
 // reading, one and all together: plenty for any real file, and a bound on what a hostile one
 // costs.
 constexpr std::size_t ChunkLimit = std::size_t{64} << 20;
+
+std::uint32_t LoadBE32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
+}
+
+struct InflateEnd {
+    void operator()(z_stream* stream) const { inflateEnd(stream); }
+};
+
+// Why the image data of a file that libspng has decoded fails its checksums: an IDAT chunk's
+// CRC, or the zlib stream's Adler-32 (or the stream does not end); None when both hold. The
+// stream is unpacked into a scratch buffer and dropped; once more has come out than `maxRaw`
+// (all rows and filter bytes the picture can have, interlaced or not) the rest is data past
+// the picture, which libspng ignores, and it is not unpacked.
+ReadError CheckImageData(std::span<const std::uint8_t> file, std::uint64_t maxRaw) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        return ReadError::OutOfMemory;
+    }
+    const std::unique_ptr<z_stream, InflateEnd> owner(&stream);
+    std::array<std::uint8_t, 16384> scratch{};
+    std::uint64_t unpacked = 0;
+    bool ended = false;
+    bool inImageData = false;
+    // The chunks from the signature on: length, type, data, CRC, the first IDAT to the last.
+    for (std::size_t at = 8; FitsIn(file.size(), at, 8);) {
+        const std::size_t length = LoadBE32(file.data() + at);
+        const bool isImageData = std::memcmp(file.data() + at + 4, "IDAT", 4) == 0;
+        if (inImageData && !isImageData) {
+            break;
+        }
+        if (!FitsIn(file.size(), at + 8, length) || !FitsIn(file.size(), at + 8 + length, 4)) {
+            return isImageData ? ReadError::Truncated : ReadError::None;
+        }
+        const std::uint8_t* data = file.data() + at + 8;
+        if (isImageData) {
+            inImageData = true;
+            // zlib's lengths are 32 bits; a chunk's length is at most 2^31 - 1.
+            const auto crc =
+                crc32(crc32(0, file.data() + at + 4, 4), data, static_cast<uInt>(length));
+            if (crc != LoadBE32(data + length)) {
+                return ReadError::CorruptData;
+            }
+            stream.next_in = data;
+            stream.avail_in = static_cast<uInt>(length);
+            while (!ended && unpacked <= maxRaw && stream.avail_in != 0) {
+                stream.next_out = scratch.data();
+                stream.avail_out = static_cast<uInt>(scratch.size());
+                const int status = inflate(&stream, Z_NO_FLUSH);
+                unpacked += scratch.size() - stream.avail_out;
+                if (status == Z_STREAM_END) {
+                    ended = true;
+                } else if (status != Z_OK && status != Z_BUF_ERROR) {
+                    return status == Z_MEM_ERROR ? ReadError::OutOfMemory : ReadError::CorruptData;
+                }
+            }
+        }
+        at += 12 + length;
+    }
+    return ended || unpacked > maxRaw ? ReadError::None : ReadError::CorruptData;
+}
 
 ReadError Translate(int error) {
     switch (error) {
@@ -127,6 +201,13 @@ std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& 
         }
         UnpackSamples(packed.data(), size / ihdr.height, ihdr.bit_depth, image);
     }
+    // A file whose pixels name colours past its palette is in error; black would be a guess.
+    const std::uint8_t* pixels = image.pixels.get();
+    const auto count =
+        static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+    if (*std::max_element(pixels, pixels + count) >= plte.n_entries) {
+        return NoPicture(error, ReadError::IndexPastPalette);
+    }
     return picture;
 }
 
@@ -199,8 +280,18 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, ReadError::Truncated);
     }
 
-    return ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? DecodeIndexed(ctx, ihdr, error)
-                                                      : DecodeTrueColour(ctx, ihdr, error);
+    auto picture = ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? DecodeIndexed(ctx, ihdr, error)
+                                                              : DecodeTrueColour(ctx, ihdr, error);
+    if (!picture) {
+        return std::nullopt;
+    }
+    // Seven interlaced passes add at most two rows' filter bytes and one rounded-up byte per row
+    // of each pass to the rows of the whole picture.
+    const std::uint64_t maxRaw = std::uint64_t{rawSize} + 4 * std::uint64_t{ihdr.height} + 64;
+    if (const ReadError reason = CheckImageData(file, maxRaw); reason != ReadError::None) {
+        return NoPicture(error, reason);
+    }
+    return picture;
 }
 
 } // namespace

@@ -18,8 +18,9 @@
 namespace texelary {
 
 // The picture of the bytes of a PNG file. None, with the reason in `error` when given, when they
-// are not a PNG, is damaged (a bad checksum, a broken compressed stream, data missing),
-// or would need more memory than its size can justify.
+// are not a PNG, is damaged (a bad checksum of a chunk or of the image data, a broken
+// compressed stream, data missing), has pixels naming colours past its palette, or would need
+// more memory than its size can justify.
 std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
                                               ReadError* error = nullptr);
 

@@ -38,6 +38,8 @@ const char* DescribeReadError(ReadError error) {
         return "not a 256-colour picture (8 bits per pixel)";
     case ReadError::NotBuiltIn:
         return "this build of the program was made without support for this format";
+    case ReadError::IndexPastPalette:
+        return "a pixel uses a colour past the end of the palette";
     }
     return "unknown error";
 }

@@ -26,6 +26,7 @@ enum class ReadError : std::uint8_t {
     NoPixels,         // the header gives a width or height of 0
     UnsupportedDepth, // a picture of another depth than 8 bits per pixel (256 colours)
     NotBuiltIn,       // this build was made without the library the format needs
+    IndexPastPalette, // a pixel of a palette picture names a colour its palette does not have
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads both after a

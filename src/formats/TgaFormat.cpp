@@ -23,7 +23,8 @@
 // | 8      | 4    | x and y origin     | ignored                                               |
 // | 12     | 2    | width              | > 0                                                   |
 // | 14     | 2    | height             | > 0                                                   |
-// | 16     | 1    | pixel depth        | 8 (indices, grey); 15, 16, 24, 32 (true colour)       |
+// | 16     | 1    | pixel depth        | 8 (indices, grey); 16 (grey, alpha); 15, 16, 24, 32   |
+// |        |      |                    | (true colour)                                         |
 // | 17     | 1    | image descriptor   | bits 0-3 alpha bits, bit 4 columns right to left,     |
 // |        |      |                    | bit 5 rows top row first, bits 6-7 interleaving (0)   |
 // | 18     | ...  | image ID           | ID length bytes                                       |
@@ -32,7 +33,9 @@
 //
 // A pixel or map entry of 24 or 32 bits is blue, green, red (, alpha); one of 15 or 16 bits is a
 // 16-bit number with blue in bits 0-4, green in 5-9, red in 10-14 and, for 16 bits, an alpha bit
-// in bit 15. Alpha counts only when the descriptor announces alpha bits. Run-length data is a
+// in bit 15. A grey pixel of 16 bits is a grey byte, then an alpha byte. Alpha counts when the
+// descriptor announces alpha bits, and the alpha byte of 32-bit colour and 16-bit grey also
+// when it announces none but some pixel's alpha byte is not 0. Run-length data is a
 // series of packets: a byte n, then, when n's top bit is set, one pixel repeated (n & 0x7f) + 1
 // times, or else (n & 0x7f) + 1 pixels as they are; packets may run on from one row to the next.
 // Whatever follows the pixels (TGA 2.0 extension area and footer) is ignored.
@@ -177,11 +180,9 @@ ReadError CheckPixelDepth(const TgaFields& fields) {
             return ReadError::BadHeader;
         }
         return ReadError::None;
-    default:                         // grey
-        if (fields.pixelBits != 8) { // 16-bit grey is grey and alpha, rarely seen
-            return fields.pixelBits == 16 ? ReadError::Unsupported : ReadError::BadHeader;
-        }
-        return ReadError::None;
+    default: // grey, or grey and alpha
+        return fields.pixelBits == 8 || fields.pixelBits == 16 ? ReadError::None
+                                                               : ReadError::BadHeader;
     }
 }
 
@@ -298,6 +299,25 @@ ReadError ExpandRuns(std::span<const std::uint8_t> data, std::size_t pixelBytes,
     return ReadError::None;
 }
 
+// Whether the alpha bytes of `count` stored pixels are alpha although the descriptor announces
+// no alpha bits. Many writers leave the bits at 0 and still store alpha in 32-bit colour and
+// 16-bit grey, and Pillow and ImageMagick read it, so their transparency would be lost; but a
+// file whose alpha bytes are all 0 would come out wholly transparent if read so, and there the
+// byte is only padding: such files stay opaque.
+bool AlphaBytesInUse(const TgaHeader& header, const std::uint8_t* stored, std::size_t count) {
+    const bool alphaByte = (header.kind == TypeTrueColour && header.pixelBits == 32) ||
+                           (header.kind == TypeGrey && header.pixelBits == 16);
+    if (!alphaByte) {
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stored[i * header.pixelBytes + header.pixelBytes - 1] != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Where stored pixel (column, row) lands in the picture, as a pixel number.
 std::size_t PixelNumber(const TgaHeader& header, std::size_t column, std::size_t row) {
     const auto width = static_cast<std::size_t>(header.width);
@@ -351,8 +371,8 @@ bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, Decoded
         for (std::size_t column = 0; column < static_cast<std::size_t>(header.width); ++column) {
             std::uint8_t* out = pixels + 4 * PixelNumber(header, column, row);
             if (header.kind == TypeGrey) {
-                out[0] = out[1] = out[2] = *stored;
-                out[3] = 255;
+                out[0] = out[1] = out[2] = stored[0];
+                out[3] = header.pixelBytes == 2 && header.alpha ? stored[1] : 255;
             } else {
                 ToRgba(stored, header.pixelBits, header.alpha, out);
             }
@@ -386,6 +406,10 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
             return NoPicture(error, reason);
         }
         stored = expanded.data();
+    }
+
+    if (!header.alpha) {
+        header.alpha = AlphaBytesInUse(header, stored, *count);
     }
 
     DecodedPicture picture;

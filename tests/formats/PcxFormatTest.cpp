@@ -2,6 +2,7 @@
 
 #include "TestImages.h"
 
+#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <vector>
@@ -79,12 +80,20 @@ TEST(PcxFormat, ReadsTheIndexedKinds) {
     mono.bits = 1, mono.xMax = 9, mono.yMax = 0;
     mono.data = {0b10110000, 0b01000000};
     mono.trailingPalette = false;
+    PcxBuilder quarters; // 2 bits in one plane: 5 x 1
+    quarters.bits = 2, quarters.xMax = 4, quarters.yMax = 0, quarters.encoding = 0;
+    quarters.data = {0b00011011, 0b10000000};
+    quarters.trailingPalette = false;
+    PcxBuilder grey = plain; // 8 bits without the 256-colour palette
+    grey.trailingPalette = false;
     const std::vector<Case> cases = {
         {"8 bits stored as is", plain, {1, 2, 3, 4}},
         {"a run across lines", runs, {7, 7, 7, 8}},
         {"1 bit, 4 planes", ega, {8, 9, 2, 3, 4, 5, 6, 7}},
         {"4 bits", nibbles, {1, 2, 15}},
         {"1 bit", mono, {1, 0, 1, 1, 0, 0, 0, 0, 0, 1}},
+        {"2 bits", quarters, {0, 1, 2, 3, 2}},
+        {"8 bits, no palette", grey, {1, 2, 3, 4}},
     };
     for (const auto& c : cases) {
         ReadError error = ReadError::BadHeader;
@@ -95,28 +104,47 @@ TEST(PcxFormat, ReadsTheIndexedKinds) {
 }
 
 TEST(PcxFormat, TakesTheColoursFromWhereEachKindKeepsThem) {
+    struct Case {
+        const char* what;
+        PcxBuilder pcx;
+        std::size_t entry; // the first palette entry compared
+        Bytes colours;
+    };
     PcxBuilder bytes;
     bytes.data = {0xc4, 200};
-    const auto trailing = ParsePcxPicture(bytes.Build());
-    ASSERT_TRUE(trailing);
-    EXPECT_EQ(trailing->palette[3 * 200 + 2], 55);
-
+    PcxBuilder grey = bytes;
+    grey.trailingPalette = false;
     PcxBuilder nibbles;
     nibbles.bits = 4, nibbles.lineBytes = 1, nibbles.data = {0x00, 0x00};
-    nibbles.headerPalette[3 * 15] = 77;
-    const auto header = ParsePcxPicture(nibbles.Build());
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->palette[3 * 15], 77);
-    EXPECT_EQ(header->palette[3 * 16], 0); // beyond the 16 entries: black
-
-    PcxBuilder mono;
-    mono.bits = 1, mono.lineBytes = 1, mono.data = {0, 0};
-    mono.headerPalette.fill(9); // ignored: black and white
-    const auto blackAndWhite = ParsePcxPicture(mono.Build());
-    ASSERT_TRUE(blackAndWhite);
-    EXPECT_EQ(std::vector<std::uint8_t>(blackAndWhite->palette.begin(),
-                                        blackAndWhite->palette.begin() + 7),
-              (Bytes{0, 0, 0, 255, 255, 255, 0}));
+    nibbles.trailingPalette = false;
+    for (std::size_t i = 0; i < 48; ++i) {
+        nibbles.headerPalette[i] = static_cast<std::uint8_t>(i + 1);
+    }
+    PcxBuilder quarters = nibbles;
+    quarters.bits = 2;
+    PcxBuilder mono = nibbles;
+    mono.bits = 1;
+    PcxBuilder monoZero = mono;
+    monoZero.headerPalette.fill(0);
+    PcxBuilder monoPillow = mono; // 8 black entries, then 8 white
+    std::fill(monoPillow.headerPalette.begin(), monoPillow.headerPalette.begin() + 24, 0);
+    std::fill(monoPillow.headerPalette.begin() + 24, monoPillow.headerPalette.end(), 255);
+    const std::vector<Case> cases = {
+        {"trailing palette", bytes, 200, {200, 200, 55}},
+        {"8 bits, no palette: grey", grey, 199, {199, 199, 199, 200, 200, 200}},
+        {"4 bits", nibbles, 15, {46, 47, 48, 0, 0, 0}}, // beyond the 16 entries: black
+        {"2 bits", quarters, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {"1 bit, two colours", mono, 0, {1, 2, 3, 4, 5, 6, 0}},
+        {"1 bit, palette 0", monoZero, 0, {0, 0, 0, 255, 255, 255, 0}},
+        {"1 bit, first two black", monoPillow, 0, {0, 0, 0, 255, 255, 255, 0}},
+    };
+    for (const auto& c : cases) {
+        const auto picture = ParsePcxPicture(c.pcx.Build());
+        ASSERT_TRUE(picture && picture->IsIndexed()) << c.what;
+        const auto first = picture->palette.begin() + static_cast<std::ptrdiff_t>(3 * c.entry);
+        EXPECT_EQ(Bytes(first, first + static_cast<std::ptrdiff_t>(c.colours.size())), c.colours)
+            << c.what;
+    }
 }
 
 TEST(PcxFormat, FourPlanesOfEightBitsCarryAlpha) {
@@ -152,11 +180,14 @@ TEST(PcxFormat, RefusesBrokenFilesWithAReason) {
         {"no planes", with([](PcxBuilder& p) { p.planes = 0; }), ReadError::BadHeader},
         {"3 bits", with([](PcxBuilder& p) { p.bits = 3; }), ReadError::BadHeader},
         {"lines too short", with([](PcxBuilder& p) { p.lineBytes = 1; }), ReadError::BadHeader},
-        {"2 bits (CGA)", with([](PcxBuilder& p) { p.bits = 2; }), ReadError::Unsupported},
+        {"2 bits, 2 planes", with([](PcxBuilder& p) { p.bits = 2, p.planes = 2; }),
+         ReadError::Unsupported},
         {"8 bits, 2 planes", with([](PcxBuilder& p) { p.planes = 2; }), ReadError::Unsupported},
         {"4 bits, 2 planes", with([](PcxBuilder& p) { p.bits = 4, p.planes = 2; }),
          ReadError::Unsupported},
-        {"no 256-colour palette", with([](PcxBuilder& p) { p.trailingPalette = false; }),
+        {"no 256-colour palette, data cut", with([](PcxBuilder& p) {
+             p.data = {0xc3, 1}, p.trailingPalette = false;
+         }),
          ReadError::Truncated},
         {"data cut", with([](PcxBuilder& p) {
              p.data = {0xc3, 1};

@@ -6,6 +6,7 @@
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -41,6 +42,8 @@ void PutBe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
 // that a test can change a field and still have the file reach the check it is aimed at.
 struct PngChunks {
     std::vector<std::pair<std::string, Bytes>> chunks;
+
+    PngChunks() = default;
 
     explicit PngChunks(const Bytes& file) {
         for (std::size_t at = 8; at + 12 <= file.size();) {
@@ -82,6 +85,71 @@ struct PngChunks {
     }
 };
 
+std::uint32_t Adler32(const Bytes& data) {
+    std::uint32_t a = 1;
+    std::uint32_t b = 0;
+    for (const std::uint8_t byte : data) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
+}
+
+// Builds a PNG file: IHDR, a PLTE of `paletteEntries` grey entries for palette pictures, then
+// the rows (each with its filter byte) as one stored zlib block, its last `trailerApart` bytes
+// (the checksum's) in an IDAT chunk of their own when asked, then IEND unless left out.
+struct PngBuilder {
+    std::uint32_t width = 2;
+    std::uint32_t height = 2;
+    std::uint8_t depth = 8;
+    std::uint8_t colourType = 3;
+    std::size_t paletteEntries = 4;
+    // Two rows of indices 0 1 and 2 3, each after its filter byte 0.
+    static constexpr std::array<std::uint8_t, 6> TwoRows{0, 0, 1, 0, 2, 3};
+    Bytes rows{TwoRows.begin(), TwoRows.end()};
+    std::size_t trailerApart = 0;
+    bool end = true;
+
+    PngChunks Chunks() const {
+        PngChunks png;
+        Bytes ihdr(13, 0);
+        PutBe32(ihdr, 0, width);
+        PutBe32(ihdr, 4, height);
+        ihdr[8] = depth;
+        ihdr[9] = colourType;
+        png.chunks.emplace_back("IHDR", ihdr);
+        if (colourType == 3) {
+            Bytes plte;
+            for (std::size_t i = 0; i < paletteEntries; ++i) {
+                plte.insert(plte.end(), 3, static_cast<std::uint8_t>(40 * i));
+            }
+            png.chunks.emplace_back("PLTE", plte);
+        }
+        const auto length = static_cast<std::uint16_t>(rows.size());
+        Bytes zlib = {0x78,
+                      0x01,
+                      0x01,
+                      static_cast<std::uint8_t>(length),
+                      static_cast<std::uint8_t>(length >> 8),
+                      static_cast<std::uint8_t>(~length),
+                      static_cast<std::uint8_t>(~length >> 8)};
+        zlib.insert(zlib.end(), rows.begin(), rows.end());
+        zlib.resize(zlib.size() + 4);
+        PutBe32(zlib, zlib.size() - 4, Adler32(rows));
+        const auto split = static_cast<std::ptrdiff_t>(zlib.size() - trailerApart);
+        png.chunks.emplace_back("IDAT", Bytes(zlib.begin(), zlib.begin() + split));
+        if (trailerApart != 0) {
+            png.chunks.emplace_back("IDAT", Bytes(zlib.begin() + split, zlib.end()));
+        }
+        if (end) {
+            png.chunks.emplace_back("IEND", Bytes{});
+        }
+        return png;
+    }
+
+    Bytes Build() const { return Chunks().Join(); }
+};
+
 Bytes PillowPng() {
     return test::ReadAll(test::DataPath("made/pillow.png"));
 }
@@ -113,6 +181,28 @@ TEST(PngFormat, RefusesDamagedFilesWithAReason) {
         chunks.Data("IDAT")[2] ^= 0xff; // the deflate stream itself, checksum made right
         badStream = chunks.Join();
     }
+    const PngBuilder made;
+    Bytes madeBadCrc = made.Build();
+    madeBadCrc[madeBadCrc.size() - 13] ^= 1; // IDAT's CRC, before the 12 bytes of IEND
+    PngChunks badAdler = made.Chunks();
+    badAdler.Data("IDAT").back() ^= 1;
+    PngBuilder apart = made;
+    apart.trailerApart = 4;
+    PngChunks badAdlerApart = apart.Chunks();
+    badAdlerApart.chunks[3].second.back() ^= 1;
+    PngBuilder unended = made;
+    unended.trailerApart = 4;
+    PngChunks withoutTrailer = unended.Chunks();
+    withoutTrailer.chunks.erase(withoutTrailer.chunks.begin() + 3);
+    PngBuilder noEnd = made;
+    noEnd.end = false;
+    Bytes cutCrc = noEnd.Build();
+    cutCrc.pop_back();
+    PngBuilder pastPalette = made;
+    pastPalette.rows = {0, 0, 4, 0, 2, 3};
+    PngBuilder pastPalette2Bit = made;
+    pastPalette2Bit.depth = 2, pastPalette2Bit.paletteEntries = 3;
+    pastPalette2Bit.rows = {0, 0x20, 0, 0xc0}; // indices 0 2, 3 0
     const std::vector<RefusedCase> cases = {
         {"empty", {}, ReadError::BadSignature},
         {"a bitmap", test::ReadAll(test::DataPath("bmp/made/pillow.bmp")), ReadError::BadSignature},
@@ -126,11 +216,37 @@ TEST(PngFormat, RefusesDamagedFilesWithAReason) {
         {"bit depth 3", WithIhdr(16, 8, 3), ReadError::BadHeader},
         {"2^31 - 1 square", WithIhdr(0x7fffffff, 0x7fffffff, 8), ReadError::BadHeader},
         {"30000 square in 200 bytes", WithIhdr(30000, 30000, 8), ReadError::Truncated},
+        {"last IDAT's CRC wrong", madeBadCrc, ReadError::CorruptData},
+        {"Adler-32 wrong", badAdler.Join(), ReadError::CorruptData},
+        {"Adler-32 wrong, in an IDAT of its own", badAdlerApart.Join(), ReadError::CorruptData},
+        {"stream without its Adler-32", withoutTrailer.Join(), ReadError::CorruptData},
+        {"no IEND, cut in the IDAT's CRC", cutCrc, ReadError::Truncated},
+        {"index 4 of 4 colours", pastPalette.Build(), ReadError::IndexPastPalette},
+        {"2 bits, index 3 of 3 colours", pastPalette2Bit.Build(), ReadError::IndexPastPalette},
     };
     for (const auto& c : cases) {
         ReadError error = ReadError::None;
         EXPECT_FALSE(ParsePngPicture(c.bytes, &error)) << c.what;
         EXPECT_EQ(error, c.error) << c.what << ": " << DescribeReadError(error);
+    }
+}
+
+TEST(PngFormat, ReadsWholeImageDataHoweverItIsLaidOut) {
+    const PngBuilder one; // one IDAT chunk and IEND
+    PngBuilder apart;     // the stream's Adler-32 in an IDAT chunk of its own
+    apart.trailerApart = 4;
+    PngBuilder noEnd; // ends after the image data, without IEND
+    noEnd.end = false;
+    const std::vector<std::pair<const char*, PngBuilder>> cases = {
+        {"one IDAT", one},
+        {"Adler-32 apart", apart},
+        {"no IEND", noEnd},
+    };
+    for (const auto& [what, png] : cases) {
+        ReadError error = ReadError::BadHeader;
+        const auto picture = ParsePngPicture(png.Build(), &error);
+        ASSERT_TRUE(picture && picture->IsIndexed()) << what << ": " << DescribeReadError(error);
+        EXPECT_EQ(test::PixelsOf(*picture->indexed), (Bytes{0, 1, 2, 3})) << what;
     }
 }
 

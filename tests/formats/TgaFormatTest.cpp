@@ -98,31 +98,44 @@ TEST(TgaFormat, ColourMapEntriesStartAtTheFirstEntryIndex) {
     EXPECT_EQ(picture->palette[3 * 249 + 2], 0);
 }
 
-TEST(TgaFormat, ExpandsEveryTrueColourDepth) {
+TEST(TgaFormat, ExpandsEveryTrueColourAndGreyDepth) {
     struct Case {
-        std::uint8_t bits, descriptor;
-        Bytes pixel;
-        std::array<std::uint8_t, 4> rgba;
+        std::uint8_t type, bits, descriptor;
+        std::uint16_t width;
+        Bytes data;
+        Bytes rgba;
     };
     const std::vector<Case> cases = {
-        {15, 0, {0xe0, 0x03}, {0, 255, 0, 255}},
-        {16, 0, {0x10, 0x80}, {0, 0, 132, 255}}, // no alpha bits announced: opaque
-        {16, 1, {0x00, 0x7c}, {255, 0, 0, 0}},
-        {16, 1, {0x00, 0xfc}, {255, 0, 0, 255}},
-        {24, 0, {1, 2, 3}, {3, 2, 1, 255}},
-        {32, 8, {1, 2, 3, 4}, {3, 2, 1, 4}},
-        {32, 0, {1, 2, 3, 4}, {3, 2, 1, 255}},
+        {2, 15, 0, 1, {0xe0, 0x03}, {0, 255, 0, 255}},
+        {2, 16, 0, 1, {0x10, 0x80}, {0, 0, 132, 255}}, // no alpha bits announced: opaque
+        {2, 16, 1, 1, {0x00, 0x7c}, {255, 0, 0, 0}},
+        {2, 16, 1, 1, {0x00, 0xfc}, {255, 0, 0, 255}},
+        {2, 24, 0, 1, {1, 2, 3}, {3, 2, 1, 255}},
+        {2, 32, 8, 2, {1, 2, 3, 4, 5, 6, 7, 0}, {3, 2, 1, 4, 7, 6, 5, 0}},
+        // No alpha bits announced, yet alpha stored: read as alpha, unless all of it is 0.
+        {2, 32, 0, 2, {1, 2, 3, 4, 5, 6, 7, 0}, {3, 2, 1, 4, 7, 6, 5, 0}},
+        {2, 32, 0, 2, {1, 2, 3, 0, 5, 6, 7, 0}, {3, 2, 1, 255, 7, 6, 5, 255}},
+        {3, 8, 0, 1, {9}, {9, 9, 9, 255}},
+        {3, 16, 8, 2, {9, 200, 8, 0}, {9, 9, 9, 200, 8, 8, 8, 0}}, // grey, then alpha
+        {3, 16, 0, 2, {9, 200, 8, 0}, {9, 9, 9, 200, 8, 8, 8, 0}},
+        {3, 16, 0, 2, {9, 0, 8, 0}, {9, 9, 9, 255, 8, 8, 8, 255}},
+        {11, 16, 8, 2, {0x81, 9, 200}, {9, 9, 9, 200, 9, 9, 9, 200}},
+        {10, 32, 0, 2, {0x81, 1, 2, 3, 4}, {3, 2, 1, 4, 3, 2, 1, 4}},
     };
     for (const auto& c : cases) {
         TgaBuilder tga;
-        tga.width = tga.height = 1;
+        tga.imageType = c.type;
+        tga.width = c.width;
+        tga.height = 1;
         tga.pixelBits = c.bits;
         tga.descriptor = c.descriptor;
-        tga.data = c.pixel;
-        const auto picture = ParseTgaPicture(tga.Build());
-        ASSERT_TRUE(picture && !picture->IsIndexed()) << int{c.bits};
-        EXPECT_EQ(picture->trueColour->pixels, Bytes(c.rgba.begin(), c.rgba.end()))
-            << int{c.bits} << "/" << int{c.descriptor};
+        tga.data = c.data;
+        ReadError error = ReadError::BadHeader;
+        const auto picture = ParseTgaPicture(tga.Build(), &error);
+        ASSERT_TRUE(picture && !picture->IsIndexed())
+            << int{c.type} << "/" << int{c.bits} << ": " << DescribeReadError(error);
+        EXPECT_EQ(picture->trueColour->pixels, c.rgba)
+            << int{c.type} << "/" << int{c.bits} << "/" << int{c.descriptor};
     }
 }
 
@@ -160,8 +173,10 @@ TEST(TgaFormat, RefusesBrokenFilesWithAReason) {
         {"16-bit indices", with([](TgaBuilder& t) { t.pixelBits = 16; }), ReadError::Unsupported},
         {"true colour of 8 bits", with([](TgaBuilder& t) { t.imageType = 2; }),
          ReadError::BadHeader},
-        {"grey of 16 bits", with([](TgaBuilder& t) { t.imageType = 3, t.pixelBits = 16; }),
-         ReadError::Unsupported},
+        {"grey of 24 bits", with([](TgaBuilder& t) { t.imageType = 3, t.pixelBits = 24; }),
+         ReadError::BadHeader},
+        {"grey and alpha cut", with([](TgaBuilder& t) { t.imageType = 3, t.pixelBits = 16; }),
+         ReadError::Truncated},
         {"interleaved rows", with([](TgaBuilder& t) { t.descriptor = 0x40; }),
          ReadError::Unsupported},
         {"map cut", with([](TgaBuilder& t) { t.mapLength = 200, t.data.clear(); }),
