@@ -74,10 +74,11 @@ protected:
                                     Separated(TEXELARY_CONVERT_EXE) + "\" " + arguments +
                                     " <NUL >stdout.txt 2>stderr.txt";
         // Under wine, cmd.exe now and then fails to start a program it started a moment ago,
-        // with its own status 9009 (which the program never returns): start it again then.
+        // with its own status 9009 (which the program never returns), or cmd.exe itself fails
+        // to start (-1): start it again then.
         for (int attempt = 0; attempt < 5; ++attempt) {
             outcome.status = _wsystem(NativePath(command).c_str());
-            if (outcome.status != kCmdCouldNotStart) {
+            if (outcome.status != kCmdCouldNotStart && outcome.status != -1) {
                 break;
             }
         }
