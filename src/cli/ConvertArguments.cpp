@@ -123,7 +123,9 @@ const std::vector<OptionRow>& OptionRows() {
          "source format: " + NamesOf(SourceFormatRows()) + ", in any case (BMP works too)"},
         {"--to", "", "FORMAT", SetTo,
          "target format: " + NamesOf(TargetFormatRows()) + ", in any case"},
-        {"--input", "", "DIR", SetInput, "directory of the input files"},
+        {"--input", "", "DIR", SetInput,
+         "directory of the input files, or a .pak file, whose entries\n"
+         "are then named by their paths in it (textures/e1u1/a.wal)"},
         {"--output", "", "DIR", SetOutput,
          "directory the converted files are written to (must exist)"},
         {"--recursive", "", "", SetFlag<&A::recursive>,
@@ -158,7 +160,8 @@ const std::vector<OptionRow>& OptionRows() {
          "print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
          ".pcx): kind, size, levels, names, flags, contents and\n"
          "value, distinct indices, and whether it follows its\n"
-         "format's rules"},
+         "format's rules; for a .pak or .wad, its entries (name,\n"
+         "size, kind, and a texture's levels)"},
         {"--json", "", "", SetFlag<&A::json>, "with --info: one JSON object per file"},
         {"--help", "-h", "", SetFlag<&A::help>, "show this text"},
         {"--version", "", "", SetFlag<&A::version>, "show the version"},

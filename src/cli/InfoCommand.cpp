@@ -2,6 +2,7 @@
 
 #include "base/Utf8.h"
 #include "formats/Archive.h"
+#include "formats/ArchiveInput.h"
 #include "formats/Formats.h"
 #include "formats/MipTexture.h"
 #include "formats/PakArchive.h"
@@ -146,7 +147,7 @@ std::optional<TextureInfo> Inspect(const std::string& path, SourceFormat& kind,
     }
     kind = *format;
     ReadError error = ReadError::None;
-    const auto file = ReadInputFile(path, &error);
+    const auto file = ReadInput(path, &error);
     auto info = file ? InspectTexture(*file, kind, &error) : std::nullopt;
     if (!info) {
         reason = DescribeReadError(error);

@@ -7,6 +7,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/Utf8Arguments.h"
 #include "convert/ConversionRun.h"
+#include "formats/ArchiveInput.h"
 #include "project/ProjectFile.h"
 
 #include <algorithm>
@@ -137,11 +138,48 @@ namespace fs = std::filesystem;
 // each folder's files in name order. Folders
 // reached through links are not entered, so a link to a folder above cannot make a loop. Sets
 // `problem` when the input directory or a named file cannot be walked.
+// The entries of the pak at `pak` of the source format, under the named folders of it (or all),
+// each folder's sorted by name; a named entry is taken whatever its format.
+std::vector<std::string> EntriesUnder(const std::string& pak, const std::vector<std::string>& named,
+                                      SourceFormat format, std::string& problem) {
+    auto names = PakEntryNames(pak, problem);
+    if (!names) {
+        problem = "cannot read the pak '" + pak + "': " + problem;
+        return {};
+    }
+    std::sort(names->begin(), names->end());
+    std::vector<std::string> found;
+    const std::vector<std::string> starts = named.empty() ? std::vector<std::string>{""} : named;
+    for (std::string start : starts) {
+        std::replace(start.begin(), start.end(), '\\', '/');
+        while (!start.empty() && start.back() == '/') {
+            start.pop_back();
+        }
+        const std::size_t before = found.size();
+        for (const std::string& name : *names) {
+            const bool under = start.empty() || (name.size() > start.size() &&
+                                                 name.compare(0, start.size(), start) == 0 &&
+                                                 name[start.size()] == '/');
+            if (name == start || (under && SourceFormatOfPath(name) == format)) {
+                found.push_back(name);
+            }
+        }
+        if (found.size() == before && !start.empty()) {
+            problem = "no such entry or folder '" + start + "' in '" + pak + "'";
+            return {};
+        }
+    }
+    return found;
+}
+
 std::vector<std::string> FilesUnder(const std::string& inputDir,
                                     const std::vector<std::string>& named, SourceFormat format,
                                     std::string& problem) {
     const fs::path root = NativePath(inputDir);
     std::error_code error;
+    if (IsPakFile(inputDir)) {
+        return EntriesUnder(inputDir, named, format, problem);
+    }
     if (!fs::is_directory(root, error)) {
         problem = "no such input directory '" + inputDir + "'";
         return {};

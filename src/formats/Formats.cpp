@@ -3,6 +3,7 @@
 #include "base/NativePath.h"
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
+#include "formats/ArchiveInput.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/PcxFormat.h"
@@ -192,7 +193,7 @@ std::optional<TargetFormat> TargetFormatAt(std::int32_t index) {
 }
 
 void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out) {
-    const auto bytes = ReadInputFile(path, &out.reason);
+    const auto bytes = ReadInput(path, &out.reason);
     if (bytes && bytes->empty()) {
         out.reason = ReadError::Empty;
     } else if (bytes) {

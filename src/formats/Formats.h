@@ -97,8 +97,8 @@ struct TargetFormatRow {
                                                       const WriteOptions& options);
 };
 
-// The read step of the run and of the preview alike: the file at `path` read once, whole, and its
-// bytes given to the row's reader. A file that cannot be read, or is empty, leaves `out` without
+// The read step of the run and of the preview alike: the file at `path` (or the pak entry it
+// names, see ArchiveInput.h) read once, whole, and its bytes given to the row's reader. A file that cannot be read, or is empty, leaves `out` without
 // a picture and with the reason.
 void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out);
 

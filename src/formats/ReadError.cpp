@@ -40,6 +40,8 @@ const char* DescribeReadError(ReadError error) {
         return "this build of the program was made without support for this format";
     case ReadError::IndexPastPalette:
         return "a pixel uses a colour past the end of the palette";
+    case ReadError::BadArchive:
+        return "the pak that holds it cannot be read";
     }
     return "unknown error";
 }

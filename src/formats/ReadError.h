@@ -27,6 +27,7 @@ enum class ReadError : std::uint8_t {
     UnsupportedDepth, // a picture of another depth than 8 bits per pixel (256 colours)
     NotBuiltIn,       // this build was made without the library the format needs
     IndexPastPalette, // a pixel of a palette picture names a colour its palette does not have
+    BadArchive,       // the pak that holds the file cannot be read
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads both after a

@@ -564,6 +564,44 @@ TEST_F(ConvertCli, InfoListsTheEntriesOfPaksAndWads) {
                   std::string(DescribeArchiveError(ArchiveError::DirectoryPastEnd)) + "\"}\n");
 }
 
+TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {
+    const auto wal = test::ReadAll(test::DataPath("wal/hopper.wal"));
+    const auto walSize = static_cast<std::int32_t>(wal.size());
+    test::Bytes pak;
+    pak.Text("PACK", 4).I32(12 + 2 * walSize + 5).I32(3 * 64).Append(wal).Append(wal);
+    pak.Text("hello", 5);
+    pak.Text("textures/e1/hopper.wal", 56).I32(12).I32(walSize);
+    pak.Text("textures/e1/copy.wal", 56).I32(12 + walSize).I32(walSize);
+    pak.Text("readme.txt", 56).I32(12 + 2 * walSize).I32(5);
+    test::WriteAll(dir.Path() / "Base.PAK", pak.bytes);
+    test::WriteAll(dir.Path() / "hopper.wal", wal);
+
+    const Outcome fromPak = Run("--from wal --to png --recursive --input Base.PAK --output out");
+    EXPECT_EQ(fromPak.status, 0) << fromPak.errors;
+    const Outcome fromFolder = Run("--from wal --to png --input . --output . hopper.wal");
+    EXPECT_EQ(fromFolder.status, 0) << fromFolder.errors;
+    const auto png = test::ReadAll(dir.Path() / "hopper.png");
+    EXPECT_EQ(FilesIn(dir.Path() / "out/textures/e1"),
+              (std::map<std::string, std::vector<std::uint8_t>>{{"copy.png", png},
+                                                                {"hopper.png", png}}));
+
+    // A named entry that is not there, and a pak whose directory is cut off.
+    const Outcome missing =
+        Run("--from wal --to m8 --input Base.PAK --output . textures/e1/gone.wal");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.errors, "Could'nt find file \"" + Separated("Base.PAK/textures/e1/gone.wal") +
+                                  "\": no such file\nAll done\n0 converted, 1 failed\n");
+    test::WriteAll(dir.Path() / "cut.pak", {pak.bytes.begin(), pak.bytes.end() - 10});
+    const Outcome cut = Run("--from wal --to m8 --input cut.pak --output . textures/e1/copy.wal");
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.errors.find("the pak that holds it cannot be read"), std::string::npos)
+        << cut.errors;
+    const Outcome folder = Run("--from wal --to m8 --recursive --input Base.PAK --output . maps");
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.errors.find("no such entry or folder 'maps' in 'Base.PAK'"), std::string::npos)
+        << folder.errors;
+}
+
 TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
     IndexedImage image = test::MakePicture(
         2, 8, [](std::int32_t x, std::int32_t y) { return static_cast<std::uint8_t>(x + 2 * y); });
