@@ -5,10 +5,14 @@
 // An archive is never read whole: its header, then its directory, then the entries a caller
 // asks for, so that memory follows the entries in hand and not the archive's size.
 
+#include "base/ByteOrder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +84,34 @@ ArchiveError CheckEntryName(std::string_view name);
 // The text of a name field of `size` bytes up to its first zero; none when the field has no zero
 // (names must leave room for it).
 std::optional<std::string> LoadNameField(const std::uint8_t* field, std::size_t size);
+
+// The entries of a directory of `entrySize`-byte entries, each read by `take(cursor, fileSize,
+// entry)` (which returns None or why the entry is refused); none with the reason when the
+// directory's length is not a whole number of entries, holds more than kMaxArchiveEntries, an
+// entry is refused, or memory runs out.
+template <class Entry, class Take>
+std::optional<std::vector<Entry>> ParseEntries(std::span<const std::uint8_t> directory,
+                                               std::size_t entrySize, std::uint64_t fileSize,
+                                               Take take, ArchiveError* error) {
+    if (directory.size() % entrySize != 0 || directory.size() / entrySize > kMaxArchiveEntries) {
+        SetArchiveError(error, ArchiveError::BadDirectoryLength);
+        return std::nullopt;
+    }
+    try {
+        std::vector<Entry> entries(directory.size() / entrySize);
+        ByteCursor cursor(directory);
+        for (Entry& entry : entries) {
+            if (!SetArchiveError(error, take(cursor, fileSize, entry))) {
+                return std::nullopt;
+            }
+        }
+        SetArchiveError(error, ArchiveError::None);
+        return entries;
+    } catch (const std::bad_alloc&) {
+        SetArchiveError(error, ArchiveError::OutOfMemory);
+        return std::nullopt;
+    }
+}
 
 // An archive open for reading: its size, and bytes read from where its directory says, as many
 // as asked for. Holds the open file only, never its contents.

@@ -158,18 +158,7 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
 
 StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump) {
     using namespace MipTextureLayout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(lump);
-    StoredLevels stored;
-    stored.headerSize = kHeaderSize;
-    const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
-    const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
-    for (std::size_t i = 0; i < kLevelCount; ++i) {
-        // Shifting a negative size is not defined; such a header is refused by the reader.
-        const auto halved = [i](std::int32_t side) { return side < 0 ? side : side >> i; };
-        stored.levels.push_back(
-            {halved(width), halved(height), LoadLE32Signed(header.data() + kOffsets + 4 * i)});
-    }
-    return stored;
+    return HalvedLevels(lump, kHeaderSize, kWidth, kHeight, kOffsets, kLevelCount);
 }
 
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,

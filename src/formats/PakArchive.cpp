@@ -153,25 +153,7 @@ std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> heade
 std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint8_t> directory,
                                                        std::uint64_t fileSize,
                                                        ArchiveError* error) {
-    using namespace PakLayout;
-    if (directory.size() % kEntrySize != 0 || directory.size() / kEntrySize > kMaxArchiveEntries) {
-        SetArchiveError(error, ArchiveError::BadDirectoryLength);
-        return std::nullopt;
-    }
-    try {
-        std::vector<PakEntry> entries(directory.size() / kEntrySize);
-        ByteCursor cursor(directory);
-        for (PakEntry& entry : entries) {
-            if (!SetArchiveError(error, TakeEntry(cursor, fileSize, entry))) {
-                return std::nullopt;
-            }
-        }
-        SetArchiveError(error, ArchiveError::None);
-        return entries;
-    } catch (const std::bad_alloc&) {
-        SetArchiveError(error, ArchiveError::OutOfMemory);
-        return std::nullopt;
-    }
+    return ParseEntries<PakEntry>(directory, PakLayout::kEntrySize, fileSize, TakeEntry, error);
 }
 
 std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, ArchiveError* error) {

@@ -36,4 +36,22 @@ std::unique_ptr<IndexedImage> TakeStoredPicture(std::span<const std::uint8_t> fi
     }
 }
 
+StoredLevels HalvedLevels(std::span<const std::uint8_t> file, std::size_t headerSize,
+                          std::size_t widthAt, std::size_t heightAt, std::size_t offsetsAt,
+                          std::size_t count) {
+    std::vector<std::uint8_t> header(headerSize, 0);
+    std::copy_n(file.begin(), std::min(file.size(), headerSize), header.begin());
+    StoredLevels stored;
+    stored.headerSize = headerSize;
+    const std::int32_t width = LoadLE32Signed(header.data() + widthAt);
+    const std::int32_t height = LoadLE32Signed(header.data() + heightAt);
+    for (std::size_t i = 0; i < count; ++i) {
+        // Shifting a negative size is not defined; such a header is refused by the reader.
+        const auto halved = [i](std::int32_t side) { return side < 0 ? side : side >> i; };
+        stored.levels.push_back(
+            {halved(width), halved(height), LoadLE32Signed(header.data() + offsetsAt + 4 * i)});
+    }
+    return stored;
+}
+
 } // namespace texelary

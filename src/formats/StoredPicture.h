@@ -44,6 +44,14 @@ std::array<std::uint8_t, Size> ZeroPaddedHeader(std::span<const std::uint8_t> fi
     return header;
 }
 
+// The levels of a header that stores level 0's width and height (int32 at `widthAt` and
+// `heightAt`) and `count` offsets (int32 from `offsetsAt`): level i's size is level 0's halved i
+// times, as the .wal and the wads' mip textures store them. A header shorter than `headerSize`
+// reads as if its missing bytes were zero.
+StoredLevels HalvedLevels(std::span<const std::uint8_t> file, std::size_t headerSize,
+                          std::size_t widthAt, std::size_t heightAt, std::size_t offsetsAt,
+                          std::size_t count);
+
 // A new picture holding the width x height bytes at `offset` of `file`. The header is checked
 // against the file before anything is allocated: null (with the reason in `error`) for a
 // negative size, a pixel count that does not fit a signed 32-bit integer, pixels that run past

@@ -177,26 +177,7 @@ std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
 
 std::optional<std::vector<WadLump>> ParseWadDirectory(std::span<const std::uint8_t> directory,
                                                       std::uint64_t fileSize, ArchiveError* error) {
-    using namespace WadLayout;
-    if (directory.size() % kEntryLength != 0 ||
-        directory.size() / kEntryLength > kMaxArchiveEntries) {
-        SetArchiveError(error, ArchiveError::BadDirectoryLength);
-        return std::nullopt;
-    }
-    try {
-        std::vector<WadLump> lumps(directory.size() / kEntryLength);
-        ByteCursor cursor(directory);
-        for (WadLump& lump : lumps) {
-            if (!SetArchiveError(error, TakeLump(cursor, fileSize, lump))) {
-                return std::nullopt;
-            }
-        }
-        SetArchiveError(error, ArchiveError::None);
-        return lumps;
-    } catch (const std::bad_alloc&) {
-        SetArchiveError(error, ArchiveError::OutOfMemory);
-        return std::nullopt;
-    }
+    return ParseEntries<WadLump>(directory, WadLayout::kEntryLength, fileSize, TakeLump, error);
 }
 
 std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ArchiveError* error) {
