@@ -120,6 +120,30 @@ std::optional<std::string> LoadNameField(const std::uint8_t* field, std::size_t 
     return std::string(field, end);
 }
 
+ArchiveError TakeEntryName(std::span<const std::uint8_t> field, std::string& name) {
+    auto loaded = LoadNameField(field.data(), field.size());
+    if (!loaded) {
+        return ArchiveError::NameTooLong;
+    }
+    if (const ArchiveError broken = CheckEntryName(*loaded); broken != ArchiveError::None) {
+        return broken;
+    }
+    name = std::move(*loaded);
+    return ArchiveError::None;
+}
+
+ArchiveError CheckEntryPlace(std::int32_t offset, std::int32_t length, std::size_t headerSize,
+                             std::uint64_t fileSize) {
+    if (offset < static_cast<std::int32_t>(headerSize)) {
+        return ArchiveError::EntryOverlapsHeader;
+    }
+    if (length < 0 ||
+        !FitsIn(fileSize, static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(length))) {
+        return ArchiveError::EntryPastEnd;
+    }
+    return ArchiveError::None;
+}
+
 ArchiveFile::ArchiveFile(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path native = NativePath(path);

@@ -85,6 +85,15 @@ ArchiveError CheckEntryName(std::string_view name);
 // (names must leave room for it).
 std::optional<std::string> LoadNameField(const std::uint8_t* field, std::size_t size);
 
+// The name of an entry's name field, which CheckEntryName must accept; or the reason it is
+// refused (NameTooLong for a field with no zero to end it).
+ArchiveError TakeEntryName(std::span<const std::uint8_t> field, std::string& name);
+
+// Whether an entry's `length` bytes at `offset` lie after the archive's header of `headerSize`
+// bytes and inside the file: None, EntryOverlapsHeader or EntryPastEnd.
+ArchiveError CheckEntryPlace(std::int32_t offset, std::int32_t length, std::size_t headerSize,
+                             std::uint64_t fileSize);
+
 // The entries of a directory of `entrySize`-byte entries, each read by `take(cursor, fileSize,
 // entry)` (which returns None or why the entry is refused); none with the reason when the
 // directory's length is not a whole number of entries, holds more than kMaxArchiveEntries, an

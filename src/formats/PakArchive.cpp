@@ -62,21 +62,15 @@ ArchiveError TakeEntry(ByteCursor& cursor, std::uint64_t fileSize, PakEntry& ent
     if (!cursor.Ok()) {
         return ArchiveError::BadDirectoryLength;
     }
-    const auto name = LoadNameField(field.data(), kEntryNameSize);
-    if (!name) {
-        return ArchiveError::NameTooLong;
+    std::string name;
+    if (const ArchiveError refused = TakeEntryName(field, name); refused != ArchiveError::None) {
+        return refused;
     }
-    if (const ArchiveError broken = CheckEntryName(*name); broken != ArchiveError::None) {
-        return broken;
+    if (const ArchiveError outside = CheckEntryPlace(offset, length, kHeaderSize, fileSize);
+        outside != ArchiveError::None) {
+        return outside;
     }
-    if (offset < static_cast<std::int32_t>(kHeaderSize)) {
-        return ArchiveError::EntryOverlapsHeader;
-    }
-    if (length < 0 ||
-        !FitsIn(fileSize, static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(length))) {
-        return ArchiveError::EntryPastEnd;
-    }
-    entry.name = *name;
+    entry.name = std::move(name);
     entry.offset = static_cast<std::uint32_t>(offset);
     entry.length = static_cast<std::uint32_t>(length);
     return ArchiveError::None;

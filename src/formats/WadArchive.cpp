@@ -69,24 +69,18 @@ ArchiveError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump)
     if (!cursor.Ok()) {
         return ArchiveError::BadDirectoryLength;
     }
-    const auto name = LoadNameField(field.data(), kEntryNameSize);
-    if (!name) {
-        return ArchiveError::NameTooLong;
-    }
-    if (const ArchiveError broken = CheckEntryName(*name); broken != ArchiveError::None) {
-        return broken;
+    std::string name;
+    if (const ArchiveError refused = TakeEntryName(field, name); refused != ArchiveError::None) {
+        return refused;
     }
     if (compression != 0) {
         return ArchiveError::Compressed;
     }
-    if (offset < static_cast<std::int32_t>(kHeaderSize)) {
-        return ArchiveError::EntryOverlapsHeader;
+    if (const ArchiveError outside = CheckEntryPlace(offset, sizeOnDisk, kHeaderSize, fileSize);
+        outside != ArchiveError::None) {
+        return outside;
     }
-    if (sizeOnDisk < 0 || !FitsIn(fileSize, static_cast<std::uint64_t>(offset),
-                                  static_cast<std::uint64_t>(sizeOnDisk))) {
-        return ArchiveError::EntryPastEnd;
-    }
-    lump = {*name,
+    lump = {std::move(name),
             static_cast<std::uint32_t>(offset),
             static_cast<std::uint32_t>(sizeOnDisk),
             size,
