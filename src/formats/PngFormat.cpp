@@ -205,7 +205,7 @@ std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& 
     const std::uint8_t* pixels = image.pixels.get();
     const auto count =
         static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
-    if (*std::max_element(pixels, pixels + count) >= plte.n_entries) {
+    if (count != 0 && *std::max_element(pixels, pixels + count) >= plte.n_entries) {
         return NoPicture(error, ReadError::IndexPastPalette);
     }
     return picture;
