@@ -132,9 +132,11 @@ void PrintJson(const std::string& path, SourceFormat kind, const TextureInfo& in
 std::string Extensions() {
     std::string names;
     for (const SourceFormatRow& row : SourceFormatRows()) {
-        names += (names.empty() ? "" : ", ") + std::string(row.mask + 1);
+        if (!row.wad) {
+            names += (names.empty() ? "" : ", ") + std::string(row.mask + 1);
+        }
     }
-    return names;
+    return names + ", .pak, .wad";
 }
 
 // The texture in the file and its format, or the reason it cannot be looked at.
@@ -259,8 +261,7 @@ void PrintArchiveText(const std::string& path, const ArchiveListing& listing, st
 }
 
 void PrintArchiveJson(const std::string& path, const ArchiveListing& listing, std::ostream& out) {
-    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << listing.kind
-        << "\",\"entries\":[";
+    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << listing.kind << "\",\"entries\":[";
     for (std::size_t e = 0; e < listing.entries.size(); ++e) {
         const ArchiveEntry& entry = listing.entries[e];
         out << (e == 0 ? "" : ",") << "{\"name\":" << JsonString(entry.name)

@@ -133,21 +133,29 @@ private:
 
 namespace fs = std::filesystem;
 
-// The files of the source format (its extension, in any case) under the input directory,
-// or under the named files and folders of it, as names relative to it: named files as given,
-// each folder's files in name order. Folders
-// reached through links are not entered, so a link to a folder above cannot make a loop. Sets
-// `problem` when the input directory or a named file cannot be walked.
-// The entries of the pak at `pak` of the source format, under the named folders of it (or all),
-// each folder's sorted by name; a named entry is taken whatever its format.
-std::vector<std::string> EntriesUnder(const std::string& pak, const std::vector<std::string>& named,
-                                      SourceFormat format, std::string& problem) {
-    auto names = PakEntryNames(pak, problem);
+// The textures of the source format in the archive at `archive`: a pak's entries under the named
+// folders of it (or all), each folder's sorted by name, a named entry taken whatever its format;
+// a wad's mip textures of the format's kind, the named ones as given or all sorted by name.
+std::vector<std::string> EntriesUnder(const std::string& archive,
+                                      const std::vector<std::string>& named, SourceFormat format,
+                                      std::string& problem) {
+    const bool wad = RowOf(format).wad.has_value();
+    if (wad && !named.empty()) {
+        return named;
+    }
+    auto names =
+        wad ? ArchiveEntriesOf(archive, format, problem) : ArchiveEntryNames(archive, problem);
     if (!names) {
-        problem = "cannot read the pak '" + pak + "': " + problem;
+        problem = "cannot read '" + archive + "': " + problem;
         return {};
     }
     std::sort(names->begin(), names->end());
+    if (wad) {
+        if (names->empty()) {
+            problem = std::string("no ") + RowOf(format).option + " textures in '" + archive + "'";
+        }
+        return *names;
+    }
     std::vector<std::string> found;
     const std::vector<std::string> starts = named.empty() ? std::vector<std::string>{""} : named;
     for (std::string start : starts) {
@@ -165,19 +173,24 @@ std::vector<std::string> EntriesUnder(const std::string& pak, const std::vector<
             }
         }
         if (found.size() == before && !start.empty()) {
-            problem = "no such entry or folder '" + start + "' in '" + pak + "'";
+            problem = "no such entry or folder '" + start + "' in '" + archive + "'";
             return {};
         }
     }
     return found;
 }
 
+// The files of the source format (its extension, in any case) under the input directory, or
+// under the named files and folders of it, as names relative to it: named files as given, each
+// folder's files in name order. Folders reached through links are not entered, so a link to a
+// folder above cannot make a loop. Sets `problem` when the input directory or a named file cannot
+// be walked. An archive given as the input directory is walked by EntriesUnder.
 std::vector<std::string> FilesUnder(const std::string& inputDir,
                                     const std::vector<std::string>& named, SourceFormat format,
                                     std::string& problem) {
     const fs::path root = NativePath(inputDir);
     std::error_code error;
-    if (IsPakFile(inputDir)) {
+    if (IsArchiveFile(inputDir)) {
         return EntriesUnder(inputDir, named, format, problem);
     }
     if (!fs::is_directory(root, error)) {

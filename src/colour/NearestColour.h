@@ -23,6 +23,8 @@ struct TrueColourOptions {
     // pixel is given it, so that the index means "transparent" and nothing else. When not set,
     // alpha is ignored and every index is an ordinary colour.
     std::optional<std::uint8_t> transparentIndex;
+    // For the WAD2 palette: whether its full-bright colours (indices 224 to 255) may be chosen.
+    bool fullbright = false;
 };
 
 // A new picture of the same size whose pixels index `palette`. Without dithering each pixel is

@@ -22,60 +22,96 @@ bool IsSeparator(char c) {
 #endif
 }
 
-bool EndsInPak(const std::string& path, std::size_t end) {
-    static constexpr char kPak[] = ".pak";
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Whether the first `end` characters of `path` end in ".pak" or ".wad", in any case.
+bool EndsInArchiveName(const std::string& path, std::size_t end) {
     if (end < 4) {
         return false;
     }
-    for (std::size_t i = 0; i < 4; ++i) {
-        const auto c = static_cast<unsigned char>(path[end - 4 + i]);
-        if (std::tolower(c) != kPak[i]) {
-            return false;
-        }
-    }
-    return true;
+    const std::string extension = Lowered(path.substr(end - 4, 4));
+    return extension == ".pak" || extension == ".wad";
 }
 
-// A pak as a thread last read it: open, with its directory by name. Made anew when the file at
-// that path changes (its size or time of change), so that an edited pak is never read through an
-// old directory.
-struct PakKey {
+// One entry of an archive, wherever it lies: a pak's entries have no type.
+struct StoredEntry {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    std::uint8_t type = 0;
+};
+
+// An archive as a thread last read it: open, with its directory by name. Made anew when the file
+// at that path changes (its size or time of change), so that an edited archive is never read
+// through an old directory.
+struct ArchiveKey {
     std::string path;
     std::uintmax_t size = 0;
     std::filesystem::file_time_type changed{};
-    bool operator==(const PakKey&) const = default;
+    bool operator==(const ArchiveKey&) const = default;
 };
 
-struct OpenPak {
-    explicit OpenPak(const PakKey& key) : file(key.path) {
+struct OpenArchive {
+    explicit OpenArchive(const ArchiveKey& key)
+        : file(key.path) {
         if (const auto directory = ReadPakDirectory(file, &error)) {
             for (const PakEntry& entry : *directory) {
-                entries.emplace(entry.name, entry); // the first of a name, as engines take it
+                // The first of a name, as engines take it.
+                entries.emplace(entry.name, StoredEntry{entry.offset, entry.length, 0});
+            }
+            return;
+        }
+        if (error != ArchiveError::BadSignature) {
+            return;
+        }
+        if (const auto directory = ReadWadDirectory(file, &error)) {
+            wad = directory->kind;
+            const std::uint8_t mipType = MipTextureType(directory->kind);
+            for (const WadLump& lump : directory->lumps) {
+                const StoredEntry stored{lump.offset, lump.sizeOnDisk, lump.type};
+                auto [place, added] = entries.emplace(Lowered(lump.name), stored);
+                // A texture goes before any other lump of its name.
+                if (!added && place->second.type != mipType && lump.type == mipType) {
+                    place->second = stored;
+                }
             }
         }
     }
+    // The entry called `name`: exactly in a pak, in any case in a wad.
+    const StoredEntry* Find(const std::string& name) const {
+        const auto found = entries.find(wad ? Lowered(name) : name);
+        return found == entries.end() ? nullptr : &found->second;
+    }
     ArchiveFile file;
     ArchiveError error = ArchiveError::None;
-    std::map<std::string, PakEntry, std::less<>> entries;
+    std::optional<WadKind> wad; // none for a pak
+    std::map<std::string, StoredEntry, std::less<>> entries;
 };
 
-LastPerThread<PakKey, OpenPak> lastPak;
+LastPerThread<ArchiveKey, OpenArchive> lastArchive;
+
+ReadError ReadErrorOf(ArchiveError error) {
+    return error == ArchiveError::OutOfMemory ? ReadError::OutOfMemory : ReadError::BadArchive;
+}
 
 } // namespace
 
-bool IsPakFile(const std::string& path) {
+bool IsArchiveFile(const std::string& path) {
     std::error_code error;
-    return EndsInPak(path, path.size()) &&
+    return EndsInArchiveName(path, path.size()) &&
            std::filesystem::is_regular_file(NativePath(path), error);
 }
 
 std::optional<PathInArchive> SplitArchivePath(const std::string& path) {
     for (std::size_t end = 0; end < path.size(); ++end) {
-        if (!IsSeparator(path[end]) || !EndsInPak(path, end)) {
+        if (!IsSeparator(path[end]) || !EndsInArchiveName(path, end)) {
             continue;
         }
         std::string archive = path.substr(0, end);
-        if (!IsPakFile(archive)) {
+        if (!IsArchiveFile(archive)) {
             continue;
         }
         std::string entry = path.substr(end + 1);
@@ -85,50 +121,92 @@ std::optional<PathInArchive> SplitArchivePath(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, ReadError* error) {
+std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, ReadError* error,
+                                                   std::optional<WadKind> mipTexturesOf) {
     const auto inArchive = SplitArchivePath(path);
     if (!inArchive) {
+        if (mipTexturesOf) {
+            SetReadError(error, ReadError::NotInWad);
+            return std::nullopt;
+        }
         return ReadInputFile(path, error);
     }
     namespace fs = std::filesystem;
     const fs::path native = NativePath(inArchive->archive);
     std::error_code failed;
-    PakKey key{inArchive->archive, fs::file_size(native, failed), fs::last_write_time(native, failed)};
-    OpenPak& pak = lastPak.For(key);
-    if (pak.error != ArchiveError::None) {
-        SetReadError(error, ReadError::BadArchive);
+    const ArchiveKey key{inArchive->archive, fs::file_size(native, failed),
+                         fs::last_write_time(native, failed)};
+    OpenArchive& archive = lastArchive.For(key);
+    if (archive.error != ArchiveError::None) {
+        SetReadError(error, ReadErrorOf(archive.error));
         return std::nullopt;
     }
-    const auto entry = pak.entries.find(inArchive->entry);
-    if (entry == pak.entries.end()) {
+    if (mipTexturesOf && archive.wad != mipTexturesOf) {
+        SetReadError(error, archive.wad ? ReadError::WrongWadKind : ReadError::NotInWad);
+        return std::nullopt;
+    }
+    const StoredEntry* entry = archive.Find(inArchive->entry);
+    if (entry == nullptr) {
         SetReadError(error, ReadError::NoSuchFile);
         return std::nullopt;
     }
+    if (mipTexturesOf && entry->type != MipTextureType(*mipTexturesOf)) {
+        SetReadError(error, ReadError::NotMipTexture);
+        return std::nullopt;
+    }
     ArchiveError reason = ArchiveError::None;
-    auto bytes = ReadPakEntry(pak.file, entry->second, &reason);
+    auto bytes = archive.file.Read(entry->offset, entry->length, &reason);
     if (!bytes) {
-        SetReadError(error,
-                     reason == ArchiveError::OutOfMemory ? ReadError::OutOfMemory : ReadError::BadArchive);
+        SetReadError(error, ReadErrorOf(reason));
         return std::nullopt;
     }
     SetReadError(error, ReadError::None);
     return bytes;
 }
 
-std::optional<std::vector<std::string>> PakEntryNames(const std::string& path,
-                                                      std::string& reason) {
+std::optional<std::vector<std::string>> ArchiveEntryNames(const std::string& path,
+                                                          std::string& reason,
+                                                          std::optional<WadKind> mipTexturesOf) {
     ArchiveFile file(path);
     ArchiveError error = file.Error();
-    const auto directory = file.Ok() ? ReadPakDirectory(file, &error) : std::nullopt;
-    if (!directory) {
+    std::vector<std::string> names;
+    if (const auto pak = file.Ok() ? ReadPakDirectory(file, &error) : std::nullopt) {
+        if (!mipTexturesOf) {
+            for (const PakEntry& entry : *pak) {
+                names.push_back(entry.name);
+            }
+        }
+        return names;
+    }
+    const auto wad =
+        error == ArchiveError::BadSignature ? ReadWadDirectory(file, &error) : std::nullopt;
+    if (!wad) {
         reason = DescribeArchiveError(error);
         return std::nullopt;
     }
-    std::vector<std::string> names;
-    for (const PakEntry& entry : *directory) {
-        names.push_back(entry.name);
+    for (const WadLump& lump : wad->lumps) {
+        if (!mipTexturesOf ||
+            (wad->kind == *mipTexturesOf && lump.type == MipTextureType(wad->kind))) {
+            names.push_back(lump.name);
+        }
     }
     return names;
+}
+
+std::string FileNameOfLump(const std::string& lump) {
+    std::string name = lump;
+    if (!name.empty() && name.front() == '*') {
+        name.front() = '#';
+    }
+    return name;
+}
+
+std::string LumpNameOfFile(const std::string& name) {
+    std::string lump = name;
+    if (!lump.empty() && lump.front() == '#') {
+        lump.front() = '*';
+    }
+    return lump;
 }
 
 } // namespace texelary

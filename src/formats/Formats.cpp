@@ -2,10 +2,12 @@
 
 #include "base/NativePath.h"
 #include "colour/Quantize.h"
+#include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
 #include "formats/ArchiveInput.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
+#include "formats/MipTexture.h"
 #include "formats/PcxFormat.h"
 #include "formats/PngFormat.h"
 #include "formats/StoredPicture.h"
@@ -99,6 +101,27 @@ void ReadPcx(std::span<const std::uint8_t> file, SourceRead& out) {
     TakeDecoded(ParsePcxPicture(file, &out.reason), out);
 }
 
+// A mip texture lump of a wad of `kind`, with its levels when asked for.
+template <WadKind kind> void ReadMipTexture(std::span<const std::uint8_t> lump, SourceRead& out) {
+    ArchiveError refused = ArchiveError::None;
+    auto texture = DecodeMipTexture(lump, kind, &refused);
+    if (!texture) {
+        out.reason = ReadErrorOfMipTexture(refused);
+        return;
+    }
+    out.image = std::move(texture->image);
+    out.palette = texture->palette;
+    out.paletteRead = true;
+    if (out.wantLevels) {
+        out.levels = std::move(texture->levels);
+    }
+}
+
+template <WadKind kind>
+std::optional<TextureInfo> InspectMip(std::span<const std::uint8_t> lump, ReadError* error) {
+    return InspectMipTexture(lump, kind, error);
+}
+
 std::optional<std::vector<std::uint8_t>> WritePngRow(const IndexedImage& image,
                                                      const Palette& palette, const WriteOptions&) {
     return EncodePng(image, palette);
@@ -112,6 +135,82 @@ std::unique_ptr<IndexedImage> ToWalPalette(const RgbaImage& picture, Palette& pa
         palette = WalPalette;
     }
     return image;
+}
+
+// The WAD2 palette as the nearest-colour searches see it: without --fullbright, its entries 224
+// to 255 hold the colour of an ordinary entry, whose lower index wins every tie, so that no
+// pixel is given one of them but the transparent index. That entry is 0, or 1 when 0 is the
+// transparent index (which the search passes over).
+Palette Wad2SearchPalette(bool fullbright, std::optional<std::uint8_t> transparentIndex) {
+    Palette palette = Wad2Palette;
+    if (!fullbright) {
+        const std::size_t stand = transparentIndex == 0 ? 1 : 0;
+        for (std::size_t i = 224; i < 256; ++i) {
+            std::copy_n(Wad2Palette.begin() + 3 * stand, 3, palette.begin() + 3 * i);
+        }
+    }
+    return palette;
+}
+
+std::unique_ptr<IndexedImage> ToWad2Palette(const RgbaImage& picture, Palette& palette,
+                                            const TrueColourOptions& options) {
+    auto image = MapToPalette(
+        picture, Wad2SearchPalette(options.fullbright, options.transparentIndex), options);
+    if (image) {
+        palette = Wad2Palette;
+    }
+    return image;
+}
+
+// A WAD2 texture of a picture on another palette takes the nearest colours of the WAD2 one; a
+// picture already on it keeps its indices.
+std::optional<std::vector<std::uint8_t>>
+WriteWad2Row(const IndexedImage& image, const Palette& palette, const WriteOptions& options) {
+    try {
+        if (palette == Wad2Palette) {
+            return EncodeWad2MipTexture(image, options.name, options.mips);
+        }
+        IndexedImage remapped;
+        const PixelView rows{image.width, image.height, static_cast<std::size_t>(image.width),
+                             image.pixels.get()};
+        if (!image.pixels || !CopyRows(remapped, rows, RowOrder::TopDown)) {
+            return std::nullopt;
+        }
+        const std::size_t count = PixelCount(image.width, image.height).value_or(0);
+        RemapToPalette({remapped.pixels.get(), count},
+                       Wad2SearchPalette(options.fullbright, std::nullopt), palette);
+        return EncodeWad2MipTexture(remapped, options.name, options.mips);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+// Whether a wad's texture is see-through: WAD3 names that begin with '{'.
+bool SeeThroughName(const std::string& name) {
+    return !name.empty() && name.front() == '{';
+}
+
+// A see-through texture's index 255 is drawn as a hole; its palette entry is pure blue, as the
+// engines' tools expect.
+std::optional<std::vector<std::uint8_t>>
+WriteWad3Row(const IndexedImage& image, const Palette& palette, const WriteOptions& options) {
+    if (!SeeThroughName(options.name)) {
+        return EncodeWad3MipTexture(image, palette, options.name, options.mips);
+    }
+    Palette marked = palette;
+    marked[3 * 255] = 0;
+    marked[3 * 255 + 1] = 0;
+    marked[3 * 255 + 2] = 255;
+    return EncodeWad3MipTexture(image, marked, options.name, options.mips);
+}
+
+// The engines refuse textures whose sides are not multiples of 16.
+const char* WadRefusal(const IndexedImage& image, const WriteOptions& options) {
+    if (image.width <= 0 || image.height <= 0 || image.width % 16 != 0 || image.height % 16 != 0) {
+        return "a wad's textures must be a multiple of 16 pixels wide and high";
+    }
+    const ArchiveError name = CheckEntryName(options.name);
+    return name == ArchiveError::None ? nullptr : DescribeArchiveError(name);
 }
 
 // The other targets store a palette of the picture's own.
@@ -129,23 +228,35 @@ std::optional<TextureInfo> InspectWith(std::span<const std::uint8_t> file, ReadE
 }
 
 constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
-    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", ReadBmp, kInvalidPalette,
-     InspectBmp},
-    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", ReadM8, kNoPalette, InspectM8},
-    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", ReadWal, kNoPalette, InspectWal},
-    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", ReadPng, kNoPalette,
-     InspectWith<ParsePngPicture>},
-    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", ReadTga, kNoPalette,
-     InspectWith<ParseTgaPicture>},
-    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", ReadPcx, kNoPalette,
+    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", std::nullopt, ReadBmp,
+     kInvalidPalette, InspectBmp},
+    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", std::nullopt, ReadM8, kNoPalette,
+     InspectM8},
+    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", std::nullopt, ReadWal, kNoPalette,
+     InspectWal},
+    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", std::nullopt, ReadPng,
+     kNoPalette, InspectWith<ParsePngPicture>},
+    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", std::nullopt, ReadTga,
+     kNoPalette, InspectWith<ParseTgaPicture>},
+    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", std::nullopt, ReadPcx, kNoPalette,
      InspectWith<ParsePcxPicture>},
+    {SourceFormat::Wad2, "wad2", "WAD2 textures (*.wad)", "*.wad", WadKind::Wad2,
+     ReadMipTexture<WadKind::Wad2>, kNoPalette, InspectMip<WadKind::Wad2>},
+    {SourceFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "*.wad", WadKind::Wad3,
+     ReadMipTexture<WadKind::Wad3>, kNoPalette, InspectMip<WadKind::Wad3>},
 }};
 
 constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
-    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", false, ToOwnPalette, WriteM8},
-    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", false, ToWalPalette, WriteWal},
-    {TargetFormat::Png, "png", "Portable Network Graphics (*.png)", "png", true, ToOwnPalette,
-     WritePngRow},
+    {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", std::nullopt, false, ToOwnPalette, WriteM8,
+     nullptr},
+    {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", std::nullopt, false, ToWalPalette, WriteWal,
+     nullptr},
+    {TargetFormat::Png, "png", "Portable Network Graphics (*.png)", "png", std::nullopt, true,
+     ToOwnPalette, WritePngRow, nullptr},
+    {TargetFormat::Wad2, "wad2", "WAD2 textures (*.wad)", "wad", WadKind::Wad2, false,
+     ToWad2Palette, WriteWad2Row, WadRefusal},
+    {TargetFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "wad", WadKind::Wad3, false, ToOwnPalette,
+     WriteWad3Row, WadRefusal},
 }};
 
 // Every row stands at its own index.
@@ -193,7 +304,7 @@ std::optional<TargetFormat> TargetFormatAt(std::int32_t index) {
 }
 
 void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out) {
-    const auto bytes = ReadInput(path, &out.reason);
+    const auto bytes = ReadInput(path, &out.reason, format.wad);
     if (bytes && bytes->empty()) {
         out.reason = ReadError::Empty;
     } else if (bytes) {
@@ -221,7 +332,8 @@ std::optional<SourceFormat> SourceFormatOfPath(const std::string& path) {
     const std::string extension = Utf8Path(NativePath(path).extension());
     for (const SourceFormatRow& row : kSourceRows) {
         const std::string_view mask = row.mask; // "*.bmp"
-        if (extension.size() > 1 && SameIgnoringCase(extension.substr(1), mask.substr(2))) {
+        if (!row.wad && extension.size() > 1 &&
+            SameIgnoringCase(extension.substr(1), mask.substr(2))) {
             return row.format;
         }
     }
@@ -231,6 +343,18 @@ std::optional<SourceFormat> SourceFormatOfPath(const std::string& path) {
 std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, SourceFormat format,
                                           ReadError* error) {
     return RowOf(format).inspect(file, error);
+}
+
+std::optional<std::vector<std::string>> ArchiveEntriesOf(const std::string& archive,
+                                                         SourceFormat format, std::string& reason) {
+    const std::optional<WadKind> wad = RowOf(format).wad;
+    auto names = ArchiveEntryNames(archive, reason, wad);
+    if (names && !wad) {
+        std::erase_if(*names, [format](const std::string& name) {
+            return SourceFormatOfPath(name) != format;
+        });
+    }
+    return names;
 }
 
 std::optional<SourceFormat> SourceFormatNamed(std::string_view option) {

@@ -10,6 +10,7 @@
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/TextureInfo.h"
+#include "formats/WadArchive.h"
 #include "formats/WriteOptions.h"
 #include "image/IndexedImage.h"
 #include "image/RgbaImage.h"
@@ -26,12 +27,21 @@
 namespace texelary {
 
 // Convert-from index.
-enum class SourceFormat : std::int32_t { Bmp = 0, M8 = 1, Wal = 2, Png = 3, Tga = 4, Pcx = 5 };
+enum class SourceFormat : std::int32_t {
+    Bmp = 0,
+    M8 = 1,
+    Wal = 2,
+    Png = 3,
+    Tga = 4,
+    Pcx = 5,
+    Wad2 = 6,
+    Wad3 = 7
+};
 // Convert-to index.
-enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1, Png = 2 };
+enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1, Png = 2, Wad2 = 3, Wad3 = 4 };
 
-constexpr std::int32_t kSourceFormatCount = 6;
-constexpr std::int32_t kTargetFormatCount = 3;
+constexpr std::int32_t kSourceFormatCount = 8;
+constexpr std::int32_t kTargetFormatCount = 5;
 
 // The format with this index; none for an index out of range.
 std::optional<SourceFormat> SourceFormatAt(std::int32_t index);
@@ -69,6 +79,9 @@ struct SourceFormatRow {
     const char* option;  // on the command line: "bmp"
     const char* caption; // in the setup dialog: "Windows Bitmap (*.bmp)"
     const char* mask;    // what the file chooser lists: "*.bmp"
+    // Set for the textures of a wad, which are its mip texture lumps rather than files: the kind
+    // of wad they are read from, by lump name.
+    std::optional<WadKind> wad;
     // Reads the picture of a whole file, then its palette (and fields) when the picture was had.
     void (*read)(std::span<const std::uint8_t> file, SourceRead& out);
     // Said after the quoted path when the palette cannot be had.
@@ -82,6 +95,9 @@ struct TargetFormatRow {
     const char* option;    // on the command line: "m8"
     const char* caption;   // in the setup dialog: "Heretic2 (*.m8)"
     const char* extension; // of the output files, without a dot
+    // Set for a wad: every texture of the run becomes one lump of a new wad of this kind, at the
+    // output path, rather than a file of its own.
+    std::optional<WadKind> wad;
     // Whether asking for every level writes each level to a file of its own, name.N.extension
     // (a format that holds mip levels writes them all anyway).
     bool levelsAsFiles;
@@ -95,10 +111,14 @@ struct TargetFormatRow {
     std::optional<std::vector<std::uint8_t>> (*write)(const IndexedImage& image,
                                                       const Palette& palette,
                                                       const WriteOptions& options);
+    // Why the format cannot store this picture under the options' name, in a few words; null
+    // when it can. May itself be null, for formats that take every picture.
+    const char* (*refusal)(const IndexedImage& image, const WriteOptions& options);
 };
 
-// The read step of the run and of the preview alike: the file at `path` (or the pak entry it
-// names, see ArchiveInput.h) read once, whole, and its bytes given to the row's reader. A file that cannot be read, or is empty, leaves `out` without
+// The read step of the run and of the preview alike: the file at `path` (or the archive entry it
+// names, see ArchiveInput.h; for a wad's format, the mip texture lump) read once, whole, and its
+// bytes given to the row's reader. A file that cannot be read, or is empty, leaves `out` without
 // a picture and with the reason.
 void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out);
 
@@ -111,12 +131,18 @@ const SourceFormatRow& RowOf(SourceFormat format);
 const TargetFormatRow& RowOf(TargetFormat format);
 
 // The source format whose files have the extension of `path` (the mask's, in any case); none for
-// other extensions.
+// other extensions. The formats of a wad's textures, which are lumps and not files, have none.
 std::optional<SourceFormat> SourceFormatOfPath(const std::string& path);
 
 // Looks inside the bytes of a file of `format` (the row's inspect).
 std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, SourceFormat format,
                                           ReadError* error = nullptr);
+
+// The names of the textures of `format` in the archive at `archive`, in its directory's order: a
+// pak's entries with the format's extension, or a wad's mip textures of the format's kind. None,
+// with the reason, when the archive cannot be read.
+std::optional<std::vector<std::string>> ArchiveEntriesOf(const std::string& archive,
+                                                         SourceFormat format, std::string& reason);
 
 // The format whose command-line name is `option`, in any case; none when no format has it.
 std::optional<SourceFormat> SourceFormatNamed(std::string_view option);

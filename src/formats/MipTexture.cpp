@@ -228,4 +228,23 @@ std::optional<std::vector<std::uint8_t>> EncodeWad3MipTexture(const IndexedImage
     }
 }
 
+ReadError ReadErrorOfMipTexture(ArchiveError error) {
+    switch (error) {
+    case ArchiveError::None:
+        return ReadError::None;
+    case ArchiveError::Truncated:
+    case ArchiveError::NoPalette:
+        return ReadError::Truncated;
+    case ArchiveError::NoPixels:
+        return ReadError::NoPixels;
+    case ArchiveError::OutOfMemory:
+        return ReadError::OutOfMemory;
+    case ArchiveError::TextureSize:
+    case ArchiveError::LevelOutside:
+        return ReadError::BadHeader;
+    default:
+        return ReadError::CorruptData;
+    }
+}
+
 } // namespace texelary

@@ -5,6 +5,7 @@
 // palette after the last level. WAD2 textures index the fixed Wad2Palette.
 
 #include "formats/Archive.h"
+#include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
 #include "formats/WadArchive.h"
 #include "formats/WriteOptions.h"
@@ -42,6 +43,9 @@ StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump);
 // skipped is zero; the first count of 256 found is taken. What follows the palette is ignored.
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                            ArchiveError* error = nullptr);
+
+// The reader's reason for a lump DecodeMipTexture refused for `error`.
+ReadError ReadErrorOfMipTexture(ArchiveError error);
 
 // A WAD2 mip texture lump named `name` for `image`, whose pixels already index Wad2Palette, or a
 // WAD3 one for `image` and its `palette`, which the lump carries. Levels 1 to 3 are made by `mips`

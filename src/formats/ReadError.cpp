@@ -41,7 +41,13 @@ const char* DescribeReadError(ReadError error) {
     case ReadError::IndexPastPalette:
         return "a pixel uses a colour past the end of the palette";
     case ReadError::BadArchive:
-        return "the pak that holds it cannot be read";
+        return "the pak or wad that holds it cannot be read";
+    case ReadError::NotInWad:
+        return "only the mip textures of a wad can be read in this format";
+    case ReadError::WrongWadKind:
+        return "the wad is not of this kind (WAD2 or WAD3)";
+    case ReadError::NotMipTexture:
+        return "the lump is not a mip texture";
     }
     return "unknown error";
 }

@@ -27,7 +27,10 @@ enum class ReadError : std::uint8_t {
     UnsupportedDepth, // a picture of another depth than 8 bits per pixel (256 colours)
     NotBuiltIn,       // this build was made without the library the format needs
     IndexPastPalette, // a pixel of a palette picture names a colour its palette does not have
-    BadArchive,       // the pak that holds the file cannot be read
+    BadArchive,       // the pak or wad that holds the file cannot be read
+    NotInWad,         // a texture of a wad format named by a path that leads into no wad
+    WrongWadKind,     // a WAD2 read as a WAD3 or the other way round
+    NotMipTexture,    // a lump of a wad that is not a mip texture
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads both after a

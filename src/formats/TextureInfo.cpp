@@ -2,6 +2,7 @@
 
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
+#include "formats/MipTexture.h"
 #include "formats/WalFormat.h"
 
 #include <algorithm>
@@ -164,6 +165,24 @@ std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadEr
     TextureInfo info = InfoOfImage(*image);
     CheckLevels(ReadWalLevels(file), file.size(), info);
     info.fields = ReadWalFields(file);
+    return info;
+}
+
+std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
+                                             ReadError* error) {
+    ArchiveError refused = ArchiveError::None;
+    const auto texture = DecodeMipTexture(lump, kind, &refused);
+    if (!texture) {
+        SetReadError(error, ReadErrorOfMipTexture(refused));
+        return std::nullopt;
+    }
+    TextureInfo info = InfoOfImage(*texture->image);
+    // A WAD3 lump's palette (a count and 768 bytes) follows its last level.
+    constexpr std::size_t kPaletteBlock = 2 + 768;
+    const std::size_t levelsEnd = kind == WadKind::Wad3 && lump.size() >= kPaletteBlock
+                                      ? lump.size() - kPaletteBlock
+                                      : lump.size();
+    CheckLevels(ReadMipTextureLevels(lump), levelsEnd, info);
     return info;
 }
 

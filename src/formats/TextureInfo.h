@@ -7,6 +7,7 @@
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
+#include "formats/WadArchive.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +36,9 @@ struct TextureInfo {
 std::optional<TextureInfo> InspectBmp(std::span<const std::uint8_t> file, ReadError* error);
 std::optional<TextureInfo> InspectM8(std::span<const std::uint8_t> file, ReadError* error);
 std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadError* error);
+// A mip texture lump of a wad of `kind`: its four levels, no header fields.
+std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
+                                             ReadError* error);
 // A picture of an everyday format, read by `parse`: one level, no header fields, indices only
 // when it has a palette.
 std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, PictureParser parse,

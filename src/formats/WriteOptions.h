@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 
 namespace texelary {
 
@@ -18,10 +20,19 @@ enum class MipFilter : std::int32_t {
 };
 
 struct WriteOptions {
+    WriteOptions(MipFilter levels = MipFilter::Point, std::optional<HeaderFields> kept = {})
+        : mips(levels)
+        , fields(std::move(kept)) {}
+
     MipFilter mips = MipFilter::Point;
     // None: the writer's own header (the .m8 writer's "Created by Texelary", an empty .wal
     // header). Given: these fields, names cut at a character boundary to fit their fields.
     std::optional<HeaderFields> fields;
+    // The texture's name in a wad, which its lump stores (and the engines look it up by).
+    std::string name;
+    // Whether a picture brought onto the WAD2 palette may take its full-bright colours (indices
+    // 224 to 255, which the engines draw unlit).
+    bool fullbright = false;
 };
 
 } // namespace texelary

@@ -4,9 +4,9 @@
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
-#include "formats/ArchiveBytes.h"
 #include "base/Version.h"
 #include "colour/WalPalette.h"
+#include "formats/ArchiveBytes.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
@@ -363,7 +363,8 @@ TEST_F(ConvertCli, NamesOutsideTheCodePageArriveWhole) {
 TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     const std::pair<const char*, const char*> cases[] = {
         {"--from bmp a.bmp", "--to is missing"},
-        {"--from gif --to m8 a.bmp", "unknown source format 'gif' (bmp, m8, wal, png, tga or pcx)"},
+        {"--from gif --to m8 a.bmp",
+         "unknown source format 'gif' (bmp, m8, wal, png, tga, pcx, wad2 or wad3)"},
         {"--from bmp --to m8", "no files given"},
         {"--frobnicate --help", "unknown option '--frobnicate'"},
         {"--jobs=2 a.bmp", "unknown option '--jobs=2'"},
@@ -397,9 +398,10 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     }
     const Outcome help = Run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
-                               "bmp, m8, wal, png, tga or pcx", "m8, wal or png", "--recursive",
-                               "--dither", "--transparent-index 255", "--all-levels"}) {
+    for (const char* option :
+         {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
+          "bmp, m8, wal, png, tga, pcx, wad2 or wad3", "m8, wal, png, wad2 or wad3", "--recursive",
+          "--dither", "--transparent-index 255", "--all-levels"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(Run("-h --frobnicate").output, help.output); // nothing after it is read
@@ -539,29 +541,31 @@ TEST_F(ConvertCli, InfoListsTheEntriesOfPaksAndWads) {
 
     const Outcome text = Run("--info base.pak TEX.WAD");
     EXPECT_EQ(text.status, 0) << text.errors;
-    EXPECT_EQ(text.output, "base.pak\n"
-                           "  kind:             pak\n"
-                           "  entries:          2\n"
-                           "    \"textures/floor.wal\", " +
-                               std::to_string(wal.size()) +
-                               " bytes, wal: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
-                               "    \"readme.txt\", 8 bytes, other\n"
-                               "TEX.WAD\n"
-                               "  kind:             wad2\n"
-                               "  entries:          2\n"
-                               "    \"floor\", 380 bytes, mip texture: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
-                               "    \"palette\", 768 bytes, lump 0x40\n");
+    EXPECT_EQ(text.output,
+              "base.pak\n"
+              "  kind:             pak\n"
+              "  entries:          2\n"
+              "    \"textures/floor.wal\", " +
+                  std::to_string(wal.size()) +
+                  " bytes, wal: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
+                  "    \"readme.txt\", 8 bytes, other\n"
+                  "TEX.WAD\n"
+                  "  kind:             wad2\n"
+                  "  entries:          2\n"
+                  "    \"floor\", 380 bytes, mip texture: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
+                  "    \"palette\", 768 bytes, lump 0x40\n");
 
     test::WriteAll(dir.Path() / "cut.pak", {pak.bytes.begin(), pak.bytes.begin() + 40});
     const Outcome json = Run("--info --json TEX.WAD cut.pak");
     EXPECT_EQ(json.status, 1);
-    EXPECT_EQ(json.output,
-              "{\"file\":\"TEX.WAD\",\"kind\":\"wad2\",\"entries\":[{\"name\":\"floor\",\"size\":380,"
-              "\"kind\":\"mip texture\",\"levels\":[{\"width\":16,\"height\":16},{\"width\":8,"
-              "\"height\":8},{\"width\":4,\"height\":4},{\"width\":2,\"height\":2}]},{\"name\":"
-              "\"palette\",\"size\":768,\"kind\":\"lump 0x40\",\"levels\":[]}]}\n"
-              "{\"file\":\"cut.pak\",\"error\":\"" +
-                  std::string(DescribeArchiveError(ArchiveError::DirectoryPastEnd)) + "\"}\n");
+    EXPECT_EQ(
+        json.output,
+        "{\"file\":\"TEX.WAD\",\"kind\":\"wad2\",\"entries\":[{\"name\":\"floor\",\"size\":380,"
+        "\"kind\":\"mip texture\",\"levels\":[{\"width\":16,\"height\":16},{\"width\":8,"
+        "\"height\":8},{\"width\":4,\"height\":4},{\"width\":2,\"height\":2}]},{\"name\":"
+        "\"palette\",\"size\":768,\"kind\":\"lump 0x40\",\"levels\":[]}]}\n"
+        "{\"file\":\"cut.pak\",\"error\":\"" +
+            std::string(DescribeArchiveError(ArchiveError::DirectoryPastEnd)) + "\"}\n");
 }
 
 TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {
@@ -581,9 +585,9 @@ TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {
     const Outcome fromFolder = Run("--from wal --to png --input . --output . hopper.wal");
     EXPECT_EQ(fromFolder.status, 0) << fromFolder.errors;
     const auto png = test::ReadAll(dir.Path() / "hopper.png");
-    EXPECT_EQ(FilesIn(dir.Path() / "out/textures/e1"),
-              (std::map<std::string, std::vector<std::uint8_t>>{{"copy.png", png},
-                                                                {"hopper.png", png}}));
+    EXPECT_EQ(
+        FilesIn(dir.Path() / "out/textures/e1"),
+        (std::map<std::string, std::vector<std::uint8_t>>{{"copy.png", png}, {"hopper.png", png}}));
 
     // A named entry that is not there, and a pak whose directory is cut off.
     const Outcome missing =
@@ -596,7 +600,7 @@ TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {
     test::WriteAll(dir.Path() / "cut.pak", {pak.bytes.begin(), pak.bytes.end() - 10});
     const Outcome cut = Run("--from wal --to m8 --input cut.pak --output . textures/e1/copy.wal");
     EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.errors.find("the pak that holds it cannot be read"), std::string::npos)
+    EXPECT_NE(cut.errors.find("the pak or wad that holds it cannot be read"), std::string::npos)
         << cut.errors;
     const Outcome folder = Run("--from wal --to m8 --recursive --input Base.PAK --output . maps");
     EXPECT_EQ(folder.status, 2);
@@ -646,7 +650,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               "texelary-convert: cut.m8: the file ends before its picture data\n"
               "texelary-convert: missing.wal: no such file\n"
               "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
-              ".wal, .png, .tga, .pcx)\n");
+              ".wal, .png, .tga, .pcx, .pak, .wad)\n");
 }
 
 } // namespace

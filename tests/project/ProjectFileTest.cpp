@@ -246,9 +246,11 @@ TEST(ProjectFile, DamagedFilesAreRefusedAndTheProjectStaysAsItWas) {
         {"first name without zero", ReferenceFile().Fill(308, 128, 'c').Get(),
          ReadError::BadHeader},
         {"last name without zero", ReferenceFile().Fill(436, 128, 'd').Get(), ReadError::BadHeader},
-        {"convert-from 6", ReferenceFile().I32(304, 6).Get(), ReadError::BadHeader},
+        {"convert-from past the last", ReferenceFile().I32(304, kSourceFormatCount).Get(),
+         ReadError::BadHeader},
         {"convert-from -1", ReferenceFile().I32(304, -1).Get(), ReadError::BadHeader},
-        {"convert-to 3", ReferenceFile().I32(300, 3).Get(), ReadError::BadHeader},
+        {"convert-to past the last", ReferenceFile().I32(300, kTargetFormatCount).Get(),
+         ReadError::BadHeader},
         {"convert-to -1", ReferenceFile().I32(300, -1).Get(), ReadError::BadHeader},
         {"empty file", Bytes{}, ReadError::Empty},
     };
@@ -395,7 +397,8 @@ TEST(ProjectFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
     // already there stays, and no cut text is reported for a project that was not saved.
     ASSERT_TRUE(SaveProject(UntouchedProject(), dir.File("old.mm")));
     const Bytes old = ReadAll(dir.File("old.mm"));
-    for (const auto& [from, to] : {std::pair{6, 0}, {-1, 0}, {0, 3}, {0, -1}}) {
+    for (const auto& [from, to] :
+         {std::pair{kSourceFormatCount, 0}, {-1, 0}, {0, kTargetFormatCount}, {0, -1}}) {
         SCOPED_TRACE(std::to_string(from) + "/" + std::to_string(to));
         Project project = ReferenceProject();
         project.inputDir = std::string(130, 'x');

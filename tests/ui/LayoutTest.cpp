@@ -269,12 +269,14 @@ void LayoutTest::FormatListsOfferEveryFormatInIndexOrder() {
         return items;
     };
     const TProjectSetup& setup = *session.Windows().ProjectSetup;
-    QCOMPARE(texts(setup.ConvFrom()),
-             (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
-                          "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
-                          "PC Paintbrush (*.pcx)"}));
-    QCOMPARE(texts(setup.ConvTo()), (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)",
-                                                 "Portable Network Graphics (*.png)"}));
+    QCOMPARE(
+        texts(setup.ConvFrom()),
+        (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
+                     "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
+                     "PC Paintbrush (*.pcx)", "WAD2 textures (*.wad)", "WAD3 textures (*.wad)"}));
+    QCOMPARE(texts(setup.ConvTo()),
+             (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)", "Portable Network Graphics (*.png)",
+                          "WAD2 textures (*.wad)", "WAD3 textures (*.wad)"}));
 }
 
 void LayoutTest::WindowsUseElevenPixelFont() {

@@ -893,7 +893,7 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     QCOMPARE(session.ConvFrom().currentIndex(), 1);
     QCOMPARE(session.ConvTo().currentIndex(), 0);
     QVERIFY(session.InputPath().isReadOnly());
-    QCOMPARE(session.ConvFrom().count(), 6);
+    QCOMPARE(session.ConvFrom().count(), kSourceFormatCount);
     QVERIFY(!session.ConvFrom().isEditable());
 }
 
