@@ -25,7 +25,7 @@ EntryRecipe RecipeOf(const RunSettings& settings) {
                        &to,
                        settings.RunMips,
                        settings.RunKeepHeader,
-                       {settings.RunDither, settings.RunTransparentIndex},
+                       {settings.RunDither, settings.RunTransparentIndex, settings.RunFullbright},
                        settings.RunAllLevels && to.levelsAsFiles};
 }
 

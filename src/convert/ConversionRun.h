@@ -50,6 +50,9 @@ struct RunSettings {
     // Every mip level of a mip texture source (level 0 alone for other sources), for targets
     // that write one file per level: name.0.png, name.1.png, ...
     bool RunAllLevels = false;
+    // For a WAD2 target: whether pictures may take the palette's full-bright colours (indices
+    // 224 to 255, drawn unlit by the engines); without it they take the nearest of the others.
+    bool RunFullbright = false;
 };
 
 // The number of files a run should convert at once on this machine: one per core.

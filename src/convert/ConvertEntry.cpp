@@ -75,6 +75,7 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
         }
         WriteOptions options;
         options.mips = recipe.mips;
+        options.fullbright = recipe.colours.fullbright;
         // Only the rows of mip textures give header fields; every other source is written as
         // before.
         if (recipe.keepHeader) {
