@@ -272,6 +272,21 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
     } else if (!WriteAll(m_file, bytes)) {
         m_failed = true;
     }
+    m_written += bytes.size();
+    return !m_failed;
+}
+
+bool ReplacingFile::OverwriteStart(std::span<const std::uint8_t> bytes) {
+    if (!Ok() || m_closed || bytes.size() > m_written) {
+        m_failed = true;
+        return false;
+    }
+    if (m_inPlace) {
+        std::copy(bytes.begin(), bytes.end(), m_held.begin());
+        return true;
+    }
+    m_failed = std::fseek(m_file, 0, SEEK_SET) != 0 || !WriteAll(m_file, bytes) ||
+               std::fseek(m_file, 0, SEEK_END) != 0;
     return !m_failed;
 }
 

@@ -44,6 +44,10 @@ public:
 
     bool Ok() const { return (m_file != nullptr || m_inPlace || m_closed) && !m_failed; }
     bool Write(std::span<const std::uint8_t> bytes);
+    // Writes `bytes` over the first bytes written so far, for a header whose fields are known
+    // only once the rest is written; later writes go on at the end. False, and the file given
+    // up, when fewer bytes have been written or the write fails.
+    bool OverwriteStart(std::span<const std::uint8_t> bytes);
     // Flushes and closes the temporary file, leaving Commit() only the rename: the costly part of
     // a write can then run on one thread and the replacing, in order, on another. False on any
     // failure; nothing is replaced then. Nothing more can be written after it.
@@ -62,6 +66,7 @@ private:
     // Writing in place keeps the bytes until Commit(), so that giving up changes nothing.
     bool m_inPlace = false;
     std::vector<std::uint8_t> m_held;
+    std::uint64_t m_written = 0; // bytes written so far
     bool m_failed = false;
     bool m_closed = false; // Finish() has closed the temporary file
     bool m_committed = false;

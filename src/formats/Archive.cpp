@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <new>
 #include <system_error>
 
@@ -193,6 +194,81 @@ std::optional<std::vector<std::uint8_t>> ArchiveFile::Read(std::uint64_t offset,
         SetArchiveError(error, ArchiveError::OutOfMemory);
         return std::nullopt;
     }
+}
+
+namespace {
+// Offsets and sizes are signed 32-bit numbers in both formats.
+constexpr std::uint64_t kArchiveLimit = std::numeric_limits<std::int32_t>::max();
+
+std::uint64_t AlignedUp(std::uint64_t position, std::size_t alignment) {
+    return (position + alignment - 1) / alignment * alignment;
+}
+} // namespace
+
+ArchiveWriter::ArchiveWriter(ReplacingFile& out, const Layout& layout)
+    : m_out(out)
+    , m_layout(layout) {
+    // The header's fields are known only at the end: zeros hold its place.
+    const std::vector<std::uint8_t> placeholder(layout.headerSize, 0);
+    m_failed = !m_out.Ok() || !m_out.Write(placeholder);
+    m_position = layout.headerSize;
+}
+
+bool ArchiveWriter::Pad() {
+    static constexpr std::uint8_t kZeros[16] = {};
+    const std::uint64_t start = AlignedUp(m_position, m_layout.alignment);
+    const auto padding = static_cast<std::size_t>(start - m_position);
+    m_position = start;
+    return padding == 0 || m_out.Write({kZeros, padding});
+}
+
+bool ArchiveWriter::Add(std::string_view name, std::span<const std::uint8_t> bytes,
+                        std::uint8_t type, ArchiveError* error) {
+    if (m_failed) {
+        return SetArchiveError(error, ArchiveError::CannotWrite);
+    }
+    if (name.size() >= m_layout.nameSize) {
+        return SetArchiveError(error, ArchiveError::NameTooLong);
+    }
+    if (const ArchiveError refused = CheckEntryName(name); refused != ArchiveError::None) {
+        return SetArchiveError(error, refused);
+    }
+    if (m_count >= kMaxArchiveEntries) {
+        return SetArchiveError(error, ArchiveError::BadEntryCount);
+    }
+    // The entry, then the directory with one entry more, must end inside the limit.
+    const std::uint64_t start = AlignedUp(m_position, m_layout.alignment);
+    const std::uint64_t end =
+        AlignedUp(start + bytes.size(), m_layout.alignment) + m_layout.entrySize * (m_count + 1);
+    if (bytes.size() > kArchiveLimit || end > kArchiveLimit) {
+        return SetArchiveError(error, ArchiveError::TooLarge);
+    }
+    try {
+        m_directory.resize(m_directory.size() + m_layout.entrySize, 0);
+    } catch (const std::bad_alloc&) {
+        return SetArchiveError(error, ArchiveError::OutOfMemory);
+    }
+    StoreEntry(m_directory.data() + m_layout.entrySize * m_count, name,
+               static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(bytes.size()), type);
+    m_failed = !Pad() || !m_out.Write(bytes);
+    if (m_failed) {
+        return SetArchiveError(error, ArchiveError::CannotWrite);
+    }
+    m_position += bytes.size();
+    ++m_count;
+    return SetArchiveError(error, ArchiveError::None);
+}
+
+bool ArchiveWriter::Finish(ArchiveError* error) {
+    if (!m_failed) {
+        m_failed = !Pad() || !m_out.Write(m_directory);
+    }
+    if (!m_failed) {
+        std::vector<std::uint8_t> header(m_layout.headerSize, 0);
+        StoreHeader(header.data(), m_count, static_cast<std::uint32_t>(m_position));
+        m_failed = !m_out.OverwriteStart(header);
+    }
+    return SetArchiveError(error, m_failed ? ArchiveError::CannotWrite : ArchiveError::None);
 }
 
 } // namespace texelary

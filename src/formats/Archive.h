@@ -6,6 +6,7 @@
 // asks for, so that memory follows the entries in hand and not the archive's size.
 
 #include "base/ByteOrder.h"
+#include "base/FileIo.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -144,6 +145,56 @@ private:
     std::ifstream m_in;
     std::uint64_t m_size = 0;
     ArchiveError m_error = ArchiveError::None;
+};
+
+// A new archive written entry by entry to a file the caller commits: a header whose fields are
+// filled in at the end, the entries' bytes in the order added, then the directory. Only the
+// directory is held, never the entries, so that an archive of any size costs its directory.
+class ArchiveWriter {
+public:
+    virtual ~ArchiveWriter() = default;
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+    // Appends one entry (`type` is a wad lump's; a pak has none). False, with the reason, when
+    // the name is refused (CheckEntryName, or too long for the format's field), the archive
+    // would grow past 2 GB or kMaxArchiveEntries: nothing is written then, and the archive stays
+    // whole. False with CannotWrite when the write fails: the file is then given up.
+    bool Add(std::string_view name, std::span<const std::uint8_t> bytes, std::uint8_t type = 0,
+             ArchiveError* error = nullptr);
+
+    // Writes the directory and the header. False, with the reason, when a write failed now or
+    // earlier.
+    bool Finish(ArchiveError* error = nullptr);
+
+    std::size_t Count() const { return m_count; }
+
+protected:
+    struct Layout {
+        std::size_t headerSize;
+        std::size_t entrySize;
+        std::size_t nameSize;  // the name field's bytes, its terminating zero included
+        std::size_t alignment; // each entry's bytes, and the directory, start at a multiple
+    };
+    ArchiveWriter(ReplacingFile& out, const Layout& layout);
+
+    // Fills the directory entry of an entry of `size` bytes at `offset`, which is zeroed.
+    virtual void StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
+                            std::uint32_t size, std::uint8_t type) const = 0;
+    // Fills the header, which is zeroed, for `count` entries and the directory at `offset`.
+    virtual void StoreHeader(std::uint8_t* header, std::size_t count,
+                             std::uint32_t directoryOffset) const = 0;
+
+private:
+    // Zero bytes up to the next multiple of the alignment.
+    bool Pad();
+
+    ReplacingFile& m_out;
+    Layout m_layout;
+    std::vector<std::uint8_t> m_directory;
+    std::uint64_t m_position = 0;
+    std::size_t m_count = 0;
+    bool m_failed = false;
 };
 
 } // namespace texelary

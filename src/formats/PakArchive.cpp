@@ -76,34 +76,6 @@ ArchiveError TakeEntry(ByteCursor& cursor, std::uint64_t fileSize, PakEntry& ent
     return ArchiveError::None;
 }
 
-// Everything WritePak can refuse, checked before the first byte is written; the directory offset
-// when all is well.
-std::optional<std::uint32_t> CheckMembers(std::span<const ArchiveMember> members,
-                                          ArchiveError* error) {
-    using namespace PakLayout;
-    if (members.size() > kMaxArchiveEntries) {
-        SetArchiveError(error, ArchiveError::BadEntryCount);
-        return std::nullopt;
-    }
-    constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
-    std::uint64_t end = kHeaderSize + kEntrySize * members.size();
-    for (const ArchiveMember& member : members) {
-        if (member.name.size() >= kEntryNameSize) {
-            SetArchiveError(error, ArchiveError::NameTooLong);
-            return std::nullopt;
-        }
-        if (!SetArchiveError(error, CheckEntryName(member.name))) {
-            return std::nullopt;
-        }
-        end += member.bytes.size();
-        if (member.bytes.size() > kLimit || end > kLimit) {
-            SetArchiveError(error, ArchiveError::TooLarge);
-            return std::nullopt;
-        }
-    }
-    return static_cast<std::uint32_t>(end - kEntrySize * members.size());
-}
-
 } // namespace
 
 std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> header,
@@ -166,35 +138,35 @@ std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const P
     return file.Read(entry.offset, entry.length, error);
 }
 
-bool WritePak(ReplacingFile& out, std::span<const ArchiveMember> members, ArchiveError* error) {
+PakWriter::PakWriter(ReplacingFile& out)
+    : ArchiveWriter(out,
+                    {PakLayout::kHeaderSize, PakLayout::kEntrySize, PakLayout::kEntryNameSize, 1}) {
+}
+
+void PakWriter::StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
+                           std::uint32_t size, std::uint8_t) const {
     using namespace PakLayout;
-    const auto directoryOffset = CheckMembers(members, error);
-    if (!directoryOffset) {
-        return false;
-    }
-    try {
-        std::vector<std::uint8_t> header(kHeaderSize);
-        std::memcpy(header.data() + kSignature, kPack, 4);
-        StoreLE32(header.data() + kDirectoryOffset, *directoryOffset);
-        StoreLE32(header.data() + kDirectoryLength,
-                  static_cast<std::uint32_t>(kEntrySize * members.size()));
-        std::vector<std::uint8_t> directory(kEntrySize * members.size()); // zeroed: names padded
-        bool written = out.Ok() && out.Write(header);
-        auto offset = static_cast<std::uint32_t>(kHeaderSize);
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            const ArchiveMember& member = members[i];
-            std::uint8_t* entry = directory.data() + kEntrySize * i;
-            std::memcpy(entry + kEntryName, member.name.data(), member.name.size());
-            StoreLE32(entry + kEntryOffset, offset);
-            StoreLE32(entry + kEntryLength, static_cast<std::uint32_t>(member.bytes.size()));
-            offset += static_cast<std::uint32_t>(member.bytes.size());
-            written = written && out.Write(member.bytes);
+    std::memcpy(entry + kEntryName, name.data(), name.size());
+    StoreLE32(entry + kEntryOffset, offset);
+    StoreLE32(entry + kEntryLength, size);
+}
+
+void PakWriter::StoreHeader(std::uint8_t* header, std::size_t count,
+                            std::uint32_t directoryOffset) const {
+    using namespace PakLayout;
+    std::memcpy(header + kSignature, kPack, 4);
+    StoreLE32(header + kDirectoryOffset, directoryOffset);
+    StoreLE32(header + kDirectoryLength, static_cast<std::uint32_t>(kEntrySize * count));
+}
+
+bool WritePak(ReplacingFile& out, std::span<const ArchiveMember> members, ArchiveError* error) {
+    PakWriter pak(out);
+    for (const ArchiveMember& member : members) {
+        if (!pak.Add(member.name, member.bytes, 0, error)) {
+            return false;
         }
-        written = written && out.Write(directory);
-        return SetArchiveError(error, written ? ArchiveError::None : ArchiveError::CannotWrite);
-    } catch (const std::bad_alloc&) {
-        return SetArchiveError(error, ArchiveError::OutOfMemory);
     }
+    return pak.Finish(error);
 }
 
 } // namespace texelary

@@ -55,10 +55,22 @@ struct ArchiveMember {
     std::span<const std::uint8_t> bytes;
 };
 
-// Writes a whole pak holding `members`, in their order, to `out`; the caller commits it. Every
-// name and the archive's size are checked before anything is written: false, with the reason,
-// for a name CheckEntryName refuses or longer than 55 bytes, more than kMaxArchiveEntries
-// members, an archive past 2 GB, or a failed write.
+// A new pak written entry by entry (see ArchiveWriter): names of at most 55 bytes, entries back
+// to back after the header, the directory last.
+class PakWriter final : public ArchiveWriter {
+public:
+    explicit PakWriter(ReplacingFile& out);
+
+private:
+    void StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
+                    std::uint32_t size, std::uint8_t type) const override;
+    void StoreHeader(std::uint8_t* header, std::size_t count,
+                     std::uint32_t directoryOffset) const override;
+};
+
+// Writes a whole pak holding `members`, in their order, to `out`; the caller commits it. False,
+// with the reason, for a name CheckEntryName refuses or longer than 55 bytes, more than
+// kMaxArchiveEntries members, an archive past 2 GB, or a failed write.
 bool WritePak(ReplacingFile& out, std::span<const ArchiveMember> members,
               ArchiveError* error = nullptr);
 

@@ -89,46 +89,6 @@ ArchiveError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump)
     return ArchiveError::None;
 }
 
-std::size_t Aligned(std::size_t position) {
-    return (position + WadLayout::kAlignment - 1) / WadLayout::kAlignment * WadLayout::kAlignment;
-}
-
-// Everything WriteWad can refuse, checked before the first byte is written; the directory offset
-// when all is well.
-std::optional<std::uint32_t> CheckLumps(std::span<const WadMember> lumps, ArchiveError* error) {
-    using namespace WadLayout;
-    if (lumps.size() > kMaxArchiveEntries) {
-        SetArchiveError(error, ArchiveError::BadEntryCount);
-        return std::nullopt;
-    }
-    constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
-    std::uint64_t end = kHeaderSize;
-    for (const WadMember& lump : lumps) {
-        if (lump.name.size() >= kEntryNameSize) {
-            SetArchiveError(error, ArchiveError::NameTooLong);
-            return std::nullopt;
-        }
-        if (!SetArchiveError(error, CheckEntryName(lump.name))) {
-            return std::nullopt;
-        }
-        if (lump.bytes.size() > kLimit) {
-            SetArchiveError(error, ArchiveError::TooLarge);
-            return std::nullopt;
-        }
-        end = Aligned(end) + lump.bytes.size();
-        if (end > kLimit) {
-            SetArchiveError(error, ArchiveError::TooLarge);
-            return std::nullopt;
-        }
-    }
-    const std::uint64_t directory = Aligned(end);
-    if (directory + kEntryLength * lumps.size() > kLimit) {
-        SetArchiveError(error, ArchiveError::TooLarge);
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(directory);
-}
-
 } // namespace
 
 std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
@@ -196,42 +156,39 @@ std::optional<std::vector<std::uint8_t>> ReadWadLump(ArchiveFile& file, const Wa
     return file.Read(lump.offset, lump.sizeOnDisk, error);
 }
 
+WadWriter::WadWriter(ReplacingFile& out, WadKind kind)
+    : ArchiveWriter(out, {WadLayout::kHeaderSize, WadLayout::kEntryLength,
+                          WadLayout::kEntryNameSize, WadLayout::kAlignment})
+    , m_kind(kind) {}
+
+void WadWriter::StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
+                           std::uint32_t size, std::uint8_t type) const {
+    using namespace WadLayout;
+    StoreLE32(entry + kEntryOffset, offset);
+    StoreLE32(entry + kEntryDiskSize, size);
+    StoreLE32(entry + kEntrySize, size);
+    entry[kEntryType] = type;
+    std::memcpy(entry + kEntryName, name.data(), name.size());
+}
+
+void WadWriter::StoreHeader(std::uint8_t* header, std::size_t count,
+                            std::uint32_t directoryOffset) const {
+    using namespace WadLayout;
+    std::memcpy(header + kSignature, kSignatureStart, 3);
+    header[kSignature + 3] = m_kind == WadKind::Wad2 ? '2' : '3';
+    StoreLE32(header + kCount, static_cast<std::uint32_t>(count));
+    StoreLE32(header + kDirectoryOffset, directoryOffset);
+}
+
 bool WriteWad(ReplacingFile& out, WadKind kind, std::span<const WadMember> lumps,
               ArchiveError* error) {
-    using namespace WadLayout;
-    const auto directoryOffset = CheckLumps(lumps, error);
-    if (!directoryOffset) {
-        return false;
-    }
-    try {
-        std::vector<std::uint8_t> header(kHeaderSize);
-        std::memcpy(header.data() + kSignature, kSignatureStart, 3);
-        header[kSignature + 3] = kind == WadKind::Wad2 ? '2' : '3';
-        StoreLE32(header.data() + kCount, static_cast<std::uint32_t>(lumps.size()));
-        StoreLE32(header.data() + kDirectoryOffset, *directoryOffset);
-        std::vector<std::uint8_t> directory(kEntryLength * lumps.size()); // zeroed
-        const std::uint8_t zeros[kAlignment] = {};
-        bool written = out.Ok() && out.Write(header);
-        std::size_t position = kHeaderSize;
-        for (std::size_t i = 0; i < lumps.size(); ++i) {
-            const WadMember& lump = lumps[i];
-            const std::size_t start = Aligned(position);
-            const auto size = static_cast<std::uint32_t>(lump.bytes.size());
-            std::uint8_t* entry = directory.data() + kEntryLength * i;
-            StoreLE32(entry + kEntryOffset, static_cast<std::uint32_t>(start));
-            StoreLE32(entry + kEntryDiskSize, size);
-            StoreLE32(entry + kEntrySize, size);
-            entry[kEntryType] = lump.type;
-            std::memcpy(entry + kEntryName, lump.name.data(), lump.name.size());
-            written = written && out.Write({zeros, start - position}) && out.Write(lump.bytes);
-            position = start + lump.bytes.size();
+    WadWriter wad(out, kind);
+    for (const WadMember& lump : lumps) {
+        if (!wad.Add(lump.name, lump.bytes, lump.type, error)) {
+            return false;
         }
-        written =
-            written && out.Write({zeros, *directoryOffset - position}) && out.Write(directory);
-        return SetArchiveError(error, written ? ArchiveError::None : ArchiveError::CannotWrite);
-    } catch (const std::bad_alloc&) {
-        return SetArchiveError(error, ArchiveError::OutOfMemory);
     }
+    return wad.Finish(error);
 }
 
 } // namespace texelary

@@ -78,9 +78,23 @@ struct WadMember {
     std::span<const std::uint8_t> bytes;
 };
 
-// Writes a whole wad of `kind` holding `lumps`, in their order and uncompressed, to `out`; the
-// caller commits it. Every name and the archive's size are checked before anything is written:
-// false, with the reason, for a name CheckEntryName refuses or longer than 15 bytes, more than
+// A new wad of `kind` written lump by lump (see ArchiveWriter): names of at most 15 bytes,
+// lumps uncompressed, each and the directory at a multiple of 4 bytes.
+class WadWriter final : public ArchiveWriter {
+public:
+    WadWriter(ReplacingFile& out, WadKind kind);
+
+private:
+    void StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
+                    std::uint32_t size, std::uint8_t type) const override;
+    void StoreHeader(std::uint8_t* header, std::size_t count,
+                     std::uint32_t directoryOffset) const override;
+
+    WadKind m_kind;
+};
+
+// Writes a whole wad of `kind` holding `lumps`, in their order, to `out`; the caller commits it.
+// False, with the reason, for a name CheckEntryName refuses or longer than 15 bytes, more than
 // kMaxArchiveEntries lumps, an archive past 2 GB, or a failed write.
 bool WriteWad(ReplacingFile& out, WadKind kind, std::span<const WadMember> lumps,
               ArchiveError* error = nullptr);
