@@ -32,6 +32,13 @@ std::optional<std::int32_t> NameIndex(std::string_view name,
     return std::nullopt;
 }
 
+bool EndsWithIgnoringCase(const std::string& text, std::string_view end) {
+    return text.size() >= end.size() &&
+           std::equal(
+               end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+               [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
 bool AllDigits(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -124,10 +131,22 @@ const std::vector<OptionRow>& OptionRows() {
         {"--to", "", "FORMAT", SetTo,
          "target format: " + NamesOf(TargetFormatRows()) + ", in any case"},
         {"--input", "", "DIR", SetInput,
-         "directory of the input files, or a .pak file, whose entries\n"
-         "are then named by their paths in it (textures/e1u1/a.wal)"},
+         "directory of the input files; or a .pak file, whose entries\n"
+         "are then named by their paths in it (textures/e1u1/a.wal);\n"
+         "or, with --from wad2 or wad3, the .wad whose textures are\n"
+         "converted, named by their lump names in any case (a '*' at\n"
+         "the start of a name is written '#' in output file names)"},
         {"--output", "", "DIR", SetOutput,
-         "directory the converted files are written to (must exist)"},
+         "directory the converted files are written to (must exist);\n"
+         "or a FILE.pak, made anew with every output in it, folders\n"
+         "kept; with --to wad2 or wad3, the FILE.wad made anew with\n"
+         "every texture as a lump named after its input (cut at the\n"
+         "first dot and to 15 characters; '#' at the start becomes\n"
+         "'*'). The archive is written at the end of the run, whole,\n"
+         "replacing any file of its name; a run ended early writes\n"
+         "none. Wad textures must be multiples of 16 pixels wide and\n"
+         "high; WAD3 names starting with '{' are see-through (pixels\n"
+         "less than half opaque become index 255, drawn as holes)"},
         {"--recursive", "", "", SetFlag<&A::recursive>,
          "take the files of the source format under --input, folders\n"
          "and all, and write them into the same folders under --output"},
@@ -137,6 +156,10 @@ const std::vector<OptionRow>& OptionRows() {
         {"--transparent-index", "", "255", SetTransparentIndex,
          "pixels less than half opaque become index 255, which no\n"
          "opaque pixel gets (default: alpha is ignored)"},
+        {"--fullbright", "", "", SetFlag<&A::fullbright>,
+         "with --to wad2: pictures may take the full-bright colours\n"
+         "of the palette (224 to 255, drawn unlit by the engines);\n"
+         "without it they take the nearest of the others"},
         {"--all-levels", "", "", SetFlag<&A::allLevels>,
          "with --to png: every mip level of a .m8 or .wal source, as\n"
          "NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)"},
@@ -234,7 +257,8 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     }
     if (a.info) {
         if (a.from || a.to || a.keepHeader || a.stopOnError || a.jobsGiven || a.recursive ||
-            a.dither || a.transparentIndex || a.allLevels || a.mips != MipFilter::Point) {
+            a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
+            a.mips != MipFilter::Point) {
             return "--info takes only files (and --json)";
         }
         return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
@@ -251,6 +275,16 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     }
     if (a.allLevels && !RowOf(*a.to).levelsAsFiles) {
         return "--all-levels goes with --to png";
+    }
+    if (a.fullbright && a.to != TargetFormat::Wad2) {
+        return "--fullbright goes with --to wad2";
+    }
+    const bool wadOutput = EndsWithIgnoringCase(a.outputDir, ".wad");
+    if (RowOf(*a.to).wad && !wadOutput) {
+        return std::string("--to ") + RowOf(*a.to).option + " needs --output FILE.wad";
+    }
+    if (!RowOf(*a.to).wad && wadOutput) {
+        return "--output FILE.wad goes with --to wad2 or wad3";
     }
     if (a.recursive && (!a.inputGiven || !a.outputGiven)) {
         return "--recursive needs --input and --output";
@@ -270,7 +304,8 @@ std::string Usage() {
         "  or:  texelary-convert --info [--json] FILE...\n"
         "\n"
         "Converts textures between Windows bitmaps (.bmp), Heretic2 (.m8) and QuakeX (.wal)\n"
-        "mip textures, and PNG, TGA and PCX pictures, into .m8, .wal or PNG. The first form runs\n"
+        "mip textures, PNG, TGA and PCX pictures and the textures of WAD2 and WAD3 wads, into\n"
+        ".m8, .wal, PNG or a new wad, inside .pak files as well as out. The first form runs\n"
         "a project saved by Texelary; the second converts the named files of the input\n"
         "directory into the output directory (both default to the current directory); the third\n"
         "converts every file of the source format under the input directory (or under the named\n"
@@ -279,8 +314,13 @@ std::string Usage() {
         "dot, with the new extension.\n"
         "\n"
         "Palette pictures (8-bit PNG, TGA and PCX) convert with their own indices and colours,\n"
-        "like 8-bit bitmaps. True-colour ones take, for .wal, the nearest colour of the .wal\n"
-        "palette and, for .m8 and PNG, a palette of their own made by libimagequant.\n"
+        "like 8-bit bitmaps. True-colour ones take, for .wal and WAD2, the nearest colour of the\n"
+        "game's palette and, for .m8, PNG and WAD3, a palette of their own made by libimagequant.\n"
+        "\n"
+        "Everyday commands:\n"
+        "  texelary-convert --from wal --to png --recursive --input pak0.pak --output textures\n"
+        "  texelary-convert --from png --to wad2 --recursive --input textures --output my.wad\n"
+        "  texelary-convert --from wad3 --to png --recursive --input halflife.wad --output out\n"
         "\n";
     for (const OptionRow& row : OptionRows()) {
         text += HelpEntry(row);

@@ -31,6 +31,7 @@ struct ConvertArguments {
     bool dither = false;
     std::optional<std::uint8_t> transparentIndex;
     bool allLevels = false;
+    bool fullbright = false;
     bool info = false;
     bool json = false;
     bool help = false;                 // the reading stopped at --help

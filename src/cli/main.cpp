@@ -6,6 +6,7 @@
 #include "cli/ConvertArguments.h"
 #include "cli/InfoCommand.h"
 #include "cli/Utf8Arguments.h"
+#include "convert/ArchiveOutput.h"
 #include "convert/ConversionRun.h"
 #include "formats/ArchiveInput.h"
 #include "project/ProjectFile.h"
@@ -260,13 +261,19 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
     project.convFrom = *arguments.from;
     project.convTo = *arguments.to;
     project.files = std::move(arguments.operands);
+    if (RowOf(project.convFrom).wad && !IsArchiveFile(project.inputDir)) {
+        return UsageError(std::string("--from ") + RowOf(project.convFrom).option +
+                          " reads the textures of a wad: give the .wad as --input");
+    }
     if (arguments.recursive) {
         std::string problem;
         auto files = FilesUnder(project.inputDir, project.files, project.convFrom, problem);
         if (!problem.empty()) {
             return UsageError(problem);
         }
-        MakeOutputFolders(project.outputDir, files);
+        if (!ArchiveTargetOf(project.outputDir, project.convTo)) {
+            MakeOutputFolders(project.outputDir, files);
+        }
         project.files = std::move(files);
     }
     return std::nullopt;
@@ -287,6 +294,7 @@ RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments
     settings.RunDither = arguments.dither;
     settings.RunTransparentIndex = arguments.transparentIndex;
     settings.RunAllLevels = arguments.allLevels;
+    settings.RunFullbright = arguments.fullbright;
     return settings;
 }
 

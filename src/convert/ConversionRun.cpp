@@ -1,9 +1,11 @@
 #include "convert/ConversionRun.h"
 
+#include "convert/ArchiveOutput.h"
 #include "convert/ConvertEntry.h"
 #include "convert/EntryPaths.h"
 #include "convert/OrderedPool.h"
 #include "convert/OutputGuard.h"
+#include "formats/ArchiveInput.h"
 #include "formats/ReadError.h"
 
 #include <algorithm>
@@ -19,48 +21,99 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-EntryRecipe RecipeOf(const RunSettings& settings) {
+EntryRecipe RecipeOf(const RunSettings& settings, bool intoArchive) {
     const TargetFormatRow& to = RowOf(settings.RunConvTo);
     return EntryRecipe{&RowOf(settings.RunConvFrom),
                        &to,
                        settings.RunMips,
                        settings.RunKeepHeader,
                        {settings.RunDither, settings.RunTransparentIndex, settings.RunFullbright},
-                       settings.RunAllLevels && to.levelsAsFiles};
+                       settings.RunAllLevels && to.levelsAsFiles,
+                       intoArchive};
 }
 
-// The input and output paths of the index-th entry of the list.
-EntryTask TaskFor(const RunSettings& settings, const EntryRecipe& recipe, std::size_t index) {
+// The input and output paths of the index-th entry of the list. Into an archive, an output's
+// path is the archive's, '/' and the entry's name in it.
+EntryTask TaskFor(const RunSettings& settings, const EntryRecipe& recipe,
+                  const ArchiveOutput* archive, std::size_t index) {
     const std::string extension = recipe.levelFiles ? std::string("0.") + recipe.to->extension
                                                     : std::string(recipe.to->extension);
-    const std::string entry = settings.RunFiles->Entry(index);
-    const std::string levelPaths =
+    std::string entry = settings.RunFiles->Entry(index);
+    EntryTask task;
+    task.inputPath = JoinPath(settings.RunInputDir, entry);
+    task.keepsPicture = index + 1 == settings.RunFiles->Count();
+    if (recipe.from->wad) {
+        entry = FileNameOfLump(entry); // the '*' of a liquid's name cannot be in a file's
+    }
+    if (archive != nullptr) {
+        const ArchiveTarget& target = archive->Target();
+        const std::string prefix = target.path + "/";
+        task.outputPath =
+            prefix + ArchiveEntryName(target, ReplaceExtension(entry, extension), task.nameCut);
+        bool cut = false;
+        task.levelPaths = recipe.levelFiles
+                              ? prefix + ArchiveEntryName(target, ReplaceExtension(entry, ""), cut)
+                              : "";
+        if (target.wad) {
+            task.textureName = task.outputPath.substr(prefix.size());
+            task.seeThrough = target.wad == WadKind::Wad3 && task.textureName.starts_with('{');
+        }
+        return task;
+    }
+    task.outputPath = JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension));
+    task.levelPaths =
         recipe.levelFiles ? JoinPath(settings.RunOutputDir, ReplaceExtension(entry, "")) : "";
-    return EntryTask{JoinPath(settings.RunInputDir, entry),
-                     JoinPath(settings.RunOutputDir, ReplaceExtension(entry, extension)),
-                     levelPaths, index + 1 == settings.RunFiles->Count()};
+    return task;
+}
+
+// Adds a converted entry's outputs to the archive, as CommitOutputs puts files in place: none
+// unless every one may go in. Gives the reason of a failure, with the output it names.
+std::string AddToArchive(EntryResult& result, ArchiveOutput& archive, std::string& failed) {
+    const std::size_t prefix = archive.Target().path.size() + 1;
+    std::string why;
+    for (const EntryOutput& output : result.outputs) {
+        why = output.why.empty()
+                  ? archive.Refusal(result.task.inputPath, output.path.substr(prefix))
+                  : output.why;
+        if (!why.empty() || !output.bytes) {
+            failed = output.path;
+            return why;
+        }
+    }
+    for (const EntryOutput& output : result.outputs) {
+        if (!archive.Add(output.path.substr(prefix), *output.bytes, why)) {
+            failed = output.path;
+            return why;
+        }
+    }
+    return {};
 }
 
 // Puts a converted entry's files in place, in the list's order: an earlier entry may have written
 // there. An entry of several files puts none in place unless every one may be: a file that could
 // not be made, or that may not be written, names the entry's failure. Shows the write box for a
 // failure and gives its answer; `written` tells whether every file is in place.
-BoxAnswer CommitOutputs(EntryResult& result, OutputGuard& guard, RunFeedback& feedback,
-                        bool& written) {
+BoxAnswer CommitOutputs(EntryResult& result, OutputGuard& guard, ArchiveOutput* archive,
+                        RunFeedback& feedback, bool& written) {
     const EntryTask& task = result.task;
     if (result.outputs.empty()) {
-        result.outputs.push_back({task.outputPath, nullptr});
+        result.outputs.push_back({task.outputPath, nullptr, std::nullopt, {}});
     }
     std::string failed;
     std::string why;
-    for (const EntryOutput& output : result.outputs) {
-        why = guard.Refusal(task.inputPath, output.path);
+    if (archive != nullptr) {
+        why = AddToArchive(result, *archive, failed);
+    }
+    for (std::size_t k = 0; archive == nullptr && k < result.outputs.size(); ++k) {
+        const EntryOutput& output = result.outputs[k];
+        why = output.why.empty() ? guard.Refusal(task.inputPath, output.path) : output.why;
         if (!why.empty() || !output.file) {
             failed = output.path;
             break;
         }
     }
-    for (std::size_t k = 0; failed.empty() && k < result.outputs.size(); ++k) {
+    for (std::size_t k = 0; archive == nullptr && failed.empty() && k < result.outputs.size();
+         ++k) {
         EntryOutput& output = result.outputs[k];
         if (output.file->Commit()) {
             guard.Written(task.inputPath, output.path);
@@ -75,14 +128,14 @@ BoxAnswer CommitOutputs(EntryResult& result, OutputGuard& guard, RunFeedback& fe
     }
     return feedback.ShowMessage("Error writing " + Quoted(failed), kMessageCaption,
                                 BoxButtons::OkCancel, BoxIcon::Stop,
-                                why.empty() ? WhyNotWritten(failed) : why);
+                                why.empty() && archive == nullptr ? WhyNotWritten(failed) : why);
 }
 
 // Tells the user how the entry went, and puts its files in place when it was converted. Returns
 // the answer of the box shown (Ok when none was); `converted` tells whether the entry counts as
 // converted.
 BoxAnswer FinishEntry(EntryResult& result, const EntryRecipe& recipe, OutputGuard& guard,
-                      RunFeedback& feedback, bool& converted) {
+                      ArchiveOutput* archive, RunFeedback& feedback, bool& converted) {
     const std::string& input = result.task.inputPath;
     converted = false;
     switch (result.stage) {
@@ -98,11 +151,24 @@ BoxAnswer FinishEntry(EntryResult& result, const EntryRecipe& recipe, OutputGuar
     case EntryStage::Written:
         break;
     }
-    const BoxAnswer answer = CommitOutputs(result, guard, feedback, converted);
-    if (converted && result.fields && !NamesFit(*result.fields, kTextureNameFieldSize)) {
+    const BoxAnswer answer = CommitOutputs(result, guard, archive, feedback, converted);
+    const bool fieldsCut = result.fields && !NamesFit(*result.fields, kTextureNameFieldSize);
+    if (converted && (fieldsCut || result.task.nameCut)) {
         feedback.ShowNotice("Texture name cut to fit in " + Quoted(result.task.outputPath));
     }
     return answer;
+}
+
+// Puts the archive in place once the run has been through its list. Should that fail, the
+// entries it holds were converted for nothing: they count as failed.
+void CommitArchive(ArchiveOutput& archive, RunState& state, RunFeedback& feedback) {
+    std::string why;
+    if (!archive.Commit(why)) {
+        feedback.ShowMessage("Error writing " + Quoted(archive.Target().path), kMessageCaption,
+                             BoxButtons::Ok, BoxIcon::Stop, why);
+        state.Failed += state.Converted;
+        state.Converted = 0;
+    }
 }
 
 } // namespace
@@ -126,7 +192,19 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         state.Aborted = 1;
         return;
     }
-    const EntryRecipe recipe = RecipeOf(settings);
+    // Into an archive: it is written whole at the end of the run, or not at all; one that cannot
+    // be made is said once, before anything is converted.
+    std::unique_ptr<ArchiveOutput> archive;
+    if (const auto target = ArchiveTargetOf(settings.RunOutputDir, settings.RunConvTo)) {
+        archive = std::make_unique<ArchiveOutput>(*target);
+        if (const std::string problem = archive->Problem(); !problem.empty()) {
+            feedback.ShowMessage("Error writing " + Quoted(target->path), kMessageCaption,
+                                 BoxButtons::Ok, BoxIcon::Stop, problem);
+            state.Aborted = 1;
+            return;
+        }
+    }
+    const EntryRecipe recipe = RecipeOf(settings, archive != nullptr);
     const auto stopped = [&settings] {
         return settings.RunStop != nullptr && settings.RunStop->load();
     };
@@ -155,7 +233,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         }
         feedback.EntryStarting(i, settings.RunFiles->Count(), settings.RunFiles->Entry(i));
         for (; submitted < settings.RunFiles->Count() && submitted < i + ahead; ++submitted) {
-            pool.Submit(TaskFor(settings, recipe, submitted));
+            pool.Submit(TaskFor(settings, recipe, archive.get(), submitted));
         }
         std::optional<EntryResult> result = pool.Take();
         if (!result) { // not begun: the run was stopped meanwhile
@@ -164,7 +242,8 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         }
         state.Image = std::move(result->image);
         bool converted = false;
-        if (FinishEntry(*result, recipe, guard, feedback, converted) == BoxAnswer::Cancel) {
+        if (FinishEntry(*result, recipe, guard, archive.get(), feedback, converted) ==
+            BoxAnswer::Cancel) {
             ++state.Failed;
             state.Aborted = 1;
             return;
@@ -178,6 +257,9 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         state.Progress = state.Step + state.Progress;
     }
     state.Done = 1;
+    if (archive != nullptr && archive->Count() != 0) {
+        CommitArchive(*archive, state, feedback);
+    }
 }
 
 } // namespace texelary

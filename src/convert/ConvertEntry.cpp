@@ -62,9 +62,13 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceR
     return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
 }
 
-EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTask& task) {
+EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const EntryTask& task) {
     EntryResult result;
     result.task = task;
+    EntryRecipe recipe = ownRecipe;
+    if (task.seeThrough) {
+        recipe.colours.transparentIndex = 255;
+    }
     try {
         SourceRead read;
         result.stage = ReadEntry(recipe, task.inputPath, read);
@@ -78,10 +82,11 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
         options.fullbright = recipe.colours.fullbright;
         // Only the rows of mip textures give header fields; every other source is written as
         // before.
-        if (recipe.keepHeader) {
+        if (recipe.keepHeader && !recipe.to->wad) {
             options.fields = std::move(read.fields);
         }
         result.fields = options.fields;
+        options.name = task.textureName;
         result.stage = EntryStage::NotWritten;
         // Level 0, then the levels after it when they are files of their own.
         for (std::size_t level = 0; level == 0 || level <= read.levels.size(); ++level) {
@@ -89,13 +94,26 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
             const std::string path =
                 level == 0 ? task.outputPath
                            : task.levelPaths + std::to_string(level) + "." + recipe.to->extension;
-            const auto bytes = recipe.to->write(picture, read.palette, options);
-            auto output = std::make_unique<ReplacingFile>(path);
-            if (!bytes || !output->Write(*bytes) || !output->Finish()) {
-                result.outputs.push_back({path, nullptr}); // named in the write box
+            const char* refusal =
+                recipe.to->refusal ? recipe.to->refusal(picture, options) : nullptr;
+            if (refusal != nullptr) {
+                result.outputs.push_back({path, nullptr, std::nullopt, refusal});
                 return result;
             }
-            result.outputs.push_back({path, std::move(output)});
+            auto bytes = recipe.to->write(picture, read.palette, options);
+            if (recipe.intoArchive) {
+                result.outputs.push_back({path, nullptr, std::move(bytes), {}});
+                if (!result.outputs.back().bytes) {
+                    return result;
+                }
+                continue;
+            }
+            auto output = std::make_unique<ReplacingFile>(path);
+            if (!bytes || !output->Write(*bytes) || !output->Finish()) {
+                result.outputs.push_back({path, nullptr, std::nullopt, {}}); // named in the box
+                return result;
+            }
+            result.outputs.push_back({path, std::move(output), std::nullopt, {}});
         }
         result.stage = EntryStage::Written;
     } catch (const std::bad_alloc&) {

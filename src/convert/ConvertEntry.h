@@ -28,12 +28,22 @@ struct EntryTask {
     std::string outputPath;
     std::string levelPaths;    // "out/name."; empty when the levels are not files of their own
     bool keepsPicture = false; // the list's last entry: its picture stays for the run's owner
+    // Into a wad: the texture's name, which its lump stores; whether it had to be cut to fit; and
+    // whether it is see-through (a WAD3 name beginning with '{'), so that pixels less than half
+    // opaque take index 255.
+    std::string textureName;
+    bool nameCut = false;
+    bool seeThrough = false;
 };
 
-// One file the entry writes, to a temporary file until it is put in place.
+// One file the entry writes, to a temporary file until it is put in place; or, for a run into an
+// archive, the bytes of one entry of it. Neither when it could not be made, with the reason when
+// one is known.
 struct EntryOutput {
     std::string path;
     std::unique_ptr<ReplacingFile> file;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    std::string why;
 };
 
 // How far an entry got: each stage names the first thing that failed, or Written.
@@ -57,7 +67,8 @@ struct EntryRecipe {
     MipFilter mips = MipFilter::Point;
     bool keepHeader = false;
     TrueColourOptions colours;
-    bool levelFiles = false; // every level of the source to a file of its own
+    bool levelFiles = false;  // every level of the source to a file of its own
+    bool intoArchive = false; // the outputs are entries of one archive, kept as bytes
 };
 
 // Everything one entry needs that tells the user nothing: read, convert, and write the output to

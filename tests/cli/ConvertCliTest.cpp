@@ -5,9 +5,13 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "base/Version.h"
+#include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
 #include "formats/ArchiveBytes.h"
+#include "formats/ArchiveInput.h"
 #include "formats/M8Format.h"
+#include "formats/MipTexture.h"
+#include "formats/PngFormat.h"
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
 
@@ -388,7 +392,12 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
         {"--from bmp --to wal --all-levels --recursive", "--all-levels goes with --to png"},
         {"--from png --to wal --transparent-index 256 a",
          "transparent index '256' is not 0 to 255"},
-        {"--info --dither", "--info takes only files (and --json)"}};
+        {"--info --dither", "--info takes only files (and --json)"},
+        {"--from png --to wad2 --output out a", "--to wad2 needs --output FILE.wad"},
+        {"--from png --to wal --output out.WAD a", "--output FILE.wad goes with --to wad2 or wad3"},
+        {"--from png --to wad3 --fullbright --output a.wad a", "--fullbright goes with --to wad2"},
+        {"--from wad2 --to png --input . a",
+         "--from wad2 reads the textures of a wad: give the .wad as --input"}};
     for (const auto& [arguments, message] : cases) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
@@ -651,6 +660,218 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               "texelary-convert: missing.wal: no such file\n"
               "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
               ".wal, .png, .tga, .pcx, .pak, .wad)\n");
+}
+
+// A 16 x 16 mip texture lump made byte by byte: pixel i of each level is index (i + level) % 256,
+// and a WAD3 lump ends with the palette whose entry i is (i, 255 - i, 7).
+std::vector<std::uint8_t> MipLump(const std::string& name, bool wad3) {
+    test::Bytes lump;
+    lump.Text(name, 16).I32(16).I32(16).I32(40).I32(40 + 256).I32(40 + 320).I32(40 + 336);
+    for (const int size : {256, 64, 16, 4}) {
+        for (int i = 0; i < size; ++i) {
+            lump.bytes.push_back(static_cast<std::uint8_t>(i + (size == 256 ? 0 : 1)));
+        }
+    }
+    if (wad3) {
+        lump.bytes.insert(lump.bytes.end(), {0, 1}); // 256 colours
+        for (int i = 0; i < 256; ++i) {
+            lump.bytes.insert(lump.bytes.end(), {static_cast<std::uint8_t>(i),
+                                                 static_cast<std::uint8_t>(255 - i), 7});
+        }
+    }
+    return lump.bytes;
+}
+
+// The level-0 picture and palette of the lump `name` of the wad at `path`.
+std::optional<MipTexture> LumpOf(const std::string& path, const std::string& name, WadKind kind) {
+    const auto bytes = ReadInput(path + "/" + name, nullptr, kind);
+    return bytes ? DecodeMipTexture(*bytes, kind) : std::nullopt;
+}
+
+TEST_F(ConvertCli, WadTexturesAreReadByLumpNameInAnyCase) {
+    const auto lava = MipLump("*Lava", true);
+    const auto size = static_cast<std::int32_t>(lava.size());
+    test::Bytes wad;
+    wad.Text("WAD3", 4).I32(2).I32(12 + size + 4).Append(lava).Append({1, 2, 3, 4});
+    wad.I32(12).I32(size).I32(size).Append({0x43, 0, 0, 0}).Text("*Lava", 16);
+    wad.I32(12 + size).I32(4).I32(4).Append({0x40, 0, 0, 0}).Text("palette", 16);
+    test::WriteAll(dir.Path() / "src.wad", wad.bytes);
+
+    const Outcome all = Run("--from wad3 --to png --recursive --input src.wad --output out");
+    EXPECT_EQ(all.status, 0) << all.errors;
+    EXPECT_EQ(FilesIn(dir.Path() / "out").size(), 1u); // the palette lump is no texture
+    const auto png = test::ReadAll(dir.Path() / "out" / "#Lava.png");
+    const auto picture = ParsePngPicture(png);
+    ASSERT_TRUE(picture && picture->IsIndexed());
+    const auto lump = DecodeMipTexture(lava, WadKind::Wad3);
+    EXPECT_EQ(test::PixelsOf(*picture->indexed), test::PixelsOf(*lump->image));
+    EXPECT_EQ(picture->palette, lump->palette);
+
+    const std::pair<const char*, const char*> named[] = {
+        {"--from wad3 --to png --input src.wad --output . \"*LAVA\"", ""},
+        {"--from wad2 --to png --input src.wad --output . \"*Lava\"",
+         "the wad is not of this kind (WAD2 or WAD3)"},
+        {"--from wad3 --to png --input src.wad --output . palette",
+         "the lump is not a mip texture"},
+        {"--from wad3 --to png --input src.wad --output . stone", "no such file"},
+    };
+    for (const auto& [arguments, why] : named) {
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.status, *why == '\0' ? 0 : 1) << arguments;
+        EXPECT_EQ(outcome.errors.find(why), *why == '\0' ? 0 : outcome.errors.find(": ") + 2)
+            << outcome.errors;
+    }
+    EXPECT_EQ(test::ReadAll(dir.Path() / "#LAVA.png"), png);
+}
+
+TEST_F(ConvertCli, ArchiveOutputsHoldWhatFolderOutputsDo) {
+    const auto wal = test::ReadAll(test::DataPath("wal/hopper.wal"));
+    std::filesystem::create_directories(dir.Path() / "walls" / "deep");
+    test::WriteAll(dir.Path() / "walls" / "hopper.wal", wal);
+    test::WriteAll(dir.Path() / "walls" / "deep" / "copy.wal", wal);
+    const std::string run = "--from wal --recursive --input walls ";
+    ASSERT_EQ(Run(run + "--to png --output out").status, 0);
+
+    const Outcome pak = Run(run + "--to png --output out.pak");
+    ASSERT_EQ(pak.status, 0) << pak.errors;
+    std::string reason;
+    const auto names = ArchiveEntryNames(dir.File("out.pak"), reason);
+    ASSERT_TRUE(names) << reason;
+    EXPECT_EQ(*names, (std::vector<std::string>{"deep/copy.png", "hopper.png"}));
+    for (const std::string& name : *names) {
+        EXPECT_EQ(ReadInput(dir.File("out.pak") + "/" + name, nullptr),
+                  test::ReadAll(dir.Path() / "out" / NativePath(name)))
+            << name;
+    }
+
+    // A WAD3 keeps a palette picture's indices and palette, and reads back as the same PNG.
+    const Outcome wad = Run(run + "--to wad3 --output w.wad");
+    ASSERT_EQ(wad.status, 0) << wad.errors;
+    const auto hopper = ReadWalImage(wal);
+    for (const char* name : {"hopper", "copy"}) {
+        const auto lump = LumpOf(dir.File("w.wad"), name, WadKind::Wad3);
+        ASSERT_TRUE(lump) << name;
+        EXPECT_EQ(test::PixelsOf(*lump->image), test::PixelsOf(*hopper)) << name;
+        EXPECT_EQ(lump->palette, WalPalette) << name;
+    }
+    ASSERT_EQ(Run("--from wad3 --to png --input w.wad --output . hopper").status, 0);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "hopper.png"),
+              test::ReadAll(dir.Path() / "out" / "hopper.png"));
+}
+
+// A 32-bit run of 16 x `height` pixels, `pixel(x, y)` giving red, green, blue and alpha.
+template <typename PixelAt>
+std::vector<std::uint8_t> Tga32(std::int32_t width, std::int32_t height, PixelAt pixel) {
+    std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (const std::int32_t side : {width, height}) {
+        tga.push_back(static_cast<std::uint8_t>(side));
+        tga.push_back(static_cast<std::uint8_t>(side >> 8));
+    }
+    tga.insert(tga.end(), {32, 0x28}); // 8 alpha bits, top row first
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::array<std::uint8_t, 4> rgba = pixel(x, y);
+            tga.insert(tga.end(), {rgba[2], rgba[1], rgba[0], rgba[3]});
+        }
+    }
+    return tga;
+}
+
+TEST_F(ConvertCli, WadTexturesFollowTheEnginesRules) {
+    const auto opaque = [](std::int32_t x, std::int32_t y) {
+        return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(16 * x),
+                                           static_cast<std::uint8_t>(16 * y), 90, 255};
+    };
+    for (const char* name : {"odd", "averyveryverylongname", "brick", "BRICK.old", "#water"}) {
+        test::WriteAll(dir.Path() / (std::string(name) + ".tga"),
+                       Tga32(std::string(name) == "odd" ? 24 : 16, 16, opaque));
+    }
+    test::WriteAll(dir.Path() / "{fence.tga", Tga32(16, 16, [&](std::int32_t x, std::int32_t y) {
+                       auto rgba = opaque(x, y);
+                       rgba[3] = x < 4 ? 100 : 255; // a see-through band down the left side
+                       return rgba;
+                   }));
+    const Outcome outcome =
+        Run("--from tga --to wad3 --output t.wad odd.tga averyveryverylongname.tga brick.tga "
+            "BRICK.old.tga \"{fence.tga\" \"#water.tga\"");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.errors,
+              "Error writing \"t.wad/odd\": a wad's textures must be a multiple of 16 pixels wide "
+              "and high\n"
+              "Texture name cut to fit in \"t.wad/averyveryverylo\"\n"
+              "Error writing \"t.wad/BRICK\": an earlier texture of this run has the same name in "
+              "the wad\n"
+              "All done\n4 converted, 2 failed\n");
+    std::string reason;
+    EXPECT_EQ(ArchiveEntryNames(dir.File("t.wad"), reason),
+              (std::vector<std::string>{"averyveryverylo", "brick", "{fence", "*water"}));
+    const auto fence = LumpOf(dir.File("t.wad"), "{fence", WadKind::Wad3);
+    ASSERT_TRUE(fence);
+    for (std::int32_t x = 0; x < 16; ++x) {
+        EXPECT_EQ(fence->image->pixels[static_cast<std::size_t>(16 * 5 + x)] == 255, x < 4) << x;
+    }
+    EXPECT_EQ(fence->palette[765] + 0, 0);
+    EXPECT_EQ(fence->palette[766] + 0, 0);
+    EXPECT_EQ(fence->palette[767] + 0, 255);
+}
+
+TEST_F(ConvertCli, Wad2TakesFullBrightColoursOnlyWhenAskedTo) {
+    // A full-bright colour that no ordinary entry has: it stays only with --fullbright.
+    std::size_t bright = 224;
+    const auto at = [](std::size_t i) {
+        return std::array<std::uint8_t, 4>{Wad2Palette[3 * i], Wad2Palette[3 * i + 1],
+                                           Wad2Palette[3 * i + 2], 255};
+    };
+    const auto ordinary = [&](std::size_t i) {
+        for (std::size_t k = 0; k < 224; ++k) {
+            if (at(k) == at(i)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    while (ordinary(bright)) {
+        ++bright;
+    }
+    ASSERT_LT(bright, 256u);
+    test::WriteAll(dir.Path() / "lamp.tga",
+                   Tga32(16, 16, [&](std::int32_t, std::int32_t) { return at(bright); }));
+    for (const bool fullbright : {false, true}) {
+        const Outcome outcome = Run(std::string("--from tga --to wad2 --output l.wad lamp.tga") +
+                                    (fullbright ? " --fullbright" : ""));
+        ASSERT_EQ(outcome.status, 0) << outcome.errors;
+        const auto lamp = LumpOf(dir.File("l.wad"), "lamp", WadKind::Wad2);
+        ASSERT_TRUE(lamp);
+        const std::uint8_t index = lamp->image->pixels[0];
+        EXPECT_EQ(index, fullbright ? bright : index) << fullbright;
+        EXPECT_EQ(index < 224, !fullbright) << int{index};
+    }
+}
+
+TEST_F(ConvertCli, AnArchiveIsWrittenOnlyByAWholeRun) {
+    test::WriteAll(dir.Path() / "keep.wad", {'o', 'l', 'd'});
+    test::WriteAll(dir.Path() / "wall.bmp",
+                   test::MakeBmp8(16, 16, std::vector<std::uint8_t>(256, 3)));
+    const auto before = FilesIn(dir.Path());
+    const Outcome stopped =
+        Run("--from bmp --to wad2 --stop-on-error --output keep.wad wall.bmp missing.bmp");
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(FilesIn(dir.Path()).size(), before.size() + 2); // stdout.txt and stderr.txt
+    EXPECT_EQ(test::ReadAll(dir.Path() / "keep.wad"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+
+    const Outcome whole = Run("--from bmp --to wad2 --output keep.wad wall.bmp missing.bmp");
+    EXPECT_EQ(whole.status, 1); // one failed, the other is in the wad
+    std::string reason;
+    EXPECT_EQ(ArchiveEntryNames(dir.File("keep.wad"), reason), std::vector<std::string>{"wall"});
+
+    const Outcome nowhere = Run("--from bmp --to wad2 --output nowhere/x.wad wall.bmp");
+    EXPECT_EQ(nowhere.errors, "Error writing \"nowhere/x.wad\": no such directory\n"
+                              "Process has been aborted\n0 converted, 0 failed, 1 not attempted\n");
+    std::filesystem::create_directory(dir.Path() / "d.wad");
+    const Outcome taken = Run("--from bmp --to wad2 --output d.wad wall.bmp");
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_EQ(taken.errors, "Error writing \"d.wad\": a folder has that name\n"
+                            "Process has been aborted\n0 converted, 0 failed, 1 not attempted\n");
 }
 
 } // namespace
