@@ -32,14 +32,16 @@ _texelary_convert() {
         return
         ;;
     --input | --output)
-        _filedir -d
+        # A folder, or a pak or wad taken as one.
+        _filedir '@(pak|PAK|Pak|wad|WAD|Wad)'
         return
         ;;
     esac
 
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
-            --stop-on-error --jobs --keep-header --mips --dither --transparent-index --all-levels
+            --stop-on-error --jobs --keep-header --mips --dither --transparent-index --fullbright
+            --all-levels
             --info --json --help --version" -- "$cur")
         return
     fi
