@@ -332,21 +332,33 @@ bool ReplacingFile::Commit() {
     return true;
 }
 
-// Writes the held bytes over the target's own and cuts it to their length.
+// Writes the held bytes over the target's own and cuts it to their length. The old content is
+// kept in memory until the new is written and flushed whole; should anything fail on the way, it
+// is written back (with plain writes: it fits where it was), so that a failure changes nothing.
 bool ReplacingFile::CommitInPlace() {
-    std::FILE* file = OpenFile(m_target, "r+b");
+    const auto old = ReadFileBytes(Utf8Path(m_target));
+    std::FILE* file = old ? OpenFile(m_target, "r+b") : nullptr;
     if (file == nullptr) {
         return false;
     }
-    const bool written = WriteAll(file, m_held);
-    const bool flushed = Flush(file);
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !flushed || !closed) {
-        return false;
-    }
     std::error_code error;
-    fs::resize_file(m_target, m_held.size(), error);
-    return !error;
+    if (WriteAll(file, m_held) && Flush(file)) {
+        const bool closed = std::fclose(file) == 0;
+        fs::resize_file(m_target, m_held.size(), error);
+        if (closed && !error) {
+            return true;
+        }
+        file = OpenFile(m_target, "r+b");
+        if (file == nullptr) {
+            return false;
+        }
+    }
+    // Whatever reached the file, and whatever the buffer still holds, gives way to the old bytes.
+    std::rewind(file);
+    std::fwrite(old->data(), 1, old->size(), file);
+    std::fclose(file);
+    fs::resize_file(m_target, old->size(), error);
+    return false;
 }
 
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {

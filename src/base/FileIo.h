@@ -28,7 +28,8 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
 // bits, a symbolic link keeps pointing where it did (the file it names is replaced), and a file
 // this process may not write to is not replaced at all. When the directory refuses new files but
 // the target itself may be written, the target is written in place instead, every step still
-// checked (a failure part way then leaves it damaged, which the result reports).
+// checked: its old bytes are kept until the new ones are flushed whole, and written back should a
+// write or the flush fail part way.
 bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // The same, but the caller fills the file in several pieces through `write`, which returns

@@ -193,26 +193,36 @@ TEST(FileIo, FileHeldForAMomentIsReplacedAfterIt) {
 }
 #endif
 
-TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlace) {
+// Written in place, the file takes the new bytes whole, or keeps its old ones when a write or
+// the flush fails part way.
+TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlaceWholeOrNotAtAll) {
     TEXELARY_SKIP_WITHOUT_PERMISSION_BITS();
 #ifdef __unix__
     namespace fs = std::filesystem;
-    ScratchDir dir;
-    const std::string path = dir.File("open.bin");
-    test::WriteAll(path, {9, 9, 9, 9});
     const fs::perms everyone = fs::perms::owner_read | fs::perms::owner_write |
                                fs::perms::group_read | fs::perms::group_write |
                                fs::perms::others_read | fs::perms::others_write;
-    fs::permissions(path, everyone);
-    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec |
-                                    fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec);
-    const std::vector<std::uint8_t> bytes = {1, 2};
-    EXPECT_TRUE(AsOrdinaryUser([&] { return WriteFileReplacing(path, bytes); }));
-    fs::permissions(dir.Path(), fs::perms::owner_all);
-    EXPECT_EQ(ReadAll(path), bytes);
-    EXPECT_EQ(fs::status(path).permissions(), everyone);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
+    const fs::perms closed = fs::perms::owner_read | fs::perms::owner_exec |
+                             fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec;
+    const std::vector<std::uint8_t> old(5000, 9);
+    const std::vector<std::uint8_t> bytes(70000, 1); // more than a stream's buffer
+    for (const WriteFault fault : {WriteFault::None, WriteFault::Write, WriteFault::Flush}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        ScratchDir dir;
+        const std::string path = dir.File("open.bin");
+        test::WriteAll(path, old);
+        fs::permissions(path, everyone);
+        fs::permissions(dir.Path(), closed);
+        InjectWriteFault(fault, 1);
+        const bool written = AsOrdinaryUser([&] { return WriteFileReplacing(path, bytes); });
+        InjectWriteFault(WriteFault::None, 0);
+        fs::permissions(dir.Path(), fs::perms::owner_all);
+        EXPECT_EQ(written, fault == WriteFault::None);
+        EXPECT_EQ(ReadAll(path), fault == WriteFault::None ? bytes : old);
+        EXPECT_EQ(fs::status(path).permissions(), everyone);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
+    }
 #endif
 }
 
