@@ -3,15 +3,104 @@
 #include "base/NativePath.h"
 #include "convert/EntryPaths.h"
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
 #include <system_error>
+
+#ifdef _WIN32
+#include "base/Win32.h"
+#else
+#include <sys/stat.h>
+#endif
 
 namespace texelary {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::string SwappedCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return static_cast<char>(std::islower(c) ? std::toupper(c) : std::tolower(c));
+    });
+    return text;
+}
+
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Whether `file` is also found under its name in the other case; none for a name without letters.
+std::optional<bool> FoundInOtherCase(const fs::path& file) {
+    const std::string name = Utf8Path(file.filename());
+    const std::string other = SwappedCase(name);
+    if (other == name) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    const bool same = fs::equivalent(file, file.parent_path() / NativePath(other), error);
+    return same && !error;
+}
+
+std::optional<OutputGuard::Identity> IdentityOf(const fs::path& path) {
+#ifdef _WIN32
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = GetFileInformationByHandle(file, &information) != 0;
+    CloseHandle(file);
+    if (!known) {
+        return std::nullopt;
+    }
+    return OutputGuard::Identity{information.dwVolumeSerialNumber,
+                                 (std::uint64_t{information.nFileIndexHigh} << 32) |
+                                     information.nFileIndexLow};
+#else
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return OutputGuard::Identity{static_cast<std::uint64_t>(status.st_dev),
+                                 static_cast<std::uint64_t>(status.st_ino)};
+#endif
+}
+
+} // namespace
+
+bool NamesIgnoreCase(const fs::path& directory) {
+    std::error_code error;
+    constexpr int kEntriesAsked = 8;
+    int asked = 0;
+    for (fs::directory_iterator it(directory, error), end;
+         !error && it != end && asked < kEntriesAsked; it.increment(error), ++asked) {
+        if (const auto found = FoundInOtherCase(it->path())) {
+            return *found;
+        }
+    }
+    if (const auto found = FoundInOtherCase(directory)) {
+        return *found;
+    }
+#ifdef _WIN32
+    return true;
+#else
+    return false;
+#endif
+}
+
 OutputGuard::OutputGuard(const FileList& files, const std::string& inputDir) {
     for (std::size_t i = 0; i < files.Count(); ++i) {
-        m_inputs.insert(Key(JoinPath(inputDir, files.Entry(i))));
+        const std::string input = JoinPath(inputDir, files.Entry(i));
+        m_inputs.insert(Key(input));
+        if (const auto identity = IdentityOf(NativePath(input))) {
+            m_inputFiles.insert(*identity);
+        }
     }
 }
 
@@ -25,7 +114,8 @@ std::string OutputGuard::Refusal(const std::string& input, const std::string& ou
     if (written != m_written.end() && written->second != Key(input)) {
         return "an earlier file of this run was written there";
     }
-    if (m_inputs.count(key) != 0) {
+    const auto identity = IdentityOf(NativePath(output));
+    if (m_inputs.count(key) != 0 || (identity && m_inputFiles.count(*identity) != 0)) {
         return "that file is the input of another entry";
     }
     return {};
@@ -36,21 +126,25 @@ void OutputGuard::Written(const std::string& input, const std::string& output) {
 }
 
 std::string OutputGuard::Key(const std::string& path) {
-    const fs::path file = NativePath(path);
+    fs::path file = NativePath(path);
     std::error_code error;
     if (fs::is_symlink(fs::symlink_status(file, error))) {
         const fs::path target = fs::weakly_canonical(file, error);
         if (!error) {
-            return Utf8Path(target);
+            file = target;
         }
     }
     const fs::path parent = file.parent_path();
     auto known = m_directories.find(parent);
     if (known == m_directories.end()) {
-        fs::path resolved = fs::weakly_canonical(parent.empty() ? fs::path(".") : parent, error);
-        known = m_directories.emplace(parent, error ? parent : resolved).first;
+        const fs::path resolved =
+            fs::weakly_canonical(parent.empty() ? fs::path(".") : parent, error);
+        const fs::path directory = error ? parent : resolved;
+        known =
+            m_directories.emplace(parent, Directory{directory, NamesIgnoreCase(directory)}).first;
     }
-    return Utf8Path((known->second / file.filename()).lexically_normal());
+    const std::string key = Utf8Path((known->second.resolved / file.filename()).lexically_normal());
+    return known->second.ignoresCase ? Lowered(key) : key;
 }
 
 std::string WhyNotWritten(const std::string& path) {

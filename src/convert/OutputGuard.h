@@ -4,6 +4,8 @@
 
 #include "convert/FileList.h"
 
+#include <compare>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -15,8 +17,11 @@ namespace texelary {
 // the user still has as the only copy), and each output an earlier entry of the run has written
 // from another input (the same name listed twice gives the same file twice, which loses nothing).
 // Files are told apart by their paths with the directories resolved, so that "./a.wal", "a.wal"
-// and a directory reached through a link all name one file; the entry's own input is also
-// compared as a file, which catches every link and other spelling of it.
+// and a directory reached through a link all name one file, and in any case where the file system
+// of their folder takes names that differ only in case for one file (Windows' always, macOS's
+// usually). An output that already exists is also compared as a file with every input, so that a
+// hard link to an input is that input, and with the entry's own, which catches every other
+// spelling of it.
 class OutputGuard {
 public:
     OutputGuard(const FileList& files, const std::string& inputDir);
@@ -26,13 +31,31 @@ public:
 
     void Written(const std::string& input, const std::string& output);
 
+    // A file as the file system knows it, whatever its names: device and file number.
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t file = 0;
+        auto operator<=>(const Identity&) const = default;
+    };
+
 private:
     std::string Key(const std::string& path);
 
     std::set<std::string> m_inputs;
-    std::map<std::string, std::string> m_written;                         // output, and its input
-    std::map<std::filesystem::path, std::filesystem::path> m_directories; // resolved once each
+    std::set<Identity> m_inputFiles;
+    std::map<std::string, std::string> m_written; // output, and its input
+    struct Directory {
+        std::filesystem::path resolved;
+        bool ignoresCase = false;
+    };
+    std::map<std::filesystem::path, Directory> m_directories; // each looked at once
 };
+
+// Whether the file system takes names in `directory` that differ only in case for one file. Asked
+// of the names already there (a few of its entries, or the directory's own name, looked up in the
+// other case), so that nothing is written to find out; when no name there has a letter, as this
+// platform's file systems usually do (Windows: yes; others: no).
+bool NamesIgnoreCase(const std::filesystem::path& directory);
 
 // What is known of a failed write without asking the writer: a reason in a few words, or empty.
 std::string WhyNotWritten(const std::string& path);

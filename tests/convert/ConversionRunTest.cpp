@@ -6,6 +6,7 @@
 #include "TestImages.h"
 #include "colour/WalPalette.h"
 #include "convert/EntryPaths.h"
+#include "convert/OutputGuard.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
@@ -465,6 +466,54 @@ TEST_F(ConversionRunTest, OutputThatIsAnotherEntrysInputIsAFailedWrite) {
     EXPECT_EQ(feedback.details, (std::vector<std::string>{"that file is the input of another entry",
                                                           "the output is the input file itself"}));
     EXPECT_EQ(state.Failed, 2);
+}
+
+// A hard link to an input is that input, whatever its name.
+TEST_F(ConversionRunTest, OutputLinkedToAnInputIsAFailedWrite) {
+    namespace fs = std::filesystem;
+    AddBmp("a.bmp");
+    AddBmp("b.bmp");
+    std::error_code refused;
+    fs::create_hard_link(In("a.bmp"), Out("b.m8"), refused);
+    if (refused) {
+        GTEST_SKIP() << "this file system makes no hard links: " << refused.message();
+    }
+    const std::vector<std::uint8_t> original = test::ReadAll(In("a.bmp"));
+    Run({"a.bmp", "b.bmp"});
+    EXPECT_EQ(feedback.details,
+              std::vector<std::string>{"that file is the input of another entry"});
+    EXPECT_EQ(test::ReadAll(In("a.bmp")), original);
+    EXPECT_EQ(state.Converted, 1);
+}
+
+// Where the file system takes names that differ only in case for one file, the run compares
+// them so: an output in another case of its input's name is the input, and two outputs in
+// different cases are one file. Only such a file system can show it (the Windows build has one,
+// also under wine); elsewhere the folder must be found to tell names in other cases apart.
+TEST_F(ConversionRunTest, NamesInAnotherCaseAreOneFileWhereTheFileSystemSaysSo) {
+    test::WriteAll(dir.Path() / "in" / "CaseProbe", {1});
+    const bool ignoresCase = std::filesystem::exists(dir.Path() / "in" / "caseprobe");
+    std::filesystem::remove(dir.Path() / "in" / "CaseProbe");
+    EXPECT_EQ(NamesIgnoreCase(dir.Path() / "in"), ignoresCase);
+    if (!ignoresCase) {
+        GTEST_SKIP() << "this file system tells names in other cases apart";
+    }
+    AddBmp("Wall.bmp", 8, 4);
+    AddBmp("wall.old.bmp", 4, 2);
+    Run({"Wall.bmp", "wall.old.bmp"});
+    EXPECT_EQ(feedback.details,
+              std::vector<std::string>{"an earlier file of this run was written there"});
+    EXPECT_EQ(test::ReadM8ImageFile(Out("Wall.m8"))->width, 8);
+
+    const std::vector<std::uint8_t> original = GameWal();
+    test::WriteAll(In("STONE.WAL"), original);
+    settings.RunConvFrom = SourceFormat::Wal;
+    settings.RunConvTo = TargetFormat::Wal;
+    settings.RunOutputDir = settings.RunInputDir;
+    feedback = RecordingFeedback{};
+    Run({"STONE.WAL"});
+    EXPECT_EQ(feedback.details, std::vector<std::string>{"the output is the input file itself"});
+    EXPECT_EQ(test::ReadAll(In("STONE.WAL")), original);
 }
 
 struct FailedRead {
