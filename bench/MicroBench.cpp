@@ -9,6 +9,10 @@
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/PngFormat.h"
+
+#ifdef TEXELARY_BENCH_SPNG
+#include <spng.h>
+#endif
 #include "formats/WalFormat.h"
 #include "image/Resample.h"
 
@@ -206,6 +210,32 @@ void BM_PngRoundTrip(benchmark::State& state) {
     state.SetLabel(encode ? "EncodePng" : "ParsePngPicture");
 }
 BENCHMARK(BM_PngRoundTrip)->Arg(0)->Arg(1);
+
+#ifdef TEXELARY_BENCH_SPNG
+// The PNG reader against libspng decoding the same file alone: the difference is what the
+// reader's checks of the image data cost (every IDAT chunk's CRC, and the zlib stream inflated a
+// second time for its Adler-32). Argument 0: ParsePngPicture; 1: libspng alone.
+void BM_PngChecks(benchmark::State& state) {
+    const IndexedImage picture = NoisyPicture(256, 256, 8);
+    const std::vector<std::uint8_t> file = *EncodePng(picture, RandomPalette(8));
+    const bool alone = state.range(0) != 0;
+    std::vector<std::uint8_t> pixels(256 * 256);
+    for (auto _ : state) {
+        if (alone) {
+            spng_ctx* context = spng_ctx_new(0);
+            spng_set_png_buffer(context, file.data(), file.size());
+            spng_decode_image(context, pixels.data(), pixels.size(), SPNG_FMT_PNG, 0);
+            spng_ctx_free(context);
+            benchmark::DoNotOptimize(pixels.data());
+        } else {
+            auto decoded = ParsePngPicture(file);
+            benchmark::DoNotOptimize(decoded);
+        }
+    }
+    state.SetLabel(alone ? "libspng alone" : "ParsePngPicture, image data checked");
+}
+BENCHMARK(BM_PngChecks)->Arg(0)->Arg(1);
+#endif
 
 } // namespace
 } // namespace texelary
