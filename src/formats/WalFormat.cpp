@@ -63,8 +63,8 @@ void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
 }
 
 // The whole file. Level 0 is the picture's pixels remapped from `palette` onto WalPalette in the
-// buffer; the smaller levels are then made from level 0 as it stands there, so the remapped
-// picture needs no copy of its own.
+// buffer (unless `palette` is WalPalette); the smaller levels are then made from level 0 as it
+// stands there, so the remapped picture needs no copy of its own.
 std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const Palette& palette,
                                                 const WriteOptions& options) {
     using namespace WalLayout;
@@ -93,7 +93,11 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
         std::uint8_t* level0 = file.data() + kHeaderSize;
         const std::uint8_t* pixels = image.pixels.get();
         std::memcpy(level0, pixels, pixelCount);
-        RemapToPalette({level0, pixelCount}, WalPalette, palette);
+        // A picture already on the .wal palette keeps its indices, those of its repeated colours
+        // included: a texture goes round trips unchanged.
+        if (palette != WalPalette) {
+            RemapToPalette({level0, pixelCount}, WalPalette, palette);
+        }
         MakeSmallerLevels(file.data(), *layout, options.mips, WalPalette);
         return file;
     } catch (const std::bad_alloc&) {
