@@ -11,20 +11,25 @@ namespace texelary {
 
 namespace {
 
-bool HasTransparentPixels(const IndexedImage& image, const std::array<std::uint8_t, 256>& alpha) {
+// Whether a pixel less than half opaque has another index than `transparent`.
+bool SeeThroughElsewhere(const IndexedImage& image, const std::array<std::uint8_t, 256>& alpha,
+                         std::uint8_t transparent) {
     const std::uint8_t* pixels = image.pixels.get();
     const std::size_t count = PixelCount(image.width, image.height).value_or(0);
-    return std::any_of(pixels, pixels + count,
-                       [&alpha](std::uint8_t index) { return alpha[index] < OpaqueAlpha; });
+    return std::any_of(pixels, pixels + count, [&alpha, transparent](std::uint8_t index) {
+        return alpha[index] < OpaqueAlpha && index != transparent;
+    });
 }
 
 // Makes what was read a palette picture the target can write. A true-colour picture is brought
-// down to the target's colours; so is a palette picture with pixels less than half opaque when a
-// transparent index is asked for, since its own indices cannot keep that index for them alone.
+// down to the target's colours; so is a palette picture with pixels less than half opaque at
+// other indices than the transparent one, when one is asked for, since its own indices cannot
+// keep that index for them alone. (A picture whose holes are at that index already, such as a
+// PNG made from a texture, keeps its indices.)
 void BringDown(const EntryRecipe& recipe, SourceRead& read) {
     const TrueColourOptions& options = recipe.colours;
     if (read.image && options.transparentIndex &&
-        HasTransparentPixels(*read.image, read.paletteAlpha)) {
+        SeeThroughElsewhere(*read.image, read.paletteAlpha, *options.transparentIndex)) {
         read.trueColour = ExpandToRgba(*read.image, read.palette, read.paletteAlpha);
         read.image.reset();
         read.levels.clear();
@@ -80,6 +85,7 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
         WriteOptions options;
         options.mips = recipe.mips;
         options.fullbright = recipe.colours.fullbright;
+        options.transparentIndex = recipe.colours.transparentIndex;
         // Only the rows of mip textures give header fields; every other source is written as
         // before.
         if (recipe.keepHeader && !recipe.to->wad) {

@@ -123,8 +123,9 @@ std::optional<TextureInfo> InspectMip(std::span<const std::uint8_t> lump, ReadEr
 }
 
 std::optional<std::vector<std::uint8_t>> WritePngRow(const IndexedImage& image,
-                                                     const Palette& palette, const WriteOptions&) {
-    return EncodePng(image, palette);
+                                                     const Palette& palette,
+                                                     const WriteOptions& options) {
+    return EncodePng(image, palette, options.transparentIndex);
 }
 
 // .wal textures index the fixed palette: each pixel takes its nearest colour there.

@@ -302,7 +302,8 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file
 }
 
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
-                                                   const Palette& palette) {
+                                                   const Palette& palette,
+                                                   std::optional<std::uint8_t> transparentIndex) {
     const auto count = PixelCount(image.width, image.height);
     if (!count || *count == 0 || !image.pixels) {
         return std::nullopt;
@@ -324,8 +325,16 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
         plte.entries[i].green = palette[3 * i + 1];
         plte.entries[i].blue = palette[3 * i + 2];
     }
+    // The entries up to the transparent one; those after it are opaque without one.
+    spng_trns trns{};
+    if (transparentIndex) {
+        trns.n_type3_entries = std::uint32_t{*transparentIndex} + 1;
+        std::fill_n(trns.type3_alpha, *transparentIndex, std::uint8_t{255});
+        trns.type3_alpha[*transparentIndex] = 0;
+    }
     if (spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1) != SPNG_OK ||
         spng_set_ihdr(ctx, &ihdr) != SPNG_OK || spng_set_plte(ctx, &plte) != SPNG_OK ||
+        (transparentIndex && spng_set_trns(ctx, &trns) != SPNG_OK) ||
         spng_encode_image(ctx, image.pixels.get(), *count, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) !=
             SPNG_OK) {
         return std::nullopt;

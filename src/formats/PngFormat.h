@@ -26,7 +26,10 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file
 
 // `image` as an 8-bit palette PNG holding all 256 entries of `palette`. None for a picture
 // without pixels (a PNG has at least one) or when libspng or memory fails.
-std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
-                                                   const Palette& palette);
+// With `transparentIndex`, a tRNS chunk makes that index fully transparent and every other
+// opaque.
+std::optional<std::vector<std::uint8_t>>
+EncodePng(const IndexedImage& image, const Palette& palette,
+          std::optional<std::uint8_t> transparentIndex = std::nullopt);
 
 } // namespace texelary

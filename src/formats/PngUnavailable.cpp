@@ -10,7 +10,8 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t>, Rea
     return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage&, const Palette&) {
+std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage&, const Palette&,
+                                                   std::optional<std::uint8_t>) {
     return std::nullopt;
 }
 

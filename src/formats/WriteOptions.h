@@ -33,6 +33,8 @@ struct WriteOptions {
     // Whether a picture brought onto the WAD2 palette may take its full-bright colours (indices
     // 224 to 255, which the engines draw unlit).
     bool fullbright = false;
+    // For a format that can say so (PNG): the index whose pixels are see-through.
+    std::optional<std::uint8_t> transparentIndex;
 };
 
 } // namespace texelary

@@ -874,5 +874,27 @@ TEST_F(ConvertCli, AnArchiveIsWrittenOnlyByAWholeRun) {
                             "Process has been aborted\n0 converted, 0 failed, 1 not attempted\n");
 }
 
+// A texture on the .wal palette goes to PNG and back unchanged: every index, those of repeated
+// colours included, and with --transparent-index its holes, which the PNG marks see-through.
+TEST_F(ConvertCli, WalToPngAndBackKeepsEveryIndexAndTheHoles) {
+    const IndexedImage image = test::MakePicture(16, 16, [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(16 * y + x);
+    });
+    const auto wal = WriteWal(image, WalPalette);
+    ASSERT_TRUE(wal);
+    test::WriteAll(dir.Path() / "game.wal", *wal);
+    for (const bool holes : {false, true}) {
+        SCOPED_TRACE(holes);
+        const std::string option = holes ? " --transparent-index 255" : "";
+        ASSERT_EQ(Run("--from wal --to png --output . game.wal" + option).status, 0);
+        const auto png = ParsePngPicture(test::ReadAll(dir.Path() / "game.png"));
+        ASSERT_TRUE(png && png->IsIndexed());
+        EXPECT_EQ(png->paletteAlpha[255], holes ? 0 : 255);
+        EXPECT_EQ(png->paletteAlpha[254], 255);
+        ASSERT_EQ(Run("--from png --to wal --output out game.png" + option).status, 0);
+        EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "game.wal"), *wal);
+    }
+}
+
 } // namespace
 } // namespace texelary
