@@ -291,6 +291,7 @@ void TMain::CreateBtnClick() {
     run.RunKeepHeader = setup.KeepHeader().isChecked();
     run.RunMips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
     run.RunDither = setup.Dither().isChecked();
+    run.RunFullbright = setup.Fullbright().isChecked();
     run.RunTransparentIndex = setup.TransparentIndex().isChecked()
                                   ? std::optional<std::uint8_t>(kTransparentIndex)
                                   : std::nullopt;

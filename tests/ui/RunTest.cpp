@@ -60,6 +60,7 @@ private slots:
     void LoadedEmptyProjectRunsToAbortedAtOnce();
     void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
     void TransparentIndexAndDitherReachTheRun();
+    void FullbrightIsSavedAndReachesTheRun();
     void BoxesOpenInFrontOfTheWindowInUse();
     void ProgressNamesTheEntryInHand();
     void CancelInABoxDropsTheFilesConvertedAhead();
@@ -330,6 +331,41 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
     const auto written = ReadWalImageFile(session.PathOf(QStringLiteral("rgba.wal")).toStdString());
     QVERIFY(written);
     QCOMPARE(written->pixels[0], std::uint8_t{255}); // (0, 0) is the file's transparent pixel
+    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
+}
+
+// Full-bright colours are a setting of WAD2 targets alone, kept between starts of the program.
+void RunTest::FullbrightIsSavedAndReachesTheRun() {
+    {
+        Session session;
+        WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
+        session.AddAll();
+        TProjectSetup& setup = *session.Windows().ProjectSetup;
+        QVERIFY(!setup.Fullbright().isChecked());
+        const struct {
+            TargetFormat to;
+            bool enabled;
+        } targets[] = {{TargetFormat::M8, false},
+                       {TargetFormat::Wal, false},
+                       {TargetFormat::Png, false},
+                       {TargetFormat::Wad3, false},
+                       {TargetFormat::Wad2, true}};
+        for (const auto& target : targets) {
+            setup.ConvTo().setCurrentIndex(IndexOf(target.to));
+            QCOMPARE(setup.Fullbright().isEnabled(), target.enabled);
+        }
+        QTest::mouseClick(&setup.Fullbright(), Qt::LeftButton);
+        QVERIFY(setup.Fullbright().isChecked());
+        session.OutputPath().setText(session.PathOf(QStringLiteral("out.wad")));
+        const RunSettings& run = session.Windows().ProcessDialog->Settings();
+        session.Click("CreateBtn");
+        QVERIFY(run.RunFullbright);
+        QVERIFY(run.RunConvTo == TargetFormat::Wad2);
+    }
+    {
+        Session session;
+        QVERIFY(session.Windows().ProjectSetup->Fullbright().isChecked());
+    }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 

@@ -98,6 +98,8 @@ private slots:
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
     void SetupDialogKeepsChangesWhenClosed();
+    void OutputFileDialogsFillTheOutputField_data();
+    void OutputFileDialogsFillTheOutputField();
     void AboutIsShownModally();
     void EnterPressesAddOrFocusedButton();
     void DriveChangeShowsThatVolume();
@@ -895,6 +897,84 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     QVERIFY(session.InputPath().isReadOnly());
     QCOMPARE(session.ConvFrom().count(), kSourceFormatCount);
     QVERIFY(!session.ConvFrom().isEditable());
+}
+
+void WindowsTest::OutputFileDialogsFillTheOutputField_data() {
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("wad2, Browse...") << IndexOf(TargetFormat::Wad2) << "Button1"
+                                     << "SaveDialogWad"
+                                     << "wad";
+    QTest::newRow("wad3, Browse...") << IndexOf(TargetFormat::Wad3) << "Button1"
+                                     << "SaveDialogWad"
+                                     << "wad";
+    QTest::newRow("png, Pak...") << IndexOf(TargetFormat::Png) << "PakBtn"
+                                 << "SaveDialogPak"
+                                 << "pak";
+    QTest::newRow("wal, Pak...") << IndexOf(TargetFormat::Wal) << "PakBtn"
+                                 << "SaveDialogPak"
+                                 << "pak";
+}
+
+// A save dialog for the one file of the run's outputs: it opens in the output folder, offers
+// files of the extension and adds it to a name typed without one.
+void WindowsTest::OutputFileDialogsFillTheOutputField() {
+    QFETCH(int, to);
+    QFETCH(QString, button);
+    QFETCH(QString, dialog);
+    QFETCH(QString, extension);
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.OutputPath().setText(QDir::toNativeSeparators(session.PathOf("out")));
+    session.ConvTo().setCurrentIndex(to);
+    bool pakEnabled = false;
+    session.Modals.Then([&](QDialog& setup) {
+        pakEnabled = setup.findChild<QPushButton*>(QStringLiteral("PakBtn"))->isEnabled();
+        QTest::mouseClick(setup.findChild<QPushButton*>(button), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    QString opened;
+    QStringList filters;
+    bool saves = false;
+    session.Modals.Then([&](QDialog& shown) {
+        auto* files = qobject_cast<QFileDialog*>(&shown);
+        if (files == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        opened = files->directory().absolutePath();
+        filters = files->nameFilters();
+        saves = files->acceptMode() == QFileDialog::AcceptSave;
+        files->selectFile(QStringLiteral("textures"));
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", dialog}));
+    QCOMPARE(pakEnabled, extension == "pak");
+    QCOMPARE(opened, session.PathOf("out"));
+    QCOMPARE(filters, QStringList{"*." + extension + " (*." + extension + ")"});
+    QVERIFY(saves);
+    QCOMPARE(session.OutputPath().text(),
+             QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));
+    QVERIFY(!AnyFileDialog());
+
+    // Cancelled, the field keeps the file; the next dialog opens in that file's folder.
+    opened.clear();
+    session.Modals.Then([&](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(button), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& shown) {
+        if (auto* files = qobject_cast<QFileDialog*>(&shown)) {
+            opened = files->directory().absolutePath();
+        }
+        return int(QDialog::Rejected);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(opened, session.PathOf("out"));
+    QCOMPARE(session.OutputPath().text(),
+             QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));
 }
 
 void WindowsTest::AboutIsShownModally() {
