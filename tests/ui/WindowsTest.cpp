@@ -1,10 +1,14 @@
 // The main window, the setup dialog, the choosers and the File menu, driven as a user would.
 
 #include "UiTestSupport.h"
+#include "base/FileIo.h"
 #include "base/Version.h"
 #include "colour/WalPalette.h"
 #include "formats/M8Format.h"
+#include "formats/MipTexture.h"
+#include "formats/PakArchive.h"
 #include "formats/PngFormat.h"
+#include "formats/WadArchive.h"
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
@@ -60,6 +64,86 @@ std::string Local(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+// A 16 x 16 picture whose pixel (x, y) has index 40 + x.
+IndexedImage Picture16() {
+    IndexedImage picture;
+    if (!AllocatePixels(picture, 16, 16)) {
+        qFatal("no memory for a picture");
+    }
+    picture.width = 16;
+    picture.height = 16;
+    for (std::size_t i = 0; i < 256; ++i) {
+        picture.pixels[i] = static_cast<std::uint8_t>(40 + i % 16);
+    }
+    return picture;
+}
+
+std::vector<std::uint8_t> WalBytes() {
+    return *WriteWal(Picture16(), WalPalette);
+}
+std::vector<std::uint8_t> Wad2Lump(const char* name) {
+    return *EncodeWad2MipTexture(Picture16(), name);
+}
+std::vector<std::uint8_t> Wad3Lump(const char* name) {
+    return *EncodeWad3MipTexture(Picture16(), WalPalette, name);
+}
+
+// One entry of a pak or lump of a wad (of `type`) made by a test.
+struct Member {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t type = 0;
+};
+
+// Writes a real archive at `path`: a pak of `members`, or with `kind` a wad.
+void WriteArchive(const QString& path, const std::vector<Member>& members,
+                  std::optional<WadKind> kind = {}) {
+    ReplacingFile out(Local(path));
+    bool written = false;
+    if (kind) {
+        std::vector<WadMember> lumps;
+        for (const Member& member : members) {
+            lumps.push_back({member.name, member.type, member.bytes});
+        }
+        written = WriteWad(out, *kind, lumps);
+    } else {
+        std::vector<ArchiveMember> entries;
+        for (const Member& member : members) {
+            entries.push_back({member.name, member.bytes});
+        }
+        written = WritePak(out, entries);
+    }
+    if (!written || !out.Commit()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+// The archives of the archive tests, in the session's directory: base.pak with textures in its
+// root and in folders, gfx.wad (WAD2) and half.wad (WAD3) with mip textures and other lumps.
+void WriteTestArchives(Session& session) {
+    const std::vector<std::uint8_t> wal = WalBytes();
+    const QByteArray bitmap = [&session] {
+        WriteBitmap(session.PathOf("made.bmp"), 4, 4);
+        QFile file(session.PathOf("made.bmp"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    WriteArchive(session.PathOf("base.pak"), {{"a.wal", wal},
+                                              {"notes.txt", {1}},
+                                              {"textures/D.Wal", wal},
+                                              {"textures/c.wal", wal},
+                                              {"textures/f.bmp", {bitmap.begin(), bitmap.end()}},
+                                              {"textures/e1/e.wal", wal},
+                                              {"sound/x.wav", {1}}});
+    WriteArchive(session.PathOf("gfx.wad"),
+                 {{"palette", {1, 2, 3}, 0x40},
+                  {"brick", Wad2Lump("brick"), MipTextureType(WadKind::Wad2)},
+                  {"*lava", Wad2Lump("*lava"), MipTextureType(WadKind::Wad2)},
+                  {"other", Wad3Lump("other"), MipTextureType(WadKind::Wad3)}},
+                 WadKind::Wad2);
+    WriteArchive(session.PathOf("half.wad"),
+                 {{"{fence", Wad3Lump("{fence"), MipTextureType(WadKind::Wad3)}}, WadKind::Wad3);
+}
+
 } // namespace
 
 class WindowsTest : public QObject {
@@ -76,6 +160,10 @@ private slots:
     void ChooserMaskFollowsSourceFormat_data();
     void ChooserMaskFollowsSourceFormat();
     void UnreadableInputDirectoryIsReported();
+    void AddListsTheTexturesOfAnArchive_data();
+    void AddListsTheTexturesOfAnArchive();
+    void AddSaysWhyAnArchiveIsNotListed_data();
+    void AddSaysWhyAnArchiveIsNotListed();
     void DeleteMakesNeighbourCurrent_data();
     void DeleteMakesNeighbourCurrent();
     void DeleteOnEmptyListDisablesCreate();
@@ -305,6 +393,111 @@ void WindowsTest::UnreadableInputDirectoryIsReported() {
     QVERIFY(box.icon == BoxIcon::Stop && box.buttons == WindowButtons::Ok);
     QCOMPARE(session.BmpList().count(), 0);
     QVERIFY(!session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::AddListsTheTexturesOfAnArchive_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QStringList>("listed");
+    const int wal = IndexOf(SourceFormat::Wal);
+    QTest::newRow("pak") << wal << "base.pak" << QStringList{"a.wal"};
+    QTest::newRow("folder in a pak") << wal << "base.pak/textures" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("folder in a pak, separator after it")
+        << wal << "base.pak/textures/" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("folder in a pak, bitmaps")
+        << IndexOf(SourceFormat::Bmp) << "base.pak/textures" << QStringList{"f.bmp"};
+    QTest::newRow("folder deeper in a pak")
+        << wal << "base.pak/textures/e1" << QStringList{"e.wal"};
+    QTest::newRow("folder not in the pak") << wal << "base.pak/maps" << QStringList{};
+    QTest::newRow("wad2") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
+                          << QStringList{"*lava", "brick"};
+    QTest::newRow("wad3") << IndexOf(SourceFormat::Wad3) << "half.wad" << QStringList{"{fence"};
+}
+
+// The chooser lists an archive's textures of the source format by their names in the input
+// directory, and they are added as a folder's files are.
+void WindowsTest::AddListsTheTexturesOfAnArchive() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QStringList, listed);
+    Session session;
+    WriteTestArchives(session);
+    session.ConvFrom().setCurrentIndex(from);
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
+    QStringList seen;
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        seen = Texts(files);
+        files.selectAll();
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"});
+    QCOMPARE(seen, listed);
+    QCOMPARE(session.Entries(), listed);
+    QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
+}
+
+void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("detail");
+    const QString wad2 = QStringLiteral("WAD2 textures (*.wad)");
+    const int exclamation = int(BoxIcon::Exclamation);
+    const int stop = int(BoxIcon::Stop);
+    QTest::newRow("wad2 from a folder")
+        << IndexOf(SourceFormat::Wad2) << "."
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad2 from a pak")
+        << IndexOf(SourceFormat::Wad2) << "base.pak"
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad2 from a folder in a pak")
+        << IndexOf(SourceFormat::Wad2) << "base.pak/textures"
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad3 from a wad2")
+        << IndexOf(SourceFormat::Wad3) << "gfx.wad"
+        << "The input path \"%1\" holds no WAD3 textures (*.wad)." << exclamation
+        << "the wad is not of this kind (WAD2 or WAD3)";
+    QTest::newRow("damaged wad") << IndexOf(SourceFormat::Wad2) << "bad.wad"
+                                 << "Cannot read the archive \"%1\"." << stop << "";
+    QTest::newRow("damaged pak") << IndexOf(SourceFormat::Wal) << "bad.pak/textures"
+                                 << "Cannot read the archive \"%1\"." << stop << "";
+}
+
+// Instead of the chooser, a box: the input holds no textures of a wad's format, or the archive
+// can't be read (its reason, whatever the reader says, as the detail).
+void WindowsTest::AddSaysWhyAnArchiveIsNotListed() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    QFETCH(QString, detail);
+    Session session;
+    WriteTestArchives(session);
+    WriteText(session.PathOf("bad.wad"), QByteArray("WAD2\xff\xff\xff\x7f\x0c\0\0\0", 12));
+    WriteText(session.PathOf("bad.pak"), QByteArray("PACK\x0c\0\0\0\x40\0\0\0", 12));
+    session.ConvFrom().setCurrentIndex(from);
+    const QString path = QDir::cleanPath(session.PathOf(input));
+    session.InputPath().setText(QDir::toNativeSeparators(path));
+    session.Click("AddBtn");
+    QCOMPARE(session.Modals.Shown, QStringList{});
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    // The box names the input, or the archive the input runs through.
+    const QString named =
+        input.startsWith(QStringLiteral("bad.pak")) ? session.PathOf("bad.pak") : path;
+    QCOMPARE(QString::fromStdString(box.text), text.arg(QDir::toNativeSeparators(named)));
+    QCOMPARE(int(box.icon), icon);
+    if (detail.isEmpty()) {
+        QVERIFY(!box.detail.empty());
+    } else {
+        QCOMPARE(QString::fromStdString(box.detail), detail);
+    }
+    QCOMPARE(session.BmpList().count(), 0);
 }
 
 void WindowsTest::DeleteMakesNeighbourCurrent_data() {
@@ -1280,6 +1473,20 @@ void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {
                           "c.bmp: not in the input directory " + input, "folder.bmp: not a file",
                           "https://example.org/d.bmp: not a file on this computer"}));
     QVERIFY(session.Boxes.Shown[0].icon == BoxIcon::Exclamation);
+
+    // A wad's textures are its lumps: a wad dropped is no texture of it.
+    WriteTestArchives(session);
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    QMimeData wad;
+    wad.setUrls({QUrl::fromLocalFile(session.PathOf("gfx.wad"))});
+    QDragEnterEvent wadEnter(QPoint(5, 5), Qt::CopyAction, &wad, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &wadEnter);
+    QDropEvent wadDrop(QPointF(5, 5), Qt::CopyAction, &wad, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &wadDrop);
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.Boxes.Texts().value(1),
+             QStringLiteral("Not added to the image list:\n"
+                            "gfx.wad: the project converts from WAD2 textures (*.wad)"));
 }
 
 int RunWindowsTests(int argc, char** argv) {
