@@ -87,7 +87,7 @@ void TProjectSetup::showEvent(QShowEvent* event) {
 
 void TProjectSetup::BmpDirBtnClick() {
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog()) {
+    if (chooser.RunPathDialog(PathChoice::FoldersAndArchives)) {
         m_ui->InputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }
@@ -100,7 +100,7 @@ void TProjectSetup::Button1Click() {
         return;
     }
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog()) {
+    if (chooser.RunPathDialog(PathChoice::Folders)) {
         m_ui->OutputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }

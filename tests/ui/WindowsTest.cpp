@@ -39,6 +39,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <stdexcept>
 
 namespace texelary::test {
 
@@ -195,6 +196,7 @@ private slots:
     void TypingInPathChooserFindsFolder();
     void PathChooserIndentsPicturesWithNames();
     void PathChooserOpensWithFoldersFocused();
+    void PathChooserOpensArchivesLikeFolders();
     void DeleteKeyRemovesSelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
@@ -1320,6 +1322,104 @@ void WindowsTest::PathChooserOpensWithFoldersFocused() {
                   [&](TPathDialog& dialog, QListWidget&) { focused = dialog.focusWidget(); });
     QVERIFY(focused != nullptr);
     QCOMPARE(focused->objectName(), QStringLiteral("Path"));
+}
+
+namespace {
+
+// The lines below the current one: what the directory the list shows holds.
+QStringList LinesBelow(const QListWidget& list) {
+    return Texts(list).mid(list.currentRow() + 1);
+}
+
+// Double-clicks the line named `name`, as a user opens it.
+void OpenLine(QListWidget& list, const QString& name) {
+    const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
+    if (found.size() != 1) {
+        throw std::runtime_error("no single line " + name.toStdString());
+    }
+    const QPoint centre = list.visualItemRect(found[0]).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centre);
+}
+
+QImage PictureOf(const QListWidget& list, const QString& name) {
+    const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
+    return found.size() == 1 ? found[0]->icon().pixmap(16, 16).toImage() : QImage();
+}
+
+} // namespace
+
+// Where textures are read from, paks and wads stand beside the folders with a picture of their
+// own and open as folders; where outputs go, folders alone are offered.
+void WindowsTest::PathChooserOpensArchivesLikeFolders() {
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("folder.pak")));
+    WriteText(session.PathOf("BAD.PAK"), QByteArray("PACK\x0c\0\0\0\x40\0\0\0", 12));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    QStringList top;
+    QStringList inPak;
+    QStringList inTextures;
+    bool ownPicture = false;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& dialog) {
+        auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+        top = LinesBelow(list);
+        ownPicture = PictureOf(list, "base.pak") != PictureOf(list, "sub") &&
+                     PictureOf(list, "gfx.wad") == PictureOf(list, "base.pak");
+        OpenLine(list, "base.pak");
+        inPak = LinesBelow(list);
+        OpenLine(list, "textures");
+        inTextures = LinesBelow(list);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("OkBtn")), Qt::LeftButton);
+        return kClosedByAction;
+    });
+    QStringList forOutput;
+    session.Modals.Then([&](QDialog& dialog) {
+        forOutput = LinesBelow(*dialog.findChild<QListWidget*>(QStringLiteral("Path")));
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "TPathDialog", "TPathDialog"}));
+    QCOMPARE(top, (QStringList{"folder.pak", "sub", "BAD.PAK", "base.pak", "gfx.wad", "half.wad"}));
+    QVERIFY(ownPicture);
+    QCOMPARE(inPak, (QStringList{"sound", "textures"}));
+    QCOMPARE(inTextures, QStringList{"e1"});
+    QCOMPARE(session.InputPath().text(),
+             QDir::toNativeSeparators(root + QStringLiteral("/base.pak/textures")));
+    // Opening an archive leaves the process's current directory in the folder that holds it. The
+    // output's chooser opens there, without the archives.
+    QCOMPARE(QDir::currentPath(), root);
+    QCOMPARE(forOutput, (QStringList{"folder.pak", "sub"}));
+    QCOMPARE(session.OutputPath().text(), QDir::toNativeSeparators(root));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    // A wad holds no folders. An archive that can't be read, or a folder a pak doesn't have, is
+    // reported, and the list stays as it was.
+    TPathDialog& chooser = *session.Windows().PathDialog;
+    auto& list = *chooser.findChild<QListWidget*>(QStringLiteral("Path"));
+    QVERIFY(chooser.OpenDirectory(root + QStringLiteral("/gfx.wad")));
+    QCOMPARE(chooser.Directory(), root + QStringLiteral("/gfx.wad"));
+    QCOMPARE(list.currentItem()->text(), QStringLiteral("gfx.wad"));
+    QCOMPARE(LinesBelow(list), QStringList{});
+    const QStringList before = Texts(list);
+    QVERIFY(!chooser.OpenDirectory(root + QStringLiteral("/BAD.PAK")));
+    QVERIFY(!chooser.OpenDirectory(root + QStringLiteral("/base.pak/maps")));
+    QCOMPARE(Texts(list), before);
+    QCOMPARE(chooser.Directory(), root + QStringLiteral("/gfx.wad"));
+    QCOMPARE(session.Boxes.Texts(),
+             (QStringList{"Cannot read the archive \"" +
+                              QDir::toNativeSeparators(root + QStringLiteral("/BAD.PAK")) + "\".",
+                          "Cannot read the directory \"" +
+                              QDir::toNativeSeparators(root + QStringLiteral("/base.pak/maps")) +
+                              "\"."}));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty());
 }
 
 void WindowsTest::DeleteKeyRemovesSelectedEntry() {
