@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 #include "base/FileIo.h"
 #include "base/Version.h"
+#include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/MipTexture.h"
@@ -170,6 +171,7 @@ private slots:
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
     void PreviewReadsOtherFormatsAsTheRunDoes();
+    void PreviewShowsTexturesInArchives();
     void RejectedBitmapIsReportedAndProgramGoesOn();
     void KeyReleasedWithoutItsPressDoesNotPreview();
     void NewResetsProjectToCurrentDirectory();
@@ -644,6 +646,50 @@ void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
     QVERIFY(
         QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("cut.tga")));
     QVERIFY(!session.Boxes.Shown[0].detail.empty());
+}
+
+// A pak's entries and a wad's lumps are read as the run reads them, bitmaps too.
+void WindowsTest::PreviewShowsTexturesInArchives() {
+    Session session;
+    WriteTestArchives(session);
+    const auto colour = [](const Palette& palette, std::size_t index) {
+        return qRgb(palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]);
+    };
+    const struct {
+        SourceFormat from;
+        const char* input;
+        const char* entry;
+        QSize size;
+        QRgb topLeft; // 0: not looked at
+    } cases[] = {
+        {SourceFormat::Wal, "base.pak", "a.wal", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Wal, "base.pak/textures/e1", "e.wal", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Bmp, "base.pak/textures", "f.bmp", {4, 4}, 0},
+        {SourceFormat::Wad2, "gfx.wad", "*LAVA", {16, 16}, colour(Wad2Palette, 40)},
+        {SourceFormat::Wad3, "half.wad", "{fence", {16, 16}, colour(WalPalette, 40)},
+    };
+    for (const auto& c : cases) {
+        session.ConvFrom().setCurrentIndex(IndexOf(c.from));
+        session.Windows().Main->ShowPreview(session.PathOf(QLatin1String(c.input)),
+                                            QLatin1String(c.entry));
+        QCOMPARE(PreviewPictureSize(session), c.size);
+        if (c.topLeft != 0) {
+            QCOMPARE(Preview(session).pixmap().toImage().pixel(0, 0), c.topLeft);
+        }
+    }
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    // An entry the archive doesn't have is passed over quietly, as a missing file is; one it
+    // has but the reader refuses is reported.
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("missing"));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+    session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("palette"));
+    QCOMPARE(PreviewPictureSize(session), QSize(16, 16)); // kept
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(
+        QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("palette")));
+    QCOMPARE(session.Boxes.Shown[0].detail, std::string("the lump is not a mip texture"));
 }
 
 void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
