@@ -1,13 +1,10 @@
 // The main window, the setup dialog, the choosers and the File menu, driven as a user would.
 
 #include "UiTestSupport.h"
-#include "base/FileIo.h"
 #include "base/Version.h"
 #include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
 #include "formats/M8Format.h"
-#include "formats/MipTexture.h"
-#include "formats/PakArchive.h"
 #include "formats/PngFormat.h"
 #include "formats/WadArchive.h"
 #include "formats/WalFormat.h"
@@ -64,86 +61,6 @@ ModalAction ChooseFile(const QString& path) {
 
 std::string Local(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-
-// A 16 x 16 picture whose pixel (x, y) has index 40 + x.
-IndexedImage Picture16() {
-    IndexedImage picture;
-    if (!AllocatePixels(picture, 16, 16)) {
-        qFatal("no memory for a picture");
-    }
-    picture.width = 16;
-    picture.height = 16;
-    for (std::size_t i = 0; i < 256; ++i) {
-        picture.pixels[i] = static_cast<std::uint8_t>(40 + i % 16);
-    }
-    return picture;
-}
-
-std::vector<std::uint8_t> WalBytes() {
-    return *WriteWal(Picture16(), WalPalette);
-}
-std::vector<std::uint8_t> Wad2Lump(const char* name) {
-    return *EncodeWad2MipTexture(Picture16(), name);
-}
-std::vector<std::uint8_t> Wad3Lump(const char* name) {
-    return *EncodeWad3MipTexture(Picture16(), WalPalette, name);
-}
-
-// One entry of a pak or lump of a wad (of `type`) made by a test.
-struct Member {
-    std::string name;
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t type = 0;
-};
-
-// Writes a real archive at `path`: a pak of `members`, or with `kind` a wad.
-void WriteArchive(const QString& path, const std::vector<Member>& members,
-                  std::optional<WadKind> kind = {}) {
-    ReplacingFile out(Local(path));
-    bool written = false;
-    if (kind) {
-        std::vector<WadMember> lumps;
-        for (const Member& member : members) {
-            lumps.push_back({member.name, member.type, member.bytes});
-        }
-        written = WriteWad(out, *kind, lumps);
-    } else {
-        std::vector<ArchiveMember> entries;
-        for (const Member& member : members) {
-            entries.push_back({member.name, member.bytes});
-        }
-        written = WritePak(out, entries);
-    }
-    if (!written || !out.Commit()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-}
-
-// The archives of the archive tests, in the session's directory: base.pak with textures in its
-// root and in folders, gfx.wad (WAD2) and half.wad (WAD3) with mip textures and other lumps.
-void WriteTestArchives(Session& session) {
-    const std::vector<std::uint8_t> wal = WalBytes();
-    const QByteArray bitmap = [&session] {
-        WriteBitmap(session.PathOf("made.bmp"), 4, 4);
-        QFile file(session.PathOf("made.bmp"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
-    WriteArchive(session.PathOf("base.pak"), {{"a.wal", wal},
-                                              {"notes.txt", {1}},
-                                              {"textures/D.Wal", wal},
-                                              {"textures/c.wal", wal},
-                                              {"textures/f.bmp", {bitmap.begin(), bitmap.end()}},
-                                              {"textures/e1/e.wal", wal},
-                                              {"sound/x.wav", {1}}});
-    WriteArchive(session.PathOf("gfx.wad"),
-                 {{"palette", {1, 2, 3}, 0x40},
-                  {"brick", Wad2Lump("brick"), MipTextureType(WadKind::Wad2)},
-                  {"*lava", Wad2Lump("*lava"), MipTextureType(WadKind::Wad2)},
-                  {"other", Wad3Lump("other"), MipTextureType(WadKind::Wad3)}},
-                 WadKind::Wad2);
-    WriteArchive(session.PathOf("half.wad"),
-                 {{"{fence", Wad3Lump("{fence"), MipTextureType(WadKind::Wad3)}}, WadKind::Wad3);
 }
 
 } // namespace
