@@ -88,11 +88,12 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
           // Four pixels left of where it once stood, so that its text shows whole in wider fonts.
           {"Label5", 196, 182, -1, -1, "Mip levels:"},
           {"MipLevels", 262, 178, 82, 21, nullptr},
-          {"TransparentIndex", 9, 202, 186, 17, "Transparent pixels to index 255"},
-          {"Dither", 200, 202, 144, 17, "Dither true colour"},
-          {"Fullbright", 9, 224, 186, 17, "Full-bright colours"}},
+          // The whole row, so that its text shows whole in wider fonts.
+          {"TransparentIndex", 9, 202, 335, 17, "Transparent pixels to index 255"},
+          {"Fullbright", 9, 224, 186, 17, "Full-bright colours"},
+          {"Dither", 200, 224, 144, 17, "Dither true colour"}},
          {"InputPath", "OutputPath", "BmpDirBtn", "ConvFrom", "ConvTo", "Button1", "PakBtn",
-          "OkBtn", "KeepHeader", "MipLevels", "TransparentIndex", "Dither", "Fullbright"}},
+          "OkBtn", "KeepHeader", "MipLevels", "TransparentIndex", "Fullbright", "Dither"}},
         {windows.AboutDialog,
          windows.AboutDialog,
          "About",
