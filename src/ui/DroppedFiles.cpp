@@ -17,8 +17,9 @@ namespace texelary {
 namespace {
 
 // Why the dropped `url` may not be added to the project; empty when it may.
-QString WhyNotAdded(const QUrl& url, const QString& mask, const QString& inputDir,
+QString WhyNotAdded(const QUrl& url, std::optional<SourceFormat> from, const QString& inputDir,
                     const TProjectSetup& setup) {
+    const QString mask = QString::fromLatin1(from ? RowOf(*from).mask : "");
     const QFileInfo file(url.toLocalFile());
     if (!url.isLocalFile()) {
         return QStringLiteral("not a file on this computer");
@@ -26,7 +27,8 @@ QString WhyNotAdded(const QUrl& url, const QString& mask, const QString& inputDi
     if (!file.isFile()) {
         return QStringLiteral("not a file");
     }
-    if (!QDir::match(mask, file.fileName())) {
+    // A wad's textures are lumps inside it, which no file dropped can be.
+    if (!from || !QDir::match(mask, file.fileName()) || RowOf(*from).wad) {
         return QStringLiteral("the project converts from ") + setup.ConvFrom().currentText();
     }
     if (inputDir.isEmpty() || file.canonicalPath() != inputDir) {
@@ -41,13 +43,12 @@ QString WhyNotAdded(const QUrl& url, const QString& mask, const QString& inputDi
 DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& setup,
                               QListWidget& list) {
     const auto from = SourceFormatAt(setup.ConvFrom().currentIndex());
-    const QString mask = QString::fromLatin1(from ? RowOf(*from).mask : "");
     const QString inputDir = QDir(setup.InputPath().text()).canonicalPath();
     DroppedFiles outcome;
     const QList<QUrl> urls = dropped.urls();
     for (const QUrl& url : urls) {
         const QFileInfo file(url.toLocalFile());
-        const QString why = WhyNotAdded(url, mask, inputDir, setup);
+        const QString why = WhyNotAdded(url, from, inputDir, setup);
         if (why.isEmpty()) {
             list.addItem(file.fileName());
             list.setCurrentRow(list.count() - 1);

@@ -1,5 +1,6 @@
 #include "ui/PreviewPicture.h"
 
+#include "formats/ArchiveInput.h"
 #include "ui/Application.h"
 #include "ui/LocalPath.h"
 
@@ -37,8 +38,9 @@ QImage FromTrueColour(const RgbaImage& image) {
 }
 
 // The picture of a file as the run's read step sees it; a null picture, with the reason in
-// `why`, when the reader refuses the file.
-QImage ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, QString& why) {
+// `reason` and in words in `why`, when the reader refuses the file.
+QImage ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, ReadError& reason,
+                        QString& why) {
     SourceRead read;
     ReadSourceFile(format, LocalPath(path), read);
     QImage picture;
@@ -49,6 +51,7 @@ QImage ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, QStr
     } else if (read.reason == ReadError::None) {
         read.reason = ReadError::NoPixels;
     }
+    reason = read.reason;
     why = QString::fromLatin1(DescribeReadError(read.reason));
     return picture;
 }
@@ -56,19 +59,25 @@ QImage ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, QStr
 } // namespace
 
 void ShowPreviewPicture(QLabel& preview, const QString& path, std::optional<SourceFormat> from) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return;
+    const bool inArchive = SplitArchivePath(LocalPath(path)).has_value();
+    if (!inArchive) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return;
+        }
     }
-    file.close();
     QString why;
     QImage picture;
-    if (!from || *from == SourceFormat::Bmp) {
+    if (!inArchive && (!from || *from == SourceFormat::Bmp)) {
         QImageReader reader(path, "bmp");
         picture = reader.read();
         why = reader.errorString();
     } else {
-        picture = ReadAsTheRunDoes(RowOf(*from), path, why);
+        ReadError reason = ReadError::None;
+        picture = ReadAsTheRunDoes(RowOf(from.value_or(SourceFormat::Bmp)), path, reason, why);
+        if (reason == ReadError::NoSuchFile) {
+            return;
+        }
     }
     if (picture.isNull()) {
         ReportApplicationError(QStringLiteral("Cannot show \"%1\" in the preview.")

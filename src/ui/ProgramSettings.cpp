@@ -12,6 +12,7 @@ const QString kKeepHeader = QStringLiteral("Conversion/KeepHeader");
 const QString kMipLevels = QStringLiteral("Conversion/MipLevels");
 const QString kDitherKey = QStringLiteral("Conversion/Dither");
 const QString kTransparentIndexKey = QStringLiteral("Conversion/TransparentIndex");
+const QString kFullbrightKey = QStringLiteral("Conversion/Fullbright");
 
 } // namespace
 
@@ -21,6 +22,7 @@ ProgramSettings LoadProgramSettings() {
     settings.keepHeader = store.value(kKeepHeader, false).toBool();
     settings.dither = store.value(kDitherKey, false).toBool();
     settings.transparentIndex = store.value(kTransparentIndexKey, false).toBool();
+    settings.fullbright = store.value(kFullbrightKey, false).toBool();
     const int mips = store.value(kMipLevels, static_cast<int>(MipFilter::Point)).toInt();
     if (mips == static_cast<int>(MipFilter::Box)) {
         settings.mips = MipFilter::Box;
@@ -34,6 +36,7 @@ void SaveProgramSettings(const ProgramSettings& settings) {
     store.setValue(kMipLevels, static_cast<int>(settings.mips));
     store.setValue(kDitherKey, settings.dither);
     store.setValue(kTransparentIndexKey, settings.transparentIndex);
+    store.setValue(kFullbrightKey, settings.fullbright);
 }
 
 } // namespace texelary

@@ -20,6 +20,9 @@ struct ProgramSettings {
     // than half opaque take kTransparentIndex.
     bool dither = false;
     bool transparentIndex = false;
+    // Whether WAD2 textures may take the palette's full-bright colours, which the engines draw
+    // unlit.
+    bool fullbright = false;
 };
 
 // The saved settings; the defaults where none were saved or a stored value is unknown.

@@ -3,6 +3,7 @@
 #include "formats/ReadError.h"
 #include "project/ProjectFile.h"
 #include "ui/AppWindows.h"
+#include "ui/FileNameDialog.h"
 #include "ui/LocalPath.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProjectChanges.h"
@@ -12,7 +13,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -125,21 +125,8 @@ void ProjectCommands::Save() {
     SaveTo(m_fileName);
 }
 
-// The project file dialogs are made for each use: a file dialog that stays alive watches its
-// directory, and every texture a run then writes there would make it read the directory again.
 QString ProjectCommands::RunDialog(const char* name, bool save, QString& directory) {
-    QFileDialog dialog(&m_main);
-    dialog.setObjectName(QString::fromLatin1(name));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(QStringLiteral("*.mm (*.mm)"));
-    dialog.setDefaultSuffix(QStringLiteral("mm"));
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
-    dialog.setDirectory(directory);
-    const bool accepted = m_windows.RunModal(dialog) == QDialog::Accepted;
-    directory = dialog.directory().absolutePath();
-    return accepted ? dialog.selectedFiles().value(0) : QString();
+    return RunFileNameDialog(m_windows, m_main, name, QStringLiteral("mm"), save, directory);
 }
 
 // A file that is already there is replaced only when the user says so; No goes back to the

@@ -1,7 +1,11 @@
 #include "ui/TFileDialog.h"
 
+#include "formats/ArchiveInput.h"
+#include "formats/WadArchive.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
+#include "ui/LocalPath.h"
+#include "ui/MessageBoxes.h"
 #include "ui_TFileDialog.h"
 
 #include <QDir>
@@ -26,8 +30,33 @@ QListWidget& TFileDialog::File() const {
     return *m_ui->File;
 }
 
+void TFileDialog::SetSourceFormat(std::optional<SourceFormat> format) {
+    m_format = format;
+    m_mask = QString::fromLatin1(format ? RowOf(*format).mask : "");
+}
+
 bool TFileDialog::ReadDirectory() {
     const QString path = QDir::cleanPath(QDir(m_directory).absolutePath());
+    const std::string local = LocalPath(path);
+    const std::optional<WadKind> wad = m_format ? RowOf(*m_format).wad : std::nullopt;
+    QStringList names;
+    if (wad) {
+        if (!ReadWad(path, *wad, names)) {
+            return false;
+        }
+    } else if (IsArchiveFile(local) || SplitArchivePath(local)) {
+        if (!ReadPakFolder(path, names)) {
+            return false;
+        }
+    } else if (!ReadFolder(path, names)) {
+        return false;
+    }
+    m_ui->File->clear();
+    m_ui->File->addItems(names);
+    return true;
+}
+
+bool TFileDialog::ReadFolder(const QString& path, QStringList& names) {
     QDir dir(path);
     if (!dir.exists() || !dir.isReadable() || !QDir::setCurrent(path)) {
         ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
@@ -38,8 +67,85 @@ bool TFileDialog::ReadDirectory() {
     dir.setNameFilters(QStringList{m_mask});
     dir.setFilter(QDir::Files | QDir::NoDotAndDotDot);
     dir.setSorting(QDir::Name | QDir::IgnoreCase);
-    m_ui->File->clear();
-    m_ui->File->addItems(dir.entryList());
+    names = dir.entryList();
+    return true;
+}
+
+namespace {
+
+void ReportUnreadableArchive(const QString& path, const std::string& reason) {
+    ReportApplicationError(
+        QStringLiteral("Cannot read the archive \"%1\".").arg(QDir::toNativeSeparators(path)),
+        QString::fromStdString(reason));
+}
+
+void SortIgnoringCase(QStringList& names) {
+    names.removeDuplicates();
+    names.sort(Qt::CaseInsensitive);
+}
+
+} // namespace
+
+// The pak's entries are named by their whole path inside it ("textures/e1/a.wal"); those
+// directly in the folder are listed by the rest of their name.
+bool TFileDialog::ReadPakFolder(const QString& path, QStringList& names) {
+    const std::string local = LocalPath(path);
+    const auto inside = SplitArchivePath(local);
+    const std::string archive = inside ? inside->archive : local;
+    std::string folder = inside ? inside->entry : std::string();
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    std::string reason;
+    const auto entries =
+        m_format ? ArchiveEntriesOf(archive, *m_format, reason) : std::vector<std::string>();
+    if (!entries) {
+        ReportUnreadableArchive(FromLocalPath(archive), reason);
+        return false;
+    }
+    for (const std::string& entry : *entries) {
+        if (entry.starts_with(folder) && entry.find('/', folder.size()) == std::string::npos) {
+            names.append(FromLocalPath(entry.substr(folder.size())));
+        }
+    }
+    SortIgnoringCase(names);
+    return true;
+}
+
+bool TFileDialog::ReadWad(const QString& path, WadKind kind, QStringList& names) {
+    const std::string local = LocalPath(path);
+    std::optional<WadKind> found;
+    ArchiveError error = ArchiveError::BadSignature;
+    if (IsArchiveFile(local)) {
+        ArchiveFile file(local);
+        error = file.Error();
+        if (const auto directory = file.Ok() ? ReadWadDirectory(file, &error) : std::nullopt) {
+            found = directory->kind;
+        }
+    }
+    if (!found && error != ArchiveError::BadSignature) {
+        ReportUnreadableArchive(path, DescribeArchiveError(error));
+        return false;
+    }
+    if (found != kind) {
+        ShowBox(*m_windows.Boxes,
+                LocalPath(QStringLiteral("The input path \"%1\" holds no %2.")
+                              .arg(QDir::toNativeSeparators(path),
+                                   QString::fromLatin1(RowOf(*m_format).caption))),
+                BoxIcon::Exclamation, WindowButtons::Ok,
+                DescribeReadError(found ? ReadError::WrongWadKind : ReadError::NotInWad));
+        return false;
+    }
+    std::string reason;
+    const auto lumps = ArchiveEntriesOf(local, *m_format, reason);
+    if (!lumps) {
+        ReportUnreadableArchive(path, reason);
+        return false;
+    }
+    for (const std::string& lump : *lumps) {
+        names.append(FromLocalPath(lump));
+    }
+    SortIgnoringCase(names);
     return true;
 }
 

@@ -208,9 +208,7 @@ void TMain::PreviewSelected() {
 
 void TMain::AddBtnClick() {
     TFileDialog& chooser = *m_windows.FileDialog;
-    // The file-name pattern of the source format.
-    const auto from = SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex());
-    chooser.SetMask(QString::fromLatin1(from ? RowOf(*from).mask : ""));
+    chooser.SetSourceFormat(SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
     chooser.SetDirectory(m_windows.ProjectSetup->InputPath().text());
     if (!chooser.RunFileDialog()) {
         return;
@@ -291,6 +289,7 @@ void TMain::CreateBtnClick() {
     run.RunKeepHeader = setup.KeepHeader().isChecked();
     run.RunMips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
     run.RunDither = setup.Dither().isChecked();
+    run.RunFullbright = setup.Fullbright().isChecked();
     run.RunTransparentIndex = setup.TransparentIndex().isChecked()
                                   ? std::optional<std::uint8_t>(kTransparentIndex)
                                   : std::nullopt;

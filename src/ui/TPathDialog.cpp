@@ -1,7 +1,11 @@
 #include "ui/TPathDialog.h"
 
+#include "formats/ArchiveInput.h"
+#include "formats/PakArchive.h"
+#include "formats/WadArchive.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
+#include "ui/LocalPath.h"
 #include "ui_TPathDialog.h"
 
 #include <QApplication>
@@ -12,6 +16,8 @@
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
+#include <algorithm>
+#include <optional>
 
 namespace texelary {
 
@@ -31,6 +37,57 @@ void AddFolder(QListWidget& list, const QIcon& icon, int depth, const QString& n
     auto* item = new QListWidgetItem(icon, name, &list);
     item->setData(kPathRole, path);
     item->setData(kDepthRole, depth);
+}
+
+// An archive and a folder inside it ("textures/e1", empty for the archive itself), from a path
+// that is or runs through one; none for other paths.
+struct ArchivePlace {
+    QString archive;
+    QString folder;
+};
+
+std::optional<ArchivePlace> ArchivePlaceOf(const QString& path) {
+    const std::string local = LocalPath(path);
+    if (IsArchiveFile(local)) {
+        return ArchivePlace{path, {}};
+    }
+    const auto inside = SplitArchivePath(local);
+    if (!inside) {
+        return std::nullopt;
+    }
+    QString folder = FromLocalPath(inside->entry);
+    while (folder.endsWith(QLatin1Char('/'))) {
+        folder.chop(1);
+    }
+    return ArchivePlace{FromLocalPath(inside->archive), folder};
+}
+
+// The folders that the names of a pak's entries run through ("textures", "textures/e1"), as
+// they are written in the pak; a wad has none. None, with the reason, when the file reads as
+// neither.
+std::optional<QStringList> FoldersIn(const QString& archive, QString& why) {
+    ArchiveFile file(LocalPath(archive));
+    ArchiveError error = file.Error();
+    QStringList folders;
+    if (const auto pak = file.Ok() ? ReadPakDirectory(file, &error) : std::nullopt) {
+        for (const PakEntry& entry : *pak) {
+            for (auto slash = entry.name.find('/'); slash != std::string::npos;
+                 slash = entry.name.find('/', slash + 1)) {
+                folders.append(FromLocalPath(entry.name.substr(0, slash)));
+            }
+        }
+        folders.removeDuplicates();
+        return folders;
+    }
+    if (error == ArchiveError::BadSignature && ReadWadDirectory(file, &error)) {
+        return folders;
+    }
+    why = QString::fromLatin1(DescribeArchiveError(error));
+    return std::nullopt;
+}
+
+QIcon ArchiveIcon(const QStyle& style) {
+    return style.standardIcon(QStyle::SP_FileIcon);
 }
 
 } // namespace
@@ -66,7 +123,8 @@ TPathDialog::TPathDialog(AppWindows& windows)
 
 TPathDialog::~TPathDialog() = default;
 
-bool TPathDialog::RunPathDialog() {
+bool TPathDialog::RunPathDialog(PathChoice choice) {
+    m_choice = choice;
     if (m_windows.RunModal(*this) != QDialog::Accepted) {
         return false;
     }
@@ -104,47 +162,127 @@ void TPathDialog::ShowDriveOf(const QString& directory) {
 
 bool TPathDialog::OpenDirectory(const QString& directory) {
     const QString path = CleanAbsolute(directory);
+    return ArchivePlaceOf(path) ? OpenArchive(path) : OpenFolder(path);
+}
+
+bool TPathDialog::OpenFolder(const QString& path) {
     QDir dir(path);
     if (!dir.exists() || !dir.isReadable()) {
         ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
                                    .arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    const QStringList subfolders =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QList<Line> children;
+    for (const QString& subfolder :
+         dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
+        children.append({subfolder, dir.absoluteFilePath(subfolder)});
+    }
+    if (m_choice == PathChoice::FoldersAndArchives) {
+        // Name filters ignore case, so these also find BASE.PAK.
+        const QStringList archives =
+            dir.entryList(QStringList{QStringLiteral("*.pak"), QStringLiteral("*.wad")},
+                          QDir::Files, QDir::Name | QDir::IgnoreCase);
+        for (const QString& archive : archives) {
+            children.append({archive, dir.absoluteFilePath(archive), true});
+        }
+    }
     if (!QDir::setCurrent(path)) {
         ReportApplicationError(QStringLiteral("Cannot open the directory \"%1\".")
                                    .arg(QDir::toNativeSeparators(path)));
         return false;
     }
     m_directory = path;
+    ShowLines(ChainTo(path), children);
+    ShowDriveOf(path);
+    return true;
+}
 
-    // The folders from the root down to this one, then its subfolders, each indented one step
-    // deeper than its parent.
-    QStringList chain;
-    for (QDir up(path);;) {
-        chain.prepend(up.absolutePath());
+// The archive's own line stands below the folder that holds it, and the pak's folders below it;
+// the process's current directory stays the last folder opened.
+bool TPathDialog::OpenArchive(const QString& path) {
+    const ArchivePlace place = *ArchivePlaceOf(path);
+    QString why;
+    const std::optional<QStringList> folders = FoldersIn(place.archive, why);
+    if (!folders) {
+        ReportApplicationError(QStringLiteral("Cannot read the archive \"%1\".")
+                                   .arg(QDir::toNativeSeparators(place.archive)),
+                               why);
+        return false;
+    }
+    if (!place.folder.isEmpty() && !folders->contains(place.folder)) {
+        ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    const QString holder = QFileInfo(place.archive).absolutePath();
+    QList<Line> chain = ChainTo(holder);
+    chain.append({QFileInfo(place.archive).fileName(), place.archive, true});
+    QString reached = place.archive;
+    if (!place.folder.isEmpty()) {
+        for (const QString& part : place.folder.split(QLatin1Char('/'))) {
+            reached += QLatin1Char('/') + part;
+            chain.append({part, reached});
+        }
+    }
+    const QString prefix = place.folder.isEmpty() ? QString() : place.folder + QLatin1Char('/');
+    QList<Line> children;
+    for (const QString& folder : *folders) {
+        const QString rest = folder.mid(prefix.size());
+        if (folder.startsWith(prefix) && !rest.contains(QLatin1Char('/'))) {
+            children.append({rest, place.archive + QLatin1Char('/') + folder});
+        }
+    }
+    std::sort(children.begin(), children.end(), [](const Line& a, const Line& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    m_directory = reached;
+    ShowLines(chain, children);
+    ShowDriveOf(holder);
+    return true;
+}
+
+QList<TPathDialog::Line> TPathDialog::ChainTo(const QString& folder) {
+    QList<Line> chain;
+    for (QDir up(folder);;) {
+        const QString path = up.absolutePath();
+        chain.prepend({up.isRoot() ? QDir::toNativeSeparators(path) : up.dirName(), path});
         if (up.isRoot() || !up.cdUp()) {
             break;
         }
     }
+    return chain;
+}
+
+// Each line is indented one step deeper than its parent.
+void TPathDialog::ShowLines(const QList<Line>& chain, const QList<Line>& children) {
     QListWidget& list = *m_ui->Path;
     list.clear();
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon archiveIcon = ArchiveIcon(*style());
     int depth = 0;
-    for (const QString& folder : chain) {
-        const QString name =
-            QDir(folder).isRoot() ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
-        AddFolder(list, openIcon, depth, name, folder);
+    for (const Line& line : chain) {
+        AddFolder(list, line.archive ? archiveIcon : openIcon, depth, line.name, line.path);
         ++depth;
     }
     list.setCurrentRow(list.count() - 1);
-    for (const QString& subfolder : subfolders) {
-        AddFolder(list, closedIcon, depth, subfolder, dir.absoluteFilePath(subfolder));
+    for (const Line& line : children) {
+        AddFolder(list, line.archive ? archiveIcon : closedIcon, depth, line.name, line.path);
     }
-    ShowDriveOf(path);
-    return true;
+}
+
+bool TPathDialog::StillThere(const QString& path) const {
+    if (QDir(path).exists()) {
+        return true;
+    }
+    const auto place =
+        m_choice == PathChoice::FoldersAndArchives ? ArchivePlaceOf(path) : std::nullopt;
+    if (!place || place->folder.isEmpty()) {
+        return place.has_value();
+    }
+    QString why;
+    const auto folders = FoldersIn(place->archive, why);
+    return folders && folders->contains(place->folder);
 }
 
 bool TPathDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -163,9 +301,9 @@ void TPathDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         CentreOnScreen(*this);
         // Folders may have come or gone since the last use: read the directory again, or the
-        // nearest one above it that is still there.
+        // nearest one above it that is still there (a folder alone, when no archive is offered).
         QString still = m_directory;
-        while (!QDir(still).exists() && QFileInfo(still).path() != still) {
+        while (!StillThere(still) && QFileInfo(still).path() != still) {
             still = QFileInfo(still).path();
         }
         OpenDirectory(still);

@@ -2,14 +2,21 @@
 
 // The path chooser: a directory list (the folders from the root down to the current directory,
 // then its subfolders) and a drive selector (this machine's mounted volumes). It keeps the
-// directory it showed when it was last closed; opening a directory makes it the process's current
+// directory it showed when it was last closed; opening a folder makes it the process's current
 // directory.
+//
+// Where textures are read from, the list also holds the paks and wads (.pak and .wad files, in any
+// case) of the current folder, after its subfolders and with a file's picture, and opens them as
+// folders: a pak holds the folders that its entries' names run through, a wad none. The chosen
+// path is then the archive ("base.pak") or a folder inside a pak ("base.pak/textures/e1").
 
 #include "ui/AppWindows.h"
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QStyledItemDelegate>
+#include <cstdint>
 #include <memory>
 
 class QListWidgetItem;
@@ -34,23 +41,28 @@ public:
                const QModelIndex& index) const override;
 };
 
+// What the chooser offers: folders alone (where outputs are written), or the archives too (where
+// textures are read).
+enum class PathChoice : std::uint8_t { Folders, FoldersAndArchives };
+
 class TPathDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit TPathDialog(AppWindows& windows);
     ~TPathDialog() override;
 
-    // Shows the chooser modally. True when it was closed with OK: ChosenPath then holds the
-    // directory the list showed. Otherwise false and ChosenPath is left as it was.
-    bool RunPathDialog();
+    // Shows the chooser modally, offering `choice`. True when it was closed with OK: ChosenPath
+    // then holds the directory the list showed. Otherwise false and ChosenPath is left as it was.
+    bool RunPathDialog(PathChoice choice);
     const QString& ChosenPath() const { return m_chosenPath; }
 
     // The directory the list shows: absolute, no trailing separator except for a root.
     const QString& Directory() const { return m_directory; }
 
-    // Makes `directory` the list's current directory and the process's current directory. A
-    // directory that can't be read is reported by the application's error report and gives
-    // false; the list is then unchanged.
+    // Makes `directory` the list's current directory and, for a folder, the process's current
+    // directory. `directory` may be an archive or a folder inside a pak. A directory or an
+    // archive that can't be read is reported by the application's error report and gives false;
+    // the list is then unchanged.
     bool OpenDirectory(const QString& directory);
 
 protected:
@@ -63,6 +75,21 @@ private slots:
     void PathDblClick(QListWidgetItem* item);
 
 private:
+    // One line of the list: the name it shows and the directory it opens.
+    struct Line {
+        QString name;
+        QString path;
+        bool archive = false; // drawn with a file's picture
+    };
+    bool OpenFolder(const QString& path);
+    bool OpenArchive(const QString& path);
+    // The lines from the root down to `folder`, a folder of this machine.
+    static QList<Line> ChainTo(const QString& folder);
+    // Fills the list: `chain` indented step by step down to the current directory, which becomes
+    // the current line, then `children` one step further in.
+    void ShowLines(const QList<Line>& chain, const QList<Line>& children);
+    // Whether `path` can still be opened, as far as can be told without reading it whole.
+    bool StillThere(const QString& path) const;
     void FillDrives();
     void ShowDriveOf(const QString& directory);
 
@@ -71,6 +98,7 @@ private:
     AppWindows& m_windows;
     QString m_chosenPath;
     QString m_directory;
+    PathChoice m_choice = PathChoice::FoldersAndArchives;
 };
 
 } // namespace texelary

@@ -2,11 +2,13 @@
 
 #include "formats/Formats.h"
 #include "ui/AppWindows.h"
+#include "ui/FileNameDialog.h"
 #include "ui/ProgramSettings.h"
 #include "ui/TPathDialog.h"
 #include "ui_TProjectSetup.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QShowEvent>
 
 namespace texelary {
@@ -30,8 +32,12 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     m_ui->MipLevels->setCurrentIndex(static_cast<int>(saved.mips));
     m_ui->TransparentIndex->setChecked(saved.transparentIndex);
     m_ui->Dither->setChecked(saved.dither);
+    m_ui->Fullbright->setChecked(saved.fullbright);
+    ConvToChange();
     connect(m_ui->BmpDirBtn, &QPushButton::clicked, this, &TProjectSetup::BmpDirBtnClick);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
+    connect(m_ui->PakBtn, &QPushButton::clicked, this, &TProjectSetup::PakBtnClick);
+    connect(m_ui->ConvTo, &QComboBox::currentIndexChanged, this, &TProjectSetup::ConvToChange);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->KeepHeader, &QCheckBox::toggled, this, &TProjectSetup::KeepHeaderClick);
     connect(m_ui->MipLevels, &QComboBox::currentIndexChanged, this,
@@ -39,6 +45,7 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     connect(m_ui->TransparentIndex, &QCheckBox::toggled, this,
             &TProjectSetup::TransparentIndexClick);
     connect(m_ui->Dither, &QCheckBox::toggled, this, &TProjectSetup::DitherClick);
+    connect(m_ui->Fullbright, &QCheckBox::toggled, this, &TProjectSetup::FullbrightClick);
 }
 
 TProjectSetup::~TProjectSetup() = default;
@@ -67,6 +74,9 @@ QCheckBox& TProjectSetup::TransparentIndex() const {
 QCheckBox& TProjectSetup::Dither() const {
     return *m_ui->Dither;
 }
+QCheckBox& TProjectSetup::Fullbright() const {
+    return *m_ui->Fullbright;
+}
 
 void TProjectSetup::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -77,16 +87,43 @@ void TProjectSetup::showEvent(QShowEvent* event) {
 
 void TProjectSetup::BmpDirBtnClick() {
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog()) {
+    if (chooser.RunPathDialog(PathChoice::FoldersAndArchives)) {
         m_ui->InputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }
 
+// A wad target writes one wad, whose name is asked for; the other targets write into a folder.
 void TProjectSetup::Button1Click() {
+    const auto to = TargetFormatAt(m_ui->ConvTo->currentIndex());
+    if (to && RowOf(*to).wad) {
+        ChooseOutputFile("SaveDialogWad", QStringLiteral("wad"));
+        return;
+    }
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog()) {
+    if (chooser.RunPathDialog(PathChoice::Folders)) {
         m_ui->OutputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
+}
+
+void TProjectSetup::PakBtnClick() {
+    ChooseOutputFile("SaveDialogPak", QStringLiteral("pak"));
+}
+
+// The dialog opens in the output folder, or in the folder of the output file.
+void TProjectSetup::ChooseOutputFile(const char* name, const QString& extension) {
+    const QFileInfo output(QDir::fromNativeSeparators(m_ui->OutputPath->text()));
+    QString directory = output.isDir() ? output.absoluteFilePath() : output.absolutePath();
+    const QString chosen = RunFileNameDialog(m_windows, *this, name, extension, true, directory);
+    if (!chosen.isEmpty()) {
+        m_ui->OutputPath->setText(QDir::toNativeSeparators(chosen));
+    }
+}
+
+// "Pak..." is for the targets that write files of their own, the full-bright colours for WAD2.
+void TProjectSetup::ConvToChange() {
+    const auto to = TargetFormatAt(m_ui->ConvTo->currentIndex());
+    m_ui->PakBtn->setEnabled(to && !RowOf(*to).wad);
+    m_ui->Fullbright->setEnabled(to == TargetFormat::Wad2);
 }
 
 // The dialog's program settings are what the settings are while the program runs; a change to
@@ -94,7 +131,8 @@ void TProjectSetup::Button1Click() {
 void TProjectSetup::SaveSettings() const {
     SaveProgramSettings({m_ui->KeepHeader->isChecked(),
                          static_cast<MipFilter>(m_ui->MipLevels->currentIndex()),
-                         m_ui->Dither->isChecked(), m_ui->TransparentIndex->isChecked()});
+                         m_ui->Dither->isChecked(), m_ui->TransparentIndex->isChecked(),
+                         m_ui->Fullbright->isChecked()});
 }
 
 void TProjectSetup::KeepHeaderClick() {
@@ -106,6 +144,10 @@ void TProjectSetup::TransparentIndexClick() {
 }
 
 void TProjectSetup::DitherClick() {
+    SaveSettings();
+}
+
+void TProjectSetup::FullbrightClick() {
     SaveSettings();
 }
 

@@ -4,10 +4,15 @@
 // program runs. Every other window reads them from these four controls when it needs them, so a
 // change made here is in effect at once. Below the project's controls it also shows the four
 // program settings, which are saved as soon as they change and are not part of projects:
-// whether conversions keep the source's header fields, how mip levels are made, and how true
-// colour is brought down to 256 colours (a transparent index, dithering).
+// whether conversions keep the source's header fields, how mip levels are made, how true colour
+// is brought down to 256 colours (a transparent index, dithering), and whether WAD2 textures may
+// take full-bright colours.
+//
+// The output is a folder, or one file that takes every texture of a run: the wad of a wad target
+// ("Browse..." then asks for its name), or a pak for the other targets ("Pak...").
 
 #include <QDialog>
+#include <QString>
 #include <memory>
 
 class QCheckBox;
@@ -36,6 +41,7 @@ public:
     QComboBox& MipLevels() const;        // index: the MipFilter, 0 "sampled", 1 "averaged"
     QCheckBox& TransparentIndex() const; // pixels less than half opaque become index 255
     QCheckBox& Dither() const;           // error diffusion for true colour
+    QCheckBox& Fullbright() const;       // WAD2 textures may take indices 224 to 255
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -43,13 +49,19 @@ protected:
 private slots:
     void BmpDirBtnClick();
     void Button1Click();
+    void PakBtnClick();
+    void ConvToChange();
     void KeepHeaderClick();
     void MipLevelsChange();
     void TransparentIndexClick();
     void DitherClick();
+    void FullbrightClick();
 
 private:
     void SaveSettings() const;
+    // Asks for the archive file the output goes into, by its extension, in a dialog named `name`,
+    // and puts the chosen path into the output field.
+    void ChooseOutputFile(const char* name, const QString& extension);
 
     std::unique_ptr<Ui::TProjectSetup> m_ui;
     AppWindows& m_windows;

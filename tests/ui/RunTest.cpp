@@ -3,6 +3,7 @@
 #include "FormatFiles.h"
 #include "UiTestSupport.h"
 #include "colour/WalPalette.h"
+#include "formats/ArchiveInput.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
@@ -60,6 +61,9 @@ private slots:
     void LoadedEmptyProjectRunsToAbortedAtOnce();
     void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
     void TransparentIndexAndDitherReachTheRun();
+    void FullbrightIsSavedAndReachesTheRun();
+    void ArchivesInAndOut_data();
+    void ArchivesInAndOut();
     void BoxesOpenInFrontOfTheWindowInUse();
     void ProgressNamesTheEntryInHand();
     void CancelInABoxDropsTheFilesConvertedAhead();
@@ -331,6 +335,94 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
     QVERIFY(written);
     QCOMPARE(written->pixels[0], std::uint8_t{255}); // (0, 0) is the file's transparent pixel
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
+}
+
+// Full-bright colours are a setting of WAD2 targets alone, kept between starts of the program.
+void RunTest::FullbrightIsSavedAndReachesTheRun() {
+    {
+        Session session;
+        WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
+        session.AddAll();
+        TProjectSetup& setup = *session.Windows().ProjectSetup;
+        QVERIFY(!setup.Fullbright().isChecked());
+        const struct {
+            TargetFormat to;
+            bool enabled;
+        } targets[] = {{TargetFormat::M8, false},
+                       {TargetFormat::Wal, false},
+                       {TargetFormat::Png, false},
+                       {TargetFormat::Wad3, false},
+                       {TargetFormat::Wad2, true}};
+        for (const auto& target : targets) {
+            setup.ConvTo().setCurrentIndex(IndexOf(target.to));
+            QCOMPARE(setup.Fullbright().isEnabled(), target.enabled);
+        }
+        QTest::mouseClick(&setup.Fullbright(), Qt::LeftButton);
+        QVERIFY(setup.Fullbright().isChecked());
+        session.OutputPath().setText(session.PathOf(QStringLiteral("out.wad")));
+        const RunSettings& run = session.Windows().ProcessDialog->Settings();
+        session.Click("CreateBtn");
+        QVERIFY(run.RunFullbright);
+        QVERIFY(run.RunConvTo == TargetFormat::Wad2);
+    }
+    {
+        Session session;
+        QVERIFY(session.Windows().ProjectSetup->Fullbright().isChecked());
+    }
+    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
+}
+
+void RunTest::ArchivesInAndOut_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("input");       // in the session's directory
+    QTest::addColumn<QString>("output");      // in the session's directory
+    QTest::addColumn<QStringList>("written"); // the archive's entries, or the files written
+    QTest::newRow("bitmaps into a wad")
+        << IndexOf(SourceFormat::Bmp) << IndexOf(TargetFormat::Wad2) << "."
+        << "out.wad" << QStringList{"a", "b"};
+    QTest::newRow("a pak's folder into a pak")
+        << IndexOf(SourceFormat::Wal) << IndexOf(TargetFormat::Png) << "base.pak/textures"
+        << "out.PAK" << QStringList{"c.png", "D.png"};
+    QTest::newRow("a wad into a folder")
+        << IndexOf(SourceFormat::Wad2) << IndexOf(TargetFormat::Png) << "gfx.wad"
+        << "out" << QStringList{"out/#lava.png", "out/brick.png"};
+}
+
+// A whole run from the windows, with the input directory an archive or a folder inside one, and
+// the output a wad or pak that takes every texture, or a folder.
+void RunTest::ArchivesInAndOut() {
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QStringList, written);
+    Session session;
+    WriteTestArchives(session);
+    WriteBitmap(session.PathOf("a.bmp"), 16, 16);
+    WriteBitmap(session.PathOf("b.bmp"), 32, 16);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.ConvFrom().setCurrentIndex(from);
+    session.ConvTo().setCurrentIndex(to);
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
+    session.OutputPath().setText(QDir::toNativeSeparators(session.PathOf(output)));
+    session.AddAll();
+    session.Click("CreateBtn");
+    QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+    if (QFileInfo(session.PathOf(output)).isDir()) {
+        for (const QString& name : written) {
+            QVERIFY2(QFileInfo::exists(session.PathOf(name)), qPrintable(name));
+        }
+        return;
+    }
+    std::string reason;
+    const auto entries = ArchiveEntryNames(session.PathOf(output).toStdString(), reason);
+    QVERIFY2(entries, reason.c_str());
+    QStringList names;
+    for (const std::string& name : *entries) {
+        names.append(QString::fromStdString(name));
+    }
+    QCOMPARE(names, written);
 }
 
 namespace {

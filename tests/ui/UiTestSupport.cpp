@@ -1,5 +1,11 @@
 #include "UiTestSupport.h"
 
+#include "base/FileIo.h"
+#include "colour/WalPalette.h"
+#include "formats/MipTexture.h"
+#include "formats/PakArchive.h"
+#include "formats/WadArchive.h"
+#include "formats/WalFormat.h"
 #include "ui/Application.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMain.h"
@@ -21,6 +27,50 @@
 #include <exception>
 
 namespace texelary::test {
+
+namespace {
+
+std::vector<std::uint8_t> WalBytes() {
+    return *WriteWal(Picture16(), WalPalette);
+}
+std::vector<std::uint8_t> Wad2Lump(const char* name) {
+    return *EncodeWad2MipTexture(Picture16(), name);
+}
+std::vector<std::uint8_t> Wad3Lump(const char* name) {
+    return *EncodeWad3MipTexture(Picture16(), WalPalette, name);
+}
+
+// One entry of a pak or lump of a wad (of `type`) made by a test.
+struct Member {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t type = 0;
+};
+
+// Writes a real archive at `path`: a pak of `members`, or with `kind` a wad.
+void WriteArchive(const QString& path, const std::vector<Member>& members,
+                  std::optional<WadKind> kind = {}) {
+    ReplacingFile out(QFile::encodeName(path).toStdString());
+    bool written = false;
+    if (kind) {
+        std::vector<WadMember> lumps;
+        for (const Member& member : members) {
+            lumps.push_back({member.name, member.type, member.bytes});
+        }
+        written = WriteWad(out, *kind, lumps);
+    } else {
+        std::vector<ArchiveMember> entries;
+        for (const Member& member : members) {
+            entries.push_back({member.name, member.bytes});
+        }
+        written = WritePak(out, entries);
+    }
+    if (!written || !out.Commit()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+} // namespace
 
 WindowAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                         WindowButtons buttons, BoxIcon icon,
@@ -212,6 +262,47 @@ QStringList SelectedTexts(const QListWidget& list) {
         }
     }
     return texts;
+}
+
+IndexedImage Picture16() {
+    IndexedImage picture;
+    if (!AllocatePixels(picture, 16, 16)) {
+        qFatal("no memory for a picture");
+    }
+    picture.width = 16;
+    picture.height = 16;
+    for (std::size_t i = 0; i < 256; ++i) {
+        picture.pixels[i] = static_cast<std::uint8_t>(40 + i % 16);
+    }
+    return picture;
+}
+
+void WriteTestArchives(Session& session) {
+    const std::vector<std::uint8_t> wal = WalBytes();
+    // The bitmap's bytes are had from a file made for the moment.
+    const QByteArray bitmap = [&session] {
+        const QString path = session.PathOf("made.bmp");
+        WriteBitmap(path, 4, 4);
+        QFile file(path);
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        file.remove();
+        return bytes;
+    }();
+    WriteArchive(session.PathOf("base.pak"), {{"a.wal", wal},
+                                              {"notes.txt", {1}},
+                                              {"textures/D.Wal", wal},
+                                              {"textures/c.wal", wal},
+                                              {"textures/f.bmp", {bitmap.begin(), bitmap.end()}},
+                                              {"textures/e1/e.wal", wal},
+                                              {"sound/x.wav", {1}}});
+    WriteArchive(session.PathOf("gfx.wad"),
+                 {{"palette", {1, 2, 3}, 0x40},
+                  {"brick", Wad2Lump("brick"), MipTextureType(WadKind::Wad2)},
+                  {"*lava", Wad2Lump("*lava"), MipTextureType(WadKind::Wad2)},
+                  {"other", Wad3Lump("other"), MipTextureType(WadKind::Wad3)}},
+                 WadKind::Wad2);
+    WriteArchive(session.PathOf("half.wad"),
+                 {{"{fence", Wad3Lump("{fence"), MipTextureType(WadKind::Wad3)}}, WadKind::Wad3);
 }
 
 } // namespace texelary::test

@@ -5,6 +5,7 @@
 // small bitmap files.
 
 #include "convert/ConversionRun.h"
+#include "image/IndexedImage.h"
 #include "ui/AppWindows.h"
 #include "ui/MessageBoxes.h"
 
@@ -114,6 +115,15 @@ private:
     QString m_previousDir;
     std::unique_ptr<WindowSet> m_set;
 };
+
+// A 16 x 16 picture whose pixel (x, y) has index 40 + x.
+IndexedImage Picture16();
+
+// The archives of the archive tests, in the session's directory: base.pak with textures in its
+// root and in folders (a.wal; textures/c.wal, D.Wal, f.bmp; textures/e1/e.wal; notes.txt and
+// sound/x.wav besides), gfx.wad (WAD2: mip textures brick and *lava, a palette lump and a WAD3
+// texture) and half.wad (WAD3: {fence), each texture Picture16.
+void WriteTestArchives(Session& session);
 
 // Writes an uncompressed 8-bit bitmap with a 256-colour grey palette.
 void WriteBitmap(const QString& path, int width, int height);

@@ -2,9 +2,11 @@
 
 #include "UiTestSupport.h"
 #include "base/Version.h"
+#include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
 #include "formats/M8Format.h"
 #include "formats/PngFormat.h"
+#include "formats/WadArchive.h"
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
@@ -35,6 +37,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <stdexcept>
 
 namespace texelary::test {
 
@@ -76,11 +79,16 @@ private slots:
     void ChooserMaskFollowsSourceFormat_data();
     void ChooserMaskFollowsSourceFormat();
     void UnreadableInputDirectoryIsReported();
+    void AddListsTheTexturesOfAnArchive_data();
+    void AddListsTheTexturesOfAnArchive();
+    void AddSaysWhyAnArchiveIsNotListed_data();
+    void AddSaysWhyAnArchiveIsNotListed();
     void DeleteMakesNeighbourCurrent_data();
     void DeleteMakesNeighbourCurrent();
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
     void PreviewReadsOtherFormatsAsTheRunDoes();
+    void PreviewShowsTexturesInArchives();
     void RejectedBitmapIsReportedAndProgramGoesOn();
     void KeyReleasedWithoutItsPressDoesNotPreview();
     void NewResetsProjectToCurrentDirectory();
@@ -98,6 +106,8 @@ private slots:
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
     void SetupDialogKeepsChangesWhenClosed();
+    void OutputFileDialogsFillTheOutputField_data();
+    void OutputFileDialogsFillTheOutputField();
     void AboutIsShownModally();
     void EnterPressesAddOrFocusedButton();
     void DriveChangeShowsThatVolume();
@@ -105,6 +115,7 @@ private slots:
     void TypingInPathChooserFindsFolder();
     void PathChooserIndentsPicturesWithNames();
     void PathChooserOpensWithFoldersFocused();
+    void PathChooserOpensArchivesLikeFolders();
     void DeleteKeyRemovesSelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
@@ -305,6 +316,111 @@ void WindowsTest::UnreadableInputDirectoryIsReported() {
     QVERIFY(!session.Button("CreateBtn").isEnabled());
 }
 
+void WindowsTest::AddListsTheTexturesOfAnArchive_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QStringList>("listed");
+    const int wal = IndexOf(SourceFormat::Wal);
+    QTest::newRow("pak") << wal << "base.pak" << QStringList{"a.wal"};
+    QTest::newRow("folder in a pak") << wal << "base.pak/textures" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("folder in a pak, separator after it")
+        << wal << "base.pak/textures/" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("folder in a pak, bitmaps")
+        << IndexOf(SourceFormat::Bmp) << "base.pak/textures" << QStringList{"f.bmp"};
+    QTest::newRow("folder deeper in a pak")
+        << wal << "base.pak/textures/e1" << QStringList{"e.wal"};
+    QTest::newRow("folder not in the pak") << wal << "base.pak/maps" << QStringList{};
+    QTest::newRow("wad2") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
+                          << QStringList{"*lava", "brick"};
+    QTest::newRow("wad3") << IndexOf(SourceFormat::Wad3) << "half.wad" << QStringList{"{fence"};
+}
+
+// The chooser lists an archive's textures of the source format by their names in the input
+// directory, and they are added as a folder's files are.
+void WindowsTest::AddListsTheTexturesOfAnArchive() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QStringList, listed);
+    Session session;
+    WriteTestArchives(session);
+    session.ConvFrom().setCurrentIndex(from);
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
+    QStringList seen;
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        seen = Texts(files);
+        files.selectAll();
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"});
+    QCOMPARE(seen, listed);
+    QCOMPARE(session.Entries(), listed);
+    QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
+}
+
+void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("detail");
+    const QString wad2 = QStringLiteral("WAD2 textures (*.wad)");
+    const int exclamation = int(BoxIcon::Exclamation);
+    const int stop = int(BoxIcon::Stop);
+    QTest::newRow("wad2 from a folder")
+        << IndexOf(SourceFormat::Wad2) << "."
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad2 from a pak")
+        << IndexOf(SourceFormat::Wad2) << "base.pak"
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad2 from a folder in a pak")
+        << IndexOf(SourceFormat::Wad2) << "base.pak/textures"
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad3 from a wad2")
+        << IndexOf(SourceFormat::Wad3) << "gfx.wad"
+        << "The input path \"%1\" holds no WAD3 textures (*.wad)." << exclamation
+        << "the wad is not of this kind (WAD2 or WAD3)";
+    QTest::newRow("damaged wad") << IndexOf(SourceFormat::Wad2) << "bad.wad"
+                                 << "Cannot read the archive \"%1\"." << stop << "";
+    QTest::newRow("damaged pak") << IndexOf(SourceFormat::Wal) << "bad.pak/textures"
+                                 << "Cannot read the archive \"%1\"." << stop << "";
+}
+
+// Instead of the chooser, a box: the input holds no textures of a wad's format, or the archive
+// can't be read (its reason, whatever the reader says, as the detail).
+void WindowsTest::AddSaysWhyAnArchiveIsNotListed() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    QFETCH(QString, detail);
+    Session session;
+    WriteTestArchives(session);
+    WriteText(session.PathOf("bad.wad"), QByteArray("WAD2\xff\xff\xff\x7f\x0c\0\0\0", 12));
+    WriteText(session.PathOf("bad.pak"), QByteArray("PACK\x0c\0\0\0\x40\0\0\0", 12));
+    session.ConvFrom().setCurrentIndex(from);
+    const QString path = QDir::cleanPath(session.PathOf(input));
+    session.InputPath().setText(QDir::toNativeSeparators(path));
+    session.Click("AddBtn");
+    QCOMPARE(session.Modals.Shown, QStringList{});
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    // The box names the input, or the archive the input runs through.
+    const QString named =
+        input.startsWith(QStringLiteral("bad.pak")) ? session.PathOf("bad.pak") : path;
+    QCOMPARE(QString::fromStdString(box.text), text.arg(QDir::toNativeSeparators(named)));
+    QCOMPARE(int(box.icon), icon);
+    if (detail.isEmpty()) {
+        QVERIFY(!box.detail.empty());
+    } else {
+        QCOMPARE(QString::fromStdString(box.detail), detail);
+    }
+    QCOMPARE(session.BmpList().count(), 0);
+}
+
 void WindowsTest::DeleteMakesNeighbourCurrent_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("current");
@@ -447,6 +563,50 @@ void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
     QVERIFY(
         QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("cut.tga")));
     QVERIFY(!session.Boxes.Shown[0].detail.empty());
+}
+
+// A pak's entries and a wad's lumps are read as the run reads them, bitmaps too.
+void WindowsTest::PreviewShowsTexturesInArchives() {
+    Session session;
+    WriteTestArchives(session);
+    const auto colour = [](const Palette& palette, std::size_t index) {
+        return qRgb(palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]);
+    };
+    const struct {
+        SourceFormat from;
+        const char* input;
+        const char* entry;
+        QSize size;
+        QRgb topLeft; // 0: not looked at
+    } cases[] = {
+        {SourceFormat::Wal, "base.pak", "a.wal", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Wal, "base.pak/textures/e1", "e.wal", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Bmp, "base.pak/textures", "f.bmp", {4, 4}, 0},
+        {SourceFormat::Wad2, "gfx.wad", "*LAVA", {16, 16}, colour(Wad2Palette, 40)},
+        {SourceFormat::Wad3, "half.wad", "{fence", {16, 16}, colour(WalPalette, 40)},
+    };
+    for (const auto& c : cases) {
+        session.ConvFrom().setCurrentIndex(IndexOf(c.from));
+        session.Windows().Main->ShowPreview(session.PathOf(QLatin1String(c.input)),
+                                            QLatin1String(c.entry));
+        QCOMPARE(PreviewPictureSize(session), c.size);
+        if (c.topLeft != 0) {
+            QCOMPARE(Preview(session).pixmap().toImage().pixel(0, 0), c.topLeft);
+        }
+    }
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    // An entry the archive doesn't have is passed over quietly, as a missing file is; one it
+    // has but the reader refuses is reported.
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("missing"));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+    session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("palette"));
+    QCOMPARE(PreviewPictureSize(session), QSize(16, 16)); // kept
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(
+        QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("palette")));
+    QCOMPARE(session.Boxes.Shown[0].detail, std::string("the lump is not a mip texture"));
 }
 
 void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
@@ -897,6 +1057,84 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     QVERIFY(!session.ConvFrom().isEditable());
 }
 
+void WindowsTest::OutputFileDialogsFillTheOutputField_data() {
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("wad2, Browse...") << IndexOf(TargetFormat::Wad2) << "Button1"
+                                     << "SaveDialogWad"
+                                     << "wad";
+    QTest::newRow("wad3, Browse...") << IndexOf(TargetFormat::Wad3) << "Button1"
+                                     << "SaveDialogWad"
+                                     << "wad";
+    QTest::newRow("png, Pak...") << IndexOf(TargetFormat::Png) << "PakBtn"
+                                 << "SaveDialogPak"
+                                 << "pak";
+    QTest::newRow("wal, Pak...") << IndexOf(TargetFormat::Wal) << "PakBtn"
+                                 << "SaveDialogPak"
+                                 << "pak";
+}
+
+// A save dialog for the one file of the run's outputs: it opens in the output folder, offers
+// files of the extension and adds it to a name typed without one.
+void WindowsTest::OutputFileDialogsFillTheOutputField() {
+    QFETCH(int, to);
+    QFETCH(QString, button);
+    QFETCH(QString, dialog);
+    QFETCH(QString, extension);
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
+    session.OutputPath().setText(QDir::toNativeSeparators(session.PathOf("out")));
+    session.ConvTo().setCurrentIndex(to);
+    bool pakEnabled = false;
+    session.Modals.Then([&](QDialog& setup) {
+        pakEnabled = setup.findChild<QPushButton*>(QStringLiteral("PakBtn"))->isEnabled();
+        QTest::mouseClick(setup.findChild<QPushButton*>(button), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    QString opened;
+    QStringList filters;
+    bool saves = false;
+    session.Modals.Then([&](QDialog& shown) {
+        auto* files = qobject_cast<QFileDialog*>(&shown);
+        if (files == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        opened = files->directory().absolutePath();
+        filters = files->nameFilters();
+        saves = files->acceptMode() == QFileDialog::AcceptSave;
+        files->selectFile(QStringLiteral("textures"));
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", dialog}));
+    QCOMPARE(pakEnabled, extension == "pak");
+    QCOMPARE(opened, session.PathOf("out"));
+    QCOMPARE(filters, QStringList{"*." + extension + " (*." + extension + ")"});
+    QVERIFY(saves);
+    QCOMPARE(session.OutputPath().text(),
+             QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));
+    QVERIFY(!AnyFileDialog());
+
+    // Cancelled, the field keeps the file; the next dialog opens in that file's folder.
+    opened.clear();
+    session.Modals.Then([&](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(button), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& shown) {
+        if (auto* files = qobject_cast<QFileDialog*>(&shown)) {
+            opened = files->directory().absolutePath();
+        }
+        return int(QDialog::Rejected);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(opened, session.PathOf("out"));
+    QCOMPARE(session.OutputPath().text(),
+             QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));
+}
+
 void WindowsTest::AboutIsShownModally() {
     Session session;
     bool modal = false;
@@ -1047,6 +1285,104 @@ void WindowsTest::PathChooserOpensWithFoldersFocused() {
                   [&](TPathDialog& dialog, QListWidget&) { focused = dialog.focusWidget(); });
     QVERIFY(focused != nullptr);
     QCOMPARE(focused->objectName(), QStringLiteral("Path"));
+}
+
+namespace {
+
+// The lines below the current one: what the directory the list shows holds.
+QStringList LinesBelow(const QListWidget& list) {
+    return Texts(list).mid(list.currentRow() + 1);
+}
+
+// Double-clicks the line named `name`, as a user opens it.
+void OpenLine(QListWidget& list, const QString& name) {
+    const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
+    if (found.size() != 1) {
+        throw std::runtime_error("no single line " + name.toStdString());
+    }
+    const QPoint centre = list.visualItemRect(found[0]).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centre);
+}
+
+QImage PictureOf(const QListWidget& list, const QString& name) {
+    const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
+    return found.size() == 1 ? found[0]->icon().pixmap(16, 16).toImage() : QImage();
+}
+
+} // namespace
+
+// Where textures are read from, paks and wads stand beside the folders with a picture of their
+// own and open as folders; where outputs go, folders alone are offered.
+void WindowsTest::PathChooserOpensArchivesLikeFolders() {
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("folder.pak")));
+    WriteText(session.PathOf("BAD.PAK"), QByteArray("PACK\x0c\0\0\0\x40\0\0\0", 12));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    QStringList top;
+    QStringList inPak;
+    QStringList inTextures;
+    bool ownPicture = false;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& dialog) {
+        auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+        top = LinesBelow(list);
+        ownPicture = PictureOf(list, "base.pak") != PictureOf(list, "sub") &&
+                     PictureOf(list, "gfx.wad") == PictureOf(list, "base.pak");
+        OpenLine(list, "base.pak");
+        inPak = LinesBelow(list);
+        OpenLine(list, "textures");
+        inTextures = LinesBelow(list);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("OkBtn")), Qt::LeftButton);
+        return kClosedByAction;
+    });
+    QStringList forOutput;
+    session.Modals.Then([&](QDialog& dialog) {
+        forOutput = LinesBelow(*dialog.findChild<QListWidget*>(QStringLiteral("Path")));
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "TPathDialog", "TPathDialog"}));
+    QCOMPARE(top, (QStringList{"folder.pak", "sub", "BAD.PAK", "base.pak", "gfx.wad", "half.wad"}));
+    QVERIFY(ownPicture);
+    QCOMPARE(inPak, (QStringList{"sound", "textures"}));
+    QCOMPARE(inTextures, QStringList{"e1"});
+    QCOMPARE(session.InputPath().text(),
+             QDir::toNativeSeparators(root + QStringLiteral("/base.pak/textures")));
+    // Opening an archive leaves the process's current directory in the folder that holds it. The
+    // output's chooser opens there, without the archives.
+    QCOMPARE(QDir::currentPath(), root);
+    QCOMPARE(forOutput, (QStringList{"folder.pak", "sub"}));
+    QCOMPARE(session.OutputPath().text(), QDir::toNativeSeparators(root));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    // A wad holds no folders. An archive that can't be read, or a folder a pak doesn't have, is
+    // reported, and the list stays as it was.
+    TPathDialog& chooser = *session.Windows().PathDialog;
+    auto& list = *chooser.findChild<QListWidget*>(QStringLiteral("Path"));
+    QVERIFY(chooser.OpenDirectory(root + QStringLiteral("/gfx.wad")));
+    QCOMPARE(chooser.Directory(), root + QStringLiteral("/gfx.wad"));
+    QCOMPARE(list.currentItem()->text(), QStringLiteral("gfx.wad"));
+    QCOMPARE(LinesBelow(list), QStringList{});
+    const QStringList before = Texts(list);
+    QVERIFY(!chooser.OpenDirectory(root + QStringLiteral("/BAD.PAK")));
+    QVERIFY(!chooser.OpenDirectory(root + QStringLiteral("/base.pak/maps")));
+    QCOMPARE(Texts(list), before);
+    QCOMPARE(chooser.Directory(), root + QStringLiteral("/gfx.wad"));
+    QCOMPARE(session.Boxes.Texts(),
+             (QStringList{"Cannot read the archive \"" +
+                              QDir::toNativeSeparators(root + QStringLiteral("/BAD.PAK")) + "\".",
+                          "Cannot read the directory \"" +
+                              QDir::toNativeSeparators(root + QStringLiteral("/base.pak/maps")) +
+                              "\"."}));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty());
 }
 
 void WindowsTest::DeleteKeyRemovesSelectedEntry() {
@@ -1200,6 +1536,20 @@ void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {
                           "c.bmp: not in the input directory " + input, "folder.bmp: not a file",
                           "https://example.org/d.bmp: not a file on this computer"}));
     QVERIFY(session.Boxes.Shown[0].icon == BoxIcon::Exclamation);
+
+    // A wad's textures are its lumps: a wad dropped is no texture of it.
+    WriteTestArchives(session);
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    QMimeData wad;
+    wad.setUrls({QUrl::fromLocalFile(session.PathOf("gfx.wad"))});
+    QDragEnterEvent wadEnter(QPoint(5, 5), Qt::CopyAction, &wad, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &wadEnter);
+    QDropEvent wadDrop(QPointF(5, 5), Qt::CopyAction, &wad, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &wadDrop);
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.Boxes.Texts().value(1),
+             QStringLiteral("Not added to the image list:\n"
+                            "gfx.wad: the project converts from WAD2 textures (*.wad)"));
 }
 
 int RunWindowsTests(int argc, char** argv) {
