@@ -1,6 +1,8 @@
 #include "cli/InfoCommand.h"
 
+#include "base/NativePath.h"
 #include "base/Utf8.h"
+#include "cli/AnimationChains.h"
 #include "formats/Archive.h"
 #include "formats/ArchiveInput.h"
 #include "formats/Formats.h"
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 namespace texelary {
@@ -277,10 +280,73 @@ void PrintArchiveJson(const std::string& path, const ArchiveListing& listing, st
 
 } // namespace
 
-int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
+namespace {
+
+// A file to look at: its path, and its name under the folder it was found in (without the
+// extension), which is how the textures of that folder name it.
+struct InfoFile {
+    std::string path;
+    std::string nameInFolder;
+};
+
+// The files the arguments name: each file as given, each folder's textures (of any kind read,
+// under it, folders and all) in name order.
+std::vector<InfoFile> FilesNamed(const std::vector<std::string>& arguments) {
+    namespace fs = std::filesystem;
+    std::vector<InfoFile> files;
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        const fs::path folder = NativePath(argument);
+        if (!fs::is_directory(folder, error)) {
+            files.push_back({argument, {}});
+            continue;
+        }
+        std::vector<InfoFile> found;
+        for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
+            const std::string path = Utf8Path(it->path());
+            if (it->is_regular_file(error) && SourceFormatOfPath(path)) {
+                fs::path relative = it->path().lexically_relative(folder);
+                relative.replace_extension();
+                found.push_back({path, Utf8Path(relative)});
+            }
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const InfoFile& a, const InfoFile& b) { return a.path < b.path; });
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    return files;
+}
+
+void PrintChains(const std::vector<AnimatedTexture>& textures, bool json, std::ostream& out) {
+    const std::vector<std::string> problems = CheckAnimationChains(textures);
+    std::size_t animated = 0;
+    for (const AnimatedTexture& texture : textures) {
+        animated += texture.next.empty() ? 0u : 1u;
+    }
+    if (json) {
+        out << "{\"animatedTextures\":" << animated << ",\"animationProblems\":[";
+        for (std::size_t i = 0; i < problems.size(); ++i) {
+            out << (i == 0 ? "" : ",") << JsonString(problems[i]);
+        }
+        out << "]}\n";
+        return;
+    }
+    out << "animation chains: " << animated << " textures with a next frame";
+    out << (problems.empty() ? ", every chain closes\n" : "\n");
+    for (const std::string& problem : problems) {
+        out << "  " << problem << '\n';
+    }
+}
+
+} // namespace
+
+int RunInfo(const std::vector<std::string>& arguments, bool json, std::ostream& out,
             std::ostream& errors) {
     int status = 0;
-    for (const std::string& path : files) {
+    std::vector<AnimatedTexture> animated;
+    for (const InfoFile& file : FilesNamed(arguments)) {
+        const std::string& path = file.path;
         std::string reason;
         if (IsArchivePath(path)) {
             if (const auto listing = ListArchive(path, reason)) {
@@ -292,6 +358,12 @@ int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
             SourceFormat kind = SourceFormat::Bmp;
             if (const auto info = Inspect(path, kind, reason)) {
                 json ? PrintJson(path, kind, *info, out) : PrintText(path, kind, *info, out);
+                if (info->fields) {
+                    const std::string stem = Utf8Path(NativePath(path).stem());
+                    animated.push_back({path,
+                                        {info->fields->name, file.nameInFolder, stem},
+                                        info->fields->animationName});
+                }
                 continue;
             }
         }
@@ -301,6 +373,12 @@ int RunInfo(const std::vector<std::string>& files, bool json, std::ostream& out,
         } else {
             errors << "texelary-convert: " << path << ": " << reason << '\n';
         }
+    }
+    // Animations are looked at across the files, where there are more than one to look across.
+    const bool anyAnimated = std::any_of(animated.begin(), animated.end(),
+                                         [](const AnimatedTexture& t) { return !t.next.empty(); });
+    if (anyAnimated) {
+        PrintChains(animated, json, out);
     }
     return status;
 }

@@ -650,7 +650,11 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
                   "{\"file\":\"a.bmp\",\"kind\":\"bmp\",\"width\":4,\"height\":2,\"levels\":["
                   "{\"width\":4,\"height\":2}],\"name\":null,\"animationName\":null,"
                   "\"flags\":null,\"contents\":null,\"value\":null,\"distinctIndices\":8,"
-                  "\"followsRules\":true,\"ruleBreaks\":[]}\n");
+                  "\"followsRules\":true,\"ruleBreaks\":[]}\n"
+                  "{\"animatedTextures\":2,\"animationProblems\":[\"the next frame of "
+                  "\\\"belt3.m8\\\", \\\"Mines/belt4\\\", is none of the textures given\","
+                  "\"the next frame of \\\"padded.m8\\\", \\\"Mines/belt4\\\", is none of the "
+                  "textures given\"]}\n");
 
     const Outcome text = Run("--info cut.m8 missing.wal notes.txt");
     EXPECT_EQ(text.status, 1);
@@ -894,6 +898,51 @@ TEST_F(ConvertCli, WalToPngAndBackKeepsEveryIndexAndTheHoles) {
         ASSERT_EQ(Run("--from png --to wal --output out game.png" + option).status, 0);
         EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "game.wal"), *wal);
     }
+}
+
+// --info on a folder looks at its textures' animation chains: every next frame must be one of
+// them, named by its path under the folder or its header name, and every chain must close.
+TEST_F(ConvertCli, InfoChecksTheAnimationChainsOfAFolder) {
+    struct Frame {
+        const char* file;
+        const char* name; // the header's
+        const char* next;
+    };
+    const Frame frames[] = {
+        {"e1/water1.wal", "e1/water1", "e1/water2"}, // closed: 1, 2, 3, 1
+        {"e1/water2.wal", "", "E1/WATER3"},          // found by its path, in any case
+        {"e1/water3.wal", "e1/water3", "e1/water1"},
+        {"e1/belt1.wal", "e1/belt1", "e1/belt2"}, // open: belt2 names no next frame
+        {"e1/belt2.wal", "e1/belt2", ""},
+        {"e1/lava1.wal", "e1/lava1", "e1/lava9"}, // a frame that is not there
+        {"e1/fan1.wal", "e1/fan1", "e1/fan2"},    // into a loop without it: 2, 3, 2
+        {"e1/fan2.wal", "e1/fan2", "e1/fan3"},
+        {"e1/fan3.wal", "e1/fan3", "e1/fan2"},
+    };
+    std::filesystem::create_directories(dir.Path() / "textures" / "e1");
+    const IndexedImage image =
+        test::MakePicture(16, 16, [](std::int32_t, std::int32_t) { return std::uint8_t{7}; });
+    for (const Frame& frame : frames) {
+        const auto wal = WriteWal(
+            image, WalPalette, {MipFilter::Point, HeaderFields{frame.name, frame.next, 0, 0, 0}});
+        test::WriteAll(dir.Path() / "textures" / NativePath(frame.file), *wal);
+    }
+    const Outcome outcome = Run("--info textures");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    const std::string root = Separated("textures/e1/");
+    const std::string chains = outcome.output.substr(outcome.output.find("animation chains:"));
+    EXPECT_EQ(chains, "animation chains: 8 textures with a next frame\n"
+                      "  the animation through \"" +
+                          root + "belt1.wal\" ends at \"" + root +
+                          "belt2.wal\", which names no next frame\n"
+                          "  the animation through \"" +
+                          root +
+                          "fan1.wal\" runs into a loop that "
+                          "does not come back to it\n"
+                          "  the next frame of \"" +
+                          root +
+                          "lava1.wal\", \"e1/lava9\", is none of "
+                          "the textures given\n");
 }
 
 } // namespace
