@@ -43,6 +43,7 @@ bool SizesFollow(const std::vector<StoredLevel>& levels, bool keepOne) {
 // before, the levels with pixels back to back from the end of the header, the others at offset
 // 0, and the file ending with the last level.
 void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& info) {
+    constexpr std::int64_t kFarPastAnyFile = std::int64_t{1} << 62;
     const auto& levels = stored.levels;
     if (!SizesFollow(levels, false) && !SizesFollow(levels, true)) {
         for (std::size_t i = 1; i < levels.size(); ++i) {
@@ -75,7 +76,9 @@ void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& 
                                       std::to_string(position) + ")");
         }
         info.levels.push_back(level);
-        position += count;
+        // Each count is below 2^62 (two sides below 2^31), so the sum cannot overflow before it
+        // is held there: far past any file either way.
+        position = std::min(position + count, kFarPastAnyFile);
     }
     const auto size = static_cast<std::int64_t>(fileSize);
     if (size < position) {
