@@ -82,6 +82,11 @@ Result SetOutput(ConvertArguments& arguments, const std::string& value) {
     return std::nullopt;
 }
 
+Result SetPalette(ConvertArguments& arguments, const std::string& value) {
+    arguments.paletteFile = value;
+    return std::nullopt;
+}
+
 Result SetTransparentIndex(ConvertArguments& arguments, const std::string& value) {
     if (value.empty() || value.size() > 3 || !AllDigits(value) || std::stoi(value) > 255) {
         return "transparent index '" + value + "' is not 0 to 255";
@@ -160,6 +165,13 @@ const std::vector<OptionRow>& OptionRows() {
          "with --to wad2: pictures may take the full-bright colours\n"
          "of the palette (224 to 255, drawn unlit by the engines);\n"
          "without it they take the nearest of the others"},
+        {"--palette", "", "FILE", SetPalette,
+         "the palette of a mod: for --to wal and wad2 the one the\n"
+         "textures index instead of the game's (256 colours); for the\n"
+         "other targets the one true colour takes instead of a palette\n"
+         "of its own. FILE is a colormap.pcx or any 8-bit .bmp, .png,\n"
+         ".tga or .pcx (its palette), a palette.lmp (768 bytes), a\n"
+         "JASC .pal or a GIMP .gpl"},
         {"--all-levels", "", "", SetFlag<&A::allLevels>,
          "with --to png: every mip level of a .m8 or .wal source, as\n"
          "NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)"},
@@ -258,7 +270,7 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     if (a.info) {
         if (a.from || a.to || a.keepHeader || a.stopOnError || a.jobsGiven || a.recursive ||
             a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
-            a.mips != MipFilter::Point) {
+            !a.paletteFile.empty() || a.mips != MipFilter::Point) {
             return "--info takes only files (and --json)";
         }
         return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;

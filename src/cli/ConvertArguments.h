@@ -32,6 +32,7 @@ struct ConvertArguments {
     std::optional<std::uint8_t> transparentIndex;
     bool allLevels = false;
     bool fullbright = false;
+    std::string paletteFile; // empty: the built-in palettes
     bool info = false;
     bool json = false;
     bool help = false;                 // the reading stopped at --help

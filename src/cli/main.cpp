@@ -9,6 +9,7 @@
 #include "convert/ArchiveOutput.h"
 #include "convert/ConversionRun.h"
 #include "formats/ArchiveInput.h"
+#include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
 
 #include <algorithm>
@@ -314,9 +315,32 @@ void ReportCounts(const RunState& state, std::int32_t total) {
     std::cerr << '\n';
 }
 
+// The palette of --palette, checked before anything is converted: a message when it cannot be
+// used for the target.
+std::optional<std::string> TakePalette(const ConvertArguments& arguments, TargetFormat to,
+                                       RunSettings& settings) {
+    if (arguments.paletteFile.empty()) {
+        return std::nullopt;
+    }
+    std::string reason;
+    const auto file = ReadPaletteFile(arguments.paletteFile, reason);
+    const bool fixed = to == TargetFormat::Wal || to == TargetFormat::Wad2;
+    if (file && fixed && file->count != 256) {
+        reason = "it has " + std::to_string(file->count) + " colours, and " + RowOf(to).option +
+                 " textures index 256";
+    } else if (file) {
+        settings.RunPalette = file->palette;
+        return std::nullopt;
+    }
+    return "cannot use the palette '" + arguments.paletteFile + "': " + reason;
+}
+
 int Convert(const Project& project, const ConvertArguments& arguments) {
     VectorFileList files(project.files);
-    const RunSettings settings = SettingsOf(project, arguments, files);
+    RunSettings settings = SettingsOf(project, arguments, files);
+    if (const auto refused = TakePalette(arguments, project.convTo, settings)) {
+        return UsageError(*refused);
+    }
     ConsoleFeedback feedback(arguments.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
     RunState state;
     PrepareProgress(state, files.Count());

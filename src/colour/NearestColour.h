@@ -25,6 +25,9 @@ struct TrueColourOptions {
     std::optional<std::uint8_t> transparentIndex;
     // For the WAD2 palette: whether its full-bright colours (indices 224 to 255) may be chosen.
     bool fullbright = false;
+    // A palette given by the user: the fixed palette of .wal and WAD2 targets instead of the
+    // game's, and for the others the palette pictures take instead of one made of their own.
+    std::optional<Palette> palette = std::nullopt;
 };
 
 // A new picture of the same size whose pixels index `palette`. Without dithering each pixel is

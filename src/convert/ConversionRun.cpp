@@ -27,7 +27,8 @@ EntryRecipe RecipeOf(const RunSettings& settings, bool intoArchive) {
                        &to,
                        settings.RunMips,
                        settings.RunKeepHeader,
-                       {settings.RunDither, settings.RunTransparentIndex, settings.RunFullbright},
+                       {settings.RunDither, settings.RunTransparentIndex, settings.RunFullbright,
+                        settings.RunPalette},
                        settings.RunAllLevels && to.levelsAsFiles,
                        intoArchive};
 }

@@ -53,6 +53,10 @@ struct RunSettings {
     // For a WAD2 target: whether pictures may take the palette's full-bright colours (indices
     // 224 to 255, drawn unlit by the engines); without it they take the nearest of the others.
     bool RunFullbright = false;
+    // A palette of the user's (from a palette file): the one .wal and WAD2 textures index instead
+    // of the game's, and the one true-colour pictures take for the other targets instead of one
+    // of their own. None: the built-in palettes, and palettes made for each picture.
+    std::optional<Palette> RunPalette;
 };
 
 // The number of files a run should convert at once on this machine: one per core.

@@ -86,6 +86,7 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
         options.mips = recipe.mips;
         options.fullbright = recipe.colours.fullbright;
         options.transparentIndex = recipe.colours.transparentIndex;
+        options.palette = recipe.colours.palette;
         // Only the rows of mip textures give header fields; every other source is written as
         // before.
         if (recipe.keepHeader && !recipe.to->wad) {

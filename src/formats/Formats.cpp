@@ -122,18 +122,18 @@ std::optional<TextureInfo> InspectMip(std::span<const std::uint8_t> lump, ReadEr
     return InspectMipTexture(lump, kind, error);
 }
 
-std::optional<std::vector<std::uint8_t>> WritePngRow(const IndexedImage& image,
-                                                     const Palette& palette,
-                                                     const WriteOptions& options) {
+std::optional<std::vector<std::uint8_t>>
+WritePngRow(const IndexedImage& image, const Palette& palette, const WriteOptions& options) {
     return EncodePng(image, palette, options.transparentIndex);
 }
 
 // .wal textures index the fixed palette: each pixel takes its nearest colour there.
 std::unique_ptr<IndexedImage> ToWalPalette(const RgbaImage& picture, Palette& palette,
                                            const TrueColourOptions& options) {
-    auto image = MapToPalette(picture, WalPalette, options);
+    const Palette& fixed = options.palette ? *options.palette : WalPalette;
+    auto image = MapToPalette(picture, fixed, options);
     if (image) {
-        palette = WalPalette;
+        palette = fixed;
     }
     return image;
 }
@@ -142,12 +142,13 @@ std::unique_ptr<IndexedImage> ToWalPalette(const RgbaImage& picture, Palette& pa
 // to 255 hold the colour of an ordinary entry, whose lower index wins every tie, so that no
 // pixel is given one of them but the transparent index. That entry is 0, or 1 when 0 is the
 // transparent index (which the search passes over).
-Palette Wad2SearchPalette(bool fullbright, std::optional<std::uint8_t> transparentIndex) {
-    Palette palette = Wad2Palette;
+Palette Wad2SearchPalette(const Palette& fixed, bool fullbright,
+                          std::optional<std::uint8_t> transparentIndex) {
+    Palette palette = fixed;
     if (!fullbright) {
         const std::size_t stand = transparentIndex == 0 ? 1 : 0;
         for (std::size_t i = 224; i < 256; ++i) {
-            std::copy_n(Wad2Palette.begin() + 3 * stand, 3, palette.begin() + 3 * i);
+            std::copy_n(fixed.begin() + 3 * stand, 3, palette.begin() + 3 * i);
         }
     }
     return palette;
@@ -155,10 +156,11 @@ Palette Wad2SearchPalette(bool fullbright, std::optional<std::uint8_t> transpare
 
 std::unique_ptr<IndexedImage> ToWad2Palette(const RgbaImage& picture, Palette& palette,
                                             const TrueColourOptions& options) {
+    const Palette& fixed = options.palette ? *options.palette : Wad2Palette;
     auto image = MapToPalette(
-        picture, Wad2SearchPalette(options.fullbright, options.transparentIndex), options);
+        picture, Wad2SearchPalette(fixed, options.fullbright, options.transparentIndex), options);
     if (image) {
-        palette = Wad2Palette;
+        palette = fixed;
     }
     return image;
 }
@@ -167,9 +169,10 @@ std::unique_ptr<IndexedImage> ToWad2Palette(const RgbaImage& picture, Palette& p
 // picture already on it keeps its indices.
 std::optional<std::vector<std::uint8_t>>
 WriteWad2Row(const IndexedImage& image, const Palette& palette, const WriteOptions& options) {
+    const Palette& fixed = options.palette ? *options.palette : Wad2Palette;
     try {
-        if (palette == Wad2Palette) {
-            return EncodeWad2MipTexture(image, options.name, options.mips);
+        if (palette == fixed) {
+            return EncodeWad2MipTexture(image, options.name, options.mips, nullptr, fixed);
         }
         IndexedImage remapped;
         const PixelView rows{image.width, image.height, static_cast<std::size_t>(image.width),
@@ -179,8 +182,8 @@ WriteWad2Row(const IndexedImage& image, const Palette& palette, const WriteOptio
         }
         const std::size_t count = PixelCount(image.width, image.height).value_or(0);
         RemapToPalette({remapped.pixels.get(), count},
-                       Wad2SearchPalette(options.fullbright, std::nullopt), palette);
-        return EncodeWad2MipTexture(remapped, options.name, options.mips);
+                       Wad2SearchPalette(fixed, options.fullbright, std::nullopt), palette);
+        return EncodeWad2MipTexture(remapped, options.name, options.mips, nullptr, fixed);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -214,9 +217,16 @@ const char* WadRefusal(const IndexedImage& image, const WriteOptions& options) {
     return name == ArchiveError::None ? nullptr : DescribeArchiveError(name);
 }
 
-// The other targets store a palette of the picture's own.
+// The other targets store a palette of the picture's own, or the user's.
 std::unique_ptr<IndexedImage> ToOwnPalette(const RgbaImage& picture, Palette& palette,
                                            const TrueColourOptions& options) {
+    if (options.palette) { // the user's, instead of one of the picture's own
+        auto image = MapToNewPalette(picture, *options.palette, options);
+        if (image) {
+            palette = *options.palette;
+        }
+        return image;
+    }
     return QuantizeToOwnPalette(picture, palette, options);
 }
 

@@ -3,8 +3,8 @@
 // Where the mip levels of a .m8 or .wal file lie, and how the levels below the full-size picture
 // are made. The levels follow the file's header back to back, level 0 first, rows top to bottom.
 
-#include "image/IndexedImage.h"
 #include "formats/WriteOptions.h"
+#include "image/IndexedImage.h"
 
 #include <array>
 #include <cstddef>

@@ -207,9 +207,10 @@ std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, W
 
 std::optional<std::vector<std::uint8_t>> EncodeWad2MipTexture(const IndexedImage& image,
                                                               std::string_view name, MipFilter mips,
-                                                              ArchiveError* error) {
+                                                              ArchiveError* error,
+                                                              const Palette& palette) {
     try {
-        return Encode(image, Wad2Palette, name, WadKind::Wad2, mips, error);
+        return Encode(image, palette, name, WadKind::Wad2, mips, error);
     } catch (const std::bad_alloc&) {
         SetArchiveError(error, ArchiveError::OutOfMemory);
         return std::nullopt;

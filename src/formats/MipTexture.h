@@ -4,6 +4,7 @@
 // the size and the offsets of four levels, the levels' pixels, and in a WAD3 the texture's own
 // palette after the last level. WAD2 textures index the fixed Wad2Palette.
 
+#include "colour/Wad2Palette.h"
 #include "formats/Archive.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
@@ -53,10 +54,12 @@ ReadError ReadErrorOfMipTexture(ArchiveError error);
 // for a width or height that is not a positive multiple of 16, a texture too large for a lump,
 // an image without pixels, a name longer than 15 bytes or one that CheckEntryName refuses, or no
 // memory. The image never changes.
+// `palette` is the one the WAD2 texture's pixels index: the fixed one unless the user gave another.
 std::optional<std::vector<std::uint8_t>> EncodeWad2MipTexture(const IndexedImage& image,
                                                               std::string_view name,
                                                               MipFilter mips = MipFilter::Point,
-                                                              ArchiveError* error = nullptr);
+                                                              ArchiveError* error = nullptr,
+                                                              const Palette& palette = Wad2Palette);
 std::optional<std::vector<std::uint8_t>>
 EncodeWad3MipTexture(const IndexedImage& image, const Palette& palette, std::string_view name,
                      MipFilter mips = MipFilter::Point, ArchiveError* error = nullptr);

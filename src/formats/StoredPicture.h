@@ -3,8 +3,8 @@
 // The full-size picture of a mip texture file: width x height pixel bytes stored at a fixed
 // offset, rows top to bottom with no padding.
 
-#include "image/IndexedImage.h"
 #include "formats/ReadError.h"
+#include "image/IndexedImage.h"
 
 #include <algorithm>
 #include <array>

@@ -62,9 +62,9 @@ void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
     StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
 }
 
-// The whole file. Level 0 is the picture's pixels remapped from `palette` onto WalPalette in the
-// buffer (unless `palette` is WalPalette); the smaller levels are then made from level 0 as it
-// stands there, so the remapped picture needs no copy of its own.
+// The whole file. Level 0 is the picture's pixels remapped from `palette` onto the fixed palette
+// (WalPalette, or the options' own) in the buffer, unless `palette` is that one; the smaller levels
+// are then made from level 0 as it stands there, so the remapped picture needs no copy of its own.
 std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const Palette& palette,
                                                 const WriteOptions& options) {
     using namespace WalLayout;
@@ -95,10 +95,11 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
         std::memcpy(level0, pixels, pixelCount);
         // A picture already on the .wal palette keeps its indices, those of its repeated colours
         // included: a texture goes round trips unchanged.
-        if (palette != WalPalette) {
-            RemapToPalette({level0, pixelCount}, WalPalette, palette);
+        const Palette& fixed = options.palette ? *options.palette : WalPalette;
+        if (palette != fixed) {
+            RemapToPalette({level0, pixelCount}, fixed, palette);
         }
-        MakeSmallerLevels(file.data(), *layout, options.mips, WalPalette);
+        MakeSmallerLevels(file.data(), *layout, options.mips, fixed);
         return file;
     } catch (const std::bad_alloc&) {
         return std::nullopt;

@@ -4,6 +4,7 @@
 // and the header fields to copy from the source texture.
 
 #include "formats/HeaderFields.h"
+#include "image/IndexedImage.h"
 
 #include <cstdint>
 #include <optional>
@@ -35,6 +36,9 @@ struct WriteOptions {
     bool fullbright = false;
     // For a format that can say so (PNG): the index whose pixels are see-through.
     std::optional<std::uint8_t> transparentIndex;
+    // A palette given by the user, for the formats of a fixed palette (.wal, WAD2): the one their
+    // pixels index instead of the game's.
+    std::optional<Palette> palette = std::nullopt;
 };
 
 } // namespace texelary

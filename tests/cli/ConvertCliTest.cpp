@@ -945,5 +945,49 @@ TEST_F(ConvertCli, InfoChecksTheAnimationChainsOfAFolder) {
                           "the textures given\n");
 }
 
+// --palette gives .wal textures the mod's palette to index, and true colour for .m8 the palette
+// to take instead of one of its own; a file that cannot serve is refused before anything runs.
+TEST_F(ConvertCli, APaletteFileReplacesTheBuiltInOnes) {
+    std::vector<std::uint8_t> grey(768);
+    for (std::size_t i = 0; i < grey.size(); ++i) {
+        grey[i] = static_cast<std::uint8_t>(i / 3);
+    }
+    test::WriteAll(dir.Path() / "grey.lmp", grey);
+    test::WriteAll(dir.Path() / "three.pal",
+                   {'J', 'A',  'S', 'C',  '-', 'P', 'A', 'L', '\n', '0',  '1', '0',
+                    '0', '\n', '3', '\n', '1', ' ', '2', ' ', '3',  '\n', '4', ' ',
+                    '5', ' ',  '6', '\n', '7', ' ', '8', ' ', '9',  '\n'});
+    test::WriteAll(dir.Path() / "stone.tga", Tga32(16, 16, [](std::int32_t, std::int32_t) {
+                       return std::array<std::uint8_t, 4>{100, 100, 100, 255};
+                   }));
+    ASSERT_EQ(Run("--from tga --to wal --palette grey.lmp --output out stone.tga").status, 0);
+    const auto wal = test::ReadAll(dir.Path() / "out" / "stone.wal");
+    EXPECT_EQ(wal.at(100), 100); // level 0's first pixel: grey 100 of the given palette
+    ASSERT_EQ(Run("--from tga --to m8 --palette grey.lmp --output out stone.tga").status, 0);
+    const auto m8 = test::ReadAll(dir.Path() / "out" / "stone.m8");
+    Palette palette{};
+    ASSERT_TRUE(ReadM8Palette(palette, m8));
+    EXPECT_EQ(std::vector<std::uint8_t>(palette.begin(), palette.end()), grey);
+    EXPECT_EQ(ReadM8Image(m8)->pixels[0], 100);
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"--from tga --to wal --palette three.pal stone.tga",
+         "cannot use the palette 'three.pal': it has 3 colours, and wal textures index 256"},
+        {"--from tga --to m8 --palette stone.tga stone.tga",
+         "cannot use the palette 'stone.tga': the picture has no palette (true colour)"},
+        {"--from tga --to m8 --palette none.lmp stone.tga",
+         "cannot use the palette 'none.lmp': no such file"},
+    };
+    for (const auto& [arguments, message] : refused) {
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.status, 2) << arguments;
+        EXPECT_EQ(outcome.errors, std::string("texelary-convert: ") + message +
+                                      "\nTry 'texelary-convert --help' for more information.\n");
+    }
+    // Three colours do for a palette true colour takes: its entries past them are never chosen.
+    ASSERT_EQ(Run("--from tga --to m8 --palette three.pal --output out stone.tga").status, 0);
+    EXPECT_EQ(ReadM8Image(test::ReadAll(dir.Path() / "out" / "stone.m8"))->pixels[0], 2);
+}
+
 } // namespace
 } // namespace texelary
