@@ -31,6 +31,10 @@ _texelary_convert() {
     --jobs)
         return
         ;;
+    --palette)
+        _filedir '@(pcx|PCX|lmp|LMP|pal|PAL|gpl|GPL|bmp|BMP|png|PNG|tga|TGA|m8|M8)'
+        return
+        ;;
     --input | --output)
         # A folder, or a pak or wad taken as one.
         _filedir '@(pak|PAK|Pak|wad|WAD|Wad)'
@@ -40,7 +44,7 @@ _texelary_convert() {
 
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
-            --stop-on-error --jobs --keep-header --mips --dither --transparent-index --fullbright
+            --stop-on-error --jobs --keep-header --mips --dither --transparent-index --fullbright --palette
             --all-levels
             --info --json --help --version" -- "$cur")
         return
