@@ -71,4 +71,39 @@ std::vector<std::string> CheckAnimationChains(const std::vector<AnimatedTexture>
     return problems;
 }
 
+bool IsNumberedFrame(const std::string& name) {
+    if (name.size() < 3 || name[0] != '+') {
+        return false;
+    }
+    const auto mark = static_cast<char>(std::tolower(static_cast<unsigned char>(name[1])));
+    return (mark >= '0' && mark <= '9') || (mark >= 'a' && mark <= 'j');
+}
+
+std::vector<std::string> CheckFrameNumbers(const std::vector<std::string>& names) {
+    // For each texture and run (numbers, letters): the frames there are, 0 to 9.
+    std::map<std::pair<std::string, bool>, std::set<int>> runs;
+    for (const std::string& name : names) {
+        if (IsNumberedFrame(name)) {
+            const auto mark = static_cast<char>(std::tolower(static_cast<unsigned char>(name[1])));
+            const bool letters = mark >= 'a';
+            runs[{Key(name.substr(2)), letters}].insert(letters ? mark - 'a' : mark - '0');
+        }
+    }
+    std::vector<std::string> problems;
+    for (const auto& [run, frames] : runs) {
+        const int last = *frames.rbegin();
+        for (int frame = 0; frame <= last; ++frame) {
+            if (frames.count(frame) == 0) {
+                const auto mark = [&](int n) {
+                    return "+" + std::string(1, static_cast<char>((run.second ? 'a' : '0') + n));
+                };
+                problems.push_back("the frames of " + Quoted(run.first) + " run to " + mark(last) +
+                                   " without " + mark(frame));
+                break;
+            }
+        }
+    }
+    return problems;
+}
+
 } // namespace texelary

@@ -22,4 +22,13 @@ struct AnimatedTexture {
 // compared in any case, '\' as '/'. Empty when every chain closes.
 std::vector<std::string> CheckAnimationChains(const std::vector<AnimatedTexture>& textures);
 
+// What is wrong with the numbered frames among `names`: the engines of WAD2 textures play
+// "+0lava", "+1lava", ... (and the alternate frames "+alava", "+blava", ...) in order, so each
+// run must start at +0 (or +a) and leave no number out. One line for each name whose frames do
+// not, in name order; names are compared in any case.
+std::vector<std::string> CheckFrameNumbers(const std::vector<std::string>& names);
+
+// Whether `name` is a numbered frame ("+0lava", "+alava").
+bool IsNumberedFrame(const std::string& name);
+
 } // namespace texelary

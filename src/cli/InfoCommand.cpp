@@ -318,12 +318,18 @@ std::vector<InfoFile> FilesNamed(const std::vector<std::string>& arguments) {
     return files;
 }
 
-void PrintChains(const std::vector<AnimatedTexture>& textures, bool json, std::ostream& out) {
-    const std::vector<std::string> problems = CheckAnimationChains(textures);
+// The animations across the files looked at: the chains of next frames, and the numbered frames.
+void PrintAnimations(const std::vector<AnimatedTexture>& textures,
+                     const std::vector<std::string>& frameNames, bool json, std::ostream& out) {
+    std::vector<std::string> problems = CheckAnimationChains(textures);
+    const std::vector<std::string> frames = CheckFrameNumbers(frameNames);
+    problems.insert(problems.end(), frames.begin(), frames.end());
     std::size_t animated = 0;
     for (const AnimatedTexture& texture : textures) {
         animated += texture.next.empty() ? 0u : 1u;
     }
+    animated += static_cast<std::size_t>(
+        std::count_if(frameNames.begin(), frameNames.end(), IsNumberedFrame));
     if (json) {
         out << "{\"animatedTextures\":" << animated << ",\"animationProblems\":[";
         for (std::size_t i = 0; i < problems.size(); ++i) {
@@ -332,7 +338,7 @@ void PrintChains(const std::vector<AnimatedTexture>& textures, bool json, std::o
         out << "]}\n";
         return;
     }
-    out << "animation chains: " << animated << " textures with a next frame";
+    out << "animations: " << animated << " frames";
     out << (problems.empty() ? ", every chain closes\n" : "\n");
     for (const std::string& problem : problems) {
         out << "  " << problem << '\n';
@@ -345,6 +351,7 @@ int RunInfo(const std::vector<std::string>& arguments, bool json, std::ostream& 
             std::ostream& errors) {
     int status = 0;
     std::vector<AnimatedTexture> animated;
+    std::vector<std::string> frameNames; // every texture's, for the numbered frames
     for (const InfoFile& file : FilesNamed(arguments)) {
         const std::string& path = file.path;
         std::string reason;
@@ -352,12 +359,18 @@ int RunInfo(const std::vector<std::string>& arguments, bool json, std::ostream& 
             if (const auto listing = ListArchive(path, reason)) {
                 json ? PrintArchiveJson(path, *listing, out)
                      : PrintArchiveText(path, *listing, out);
+                for (const ArchiveEntry& entry : listing->entries) {
+                    if (entry.kind != "other" && entry.kind.rfind("lump", 0) != 0) {
+                        frameNames.push_back(Utf8Path(NativePath(entry.name).stem()));
+                    }
+                }
                 continue;
             }
         } else {
             SourceFormat kind = SourceFormat::Bmp;
             if (const auto info = Inspect(path, kind, reason)) {
                 json ? PrintJson(path, kind, *info, out) : PrintText(path, kind, *info, out);
+                frameNames.push_back(Utf8Path(NativePath(path).stem()));
                 if (info->fields) {
                     const std::string stem = Utf8Path(NativePath(path).stem());
                     animated.push_back({path,
@@ -374,11 +387,13 @@ int RunInfo(const std::vector<std::string>& arguments, bool json, std::ostream& 
             errors << "texelary-convert: " << path << ": " << reason << '\n';
         }
     }
-    // Animations are looked at across the files, where there are more than one to look across.
-    const bool anyAnimated = std::any_of(animated.begin(), animated.end(),
-                                         [](const AnimatedTexture& t) { return !t.next.empty(); });
+    // Animations are looked at across every file and archive looked at.
+    const bool anyAnimated =
+        std::any_of(animated.begin(), animated.end(),
+                    [](const AnimatedTexture& t) { return !t.next.empty(); }) ||
+        std::any_of(frameNames.begin(), frameNames.end(), IsNumberedFrame);
     if (anyAnimated) {
-        PrintChains(animated, json, out);
+        PrintAnimations(animated, frameNames, json, out);
     }
     return status;
 }

@@ -918,6 +918,11 @@ TEST_F(ConvertCli, InfoChecksTheAnimationChainsOfAFolder) {
         {"e1/fan1.wal", "e1/fan1", "e1/fan2"},    // into a loop without it: 2, 3, 2
         {"e1/fan2.wal", "e1/fan2", "e1/fan3"},
         {"e1/fan3.wal", "e1/fan3", "e1/fan2"},
+        {"e1/+0lava.wal", "", ""}, // numbered frames: +2 is missing
+        {"e1/+1LAVA.wal", "", ""},
+        {"e1/+3lava.wal", "", ""},
+        {"e1/+0sky.wal", "", ""}, // a whole run
+        {"e1/+1sky.wal", "", ""},
     };
     std::filesystem::create_directories(dir.Path() / "textures" / "e1");
     const IndexedImage image =
@@ -930,8 +935,8 @@ TEST_F(ConvertCli, InfoChecksTheAnimationChainsOfAFolder) {
     const Outcome outcome = Run("--info textures");
     EXPECT_EQ(outcome.status, 0) << outcome.errors;
     const std::string root = Separated("textures/e1/");
-    const std::string chains = outcome.output.substr(outcome.output.find("animation chains:"));
-    EXPECT_EQ(chains, "animation chains: 8 textures with a next frame\n"
+    const std::string chains = outcome.output.substr(outcome.output.find("animations:"));
+    EXPECT_EQ(chains, "animations: 13 frames\n"
                       "  the animation through \"" +
                           root + "belt1.wal\" ends at \"" + root +
                           "belt2.wal\", which names no next frame\n"
@@ -942,7 +947,8 @@ TEST_F(ConvertCli, InfoChecksTheAnimationChainsOfAFolder) {
                           "  the next frame of \"" +
                           root +
                           "lava1.wal\", \"e1/lava9\", is none of "
-                          "the textures given\n");
+                          "the textures given\n"
+                          "  the frames of \"lava\" run to +3 without +2\n");
 }
 
 // --palette gives .wal textures the mod's palette to index, and true colour for .m8 the palette
