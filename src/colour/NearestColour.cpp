@@ -281,6 +281,14 @@ public:
         if (key == m_lastKey) { // neighbouring pixels often share a colour
             return m_lastAnswer;
         }
+        // A texture has a few thousand colours among its tens of thousands of pixels: each is
+        // searched once, and its answer kept for the pixels that come back to it.
+        const std::size_t slot = (key * 0x9E3779B1u) >> (32 - CacheBits);
+        if (m_cachedKey[slot] == key) {
+            m_lastKey = key;
+            m_lastAnswer = m_cachedAnswer[slot];
+            return m_lastAnswer;
+        }
         const std::size_t block = ((std::size_t{r} >> Shift) << (2 * Bits)) |
                                   ((std::size_t{g} >> Shift) << Bits) | (std::size_t{b} >> Shift);
         if (m_start[block] == BlockUnknown) {
@@ -298,6 +306,8 @@ public:
         }
         m_lastKey = key;
         m_lastAnswer = m_candIndex[start + FirstOfSmallest(distance, size)];
+        m_cachedKey[slot] = key;
+        m_cachedAnswer[slot] = m_lastAnswer;
         return m_lastAnswer;
     }
 
@@ -311,6 +321,9 @@ private:
     static constexpr std::uint32_t BlockUnknown = 0xFFFFFFFFu;
     // Padding that suits vectors of any width up to 256 bits.
     static constexpr std::size_t Lanes = 16;
+    // The answers kept: a slot per hash of the colour, the last colour there winning.
+    static constexpr int CacheBits = 14;
+    static constexpr std::uint32_t NoColour = 0xFFFFFFFFu; // colours are 24 bits
 
     // The block's candidates, their colours copied beside their indices so that the search reads
     // them in order.
@@ -344,6 +357,10 @@ private:
     std::vector<std::uint8_t> m_candIndex;
     std::uint32_t m_lastKey = 0xFFFFFFFFu;
     std::uint8_t m_lastAnswer = 0;
+    std::vector<std::uint32_t> m_cachedKey =
+        std::vector<std::uint32_t>(std::size_t{1} << CacheBits, NoColour);
+    std::vector<std::uint8_t> m_cachedAnswer =
+        std::vector<std::uint8_t>(std::size_t{1} << CacheBits, 0);
 };
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
