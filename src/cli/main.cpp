@@ -255,6 +255,8 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
                       << "\": " << DescribeProjectError(reason) << '\n';
             return kExitUsage;
         }
+        project.inputDir = ProjectDirectory(project.inputDir, path);
+        project.outputDir = ProjectDirectory(project.outputDir, path);
         return std::nullopt;
     }
     project.inputDir = arguments.inputDir;

@@ -2,11 +2,13 @@
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "base/NativePath.h"
 #include "base/Utf8.h"
 #include "formats/ReadError.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <new>
@@ -297,6 +299,15 @@ const char* DescribeProjectError(ReadError error) {
     default:
         return DescribeReadError(error);
     }
+}
+
+std::string ProjectDirectory(const std::string& directory, const std::string& projectPath) {
+    const std::filesystem::path folder = NativePath(projectPath).parent_path();
+    const std::filesystem::path typed = NativePath(directory);
+    if (projectPath.empty() || folder.empty() || typed.is_absolute() || typed.has_root_name()) {
+        return directory;
+    }
+    return Utf8Path((folder / typed).lexically_normal());
 }
 
 } // namespace texelary

@@ -40,6 +40,11 @@ bool SaveProject(const Project& project, const std::string& path,
 // exactly as it was; `error` (when given) then receives the reason, for DescribeProjectError.
 bool LoadProject(Project& project, const std::string& path, ReadError* error = nullptr);
 
+// A project's directory as a run takes it: a relative one is taken from the folder of the project
+// file at `projectPath` (none: as it stands), so that a project works wherever the program is
+// started; an absolute one as it stands. The project itself keeps what the user typed.
+std::string ProjectDirectory(const std::string& directory, const std::string& projectPath);
+
 // Why a project file was refused, in a few words without a full stop: "not a project file",
 // "a project file of another version", "the file is cut short", "the file is damaged", or
 // what DescribeReadError says of a file that cannot be read.

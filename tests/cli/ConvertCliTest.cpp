@@ -467,6 +467,18 @@ TEST_F(ConvertCli, RunsASavedProject) {
     EXPECT_EQ(outcome.status, 0) << outcome.errors;
     EXPECT_TRUE(Exists("out/a.wal"));
     EXPECT_TRUE(Exists("out/c.wal"));
+
+    // Relative folders are the project file's, wherever the program starts.
+    std::filesystem::create_directories(dir.Path() / "mod" / "art");
+    test::WriteAll(dir.Path() / "mod" / "art" / "b.bmp",
+                   test::MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}));
+    project.inputDir = "art";
+    project.outputDir = ".";
+    project.files = {"b.bmp"};
+    ASSERT_TRUE(SaveProject(project, (dir.Path() / "mod" / "p.mm").string()));
+    const Outcome elsewhere = Run(Separated("mod/p.mm"));
+    EXPECT_EQ(elsewhere.status, 0) << elsewhere.errors;
+    EXPECT_TRUE(Exists("mod/b.wal"));
 }
 
 TEST_F(ConvertCli, UnreadableProjectFilesExitWithTwo) {
