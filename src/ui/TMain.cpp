@@ -1,5 +1,6 @@
 #include "ui/TMain.h"
 
+#include "convert/ArchiveOutput.h"
 #include "convert/EntryPaths.h"
 #include "formats/Formats.h"
 #include "ui/AppWindows.h"
@@ -21,12 +22,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTemporaryFile>
 #include <optional>
 
 namespace texelary {
@@ -39,6 +42,28 @@ std::string BmpListFiles::Entry(std::size_t index) const {
     const QListWidgetItem* item = m_list.item(static_cast<int>(index));
     return item == nullptr ? std::string() : LocalPath(item->text());
 }
+
+namespace {
+
+// Why the folder `folder` cannot take the run's files: it is not there, it is no folder, or no file
+// can be made in it; empty when it can. The permission bits do not tell this for every user (an
+// administrator, a read-only volume): a file made there and removed again does.
+std::string OutputFolderProblem(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return "the folder does not exist";
+    }
+    if (!info.isDir()) {
+        return "it is not a folder";
+    }
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("texelary-XXXXXX.tmp")));
+    if (!probe.open()) {
+        return "the folder is read-only";
+    }
+    return {};
+}
+
+} // namespace
 
 TMain::TMain(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TMain>())
@@ -294,6 +319,17 @@ void TMain::CreateBtnClick() {
                                   ? std::optional<std::uint8_t>(kTransparentIndex)
                                   : std::nullopt;
     run.RunFiles = m_files.get();
+    // An output folder that cannot take files would fail every entry, each in a box of its own:
+    // it is said once, and nothing starts. An archive's path the run checks itself.
+    if (!ArchiveTargetOf(run.RunOutputDir, run.RunConvTo)) {
+        const std::string problem = OutputFolderProblem(setup.OutputPath().text());
+        if (!problem.empty()) {
+            ShowBox(*m_windows.Boxes,
+                    "Cannot write into the output folder \"" + run.RunOutputDir + "\"",
+                    BoxIcon::Stop, WindowButtons::Ok, problem);
+            return;
+        }
+    }
     progress.exec();
 }
 

@@ -8,7 +8,8 @@
 // Beyond the buttons and menus: Delete removes the selected entry, Ctrl+N/S/Shift+S/O run the File
 // menu's items and Ctrl+Q quits; the title names the project's file; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes
-// not saved; files dropped onto the image list are added when they may be.
+// not saved; files dropped onto the image list are added when they may be. "Create..." starts
+// no run into an output folder that cannot take files, and says why.
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
