@@ -222,6 +222,20 @@ def check_box_of(program, box, owner, what):
     check_on_top_and_focused(program, box, what)
 
 
+def box_icon(box, shots, name):
+    """Which icon a message box shows, told by the colours of its top left corner, where the icon
+    stands (the OK button has blue in it too): the warning's yellow triangle, the information's
+    blue disc, else None. The box's picture is kept as `name` in the screenshots."""
+    path = shots / f"{name}.png"
+    run("import", "-window", str(box), "-crop", "64x64+0+0", str(path))
+    yellow = blue = 0
+    for line in run("convert", str(path), "-depth", "8", "txt:-").splitlines()[1:]:
+        r, g, b = (int(v) for v in line.split("(", 1)[1].split(")", 1)[0].split(",")[:3])
+        yellow += r > 180 and g > 140 and b < 90
+        blue += b > 150 and r < 90 and b - g > 40
+    return "warning" if yellow > 20 else "information" if blue > 20 else None
+
+
 def check_nothing_comes_back(program, what):
     time.sleep(QUIET)
     check(not program.boxes(), f"{what} came back after it was dismissed")
@@ -279,6 +293,8 @@ def scenario_all_done(program, directory):
     box = program.wait_box()
     check_box_of(program, box, progress, 'the "All done" box')
     program.screenshot("all-done")
+    icon = box_icon(box, program.shots, f"{program.name}-outcome-box")
+    check(icon == "information", f'the "All done" box of a run without failures shows the {icon} icon')
     key("Return")
     wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
     check((directory / "wall.m8").exists(), "wall.m8 was not written")
@@ -305,6 +321,9 @@ def scenario_not_found(program, directory, answer):
     outcome = program.wait_box([box])
     check_box_of(program, outcome, progress, "the box that ends the run")
     program.screenshot("aborted" if answer == "Escape" else "all-done")
+    # "All done" after a failure warns, as "Process has been aborted" does.
+    icon = box_icon(outcome, program.shots, f"{program.name}-outcome-box")
+    check(icon == "warning", f"the box that ends the run shows the {icon} icon, not the warning")
     key("Return")
     wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
     converted = (directory / "b.m8").exists()
