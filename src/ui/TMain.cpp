@@ -102,6 +102,14 @@ TMain::TMain(AppWindows& windows)
     // Ctrl+Q has no menu item of its own: the window carries it.
     addAction(m_ui->QuitKey);
     connect(m_ui->QuitKey, &QAction::triggered, this, &TMain::QuitBtnClick);
+    // Ctrl+S saves a project that has no file yet as "Save As..." does. "Save" stays disabled
+    // until there is a file; the window's own Ctrl+S stands in for it until then, and only then,
+    // so that the key never belongs to two enabled actions at once.
+    addAction(m_ui->SaveKey);
+    connect(m_ui->SaveKey, &QAction::triggered, this, &TMain::SaveAsBtnClick);
+    m_ui->SaveKey->setEnabled(!m_ui->SaveBtn->isEnabled());
+    connect(m_ui->SaveBtn, &QAction::enabledChanged, m_ui->SaveKey,
+            [key = m_ui->SaveKey](bool saveEnabled) { key->setEnabled(!saveEnabled); });
     const QAbstractItemModel* entries = m_ui->BmpList->model();
     connect(entries, &QAbstractItemModel::rowsInserted, this, &TMain::ProjectChanged);
     connect(entries, &QAbstractItemModel::rowsRemoved, this, &TMain::ProjectChanged);

@@ -6,7 +6,8 @@
 // formats are read from the project setup dialog when an action needs them.
 //
 // Beyond the buttons and menus: Delete removes the selected entry, Ctrl+N/S/Shift+S/O run the File
-// menu's items and Ctrl+Q quits; the title names the project's file; New, Load and Quit ask
+// menu's items (Ctrl+S is "Save As..." for a project that has no file yet) and Ctrl+Q quits; the
+// title names the project's file and marks changes not saved with a star; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes
 // not saved; files dropped onto the image list are added when they may be. "Create..." starts
 // no run into an output folder that cannot take files, and says why.

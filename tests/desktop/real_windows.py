@@ -133,6 +133,10 @@ def key(*keys):
     run("xdotool", "key", "--clearmodifiers", "--delay", "60", *keys)
 
 
+def type_text(text):
+    run("xdotool", "type", "--clearmodifiers", "--delay", "60", text)
+
+
 def click(x, y):
     run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
 
@@ -396,6 +400,24 @@ def scenario_command_line(program, directory):
     check((directory / "wall.m8").exists(), "the loaded project's file was not converted")
 
 
+def scenario_save_new(program, directory):
+    """Ctrl+S on a project that has no file yet asks for its name, as Save As... does."""
+    write_bitmap(directory / "wall.bmp")
+    add_all(program)
+    wait_for('the title "Texelary*"', lambda: title(program.main) == "Texelary*", 5)
+    key("ctrl+s")
+    dialog = wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    check_on_top_and_focused(program, dialog, "the save dialog")
+    program.screenshot("save-dialog")
+    type_text("first")
+    key("Return")
+    wait_for("the save dialog to close", lambda: not windows_titled("Save As"))
+    wait_for('the title "first.mm - Texelary"',
+             lambda: title(program.main) == "first.mm - Texelary", 5)
+    check((directory / "first.mm").exists(), "first.mm was not written")
+    program.screenshot("saved")
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -409,6 +431,7 @@ SCENARIOS = [
     ("preview", nothing, scenario_preview_box),
     ("dialogs", nothing, scenario_dialogs),
     ("command-line", project_on_command_line, scenario_command_line),
+    ("save-new", nothing, scenario_save_new),
 ]
 
 

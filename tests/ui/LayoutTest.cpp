@@ -253,6 +253,7 @@ void LayoutTest::MainMenuHasItsItems() {
     const std::map<QString, QKeySequence> keys{
         {"NewProject", QKeySequence(QStringLiteral("Ctrl+N"))},
         {"SaveBtn", QKeySequence(QStringLiteral("Ctrl+S"))},
+        {"SaveKey", QKeySequence(QStringLiteral("Ctrl+S"))},
         {"SaveAsBtn", QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
         {"LoadBtn", QKeySequence(QStringLiteral("Ctrl+O"))},
         {"QuitKey", QKeySequence(QStringLiteral("Ctrl+Q"))}};

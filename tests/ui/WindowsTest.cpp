@@ -119,6 +119,7 @@ private slots:
     void DeleteKeyRemovesSelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
+    void CtrlSSavesAProjectWithoutFileAsSaveAs();
     void ChangesNotSavedAreAskedAbout_data();
     void ChangesNotSavedAreAskedAbout();
     void DroppedFilesAreAddedWhenTheyMayBe();
@@ -1444,6 +1445,43 @@ void WindowsTest::TitleNamesTheProjectFile() {
     QVERIFY(main.OpenProjectFile(path));
     QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{0}); // nothing was changed in between
+
+    // A star marks changes not saved, until they are saved or set aside.
+    session.OutputPath().setText(session.PathOf("out"));
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm* - Texelary"));
+    session.Item("SaveBtn").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    session.ConvTo().setCurrentIndex(1);
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    session.Item("NewProject").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    session.InputPath().setText(session.PathOf("in"));
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary*"));
+}
+
+// Ctrl+S on a project without a file is "Save As...": it asks for the name, then saves there
+// without asking again.
+void WindowsTest::CtrlSSavesAProjectWithoutFileAsSaveAs() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    const auto ctrlS = [&main] {
+        QApplication::setActiveWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(&main, Qt::Key_S, Qt::ControlModifier);
+    };
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.AddAll();
+    const QString path = session.PathOf("first.mm");
+    session.Modals.Then(ChooseFile(path));
+    ctrlS();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm"}));
+    QCOMPARE(QFileInfo(path).size(), 308 + 128);
+    QCOMPARE(main.ProjectFileName(), path);
+    session.Click("DeleteBtn");
+    ctrlS();
+    QCOMPARE(session.Modals.Shown.size(), 2);
+    QCOMPARE(QFileInfo(path).size(), 308);
+    QVERIFY(session.Modals.Unanswered.isEmpty());
 }
 
 void WindowsTest::ChangesNotSavedAreAskedAbout_data() {
