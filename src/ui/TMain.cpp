@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <optional>
 
 namespace texelary {
@@ -250,7 +251,8 @@ void TMain::AddBtnClick() {
     for (int i = 0; i < files.count(); ++i) {
         if (files.item(i)->isSelected()) {
             m_ui->BmpList->addItem(files.item(i)->text());
-            m_ui->BmpList->setCurrentRow(m_ui->BmpList->count() - 1);
+            m_ui->BmpList->setCurrentRow(m_ui->BmpList->count() - 1,
+                                         QItemSelectionModel::ClearAndSelect);
         }
     }
     chooser.ResetSelection();
@@ -276,16 +278,32 @@ void TMain::AddDroppedFiles(const QMimeData& dropped) {
     }
 }
 
+// Removes every selected entry, or the current one when none is selected, and makes the entry
+// that took the place of the first one removed current, or the last one left when none did.
 void TMain::DeleteBtnClick() {
     QListWidget& list = *m_ui->BmpList;
-    int index = list.currentRow();
-    if (index >= 0) {
-        std::unique_ptr<QListWidgetItem> removed(list.takeItem(index));
+    QList<int> rows;
+    for (const QModelIndex& selected : list.selectionModel()->selectedRows()) {
+        rows.append(selected.row());
+    }
+    if (rows.isEmpty() && list.currentRow() >= 0) {
+        rows.append(list.currentRow());
+    }
+    std::sort(rows.begin(), rows.end());
+    int index = rows.isEmpty() ? -1 : rows.front();
+    // From the bottom up, a run of neighbours at a time: Ctrl+A and Delete is one removal.
+    for (auto last = rows.size(); last > 0;) {
+        auto first = last - 1;
+        while (first > 0 && rows[first - 1] == rows[first] - 1) {
+            --first;
+        }
+        list.model()->removeRows(rows[first], static_cast<int>(last - first));
+        last = first;
     }
     if (index == list.count()) {
         --index;
     }
-    list.setCurrentRow(index);
+    list.setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     if (list.currentRow() < 0) {
         m_ui->CreateBtn->setEnabled(false);
     }

@@ -5,7 +5,8 @@
 // everything else is reached. It keeps no copy of the project's settings: the directories and
 // formats are read from the project setup dialog when an action needs them.
 //
-// Beyond the buttons and menus: Delete removes the selected entry, Ctrl+N/S/Shift+S/O run the File
+// The image list takes many selections (Shift and Ctrl with a click or the arrows, Ctrl+A). Beyond
+// the buttons and menus: Delete removes the selected entries, Ctrl+N/S/Shift+S/O run the File
 // menu's items (Ctrl+S is "Save As..." for a project that has no file yet) and Ctrl+Q quits; the
 // title names the project's file and marks changes not saved with a star; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes

@@ -184,8 +184,15 @@ class Program:
         x, y = {"Add": (8, 186), "Delete": (90, 186), "Create": (172, 186), "Quit": (326, 188)}[name]
         self.click_in_main(x + 37, y + 12)
 
-    def list_line(self, row):
-        self.click_in_main(8 + 8 + 40, 13 + 20 + 2 + 13 * row + 6)
+    def list_line(self, row, modifier=None):
+        """Clicks the image list's line `row`, with `modifier` ("shift", "ctrl") held down."""
+        if modifier:
+            run("xdotool", "keydown", modifier)
+        try:
+            self.click_in_main(8 + 8 + 40, 13 + 20 + 2 + 13 * row + 6)
+        finally:
+            if modifier:
+                run("xdotool", "keyup", modifier)
 
     def top(self):
         windows = stacking()
@@ -418,6 +425,38 @@ def scenario_save_new(program, directory):
     program.screenshot("saved")
 
 
+def saved_names(path):
+    """How many names the project file at `path` holds (its count, after signature and version)."""
+    return struct.unpack_from("<i", path.read_bytes(), 40)[0]
+
+
+def scenario_delete_many(program, directory):
+    """Shift with a click, and Ctrl+A, select many entries of the image list; Delete removes them.
+    The list's length is read back from the project file Ctrl+S writes."""
+    for name in ("a.bmp", "b.bmp", "c.bmp", "d.bmp"):
+        write_bitmap(directory / name)
+    add_all(program)
+    program.list_line(0)
+    program.list_line(2, "shift")
+    program.screenshot("three-selected")
+    key("Delete")
+    program.screenshot("three-deleted")
+    key("ctrl+s")
+    dialog = wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text("list")
+    key("Return")
+    wait_for("the save dialog to close", lambda: not windows_titled("Save As"))
+    project = directory / "list.mm"
+    wait_for("list.mm", project.exists, 5)
+    check(saved_names(project) == 1, f"{saved_names(project)} entries left of 4 after Delete of 3")
+    add_all(program)
+    program.list_line(0)
+    key("ctrl+a", "Delete")
+    program.screenshot("all-deleted")
+    key("ctrl+s")
+    wait_for("the emptied list to be saved", lambda: saved_names(project) == 0, 5)
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -432,6 +471,7 @@ SCENARIOS = [
     ("dialogs", nothing, scenario_dialogs),
     ("command-line", project_on_command_line, scenario_command_line),
     ("save-new", nothing, scenario_save_new),
+    ("delete-many", nothing, scenario_delete_many),
 ]
 
 

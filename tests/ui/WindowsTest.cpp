@@ -117,6 +117,8 @@ private slots:
     void PathChooserOpensWithFoldersFocused();
     void PathChooserOpensArchivesLikeFolders();
     void DeleteKeyRemovesSelectedEntry();
+    void DeleteRemovesEverySelectedEntry_data();
+    void DeleteRemovesEverySelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
     void CtrlSSavesAProjectWithoutFileAsSaveAs();
@@ -448,7 +450,7 @@ void WindowsTest::DeleteMakesNeighbourCurrent() {
         WriteBitmap(session.PathOf(names[i]), 4, 4);
     }
     session.AddAll();
-    session.BmpList().setCurrentRow(current);
+    session.BmpList().setCurrentRow(current, QItemSelectionModel::ClearAndSelect);
     session.Click("DeleteBtn");
     QCOMPARE(session.Entries(), remaining);
     QCOMPARE(session.BmpList().currentRow(), newCurrent);
@@ -1393,11 +1395,60 @@ void WindowsTest::DeleteKeyRemovesSelectedEntry() {
     }
     session.AddAll();
     QListWidget& list = session.BmpList();
-    list.setCurrentRow(1);
+    list.setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     list.setFocus();
     QTest::keyClick(&list, Qt::Key_Delete);
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
     QCOMPARE(list.currentRow(), 1);
+}
+
+void WindowsTest::DeleteRemovesEverySelectedEntry_data() {
+    QTest::addColumn<QString>("how");     // after a click on the first row, if any
+    QTest::addColumn<QList<int>>("rows"); // clicked in turn
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("newCurrent");
+    QTest::newRow("ctrl-click") << "ctrl" << QList<int>{1, 3}
+                                << QStringList{"a.bmp", "c.bmp", "e.bmp"} << 1;
+    QTest::newRow("shift-click") << "shift" << QList<int>{1, 3} << QStringList{"a.bmp", "e.bmp"}
+                                 << 1;
+    QTest::newRow("shift-click to the end")
+        << "shift" << QList<int>{2, 4} << QStringList{"a.bmp", "b.bmp"} << 1;
+    QTest::newRow("ctrl+a") << "ctrl+a" << QList<int>{} << QStringList{} << -1;
+}
+
+// Shift and Ctrl with a click, and Ctrl+A, select many entries; the preview shows the current
+// one; Delete removes them all.
+void WindowsTest::DeleteRemovesEverySelectedEntry() {
+    QFETCH(QString, how);
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, newCurrent);
+    Session session;
+    const QStringList names{"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
+    for (int i = 0; i < names.size(); ++i) {
+        WriteBitmap(session.PathOf(names[i]), 4 + i, 4); // each its own width
+    }
+    session.AddAll();
+    QListWidget& list = session.BmpList();
+    list.setFocus();
+    const Qt::KeyboardModifiers modifiers = how == QLatin1String("ctrl")    ? Qt::ControlModifier
+                                            : how == QLatin1String("shift") ? Qt::ShiftModifier
+                                                                            : Qt::NoModifier;
+    for (int i = 0; i < rows.size(); ++i) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : modifiers,
+                          list.visualItemRect(list.item(rows[i])).center());
+    }
+    if (how == QLatin1String("ctrl+a")) {
+        QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(SelectedTexts(list), names);
+    }
+    QCOMPARE(PreviewPictureSize(session), QSize(4 + list.currentRow(), 4));
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(session.Entries(), remaining);
+    QCOMPARE(list.currentRow(), newCurrent);
+    QCOMPARE(SelectedTexts(list),
+             newCurrent < 0 ? QStringList{} : QStringList{remaining[newCurrent]});
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), newCurrent >= 0);
 }
 
 void WindowsTest::KeysRunTheFileMenuAndQuit() {
