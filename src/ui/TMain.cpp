@@ -130,6 +130,11 @@ QListWidget& TMain::BmpList() const {
     return *m_ui->BmpList;
 }
 
+void TMain::ClearBmpList() {
+    m_ui->BmpList->clear();
+    m_ui->CreateBtn->setEnabled(false);
+}
+
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_ui->BmpList) {
         BmpListEvent(*event);

@@ -71,6 +71,8 @@ public:
     void AddDroppedFiles(const QMimeData& dropped);
 
     QListWidget& BmpList() const;
+    // Empties the image list; "Create..." is then disabled.
+    void ClearBmpList();
     const FileList& Files() const { return *m_files; }
     const QString& ProjectFileName() const { return m_project->FileName(); }
 

@@ -106,6 +106,8 @@ private slots:
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
     void SetupDialogKeepsChangesWhenClosed();
+    void OtherSourceFormatAsksToClearTheList_data();
+    void OtherSourceFormatAsksToClearTheList();
     void OutputFileDialogsFillTheOutputField_data();
     void OutputFileDialogsFillTheOutputField();
     void AboutIsShownModally();
@@ -1058,6 +1060,57 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     QVERIFY(session.InputPath().isReadOnly());
     QCOMPARE(session.ConvFrom().count(), kSourceFormatCount);
     QVERIFY(!session.ConvFrom().isEditable());
+}
+
+void WindowsTest::OtherSourceFormatAsksToClearTheList_data() {
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("keys"); // pressed on "Convert from": d Down, u Up
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("left");
+    const int yes = int(WindowAnswer::Yes);
+    const int no = int(WindowAnswer::No);
+    QTest::newRow("yes clears") << 2 << "d" << yes << 1 << 0;
+    QTest::newRow("no keeps") << 2 << "d" << no << 1 << 2;
+    QTest::newRow("no, then back to the list's own") << 2 << "du" << no << 1 << 2;
+    QTest::newRow("no, then a third") << 2 << "dd" << no << 2 << 2;
+    QTest::newRow("empty list") << 0 << "d" << yes << 0 << 0;
+}
+
+// The user's own choice of another format to convert from asks whether to clear the list.
+void WindowsTest::OtherSourceFormatAsksToClearTheList() {
+    QFETCH(int, files);
+    QFETCH(QString, keys);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(int, left);
+    Session session;
+    for (int i = 0; i < files; ++i) {
+        WriteBitmap(session.PathOf(QStringLiteral("%1.bmp").arg(i)), 4, 4);
+    }
+    if (files > 0) {
+        session.AddAll();
+    }
+    session.Boxes.Answers = {WindowAnswer(answer), WindowAnswer(answer)};
+    session.Modals.Then([keys](QDialog& setup) {
+        auto& from = *setup.findChild<QComboBox*>(QStringLiteral("ConvFrom"));
+        for (const QChar key : keys) {
+            QTest::keyClick(&from, key == QLatin1Char('d') ? Qt::Key_Down : Qt::Key_Up);
+        }
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t(questions));
+    for (const ShownBox& box : session.Boxes.Shown) {
+        QCOMPARE(
+            box.text,
+            std::string("The image list holds files chosen for another format. Clear the list?"));
+        QVERIFY(box.buttons == WindowButtons::YesNo);
+    }
+    QCOMPARE(session.BmpList().count(), left);
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), left > 0);
+    QCOMPARE(session.ConvFrom().currentIndex(),
+             int(keys.count(QLatin1Char('d')) - keys.count(QLatin1Char('u'))));
 }
 
 void WindowsTest::OutputFileDialogsFillTheOutputField_data() {
