@@ -109,7 +109,7 @@ void TProjectSetup::ConvFromChange(int index) {
 
 void TProjectSetup::BmpDirBtnClick() {
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog(PathChoice::FoldersAndArchives)) {
+    if (chooser.RunPathDialog(PathChoice::FoldersAndArchives, m_ui->InputPath->text())) {
         m_ui->InputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }
@@ -122,7 +122,7 @@ void TProjectSetup::Button1Click() {
         return;
     }
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog(PathChoice::Folders)) {
+    if (chooser.RunPathDialog(PathChoice::Folders, m_ui->OutputPath->text())) {
         m_ui->OutputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }

@@ -457,6 +457,46 @@ def scenario_delete_many(program, directory):
     wait_for("the emptied list to be saved", lambda: saved_names(project) == 0, 5)
 
 
+def click_in(window, x, y):
+    left, top, _, _ = client_geometry(window)
+    click(left + x, top + y)
+
+
+def saved_input_folder(path):
+    """The input folder of the project file at `path` (after signature, version and count)."""
+    return path.read_bytes()[44:44 + 128].split(b"\0", 1)[0].decode()
+
+
+def scenario_choose_folder(program, directory):
+    """Browse... opens the folder chooser at the input folder; a click on a subfolder and OK put
+    that folder, not the one shown above it, into the field (read back from the saved project)."""
+    for name in ("alpha", "beta"):
+        (directory / name).mkdir()
+    key("alt+v")
+    key("p")
+    setup = wait_for("the setup dialog", lambda: next(iter(windows_titled("Project Setup")), 0))
+    click_in(setup, 7 + 332 + 37, 6 + 40 + 10)  # Browse... beside the input folder
+    chooser = wait_for("the folder chooser", lambda: next(iter(windows_titled("Choose your path")), 0))
+    check_on_top_and_focused(program, chooser, "the folder chooser")
+    # The lines from the root down to the input folder, then its subfolders: beta is the second.
+    row = len(directory.resolve().parts) + 1
+    click_in(chooser, 9 + 8 + 100, 10 + 19 + 2 + 16 * row + 8)
+    program.screenshot("beta-highlighted")
+    click_in(chooser, 222 + 37, 217 + 12)  # Ok
+    wait_for("the folder chooser to close", lambda: not windows_titled("Choose your path"))
+    program.screenshot("setup-after-chooser")
+    click_in(setup, 349 + 37, 176 + 12)  # Ok
+    wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
+    key("ctrl+s")
+    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text("paths")
+    key("Return")
+    project = directory / "paths.mm"
+    wait_for("paths.mm", project.exists, 5)
+    chosen = saved_input_folder(project)
+    check(chosen == str(directory.resolve() / "beta"), f"the input folder is {chosen}, not beta")
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -472,6 +512,7 @@ SCENARIOS = [
     ("command-line", project_on_command_line, scenario_command_line),
     ("save-new", nothing, scenario_save_new),
     ("delete-many", nothing, scenario_delete_many),
+    ("choose-folder", nothing, scenario_choose_folder),
 ]
 
 

@@ -105,6 +105,8 @@ private slots:
     void PathChooserSetsBothDirectories();
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
+    void PathChooserTakesTheHighlightedLine_data();
+    void PathChooserTakesTheHighlightedLine();
     void SetupDialogKeepsChangesWhenClosed();
     void OtherSourceFormatAsksToClearTheList_data();
     void OtherSourceFormatAsksToClearTheList();
@@ -985,13 +987,16 @@ void WindowsTest::PathChooserSetsBothDirectories() {
         return int(QDialog::Accepted);
     });
     session.Modals.Then(openAndAccept(QStringLiteral("in")));
-    // The chooser opens where it was left, so "out" is one level up from there.
-    session.Modals.Then([](QDialog& dialog) {
+    // The chooser opens at the output field's folder, not in "in" where it was left.
+    QString opened;
+    session.Modals.Then([&opened](QDialog& dialog) {
         auto& chooser = static_cast<TPathDialog&>(dialog);
-        chooser.OpenDirectory(QDir(chooser.Directory()).filePath(QStringLiteral("../out")));
+        opened = chooser.Directory();
+        chooser.OpenDirectory(QDir(chooser.Directory()).filePath(QStringLiteral("out")));
         return int(QDialog::Accepted);
     });
     session.Item("PropertiesBtn").trigger();
+    QCOMPARE(opened, root);
     QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "TPathDialog", "TPathDialog"}));
     // The fields show the folders as the system writes them.
     QCOMPARE(session.InputPath().text(), QDir::toNativeSeparators(root + QStringLiteral("/in")));
@@ -1043,6 +1048,84 @@ void WindowsTest::PathChooserGivesRootWithSeparator() {
     });
     session.Item("PropertiesBtn").trigger();
     QCOMPARE(session.OutputPath().text(), QDir::toNativeSeparators(QDir::rootPath()));
+}
+
+void WindowsTest::PathChooserTakesTheHighlightedLine_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");  // in the session's directory, before
+    QTest::addColumn<QString>("opened"); // where the chooser opens
+    QTest::addColumn<QString>("line");   // clicked once
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("input folder") << "BmpDirBtn"
+                                  << "in"
+                                  << "in"
+                                  << "beta"
+                                  << "in/beta";
+    QTest::newRow("output folder") << "Button1"
+                                   << "in"
+                                   << "in"
+                                   << "beta"
+                                   << "in/beta";
+    QTest::newRow("a folder gone") << "BmpDirBtn"
+                                   << "in/gone"
+                                   << "in"
+                                   << "beta"
+                                   << "in/beta";
+    QTest::newRow("an archive") << "BmpDirBtn"
+                                << "."
+                                << "."
+                                << "base.pak"
+                                << "base.pak";
+    QTest::newRow("the folder above") << "Button1"
+                                      << "in/beta"
+                                      << "in/beta"
+                                      << "in"
+                                      << "in";
+}
+
+// The chooser opens at the field's folder; OK, pressed with Return, takes the line clicked,
+// which the label shows.
+void WindowsTest::PathChooserTakesTheHighlightedLine() {
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QFETCH(QString, opened);
+    QFETCH(QString, line);
+    QFETCH(QString, chosen);
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("in/beta")));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    const auto native = [&root](const QString& path) {
+        return QDir::toNativeSeparators(QDir::cleanPath(root + QLatin1Char('/') + path));
+    };
+    QLineEdit& target =
+        button == QLatin1String("Button1") ? session.OutputPath() : session.InputPath();
+    target.setText(native(field));
+    session.Modals.Then([button](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(button), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    QString shownAt;
+    QString label;
+    session.Modals.Then([&](QDialog& dialog) {
+        shownAt = QDir::toNativeSeparators(static_cast<TPathDialog&>(dialog).Directory());
+        auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+        const QList<QListWidgetItem*> found = list.findItems(line, Qt::MatchExactly);
+        if (found.size() != 1) {
+            return int(QDialog::Rejected);
+        }
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualItemRect(found[0]).center());
+        label = dialog.findChild<QLabel*>(QStringLiteral("PathLabel"))->toolTip();
+        auto& ok = *dialog.findChild<QPushButton*>(QStringLiteral("OkBtn"));
+        ok.setFocus();
+        QTest::keyClick(&ok, Qt::Key_Return);
+        return dialog.isVisible() ? int(QDialog::Rejected) : kClosedByAction;
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(shownAt, native(opened));
+    QCOMPARE(label, native(chosen));
+    QCOMPARE(target.text(), native(chosen));
 }
 
 void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
