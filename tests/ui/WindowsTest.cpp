@@ -125,7 +125,6 @@ private slots:
     void DeleteRemovesEverySelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
-    void CtrlSSavesAProjectWithoutFileAsSaveAs();
     void ChangesNotSavedAreAskedAbout_data();
     void ChangesNotSavedAreAskedAbout();
     void DroppedFilesAreAddedWhenTheyMayBe();
@@ -1600,12 +1599,17 @@ void WindowsTest::KeysRunTheFileMenuAndQuit() {
     session.AddAll();
     const QString path = session.PathOf("keys.mm");
 
+    // Ctrl+S on a project without a file asks for its name, as Ctrl+Shift+S does; then it saves
+    // there without asking.
     session.Modals.Then(ChooseFile(path));
-    press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    press(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(QFileInfo(path).size(), 308 + 128);
     session.Click("DeleteBtn");
     press(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(QFileInfo(path).size(), 308);
+    session.Modals.Then(ChooseFile(path));
+    session.Boxes.Answers = {WindowAnswer::Yes};
+    press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     session.AddAll();
     session.Boxes.Answers = {WindowAnswer::Discard};
     press(Qt::Key_N, Qt::ControlModifier);
@@ -1613,8 +1617,8 @@ void WindowsTest::KeysRunTheFileMenuAndQuit() {
     session.Modals.Then(ChooseFile(path));
     press(Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(session.Windows().Main->ProjectFileName(), path);
-    QCOMPARE(session.Modals.Shown,
-             (QStringList{"TFileDialog", "SaveDialogMm", "TFileDialog", "OpenDialogMm"}));
+    QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm", "SaveDialogMm",
+                                                "TFileDialog", "OpenDialogMm"}));
     press(Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!main.isVisible());
 }
@@ -1644,31 +1648,6 @@ void WindowsTest::TitleNamesTheProjectFile() {
     QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
     session.InputPath().setText(session.PathOf("in"));
     QCOMPARE(main.windowTitle(), QStringLiteral("Texelary*"));
-}
-
-// Ctrl+S on a project without a file is "Save As...": it asks for the name, then saves there
-// without asking again.
-void WindowsTest::CtrlSSavesAProjectWithoutFileAsSaveAs() {
-    Session session;
-    TMain& main = *session.Windows().Main;
-    const auto ctrlS = [&main] {
-        QApplication::setActiveWindow(&main);
-        QVERIFY(QTest::qWaitForWindowActive(&main));
-        QTest::keyClick(&main, Qt::Key_S, Qt::ControlModifier);
-    };
-    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
-    session.AddAll();
-    const QString path = session.PathOf("first.mm");
-    session.Modals.Then(ChooseFile(path));
-    ctrlS();
-    QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm"}));
-    QCOMPARE(QFileInfo(path).size(), 308 + 128);
-    QCOMPARE(main.ProjectFileName(), path);
-    session.Click("DeleteBtn");
-    ctrlS();
-    QCOMPARE(session.Modals.Shown.size(), 2);
-    QCOMPARE(QFileInfo(path).size(), 308);
-    QVERIFY(session.Modals.Unanswered.isEmpty());
 }
 
 void WindowsTest::ChangesNotSavedAreAskedAbout_data() {
