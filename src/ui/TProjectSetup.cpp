@@ -93,17 +93,17 @@ void TProjectSetup::showEvent(QShowEvent* event) {
 
 // No keeps the files, which stay those of the earlier format: choosing it again asks nothing.
 void TProjectSetup::ConvFromChange(int index) {
-    const QListWidget& list = m_windows.Main->BmpList();
     if (index == m_listFrom) {
         return;
     }
-    if (list.count() > 0 &&
-        ShowBox(*m_windows.Boxes,
-                "The image list holds files chosen for another format. Clear the list?",
-                BoxIcon::Exclamation, WindowButtons::YesNo) != WindowAnswer::Yes) {
-        return;
+    if (m_windows.Main->BmpList().count() > 0) {
+        if (ShowBox(*m_windows.Boxes,
+                    "The image list holds files chosen for another format. Clear the list?",
+                    BoxIcon::Exclamation, WindowButtons::YesNo) != WindowAnswer::Yes) {
+            return;
+        }
+        m_windows.Main->ClearBmpList();
     }
-    m_windows.Main->ClearBmpList();
     m_listFrom = index;
 }
 
