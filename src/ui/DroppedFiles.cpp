@@ -51,7 +51,7 @@ DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& set
         const QString why = WhyNotAdded(url, from, inputDir, setup);
         if (why.isEmpty()) {
             list.addItem(file.fileName());
-            list.setCurrentRow(list.count() - 1);
+            list.setCurrentRow(list.count() - 1, QItemSelectionModel::ClearAndSelect);
             outcome.added = true;
         } else {
             const QString name = url.isLocalFile() ? file.fileName() : url.toDisplayString();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 // ThreadSanitizer sees only what is built for it, and Qt is not: the hand-over of an event from
 // one thread to another and a thread's end go unseen. These tell it, so that what one thread
@@ -232,10 +233,15 @@ void ProcThread::run() {
     }
     // The outcome boxes are widgets too: shown on the GUI thread while the worker waits, so the
     // progress window stays up until the box is dismissed.
+    // "All done" says how many entries went which way, and warns when any failed: each failure
+    // had its own box, which the user may have dismissed without reading.
     if (State.Done == 1) {
         OnGuiThread(*this, [this] {
+            const std::string counts = std::to_string(State.Converted) + " converted, " +
+                                       std::to_string(State.Failed) + " failed";
             m_boxes.ShowMessage("All done", kMessageCaption, WindowButtons::Ok,
-                                BoxIcon::Information, {});
+                                State.Failed > 0 ? BoxIcon::Exclamation : BoxIcon::Information,
+                                counts);
         });
     }
     if (State.Aborted == 1) {

@@ -95,7 +95,7 @@ void ProjectCommands::ShowProject(const Project& project) {
         list.addItem(FromLocalPath(name));
     }
     if (list.count() > 0) {
-        list.setCurrentRow(0);
+        list.setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }
     if (list.currentRow() >= 0) {
         m_createBtn.setEnabled(true);

@@ -1,5 +1,6 @@
 #include "ui/TMain.h"
 
+#include "convert/ArchiveOutput.h"
 #include "convert/EntryPaths.h"
 #include "formats/Formats.h"
 #include "ui/AppWindows.h"
@@ -21,12 +22,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTemporaryFile>
+#include <algorithm>
 #include <optional>
 
 namespace texelary {
@@ -39,6 +43,28 @@ std::string BmpListFiles::Entry(std::size_t index) const {
     const QListWidgetItem* item = m_list.item(static_cast<int>(index));
     return item == nullptr ? std::string() : LocalPath(item->text());
 }
+
+namespace {
+
+// Why the folder `folder` cannot take the run's files: it is not there, it is no folder, or no file
+// can be made in it; empty when it can. The permission bits do not tell this for every user (an
+// administrator, a read-only volume): a file made there and removed again does.
+std::string OutputFolderProblem(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return "the folder does not exist";
+    }
+    if (!info.isDir()) {
+        return "it is not a folder";
+    }
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("texelary-XXXXXX.tmp")));
+    if (!probe.open()) {
+        return "the folder is read-only";
+    }
+    return {};
+}
+
+} // namespace
 
 TMain::TMain(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TMain>())
@@ -77,6 +103,14 @@ TMain::TMain(AppWindows& windows)
     // Ctrl+Q has no menu item of its own: the window carries it.
     addAction(m_ui->QuitKey);
     connect(m_ui->QuitKey, &QAction::triggered, this, &TMain::QuitBtnClick);
+    // Ctrl+S saves a project that has no file yet as "Save As..." does. "Save" stays disabled
+    // until there is a file; the window's own Ctrl+S stands in for it until then, and only then,
+    // so that the key never belongs to two enabled actions at once.
+    addAction(m_ui->SaveKey);
+    connect(m_ui->SaveKey, &QAction::triggered, this, &TMain::SaveAsBtnClick);
+    m_ui->SaveKey->setEnabled(!m_ui->SaveBtn->isEnabled());
+    connect(m_ui->SaveBtn, &QAction::enabledChanged, m_ui->SaveKey,
+            [key = m_ui->SaveKey](bool saveEnabled) { key->setEnabled(!saveEnabled); });
     const QAbstractItemModel* entries = m_ui->BmpList->model();
     connect(entries, &QAbstractItemModel::rowsInserted, this, &TMain::ProjectChanged);
     connect(entries, &QAbstractItemModel::rowsRemoved, this, &TMain::ProjectChanged);
@@ -94,6 +128,11 @@ TMain::~TMain() {
 
 QListWidget& TMain::BmpList() const {
     return *m_ui->BmpList;
+}
+
+void TMain::ClearBmpList() {
+    m_ui->BmpList->clear();
+    m_ui->CreateBtn->setEnabled(false);
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
@@ -217,7 +256,8 @@ void TMain::AddBtnClick() {
     for (int i = 0; i < files.count(); ++i) {
         if (files.item(i)->isSelected()) {
             m_ui->BmpList->addItem(files.item(i)->text());
-            m_ui->BmpList->setCurrentRow(m_ui->BmpList->count() - 1);
+            m_ui->BmpList->setCurrentRow(m_ui->BmpList->count() - 1,
+                                         QItemSelectionModel::ClearAndSelect);
         }
     }
     chooser.ResetSelection();
@@ -243,16 +283,32 @@ void TMain::AddDroppedFiles(const QMimeData& dropped) {
     }
 }
 
+// Removes every selected entry, or the current one when none is selected, and makes the entry
+// that took the place of the first one removed current, or the last one left when none did.
 void TMain::DeleteBtnClick() {
     QListWidget& list = *m_ui->BmpList;
-    int index = list.currentRow();
-    if (index >= 0) {
-        std::unique_ptr<QListWidgetItem> removed(list.takeItem(index));
+    QList<int> rows;
+    for (const QModelIndex& selected : list.selectionModel()->selectedRows()) {
+        rows.append(selected.row());
+    }
+    if (rows.isEmpty() && list.currentRow() >= 0) {
+        rows.append(list.currentRow());
+    }
+    std::sort(rows.begin(), rows.end());
+    int index = rows.isEmpty() ? -1 : rows.front();
+    // From the bottom up, a run of neighbours at a time: Ctrl+A and Delete is one removal.
+    for (auto last = rows.size(); last > 0;) {
+        auto first = last - 1;
+        while (first > 0 && rows[first - 1] == rows[first] - 1) {
+            --first;
+        }
+        list.model()->removeRows(rows[first], static_cast<int>(last - first));
+        last = first;
     }
     if (index == list.count()) {
         --index;
     }
-    list.setCurrentRow(index);
+    list.setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     if (list.currentRow() < 0) {
         m_ui->CreateBtn->setEnabled(false);
     }
@@ -294,6 +350,17 @@ void TMain::CreateBtnClick() {
                                   ? std::optional<std::uint8_t>(kTransparentIndex)
                                   : std::nullopt;
     run.RunFiles = m_files.get();
+    // An output folder that cannot take files would fail every entry, each in a box of its own:
+    // it is said once, and nothing starts. An archive's path the run checks itself.
+    if (!ArchiveTargetOf(run.RunOutputDir, run.RunConvTo)) {
+        const std::string problem = OutputFolderProblem(setup.OutputPath().text());
+        if (!problem.empty()) {
+            ShowBox(*m_windows.Boxes,
+                    "Cannot write into the output folder \"" + run.RunOutputDir + "\"",
+                    BoxIcon::Stop, WindowButtons::Ok, problem);
+            return;
+        }
+    }
     progress.exec();
 }
 

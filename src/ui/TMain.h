@@ -5,10 +5,13 @@
 // everything else is reached. It keeps no copy of the project's settings: the directories and
 // formats are read from the project setup dialog when an action needs them.
 //
-// Beyond the buttons and menus: Delete removes the selected entry, Ctrl+N/S/Shift+S/O run the File
-// menu's items and Ctrl+Q quits; the title names the project's file; New, Load and Quit ask
+// The image list takes many selections (Shift and Ctrl with a click or the arrows, Ctrl+A). Beyond
+// the buttons and menus: Delete removes the selected entries, Ctrl+N/S/Shift+S/O run the File
+// menu's items (Ctrl+S is "Save As..." for a project that has no file yet) and Ctrl+Q quits; the
+// title names the project's file and marks changes not saved with a star; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes
-// not saved; files dropped onto the image list are added when they may be.
+// not saved; files dropped onto the image list are added when they may be. "Create..." starts
+// no run into an output folder that cannot take files, and says why.
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
@@ -68,6 +71,8 @@ public:
     void AddDroppedFiles(const QMimeData& dropped);
 
     QListWidget& BmpList() const;
+    // Empties the image list; "Create..." is then disabled.
+    void ClearBmpList();
     const FileList& Files() const { return *m_files; }
     const QString& ProjectFileName() const { return m_project->FileName(); }
 

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStorageInfo>
@@ -113,6 +114,7 @@ TPathDialog::TPathDialog(AppWindows& windows)
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &TPathDialog::OkBtnClick);
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->Path, &QListWidget::itemDoubleClicked, this, &TPathDialog::PathDblClick);
+    connect(m_ui->Path, &QListWidget::currentItemChanged, this, &TPathDialog::PathChange);
     m_ui->Path->installEventFilter(this);
 
     // The list starts at the process's current directory, on the drive the selector shows.
@@ -123,13 +125,27 @@ TPathDialog::TPathDialog(AppWindows& windows)
 
 TPathDialog::~TPathDialog() = default;
 
-bool TPathDialog::RunPathDialog(PathChoice choice) {
+bool TPathDialog::RunPathDialog(PathChoice choice, const QString& start) {
     m_choice = choice;
+    if (!start.isEmpty()) {
+        m_directory = CleanAbsolute(QDir::fromNativeSeparators(start));
+    }
     if (m_windows.RunModal(*this) != QDialog::Accepted) {
         return false;
     }
-    m_chosenPath = m_directory;
+    const QListWidgetItem* highlighted = m_ui->Path->currentItem();
+    m_chosenPath = highlighted != nullptr ? highlighted->data(kPathRole).toString() : m_directory;
     return true;
+}
+
+// The path in full, as the system writes it, in the tooltip; cut in the middle to fit the label.
+void TPathDialog::PathChange(QListWidgetItem* current) {
+    const QString path = current != nullptr
+                             ? QDir::toNativeSeparators(current->data(kPathRole).toString())
+                             : QString();
+    QLabel& label = *m_ui->PathLabel;
+    label.setText(label.fontMetrics().elidedText(path, Qt::ElideMiddle, label.width()));
+    label.setToolTip(path);
 }
 
 void TPathDialog::FillDrives() {

@@ -1,9 +1,10 @@
 #pragma once
 
 // The path chooser: a directory list (the folders from the root down to the current directory,
-// then its subfolders) and a drive selector (this machine's mounted volumes). It keeps the
-// directory it showed when it was last closed; opening a folder makes it the process's current
-// directory.
+// then its subfolders) and a drive selector (this machine's mounted volumes). It opens at the
+// folder the field it fills names; opening a folder makes it the process's current directory.
+// OK takes the highlighted line's folder, which the label beside it shows; Return on a focused
+// button presses it.
 //
 // Where textures are read from, the list also holds the paks and wads (.pak and .wad files, in any
 // case) of the current folder, after its subfolders and with a file's picture, and opens them as
@@ -51,9 +52,12 @@ public:
     explicit TPathDialog(AppWindows& windows);
     ~TPathDialog() override;
 
-    // Shows the chooser modally, offering `choice`. True when it was closed with OK: ChosenPath
-    // then holds the directory the list showed. Otherwise false and ChosenPath is left as it was.
-    bool RunPathDialog(PathChoice choice);
+    // Shows the chooser modally, offering `choice`, at `start` (a field's text: a folder, or for
+    // FoldersAndArchives an archive or a folder inside a pak), or at the nearest folder above it
+    // that is still there; an empty `start` keeps the directory last shown. True when it was
+    // closed with OK: ChosenPath then holds the highlighted line's path. Otherwise false and
+    // ChosenPath is left as it was.
+    bool RunPathDialog(PathChoice choice, const QString& start);
     const QString& ChosenPath() const { return m_chosenPath; }
 
     // The directory the list shows: absolute, no trailing separator except for a root.
@@ -73,6 +77,7 @@ private slots:
     void OkBtnClick();
     void DriveChange(int index);
     void PathDblClick(QListWidgetItem* item);
+    void PathChange(QListWidgetItem* current);
 
 private:
     // One line of the list: the name it shows and the directory it opens.

@@ -3,12 +3,15 @@
 #include "formats/Formats.h"
 #include "ui/AppWindows.h"
 #include "ui/FileNameDialog.h"
+#include "ui/MessageBoxes.h"
 #include "ui/ProgramSettings.h"
+#include "ui/TMain.h"
 #include "ui/TPathDialog.h"
 #include "ui_TProjectSetup.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QShowEvent>
 
 namespace texelary {
@@ -38,6 +41,8 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
     connect(m_ui->PakBtn, &QPushButton::clicked, this, &TProjectSetup::PakBtnClick);
     connect(m_ui->ConvTo, &QComboBox::currentIndexChanged, this, &TProjectSetup::ConvToChange);
+    // The user's choice alone: New and Load set the format with the list they bring.
+    connect(m_ui->ConvFrom, &QComboBox::activated, this, &TProjectSetup::ConvFromChange);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->KeepHeader, &QCheckBox::toggled, this, &TProjectSetup::KeepHeaderClick);
     connect(m_ui->MipLevels, &QComboBox::currentIndexChanged, this,
@@ -82,12 +87,29 @@ void TProjectSetup::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         CentreOnScreen(*this);
+        m_listFrom = m_ui->ConvFrom->currentIndex();
     }
+}
+
+// No keeps the files, which stay those of the earlier format: choosing it again asks nothing.
+void TProjectSetup::ConvFromChange(int index) {
+    if (index == m_listFrom) {
+        return;
+    }
+    if (m_windows.Main->BmpList().count() > 0) {
+        if (ShowBox(*m_windows.Boxes,
+                    "The image list holds files chosen for another format. Clear the list?",
+                    BoxIcon::Exclamation, WindowButtons::YesNo) != WindowAnswer::Yes) {
+            return;
+        }
+        m_windows.Main->ClearBmpList();
+    }
+    m_listFrom = index;
 }
 
 void TProjectSetup::BmpDirBtnClick() {
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog(PathChoice::FoldersAndArchives)) {
+    if (chooser.RunPathDialog(PathChoice::FoldersAndArchives, m_ui->InputPath->text())) {
         m_ui->InputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }
@@ -100,7 +122,7 @@ void TProjectSetup::Button1Click() {
         return;
     }
     TPathDialog& chooser = *m_windows.PathDialog;
-    if (chooser.RunPathDialog(PathChoice::Folders)) {
+    if (chooser.RunPathDialog(PathChoice::Folders, m_ui->OutputPath->text())) {
         m_ui->OutputPath->setText(QDir::toNativeSeparators(chooser.ChosenPath()));
     }
 }

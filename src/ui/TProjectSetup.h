@@ -8,6 +8,9 @@
 // is brought down to 256 colours (a transparent index, dithering), and whether WAD2 textures may
 // take full-bright colours.
 //
+// Choosing another format to convert from while the image list holds files asks whether to clear
+// the list: its files were chosen for the format the dialog was opened with.
+//
 // The output is a folder, or one file that takes every texture of a run: the wad of a wad target
 // ("Browse..." then asks for its name), or a pak for the other targets ("Pak...").
 
@@ -51,6 +54,7 @@ private slots:
     void Button1Click();
     void PakBtnClick();
     void ConvToChange();
+    void ConvFromChange(int index);
     void KeepHeaderClick();
     void MipLevelsChange();
     void TransparentIndexClick();
@@ -65,6 +69,9 @@ private:
 
     std::unique_ptr<Ui::TProjectSetup> m_ui;
     AppWindows& m_windows;
+    // The format converted from that the image list's files were chosen for: the one the dialog
+    // was opened with, until the list is cleared.
+    int m_listFrom = 0;
 };
 
 } // namespace texelary

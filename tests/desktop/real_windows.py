@@ -133,6 +133,10 @@ def key(*keys):
     run("xdotool", "key", "--clearmodifiers", "--delay", "60", *keys)
 
 
+def type_text(text):
+    run("xdotool", "type", "--clearmodifiers", "--delay", "60", text)
+
+
 def click(x, y):
     run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
 
@@ -180,8 +184,15 @@ class Program:
         x, y = {"Add": (8, 186), "Delete": (90, 186), "Create": (172, 186), "Quit": (326, 188)}[name]
         self.click_in_main(x + 37, y + 12)
 
-    def list_line(self, row):
-        self.click_in_main(8 + 8 + 40, 13 + 20 + 2 + 13 * row + 6)
+    def list_line(self, row, modifier=None):
+        """Clicks the image list's line `row`, with `modifier` ("shift", "ctrl") held down."""
+        if modifier:
+            run("xdotool", "keydown", modifier)
+        try:
+            self.click_in_main(8 + 8 + 40, 13 + 20 + 2 + 13 * row + 6)
+        finally:
+            if modifier:
+                run("xdotool", "keyup", modifier)
 
     def top(self):
         windows = stacking()
@@ -220,6 +231,20 @@ def check_on_top_and_focused(program, window, what):
 def check_box_of(program, box, owner, what):
     check(transient_for(box) == owner, f"{what} is not owned by the window it belongs to")
     check_on_top_and_focused(program, box, what)
+
+
+def box_icon(box, shots, name):
+    """Which icon a message box shows, told by the colours of its top left corner, where the icon
+    stands (the OK button has blue in it too): the warning's yellow triangle, the information's
+    blue disc, else None. The box's picture is kept as `name` in the screenshots."""
+    path = shots / f"{name}.png"
+    run("import", "-window", str(box), "-crop", "64x64+0+0", str(path))
+    yellow = blue = 0
+    for line in run("convert", str(path), "-depth", "8", "txt:-").splitlines()[1:]:
+        r, g, b = (int(v) for v in line.split("(", 1)[1].split(")", 1)[0].split(",")[:3])
+        yellow += r > 180 and g > 140 and b < 90
+        blue += b > 150 and r < 90 and b - g > 40
+    return "warning" if yellow > 20 else "information" if blue > 20 else None
 
 
 def check_nothing_comes_back(program, what):
@@ -279,6 +304,8 @@ def scenario_all_done(program, directory):
     box = program.wait_box()
     check_box_of(program, box, progress, 'the "All done" box')
     program.screenshot("all-done")
+    icon = box_icon(box, program.shots, f"{program.name}-outcome-box")
+    check(icon == "information", f'the "All done" box of a run without failures shows the {icon} icon')
     key("Return")
     wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
     check((directory / "wall.m8").exists(), "wall.m8 was not written")
@@ -305,6 +332,9 @@ def scenario_not_found(program, directory, answer):
     outcome = program.wait_box([box])
     check_box_of(program, outcome, progress, "the box that ends the run")
     program.screenshot("aborted" if answer == "Escape" else "all-done")
+    # "All done" after a failure warns, as "Process has been aborted" does.
+    icon = box_icon(outcome, program.shots, f"{program.name}-outcome-box")
+    check(icon == "warning", f"the box that ends the run shows the {icon} icon, not the warning")
     key("Return")
     wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
     converted = (directory / "b.m8").exists()
@@ -377,6 +407,96 @@ def scenario_command_line(program, directory):
     check((directory / "wall.m8").exists(), "the loaded project's file was not converted")
 
 
+def scenario_save_new(program, directory):
+    """Ctrl+S on a project that has no file yet asks for its name, as Save As... does."""
+    write_bitmap(directory / "wall.bmp")
+    add_all(program)
+    wait_for('the title "Texelary*"', lambda: title(program.main) == "Texelary*", 5)
+    key("ctrl+s")
+    dialog = wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    check_on_top_and_focused(program, dialog, "the save dialog")
+    program.screenshot("save-dialog")
+    type_text("first")
+    key("Return")
+    wait_for("the save dialog to close", lambda: not windows_titled("Save As"))
+    wait_for('the title "first.mm - Texelary"',
+             lambda: title(program.main) == "first.mm - Texelary", 5)
+    check((directory / "first.mm").exists(), "first.mm was not written")
+    program.screenshot("saved")
+
+
+def saved_names(path):
+    """How many names the project file at `path` holds (its count, after signature and version)."""
+    return struct.unpack_from("<i", path.read_bytes(), 40)[0]
+
+
+def scenario_delete_many(program, directory):
+    """Shift with a click, and Ctrl+A, select many entries of the image list; Delete removes them.
+    The list's length is read back from the project file Ctrl+S writes."""
+    for name in ("a.bmp", "b.bmp", "c.bmp", "d.bmp"):
+        write_bitmap(directory / name)
+    add_all(program)
+    program.list_line(0)
+    program.list_line(2, "shift")
+    program.screenshot("three-selected")
+    key("Delete")
+    program.screenshot("three-deleted")
+    key("ctrl+s")
+    dialog = wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text("list")
+    key("Return")
+    wait_for("the save dialog to close", lambda: not windows_titled("Save As"))
+    project = directory / "list.mm"
+    wait_for("list.mm", project.exists, 5)
+    check(saved_names(project) == 1, f"{saved_names(project)} entries left of 4 after Delete of 3")
+    add_all(program)
+    program.list_line(0)
+    key("ctrl+a", "Delete")
+    program.screenshot("all-deleted")
+    key("ctrl+s")
+    wait_for("the emptied list to be saved", lambda: saved_names(project) == 0, 5)
+
+
+def click_in(window, x, y):
+    left, top, _, _ = client_geometry(window)
+    click(left + x, top + y)
+
+
+def saved_input_folder(path):
+    """The input folder of the project file at `path` (after signature, version and count)."""
+    return path.read_bytes()[44:44 + 128].split(b"\0", 1)[0].decode()
+
+
+def scenario_choose_folder(program, directory):
+    """Browse... opens the folder chooser at the input folder; a click on a subfolder and OK put
+    that folder, not the one shown above it, into the field (read back from the saved project)."""
+    for name in ("alpha", "beta"):
+        (directory / name).mkdir()
+    key("alt+v")
+    key("p")
+    setup = wait_for("the setup dialog", lambda: next(iter(windows_titled("Project Setup")), 0))
+    click_in(setup, 7 + 332 + 37, 6 + 40 + 10)  # Browse... beside the input folder
+    chooser = wait_for("the folder chooser", lambda: next(iter(windows_titled("Choose your path")), 0))
+    check_on_top_and_focused(program, chooser, "the folder chooser")
+    # The lines from the root down to the input folder, then its subfolders: beta is the second.
+    row = len(directory.resolve().parts) + 1
+    click_in(chooser, 9 + 8 + 100, 10 + 19 + 2 + 16 * row + 8)
+    program.screenshot("beta-highlighted")
+    click_in(chooser, 222 + 37, 217 + 12)  # Ok
+    wait_for("the folder chooser to close", lambda: not windows_titled("Choose your path"))
+    program.screenshot("setup-after-chooser")
+    click_in(setup, 349 + 37, 176 + 12)  # Ok
+    wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
+    key("ctrl+s")
+    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text("paths")
+    key("Return")
+    project = directory / "paths.mm"
+    wait_for("paths.mm", project.exists, 5)
+    chosen = saved_input_folder(project)
+    check(chosen == str(directory.resolve() / "beta"), f"the input folder is {chosen}, not beta")
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -390,6 +510,9 @@ SCENARIOS = [
     ("preview", nothing, scenario_preview_box),
     ("dialogs", nothing, scenario_dialogs),
     ("command-line", project_on_command_line, scenario_command_line),
+    ("save-new", nothing, scenario_save_new),
+    ("delete-many", nothing, scenario_delete_many),
+    ("choose-folder", nothing, scenario_choose_folder),
 ]
 
 

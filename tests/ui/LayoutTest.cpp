@@ -130,6 +130,7 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
          {{"GroupBox1", 9, 10, 371, 198, "directory path"},
           {"Path", 8, 19, 354, 142, nullptr},
           {"Drive", 8, 169, 355, 19, nullptr},
+          {"PathLabel", 9, 217, 205, 25, nullptr},
           {"OkBtn", 222, 217, 75, 25, "Ok"},
           {"CancelBtn", 305, 217, 75, 25, "Cancel"}},
          {"Path", "Drive", "OkBtn", "CancelBtn"}},
@@ -253,6 +254,7 @@ void LayoutTest::MainMenuHasItsItems() {
     const std::map<QString, QKeySequence> keys{
         {"NewProject", QKeySequence(QStringLiteral("Ctrl+N"))},
         {"SaveBtn", QKeySequence(QStringLiteral("Ctrl+S"))},
+        {"SaveKey", QKeySequence(QStringLiteral("Ctrl+S"))},
         {"SaveAsBtn", QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
         {"LoadBtn", QKeySequence(QStringLiteral("Ctrl+O"))},
         {"QuitKey", QKeySequence(QStringLiteral("Ctrl+Q"))}};

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -55,6 +56,8 @@ private slots:
     void SecondCreateRunsAgain();
     void CancelInNotFoundBoxAborts();
     void FailedFilesSayWhy();
+    void OutputFolderThatTakesNoFilesIsRefusedBeforeTheRun_data();
+    void OutputFolderThatTakesNoFilesIsRefusedBeforeTheRun();
     void ProgressCancelStopsLongRun();
     void ProgressWindowHasNoCloseBox();
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
@@ -93,6 +96,7 @@ void RunTest::ThreeEntriesRunToAllDone() {
     QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
     const ShownBox& box = session.Boxes.Shown[0];
     QCOMPARE(box.caption, std::string("Texelary"));
+    QCOMPARE(box.detail, std::string("3 converted, 0 failed"));
     QVERIFY(box.icon == BoxIcon::Information && box.buttons == WindowButtons::Ok);
     QVERIFY(box.progressVisible);
     QVERIFY(box.onGuiThread);
@@ -170,6 +174,9 @@ void RunTest::FailedFilesSayWhy() {
     QVERIFY(deep.save(session.PathOf("deep.bmp"), "BMP"));
     WriteText(session.PathOf("empty.bmp"), {});
     WriteBitmap(session.PathOf("missing.bmp"), 2, 2);
+    WriteBitmap(session.PathOf("wall.bmp"), 2, 2);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("wall.m8"))); // no file can be written there
+    WriteBitmap(session.PathOf("wide.bmp"), 2, 2);
     session.AddAll();
     QVERIFY(QFile::remove(session.PathOf("missing.bmp")));
     session.Click("CreateBtn");
@@ -178,11 +185,65 @@ void RunTest::FailedFilesSayWhy() {
     for (const ShownBox& box : session.Boxes.Shown) {
         details.append(QString::fromStdString(box.detail));
     }
-    QCOMPARE(details, (QStringList{"the file ends before its picture data",
-                                   "not a 256-colour picture (8 bits per pixel)",
-                                   "the file is empty", "no such file", ""}));
+    QCOMPARE(details,
+             (QStringList{"the file ends before its picture data",
+                          "not a 256-colour picture (8 bits per pixel)", "the file is empty",
+                          "no such file", "something other than a file has that name",
+                          "1 converted, 5 failed"}));
     QCOMPARE(session.Boxes.Texts().constLast(), QStringLiteral("All done"));
     QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Could'nt find file ")));
+    QVERIFY(session.Boxes.Texts()[4].startsWith(QStringLiteral("Error writing ")));
+    // Failures end in a warning, a run without any in the information icon.
+    QVERIFY(session.Boxes.Shown.back().icon == BoxIcon::Exclamation);
+    QVERIFY(QFileInfo::exists(session.PathOf("wide.m8")));
+}
+
+void RunTest::OutputFolderThatTakesNoFilesIsRefusedBeforeTheRun_data() {
+    QTest::addColumn<QString>("output"); // in the session's directory
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("missing") << "gone"
+                             << "the folder does not exist";
+    QTest::newRow("a file") << "a.bmp"
+                            << "it is not a folder";
+    QTest::newRow("read-only") << "locked"
+                               << "the folder is read-only";
+}
+
+// One box before the run, and no run: no progress window, no worker, nothing written.
+void RunTest::OutputFolderThatTakesNoFilesIsRefusedBeforeTheRun() {
+    QFETCH(QString, output);
+    QFETCH(QString, detail);
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 8, 8);
+    WriteBitmap(session.PathOf("b.bmp"), 8, 8);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("locked")));
+    QFile::setPermissions(session.PathOf("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    QString path = session.PathOf(output);
+    if (output == QLatin1String("locked") && QTemporaryFile(path + "/probe-XXXXXX").open()) {
+        // An administrator writes into read-only folders; the process's own files are not.
+#ifdef Q_OS_LINUX
+        path = QStringLiteral("/proc");
+#else
+        QSKIP("this user writes into read-only folders");
+#endif
+    }
+    session.AddAll();
+    session.OutputPath().setText(QDir::toNativeSeparators(path));
+    bool progressShown = false;
+    connect(&Bar(session), &QProgressBar::valueChanged, this, [&] { progressShown = true; });
+    session.Click("CreateBtn");
+    QFile::setPermissions(session.PathOf("locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Cannot write into the output folder \"" +
+                                                QDir::toNativeSeparators(path) + "\""});
+    QCOMPARE(QString::fromStdString(session.Boxes.Shown[0].detail), detail);
+    QVERIFY(session.Boxes.Shown[0].icon == BoxIcon::Stop);
+    QVERIFY(!session.Boxes.Shown[0].progressVisible);
+    QVERIFY(!progressShown);
+    QVERIFY(session.Windows().CurrentWorker == nullptr);
+    QVERIFY(!QFileInfo::exists(session.PathOf("a.m8")));
+    QVERIFY(QDir(session.PathOf("locked")).isEmpty());
 }
 
 void RunTest::ProgressCancelStopsLongRun() {

@@ -105,7 +105,11 @@ private slots:
     void PathChooserSetsBothDirectories();
     void CancelledPathChooserKeepsField();
     void PathChooserGivesRootWithSeparator();
+    void PathChooserTakesTheHighlightedLine_data();
+    void PathChooserTakesTheHighlightedLine();
     void SetupDialogKeepsChangesWhenClosed();
+    void OtherSourceFormatAsksToClearTheList_data();
+    void OtherSourceFormatAsksToClearTheList();
     void OutputFileDialogsFillTheOutputField_data();
     void OutputFileDialogsFillTheOutputField();
     void AboutIsShownModally();
@@ -117,6 +121,8 @@ private slots:
     void PathChooserOpensWithFoldersFocused();
     void PathChooserOpensArchivesLikeFolders();
     void DeleteKeyRemovesSelectedEntry();
+    void DeleteRemovesEverySelectedEntry_data();
+    void DeleteRemovesEverySelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
     void ChangesNotSavedAreAskedAbout_data();
@@ -447,7 +453,7 @@ void WindowsTest::DeleteMakesNeighbourCurrent() {
         WriteBitmap(session.PathOf(names[i]), 4, 4);
     }
     session.AddAll();
-    session.BmpList().setCurrentRow(current);
+    session.BmpList().setCurrentRow(current, QItemSelectionModel::ClearAndSelect);
     session.Click("DeleteBtn");
     QCOMPARE(session.Entries(), remaining);
     QCOMPARE(session.BmpList().currentRow(), newCurrent);
@@ -980,13 +986,16 @@ void WindowsTest::PathChooserSetsBothDirectories() {
         return int(QDialog::Accepted);
     });
     session.Modals.Then(openAndAccept(QStringLiteral("in")));
-    // The chooser opens where it was left, so "out" is one level up from there.
-    session.Modals.Then([](QDialog& dialog) {
+    // The chooser opens at the output field's folder, not in "in" where it was left.
+    QString opened;
+    session.Modals.Then([&opened](QDialog& dialog) {
         auto& chooser = static_cast<TPathDialog&>(dialog);
-        chooser.OpenDirectory(QDir(chooser.Directory()).filePath(QStringLiteral("../out")));
+        opened = chooser.Directory();
+        chooser.OpenDirectory(QDir(chooser.Directory()).filePath(QStringLiteral("out")));
         return int(QDialog::Accepted);
     });
     session.Item("PropertiesBtn").trigger();
+    QCOMPARE(opened, root);
     QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "TPathDialog", "TPathDialog"}));
     // The fields show the folders as the system writes them.
     QCOMPARE(session.InputPath().text(), QDir::toNativeSeparators(root + QStringLiteral("/in")));
@@ -1040,6 +1049,84 @@ void WindowsTest::PathChooserGivesRootWithSeparator() {
     QCOMPARE(session.OutputPath().text(), QDir::toNativeSeparators(QDir::rootPath()));
 }
 
+void WindowsTest::PathChooserTakesTheHighlightedLine_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");  // in the session's directory, before
+    QTest::addColumn<QString>("opened"); // where the chooser opens
+    QTest::addColumn<QString>("line");   // clicked once
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("input folder") << "BmpDirBtn"
+                                  << "in"
+                                  << "in"
+                                  << "beta"
+                                  << "in/beta";
+    QTest::newRow("output folder") << "Button1"
+                                   << "in"
+                                   << "in"
+                                   << "beta"
+                                   << "in/beta";
+    QTest::newRow("a folder gone") << "BmpDirBtn"
+                                   << "in/gone"
+                                   << "in"
+                                   << "beta"
+                                   << "in/beta";
+    QTest::newRow("an archive") << "BmpDirBtn"
+                                << "."
+                                << "."
+                                << "base.pak"
+                                << "base.pak";
+    QTest::newRow("the folder above") << "Button1"
+                                      << "in/beta"
+                                      << "in/beta"
+                                      << "in"
+                                      << "in";
+}
+
+// The chooser opens at the field's folder; OK, pressed with Return, takes the line clicked,
+// which the label shows.
+void WindowsTest::PathChooserTakesTheHighlightedLine() {
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QFETCH(QString, opened);
+    QFETCH(QString, line);
+    QFETCH(QString, chosen);
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("in/beta")));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    const auto native = [&root](const QString& path) {
+        return QDir::toNativeSeparators(QDir::cleanPath(root + QLatin1Char('/') + path));
+    };
+    QLineEdit& target =
+        button == QLatin1String("Button1") ? session.OutputPath() : session.InputPath();
+    target.setText(native(field));
+    session.Modals.Then([button](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(button), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    QString shownAt;
+    QString label;
+    session.Modals.Then([&](QDialog& dialog) {
+        shownAt = QDir::toNativeSeparators(static_cast<TPathDialog&>(dialog).Directory());
+        auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+        const QList<QListWidgetItem*> found = list.findItems(line, Qt::MatchExactly);
+        if (found.size() != 1) {
+            return int(QDialog::Rejected);
+        }
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualItemRect(found[0]).center());
+        label = dialog.findChild<QLabel*>(QStringLiteral("PathLabel"))->toolTip();
+        auto& ok = *dialog.findChild<QPushButton*>(QStringLiteral("OkBtn"));
+        ok.setFocus();
+        QTest::keyClick(&ok, Qt::Key_Return);
+        return dialog.isVisible() ? int(QDialog::Rejected) : kClosedByAction;
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(shownAt, native(opened));
+    QCOMPARE(label, native(chosen));
+    QCOMPARE(target.text(), native(chosen));
+}
+
 void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     Session session;
     session.Modals.Then([](QDialog& setup) {
@@ -1055,6 +1142,57 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     QVERIFY(session.InputPath().isReadOnly());
     QCOMPARE(session.ConvFrom().count(), kSourceFormatCount);
     QVERIFY(!session.ConvFrom().isEditable());
+}
+
+void WindowsTest::OtherSourceFormatAsksToClearTheList_data() {
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("keys"); // pressed on "Convert from": d Down, u Up
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("left");
+    const int yes = int(WindowAnswer::Yes);
+    const int no = int(WindowAnswer::No);
+    QTest::newRow("yes clears") << 2 << "d" << yes << 1 << 0;
+    QTest::newRow("no keeps") << 2 << "d" << no << 1 << 2;
+    QTest::newRow("no, then back to the list's own") << 2 << "du" << no << 1 << 2;
+    QTest::newRow("no, then a third") << 2 << "dd" << no << 2 << 2;
+    QTest::newRow("empty list") << 0 << "d" << yes << 0 << 0;
+}
+
+// The user's own choice of another format to convert from asks whether to clear the list.
+void WindowsTest::OtherSourceFormatAsksToClearTheList() {
+    QFETCH(int, files);
+    QFETCH(QString, keys);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(int, left);
+    Session session;
+    for (int i = 0; i < files; ++i) {
+        WriteBitmap(session.PathOf(QStringLiteral("%1.bmp").arg(i)), 4, 4);
+    }
+    if (files > 0) {
+        session.AddAll();
+    }
+    session.Boxes.Answers = {WindowAnswer(answer), WindowAnswer(answer)};
+    session.Modals.Then([keys](QDialog& setup) {
+        auto& from = *setup.findChild<QComboBox*>(QStringLiteral("ConvFrom"));
+        for (const QChar key : keys) {
+            QTest::keyClick(&from, key == QLatin1Char('d') ? Qt::Key_Down : Qt::Key_Up);
+        }
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t(questions));
+    for (const ShownBox& box : session.Boxes.Shown) {
+        QCOMPARE(
+            box.text,
+            std::string("The image list holds files chosen for another format. Clear the list?"));
+        QVERIFY(box.buttons == WindowButtons::YesNo);
+    }
+    QCOMPARE(session.BmpList().count(), left);
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), left > 0);
+    QCOMPARE(session.ConvFrom().currentIndex(),
+             int(keys.count(QLatin1Char('d')) - keys.count(QLatin1Char('u'))));
 }
 
 void WindowsTest::OutputFileDialogsFillTheOutputField_data() {
@@ -1392,11 +1530,60 @@ void WindowsTest::DeleteKeyRemovesSelectedEntry() {
     }
     session.AddAll();
     QListWidget& list = session.BmpList();
-    list.setCurrentRow(1);
+    list.setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     list.setFocus();
     QTest::keyClick(&list, Qt::Key_Delete);
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
     QCOMPARE(list.currentRow(), 1);
+}
+
+void WindowsTest::DeleteRemovesEverySelectedEntry_data() {
+    QTest::addColumn<QString>("how");     // after a click on the first row, if any
+    QTest::addColumn<QList<int>>("rows"); // clicked in turn
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("newCurrent");
+    QTest::newRow("ctrl-click") << "ctrl" << QList<int>{1, 3}
+                                << QStringList{"a.bmp", "c.bmp", "e.bmp"} << 1;
+    QTest::newRow("shift-click") << "shift" << QList<int>{1, 3} << QStringList{"a.bmp", "e.bmp"}
+                                 << 1;
+    QTest::newRow("shift-click to the end")
+        << "shift" << QList<int>{2, 4} << QStringList{"a.bmp", "b.bmp"} << 1;
+    QTest::newRow("ctrl+a") << "ctrl+a" << QList<int>{} << QStringList{} << -1;
+}
+
+// Shift and Ctrl with a click, and Ctrl+A, select many entries; the preview shows the current
+// one; Delete removes them all.
+void WindowsTest::DeleteRemovesEverySelectedEntry() {
+    QFETCH(QString, how);
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, newCurrent);
+    Session session;
+    const QStringList names{"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
+    for (int i = 0; i < names.size(); ++i) {
+        WriteBitmap(session.PathOf(names[i]), 4 + i, 4); // each its own width
+    }
+    session.AddAll();
+    QListWidget& list = session.BmpList();
+    list.setFocus();
+    const Qt::KeyboardModifiers modifiers = how == QLatin1String("ctrl")    ? Qt::ControlModifier
+                                            : how == QLatin1String("shift") ? Qt::ShiftModifier
+                                                                            : Qt::NoModifier;
+    for (int i = 0; i < rows.size(); ++i) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : modifiers,
+                          list.visualItemRect(list.item(rows[i])).center());
+    }
+    if (how == QLatin1String("ctrl+a")) {
+        QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(SelectedTexts(list), names);
+    }
+    QCOMPARE(PreviewPictureSize(session), QSize(4 + list.currentRow(), 4));
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(session.Entries(), remaining);
+    QCOMPARE(list.currentRow(), newCurrent);
+    QCOMPARE(SelectedTexts(list),
+             newCurrent < 0 ? QStringList{} : QStringList{remaining[newCurrent]});
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), newCurrent >= 0);
 }
 
 void WindowsTest::KeysRunTheFileMenuAndQuit() {
@@ -1412,12 +1599,17 @@ void WindowsTest::KeysRunTheFileMenuAndQuit() {
     session.AddAll();
     const QString path = session.PathOf("keys.mm");
 
+    // Ctrl+S on a project without a file asks for its name, as Ctrl+Shift+S does; then it saves
+    // there without asking.
     session.Modals.Then(ChooseFile(path));
-    press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    press(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(QFileInfo(path).size(), 308 + 128);
     session.Click("DeleteBtn");
     press(Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(QFileInfo(path).size(), 308);
+    session.Modals.Then(ChooseFile(path));
+    session.Boxes.Answers = {WindowAnswer::Yes};
+    press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     session.AddAll();
     session.Boxes.Answers = {WindowAnswer::Discard};
     press(Qt::Key_N, Qt::ControlModifier);
@@ -1425,8 +1617,8 @@ void WindowsTest::KeysRunTheFileMenuAndQuit() {
     session.Modals.Then(ChooseFile(path));
     press(Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(session.Windows().Main->ProjectFileName(), path);
-    QCOMPARE(session.Modals.Shown,
-             (QStringList{"TFileDialog", "SaveDialogMm", "TFileDialog", "OpenDialogMm"}));
+    QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm", "SaveDialogMm",
+                                                "TFileDialog", "OpenDialogMm"}));
     press(Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!main.isVisible());
 }
@@ -1444,6 +1636,18 @@ void WindowsTest::TitleNamesTheProjectFile() {
     QVERIFY(main.OpenProjectFile(path));
     QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{0}); // nothing was changed in between
+
+    // A star marks changes not saved, until they are saved or set aside.
+    session.OutputPath().setText(session.PathOf("out"));
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm* - Texelary"));
+    session.Item("SaveBtn").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    session.ConvTo().setCurrentIndex(1);
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    session.Item("NewProject").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    session.InputPath().setText(session.PathOf("in"));
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary*"));
 }
 
 void WindowsTest::ChangesNotSavedAreAskedAbout_data() {
