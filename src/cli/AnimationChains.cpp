@@ -92,11 +92,12 @@ std::vector<std::string> CheckFrameNumbers(const std::vector<std::string>& names
     std::vector<std::string> problems;
     for (const auto& [run, frames] : runs) {
         const int last = *frames.rbegin();
+        const char first = run.second ? 'a' : '0';
+        const auto mark = [first](int n) {
+            return "+" + std::string(1, static_cast<char>(first + n));
+        };
         for (int frame = 0; frame <= last; ++frame) {
             if (frames.count(frame) == 0) {
-                const auto mark = [&](int n) {
-                    return "+" + std::string(1, static_cast<char>((run.second ? 'a' : '0') + n));
-                };
                 problems.push_back("the frames of " + Quoted(run.first) + " run to " + mark(last) +
                                    " without " + mark(frame));
                 break;

@@ -3,6 +3,7 @@
 #include "convert/ArchiveOutput.h"
 #include "convert/EntryPaths.h"
 #include "formats/Formats.h"
+#include "project/ProjectFile.h"
 #include "ui/AppWindows.h"
 #include "ui/DroppedFiles.h"
 #include "ui/LocalPath.h"
@@ -234,6 +235,10 @@ void TMain::ShowPreview(const QString& directory, const QString& fileName) {
                        SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
 }
 
+QString TMain::RunFolder(const QString& typed) const {
+    return FromLocalPath(ProjectDirectory(LocalPath(typed), LocalPath(ProjectFileName())));
+}
+
 void TMain::PreviewSelected() {
     const QListWidgetItem* current = m_ui->BmpList->currentItem();
     if (current == nullptr) {
@@ -241,14 +246,14 @@ void TMain::PreviewSelected() {
     }
     const TProjectSetup& setup = *m_windows.ProjectSetup;
     if (SourceFormatAt(setup.ConvFrom().currentIndex())) {
-        ShowPreview(setup.InputPath().text(), current->text());
+        ShowPreview(RunFolder(setup.InputPath().text()), current->text());
     }
 }
 
 void TMain::AddBtnClick() {
     TFileDialog& chooser = *m_windows.FileDialog;
     chooser.SetSourceFormat(SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
-    chooser.SetDirectory(m_windows.ProjectSetup->InputPath().text());
+    chooser.SetDirectory(RunFolder(m_windows.ProjectSetup->InputPath().text()));
     if (!chooser.RunFileDialog()) {
         return;
     }
@@ -338,8 +343,8 @@ void TMain::CreateBtnClick() {
     const TProjectSetup& setup = *m_windows.ProjectSetup;
     TProcessDialog& progress = *m_windows.ProcessDialog;
     RunSettings& run = progress.Settings();
-    run.RunInputDir = LocalPath(setup.InputPath().text());
-    run.RunOutputDir = LocalPath(setup.OutputPath().text());
+    run.RunInputDir = LocalPath(RunFolder(setup.InputPath().text()));
+    run.RunOutputDir = LocalPath(RunFolder(setup.OutputPath().text()));
     run.RunConvTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
     run.RunConvFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
     run.RunKeepHeader = setup.KeepHeader().isChecked();
@@ -353,7 +358,7 @@ void TMain::CreateBtnClick() {
     // An output folder that cannot take files would fail every entry, each in a box of its own:
     // it is said once, and nothing starts. An archive's path the run checks itself.
     if (!ArchiveTargetOf(run.RunOutputDir, run.RunConvTo)) {
-        const std::string problem = OutputFolderProblem(setup.OutputPath().text());
+        const std::string problem = OutputFolderProblem(FromLocalPath(run.RunOutputDir));
         if (!problem.empty()) {
             ShowBox(*m_windows.Boxes,
                     "Cannot write into the output folder \"" + run.RunOutputDir + "\"",

@@ -75,6 +75,10 @@ public:
     void ClearBmpList();
     const FileList& Files() const { return *m_files; }
     const QString& ProjectFileName() const { return m_project->FileName(); }
+    // A folder of the setup dialog as the run, the preview and Add... take it: a relative one
+    // from the project file's folder (see ProjectDirectory), so a project opened from anywhere
+    // finds its files.
+    QString RunFolder(const QString& typed) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -92,6 +92,7 @@ private slots:
     void RejectedBitmapIsReportedAndProgramGoesOn();
     void KeyReleasedWithoutItsPressDoesNotPreview();
     void NewResetsProjectToCurrentDirectory();
+    void RelativeFoldersAreTheProjectFilesOwn();
     void SaveAsSaveAndLoadRoundTrip();
     void RefusedLoadChangesNothing();
     void RefusedLoadSaysWhy_data();
@@ -678,6 +679,28 @@ void WindowsTest::NewResetsProjectToCurrentDirectory() {
     QVERIFY(!session.Item("SaveBtn").isEnabled());
     QVERIFY(!session.Button("CreateBtn").isEnabled());
     QCOMPARE(session.Windows().Main->ProjectFileName(), session.PathOf("p.mm"));
+}
+
+// A project whose folders are relative finds its files from wherever the program runs: the
+// preview and the run take them from the project file's folder, and the fields keep the text.
+void WindowsTest::RelativeFoldersAreTheProjectFilesOwn() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("mod/art")));
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("elsewhere")));
+    WriteBitmap(session.PathOf("mod/art/b.bmp"), 6, 2);
+    Project project;
+    project.inputDir = "art";
+    project.outputDir = ".";
+    project.files = {"b.bmp"};
+    QVERIFY(SaveProject(project, Local(session.PathOf("mod/p.mm"))));
+    QDir::setCurrent(session.PathOf("elsewhere"));
+    session.Modals.Then(ChooseFile(session.PathOf("mod/p.mm")));
+    session.Item("LoadBtn").trigger();
+    QCOMPARE(session.InputPath().text(), QStringLiteral("art"));
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 2));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+    QCOMPARE(QDir::cleanPath(session.Windows().Main->RunFolder(session.InputPath().text())),
+             session.PathOf("mod/art"));
 }
 
 namespace {
