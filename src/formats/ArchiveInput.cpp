@@ -44,9 +44,10 @@ struct StoredEntry {
     std::uint8_t type = 0;
 };
 
-// An archive as a thread last read it: open, with its directory by name. Made anew when the file
-// at that path changes (its size or time of change), so that an edited archive is never read
-// through an old directory.
+// An archive's directory by name, as a thread last read it. Made anew when the file at that path
+// changes (its size or time of change), so that an edited archive is never read through an old
+// directory. The file itself is opened for each entry and closed again, as a folder's files are:
+// an archive held open could not be replaced on Windows, by this run's own output or anyone's.
 struct ArchiveKey {
     std::string path;
     std::uintmax_t size = 0;
@@ -55,8 +56,8 @@ struct ArchiveKey {
 };
 
 struct OpenArchive {
-    explicit OpenArchive(const ArchiveKey& key)
-        : file(key.path) {
+    explicit OpenArchive(const ArchiveKey& key) {
+        ArchiveFile file(key.path);
         if (const auto directory = ReadPakDirectory(file, &error)) {
             for (const PakEntry& entry : *directory) {
                 // The first of a name, as engines take it.
@@ -85,7 +86,6 @@ struct OpenArchive {
         const auto found = entries.find(wad ? Lowered(name) : name);
         return found == entries.end() ? nullptr : &found->second;
     }
-    ArchiveFile file;
     ArchiveError error = ArchiveError::None;
     std::optional<WadKind> wad; // none for a pak
     std::map<std::string, StoredEntry, std::less<>> entries;
@@ -136,7 +136,7 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
     std::error_code failed;
     const ArchiveKey key{inArchive->archive, fs::file_size(native, failed),
                          fs::last_write_time(native, failed)};
-    OpenArchive& archive = lastArchive.For(key);
+    const OpenArchive& archive = lastArchive.For(key);
     if (archive.error != ArchiveError::None) {
         SetReadError(error, ReadErrorOf(archive.error));
         return std::nullopt;
@@ -154,8 +154,9 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
         SetReadError(error, ReadError::NotMipTexture);
         return std::nullopt;
     }
-    ArchiveError reason = ArchiveError::None;
-    auto bytes = archive.file.Read(entry->offset, entry->length, &reason);
+    ArchiveFile file(inArchive->archive);
+    ArchiveError reason = file.Error();
+    auto bytes = file.Ok() ? file.Read(entry->offset, entry->length, &reason) : std::nullopt;
     if (!bytes) {
         SetReadError(error, ReadErrorOf(reason));
         return std::nullopt;

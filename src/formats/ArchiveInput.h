@@ -3,9 +3,9 @@
 // Inputs inside archives: a path that runs through a pak or a wad file names the entry of that
 // name in it ("base.pak/textures/e1u1/floor1_3.wal", "gfx.wad/brick1"), so that the run, --info
 // and --recursive take an archive where they take a folder. A pak's entries are named exactly; a
-// wad's lumps in any case, as the engines look them up. Each thread keeps the last archive it
-// read from open, with its directory, so that a batch reads every entry's bytes and nothing else
-// again.
+// wad's lumps in any case, as the engines look them up. Each thread keeps the directory of the last
+// archive it read from, so that a batch reads every entry's bytes and nothing else again; the
+// file is opened for each entry and closed, so that it can be replaced meanwhile.
 
 #include "formats/ReadError.h"
 #include "formats/WadArchive.h"

@@ -463,8 +463,13 @@ def click_in(window, x, y):
 
 
 def saved_input_folder(path):
-    """The input folder of the project file at `path` (after signature, version and count)."""
-    return path.read_bytes()[44:44 + 128].split(b"\0", 1)[0].decode()
+    """The input folder of the project file at `path` (after signature, version and count), as
+    this machine names it: a Windows program under wine writes the drive wine maps the root to,
+    Z:, and backslashes."""
+    folder = path.read_bytes()[44:44 + 128].split(b"\0", 1)[0].decode()
+    if os.environ.get("TEXELARY_LAUNCHER") and folder[:2].upper() == "Z:":
+        folder = folder[2:].replace("\\", "/")
+    return folder
 
 
 def scenario_choose_folder(program, directory):

@@ -2,6 +2,7 @@
 
 #include "TestFiles.h"
 #include "formats/ArchiveBytes.h"
+#include "formats/ArchiveInput.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -113,6 +114,26 @@ TEST(PakWrite, WritesWhatItsReaderReadsBack) {
     std::filesystem::resize_file(dir.Path() / "out.pak", 16);
     EXPECT_FALSE(ReadPakEntry(file, entries->at(0), &error));
     EXPECT_EQ(error, ArchiveError::Truncated);
+}
+
+// Reading an entry leaves the archive free: it can be replaced at once (Windows refuses to
+// replace a file held open), and the next read sees the new archive.
+TEST(PakRead, AnArchiveReadFromCanBeReplacedAndIsReadAnew) {
+    ScratchDir dir;
+    const auto pak = [](std::string_view text) {
+        test::Bytes bytes;
+        bytes.Text("PACK", 4).I32(12 + static_cast<std::int32_t>(text.size())).I32(64);
+        bytes.Text(text, text.size())
+            .Text("a.txt", 56)
+            .I32(12)
+            .I32(static_cast<std::int32_t>(text.size()));
+        return bytes.bytes;
+    };
+    test::WriteAll(dir.Path() / "x.pak", pak("old"));
+    const std::string entry = dir.File("x.pak") + "/a.txt";
+    EXPECT_EQ(ReadInput(entry, nullptr), (Bytes{'o', 'l', 'd'}));
+    ASSERT_TRUE(WriteFileReplacing(dir.File("x.pak"), pak("newer")));
+    EXPECT_EQ(ReadInput(entry, nullptr), (Bytes{'n', 'e', 'w', 'e', 'r'}));
 }
 
 } // namespace
