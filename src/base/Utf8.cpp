@@ -54,4 +54,13 @@ std::size_t Utf8Prefix(std::string_view text, std::size_t room) {
     return end;
 }
 
+std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
 } // namespace texelary

@@ -3,6 +3,7 @@
 // UTF-8, the encoding of every text the program holds (file names, project files, messages).
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace texelary {
@@ -15,5 +16,9 @@ std::size_t Utf8CharLength(std::string_view text, std::size_t at);
 // How many bytes of `text`, at most `room`, hold whole characters: a UTF-8 character that would
 // not fit is left out whole; other bytes count one each.
 std::size_t Utf8Prefix(std::string_view text, std::size_t room);
+
+// `text` with its ASCII letters in lower case, the way archive, lump and file names are compared
+// in any case; other bytes (UTF-8 included) as they are.
+std::string AsciiLower(std::string text);
 
 } // namespace texelary

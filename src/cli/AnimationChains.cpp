@@ -1,5 +1,7 @@
 #include "cli/AnimationChains.h"
 
+#include "base/Utf8.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -12,9 +14,7 @@ namespace {
 
 std::string Key(std::string name) {
     std::replace(name.begin(), name.end(), '\\', '/');
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name;
+    return AsciiLower(std::move(name));
 }
 
 std::string Quoted(const std::string& text) {

@@ -180,9 +180,7 @@ bool IsArchivePath(const std::string& path) {
     if (dot == std::string::npos || path.find_first_of("/\\", dot) != std::string::npos) {
         return false;
     }
-    std::string extension = path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = AsciiLower(path.substr(dot));
     return extension == ".pak" || extension == ".wad";
 }
 

@@ -1,6 +1,7 @@
 #include "convert/ArchiveOutput.h"
 
 #include "base/NativePath.h"
+#include "base/Utf8.h"
 #include "convert/OutputGuard.h"
 #include "formats/ArchiveInput.h"
 #include "formats/HeaderFields.h"
@@ -21,14 +22,8 @@ namespace {
 constexpr std::size_t kLongestPakName = 55;
 constexpr std::size_t kLongestLumpName = 15;
 
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 bool EndsInPak(const std::string& path) {
-    return path.size() > 4 && Lowered(path.substr(path.size() - 4)) == ".pak";
+    return path.size() > 4 && AsciiLower(path.substr(path.size() - 4)) == ".pak";
 }
 
 std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingFile& file) {
@@ -108,7 +103,7 @@ std::string ArchiveOutput::Refusal(const std::string& input, const std::string& 
     if (name.size() > (m_target.wad ? kLongestLumpName : kLongestPakName)) {
         return DescribeArchiveError(ArchiveError::NameTooLong);
     }
-    if (m_names.count(Lowered(name)) != 0) {
+    if (m_names.count(AsciiLower(name)) != 0) {
         return m_target.wad ? "an earlier texture of this run has the same name in the wad"
                             : "an earlier file of this run has the same name in the pak";
     }
@@ -123,7 +118,7 @@ bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> b
         why = DescribeArchiveError(error);
         return false;
     }
-    m_names.insert(Lowered(name));
+    m_names.insert(AsciiLower(name));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "convert/OutputGuard.h"
 
 #include "base/NativePath.h"
+#include "base/Utf8.h"
 #include "convert/EntryPaths.h"
 
 #include <algorithm>
@@ -24,12 +25,6 @@ std::string SwappedCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
         return static_cast<char>(std::islower(c) ? std::toupper(c) : std::tolower(c));
     });
-    return text;
-}
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
@@ -144,7 +139,7 @@ std::string OutputGuard::Key(const std::string& path) {
             m_directories.emplace(parent, Directory{directory, NamesIgnoreCase(directory)}).first;
     }
     const std::string key = Utf8Path((known->second.resolved / file.filename()).lexically_normal());
-    return known->second.ignoresCase ? Lowered(key) : key;
+    return known->second.ignoresCase ? AsciiLower(key) : key;
 }
 
 std::string WhyNotWritten(const std::string& path) {

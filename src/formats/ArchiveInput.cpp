@@ -1,6 +1,7 @@
 #include "formats/ArchiveInput.h"
 
 #include "base/NativePath.h"
+#include "base/Utf8.h"
 #include "colour/LastPerThread.h"
 #include "formats/Archive.h"
 #include "formats/PakArchive.h"
@@ -22,18 +23,12 @@ bool IsSeparator(char c) {
 #endif
 }
 
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // Whether the first `end` characters of `path` end in ".pak" or ".wad", in any case.
 bool EndsInArchiveName(const std::string& path, std::size_t end) {
     if (end < 4) {
         return false;
     }
-    const std::string extension = Lowered(path.substr(end - 4, 4));
+    const std::string extension = AsciiLower(path.substr(end - 4, 4));
     return extension == ".pak" || extension == ".wad";
 }
 
@@ -73,7 +68,7 @@ struct OpenArchive {
             const std::uint8_t mipType = MipTextureType(directory->kind);
             for (const WadLump& lump : directory->lumps) {
                 const StoredEntry stored{lump.offset, lump.sizeOnDisk, lump.type};
-                auto [place, added] = entries.emplace(Lowered(lump.name), stored);
+                auto [place, added] = entries.emplace(AsciiLower(lump.name), stored);
                 // A texture goes before any other lump of its name.
                 if (!added && place->second.type != mipType && lump.type == mipType) {
                     place->second = stored;
@@ -83,7 +78,7 @@ struct OpenArchive {
     }
     // The entry called `name`: exactly in a pak, in any case in a wad.
     const StoredEntry* Find(const std::string& name) const {
-        const auto found = entries.find(wad ? Lowered(name) : name);
+        const auto found = entries.find(wad ? AsciiLower(name) : name);
         return found == entries.end() ? nullptr : &found->second;
     }
     ArchiveError error = ArchiveError::None;
