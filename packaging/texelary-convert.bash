@@ -44,7 +44,7 @@ _texelary_convert() {
 
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
-            --stop-on-error --jobs --keep-header --mips --dither --transparent-index --fullbright --palette
+            --stop-on-error --jobs --keep-header --sidecar --mips --dither --transparent-index --fullbright --palette
             --all-levels
             --info --json --help --version" -- "$cur")
         return

@@ -186,6 +186,13 @@ const std::vector<OptionRow>& OptionRows() {
          ".m8 and .wal sources into their outputs (.m8 flags as stored,\n"
          "high bits included); names too long for the target are cut\n"
          "and reported"},
+        {"--sidecar", "", "", SetFlag<&A::sidecar>,
+         "texture fields beside pictures, for map compilers that read\n"
+         "PNG textures: every PNG made from a .m8 or .wal gets a\n"
+         "NAME.wal_json file beside it (name, size, flags, contents,\n"
+         "value, animation name), and a picture source with one\n"
+         "beside it gives its fields to the output, as --keep-header\n"
+         "does for textures"},
         {"--mips", "", "point|box", SetMips,
          "how the smaller mip levels are made: point samples the full\n"
          "picture (default); box averages 2 x 2 blocks of the level\n"
@@ -268,7 +275,7 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
         return "--json goes with --info";
     }
     if (a.info) {
-        if (a.from || a.to || a.keepHeader || a.stopOnError || a.jobsGiven || a.recursive ||
+        if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven || a.recursive ||
             a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
             !a.paletteFile.empty() || a.mips != MipFilter::Point) {
             return "--info takes only files (and --json)";

@@ -27,6 +27,7 @@ struct ConvertArguments {
     unsigned jobs = DefaultJobs();
     bool jobsGiven = false;
     bool keepHeader = false;
+    bool sidecar = false;
     MipFilter mips = MipFilter::Point;
     bool dither = false;
     std::optional<std::uint8_t> transparentIndex;

@@ -291,6 +291,7 @@ RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments
     settings.RunConvFrom = project.convFrom;
     settings.RunConvTo = project.convTo;
     settings.RunKeepHeader = arguments.keepHeader;
+    settings.RunSidecar = arguments.sidecar;
     settings.RunMips = arguments.mips;
     settings.RunJobs = arguments.jobs;
     settings.RunStop = &g_interrupted;

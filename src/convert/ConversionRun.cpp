@@ -30,7 +30,8 @@ EntryRecipe RecipeOf(const RunSettings& settings, bool intoArchive) {
                        {settings.RunDither, settings.RunTransparentIndex, settings.RunFullbright,
                         settings.RunPalette},
                        settings.RunAllLevels && to.levelsAsFiles,
-                       intoArchive};
+                       intoArchive,
+                       settings.RunSidecar};
 }
 
 // The input and output paths of the index-th entry of the list. Into an archive, an output's

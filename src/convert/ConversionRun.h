@@ -57,6 +57,10 @@ struct RunSettings {
     // of the game's, and the one true-colour pictures take for the other targets instead of one
     // of their own. None: the built-in palettes, and palettes made for each picture.
     std::optional<Palette> RunPalette;
+    // Texture fields beside pictures: each PNG made from a texture with header fields gets a
+    // NAME.wal_json file beside it, and a picture source with one beside it gives its fields to
+    // the output, as RunKeepHeader does for textures.
+    bool RunSidecar = false;
 };
 
 // The number of files a run should convert at once on this machine: one per core.

@@ -1,6 +1,8 @@
 #include "convert/ConvertEntry.h"
 
 #include "colour/Quantize.h"
+#include "formats/ArchiveInput.h"
+#include "formats/Sidecar.h"
 #include "image/RgbaImage.h"
 
 #include <algorithm>
@@ -47,13 +49,54 @@ void BringDown(const EntryRecipe& recipe, SourceRead& read) {
     read.trueColour.reset();
 }
 
+// The fields of the .wal_json file beside a picture source, into `read`: none when there is no
+// such file; one that cannot be read or holds no fields fails the entry.
+bool ReadSidecar(const std::string& path, SourceRead& read) {
+    ReadError error = ReadError::None;
+    const auto bytes = ReadInput(SidecarPath(path), &error);
+    if (!bytes) {
+        if (error == ReadError::NoSuchFile) {
+            return true;
+        }
+        read.reason = error;
+        return false;
+    }
+    std::string why;
+    read.fields = ParseSidecar(*bytes, why);
+    read.reason = read.fields ? read.reason : ReadError::BadSidecar;
+    return read.fields.has_value();
+}
+
+// The .wal_json file of a PNG written from a source with header fields, beside it (or beside it
+// in the archive), as one more output of the entry. False when it could not be made.
+bool AddSidecar(const EntryRecipe& recipe, const EntryTask& task, const IndexedImage& picture,
+                const HeaderFields& fields, std::vector<EntryOutput>& outputs) {
+    auto bytes = EncodeSidecar(picture.width, picture.height, fields);
+    const std::string path = SidecarPath(task.outputPath);
+    if (recipe.intoArchive) {
+        outputs.push_back({path, nullptr, std::move(bytes), {}});
+        return true;
+    }
+    auto output = std::make_unique<ReplacingFile>(path);
+    const bool made = output->Write(bytes) && output->Finish();
+    outputs.push_back({path, made ? std::move(output) : nullptr, std::nullopt, {}});
+    return made;
+}
+
 // Reads picture and palette of one input file, from one read of its bytes, as a palette picture
 // for the target; the header fields of a source that has them (and its smaller levels, when
-// asked for) come from the same bytes. A picture without pixels is no conversion: it fails like a
-// file that cannot be read.
-EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceRead& read) {
+// asked for) come from the same bytes; those of a picture source from the .wal_json file beside
+// it, when one is asked for (`besideFields` then tells that they came from there). A picture
+// without pixels is no conversion: it fails like a file that cannot be read.
+EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceRead& read,
+                     bool& besideFields) {
     read.wantLevels = recipe.levelFiles;
     ReadSourceFile(*recipe.from, path, read);
+    besideFields = read.image && !read.fields && (recipe.sidecar || recipe.keepHeader);
+    if (besideFields && !ReadSidecar(path, read)) {
+        read.image.reset();
+        return EntryStage::NotFound;
+    }
     if (read.paletteRead) {
         BringDown(recipe, read);
     }
@@ -76,7 +119,8 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
     }
     try {
         SourceRead read;
-        result.stage = ReadEntry(recipe, task.inputPath, read);
+        bool besideFields = false;
+        result.stage = ReadEntry(recipe, task.inputPath, read, besideFields);
         result.reason = read.reason;
         result.image = std::move(read.image);
         if (result.stage != EntryStage::Written) {
@@ -89,8 +133,8 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
         options.palette = recipe.colours.palette;
         // Only the rows of mip textures give header fields; every other source is written as
         // before.
-        if (recipe.keepHeader && !recipe.to->wad) {
-            options.fields = std::move(read.fields);
+        if (!recipe.to->wad && (recipe.keepHeader || besideFields)) {
+            options.fields = read.fields;
         }
         result.fields = options.fields;
         options.name = task.textureName;
@@ -121,6 +165,11 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
                 return result;
             }
             result.outputs.push_back({path, std::move(output), std::nullopt, {}});
+        }
+        if (recipe.sidecar && read.fields && recipe.to->format == TargetFormat::Png) {
+            if (!AddSidecar(recipe, task, *result.image, *read.fields, result.outputs)) {
+                return result;
+            }
         }
         result.stage = EntryStage::Written;
     } catch (const std::bad_alloc&) {

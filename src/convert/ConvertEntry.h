@@ -69,6 +69,9 @@ struct EntryRecipe {
     TrueColourOptions colours;
     bool levelFiles = false;  // every level of the source to a file of its own
     bool intoArchive = false; // the outputs are entries of one archive, kept as bytes
+    // Header fields beside pictures: a PNG made from a source with fields gets its .wal_json
+    // file, and a picture source's .wal_json gives the fields that --keep-header would copy.
+    bool sidecar = false;
 };
 
 // Everything one entry needs that tells the user nothing: read, convert, and write the output to

@@ -48,6 +48,8 @@ const char* DescribeReadError(ReadError error) {
         return "the wad is not of this kind (WAD2 or WAD3)";
     case ReadError::NotMipTexture:
         return "the lump is not a mip texture";
+    case ReadError::BadSidecar:
+        return "the .wal_json file beside it does not hold texture fields";
     }
     return "unknown error";
 }

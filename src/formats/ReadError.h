@@ -31,6 +31,7 @@ enum class ReadError : std::uint8_t {
     NotInWad,         // a texture of a wad format named by a path that leads into no wad
     WrongWadKind,     // a WAD2 read as a WAD3 or the other way round
     NotMipTexture,    // a lump of a wad that is not a mip texture
+    BadSidecar,       // the texture fields file beside a picture cannot be read as one
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads both after a

@@ -410,7 +410,7 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     for (const char* option :
          {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
           "bmp, m8, wal, png, tga, pcx, wad2 or wad3", "m8, wal, png, wad2 or wad3", "--recursive",
-          "--dither", "--transparent-index 255", "--all-levels"}) {
+          "--dither", "--transparent-index 255", "--all-levels", "--palette FILE", "--sidecar"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(Run("-h --frobnicate").output, help.output); // nothing after it is read
@@ -910,6 +910,35 @@ TEST_F(ConvertCli, WalToPngAndBackKeepsEveryIndexAndTheHoles) {
         ASSERT_EQ(Run("--from png --to wal --output out game.png" + option).status, 0);
         EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "game.wal"), *wal);
     }
+}
+
+// --sidecar: a .wal to PNG and back comes back whole, fields included, through the .wal_json
+// beside the PNG; without it the way back has no fields to give. A .wal_json that holds no fields
+// fails its picture rather than giving an output without them.
+TEST_F(ConvertCli, SidecarCarriesTheFieldsThroughAPng) {
+    const IndexedImage image = test::MakePicture(16, 16, [](std::int32_t x, std::int32_t y) {
+        return static_cast<std::uint8_t>(16 * y + x);
+    });
+    const auto wal = WriteWal(image, WalPalette,
+                              {MipFilter::Point, HeaderFields{"e1u1/water", "e1u1/water2", 8, 32, 5}});
+    ASSERT_TRUE(wal);
+    test::WriteAll(dir.Path() / "water.wal", *wal);
+    ASSERT_EQ(Run("--from wal --to png --sidecar --output . water.wal").status, 0);
+    const auto sidecar = test::ReadAll(dir.Path() / "water.wal_json");
+    EXPECT_NE(std::string(sidecar.begin(), sidecar.end()).find("\"animation\": \"e1u1/water2\""),
+              std::string::npos);
+    ASSERT_EQ(Run("--from png --to wal --sidecar --output out water.png").status, 0);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "water.wal"), *wal);
+    std::filesystem::create_directories(dir.Path() / "plain");
+    std::filesystem::create_directories(dir.Path() / "bad");
+    ASSERT_EQ(Run("--from png --to wal --output plain water.png").status, 0);
+    EXPECT_NE(test::ReadAll(dir.Path() / "plain" / "water.wal"), *wal);
+
+    test::WriteAll(dir.Path() / "water.wal_json", std::vector<std::uint8_t>{'[', ']'});
+    const Outcome bad = Run("--from png --to wal --keep-header --output bad water.png");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.errors.find("does not hold texture fields"), std::string::npos) << bad.errors;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "bad" / "water.wal"));
 }
 
 // --info on a folder looks at its textures' animation chains: every next frame must be one of

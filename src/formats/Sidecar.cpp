@@ -1,0 +1,158 @@
+#include "formats/Sidecar.h"
+
+#include "base/Utf8.h"
+
+#include <array>
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+namespace texelary {
+
+namespace {
+
+struct NamedBit {
+    std::string_view name;
+    std::uint32_t bit;
+};
+
+// The surface flags and contents of the game whose map compilers read these files.
+constexpr std::array kSurfaceFlags{
+    NamedBit{"light", 0x1},      NamedBit{"slick", 0x2},     NamedBit{"sky", 0x4},
+    NamedBit{"warp", 0x8},       NamedBit{"trans33", 0x10},  NamedBit{"trans66", 0x20},
+    NamedBit{"flowing", 0x40},   NamedBit{"nodraw", 0x80},   NamedBit{"hint", 0x100},
+    NamedBit{"skip", 0x200},
+};
+constexpr std::array kContents{
+    NamedBit{"solid", 0x1},               NamedBit{"window", 0x2},
+    NamedBit{"aux", 0x4},                 NamedBit{"lava", 0x8},
+    NamedBit{"slime", 0x10},              NamedBit{"water", 0x20},
+    NamedBit{"mist", 0x40},               NamedBit{"areaportal", 0x8000},
+    NamedBit{"playerclip", 0x10000},      NamedBit{"monsterclip", 0x20000},
+    NamedBit{"current_0", 0x40000},       NamedBit{"current_90", 0x80000},
+    NamedBit{"current_180", 0x100000},    NamedBit{"current_270", 0x200000},
+    NamedBit{"current_up", 0x400000},     NamedBit{"current_down", 0x800000},
+    NamedBit{"origin", 0x1000000},        NamedBit{"monster", 0x2000000},
+    NamedBit{"deadmonster", 0x4000000},   NamedBit{"detail", 0x8000000},
+    NamedBit{"translucent", 0x10000000},  NamedBit{"ladder", 0x20000000},
+};
+
+using Json = nlohmann::json;
+
+// A number of 32 bits, signed or not, as its stored bits.
+std::optional<std::uint32_t> Bits(const Json& value) {
+    if (value.is_number_unsigned()) {
+        const auto number = value.get<std::uint64_t>();
+        return number <= 0xFFFFFFFFu ? std::optional(static_cast<std::uint32_t>(number))
+                                     : std::nullopt;
+    }
+    if (value.is_number_integer()) {
+        const auto number = value.get<std::int64_t>();
+        return number >= INT32_MIN ? std::optional(static_cast<std::uint32_t>(number))
+                                   : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// A number, a name of `names` (with or without `prefix`), or a list of them or-ed together.
+template <std::size_t N>
+std::optional<std::uint32_t> BitsOf(const Json& value, const std::array<NamedBit, N>& names,
+                                    std::string_view prefix) {
+    if (value.is_string()) {
+        std::string name = AsciiLower(value.get<std::string>());
+        if (name.starts_with(prefix)) {
+            name.erase(0, prefix.size());
+        }
+        for (const NamedBit& known : names) {
+            if (known.name == name) {
+                return known.bit;
+            }
+        }
+        return std::nullopt;
+    }
+    if (value.is_array()) {
+        std::uint32_t bits = 0;
+        for (const Json& item : value) {
+            const auto one = item.is_array() ? std::nullopt : BitsOf(item, names, prefix);
+            if (!one) {
+                return std::nullopt;
+            }
+            bits |= *one;
+        }
+        return bits;
+    }
+    return Bits(value);
+}
+
+} // namespace
+
+std::string SidecarPath(const std::string& picturePath) {
+    const std::size_t slash = picturePath.find_last_of("/\\");
+    const std::size_t dot = picturePath.rfind('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? picturePath.substr(0, dot) : picturePath) + ".wal_json";
+}
+
+std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
+                                        const HeaderFields& fields) {
+    nlohmann::ordered_json file;
+    if (!fields.name.empty()) {
+        file["name"] = fields.name;
+    }
+    file["width"] = width;
+    file["height"] = height;
+    file["flags"] = fields.flags;
+    file["contents"] = fields.contents;
+    file["value"] = fields.value;
+    if (!fields.animationName.empty()) {
+        file["animation"] = fields.animationName;
+    }
+    // Names are the bytes of their fields: ones that are not UTF-8 are written as they stand
+    // rather than refused, so that no texture loses its name.
+    const std::string text =
+        file.dump(4, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return {text.begin(), text.end()};
+}
+
+std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes,
+                                         std::string& reason) {
+    const Json file = Json::parse(bytes.begin(), bytes.end(), nullptr, false, true);
+    if (file.is_discarded() || !file.is_object()) {
+        reason = "not a JSON object";
+        return std::nullopt;
+    }
+    HeaderFields fields;
+    const auto text = [&file, &reason](const char* key, std::string& to) {
+        if (!file.contains(key)) {
+            return true;
+        }
+        if (!file[key].is_string()) {
+            reason = std::string("\"") + key + "\" is not text";
+            return false;
+        }
+        to = file[key].get<std::string>();
+        return true;
+    };
+    const auto number = [&file, &reason](const char* key, auto bitsOf, std::uint32_t& to) {
+        if (!file.contains(key)) {
+            return true;
+        }
+        const auto bits = bitsOf(file[key]);
+        if (!bits) {
+            reason = std::string("\"") + key + "\" is not a number of 32 bits or a known name";
+            return false;
+        }
+        to = *bits;
+        return true;
+    };
+    const auto flags = [](const Json& value) { return BitsOf(value, kSurfaceFlags, "surf_"); };
+    const auto contents = [](const Json& value) { return BitsOf(value, kContents, "contents_"); };
+    const auto plain = [](const Json& value) { return Bits(value); };
+    if (!text("name", fields.name) || !text("animation", fields.animationName) ||
+        !number("flags", flags, fields.flags) || !number("contents", contents, fields.contents) ||
+        !number("value", plain, fields.value)) {
+        return std::nullopt;
+    }
+    return fields;
+}
+
+} // namespace texelary

@@ -1,0 +1,36 @@
+#pragma once
+
+// The header fields of a texture kept beside a picture of it, for tools that read pictures but
+// know nothing of .wal or .m8 headers: map compilers take `NAME.wal_json` next to `NAME.png` for
+// the flags, contents, value and animation a .wal would have given them. A JSON object:
+//   {"name": "e1u1/water", "width": 64, "height": 64, "flags": 8, "contents": 32,
+//    "value": 0, "animation": "e1u1/water2"}
+// Every key may be left out. Flags and contents may also be given as the game's names ("SKY",
+// "CONTENTS_WATER"), in any case, or as a list of names and numbers, which are or-ed together.
+// "name" is this program's own, for a texture to come back with the name it had; other tools
+// ignore it. "width" and "height" tell an editor the size to treat the surface as having: a
+// picture converted with the file keeps its own size.
+
+#include "formats/HeaderFields.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace texelary {
+
+// `picturePath` with its extension (if any) replaced by .wal_json.
+std::string SidecarPath(const std::string& picturePath);
+
+// The file for a texture of `width` x `height` with `fields`. The names are left out when empty.
+std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
+                                        const HeaderFields& fields);
+
+// The fields in `bytes` (comments allowed, as other tools allow them). None, with the reason in
+// a few words, for a file that is not a JSON object, a key of the wrong kind, a name that is no
+// flag or contents of the game's, or a number that does not fit 32 bits.
+std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes, std::string& reason);
+
+} // namespace texelary

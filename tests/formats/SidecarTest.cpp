@@ -1,0 +1,76 @@
+#include "formats/Sidecar.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace texelary {
+namespace {
+
+std::vector<std::uint8_t> Text(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+struct SidecarCase {
+    const char* json;
+    std::uint32_t flags, contents, value; // read
+    const char* refused;                  // or the reason it was refused
+};
+
+// The shapes other tools write: numbers, the game's names in any case and with or without their
+// prefix, lists of both; comments; negative numbers as their 32 bits.
+const SidecarCase kCases[] = {
+    {R"({"flags": 24, "contents": 1, "value": 7})", 24, 1, 7, nullptr},
+    {R"({"flags": "SKY", "contents": "contents_water"})", 4, 32, 0, nullptr},
+    {R"({"flags": ["light", 16, "SURF_WARP"], "contents": ["SOLID", "Detail"]})", 25,
+     0x08000001, 0, nullptr},
+    {"// a water texture\n{\"contents\": 32, /* and */ \"value\": -1}", 0, 32, 0xFFFFFFFF,
+     nullptr},
+    {R"({})", 0, 0, 0, nullptr},
+    {R"({"flags": "shiny"})", 0, 0, 0, "\"flags\" is not a number of 32 bits or a known name"},
+    {R"({"contents": [1, [2]]})", 0, 0, 0, "\"contents\" is not a number of 32 bits or a known name"},
+    {R"({"value": 4294967296})", 0, 0, 0, "\"value\" is not a number of 32 bits or a known name"},
+    {R"({"value": "sky"})", 0, 0, 0, "\"value\" is not a number of 32 bits or a known name"},
+    {R"({"animation": 3})", 0, 0, 0, "\"animation\" is not text"},
+    {R"([1, 2])", 0, 0, 0, "not a JSON object"},
+    {R"({"flags": 1)", 0, 0, 0, "not a JSON object"},
+};
+
+TEST(Sidecar, ReadsTheShapesOtherToolsWrite) {
+    for (const SidecarCase& row : kCases) {
+        SCOPED_TRACE(row.json);
+        std::string reason;
+        const auto fields = ParseSidecar(Text(row.json), reason);
+        if (row.refused != nullptr) {
+            EXPECT_FALSE(fields);
+            EXPECT_EQ(reason, row.refused);
+            continue;
+        }
+        ASSERT_TRUE(fields) << reason;
+        EXPECT_EQ(fields->flags, row.flags);
+        EXPECT_EQ(fields->contents, row.contents);
+        EXPECT_EQ(fields->value, row.value);
+    }
+}
+
+// What is written is read back as it was, names included, and as the other tools' keys.
+TEST(Sidecar, WrittenFieldsReadBack) {
+    const HeaderFields fields{"e1u1/water", "e1u1/water2", 0x80000008u, 32, 12};
+    const auto bytes = EncodeSidecar(64, 32, fields);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("\"width\": 64"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"height\": 32"), std::string::npos) << text;
+    std::string reason;
+    EXPECT_EQ(ParseSidecar(bytes, reason), fields) << reason;
+    const auto unnamed = EncodeSidecar(8, 8, HeaderFields{});
+    EXPECT_EQ(std::string(unnamed.begin(), unnamed.end()).find("name"), std::string::npos);
+}
+
+TEST(Sidecar, PathBesideThePicture) {
+    EXPECT_EQ(SidecarPath("a/b.c/water.png"), "a/b.c/water.wal_json");
+    EXPECT_EQ(SidecarPath("a/b.c/water"), "a/b.c/water.wal_json");
+    EXPECT_EQ(SidecarPath("x.pak/textures/sky.PNG"), "x.pak/textures/sky.wal_json");
+}
+
+} // namespace
+} // namespace texelary
