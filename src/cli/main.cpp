@@ -326,13 +326,8 @@ std::optional<std::string> TakePalette(const ConvertArguments& arguments, Target
         return std::nullopt;
     }
     std::string reason;
-    const auto file = ReadPaletteFile(arguments.paletteFile, reason);
-    const bool fixed = to == TargetFormat::Wal || to == TargetFormat::Wad2;
-    if (file && fixed && file->count != 256) {
-        reason = "it has " + std::to_string(file->count) + " colours, and " + RowOf(to).option +
-                 " textures index 256";
-    } else if (file) {
-        settings.RunPalette = file->palette;
+    settings.RunPalette = ReadRunPalette(arguments.paletteFile, to, reason);
+    if (settings.RunPalette) {
         return std::nullopt;
     }
     return "cannot use the palette '" + arguments.paletteFile + "': " + reason;

@@ -158,4 +158,18 @@ std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::string&
     return ParsePaletteFile(Utf8Path(NativePath(path).filename()), *bytes, reason);
 }
 
+std::optional<Palette> ReadRunPalette(const std::string& path, TargetFormat to,
+                                      std::string& reason) {
+    const auto file = ReadPaletteFile(path, reason);
+    if (!file) {
+        return std::nullopt;
+    }
+    if ((to == TargetFormat::Wal || to == TargetFormat::Wad2) && file->count != 256) {
+        reason = "it has " + std::to_string(file->count) + " colours, and " + RowOf(to).option +
+                 " textures index 256";
+        return std::nullopt;
+    }
+    return file->palette;
+}
+
 } // namespace texelary

@@ -5,6 +5,7 @@
 // files of paint programs (JASC .pal, GIMP .gpl), and the palette of any 8-bit picture the
 // program reads (BMP, PNG, TGA, PCX, .m8).
 
+#include "formats/Formats.h"
 #include "image/IndexedImage.h"
 
 #include <cstddef>
@@ -30,5 +31,10 @@ ParsePaletteFile(const std::string& name, std::span<const std::uint8_t> bytes, s
 
 // The same for the file at `path`.
 std::optional<PaletteFile> ReadPaletteFile(const std::string& path, std::string& reason);
+
+// The palette of the file at `path` as a run into the `to` format takes it: .wal and WAD2 textures
+// index all 256 of its colours, so a file of fewer is refused for them. None, with the reason.
+std::optional<Palette> ReadRunPalette(const std::string& path, TargetFormat to,
+                                      std::string& reason);
 
 } // namespace texelary
