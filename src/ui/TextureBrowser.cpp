@@ -220,7 +220,7 @@ void TTextureBrowser::BuildWindow() {
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->addWidget(Scrolled(m_picture, "PictureArea"), 3);
     detailLayout->addLayout(controls);
-    detailLayout->addWidget(Scrolled(m_levels, "LevelsArea"), 1);
+    detailLayout->addWidget(Scrolled(m_levels, "LevelsArea"), 2);
     detailLayout->addLayout(about);
 
     auto* split = new QSplitter;

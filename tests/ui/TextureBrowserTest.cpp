@@ -130,6 +130,19 @@ void TextureBrowserTest::OpensFromTheViewMenu() {
     QVERIFY(session.Windows().TextureBrowser->isVisible());
     QCOMPARE(session.Windows().TextureBrowser->windowTitle(),
              QStringLiteral("Textures - Texelary"));
+    // Every button and field has a letter of its own for Alt.
+    QStringList letters;
+    for (const QPushButton* button :
+         session.Windows().TextureBrowser->findChildren<QPushButton*>()) {
+        letters.append(button->text().section(QLatin1Char('&'), 1).left(1).toLower());
+    }
+    for (const QLabel* label : session.Windows().TextureBrowser->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            letters.append(label->text().section(QLatin1Char('&'), 1).left(1).toLower());
+        }
+    }
+    letters.sort();
+    QCOMPARE(letters, (QStringList{"a", "c", "f", "p", "z"}));
 }
 
 void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat_data() {
