@@ -113,6 +113,8 @@ private slots:
     void AnimationStepsThroughItsFrames_data();
     void AnimationStepsThroughItsFrames();
     void AddToListAddsExactlyTheSelected();
+    void AddToListTakesTexturesInAnArchive_data();
+    void AddToListTakesTexturesInAnArchive();
     void DragCarriesTheSelectedFiles();
     void DamagedFileGetsAPlaceholder();
 };
@@ -269,6 +271,43 @@ void TextureBrowserTest::AddToListAddsExactlyTheSelected() {
     QTest::mouseClick(&Part<QPushButton>(session, "AddBtn"), Qt::LeftButton);
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
     QCOMPARE(session.Boxes.Texts(), QStringList{"Not added to the image list:\nb.bmp: not a file"});
+}
+
+void TextureBrowserTest::AddToListTakesTexturesInAnArchive_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("texture");
+    QTest::addColumn<QString>("elsewhere"); // a texture of the format outside the input folder
+    QTest::newRow("folder in a pak") << IndexOf(SourceFormat::Wal) << "base.pak/textures"
+                                     << "D.Wal"
+                                     << "base.pak/a.wal";
+    QTest::newRow("wad") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
+                         << "*lava"
+                         << "half.wad/{fence";
+}
+
+void TextureBrowserTest::AddToListTakesTexturesInAnArchive() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QString, texture);
+    QFETCH(QString, elsewhere);
+    Session session;
+    WriteTestArchives(session);
+    session.InputPath().setText(session.PathOf(input));
+    Open(session, *SourceFormatAt(from));
+    Select(session, {texture});
+    QTest::mouseClick(&Part<QPushButton>(session, "AddBtn"), Qt::LeftButton);
+    QCOMPARE(session.Boxes.Texts(), QStringList());
+    QCOMPARE(session.Entries(), QStringList{texture});
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(session.PathOf(elsewhere))});
+    session.Windows().Main->AddDroppedFiles(other);
+    QCOMPARE(session.Entries(), QStringList{texture});
+    QCOMPARE(session.Boxes.Texts(),
+             QStringList{"Not added to the image list:\n" +
+                         elsewhere.section(QLatin1Char('/'), -1) + ": not in the input directory " +
+                         QDir::toNativeSeparators(session.PathOf(input))});
 }
 
 void TextureBrowserTest::DragCarriesTheSelectedFiles() {
