@@ -370,30 +370,36 @@ void TTextureBrowser::ShowTexture(int row) {
 // frame that cannot be read ends the animation there.
 void TTextureBrowser::FindFrames(const QString& name, const std::optional<HeaderFields>& fields) {
     const QStringList& names = m_model->AllNames();
-    QStringList order = NumberedFramesOf(name, names);
-    std::optional<HeaderFields> next = fields;
-    if (order.isEmpty() && next && !next->animationName.empty()) {
-        order.append(name);
-        for (auto frame = TextureNamed(next->animationName, names);
-             frame && !order.contains(*frame) &&
-             order.size() < qsizetype{BrowserLayout::kMostFrames};
-             frame = next ? TextureNamed(next->animationName, names) : std::nullopt) {
-            order.append(*frame);
-            next = ReadTexture(*m_format, TexturePath(m_model->Folder(), *frame)).fields;
+    const auto isFrame = [this](const QString& frame) {
+        return std::any_of(m_frames.begin(), m_frames.end(),
+                           [&](const Frame& known) { return known.name == frame; });
+    };
+    const QStringList numbered = NumberedFramesOf(name, names);
+    if (!numbered.isEmpty()) {
+        for (const QString& frame : numbered) {
+            const QImage picture =
+                frame == name
+                    ? m_shown
+                    : PictureOf(ReadTexture(*m_format, TexturePath(m_model->Folder(), frame)));
+            if (picture.isNull()) {
+                break;
+            }
+            m_frames.push_back({frame, picture});
         }
-    }
-    if (order.size() < 2) {
-        return;
-    }
-    for (const QString& frame : std::as_const(order)) {
-        const QImage picture =
-            frame == name
-                ? m_shown
-                : PictureOf(ReadTexture(*m_format, TexturePath(m_model->Folder(), frame)));
-        if (picture.isNull()) {
-            break;
+    } else if (fields && !fields->animationName.empty()) {
+        // From this texture through the next frames its header and theirs name, until the
+        // animation comes back round.
+        m_frames.push_back({name, m_shown});
+        auto frame = TextureNamed(fields->animationName, names);
+        while (frame && !isFrame(*frame) && m_frames.size() < BrowserLayout::kMostFrames) {
+            const SourceRead read = ReadTexture(*m_format, TexturePath(m_model->Folder(), *frame));
+            const QImage picture = PictureOf(read);
+            if (picture.isNull()) {
+                break;
+            }
+            m_frames.push_back({*frame, picture});
+            frame = read.fields ? TextureNamed(read.fields->animationName, names) : std::nullopt;
         }
-        m_frames.push_back({frame, picture});
     }
     if (m_frames.size() < 2) {
         m_frames.clear();
