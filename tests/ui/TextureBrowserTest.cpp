@@ -176,6 +176,12 @@ void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat() {
     Open(session, *SourceFormatAt(from));
     QCOMPARE(Listed(session), listed);
     QCOMPARE(LabelText(session, "Count"), QStringLiteral("%1 textures").arg(listed.size()));
+    // Each has its thumbnail, read as the run reads it, from the archive too.
+    const QAbstractItemModel& model = *Grid(session).model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QTRY_COMPARE(model.index(row, 0).data(TextureModel::ThumbnailRole).toInt(),
+                     int(TextureModel::ThumbnailState::Ready));
+    }
 }
 
 void TextureBrowserTest::FilterShowsTheNamesThatContainIt() {
