@@ -7,6 +7,7 @@
 #include "ui/TProcessDialog.h"
 #include "ui/TProjectSetup.h"
 #include "ui/TSplashDialog.h"
+#include "ui/TextureBrowser.h"
 
 #include <QApplication>
 #include <QFont>
@@ -45,9 +46,12 @@ WindowSet::WindowSet(MessageBoxes& boxes, ModalRunner runModal) {
     m_windows.PathDialog = m_pathDialog.get();
     m_fileDialog = std::make_unique<TFileDialog>(m_windows);
     m_windows.FileDialog = m_fileDialog.get();
+    m_textureBrowser = std::make_unique<TTextureBrowser>(m_windows);
+    m_windows.TextureBrowser = m_textureBrowser.get();
 }
 
 WindowSet::~WindowSet() {
+    m_textureBrowser.reset();
     m_fileDialog.reset();
     m_pathDialog.reset();
     m_processDialog.reset();

@@ -23,6 +23,7 @@ class TSplashDialog;
 class TProcessDialog;
 class TPathDialog;
 class TFileDialog;
+class TTextureBrowser;
 
 // Shows a dialog modally and returns its result (QDialog::Accepted or Rejected). The program runs
 // QDialog::exec; a test puts its own runner here and answers the dialog from inside its loop.
@@ -39,6 +40,7 @@ struct AppWindows {
     TProcessDialog* ProcessDialog = nullptr;
     TPathDialog* PathDialog = nullptr;
     TFileDialog* FileDialog = nullptr;
+    TTextureBrowser* TextureBrowser = nullptr; // not modal, opened from the View menu
 
     // The worker of the conversion run in progress, or none. Written on the GUI thread only.
     ProcThread* CurrentWorker = nullptr;
@@ -49,7 +51,8 @@ struct AppWindows {
 };
 
 // Creates the seven windows once, in the start-up order (main window, project setup, about,
-// splash, progress, path chooser, file chooser), hidden, and destroys them in reverse order.
+// splash, progress, path chooser, file chooser), hidden, then the texture browser, and destroys
+// them in reverse order.
 class WindowSet {
 public:
     explicit WindowSet(MessageBoxes& boxes, ModalRunner runModal = ExecModal);
@@ -68,6 +71,7 @@ private:
     std::unique_ptr<TProcessDialog> m_processDialog;
     std::unique_ptr<TPathDialog> m_pathDialog;
     std::unique_ptr<TFileDialog> m_fileDialog;
+    std::unique_ptr<TTextureBrowser> m_textureBrowser;
 };
 
 // The platform's default dialog font at a character height of 11 pixels, used by every window.

@@ -19,7 +19,8 @@ struct DroppedFiles {
 };
 
 // Adds to `list`, by name and each made current in turn, the dropped files that are of the
-// project's source format and in its input directory.
+// project's source format and in its input directory. A path through a pak or a wad (the
+// texture browser's, when the input directory runs through one) names the texture inside it.
 DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& setup,
                               QListWidget& list);
 

@@ -14,6 +14,7 @@
 #include "ui/TFileDialog.h"
 #include "ui/TProcessDialog.h"
 #include "ui/TProjectSetup.h"
+#include "ui/TextureBrowser.h"
 #include "ui_TMain.h"
 
 #include <QAbstractItemModel>
@@ -100,6 +101,7 @@ TMain::TMain(AppWindows& windows)
     connect(m_ui->SaveAsBtn, &QAction::triggered, this, &TMain::SaveAsBtnClick);
     connect(m_ui->LoadBtn, &QAction::triggered, this, &TMain::LoadBtnClick);
     connect(m_ui->PropertiesBtn, &QAction::triggered, this, &TMain::PropertiesBtnClick);
+    connect(m_ui->TexturesBtn, &QAction::triggered, this, &TMain::TexturesBtnClick);
     connect(m_ui->AboutBtn, &QAction::triggered, this, &TMain::AboutBtnClick);
     // Ctrl+Q has no menu item of its own: the window carries it.
     addAction(m_ui->QuitKey);
@@ -329,6 +331,10 @@ void TMain::BmpListKeyUp() {
 
 void TMain::PropertiesBtnClick() {
     m_windows.RunModal(*m_windows.ProjectSetup);
+}
+
+void TMain::TexturesBtnClick() {
+    m_windows.TextureBrowser->Open();
 }
 
 void TMain::AboutBtnClick() {

@@ -93,6 +93,7 @@ private slots:
     void BmpListMouseUp();
     void BmpListKeyUp();
     void PropertiesBtnClick();
+    void TexturesBtnClick();
     void AboutBtnClick();
     void QuitBtnClick();
     void CreateBtnClick();

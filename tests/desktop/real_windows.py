@@ -502,6 +502,37 @@ def scenario_choose_folder(program, directory):
     check(chosen == str(directory.resolve() / "beta"), f"the input folder is {chosen}, not beta")
 
 
+def scenario_texture_browser(program, directory):
+    """Ctrl+B opens the texture browser on top, with the focus; a click on a thumbnail shows that
+    texture large, Alt+A adds it to the image list (read back from the project file Ctrl+S
+    writes once Escape has closed the browser). The browser's own picture is kept as
+    texture-browser.png."""
+    for name in ("brick.bmp", "grass.bmp", "stone.bmp", "water.bmp"):
+        write_bitmap(directory / name, 64, 64)
+    key("ctrl+b")
+    browser = wait_for("the texture browser",
+                       lambda: next(iter(windows_titled("Textures - Texelary")), 0))
+    check_on_top_and_focused(program, browser, "the texture browser")
+    # The first thumbnail: the grid's first cell, below the filter's row.
+    click_in(browser, 11 + 52, 11 + 26 + 6 + 36)
+    time.sleep(QUIET)  # the thumbnails are made in the background
+    program.screenshot("texture-selected")
+    run("import", "-window", str(browser), str(program.shots / "texture-browser.png"))
+    key("alt+a")
+    wait_for('the title "Texelary*"', lambda: title(program.main) == "Texelary*", 5)
+    check(not program.boxes(), "adding the texture showed a box")
+    key("Escape")
+    wait_for("the texture browser to close", lambda: not windows_titled("Textures - Texelary"))
+    wait_for("the main window to have the focus again", lambda: focused() == program.main, 5)
+    key("ctrl+s")
+    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text("browsed")
+    key("Return")
+    project = directory / "browsed.mm"
+    wait_for("browsed.mm", project.exists, 5)
+    check(saved_names(project) == 1, f"{saved_names(project)} entries in the list, not the 1 added")
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -518,6 +549,7 @@ SCENARIOS = [
     ("save-new", nothing, scenario_save_new),
     ("delete-many", nothing, scenario_delete_many),
     ("choose-folder", nothing, scenario_choose_folder),
+    ("texture-browser", nothing, scenario_texture_browser),
 ]
 
 

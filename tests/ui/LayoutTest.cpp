@@ -248,16 +248,18 @@ void LayoutTest::MainMenuHasItsItems() {
     };
     QCOMPARE(items("FileMnu"), (QStringList{"&New=NewProject", "-=N1", "&Save=SaveBtn",
                                             "Save &As...=SaveAsBtn", "&Load...=LoadBtn"}));
-    QCOMPARE(items("OptionsMnu"), QStringList{"&Project Information...=PropertiesBtn"});
+    QCOMPARE(items("OptionsMnu"),
+             (QStringList{"&Project Information...=PropertiesBtn", "&Textures=TexturesBtn"}));
     QCOMPARE(items("HelpMnu"), QStringList{"&About...=AboutBtn"});
-    // The File menu's items and Quit have their usual keys; nothing else has one.
+    // The File menu's items, Quit and the texture browser have their keys; nothing else has one.
     const std::map<QString, QKeySequence> keys{
         {"NewProject", QKeySequence(QStringLiteral("Ctrl+N"))},
         {"SaveBtn", QKeySequence(QStringLiteral("Ctrl+S"))},
         {"SaveKey", QKeySequence(QStringLiteral("Ctrl+S"))},
         {"SaveAsBtn", QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
         {"LoadBtn", QKeySequence(QStringLiteral("Ctrl+O"))},
-        {"QuitKey", QKeySequence(QStringLiteral("Ctrl+Q"))}};
+        {"QuitKey", QKeySequence(QStringLiteral("Ctrl+Q"))},
+        {"TexturesBtn", QKeySequence(QStringLiteral("Ctrl+B"))}};
     for (const QAction* item : session.Windows().Main->findChildren<QAction*>()) {
         const auto key = keys.find(item->objectName());
         QCOMPARE(item->shortcut(), key == keys.end() ? QKeySequence() : key->second);

@@ -11,6 +11,7 @@ namespace texelary::test {
 int RunWindowsTests(int argc, char** argv);
 int RunRunTests(int argc, char** argv);
 int RunLayoutTests(int argc, char** argv);
+int RunTextureBrowserTests(int argc, char** argv);
 } // namespace texelary::test
 
 int main(int argc, char** argv) {
@@ -24,5 +25,6 @@ int main(int argc, char** argv) {
     failures += texelary::test::RunWindowsTests(argc, argv);
     failures += texelary::test::RunRunTests(argc, argv);
     failures += texelary::test::RunLayoutTests(argc, argv);
+    failures += texelary::test::RunTextureBrowserTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

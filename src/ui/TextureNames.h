@@ -1,0 +1,24 @@
+#pragma once
+
+// The textures of one source format in an input folder, by the names the image list takes, as
+// the file chooser lists them: in a folder its files that match the format's mask (case ignored,
+// folders and hidden files left out); in a pak, or a folder inside one, the entries of the
+// format's extension in that folder; for a wad's formats the wad's mip textures of that kind,
+// by lump name. Sorted ignoring case.
+
+#include "formats/Formats.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace texelary {
+
+// None, with the reason in `reason`, when the folder or the archive can't be read.
+std::optional<QStringList> TextureNamesIn(const QString& folder, SourceFormat format,
+                                          QString& reason);
+
+// The path of the texture `name` listed in `folder`, as the run and the preview build it.
+QString TexturePath(const QString& folder, const QString& name);
+
+} // namespace texelary

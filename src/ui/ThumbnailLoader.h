@@ -1,0 +1,94 @@
+#pragma once
+
+// Thumbnails of textures, made in the background and kept in a cache of bounded size. A window
+// asks for the thumbnails it is about to draw; the loader reads them on its own threads with the
+// run's read step (so what is shown is what will be converted), newest request first, and says
+// when each is ready. Requests that have waited longest are dropped when many more come (the
+// window has scrolled past them), and a thumbnail that has not been asked for in a while leaves
+// the cache: memory does not grow with the number of textures.
+
+#include "formats/Formats.h"
+
+#include <QCache>
+#include <QHash>
+#include <QObject>
+#include <QPixmap>
+#include <QSet>
+#include <QSize>
+#include <QString>
+#include <QThreadPool>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace texelary {
+
+struct Thumbnail {
+    QPixmap picture;      // the texture shrunk to fit the square, or a placeholder
+    QSize size;           // the texture's own width and height
+    bool damaged = false; // the read step refused the file: `picture` is the placeholder
+};
+
+class ThumbnailLoader final : public QObject {
+    Q_OBJECT
+public:
+    // Thumbnails fit a square of `side` pixels; at most `cachedBytes` of them are kept.
+    explicit ThumbnailLoader(int side, qsizetype cachedBytes = 24 * 1024 * 1024,
+                             QObject* parent = nullptr);
+    // Drops what is still asked for and waits for the reads under way.
+    ~ThumbnailLoader() override;
+
+    // Forgets every thumbnail and request: the textures of `format` are read from now on.
+    void Reset(SourceFormat format);
+
+    // The thumbnail of the texture at `path` when it is in the cache; otherwise it is asked for
+    // (Ready follows) and the answer is null.
+    const Thumbnail* Find(const QString& path);
+
+    // The texture's own size when it has been read since the last Reset (a thumbnail that left
+    // the cache keeps its size here); an invalid size otherwise.
+    QSize SizeOf(const QString& path) const { return m_sizes.value(path); }
+
+    // Drawn while a thumbnail is being made.
+    const QPixmap& Loading() const { return m_loading; }
+    // Drawn for a file that cannot be read.
+    const QPixmap& Damaged() const { return m_damaged; }
+
+    int Side() const { return m_side; }
+    // How many thumbnails are asked for and not yet ready.
+    int Pending() const;
+    int Cached() const { return static_cast<int>(m_cache.count()); }
+
+signals:
+    void Ready(const QString& path);
+
+private:
+    struct Made {
+        QString path;
+        QImage picture; // null for a damaged file
+        QSize size;
+        unsigned generation = 0;
+    };
+
+    void Ask(const QString& path);
+    void Work();
+    Made Make(const QString& path, SourceFormat format, unsigned generation) const;
+    void Take(const Made& made);
+
+    int m_side;
+    QPixmap m_loading;
+    QPixmap m_damaged;
+    QCache<QString, Thumbnail> m_cache;
+    QHash<QString, QSize> m_sizes;
+    QThreadPool m_pool;
+
+    // Shared with the threads, under the mutex.
+    mutable std::mutex m_mutex;
+    std::deque<QString> m_queue; // newest first
+    QSet<QString> m_asked;       // queued or being read
+    SourceFormat m_format = SourceFormat::Bmp;
+    unsigned m_generation = 0; // counts the Resets: what was read before one is not taken
+    int m_workers = 0;
+};
+
+} // namespace texelary

@@ -1,0 +1,370 @@
+// The texture browser: what it lists, its filter, what a selected texture shows, animations, and
+// how its textures reach the project's list.
+
+#include "ui/TextureBrowser.h"
+
+#include "FormatFiles.h"
+#include "UiTestSupport.h"
+#include "colour/WalPalette.h"
+#include "ui/TMain.h"
+#include "ui/TextureModel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QUrl>
+
+namespace texelary::test {
+
+namespace {
+
+template <typename Widget> Widget& Part(Session& session, const char* name) {
+    auto* widget = session.Windows().TextureBrowser->findChild<Widget*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+        qFatal("the texture browser has no %s", name);
+    }
+    return *widget;
+}
+
+QListView& Grid(Session& session) {
+    return Part<QListView>(session, "Textures");
+}
+
+QString LabelText(Session& session, const char* name) {
+    return Part<QLabel>(session, name).text();
+}
+
+// The names the grid lists, in order.
+QStringList Listed(Session& session) {
+    const QAbstractItemModel& model = *Grid(session).model();
+    QStringList names;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        names.append(model.index(row, 0).data(Qt::ToolTipRole).toString());
+    }
+    return names;
+}
+
+int RowOf(Session& session, const QString& name) {
+    return static_cast<int>(Listed(session).indexOf(name));
+}
+
+// Opens the browser on the project's input folder, converting from `from`.
+void Open(Session& session, SourceFormat from) {
+    session.ConvFrom().setCurrentIndex(IndexOf(from));
+    session.Item("TexturesBtn").trigger();
+}
+
+void Select(Session& session, const QStringList& names) {
+    QItemSelectionModel& selection = *Grid(session).selectionModel();
+    selection.clearSelection();
+    for (const QString& name : names) {
+        const QModelIndex index = Grid(session).model()->index(RowOf(session, name), 0);
+        selection.setCurrentIndex(index, QItemSelectionModel::Select);
+    }
+}
+
+// A 16 x 16 .wal whose first pixel has index `first` and whose header names `next` as the next
+// frame.
+void WriteWalTexture(Session& session, const QString& name, std::uint8_t first = 40,
+                     const std::string& next = {}) {
+    IndexedImage picture = Picture16();
+    picture.pixels[0] = first;
+    HeaderFields fields;
+    fields.name = "e1u1/" + QFileInfo(name).completeBaseName().toStdString();
+    fields.animationName = next;
+    fields.flags = 0x10;
+    fields.contents = 1;
+    fields.value = 7;
+    QVERIFY(WriteWalFile(picture, WalPalette, QFile::encodeName(session.PathOf(name)).toStdString(),
+                         WriteOptions(MipFilter::Point, fields)));
+}
+
+QColor WalColour(int index) {
+    const auto i = static_cast<std::size_t>(index);
+    return QColor(WalPalette[3 * i], WalPalette[3 * i + 1], WalPalette[3 * i + 2]);
+}
+
+QColor PixelOf(Session& session, const char* label, int x, int y) {
+    return Part<QLabel>(session, label).pixmap().toImage().pixelColor(x, y);
+}
+
+} // namespace
+
+class TextureBrowserTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void OpensFromTheViewMenu();
+    void ListsTheTexturesOfTheSourceFormat_data();
+    void ListsTheTexturesOfTheSourceFormat();
+    void FilterShowsTheNamesThatContainIt();
+    void SelectionShowsPictureLevelsPaletteAndFields();
+    void AnimationStepsThroughItsFrames_data();
+    void AnimationStepsThroughItsFrames();
+    void AddToListAddsExactlyTheSelected();
+    void AddToListTakesTexturesInAnArchive_data();
+    void AddToListTakesTexturesInAnArchive();
+    void DragCarriesTheSelectedFiles();
+    void DamagedFileGetsAPlaceholder();
+};
+
+void TextureBrowserTest::OpensFromTheViewMenu() {
+    Session session;
+    QAction& item = session.Item("TexturesBtn");
+    QCOMPARE(item.shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
+    QCOMPARE(item.text(), QStringLiteral("&Textures"));
+    const auto* view = session.Windows().Main->findChild<QMenu*>(QStringLiteral("OptionsMnu"));
+    QCOMPARE(view->title(), QStringLiteral("&View"));
+    QVERIFY(view->actions().contains(&item));
+    QVERIFY(!session.Windows().TextureBrowser->isVisible());
+    item.trigger();
+    QVERIFY(session.Windows().TextureBrowser->isVisible());
+    QCOMPARE(session.Windows().TextureBrowser->windowTitle(),
+             QStringLiteral("Textures - Texelary"));
+    // Every button and field has a letter of its own for Alt.
+    QStringList letters;
+    for (const QPushButton* button :
+         session.Windows().TextureBrowser->findChildren<QPushButton*>()) {
+        letters.append(button->text().section(QLatin1Char('&'), 1).left(1).toLower());
+    }
+    for (const QLabel* label : session.Windows().TextureBrowser->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            letters.append(label->text().section(QLatin1Char('&'), 1).left(1).toLower());
+        }
+    }
+    letters.sort();
+    QCOMPARE(letters, (QStringList{"a", "c", "f", "p", "z"}));
+}
+
+void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // under the session's folder
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("bitmaps") << IndexOf(SourceFormat::Bmp) << QString()
+                             << QStringList{"a.bmp", "D.BMP"};
+    QTest::newRow("wal") << IndexOf(SourceFormat::Wal) << QString() << QStringList{"b.wal"};
+    QTest::newRow("folder in a pak")
+        << IndexOf(SourceFormat::Wal) << "base.pak/textures" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("wad") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
+                         << QStringList{"*lava", "brick"};
+}
+
+void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QStringList, listed);
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("D.BMP"), 4, 4);
+    WriteWalTexture(session, "b.wal");
+    WriteText(session.PathOf("c.m8"), "m8");
+    WriteTestArchives(session);
+    if (!input.isEmpty()) {
+        session.InputPath().setText(session.PathOf(input));
+    }
+    Open(session, *SourceFormatAt(from));
+    QCOMPARE(Listed(session), listed);
+    QCOMPARE(LabelText(session, "Count"), QStringLiteral("%1 textures").arg(listed.size()));
+    // Each has its thumbnail, read as the run reads it, from the archive too.
+    const QAbstractItemModel& model = *Grid(session).model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QTRY_COMPARE(model.index(row, 0).data(TextureModel::ThumbnailRole).toInt(),
+                     int(TextureModel::ThumbnailState::Ready));
+    }
+}
+
+void TextureBrowserTest::FilterShowsTheNamesThatContainIt() {
+    Session session;
+    for (const char* name : {"wall1.bmp", "floor.bmp", "Wall2.bmp"}) {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    Open(session, SourceFormat::Bmp);
+    QTest::keyClicks(&Part<QLineEdit>(session, "Filter"), QStringLiteral("WALL"));
+    QCOMPARE(Listed(session), (QStringList{"wall1.bmp", "Wall2.bmp"}));
+    QCOMPARE(LabelText(session, "Count"), QStringLiteral("2 of 3 textures"));
+}
+
+void TextureBrowserTest::SelectionShowsPictureLevelsPaletteAndFields() {
+    Session session;
+    WriteWalTexture(session, "stone.wal", 200);
+    Open(session, SourceFormat::Wal);
+    Part<QSpinBox>(session, "Zoom").setValue(8);
+    Select(session, {"stone.wal"});
+
+    const QStringList fields = LabelText(session, "Fields").split(QLatin1Char('\n'));
+    QCOMPARE(fields,
+             (QStringList{"stone.wal", "Size: 16 x 16", "Levels: 4: 16 x 16, 8 x 8, 4 x 4, 2 x 2",
+                          "Name: \"e1u1/stone\"", "Animation name: \"\"", "Flags: 0x00000010",
+                          "Contents: 0x00000001", "Value: 0x00000007"}));
+    // Zoomed 8 times by nearest neighbour: texel (0, 0) fills the first 8 x 8 pixels alone.
+    QCOMPARE(Part<QLabel>(session, "Picture").pixmap().size(), QSize(128, 128));
+    QCOMPARE(PixelOf(session, "Picture", 7, 7), WalColour(200));
+    QCOMPARE(PixelOf(session, "Picture", 8, 7), WalColour(41));
+    // The levels side by side, 4 pixels apart, at the same zoom.
+    QCOMPARE(Part<QLabel>(session, "Levels").pixmap().size(),
+             QSize(8 * (16 + 8 + 4 + 2) + 3 * 4, 128));
+    // Cell 41 of the palette grid: row 2, column 9, 9 pixels a cell beyond a 1-pixel line.
+    QCOMPARE(Part<QLabel>(session, "PaletteGrid").pixmap().size(), QSize(145, 145));
+    QCOMPARE(PixelOf(session, "PaletteGrid", 1 + 9 * 9 + 4, 1 + 2 * 9 + 4), WalColour(41));
+    QVERIFY(!Part<QPushButton>(session, "PlayBtn").isEnabled());
+}
+
+void TextureBrowserTest::AnimationStepsThroughItsFrames_data() {
+    QTest::addColumn<QStringList>("frames");  // in play order, each file's first pixel 100 + i
+    QTest::addColumn<QStringList>("next");    // the header's next frame of each
+    QTest::addColumn<QStringList>("besides"); // other textures of the folder
+    QTest::newRow("numbered") << QStringList{"+0lava.wal", "+1lava.wal", "+2lava.wal"}
+                              << QStringList{"", "", ""}
+                              << QStringList{"+0slime.wal", "+alava.wal"};
+    QTest::newRow("named in headers")
+        << QStringList{"a.wal", "b.wal", "c.wal"} << QStringList{"e1u1/b", "e1u1/c", "e1u1/a"}
+        << QStringList{"d.wal"};
+}
+
+void TextureBrowserTest::AnimationStepsThroughItsFrames() {
+    QFETCH(QStringList, frames);
+    QFETCH(QStringList, next);
+    QFETCH(QStringList, besides);
+    Session session;
+    for (int i = 0; i < frames.size(); ++i) {
+        WriteWalTexture(session, frames[i], static_cast<std::uint8_t>(100 + i),
+                        next[i].toStdString());
+    }
+    for (const QString& name : besides) {
+        WriteWalTexture(session, name);
+    }
+    Open(session, SourceFormat::Wal);
+    Select(session, {frames[0]});
+    QCOMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 1 of 3: ") + frames[0]);
+    QPushButton& play = Part<QPushButton>(session, "PlayBtn");
+    QVERIFY(play.isEnabled());
+    QTest::mouseClick(&play, Qt::LeftButton);
+    QCOMPARE(play.text(), QStringLiteral("&Stop"));
+    QTRY_COMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 2 of 3: ") + frames[1]);
+    QCOMPARE(PixelOf(session, "Picture", 0, 0), WalColour(101));
+    QTRY_COMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 3 of 3: ") + frames[2]);
+    QTRY_COMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 1 of 3: ") + frames[0]);
+    QTest::mouseClick(&play, Qt::LeftButton);
+    QCOMPARE(play.text(), QStringLiteral("&Play"));
+}
+
+void TextureBrowserTest::AddToListAddsExactlyTheSelected() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    Open(session, SourceFormat::Bmp);
+    Select(session, {"a.bmp", "c.bmp"});
+    QTest::mouseClick(&Part<QPushButton>(session, "AddBtn"), Qt::LeftButton);
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    QVERIFY(session.Boxes.Shown.empty());
+
+    // A file gone since it was listed is refused by the rules of a drop, and the box says why.
+    Select(session, {"b.bmp"});
+    QVERIFY(QFile::remove(session.PathOf("b.bmp")));
+    QTest::mouseClick(&Part<QPushButton>(session, "AddBtn"), Qt::LeftButton);
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Not added to the image list:\nb.bmp: not a file"});
+}
+
+void TextureBrowserTest::AddToListTakesTexturesInAnArchive_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("texture");
+    QTest::addColumn<QString>("elsewhere"); // a texture of the format outside the input folder
+    QTest::newRow("folder in a pak") << IndexOf(SourceFormat::Wal) << "base.pak/textures"
+                                     << "D.Wal"
+                                     << "base.pak/a.wal";
+    QTest::newRow("wad") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
+                         << "*lava"
+                         << "half.wad/{fence";
+}
+
+void TextureBrowserTest::AddToListTakesTexturesInAnArchive() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QString, texture);
+    QFETCH(QString, elsewhere);
+    Session session;
+    WriteTestArchives(session);
+    session.InputPath().setText(session.PathOf(input));
+    Open(session, *SourceFormatAt(from));
+    Select(session, {texture});
+    QTest::mouseClick(&Part<QPushButton>(session, "AddBtn"), Qt::LeftButton);
+    QCOMPARE(session.Boxes.Texts(), QStringList());
+    QCOMPARE(session.Entries(), QStringList{texture});
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(session.PathOf(elsewhere))});
+    session.Windows().Main->AddDroppedFiles(other);
+    QCOMPARE(session.Entries(), QStringList{texture});
+    QCOMPARE(session.Boxes.Texts(),
+             QStringList{"Not added to the image list:\n" +
+                         elsewhere.section(QLatin1Char('/'), -1) + ": not in the input directory " +
+                         QDir::toNativeSeparators(session.PathOf(input))});
+}
+
+void TextureBrowserTest::DragCarriesTheSelectedFiles() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    Open(session, SourceFormat::Bmp);
+    Select(session, {"c.bmp", "b.bmp"});
+    const QListView& grid = Grid(session);
+    const std::unique_ptr<QMimeData> dragged(
+        grid.model()->mimeData(grid.selectionModel()->selectedIndexes()));
+    QCOMPARE(dragged->urls(), (QList<QUrl>{QUrl::fromLocalFile(session.PathOf("b.bmp")),
+                                           QUrl::fromLocalFile(session.PathOf("c.bmp"))}));
+    QWidget& target = *session.BmpList().viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, dragged.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, dragged.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &drop);
+    QCOMPARE(session.Entries(), (QStringList{"b.bmp", "c.bmp"}));
+}
+
+void TextureBrowserTest::DamagedFileGetsAPlaceholder() {
+    Session session;
+    WriteText(session.PathOf("bad.wal"), "not a texture");
+    WriteWalTexture(session, "good.wal");
+    Open(session, SourceFormat::Wal);
+    const QAbstractItemModel& model = *Grid(session).model();
+    const auto state = [&](const char* name) {
+        return model.index(RowOf(session, name), 0).data(TextureModel::ThumbnailRole).toInt();
+    };
+    QTRY_COMPARE(state("bad.wal"), int(TextureModel::ThumbnailState::Damaged));
+    QTRY_COMPARE(state("good.wal"), int(TextureModel::ThumbnailState::Ready));
+    QCOMPARE(model.index(RowOf(session, "good.wal"), 0).data().toString(),
+             QStringLiteral("good.wal\n16 x 16"));
+    QCOMPARE(model.index(RowOf(session, "bad.wal"), 0).data().toString(),
+             QStringLiteral("bad.wal"));
+
+    Select(session, {"bad.wal"});
+    QVERIFY(LabelText(session, "Fields").startsWith(QStringLiteral("bad.wal\nCannot be read: ")));
+    QVERIFY(!Part<QLabel>(session, "Picture").pixmap().isNull());
+    QVERIFY(session.Boxes.Shown.empty());
+}
+
+int RunTextureBrowserTests(int argc, char** argv) {
+    TextureBrowserTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace texelary::test
+
+#include "TextureBrowserTest.moc"
