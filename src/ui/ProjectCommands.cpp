@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStringList>
 
 namespace texelary {
 
@@ -91,9 +92,12 @@ void ProjectCommands::ShowProject(const Project& project) {
     setup.OutputPath().setText(FromLocalPath(project.outputDir));
     setup.ConvTo().setCurrentIndex(IndexOf(project.convTo));
     setup.ConvFrom().setCurrentIndex(IndexOf(project.convFrom));
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(project.files.size()));
     for (const std::string& name : project.files) {
-        list.addItem(FromLocalPath(name));
+        names.append(FromLocalPath(name));
     }
+    list.addItems(names);
     if (list.count() > 0) {
         list.setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }

@@ -21,6 +21,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QCloseEvent;
@@ -106,6 +107,8 @@ private:
     // The image list's own events, and those of its viewport, where the mouse and drops arrive.
     void BmpListEvent(const QEvent& event);
     bool BmpListViewportEvent(QEvent& event);
+    // Appends `names` at the end of the image list in their order and makes the last one current.
+    void AppendToBmpList(const QStringList& names);
 
     std::unique_ptr<Ui::TMain> m_ui;
     LineHeight m_lineHeight{13};
