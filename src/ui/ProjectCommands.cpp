@@ -65,8 +65,7 @@ void ProjectCommands::New() {
     setup.ConvFrom().setCurrentIndex(0);
     setup.ConvTo().setCurrentIndex(0);
     m_saveBtn.setEnabled(false);
-    m_createBtn.setEnabled(false);
-    m_main.BmpList().clear();
+    m_main.ClearBmpList();
     m_changes.Settled(TitleName());
 }
 

@@ -25,10 +25,11 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -85,11 +86,15 @@ TMain::TMain(AppWindows& windows)
         }
     }
     setFont(WindowFont());
-    m_ui->centralwidget->setFixedSize(410, 220);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // What the header of the file shown says, below everything, cut to the window's width.
+    m_previewInfo = new QLabel(m_ui->StatusBar);
+    m_previewInfo->setObjectName(QStringLiteral("PreviewInfo"));
+    m_previewInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_ui->StatusBar->addWidget(m_previewInfo, 1);
+    // The window opens at the size its layout needs at least, and grows from there: the list and
+    // the preview take the room it gains.
+    ensurePolished();
+    resize(minimumSizeHint());
 
     connect(m_ui->AddBtn, &QPushButton::clicked, this, &TMain::AddBtnClick);
     connect(m_ui->DeleteBtn, &QPushButton::clicked, this, &TMain::DeleteBtnClick);
@@ -134,6 +139,7 @@ QListWidget& TMain::BmpList() const {
 void TMain::ClearBmpList() {
     m_ui->BmpList->clear();
     m_ui->CreateBtn->setEnabled(false);
+    ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
@@ -231,8 +237,13 @@ void TMain::ProjectChanged() {
 
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
     const QString path = FromLocalPath(JoinPath(LocalPath(directory), LocalPath(fileName)));
-    ShowPreviewPicture(*m_ui->ImagePrev, path,
+    ShowPreviewPicture(*m_ui->ImagePrev, *m_previewInfo, path,
                        SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
+}
+
+void TMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    SetElidedText(*m_previewInfo, m_previewInfo->toolTip());
 }
 
 QString TMain::RunFolder(const QString& typed) const {
@@ -242,6 +253,7 @@ QString TMain::RunFolder(const QString& typed) const {
 void TMain::PreviewSelected() {
     const QListWidgetItem* current = m_ui->BmpList->currentItem();
     if (current == nullptr) {
+        ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
         return;
     }
     const TProjectSetup& setup = *m_windows.ProjectSetup;
@@ -329,6 +341,7 @@ void TMain::DeleteBtnClick() {
     if (list.currentRow() < 0) {
         m_ui->CreateBtn->setEnabled(false);
     }
+    PreviewSelected();
 }
 
 void TMain::BmpListMouseUp() {

@@ -26,8 +26,10 @@
 
 class QCloseEvent;
 class QKeyEvent;
+class QLabel;
 class QListWidget;
 class QMimeData;
+class QResizeEvent;
 class QShowEvent;
 
 namespace Ui {
@@ -85,6 +87,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
@@ -111,6 +114,7 @@ private:
     void AppendToBmpList(const QStringList& names);
 
     std::unique_ptr<Ui::TMain> m_ui;
+    QLabel* m_previewInfo = nullptr; // owned by the status bar
     LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;
