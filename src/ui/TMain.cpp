@@ -91,6 +91,9 @@ TMain::TMain(AppWindows& windows)
     m_previewInfo->setObjectName(QStringLiteral("PreviewInfo"));
     m_previewInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_ui->StatusBar->addWidget(m_previewInfo, 1);
+    // Of one height in every style, so that the controls keep their places from the window's
+    // bottom edge.
+    m_ui->StatusBar->setFixedHeight(kStatusLineHeight);
     // The window opens at the size its layout needs at least, and grows from there: the list and
     // the preview take the room it gains.
     ensurePolished();

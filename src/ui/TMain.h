@@ -53,6 +53,9 @@ private:
     const QListWidget& m_list;
 };
 
+// The height of the main window's status line, below the client area, in pixels.
+constexpr int kStatusLineHeight = 20;
+
 class TMain final : public QMainWindow {
     Q_OBJECT
 public:
