@@ -55,7 +55,7 @@ void ShowPreviewPicture(PreviewLabel& preview, QLabel& info, const QString& path
 // Empties the preview and its line: nothing is selected, or the list is empty.
 void ClearPreviewPicture(PreviewLabel& preview, QLabel& info);
 
-// The line under the preview for a picture of `width` x `height`, its smaller `levels` and its
+// The status line's words for a picture of `width` x `height`, its smaller `levels` and its
 // header `fields`: "64 x 64, 4 levels: 64 x 64, 32 x 32, 16 x 16, 8 x 8 | name "e1u1/floor1",
 // next "", flags 0x00000000, contents 0x00000001, value 0x00000000".
 QString PreviewFacts(QSize picture, const QList<QImage>& levels,

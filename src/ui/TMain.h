@@ -11,7 +11,9 @@
 // title names the project's file and marks changes not saved with a star; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes
 // not saved; files dropped onto the image list are added when they may be. "Create..." starts
-// no run into an output folder that cannot take files, and says why.
+// no run into an output folder that cannot take files, and says why. The window opens at its
+// least size and can be resized and maximised, the list and the preview growing with it; a
+// status line at its bottom says what the previewed file's header holds.
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
