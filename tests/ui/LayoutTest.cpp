@@ -77,24 +77,24 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
          // shows whole in either.
          {480, 249},
          {{"GroupBox1", 7, 6, 466, 163, "Information"},
-          {"Label3", 9, 22, -1, -1, "File input path:"},
+          {"Label3", 9, 22, -1, -1, "File &input path:"},
           {"InputPath", 9, 39, 360, 21, nullptr},
           {"BmpDirBtn", 382, 40, 75, 21, "&Browse..."},
-          {"Label2", 9, 69, -1, -1, "File output path:"},
+          {"Label2", 9, 69, -1, -1, "File o&utput path:"},
           {"OutputPath", 9, 86, 277, 21, nullptr},
           {"PakBtn", 299, 86, 75, 21, "&Pak..."},
           {"Button1", 382, 86, 75, 21, "Bro&wse..."},
-          {"Label1", 9, 116, -1, -1, "Convert from:"},
+          {"Label1", 9, 116, -1, -1, "Convert &from:"},
           {"ConvFrom", 9, 133, 218, 22, nullptr},
-          {"Label4", 239, 115, -1, -1, "Convert to:"},
+          {"Label4", 239, 115, -1, -1, "Con&vert to:"},
           {"ConvTo", 239, 133, 218, 22, nullptr},
           {"OkBtn", 398, 176, 75, 25, "&Ok"},
           // The program's own settings, beside "Ok" and below the project's controls.
           {"KeepHeader", 9, 180, 190, 19, "&Keep texture names and flags"},
-          {"Label5", 204, 182, -1, -1, "Mip levels:"},
+          {"Label5", 204, 182, -1, -1, "&Mip levels:"},
           {"MipLevels", 270, 178, 82, 22, nullptr},
           {"TransparentIndex", 9, 202, 335, 19, "&Transparent pixels to index 255"},
-          {"Fullbright", 9, 224, 186, 19, "F&ull-bright colours"},
+          {"Fullbright", 9, 224, 186, 19, "Fu&ll-bright colours"},
           {"Dither", 200, 224, 144, 19, "&Dither true colour"}},
          {"InputPath", "BmpDirBtn", "OutputPath", "PakBtn", "Button1", "ConvFrom", "ConvTo",
           "KeepHeader", "MipLevels", "OkBtn", "TransparentIndex", "Fullbright", "Dither"}},
@@ -312,8 +312,8 @@ void LayoutTest::EveryTextShowsWhole() {
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
 }
 
-// Alt and a letter reach every push button; within one window, menus included, no two controls
-// share the letter.
+// Alt and a letter reach every push button, and the controls the setup dialog's labels name;
+// within one window, menus included, no two share the letter.
 void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
     Session session;
     for (const WindowLayout& layout : Layouts(session.Windows())) {
@@ -333,6 +333,13 @@ void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
         if (const auto* bar = layout.window->findChild<QMenuBar*>()) {
             for (const QAction* menu : bar->actions()) {
                 take(menu->text(), menu->text());
+            }
+        }
+        // A label's letter moves the focus to the control it names.
+        for (const QLabel* label : layout.window->findChildren<QLabel*>()) {
+            if (label->buddy() != nullptr) {
+                QVERIFY2(take(label->text(), label->objectName()),
+                         qPrintable(label->objectName() + " names a control but has no mnemonic"));
             }
         }
         for (const QAbstractButton* button : layout.window->findChildren<QAbstractButton*>()) {
