@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <optional>
 
 // The pictures are compiled into this static library; naming their initialiser here makes the
 // linker keep them in every program that creates the windows.
@@ -87,20 +88,35 @@ QMargins FrameOf(const QWidget& window) {
     return handle != nullptr ? handle->frameMargins() : QMargins();
 }
 
+bool FixedSize(const QWidget& window) {
+    return window.minimumSize() == window.maximumSize();
+}
+
 // The frame `window` is going to have: its own when the window manager has told it, otherwise
-// that of another window on screen, the best guess there is before the window is mapped.
+// that of another window on screen, the best guess there is before the window is mapped. Window
+// managers give a window that can be resized a grip along its bottom edge, which one of a fixed
+// size does not have: a frame of the other kind is taken with its bottom edge as wide as its sides.
 QMargins ExpectedFrame(const QWidget& window) {
     const QMargins own = FrameOf(window);
     if (!own.isNull()) {
         return own;
     }
     const QWidgetList windows = QApplication::topLevelWidgets();
+    std::optional<QMargins> otherKind;
     for (const QWidget* other : windows) {
-        if (other != &window && other->isVisible() && !FrameOf(*other).isNull()) {
-            return FrameOf(*other);
+        const QMargins frame = FrameOf(*other);
+        if (other == &window || !other->isVisible() || frame.isNull()) {
+            continue;
+        }
+        if (FixedSize(*other) == FixedSize(window)) {
+            return frame;
+        }
+        if (!otherKind) {
+            otherKind = QMargins(frame.left(), frame.top(), frame.right(),
+                                 FixedSize(window) ? frame.left() : frame.bottom());
         }
     }
-    return own;
+    return otherKind.value_or(own);
 }
 
 } // namespace

@@ -9,9 +9,10 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QHash>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace texelary {
@@ -40,65 +41,101 @@ std::optional<PathInArchive> FolderInArchive(const QString& path, bool isFolder)
     return inside;
 }
 
-// Why the texture at `path` inside an archive (as the texture browser drags and adds them) may
-// not be added; empty when it may: it is in the input folder, which runs through the same
-// archive, and of the source format (a wad's formats take every texture of the wad).
-QString WhyEntryNotAdded(const QString& path, std::optional<SourceFormat> from,
-                         const TProjectSetup& setup) {
-    const auto folder = FolderInArchive(path, false);
-    const auto input = FolderInArchive(setup.InputPath().text(), true);
-    const QString name = path.section(QLatin1Char('/'), -1);
-    if (!from ||
-        (!RowOf(*from).wad && !QDir::match(QString::fromLatin1(RowOf(*from).mask), name))) {
-        return QStringLiteral("the project converts from ") + setup.ConvFrom().currentText();
+// What a dropped file must be to be added. The mask and each folder's canonical path are worked
+// out once per drop, not once per file: a drop of 10,000 files from one folder resolves it once.
+class DropRules {
+public:
+    DropRules(const TProjectSetup& setup, const QString& inputFolder)
+        : m_setup(setup)
+        , m_from(SourceFormatAt(setup.ConvFrom().currentIndex()))
+        , m_inputFolder(inputFolder)
+        , m_inputDir(QDir(inputFolder).canonicalPath()) {
+        if (m_from) {
+            m_mask.setPattern(QRegularExpression::wildcardToRegularExpression(
+                QString::fromLatin1(RowOf(*m_from).mask)));
+            m_mask.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
+        }
     }
-    if (!input || folder->archive != input->archive || folder->entry != input->entry) {
-        return QStringLiteral("not in the input directory ") +
-               QDir::toNativeSeparators(setup.InputPath().text());
-    }
-    return {};
-}
 
-// Why the dropped `url` may not be added to the project; empty when it may.
-QString WhyNotAdded(const QUrl& url, std::optional<SourceFormat> from, const QString& inputDir,
-                    const TProjectSetup& setup) {
-    const QString mask = QString::fromLatin1(from ? RowOf(*from).mask : "");
-    const QFileInfo file(url.toLocalFile());
-    if (!url.isLocalFile()) {
-        return QStringLiteral("not a file on this computer");
+    // Why the dropped `url` may not be added to the project; empty when it may.
+    QString WhyNotAdded(const QUrl& url) {
+        const QFileInfo file(url.toLocalFile());
+        if (!url.isLocalFile()) {
+            return QStringLiteral("not a file on this computer");
+        }
+        if (const auto folder = FolderInArchive(url.toLocalFile(), false)) {
+            return WhyEntryNotAdded(*folder, file.fileName());
+        }
+        if (!file.isFile()) {
+            return QStringLiteral("not a file");
+        }
+        // A wad's textures are lumps inside it, which no file dropped can be.
+        if (!m_from || !m_mask.match(file.fileName()).hasMatch() || RowOf(*m_from).wad) {
+            return ConvertsFrom();
+        }
+        if (m_inputDir.isEmpty() || CanonicalFolder(file.absolutePath()) != m_inputDir) {
+            return NotInInput();
+        }
+        return {};
     }
-    if (FolderInArchive(url.toLocalFile(), false)) {
-        return WhyEntryNotAdded(url.toLocalFile(), from, setup);
+
+private:
+    // Why a texture inside an archive (as the texture browser drags and adds them) may not be
+    // added; empty when it may: it is in the input folder, which runs through the same archive,
+    // and of the source format (a wad's formats take every texture of the wad).
+    QString WhyEntryNotAdded(const PathInArchive& folder, const QString& name) {
+        if (!m_from || (!RowOf(*m_from).wad && !m_mask.match(name).hasMatch())) {
+            return ConvertsFrom();
+        }
+        if (!m_inputInArchive) {
+            m_inputInArchive = FolderInArchive(m_inputFolder, true);
+        }
+        const auto& input = *m_inputInArchive;
+        if (!input || folder.archive != input->archive || folder.entry != input->entry) {
+            return NotInInput();
+        }
+        return {};
     }
-    if (!file.isFile()) {
-        return QStringLiteral("not a file");
+
+    QString ConvertsFrom() const {
+        return QStringLiteral("the project converts from ") + m_setup.ConvFrom().currentText();
     }
-    // A wad's textures are lumps inside it, which no file dropped can be.
-    if (!from || !QDir::match(mask, file.fileName()) || RowOf(*from).wad) {
-        return QStringLiteral("the project converts from ") + setup.ConvFrom().currentText();
-    }
-    if (inputDir.isEmpty() || file.canonicalPath() != inputDir) {
+
+    QString NotInInput() const {
         return QStringLiteral("not in the input directory ") +
-               QDir::toNativeSeparators(setup.InputPath().text());
+               QDir::toNativeSeparators(m_setup.InputPath().text());
     }
-    return {};
-}
+
+    const QString& CanonicalFolder(const QString& folder) {
+        auto known = m_canonical.constFind(folder);
+        if (known == m_canonical.constEnd()) {
+            known = m_canonical.insert(folder, QDir(folder).canonicalPath());
+        }
+        return *known;
+    }
+
+    const TProjectSetup& m_setup;
+    std::optional<SourceFormat> m_from;
+    QString m_inputFolder;
+    QString m_inputDir;
+    QRegularExpression m_mask;
+    QHash<QString, QString> m_canonical;
+    // The archive and folder in it that the input folder runs through, once asked for.
+    std::optional<std::optional<PathInArchive>> m_inputInArchive;
+};
 
 } // namespace
 
 DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& setup,
-                              QListWidget& list) {
-    const auto from = SourceFormatAt(setup.ConvFrom().currentIndex());
-    const QString inputDir = QDir(setup.InputPath().text()).canonicalPath();
+                              const QString& inputFolder) {
+    DropRules rules(setup, inputFolder);
     DroppedFiles outcome;
     const QList<QUrl> urls = dropped.urls();
     for (const QUrl& url : urls) {
         const QFileInfo file(url.toLocalFile());
-        const QString why = WhyNotAdded(url, from, inputDir, setup);
+        const QString why = rules.WhyNotAdded(url);
         if (why.isEmpty()) {
-            list.addItem(file.fileName());
-            list.setCurrentRow(list.count() - 1, QItemSelectionModel::ClearAndSelect);
-            outcome.added = true;
+            outcome.added.append(file.fileName());
         } else {
             const QString name = url.isLocalFile() ? file.fileName() : url.toDisplayString();
             outcome.refused.append(name + QStringLiteral(": ") + why);

@@ -2,10 +2,10 @@
 
 // Files dropped onto the main window's image list.
 
+#include <QString>
 #include <QStringList>
 
 class QDropEvent;
-class QListWidget;
 class QMimeData;
 
 namespace texelary {
@@ -14,15 +14,16 @@ class TProjectSetup;
 
 // What became of the files of one drop.
 struct DroppedFiles {
-    bool added = false;  // at least one was added to the list
-    QStringList refused; // "name: why" for each file that was not
+    QStringList added;   // the names to add to the list, in the drop's order
+    QStringList refused; // "name: why" for each file that may not be added
 };
 
-// Adds to `list`, by name and each made current in turn, the dropped files that are of the
-// project's source format and in its input directory. A path through a pak or a wad (the
-// texture browser's, when the input directory runs through one) names the texture inside it.
+// Sorts the dropped files into those that may be added to the image list, by name (those of the
+// project's source format in its input directory, `inputFolder` as the run takes the setup
+// dialog's), and the others. A path through a pak or a wad (the texture browser's, when the
+// input directory runs through one) names the texture inside it.
 DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& setup,
-                              QListWidget& list);
+                              const QString& inputFolder);
 
 // Accepts a drag over the image list when it carries files.
 void AcceptFileDrag(QDropEvent& drag);

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <cstring>
 
@@ -37,56 +38,153 @@ QImage FromTrueColour(const RgbaImage& image) {
         .copy();
 }
 
+// What the read step gives of a file: its picture, the levels after level 0 and the header fields.
+struct ReadPicture {
+    QImage picture; // null when the reader refuses the file
+    QList<QImage> levels;
+    std::optional<HeaderFields> fields;
+};
+
 // The picture of a file as the run's read step sees it; a null picture, with the reason in
 // `reason` and in words in `why`, when the reader refuses the file.
-QImage ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, ReadError& reason,
-                        QString& why) {
+ReadPicture ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, ReadError& reason,
+                             QString& why) {
     SourceRead read;
+    read.wantLevels = true;
     ReadSourceFile(format, LocalPath(path), read);
-    QImage picture;
+    ReadPicture shown;
     if (read.image && read.paletteRead && read.image->width > 0 && read.image->height > 0) {
-        picture = FromIndexed(*read.image, read.palette);
+        shown.picture = FromIndexed(*read.image, read.palette);
+        for (const auto& level : read.levels) {
+            shown.levels.append(FromIndexed(*level, read.palette));
+        }
+        shown.fields = read.fields;
     } else if (read.trueColour && read.trueColour->width > 0 && read.trueColour->height > 0) {
-        picture = FromTrueColour(*read.trueColour);
+        shown.picture = FromTrueColour(*read.trueColour);
     } else if (read.reason == ReadError::None) {
         read.reason = ReadError::NoPixels;
     }
     reason = read.reason;
     why = QString::fromLatin1(DescribeReadError(read.reason));
-    return picture;
+    return shown;
+}
+
+QString Hex(std::uint32_t value) {
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace
 
-void ShowPreviewPicture(QLabel& preview, const QString& path, std::optional<SourceFormat> from) {
+void PreviewLabel::ShowPicture(const QImage& picture, const QList<QImage>& levels) {
+    m_levels = levels;
+    setPixmap(QPixmap::fromImage(picture));
+    update();
+}
+
+void PreviewLabel::ClearPicture() {
+    m_levels.clear();
+    clear();
+}
+
+QRect PreviewLabel::FittedRect(QSize picture, bool withLevels, const QRect& area) {
+    QSize whole =
+        withLevels ? QSize(picture.width() + picture.width() / 2, picture.height()) : picture;
+    if (whole.isEmpty() || area.isEmpty()) {
+        return {};
+    }
+    whole.scale(area.size(), Qt::KeepAspectRatio);
+    QRect fitted(QPoint(0, 0), whole.expandedTo(QSize(1, 1)));
+    fitted.moveCenter(area.center());
+    return fitted;
+}
+
+void PreviewLabel::paintEvent(QPaintEvent* /*event*/) {
+    const QPixmap shown = pixmap();
+    if (shown.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    const QRect all = FittedRect(shown.size(), !m_levels.isEmpty(), contentsRect());
+    const bool enlarged = all.height() >= shown.height();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !enlarged);
+    const int fullWidth = m_levels.isEmpty() ? all.width() : all.width() * 2 / 3;
+    painter.drawPixmap(QRect(all.topLeft(), QSize(fullWidth, all.height())), shown);
+    // Each level half the size of the one before it, stacked from the top of the column.
+    QRect level(all.left() + fullWidth, all.top(), fullWidth / 2, all.height() / 2);
+    for (const QImage& picture : m_levels) {
+        if (level.width() < 1 || level.height() < 1) {
+            break;
+        }
+        painter.drawImage(level, picture);
+        level.translate(0, level.height());
+        level.setSize(level.size() / 2);
+    }
+}
+
+QString PreviewFacts(QSize picture, const QList<QImage>& levels,
+                     const std::optional<HeaderFields>& fields) {
+    QString facts = QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height());
+    if (!levels.isEmpty()) {
+        facts += QStringLiteral(", %1 levels: %2 x %3")
+                     .arg(levels.size() + 1)
+                     .arg(picture.width())
+                     .arg(picture.height());
+        for (const QImage& level : levels) {
+            facts += QStringLiteral(", %1 x %2").arg(level.width()).arg(level.height());
+        }
+    }
+    if (fields) {
+        facts += QStringLiteral(" | name \"%1\", next \"%2\", flags %3, contents %4, value %5")
+                     .arg(QString::fromUtf8(fields->name), QString::fromUtf8(fields->animationName),
+                          Hex(fields->flags), Hex(fields->contents), Hex(fields->value));
+    }
+    return facts;
+}
+
+void SetElidedText(QLabel& label, const QString& text) {
+    label.setToolTip(text);
+    label.setText(label.fontMetrics().elidedText(text, Qt::ElideRight, label.width()));
+}
+
+void ClearPreviewPicture(PreviewLabel& preview, QLabel& info) {
+    preview.ClearPicture();
+    SetElidedText(info, QString());
+}
+
+void ShowPreviewPicture(PreviewLabel& preview, QLabel& info, const QString& path,
+                        std::optional<SourceFormat> from) {
     const bool inArchive = SplitArchivePath(LocalPath(path)).has_value();
     if (!inArchive) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
+            ClearPreviewPicture(preview, info);
             return;
         }
     }
     QString why;
-    QImage picture;
+    ReadPicture shown;
     if (!inArchive && (!from || *from == SourceFormat::Bmp)) {
         QImageReader reader(path, "bmp");
-        picture = reader.read();
+        shown.picture = reader.read();
         why = reader.errorString();
     } else {
         ReadError reason = ReadError::None;
-        picture = ReadAsTheRunDoes(RowOf(from.value_or(SourceFormat::Bmp)), path, reason, why);
+        shown = ReadAsTheRunDoes(RowOf(from.value_or(SourceFormat::Bmp)), path, reason, why);
         if (reason == ReadError::NoSuchFile) {
+            ClearPreviewPicture(preview, info);
             return;
         }
     }
-    if (picture.isNull()) {
+    if (shown.picture.isNull()) {
+        ClearPreviewPicture(preview, info);
         ReportApplicationError(QStringLiteral("Cannot show \"%1\" in the preview.")
                                    .arg(QDir::toNativeSeparators(path)),
                                why);
         return;
     }
-    // The label draws its picture stretched to its own 133 x 133, aspect ratio not kept.
-    preview.setPixmap(QPixmap::fromImage(picture));
+    preview.ShowPicture(shown.picture, shown.levels);
+    SetElidedText(info, PreviewFacts(shown.picture.size(), shown.levels, shown.fields));
 }
 
 } // namespace texelary

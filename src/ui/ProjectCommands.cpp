@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStringList>
 
 namespace texelary {
 
@@ -64,8 +65,7 @@ void ProjectCommands::New() {
     setup.ConvFrom().setCurrentIndex(0);
     setup.ConvTo().setCurrentIndex(0);
     m_saveBtn.setEnabled(false);
-    m_createBtn.setEnabled(false);
-    m_main.BmpList().clear();
+    m_main.ClearBmpList();
     m_changes.Settled(TitleName());
 }
 
@@ -91,9 +91,12 @@ void ProjectCommands::ShowProject(const Project& project) {
     setup.OutputPath().setText(FromLocalPath(project.outputDir));
     setup.ConvTo().setCurrentIndex(IndexOf(project.convTo));
     setup.ConvFrom().setCurrentIndex(IndexOf(project.convFrom));
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(project.files.size()));
     for (const std::string& name : project.files) {
-        list.addItem(FromLocalPath(name));
+        names.append(FromLocalPath(name));
     }
+    list.addItems(names);
     if (list.count() > 0) {
         list.setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }

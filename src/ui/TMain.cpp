@@ -26,10 +26,11 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -86,11 +87,18 @@ TMain::TMain(AppWindows& windows)
         }
     }
     setFont(WindowFont());
-    m_ui->centralwidget->setFixedSize(410, 220);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // What the header of the file shown says, below everything, cut to the window's width.
+    m_previewInfo = new QLabel(m_ui->StatusBar);
+    m_previewInfo->setObjectName(QStringLiteral("PreviewInfo"));
+    m_previewInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_ui->StatusBar->addWidget(m_previewInfo, 1);
+    // Of one height in every style, so that the controls keep their places from the window's
+    // bottom edge.
+    m_ui->StatusBar->setFixedHeight(kStatusLineHeight);
+    // The window opens at the size its layout needs at least, and grows from there: the list and
+    // the preview take the room it gains.
+    ensurePolished();
+    resize(minimumSizeHint());
 
     connect(m_ui->AddBtn, &QPushButton::clicked, this, &TMain::AddBtnClick);
     connect(m_ui->DeleteBtn, &QPushButton::clicked, this, &TMain::DeleteBtnClick);
@@ -136,6 +144,7 @@ QListWidget& TMain::BmpList() const {
 void TMain::ClearBmpList() {
     m_ui->BmpList->clear();
     m_ui->CreateBtn->setEnabled(false);
+    ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
@@ -233,8 +242,13 @@ void TMain::ProjectChanged() {
 
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
     const QString path = FromLocalPath(JoinPath(LocalPath(directory), LocalPath(fileName)));
-    ShowPreviewPicture(*m_ui->ImagePrev, path,
+    ShowPreviewPicture(*m_ui->ImagePrev, *m_previewInfo, path,
                        SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
+}
+
+void TMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    SetElidedText(*m_previewInfo, m_previewInfo->toolTip());
 }
 
 QString TMain::RunFolder(const QString& typed) const {
@@ -244,6 +258,7 @@ QString TMain::RunFolder(const QString& typed) const {
 void TMain::PreviewSelected() {
     const QListWidgetItem* current = m_ui->BmpList->currentItem();
     if (current == nullptr) {
+        ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
         return;
     }
     const TProjectSetup& setup = *m_windows.ProjectSetup;
@@ -260,13 +275,13 @@ void TMain::AddBtnClick() {
         return;
     }
     const QListWidget& files = chooser.File();
+    QStringList chosen;
     for (int i = 0; i < files.count(); ++i) {
         if (files.item(i)->isSelected()) {
-            m_ui->BmpList->addItem(files.item(i)->text());
-            m_ui->BmpList->setCurrentRow(m_ui->BmpList->count() - 1,
-                                         QItemSelectionModel::ClearAndSelect);
+            chosen.append(files.item(i)->text());
         }
     }
+    AppendToBmpList(chosen);
     chooser.ResetSelection();
     // Enabled before the preview: a bitmap the loader rejects must not keep the added names from
     // being converted.
@@ -274,9 +289,23 @@ void TMain::AddBtnClick() {
     PreviewSelected();
 }
 
+// One insertion and one change of the current line for the whole batch: adding takes as long
+// for 10,000 names onto a long list as onto an empty one.
+void TMain::AppendToBmpList(const QStringList& names) {
+    if (names.isEmpty()) {
+        return;
+    }
+    QListWidget& list = *m_ui->BmpList;
+    list.addItems(names);
+    list.setCurrentRow(list.count() - 1, QItemSelectionModel::ClearAndSelect);
+}
+
 void TMain::AddDroppedFiles(const QMimeData& dropped) {
-    const DroppedFiles outcome = ListDroppedFiles(dropped, *m_windows.ProjectSetup, *m_ui->BmpList);
-    if (outcome.added) {
+    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    const DroppedFiles outcome =
+        ListDroppedFiles(dropped, setup, RunFolder(setup.InputPath().text()));
+    AppendToBmpList(outcome.added);
+    if (!outcome.added.isEmpty()) {
         m_ui->CreateBtn->setEnabled(true);
     }
     if (!outcome.refused.isEmpty()) {
@@ -285,7 +314,7 @@ void TMain::AddDroppedFiles(const QMimeData& dropped) {
                     LocalPath(outcome.refused.join(QLatin1Char('\n'))),
                 BoxIcon::Exclamation);
     }
-    if (outcome.added) {
+    if (!outcome.added.isEmpty()) {
         PreviewSelected();
     }
 }
@@ -319,6 +348,7 @@ void TMain::DeleteBtnClick() {
     if (list.currentRow() < 0) {
         m_ui->CreateBtn->setEnabled(false);
     }
+    PreviewSelected();
 }
 
 void TMain::BmpListMouseUp() {

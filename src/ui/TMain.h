@@ -11,7 +11,9 @@
 // title names the project's file and marks changes not saved with a star; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes
 // not saved; files dropped onto the image list are added when they may be. "Create..." starts
-// no run into an output folder that cannot take files, and says why.
+// no run into an output folder that cannot take files, and says why. The window opens at its
+// least size and can be resized and maximised, the list and the preview growing with it; a
+// status line at its bottom says what the previewed file's header holds.
 
 #include "convert/ConversionRun.h"
 #include "ui/AppWindows.h"
@@ -21,12 +23,15 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QCloseEvent;
 class QKeyEvent;
+class QLabel;
 class QListWidget;
 class QMimeData;
+class QResizeEvent;
 class QShowEvent;
 
 namespace Ui {
@@ -49,6 +54,9 @@ public:
 private:
     const QListWidget& m_list;
 };
+
+// The height of the main window's status line, below the client area, in pixels.
+constexpr int kStatusLineHeight = 20;
 
 class TMain final : public QMainWindow {
     Q_OBJECT
@@ -84,6 +92,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
@@ -107,8 +116,11 @@ private:
     // The image list's own events, and those of its viewport, where the mouse and drops arrive.
     void BmpListEvent(const QEvent& event);
     bool BmpListViewportEvent(QEvent& event);
+    // Appends `names` at the end of the image list in their order and makes the last one current.
+    void AppendToBmpList(const QStringList& names);
 
     std::unique_ptr<Ui::TMain> m_ui;
+    QLabel* m_previewInfo = nullptr; // owned by the status bar
     LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;

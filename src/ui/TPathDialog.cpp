@@ -6,13 +6,14 @@
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
 #include "ui/LocalPath.h"
+#include "ui/MessageBoxes.h"
 #include "ui_TPathDialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLabel>
+#include <QLineEdit>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStorageInfo>
@@ -115,6 +116,7 @@ TPathDialog::TPathDialog(AppWindows& windows)
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->Path, &QListWidget::itemDoubleClicked, this, &TPathDialog::PathDblClick);
     connect(m_ui->Path, &QListWidget::currentItemChanged, this, &TPathDialog::PathChange);
+    m_ui->PathLabel->installEventFilter(this);
     m_ui->Path->installEventFilter(this);
 
     // The list starts at the process's current directory, on the drive the selector shows.
@@ -134,18 +136,25 @@ bool TPathDialog::RunPathDialog(PathChoice choice, const QString& start) {
         return false;
     }
     const QListWidgetItem* highlighted = m_ui->Path->currentItem();
-    m_chosenPath = highlighted != nullptr ? highlighted->data(kPathRole).toString() : m_directory;
+    const QString typed = FieldPath();
+    m_chosenPath = !typed.isEmpty() && StillThere(typed) ? typed
+                   : highlighted != nullptr              ? highlighted->data(kPathRole).toString()
+                                                         : m_directory;
     return true;
 }
 
-// The path in full, as the system writes it, in the tooltip; cut in the middle to fit the label.
+// The field shows the highlighted line's path as the system writes it, until a path is typed.
 void TPathDialog::PathChange(QListWidgetItem* current) {
     const QString path = current != nullptr
                              ? QDir::toNativeSeparators(current->data(kPathRole).toString())
                              : QString();
-    QLabel& label = *m_ui->PathLabel;
-    label.setText(label.fontMetrics().elidedText(path, Qt::ElideMiddle, label.width()));
-    label.setToolTip(path);
+    m_ui->PathLabel->setText(path);
+    m_ui->PathLabel->setToolTip(path);
+}
+
+QString TPathDialog::FieldPath() const {
+    const QString typed = m_ui->PathLabel->text().trimmed();
+    return typed.isEmpty() ? QString() : CleanAbsolute(QDir::fromNativeSeparators(typed));
 }
 
 void TPathDialog::FillDrives() {
@@ -301,11 +310,18 @@ bool TPathDialog::StillThere(const QString& path) const {
     return folders && folders->contains(place->folder);
 }
 
+// Return opens the highlighted folder in the list, and takes the typed path in the field as
+// "Ok" does.
 bool TPathDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_ui->Path && event->type() == QEvent::KeyPress) {
+    if ((watched == m_ui->Path || watched == m_ui->PathLabel) &&
+        event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            PathDblClick(m_ui->Path->currentItem());
+            if (watched == m_ui->Path) {
+                PathDblClick(m_ui->Path->currentItem());
+            } else {
+                OkBtnClick();
+            }
             return true;
         }
     }
@@ -328,7 +344,18 @@ void TPathDialog::showEvent(QShowEvent* event) {
     }
 }
 
+// A typed path that names nothing the chooser offers is said in a box; the chooser stays open.
 void TPathDialog::OkBtnClick() {
+    const QString typed = FieldPath();
+    if (!typed.isEmpty() && !StillThere(typed)) {
+        ShowBox(*m_windows.Boxes,
+                "\"" + LocalPath(QDir::toNativeSeparators(typed)) + "\" is not a folder",
+                BoxIcon::Stop, WindowButtons::Ok,
+                QFileInfo::exists(typed) ? "it is not a folder" : "the folder does not exist");
+        m_ui->PathLabel->setFocus();
+        m_ui->PathLabel->selectAll();
+        return;
+    }
     done(QDialog::Accepted);
 }
 

@@ -3,8 +3,10 @@
 // The path chooser: a directory list (the folders from the root down to the current directory,
 // then its subfolders) and a drive selector (this machine's mounted volumes). It opens at the
 // folder the field it fills names; opening a folder makes it the process's current directory.
-// OK takes the highlighted line's folder, which the label beside it shows; Return on a focused
-// button presses it.
+// OK takes the highlighted line's folder, which the field beside it shows, or a path typed or
+// pasted into that field; a typed path that is no folder (nor, where textures are read from, an
+// archive) is said in a box and the chooser stays open. Return on a focused button presses it,
+// and Return in the field presses OK.
 //
 // Where textures are read from, the list also holds the paks and wads (.pak and .wad files, in any
 // case) of the current folder, after its subfolders and with a file's picture, and opens them as
@@ -86,6 +88,8 @@ private:
         QString path;
         bool archive = false; // drawn with a file's picture
     };
+    // The field's text as an absolute path; empty when the field is.
+    QString FieldPath() const;
     bool OpenFolder(const QString& path);
     bool OpenArchive(const QString& path);
     // The lines from the root down to `folder`, a folder of this machine.

@@ -1,8 +1,11 @@
 #include "ui/TProjectSetup.h"
 
+#include "convert/ArchiveOutput.h"
+#include "formats/ArchiveInput.h"
 #include "formats/Formats.h"
 #include "ui/AppWindows.h"
 #include "ui/FileNameDialog.h"
+#include "ui/LocalPath.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgramSettings.h"
 #include "ui/TMain.h"
@@ -11,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QShowEvent>
 
@@ -43,7 +47,7 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     connect(m_ui->ConvTo, &QComboBox::currentIndexChanged, this, &TProjectSetup::ConvToChange);
     // The user's choice alone: New and Load set the format with the list they bring.
     connect(m_ui->ConvFrom, &QComboBox::activated, this, &TProjectSetup::ConvFromChange);
-    connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->OkBtn, &QPushButton::clicked, this, &TProjectSetup::OkBtnClick);
     connect(m_ui->KeepHeader, &QCheckBox::toggled, this, &TProjectSetup::KeepHeaderClick);
     connect(m_ui->MipLevels, &QComboBox::currentIndexChanged, this,
             &TProjectSetup::MipLevelsChange);
@@ -105,6 +109,59 @@ void TProjectSetup::ConvFromChange(int index) {
         m_windows.Main->ClearBmpList();
     }
     m_listFrom = index;
+}
+
+namespace {
+
+// Why the typed input path `path` (made absolute as the run takes it) is no place textures are
+// read from: a folder, a pak or a wad, or a folder inside a pak. Empty when it is one.
+std::string InputProblem(const QString& path) {
+    const std::string local = LocalPath(path);
+    if (QFileInfo(path).isDir() || IsArchiveFile(local) || SplitArchivePath(local)) {
+        return {};
+    }
+    return QFileInfo::exists(path) ? "it is not a folder" : "the folder does not exist";
+}
+
+// The same for the output path: a folder, or the pak or wad a run of `to` writes, in a folder
+// that is there.
+std::string OutputProblem(const QString& path, std::optional<TargetFormat> to) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        return {};
+    }
+    if (to && ArchiveTargetOf(LocalPath(path), *to)) {
+        return info.absoluteDir().exists() ? std::string() : "the folder does not exist";
+    }
+    return info.exists() ? "it is not a folder" : "the folder does not exist";
+}
+
+} // namespace
+
+// A typed or pasted path is taken as it stands; one that names no place the run can use is said
+// in a box, and the dialog stays open so that it can be put right.
+void TProjectSetup::OkBtnClick() {
+    const TMain& main = *m_windows.Main;
+    const struct {
+        QLineEdit* field;
+        std::string problem;
+    } checks[] = {
+        {m_ui->InputPath, InputProblem(main.RunFolder(m_ui->InputPath->text()))},
+        {m_ui->OutputPath, OutputProblem(main.RunFolder(m_ui->OutputPath->text()),
+                                         TargetFormatAt(m_ui->ConvTo->currentIndex()))},
+    };
+    for (const auto& check : checks) {
+        if (!check.problem.empty()) {
+            ShowBox(*m_windows.Boxes,
+                    "\"" + LocalPath(QDir::toNativeSeparators(check.field->text())) +
+                        "\" is not a folder",
+                    BoxIcon::Stop, WindowButtons::Ok, check.problem);
+            check.field->setFocus();
+            check.field->selectAll();
+            return;
+        }
+    }
+    accept();
 }
 
 void TProjectSetup::BmpDirBtnClick() {

@@ -11,6 +11,9 @@
 // Choosing another format to convert from while the image list holds files asks whether to clear
 // the list: its files were chosen for the format the dialog was opened with.
 //
+// Both paths can be typed or pasted as well as chosen; "Ok" keeps the dialog open, and says why,
+// while either names no folder (or archive) the run can use.
+//
 // The output is a folder, or one file that takes every texture of a run: the wad of a wad target
 // ("Browse..." then asks for its name), or a pak for the other targets ("Pak...").
 
@@ -50,6 +53,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
+    void OkBtnClick();
     void BmpDirBtnClick();
     void Button1Click();
     void PakBtnClick();

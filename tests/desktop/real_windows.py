@@ -18,6 +18,7 @@ import time
 from pathlib import Path
 
 TIMEOUT = 10.0
+STATUS_LINE = 20  # the main window's status line, below its central area
 QUIET = 0.8  # how long nothing may happen before "nothing came back" is believed
 
 
@@ -176,9 +177,10 @@ class Program:
         return path
 
     def click_in_main(self, x, y):
-        """Clicks at x, y of the main window's central area (below the menu bar)."""
+        """Clicks at x, y of the main window's central area (below the menu bar, above the status
+        line) at its first size; after a resize, what stands at its bottom left."""
         left, top, width, height = client_geometry(self.main)
-        click(left + x, top + height - 220 + y)
+        click(left + x, top + height - STATUS_LINE - 220 + y)
 
     def button(self, name):
         x, y = {"Add": (8, 186), "Delete": (90, 186), "Create": (172, 186), "Quit": (326, 188)}[name]
@@ -480,7 +482,7 @@ def scenario_choose_folder(program, directory):
     key("alt+v")
     key("p")
     setup = wait_for("the setup dialog", lambda: next(iter(windows_titled("Project Setup")), 0))
-    click_in(setup, 7 + 332 + 37, 6 + 40 + 10)  # Browse... beside the input folder
+    click_in(setup, 7 + 382 + 37, 6 + 40 + 10)  # Browse... beside the input folder
     chooser = wait_for("the folder chooser", lambda: next(iter(windows_titled("Choose your path")), 0))
     check_on_top_and_focused(program, chooser, "the folder chooser")
     # The lines from the root down to the input folder, then its subfolders: beta is the second.
@@ -490,7 +492,7 @@ def scenario_choose_folder(program, directory):
     click_in(chooser, 222 + 37, 217 + 12)  # Ok
     wait_for("the folder chooser to close", lambda: not windows_titled("Choose your path"))
     program.screenshot("setup-after-chooser")
-    click_in(setup, 349 + 37, 176 + 12)  # Ok
+    click_in(setup, 398 + 37, 176 + 12)  # Ok
     wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
     key("ctrl+s")
     wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
@@ -533,6 +535,85 @@ def scenario_texture_browser(program, directory):
     check(saved_names(project) == 1, f"{saved_names(project)} entries in the list, not the 1 added")
 
 
+def open_setup(program):
+    key("alt+v")
+    key("p")
+    setup = wait_for("the setup dialog", lambda: next(iter(windows_titled("Project Setup")), 0))
+    check_on_top_and_focused(program, setup, "the setup dialog")
+    return setup
+
+
+def type_into(window, x, y, text):
+    """Replaces the text of the field at x, y of `window` by typing."""
+    click_in(window, x, y)
+    key("ctrl+a")
+    type_text(text)
+
+
+def scenario_type_path(program, directory):
+    """A path typed into the setup dialog's input field is taken by Ok; one that is no folder gets
+    a box over the dialog, which stays open. In the folder chooser's field a typed folder and
+    Return do the same as highlighting it and Ok."""
+    for name in ("typed", "picked"):
+        (directory / name).mkdir()
+    setup = open_setup(program)
+    field = (7 + 9 + 100, 6 + 39 + 10)
+    type_into(setup, *field, str(directory / "missing"))
+    click_in(setup, 398 + 37, 176 + 12)  # Ok
+    box = program.wait_box()
+    check_box_of(program, box, setup, 'the "is not a folder" box')
+    program.screenshot("not-a-folder")
+    key("Return")
+    wait_for("the box to close", lambda: not program.boxes())
+    check(windows_titled("Project Setup"), "the setup dialog closed on a path that is no folder")
+    type_into(setup, *field, str(directory / "typed"))
+    click_in(setup, 398 + 37, 176 + 12)
+    wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
+    key("ctrl+s")
+    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text("paths")
+    key("Return")
+    project = directory / "paths.mm"
+    wait_for("paths.mm", project.exists, 5)
+    chosen = saved_input_folder(project)
+    check(chosen == str(directory.resolve() / "typed"), f"the input folder is {chosen}, not typed")
+
+    setup = open_setup(program)
+    click_in(setup, 7 + 382 + 37, 6 + 40 + 10)  # Browse... beside the input folder
+    chooser = wait_for("the folder chooser", lambda: next(iter(windows_titled("Choose your path")), 0))
+    check_on_top_and_focused(program, chooser, "the folder chooser")
+    type_into(chooser, 9 + 100, 217 + 12, str(directory / "picked"))
+    program.screenshot("typed-in-chooser")
+    key("Return")
+    wait_for("the folder chooser to close", lambda: not windows_titled("Choose your path"))
+    click_in(setup, 398 + 37, 176 + 12)
+    wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
+    key("ctrl+s")
+    wait_for("the project saved with the picked folder",
+             lambda: saved_input_folder(project) == str(directory.resolve() / "picked"), 5)
+
+
+def scenario_resize(program, directory):
+    """The main window opens at its first size, grows when its frame is dragged bigger and when it
+    is maximised (a double-click on its title bar), and its buttons go on working there."""
+    write_bitmap(directory / "wall.bmp")
+    _, _, width, height = client_geometry(program.main)
+    run("xdotool", "windowsize", str(program.main), str(width + 300), str(height + 200))
+    wait_for("the main window to grow",
+             lambda: client_geometry(program.main)[2:] == (width + 300, height + 200), 5)
+    program.screenshot("resized")
+    left, top, frame_width, _ = frame_geometry(program.main)
+    client_top = client_geometry(program.main)[1]
+    run("xdotool", "mousemove", "--sync", str(left + frame_width // 2), str((top + client_top) // 2),
+        "click", "--repeat", "2", "--delay", "80", "1")
+    screen_width, _ = screen_size()
+    wait_for("the main window to be maximised",
+             lambda: client_geometry(program.main)[2] >= screen_width - 10, 5)
+    program.screenshot("maximised")
+    add_all(program)  # "Add..." at the bottom left of the maximised window
+    program.screenshot("added-maximised")
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -550,6 +631,8 @@ SCENARIOS = [
     ("delete-many", nothing, scenario_delete_many),
     ("choose-folder", nothing, scenario_choose_folder),
     ("texture-browser", nothing, scenario_texture_browser),
+    ("type-path", nothing, scenario_type_path),
+    ("resize", nothing, scenario_resize),
 ]
 
 

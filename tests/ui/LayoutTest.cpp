@@ -22,8 +22,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 
 namespace texelary::test {
@@ -61,39 +65,39 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
           {"GroupBox2", 248, 13, 153, 165, "Image Preview"},
           {"Panel1", 8, 20, 135, 135, nullptr},
           {"ImagePrev", 1, 1, 133, 133, nullptr},
-          {"AddBtn", 8, 186, 75, 25, "Add..."},
-          {"DeleteBtn", 90, 186, 75, 25, "Delete"},
-          {"CreateBtn", 172, 186, 75, 25, "Create..."},
-          {"QuitBtn", 326, 188, 75, 25, "Quit"}},
-         {"CreateBtn", "AddBtn", "DeleteBtn", "QuitBtn", "BmpList"}},
+          {"AddBtn", 8, 186, 75, 25, "&Add..."},
+          {"DeleteBtn", 90, 186, 75, 25, "&Delete"},
+          {"CreateBtn", 172, 186, 75, 25, "&Create..."},
+          {"QuitBtn", 326, 188, 75, 25, "&Quit"}},
+         {"BmpList", "AddBtn", "DeleteBtn", "CreateBtn", "QuitBtn"}},
         {windows.ProjectSetup,
          windows.ProjectSetup,
          "Project Setup",
-         {433, 249},
-         {{"GroupBox1", 7, 6, 418, 163, "Information"},
-          {"Label3", 9, 22, -1, -1, "File input path:"},
-          {"InputPath", 9, 39, 313, 21, nullptr},
-          {"BmpDirBtn", 332, 40, 75, 20, "Browse..."},
-          {"Label2", 9, 69, -1, -1, "File output path:"},
-          {"OutputPath", 9, 86, 230, 21, nullptr},
-          {"PakBtn", 250, 86, 75, 20, "&Pak..."},
-          {"Button1", 332, 86, 75, 20, "Browse..."},
-          {"Label1", 9, 116, -1, -1, "Convert from:"},
-          {"ConvFrom", 9, 133, 177, 21, nullptr},
-          {"Label4", 235, 115, -1, -1, "Convert to:"},
-          {"ConvTo", 235, 133, 174, 21, nullptr},
-          {"OkBtn", 349, 176, 75, 25, "Ok"},
+         // Wider than the lists of formats need, so that "Portable Network Graphics (*.png)"
+         // shows whole in either.
+         {480, 249},
+         {{"GroupBox1", 7, 6, 466, 163, "Information"},
+          {"Label3", 9, 22, -1, -1, "File &input path:"},
+          {"InputPath", 9, 39, 360, 21, nullptr},
+          {"BmpDirBtn", 382, 40, 75, 21, "&Browse..."},
+          {"Label2", 9, 69, -1, -1, "File o&utput path:"},
+          {"OutputPath", 9, 86, 277, 21, nullptr},
+          {"PakBtn", 299, 86, 75, 21, "&Pak..."},
+          {"Button1", 382, 86, 75, 21, "Bro&wse..."},
+          {"Label1", 9, 116, -1, -1, "Convert &from:"},
+          {"ConvFrom", 9, 133, 218, 22, nullptr},
+          {"Label4", 239, 115, -1, -1, "Con&vert to:"},
+          {"ConvTo", 239, 133, 218, 22, nullptr},
+          {"OkBtn", 398, 176, 75, 25, "&Ok"},
           // The program's own settings, beside "Ok" and below the project's controls.
-          {"KeepHeader", 9, 180, 186, 17, "Keep texture names and flags"},
-          // Four pixels left of where it once stood, so that its text shows whole in wider fonts.
-          {"Label5", 196, 182, -1, -1, "Mip levels:"},
-          {"MipLevels", 262, 178, 82, 21, nullptr},
-          // The whole row, so that its text shows whole in wider fonts.
-          {"TransparentIndex", 9, 202, 335, 17, "Transparent pixels to index 255"},
-          {"Fullbright", 9, 224, 186, 17, "Full-bright colours"},
-          {"Dither", 200, 224, 144, 17, "Dither true colour"}},
-         {"InputPath", "OutputPath", "BmpDirBtn", "ConvFrom", "ConvTo", "Button1", "PakBtn",
-          "OkBtn", "KeepHeader", "MipLevels", "TransparentIndex", "Fullbright", "Dither"}},
+          {"KeepHeader", 9, 180, 190, 19, "&Keep texture names and flags"},
+          {"Label5", 204, 182, -1, -1, "&Mip levels:"},
+          {"MipLevels", 270, 178, 82, 22, nullptr},
+          {"TransparentIndex", 9, 202, 335, 19, "&Transparent pixels to index 255"},
+          {"Fullbright", 9, 224, 186, 19, "Fu&ll-bright colours"},
+          {"Dither", 200, 224, 144, 19, "&Dither true colour"}},
+         {"InputPath", "BmpDirBtn", "OutputPath", "PakBtn", "Button1", "ConvFrom", "ConvTo",
+          "KeepHeader", "MipLevels", "OkBtn", "TransparentIndex", "Fullbright", "Dither"}},
         {windows.AboutDialog,
          windows.AboutDialog,
          "About",
@@ -105,7 +109,7 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
           {"Label4", 15, 131, -1, -1, "Batch converter for 256-colour"},
           {"Label3", 15, 147, -1, -1, "textures from .bmp .png .tga .pcx"},
           {"Label5", 15, 162, -1, -1, ".m8 .wal to .m8, .wal and .png"},
-          {"Button1", 76, 192, 75, 25, "Ok"}},
+          {"Button1", 76, 192, 75, 25, "&Ok"}},
          {"Button1"}},
         {windows.SplashDialog,
          windows.SplashDialog,
@@ -121,7 +125,7 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
           {"Bar", 9, 28, 293, 16, nullptr},
           {"Count", 9, 52, 104, 25, nullptr},
           {"Current", 200, 52, 104, 25, nullptr},
-          {"CancelBtn", 119, 52, 75, 25, "Cancel"}},
+          {"CancelBtn", 119, 52, 75, 25, "&Cancel"}},
          {"CancelBtn"}},
         {windows.PathDialog,
          windows.PathDialog,
@@ -129,20 +133,20 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
          {388, 249},
          {{"GroupBox1", 9, 10, 371, 198, "directory path"},
           {"Path", 8, 19, 354, 142, nullptr},
-          {"Drive", 8, 169, 355, 19, nullptr},
+          {"Drive", 8, 169, 355, 24, nullptr},
           {"PathLabel", 9, 217, 205, 25, nullptr},
-          {"OkBtn", 222, 217, 75, 25, "Ok"},
-          {"CancelBtn", 305, 217, 75, 25, "Cancel"}},
-         {"Path", "Drive", "OkBtn", "CancelBtn"}},
+          {"OkBtn", 222, 217, 75, 25, "&Ok"},
+          {"CancelBtn", 305, 217, 75, 25, "&Cancel"}},
+         {"Path", "Drive", "PathLabel", "OkBtn", "CancelBtn"}},
         {windows.FileDialog,
          windows.FileDialog,
          "Choose your file",
          {305, 200},
          {{"GroupBox1", 9, 10, 290, 152, "files"},
           {"File", 9, 17, 272, 121, nullptr},
-          {"OkBtn", 140, 170, 75, 25, "Ok"},
-          {"CancelBtn", 223, 170, 75, 25, "Cancel"}},
-         {"OkBtn", "CancelBtn", "File"}},
+          {"OkBtn", 140, 170, 75, 25, "&Ok"},
+          {"CancelBtn", 223, 170, 75, 25, "&Cancel"}},
+         {"File", "OkBtn", "CancelBtn"}},
     };
 }
 
@@ -176,6 +180,65 @@ QStringList TabOrder(QWidget& window, const QStringList& names) {
     return order;
 }
 
+// The size a control needs to show its text whole. A push button needs its text and its frame;
+// the style's least width of a button with a text (80 pixels in some styles, where the layouts
+// give 75) is a look, not a need.
+QSize NeededSize(const QWidget& widget) {
+    const QSize hint = widget.sizeHint();
+    if (const auto* button = qobject_cast<const QPushButton*>(&widget)) {
+        const QStyle& style = *button->style();
+        const int text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width();
+        return {text + style.pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                    2 * style.pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button),
+                hint.height()};
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(&widget); label && label->wordWrap()) {
+        return {0, label->heightForWidth(label->width())};
+    }
+    return hint;
+}
+
+// The controls of `window` that show a text of their own, as far as they are shown.
+QList<QWidget*> TextControls(QWidget& window) {
+    QList<QWidget*> controls;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const bool kind = (label != nullptr && label->pixmap().isNull()) ||
+                          qobject_cast<QAbstractButton*>(widget) ||
+                          qobject_cast<QComboBox*>(widget);
+        // A combo box's list and the menu bar's extension button are not the window's controls.
+        if (kind && widget->isVisibleTo(&window) && widget->window() == &window &&
+            !widget->objectName().startsWith(QLatin1String("qt_"))) {
+            controls.append(widget);
+        }
+    }
+    return controls;
+}
+
+// The controls Tab visits, in its order, starting after the window itself.
+QList<QWidget*> TabChain(QWidget& window) {
+    QList<QWidget*> chain;
+    for (QWidget* widget = window.nextInFocusChain(); widget != nullptr && widget != &window;
+         widget = widget->nextInFocusChain()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&window) &&
+            widget->window() == &window && !chain.contains(widget)) {
+            chain.append(widget);
+        }
+    }
+    return chain;
+}
+
+// Reading order: rows from the top, left to right within a row. Two controls stand in one row
+// when their middles are less than 8 pixels apart in height.
+bool ReadsBefore(QWidget& window, const QWidget* a, const QWidget* b) {
+    const QRect ra(a->mapTo(&window, QPoint(0, 0)), a->size());
+    const QRect rb(b->mapTo(&window, QPoint(0, 0)), b->size());
+    if (std::abs(ra.center().y() - rb.center().y()) >= 8) {
+        return ra.center().y() < rb.center().y();
+    }
+    return ra.left() < rb.left();
+}
+
 } // namespace
 
 class LayoutTest : public QObject {
@@ -183,6 +246,10 @@ class LayoutTest : public QObject {
 
 private slots:
     void WindowsMatchTheirLayouts();
+    void EveryTextShowsWhole();
+    void ButtonsHaveMnemonicsOfTheirOwn();
+    void TabFollowsReadingOrder();
+    void MainWindowGrowsWithItsListAndPreview();
     void MainMenuHasItsItems();
     void FormatListsOfferEveryFormatInIndexOrder();
     void WindowsUseElevenPixelFont();
@@ -198,8 +265,10 @@ void LayoutTest::WindowsMatchTheirLayouts() {
         const QString window = layout.window->objectName();
         QCOMPARE(layout.window->windowTitle(), layout.caption);
         QCOMPARE(layout.client->size(), layout.clientSize);
-        // Fixed frames: no resizing. Closing any window but the main one leaves the program on.
-        QCOMPARE(layout.window->minimumSize(), layout.window->maximumSize());
+        // Fixed frames but the main window's, which opens at its least size and grows from there.
+        // Closing any window but the main one leaves the program on.
+        const bool main = layout.window == session.Windows().Main;
+        QCOMPARE(layout.window->minimumSize() == layout.window->maximumSize(), !main);
         QCOMPARE(layout.window->testAttribute(Qt::WA_QuitOnClose),
                  layout.window == session.Windows().Main);
         for (const Control& control : layout.controls) {
@@ -216,16 +285,118 @@ void LayoutTest::WindowsMatchTheirLayouts() {
             if (control.caption != nullptr) {
                 QCOMPARE(CaptionOf(*widget), QString::fromLatin1(control.caption));
             }
-            // A label's text is shown whole.
-            if (qobject_cast<const QLabel*>(widget) != nullptr) {
-                QVERIFY2(widget->sizeHint().width() <= geometry.width(),
-                         qPrintable(where + QStringLiteral(" needs %1 pixels, has %2")
-                                                .arg(widget->sizeHint().width())
-                                                .arg(geometry.width())));
-            }
         }
         QCOMPARE(TabOrder(*layout.window, layout.tabOrder), layout.tabOrder);
     }
+}
+
+// Every label, button, check box and list of choices of every window is at least as large as its
+// text needs: none is cut.
+void LayoutTest::EveryTextShowsWhole() {
+    Session session;
+    QStringList cut;
+    for (const WindowLayout& layout : Layouts(session.Windows())) {
+        layout.window->ensurePolished();
+        for (QWidget* widget : TextControls(*layout.window)) {
+            const QSize needed = NeededSize(*widget);
+            if (needed.width() > widget->width() || needed.height() > widget->height()) {
+                cut.append(QStringLiteral("%1.%2 needs %3 x %4, has %5 x %6")
+                               .arg(layout.window->objectName(), widget->objectName())
+                               .arg(needed.width())
+                               .arg(needed.height())
+                               .arg(widget->width())
+                               .arg(widget->height()));
+            }
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+}
+
+// Alt and a letter reach every push button, and the controls the setup dialog's labels name;
+// within one window, menus included, no two share the letter.
+void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
+    Session session;
+    for (const WindowLayout& layout : Layouts(session.Windows())) {
+        std::map<QKeySequence, QString> taken;
+        QStringList problems;
+        const auto take = [&](const QString& text, const QString& name) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (key.isEmpty()) {
+                return false;
+            }
+            if (const auto other = taken.find(key); other != taken.end()) {
+                problems.append(name + " and " + other->second + " share " + key.toString());
+            }
+            taken.emplace(key, name);
+            return true;
+        };
+        if (const auto* bar = layout.window->findChild<QMenuBar*>()) {
+            for (const QAction* menu : bar->actions()) {
+                take(menu->text(), menu->text());
+            }
+        }
+        // A label's letter moves the focus to the control it names.
+        for (const QLabel* label : layout.window->findChildren<QLabel*>()) {
+            if (label->buddy() != nullptr) {
+                QVERIFY2(take(label->text(), label->objectName()),
+                         qPrintable(label->objectName() + " names a control but has no mnemonic"));
+            }
+        }
+        for (const QAbstractButton* button : layout.window->findChildren<QAbstractButton*>()) {
+            if (button->window() != layout.window || button->text().isEmpty()) {
+                continue;
+            }
+            if (!take(button->text(), button->objectName()) &&
+                qobject_cast<const QPushButton*>(button) != nullptr) {
+                problems.append(button->objectName() + " has no mnemonic");
+            }
+        }
+        QVERIFY2(problems.isEmpty(),
+                 qPrintable(layout.window->objectName() + ": " + problems.join(", ")));
+    }
+}
+
+void LayoutTest::TabFollowsReadingOrder() {
+    Session session;
+    for (const WindowLayout& layout : Layouts(session.Windows())) {
+        QWidget& window = *layout.window;
+        const QList<QWidget*> chain = TabChain(window);
+        QList<QWidget*> reading = chain;
+        std::stable_sort(
+            reading.begin(), reading.end(),
+            [&window](const QWidget* a, const QWidget* b) { return ReadsBefore(window, a, b); });
+        const auto names = [](const QList<QWidget*>& widgets) {
+            QStringList list;
+            for (const QWidget* widget : widgets) {
+                list.append(widget->objectName());
+            }
+            return list;
+        };
+        QCOMPARE(names(chain), names(reading));
+    }
+}
+
+// Resized, the window gives the room it gains to the list and the preview; its buttons keep their
+// size, and a long name fits the wider list.
+void LayoutTest::MainWindowGrowsWithItsListAndPreview() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    QListWidget& list = session.BmpList();
+    auto& preview = *main.findChild<QLabel*>(QStringLiteral("ImagePrev"));
+    const QSize listBefore = list.size();
+    const QSize previewBefore = preview.size();
+    const QString longName = QStringLiteral("a_rather_long_texture_name_of_a_mod_0001.bmp");
+    list.addItem(longName);
+    QVERIFY(list.fontMetrics().horizontalAdvance(longName) > list.viewport()->width());
+    main.resize(main.size() + QSize(400, 300));
+    QTRY_VERIFY(list.width() > listBefore.width() + 200);
+    QVERIFY(list.height() > listBefore.height() + 250);
+    QVERIFY(preview.width() > previewBefore.width() + 100);
+    QVERIFY(preview.height() > previewBefore.height() + 250);
+    QCOMPARE(session.Button("QuitBtn").size(), QSize(75, 25));
+    QVERIFY(list.fontMetrics().horizontalAdvance(longName) < list.viewport()->width());
+    main.showMaximized();
+    QTRY_VERIFY(list.width() > listBefore.width() + 200);
 }
 
 void LayoutTest::MainMenuHasItsItems() {

@@ -1,8 +1,9 @@
-// Times the windowed program with a list of 10,000 names: "Add..." of 10,000 files, a run over
-// them through "Create..." against the same run without windows, and how soon the progress
-// window's Cancel stops a long run; and the texture browser over 10,000 textures: how soon it
-// answers, how soon its first screenful of thumbnails is drawn, and the memory it takes while
-// every texture is scrolled past. Prints the figures; not part of the test suite (bench/run
+// Times the windowed program with a list of 10,000 names: "Add..." of 10,000 files and of
+// 10,000 more onto them, the same by dropping the files onto the list, a run over them through
+// "Create..." against the same run without windows, and how soon the progress window's Cancel
+// stops a long run; and the texture browser over 10,000 textures: how soon it answers, how soon
+// its first screenful of thumbnails is drawn, and the memory it takes while every texture is
+// scrolled past. Prints the figures; not part of the test suite (bench/run
 // starts it).
 
 #include "UiTestSupport.h"
@@ -10,6 +11,7 @@
 #include "convert/ConversionRun.h"
 #include "formats/WalFormat.h"
 #include "ui/Application.h"
+#include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
 #include "ui/TextureBrowser.h"
 #include "ui/TextureModel.h"
@@ -23,10 +25,12 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QUrl>
 
 namespace texelary::test {
 
@@ -126,6 +130,7 @@ class UiBench : public QObject {
 
 private slots:
     void AddAndRunTenThousand();
+    void AddTenThousandMoreAndDrop();
     void CancelStopsALongRunPromptly();
     void BrowserOverTenThousandTextures();
 };
@@ -169,6 +174,43 @@ void UiBench::AddAndRunTenThousand() {
     qInfo("Create... over %d files: %lld ms; the same run without windows: %lld ms (x%.2f)", kFiles,
           windowedMs, bareMs,
           static_cast<double>(windowedMs) / static_cast<double>(std::max<qint64>(bareMs, 1)));
+}
+
+// Adding grows with what is added, not with what the list holds already: the second 10,000 take
+// as long as the first.
+void UiBench::AddTenThousandMoreAndDrop() {
+    Session session;
+    WriteFiles(session);
+    QElapsedTimer clock;
+    clock.start();
+    session.AddAll();
+    const qint64 firstMs = clock.elapsed();
+    clock.restart();
+    session.AddAll();
+    const qint64 moreMs = clock.elapsed();
+    QCOMPARE(session.BmpList().count(), 2 * kFiles);
+
+    session.Windows().Main->ClearBmpList();
+    QMimeData dropped;
+    QList<QUrl> urls;
+    for (int i = 0; i < kFiles; ++i) {
+        urls.append(QUrl::fromLocalFile(
+            session.PathOf(QStringLiteral("t%1.bmp").arg(i, 5, 10, QLatin1Char('0')))));
+    }
+    dropped.setUrls(urls);
+    clock.restart();
+    session.Windows().Main->AddDroppedFiles(dropped);
+    const qint64 dropMs = clock.elapsed();
+    clock.restart();
+    session.Windows().Main->AddDroppedFiles(dropped);
+    const qint64 dropMoreMs = clock.elapsed();
+    QCOMPARE(session.BmpList().count(), 2 * kFiles);
+    QVERIFY(session.Boxes.Texts().isEmpty());
+
+    qInfo("Add... of %d files: %lld ms; of %d more onto them: %lld ms", kFiles, firstMs, kFiles,
+          moreMs);
+    qInfo("Dropping %d files: %lld ms; %d more onto them: %lld ms", kFiles, dropMs, kFiles,
+          dropMoreMs);
 }
 
 void UiBench::CancelStopsALongRunPromptly() {

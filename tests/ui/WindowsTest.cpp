@@ -10,6 +10,7 @@
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PreviewPicture.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMain.h"
@@ -87,6 +88,8 @@ private slots:
     void DeleteMakesNeighbourCurrent();
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
+    void PreviewKeepsTheAspectRatio();
+    void PreviewShowsLevelsAndHeaderFields();
     void PreviewReadsOtherFormatsAsTheRunDoes();
     void PreviewShowsTexturesInArchives();
     void RejectedBitmapIsReportedAndProgramGoesOn();
@@ -109,6 +112,8 @@ private slots:
     void PathChooserTakesTheHighlightedLine_data();
     void PathChooserTakesTheHighlightedLine();
     void SetupDialogKeepsChangesWhenClosed();
+    void SetupDialogTakesTypedPathsThatItCanUse();
+    void PathChooserTakesATypedFolder();
     void OtherSourceFormatAsksToClearTheList_data();
     void OtherSourceFormatAsksToClearTheList();
     void OutputFileDialogsFillTheOutputField_data();
@@ -181,10 +186,8 @@ void WindowsTest::AddAppendsSelectionInChooserOrder() {
     QCOMPARE(session.Entries(), (QStringList{"A.bmp", "b.bmp", "C.BMP"}));
     QCOMPARE(session.BmpList().currentRow(), 2);
     QVERIFY(session.Button("CreateBtn").isEnabled());
-    // The last one added is previewed, stretched by the label, not by scaling the picture.
+    // The last one added is previewed.
     QCOMPARE(PreviewPictureSize(session), QSize(300, 20));
-    QVERIFY(Preview(session).hasScaledContents());
-    QCOMPARE(Preview(session).size(), QSize(133, 133));
     // Reading the directory made it the current directory; after Add the chooser is reset.
     QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
     QCOMPARE(SelectedTexts(session.FileList()), QStringList{"A.bmp"});
@@ -492,26 +495,99 @@ void WindowsTest::PreviewFollowsListOnlyForBitmaps() {
     QCOMPARE(list.currentRow(), 1);
     QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
 
-    // For .m8 sources a bitmap is refused by the .m8 reader: the preview keeps what it showed,
-    // and the box says so; Delete never clears the preview.
+    // For .m8 sources a bitmap is refused by the .m8 reader: the box says so, and the preview
+    // is emptied rather than left showing another file.
     session.ConvFrom().setCurrentIndex(1);
     QTest::keyClick(&list, Qt::Key_Up);
     QCOMPARE(list.currentRow(), 0);
-    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
-    session.Click("DeleteBtn");
-    session.Click("DeleteBtn");
-    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
 
-    // A file that can't be opened is ignored quietly.
+    // Delete shows the entry that takes the deleted one's place, and nothing once the list is
+    // empty.
     session.ConvFrom().setCurrentIndex(0);
-    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
+    session.Click("DeleteBtn");
     QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
-    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    session.Click("DeleteBtn");
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+
+    // A file that can't be opened empties the preview quietly; so does New.
+    session.AddAll();
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+    QTest::keyClick(&list, Qt::Key_Up);
+    QCOMPARE(PreviewPictureSize(session), QSize(10, 4));
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    session.Item("NewProject").trigger();
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
 }
 
 // Every source format but bitmaps is shown through the reader the run uses, in the file's own
 // colours; a file that reader refuses is reported with the file's name and the reason.
+void WindowsTest::PreviewKeepsTheAspectRatio() {
+    const struct {
+        QSize picture;
+        bool withLevels;
+        QRect drawn;
+    } cases[] = {
+        {{300, 20}, false, {0, 63, 133, 8}}, // wide: letter-boxed
+        {{20, 300}, false, {63, 0, 8, 133}}, // tall: pillar-boxed
+        {{2, 2}, false, {0, 0, 133, 133}},   // small: enlarged to fill
+        {{16, 16}, true, {0, 23, 133, 88}},  // with its levels' column: half as wide again
+    };
+    for (const auto& c : cases) {
+        QCOMPARE(PreviewLabel::FittedRect(c.picture, c.withLevels, QRect(0, 0, 133, 133)), c.drawn);
+    }
+    // Drawn so: a wide red picture leaves the panel's top and bottom as they were.
+    Session session;
+    QImage red(30, 2, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    auto& preview = static_cast<PreviewLabel&>(Preview(session));
+    preview.ShowPicture(red, {});
+    const QImage shown = preview.grab().toImage();
+    QCOMPARE(shown.pixel(66, 66), qRgb(255, 0, 0));
+    QVERIFY(shown.pixel(66, 2) != qRgb(255, 0, 0));
+    QVERIFY(shown.pixel(66, 130) != qRgb(255, 0, 0));
+}
+
+void WindowsTest::PreviewShowsLevelsAndHeaderFields() {
+    Session session;
+    IndexedImage picture;
+    QVERIFY(AllocatePixels(picture, 16, 8));
+    picture.width = 16;
+    picture.height = 8;
+    const HeaderFields fields{"e1u1/floor", "e1u1/floor2", 1, 2, 3};
+    const auto bytes = *WriteWal(picture, WalPalette, WriteOptions(MipFilter::Point, fields));
+    QFile file(session.PathOf("floor.wal"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    file.close();
+    WriteBitmap(session.PathOf("b.bmp"), 6, 8);
+
+    auto& preview = static_cast<PreviewLabel&>(Preview(session));
+    auto& info = *session.Windows().Main->findChild<QLabel*>(QStringLiteral("PreviewInfo"));
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wal));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("floor.wal"));
+    QList<QSize> levels;
+    for (const QImage& level : preview.Levels()) {
+        levels.append(level.size());
+    }
+    QCOMPARE(levels, (QList<QSize>{{8, 4}, {4, 2}, {2, 1}}));
+    QCOMPARE(info.toolTip(), QStringLiteral("16 x 8, 4 levels: 16 x 8, 8 x 4, 4 x 2, 2 x 1 | name "
+                                            "\"e1u1/floor\", next \"e1u1/floor2\", flags "
+                                            "0x00000001, contents 0x00000002, value 0x00000003"));
+    QVERIFY(info.text().startsWith(QStringLiteral("16 x 8")));
+
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Bmp));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("b.bmp"));
+    QVERIFY(preview.Levels().isEmpty());
+    QCOMPARE(info.toolTip(), QStringLiteral("6 x 8"));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
+    QCOMPARE(info.text(), QString());
+}
+
 void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
     Session session;
     IndexedImage picture;
@@ -565,7 +641,7 @@ void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
 
     session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Tga));
     session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("cut.tga"));
-    QCOMPARE(PreviewPictureSize(session), QSize(16, 8)); // kept
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0)); // emptied
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
     QVERIFY(
         QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("cut.tga")));
@@ -609,7 +685,7 @@ void WindowsTest::PreviewShowsTexturesInArchives() {
     session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("missing"));
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
     session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("palette"));
-    QCOMPARE(PreviewPictureSize(session), QSize(16, 16)); // kept
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0)); // emptied
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
     QVERIFY(
         QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("palette")));
@@ -1138,7 +1214,7 @@ void WindowsTest::PathChooserTakesTheHighlightedLine() {
         }
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                           list.visualItemRect(found[0]).center());
-        label = dialog.findChild<QLabel*>(QStringLiteral("PathLabel"))->toolTip();
+        label = dialog.findChild<QLineEdit*>(QStringLiteral("PathLabel"))->text();
         auto& ok = *dialog.findChild<QPushButton*>(QStringLiteral("OkBtn"));
         ok.setFocus();
         QTest::keyClick(&ok, Qt::Key_Return);
@@ -1148,6 +1224,83 @@ void WindowsTest::PathChooserTakesTheHighlightedLine() {
     QCOMPARE(shownAt, native(opened));
     QCOMPARE(label, native(chosen));
     QCOMPARE(target.text(), native(chosen));
+}
+
+// Typed or pasted paths are taken; "Ok" says why one that the run cannot use is refused, and the
+// dialog stays open.
+void WindowsTest::SetupDialogTakesTypedPathsThatItCanUse() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("in")));
+    WriteText(session.PathOf("notes.txt"), "text");
+    const QString native = QDir::toNativeSeparators(session.Dir());
+    const struct {
+        const char* field;
+        QString typed;
+        int convTo;
+        const char* box; // null: accepted
+    } cases[] = {
+        {"InputPath", native + QDir::separator() + "in", 0, nullptr},
+        {"InputPath", native + QDir::separator() + "gone", 0, "the folder does not exist"},
+        {"OutputPath", native + QDir::separator() + "notes.txt", 0, "it is not a folder"},
+        {"OutputPath", native + QDir::separator() + "out.pak", 0, nullptr},
+        {"OutputPath", native + QDir::separator() + "gone" + QDir::separator() + "out.wad",
+         IndexOf(TargetFormat::Wad2), "the folder does not exist"},
+    };
+    for (const auto& c : cases) {
+        session.Boxes.Shown.clear();
+        session.ConvTo().setCurrentIndex(c.convTo);
+        QLineEdit& field = QString::fromLatin1(c.field) == QLatin1String("InputPath")
+                               ? session.InputPath()
+                               : session.OutputPath();
+        const QString before = field.text();
+        bool stayedOpen = false;
+        session.Modals.Then([&](QDialog& setup) {
+            field.setFocus();
+            field.selectAll();
+            QTest::keyClicks(&field, c.typed);
+            QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("OkBtn")),
+                              Qt::LeftButton);
+            stayedOpen = setup.isVisible();
+            return stayedOpen ? int(QDialog::Rejected) : kClosedByAction;
+        });
+        session.Item("PropertiesBtn").trigger();
+        QCOMPARE(field.text(), c.typed);
+        QCOMPARE(stayedOpen, c.box != nullptr);
+        if (c.box != nullptr) {
+            QCOMPARE(session.Boxes.Texts(), QStringList{"\"" + c.typed + "\" is not a folder"});
+            QCOMPARE(session.Boxes.Shown[0].detail, std::string(c.box));
+            field.setText(before);
+        } else {
+            QVERIFY(session.Boxes.Shown.empty());
+        }
+    }
+}
+
+void WindowsTest::PathChooserTakesATypedFolder() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("a/b")));
+    const QString typed = QDir::toNativeSeparators(session.PathOf("a/b"));
+    const QString missing = QDir::toNativeSeparators(session.PathOf("a/none"));
+    bool refused = false;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& chooser) {
+        auto& field = *chooser.findChild<QLineEdit*>(QStringLiteral("PathLabel"));
+        field.selectAll();
+        QTest::keyClicks(&field, missing);
+        QTest::keyClick(&field, Qt::Key_Return);
+        refused = chooser.isVisible() && session.Boxes.Shown.size() == 1;
+        field.selectAll();
+        QTest::keyClicks(&field, typed);
+        QTest::keyClick(&field, Qt::Key_Return);
+        return chooser.isVisible() ? int(QDialog::Rejected) : kClosedByAction;
+    });
+    session.Item("PropertiesBtn").trigger();
+    QVERIFY(refused);
+    QCOMPARE(session.Boxes.Texts(), QStringList{"\"" + missing + "\" is not a folder"});
+    QCOMPARE(session.OutputPath().text(), typed);
 }
 
 void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
@@ -1162,7 +1315,6 @@ void WindowsTest::SetupDialogKeepsChangesWhenClosed() {
     // Heretic2 to Heretic2 is accepted; the close box keeps every change.
     QCOMPARE(session.ConvFrom().currentIndex(), 1);
     QCOMPARE(session.ConvTo().currentIndex(), 0);
-    QVERIFY(session.InputPath().isReadOnly());
     QCOMPARE(session.ConvFrom().count(), kSourceFormatCount);
     QVERIFY(!session.ConvFrom().isEditable());
 }
