@@ -7,13 +7,18 @@
 namespace texelary {
 
 QString RunFileNameDialog(AppWindows& windows, QWidget& parent, const char* name,
-                          const QString& extension, bool save, QString& directory) {
+                          const QString& extensions, bool save, QString& directory) {
     QFileDialog dialog(&parent);
     dialog.setObjectName(QString::fromLatin1(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    const QString mask = QStringLiteral("*.") + extension;
+    const QStringList suffixes = extensions.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList masks;
+    for (const QString& suffix : suffixes) {
+        masks.append(QStringLiteral("*.") + suffix);
+    }
+    const QString mask = masks.join(QLatin1Char(' '));
     dialog.setNameFilter(mask + QStringLiteral(" (") + mask + QStringLiteral(")"));
-    dialog.setDefaultSuffix(extension);
+    dialog.setDefaultSuffix(suffixes.value(0));
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, save);

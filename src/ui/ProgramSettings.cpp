@@ -13,6 +13,7 @@ const QString kMipLevels = QStringLiteral("Conversion/MipLevels");
 const QString kDitherKey = QStringLiteral("Conversion/Dither");
 const QString kTransparentIndexKey = QStringLiteral("Conversion/TransparentIndex");
 const QString kFullbrightKey = QStringLiteral("Conversion/Fullbright");
+const QString kPaletteFileKey = QStringLiteral("Conversion/PaletteFile");
 
 } // namespace
 
@@ -23,6 +24,7 @@ ProgramSettings LoadProgramSettings() {
     settings.dither = store.value(kDitherKey, false).toBool();
     settings.transparentIndex = store.value(kTransparentIndexKey, false).toBool();
     settings.fullbright = store.value(kFullbrightKey, false).toBool();
+    settings.paletteFile = store.value(kPaletteFileKey).toString();
     const int mips = store.value(kMipLevels, static_cast<int>(MipFilter::Point)).toInt();
     if (mips == static_cast<int>(MipFilter::Box)) {
         settings.mips = MipFilter::Box;
@@ -37,6 +39,7 @@ void SaveProgramSettings(const ProgramSettings& settings) {
     store.setValue(kDitherKey, settings.dither);
     store.setValue(kTransparentIndexKey, settings.transparentIndex);
     store.setValue(kFullbrightKey, settings.fullbright);
+    store.setValue(kPaletteFileKey, settings.paletteFile);
 }
 
 } // namespace texelary

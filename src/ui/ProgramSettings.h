@@ -6,6 +6,7 @@
 
 #include "formats/WriteOptions.h"
 
+#include <QString>
 #include <cstdint>
 
 namespace texelary {
@@ -23,6 +24,10 @@ struct ProgramSettings {
     // Whether WAD2 textures may take the palette's full-bright colours, which the engines draw
     // unlit.
     bool fullbright = false;
+    // The palette file whose colours .wal and WAD2 textures index instead of the game's, and that
+    // true colour takes for the other targets instead of a palette of its own; empty for the
+    // built-in palettes.
+    QString paletteFile{};
 };
 
 // The saved settings; the defaults where none were saved or a stored value is unknown.

@@ -3,6 +3,7 @@
 #include "convert/ArchiveOutput.h"
 #include "convert/EntryPaths.h"
 #include "formats/Formats.h"
+#include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
 #include "ui/AppWindows.h"
 #include "ui/DroppedFiles.h"
@@ -391,6 +392,20 @@ void TMain::CreateBtnClick() {
                                   ? std::optional<std::uint8_t>(kTransparentIndex)
                                   : std::nullopt;
     run.RunFiles = m_files.get();
+    // A palette file is read for each run, as it is now; one the target cannot take (too few
+    // colours for a fixed palette, or no longer a palette) starts no run.
+    run.RunPalette.reset();
+    if (const QString palette = setup.PaletteFile(); !palette.isEmpty()) {
+        std::string reason;
+        run.RunPalette = ReadRunPalette(LocalPath(palette), run.RunConvTo, reason);
+        if (!run.RunPalette) {
+            ShowBox(*m_windows.Boxes,
+                    "Cannot use the palette \"" + LocalPath(QDir::toNativeSeparators(palette)) +
+                        "\"",
+                    BoxIcon::Stop, WindowButtons::Ok, reason);
+            return;
+        }
+    }
     // An output folder that cannot take files would fail every entry, each in a box of its own:
     // it is said once, and nothing starts. An archive's path the run checks itself.
     if (!ArchiveTargetOf(run.RunOutputDir, run.RunConvTo)) {

@@ -3,6 +3,7 @@
 #include "convert/ArchiveOutput.h"
 #include "formats/ArchiveInput.h"
 #include "formats/Formats.h"
+#include "formats/PaletteFile.h"
 #include "ui/AppWindows.h"
 #include "ui/FileNameDialog.h"
 #include "ui/LocalPath.h"
@@ -40,6 +41,7 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     m_ui->TransparentIndex->setChecked(saved.transparentIndex);
     m_ui->Dither->setChecked(saved.dither);
     m_ui->Fullbright->setChecked(saved.fullbright);
+    ShowPaletteFile(saved.paletteFile);
     ConvToChange();
     connect(m_ui->BmpDirBtn, &QPushButton::clicked, this, &TProjectSetup::BmpDirBtnClick);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
@@ -55,6 +57,8 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
             &TProjectSetup::TransparentIndexClick);
     connect(m_ui->Dither, &QCheckBox::toggled, this, &TProjectSetup::DitherClick);
     connect(m_ui->Fullbright, &QCheckBox::toggled, this, &TProjectSetup::FullbrightClick);
+    connect(m_ui->PaletteChoice, &QComboBox::activated, this,
+            &TProjectSetup::PaletteChoiceChange);
 }
 
 TProjectSetup::~TProjectSetup() = default;
@@ -79,6 +83,12 @@ QComboBox& TProjectSetup::MipLevels() const {
 }
 QCheckBox& TProjectSetup::TransparentIndex() const {
     return *m_ui->TransparentIndex;
+}
+QComboBox& TProjectSetup::PaletteChoice() const {
+    return *m_ui->PaletteChoice;
+}
+QString TProjectSetup::PaletteFile() const {
+    return m_paletteFile;
 }
 QCheckBox& TProjectSetup::Dither() const {
     return *m_ui->Dither;
@@ -211,7 +221,7 @@ void TProjectSetup::SaveSettings() const {
     SaveProgramSettings({m_ui->KeepHeader->isChecked(),
                          static_cast<MipFilter>(m_ui->MipLevels->currentIndex()),
                          m_ui->Dither->isChecked(), m_ui->TransparentIndex->isChecked(),
-                         m_ui->Fullbright->isChecked()});
+                         m_ui->Fullbright->isChecked(), m_paletteFile});
 }
 
 void TProjectSetup::KeepHeaderClick() {
@@ -231,6 +241,44 @@ void TProjectSetup::FullbrightClick() {
 }
 
 void TProjectSetup::MipLevelsChange() {
+    SaveSettings();
+}
+
+void TProjectSetup::ShowPaletteFile(const QString& path) {
+    m_paletteFile = path;
+    m_ui->PaletteChoice->setCurrentIndex(path.isEmpty() ? 0 : 1);
+    m_ui->PaletteFile->setText(QDir::toNativeSeparators(path));
+    m_ui->PaletteFile->setEnabled(!path.isEmpty());
+}
+
+// "from file..." asks for the file, which must hold a palette; cancelled or refused, the choice
+// stays what it was.
+void TProjectSetup::PaletteChoiceChange(int index) {
+    if (index == 0) {
+        ShowPaletteFile({});
+        SaveSettings();
+        return;
+    }
+    if (m_paletteFolder.isEmpty()) {
+        m_paletteFolder = m_paletteFile.isEmpty() ? QDir::currentPath()
+                                                  : QFileInfo(m_paletteFile).absolutePath();
+    }
+    const QString chosen = RunFileNameDialog(m_windows, *this, "PaletteFileDialog",
+                                             QStringLiteral("pcx lmp pal gpl bmp png tga m8"),
+                                             false, m_paletteFolder);
+    if (chosen.isEmpty()) {
+        ShowPaletteFile(m_paletteFile);
+        return;
+    }
+    std::string reason;
+    if (!ReadPaletteFile(LocalPath(chosen), reason)) {
+        ShowBox(*m_windows.Boxes,
+                "Cannot use the palette \"" + LocalPath(QDir::toNativeSeparators(chosen)) + "\"",
+                BoxIcon::Stop, WindowButtons::Ok, reason);
+        ShowPaletteFile(m_paletteFile);
+        return;
+    }
+    ShowPaletteFile(chosen);
     SaveSettings();
 }
 

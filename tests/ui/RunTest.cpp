@@ -65,6 +65,7 @@ private slots:
     void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
     void TransparentIndexAndDitherReachTheRun();
     void FullbrightIsSavedAndReachesTheRun();
+    void PaletteFileIsCheckedSavedAndReachesTheRun();
     void ArchivesInAndOut_data();
     void ArchivesInAndOut();
     void BoxesOpenInFrontOfTheWindowInUse();
@@ -429,6 +430,74 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
     {
         Session session;
         QVERIFY(session.Windows().ProjectSetup->Fullbright().isChecked());
+    }
+    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
+}
+
+// "Palette: from file..." takes a file that holds a palette, and refuses one that does not; the
+// choice is kept between starts; a run into .wal refuses a palette of fewer than 256 colours
+// before it starts; "built in" gives the run no palette.
+void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
+    const auto writePalette = [](const QString& path, int colours) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("JASC-PAL\n0100\n" + QByteArray::number(colours) + "\n");
+        for (int i = 0; i < colours; ++i) {
+            file.write(QByteArray::number(i) + " 0 " + QByteArray::number(255 - i) + "\n");
+        }
+    };
+    const auto choose = [](Session& session, const QString& path) {
+        session.Modals.Then([path](QDialog& dialog) {
+            static_cast<QFileDialog&>(dialog).selectFile(path);
+            return int(QDialog::Accepted);
+        });
+        QComboBox& choice = session.Windows().ProjectSetup->PaletteChoice();
+        choice.setCurrentIndex(1);
+        emit choice.activated(1);
+    };
+    {
+        Session session;
+        TProjectSetup& setup = *session.Windows().ProjectSetup;
+        const QString full = session.PathOf(QStringLiteral("mod.pal"));
+        const QString few = session.PathOf(QStringLiteral("few.pal"));
+        writePalette(full, 256);
+        writePalette(few, 16);
+        QFile notes(session.PathOf(QStringLiteral("notes.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("no colours here\n") > 0);
+        notes.close();
+        choose(session, notes.fileName());
+        QCOMPARE(session.Boxes.Texts().size(), 1);
+        QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Cannot use the palette")));
+        QVERIFY(setup.PaletteFile().isEmpty());
+        QCOMPARE(setup.PaletteChoice().currentIndex(), 0);
+        session.Boxes.Shown.clear();
+
+        WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
+        session.AddAll();
+        setup.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
+        const RunSettings& run = session.Windows().ProcessDialog->Settings();
+        choose(session, few);
+        QCOMPARE(setup.PaletteFile(), few);
+        session.Click("CreateBtn");
+        QCOMPARE(session.Boxes.Texts().size(), 1); // refused for .wal, and nothing ran
+        QVERIFY(!QFileInfo::exists(session.PathOf(QStringLiteral("a.wal"))));
+        session.Boxes.Shown.clear();
+        choose(session, full);
+        session.Click("CreateBtn");
+        QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
+        QVERIFY(run.RunPalette && (*run.RunPalette)[3 * 200] == 200);
+    }
+    {
+        Session session;
+        TProjectSetup& setup = *session.Windows().ProjectSetup;
+        QVERIFY(setup.PaletteFile().endsWith(QStringLiteral("mod.pal")));
+        QCOMPARE(setup.PaletteChoice().currentIndex(), 1);
+        setup.PaletteChoice().setCurrentIndex(0);
+        emit setup.PaletteChoice().activated(0);
+        WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
+        session.AddAll();
+        session.Click("CreateBtn");
+        QVERIFY(!session.Windows().ProcessDialog->Settings().RunPalette);
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
