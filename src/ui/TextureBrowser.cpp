@@ -105,9 +105,11 @@ SourceRead ReadTexture(SourceFormat format, const QString& path) {
     return read;
 }
 
+// A picture that scrolls with the mouse; the keyboard goes from control to control past it.
 QScrollArea* Scrolled(QWidget* inside, const char* name) {
     auto* area = new QScrollArea;
     area->setObjectName(QString::fromLatin1(name));
+    area->setFocusPolicy(Qt::NoFocus);
     area->setWidget(inside);
     area->setWidgetResizable(true);
     area->setAlignment(Qt::AlignCenter);

@@ -9,8 +9,10 @@
 #include "ui/TProcessDialog.h"
 #include "ui/TProjectSetup.h"
 #include "ui/TSplashDialog.h"
+#include "ui/TextureBrowser.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -224,9 +226,12 @@ QList<QWidget*> TabChain(QWidget& window) {
     QList<QWidget*> chain;
     for (QWidget* widget = window.nextInFocusChain(); widget != nullptr && widget != &window;
          widget = widget->nextInFocusChain()) {
+        // The line edit inside a spin box takes the focus for it: the spin box is the control.
+        auto* spinBox = qobject_cast<QAbstractSpinBox*>(widget->parentWidget());
+        QWidget* control = spinBox != nullptr ? spinBox : widget;
         if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisibleTo(&window) &&
-            widget->window() == &window && !chain.contains(widget)) {
-            chain.append(widget);
+            widget->window() == &window && !chain.contains(control)) {
+            chain.append(control);
         }
     }
     return chain;
@@ -294,18 +299,31 @@ void LayoutTest::WindowsMatchTheirLayouts() {
     }
 }
 
+// Every window of the program: those laid out by hand, and the texture browser, laid out by
+// its layouts at the size it opens at.
+QList<QWidget*> EveryWindow(AppWindows& windows) {
+    QList<QWidget*> all;
+    for (const WindowLayout& layout : Layouts(windows)) {
+        all.append(layout.window);
+    }
+    QWidget& browser = *windows.TextureBrowser;
+    browser.show();
+    all.append(&browser);
+    return all;
+}
+
 // Every label, button, check box and list of choices of every window is at least as large as its
 // text needs: none is cut.
 void LayoutTest::EveryTextShowsWhole() {
     Session session;
     QStringList cut;
-    for (const WindowLayout& layout : Layouts(session.Windows())) {
-        layout.window->ensurePolished();
-        for (QWidget* widget : TextControls(*layout.window)) {
+    for (QWidget* window : EveryWindow(session.Windows())) {
+        window->ensurePolished();
+        for (QWidget* widget : TextControls(*window)) {
             const QSize needed = NeededSize(*widget);
             if (needed.width() > widget->width() || needed.height() > widget->height()) {
                 cut.append(QStringLiteral("%1.%2 needs %3 x %4, has %5 x %6")
-                               .arg(layout.window->objectName(), widget->objectName())
+                               .arg(window->objectName(), widget->objectName())
                                .arg(needed.width())
                                .arg(needed.height())
                                .arg(widget->width())
@@ -320,7 +338,7 @@ void LayoutTest::EveryTextShowsWhole() {
 // within one window, menus included, no two share the letter.
 void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
     Session session;
-    for (const WindowLayout& layout : Layouts(session.Windows())) {
+    for (QWidget* window : EveryWindow(session.Windows())) {
         std::map<QKeySequence, QString> taken;
         QStringList problems;
         const auto take = [&](const QString& text, const QString& name) {
@@ -334,20 +352,20 @@ void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
             taken.emplace(key, name);
             return true;
         };
-        if (const auto* bar = layout.window->findChild<QMenuBar*>()) {
+        if (const auto* bar = window->findChild<QMenuBar*>()) {
             for (const QAction* menu : bar->actions()) {
                 take(menu->text(), menu->text());
             }
         }
         // A label's letter moves the focus to the control it names.
-        for (const QLabel* label : layout.window->findChildren<QLabel*>()) {
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
             if (label->buddy() != nullptr) {
                 QVERIFY2(take(label->text(), label->objectName()),
                          qPrintable(label->objectName() + " names a control but has no mnemonic"));
             }
         }
-        for (const QAbstractButton* button : layout.window->findChildren<QAbstractButton*>()) {
-            if (button->window() != layout.window || button->text().isEmpty()) {
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            if (button->window() != window || button->text().isEmpty()) {
                 continue;
             }
             if (!take(button->text(), button->objectName()) &&
@@ -356,7 +374,7 @@ void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
             }
         }
         QVERIFY2(problems.isEmpty(),
-                 qPrintable(layout.window->objectName() + ": " + problems.join(", ")));
+                 qPrintable(window->objectName() + ": " + problems.join(", ")));
     }
 }
 
@@ -378,6 +396,13 @@ void LayoutTest::TabFollowsReadingOrder() {
         };
         QCOMPARE(names(chain), names(reading));
     }
+    // The texture browser is read column by column: the filter and the grid, then the selected
+    // texture's controls, then its buttons.
+    QStringList browser;
+    for (const QWidget* widget : TabChain(*EveryWindow(session.Windows()).back())) {
+        browser.append(widget->objectName());
+    }
+    QCOMPARE(browser, (QStringList{"Filter", "Textures", "Zoom", "PlayBtn", "AddBtn", "CloseBtn"}));
 }
 
 // Resized, the window gives the room it gains to the list and the preview; its buttons keep their
