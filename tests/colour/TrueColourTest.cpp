@@ -259,6 +259,35 @@ TEST(QuantizeToOwnPalette, KeepsRareColoursOfAPictureOfAFewHundredColours) {
     EXPECT_LT(worst, 3 * 20 * 20) << psnr; // no single pixel's colour far off
 }
 
+TEST(QuantizeToOwnPalette, GivesEveryEntryAColourWhenThePictureHasMoreColours) {
+    if (!TEXELARY_HAVE_LIBIMAGEQUANT) {
+        GTEST_SKIP() << "built without libimagequant";
+    }
+    // 100 colours far apart, each with two neighbours one and two levels off in blue: 300
+    // colours, of which libimagequant alone leaves some entries unused or doubled.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> byte(0, 254);
+    RgbaImage image{60, 60, {}};
+    std::vector<std::array<std::uint8_t, 3>> bases(100);
+    for (auto& base : bases) {
+        base = {static_cast<std::uint8_t>(byte(random)), static_cast<std::uint8_t>(byte(random)),
+                static_cast<std::uint8_t>(byte(random) / 2 * 2)};
+    }
+    for (std::size_t i = 0; i < 3600; ++i) {
+        const auto& base = bases[i % 100];
+        image.pixels.insert(image.pixels.end(),
+                            {base[0], base[1], static_cast<std::uint8_t>(base[2] + i / 100 % 3),
+                             255});
+    }
+    Palette palette{};
+    ASSERT_TRUE(QuantizeToOwnPalette(image, palette));
+    std::set<std::array<std::uint8_t, 3>> distinct;
+    for (std::size_t k = 0; k < 256; ++k) {
+        distinct.insert({palette[3 * k], palette[3 * k + 1], palette[3 * k + 2]});
+    }
+    EXPECT_EQ(distinct.size(), 256u);
+}
+
 TEST(ExpandToRgba, GivesEachPixelItsEntrysColourAndOpacity) {
     const IndexedImage image = test::MakePicture(
         3, 1, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(x * 100); });
