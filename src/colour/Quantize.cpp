@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <utility>
 #include <new>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
