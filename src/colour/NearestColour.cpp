@@ -468,4 +468,19 @@ std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Pale
     }
 }
 
+bool NearestOfColours(const Palette& palette, const TrueColourOptions& options,
+                      const std::uint32_t* colours, std::size_t count, std::uint8_t* nearest) {
+    try {
+        BlockSearch search(palette, Excluded(options));
+        for (std::size_t i = 0; i < count; ++i) {
+            nearest[i] = search.Nearest(static_cast<std::uint8_t>(colours[i] >> 16),
+                                        static_cast<std::uint8_t>(colours[i] >> 8),
+                                        static_cast<std::uint8_t>(colours[i]));
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 } // namespace texelary

@@ -44,4 +44,9 @@ std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette
 std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Palette& palette,
                                               const TrueColourOptions& options = {});
 
+// The index that MapToNewPalette without dithering gives each of `count` colours (0xRRGGBB),
+// written to `nearest`. False when memory runs out.
+bool NearestOfColours(const Palette& palette, const TrueColourOptions& options,
+                      const std::uint32_t* colours, std::size_t count, std::uint8_t* nearest);
+
 } // namespace texelary

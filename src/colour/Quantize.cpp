@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -22,23 +23,30 @@ namespace {
 struct LiqAttrFree {
     void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
 };
-struct LiqImageFree {
-    void operator()(liq_image* image) const { liq_image_destroy(image); }
+struct LiqHistogramFree {
+    void operator()(liq_histogram* histogram) const { liq_histogram_destroy(histogram); }
 };
 struct LiqResultFree {
     void operator()(liq_result* result) const { liq_result_destroy(result); }
 };
 using LiqAttr = std::unique_ptr<liq_attr, LiqAttrFree>;
-using LiqImage = std::unique_ptr<liq_image, LiqImageFree>;
+using LiqHistogram = std::unique_ptr<liq_histogram, LiqHistogramFree>;
 using LiqResult = std::unique_ptr<liq_result, LiqResultFree>;
 
-// libimagequant at its best quality target (100) and speed 8 of 1 to 10, learning the palette
-// from at most 4,096 pixels spread over the picture (every fourth row and column of a 256 x 256
-// texture). Measured on 256 x 256 photographs: its default speed 4 leaves 5 % less colour error
-// but takes four times as long, and learning from every pixel takes ten times as long for the same
-// error.
+// libimagequant at its best quality target (100) and speed 8 of 1 to 10, learning from the
+// histogram of the picture's colours, then two steps of Lloyd's method over the same histogram.
+// Measured on 400 real 256 x 256 textures against speeds 3 to 10 and zero to three steps: slower
+// speeds gained under 0.2 dB of PSNR at two to three times the cost, and the Lloyd steps gained
+// 0.4 dB at the median (1 dB on textures of 257 to 2,000 colours) for a fifth more time.
 constexpr int QuantizerSpeed = 8;
-constexpr std::size_t MaxSamples = 4096;
+constexpr int RefineSteps = 2;
+// Rounds of giving unused palette entries the worst-served colours (FillUnused).
+constexpr int FillRounds = 2;
+// A histogram of more colours than this is learnt from in cubes of 2 x 2 x 2 colours, or 4 x 4 x 4
+// and so on, each as its mean colour: the smallest cubes that are no more. On the 400 textures
+// that gave the same PSNR as learning from every colour for a quarter less time; cubes of
+// 4 x 4 x 4 for every picture of more than 4,000 colours lost up to 3 dB on some.
+constexpr std::size_t LearnedColours = 8192;
 #endif
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
@@ -92,46 +100,246 @@ bool MapExactly(const RgbaImage& image, std::size_t count, const TrueColourOptio
 }
 
 #ifdef TEXELARY_HAVE_LIBIMAGEQUANT
-// Every `step`-th pixel of every `step`-th row that is opaque, packed into rows of the
-// sampled width (the last row filled up with the first pixels again), with alpha 255.
-std::vector<std::uint8_t> Sample(const RgbaImage& image, std::size_t step,
-                                 const TrueColourOptions& options, std::size_t& rowPixels) {
-    const auto width = static_cast<std::size_t>(image.width);
-    const auto height = static_cast<std::size_t>(image.height);
-    rowPixels = (width + step - 1) / step;
-    std::vector<std::uint8_t> sample;
-    for (std::size_t y = 0; y < height; y += step) {
-        for (std::size_t x = 0; x < width; x += step) {
-            const std::uint8_t* pixel = &image.pixels[4 * (y * width + x)];
-            if (!Transparent(pixel, options)) {
-                sample.insert(sample.end(), {pixel[0], pixel[1], pixel[2], 255});
+// The picture's opaque colours (0xRRGGBB), each once, and how many pixels have each, in the
+// order of CubeOrder. Having no order of pixels, it is the same for the picture turned or
+// mirrored, and a colour of a single pixel is in it as surely as one of thousands.
+struct Histogram {
+    std::vector<std::uint32_t> colours;
+    std::vector<std::uint32_t> counts;
+};
+
+// The eight bits of a channel spread to every third bit of 24.
+constexpr std::array<std::uint32_t, 256> Spread = [] {
+    std::array<std::uint32_t, 256> spread{};
+    for (std::uint32_t value = 0; value < 256; ++value) {
+        for (int bit = 0; bit < 8; ++bit) {
+            spread[value] |= ((value >> bit) & 1u) << (3 * bit);
+        }
+    }
+    return spread;
+}();
+
+// The bits of the three channels interleaved, highest first (red, green, blue): in this order the
+// colours of each cube of 2^k colours a side that starts at a multiple of 2^k come together.
+std::uint32_t CubeOrder(std::uint32_t colour) {
+    return (Spread[(colour >> 16) & 0xFF] << 2) | (Spread[(colour >> 8) & 0xFF] << 1) |
+           Spread[colour & 0xFF];
+}
+
+// Nine bits of a key (three of each channel) gathered back into their channels' places.
+constexpr std::array<std::uint32_t, 512> Gathered = [] {
+    std::array<std::uint32_t, 512> gathered{};
+    for (std::uint32_t value = 0; value < 512; ++value) {
+        for (int bit = 0; bit < 3; ++bit) {
+            gathered[value] |= ((value >> (3 * bit + 2)) & 1u) << (16 + bit);
+            gathered[value] |= ((value >> (3 * bit + 1)) & 1u) << (8 + bit);
+            gathered[value] |= ((value >> (3 * bit)) & 1u) << bit;
+        }
+    }
+    return gathered;
+}();
+
+std::uint32_t FromCubeOrder(std::uint32_t key) {
+    return Gathered[key & 511] | (Gathered[(key >> 9) & 511] << 3) | (Gathered[key >> 18] << 6);
+}
+
+// The opaque pixels' colours sorted by a radix sort of two 12-bit digits, then counted.
+Histogram Gather(const RgbaImage& image, std::size_t count, const TrueColourOptions& options) {
+    std::vector<std::uint32_t> keys;
+    keys.reserve(count);
+    const std::uint8_t* pixel = image.pixels.data();
+    for (std::size_t i = 0; i < count; ++i, pixel += 4) {
+        if (!Transparent(pixel, options)) {
+            keys.push_back(CubeOrder((std::uint32_t{pixel[0]} << 16) |
+                                     (std::uint32_t{pixel[1]} << 8) | pixel[2]));
+        }
+    }
+    constexpr int DigitBits = 12;
+    constexpr std::uint32_t DigitMask = (1u << DigitBits) - 1;
+    std::vector<std::uint32_t> sorted(keys.size());
+    std::vector<std::size_t> next(std::size_t{1} << DigitBits);
+    for (const int shift : {0, DigitBits}) {
+        std::fill(next.begin(), next.end(), 0);
+        for (const std::uint32_t key : keys) {
+            ++next[(key >> shift) & DigitMask];
+        }
+        std::size_t position = 0;
+        for (auto& at : next) {
+            position += std::exchange(at, position);
+        }
+        for (const std::uint32_t key : keys) {
+            sorted[next[(key >> shift) & DigitMask]++] = key;
+        }
+        keys.swap(sorted);
+    }
+    Histogram histogram;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i == 0 || keys[i] != keys[i - 1]) {
+            histogram.colours.push_back(FromCubeOrder(keys[i]));
+            histogram.counts.push_back(0);
+        }
+        ++histogram.counts.back();
+    }
+    return histogram;
+}
+
+// The histogram with the colours of each cube of 2^`level` colours a side as one: their mean
+// colour (weighted by pixels, rounded to nearest) with all their pixels.
+Histogram Cubes(const Histogram& histogram, int level) {
+    Histogram cubes;
+    const auto put = [&cubes](const std::array<std::uint64_t, 4>& sum) {
+        const auto mean = [&sum](std::size_t c) {
+            return static_cast<std::uint32_t>((sum[c] + sum[3] / 2) / sum[3]);
+        };
+        cubes.colours.push_back((mean(0) << 16) | (mean(1) << 8) | mean(2));
+        cubes.counts.push_back(static_cast<std::uint32_t>(sum[3]));
+    };
+    std::array<std::uint64_t, 4> sum{}; // red, green, blue, pixels of the cube so far
+    std::uint32_t cube = 0;
+    for (std::size_t i = 0; i < histogram.colours.size(); ++i) {
+        const std::uint32_t colour = histogram.colours[i];
+        const std::uint32_t here = CubeOrder(colour) >> (3 * level);
+        if (sum[3] != 0 && here != cube) {
+            put(sum);
+            sum = {};
+        }
+        cube = here;
+        const std::uint64_t pixels = histogram.counts[i];
+        sum[0] += ((colour >> 16) & 0xFF) * pixels;
+        sum[1] += ((colour >> 8) & 0xFF) * pixels;
+        sum[2] += (colour & 0xFF) * pixels;
+        sum[3] += pixels;
+    }
+    if (sum[3] != 0) {
+        put(sum);
+    }
+    return cubes;
+}
+
+// What the palette is learnt and refined from: the histogram, or for one of more than
+// LearnedColours colours, its smallest cubes that are no more.
+Histogram Learned(const Histogram& histogram) {
+    const std::size_t size = histogram.colours.size();
+    if (size <= LearnedColours) {
+        return histogram;
+    }
+    std::vector<std::uint32_t> keys(size);
+    std::transform(histogram.colours.begin(), histogram.colours.end(), keys.begin(), CubeOrder);
+    int level = 1;
+    for (; level < 8; ++level) {
+        std::size_t cubes = 1;
+        const int shift = 3 * level;
+        for (std::size_t i = 1; i < size; ++i) {
+            if ((keys[i] >> shift) != (keys[i - 1] >> shift)) {
+                ++cubes;
+            }
+        }
+        if (cubes <= LearnedColours) {
+            break;
+        }
+    }
+    return Cubes(histogram, level);
+}
+
+// One step of Lloyd's method over the histogram: each palette entry moves to the mean colour
+// (weighted by pixels, rounded to nearest) of the colours whose nearest entry it is, by the
+// search that maps the pixels; an entry nearest to none stays. Integer sums keep the outcome the
+// same on every compiler and platform.
+bool Refine(const Histogram& histogram, const TrueColourOptions& options, Palette& palette) {
+    const std::size_t size = histogram.colours.size();
+    std::vector<std::uint8_t> nearest(size);
+    if (!NearestOfColours(palette, options, histogram.colours.data(), size, nearest.data())) {
+        return false;
+    }
+    std::array<std::array<std::uint64_t, 4>, 256> sums{}; // red, green, blue, pixels
+    for (std::size_t i = 0; i < size; ++i) {
+        auto& sum = sums[nearest[i]];
+        const std::uint32_t colour = histogram.colours[i];
+        const std::uint64_t pixels = histogram.counts[i];
+        sum[0] += ((colour >> 16) & 0xFF) * pixels;
+        sum[1] += ((colour >> 8) & 0xFF) * pixels;
+        sum[2] += (colour & 0xFF) * pixels;
+        sum[3] += pixels;
+    }
+    for (std::size_t k = 0; k < 256; ++k) {
+        const std::uint64_t pixels = sums[k][3];
+        if (pixels != 0) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                palette[3 * k + c] = static_cast<std::uint8_t>((sums[k][c] + pixels / 2) / pixels);
             }
         }
     }
-    const std::size_t taken = sample.size() / 4;
-    const std::size_t rows = (taken + rowPixels - 1) / rowPixels;
-    sample.resize(4 * rows * rowPixels);
-    for (std::size_t i = taken; i < rows * rowPixels; ++i) {
-        std::memcpy(&sample[4 * i], &sample[4 * (i - taken)], 4);
-    }
-    return sample;
+    return true;
 }
 
-// libimagequant's palette for the opaque pixels, and every pixel mapped onto it by the nearest
-// colour search that .wal textures use (dithered the same way when asked).
+// Gives the entries that libimagequant left unused colours of the histogram. It stops short of
+// the palette's size when its own measure sees nothing more to gain, which on pictures of a few
+// hundred colours leaves rare colours mapped far off. In each round every entry's worst-served
+// colour (pixels times squared distance, by the mapping's search) is a candidate, and the worst
+// candidates take the free entries; `used` entries of `slots` are taken.
+bool FillUnused(const Histogram& histogram, const TrueColourOptions& options,
+                const std::array<std::uint8_t, 256>& slots, std::size_t used, std::size_t limit,
+                Palette& palette) {
+    const std::size_t size = histogram.colours.size();
+    std::vector<std::uint8_t> nearest(size);
+    for (int round = 0; round < FillRounds && used < limit; ++round) {
+        if (!NearestOfColours(palette, options, histogram.colours.data(), size, nearest.data())) {
+            return false;
+        }
+        std::array<std::uint64_t, 256> worstError{};
+        std::array<std::size_t, 256> worst{};
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::uint32_t colour = histogram.colours[i];
+            const std::uint8_t* entry = &palette[3 * std::size_t{nearest[i]}];
+            std::uint64_t distance = 0;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const int difference = static_cast<int>((colour >> (16 - 8 * c)) & 0xFF) - entry[c];
+                distance += static_cast<std::uint64_t>(difference * difference);
+            }
+            const std::uint64_t error = distance * histogram.counts[i];
+            if (error > worstError[nearest[i]]) { // the first of equal errors, in colour order
+                worstError[nearest[i]] = error;
+                worst[nearest[i]] = i;
+            }
+        }
+        std::vector<std::pair<std::uint64_t, std::size_t>> candidates;
+        for (std::size_t k = 0; k < 256; ++k) {
+            if (worstError[k] != 0) {
+                candidates.emplace_back(worstError[k], worst[k]);
+            }
+        }
+        if (candidates.empty()) {
+            break;
+        }
+        // Worst first; of equal errors the lower colour, which is the lower histogram position.
+        std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        });
+        for (std::size_t c = 0; c < candidates.size() && used < limit; ++c, ++used) {
+            const std::uint32_t colour = histogram.colours[candidates[c].second];
+            std::uint8_t* entry = &palette[3 * std::size_t{slots[used]}];
+            entry[0] = static_cast<std::uint8_t>(colour >> 16);
+            entry[1] = static_cast<std::uint8_t>(colour >> 8);
+            entry[2] = static_cast<std::uint8_t>(colour);
+        }
+    }
+    return true;
+}
+
+// libimagequant's palette for the histogram of the opaque pixels, refined by Lloyd steps, and
+// every pixel mapped onto it by the nearest colour search that .wal textures use (dithered the
+// same way when asked). Some pixels are opaque: a picture without any has no colours, and
+// MapExactly took it.
 bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
                   std::size_t limit, Palette& palette, std::uint8_t* out) {
-    // The colours to learn from: a grid of pixels, transparent ones left out so that they take
-    // no part in choosing the palette. Some pixels are opaque (a picture without any has no
-    // colours, and MapExactly took it), but maybe none on the grid: then every pixel is taken.
-    std::size_t step = 1;
-    while (count / (step * step) > MaxSamples) {
-        ++step;
-    }
-    std::size_t rowPixels = 0;
-    std::vector<std::uint8_t> sample = Sample(image, step, options, rowPixels);
-    if (sample.empty()) {
-        sample = Sample(image, 1, options, rowPixels);
+    const Histogram histogram = Learned(Gather(image, count, options));
+    std::vector<liq_histogram_entry> entries(histogram.colours.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::uint32_t colour = histogram.colours[i];
+        entries[i].color = {static_cast<unsigned char>(colour >> 16),
+                            static_cast<unsigned char>(colour >> 8),
+                            static_cast<unsigned char>(colour), 255};
+        entries[i].count = histogram.counts[i];
     }
 
     const LiqAttr attr(liq_attr_create());
@@ -140,14 +348,13 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
         liq_set_speed(attr.get(), QuantizerSpeed) != LIQ_OK) {
         return false;
     }
-    const LiqImage learn(
-        liq_image_create_rgba(attr.get(), sample.data(), static_cast<int>(rowPixels),
-                              static_cast<int>(sample.size() / 4 / rowPixels), 0.0));
-    if (!learn) {
+    const LiqHistogram learn(liq_histogram_create(attr.get()));
+    if (!learn || liq_histogram_add_colors(learn.get(), attr.get(), entries.data(),
+                                           static_cast<int>(entries.size()), 0.0) != LIQ_OK) {
         return false;
     }
     liq_result* rawResult = nullptr;
-    if (liq_image_quantize(learn.get(), attr.get(), &rawResult) != LIQ_OK) {
+    if (liq_histogram_quantize(learn.get(), attr.get(), &rawResult) != LIQ_OK) {
         return false;
     }
     const LiqResult result(rawResult);
@@ -161,6 +368,14 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
         palette[at] = colours->entries[k].r;
         palette[at + 1] = colours->entries[k].g;
         palette[at + 2] = colours->entries[k].b;
+    }
+    if (!FillUnused(histogram, options, slots, colours->count, limit, palette)) {
+        return false;
+    }
+    for (int step = 0; step < RefineSteps; ++step) {
+        if (!Refine(histogram, options, palette)) {
+            return false;
+        }
     }
     const auto mapped = MapToNewPalette(image, palette, options);
     if (!mapped) {

@@ -4,6 +4,8 @@
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
@@ -160,6 +162,130 @@ TEST(QuantizeToOwnPalette, TransparentPixelsAloneTakeTheTransparentIndex) {
     Palette palette{};
     EXPECT_EQ(test::PixelsOf(*QuantizeToOwnPalette(clear, palette, {false, std::uint8_t{255}})),
               std::vector<std::uint8_t>(16, 255));
+}
+
+// A texture of some 640 colours: soft shading over the whole picture, and 60 vivid colours
+// each on a single pixel, which a palette learnt from a sample of the pixels misses.
+RgbaImage Speckled() {
+    constexpr std::int32_t Side = 96;
+    RgbaImage image{Side, Side, {}};
+    for (std::int32_t y = 0; y < Side; ++y) {
+        for (std::int32_t x = 0; x < Side; ++x) {
+            image.pixels.insert(image.pixels.end(),
+                                {static_cast<std::uint8_t>(60 + x / 4),
+                                 static_cast<std::uint8_t>(80 + y / 4),
+                                 static_cast<std::uint8_t>(100 + (x + y) / 8), 255});
+        }
+    }
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> position(0, Side * Side - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int i = 0; i < 60; ++i) {
+        const auto at = 4 * static_cast<std::size_t>(position(random));
+        for (std::size_t c = 0; c < 3; ++c) {
+            image.pixels[at + c] = static_cast<std::uint8_t>(byte(random));
+        }
+    }
+    return image;
+}
+
+// The picture turned a quarter to the right: the pixel at (x, y) goes to (height - 1 - y, x).
+RgbaImage Turned(const RgbaImage& image) {
+    RgbaImage turned{image.height, image.width, std::vector<std::uint8_t>(image.pixels.size())};
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        for (std::int32_t x = 0; x < image.width; ++x) {
+            const auto from = 4 * static_cast<std::size_t>(y * image.width + x);
+            const auto to = 4 * static_cast<std::size_t>(x * turned.width + image.height - 1 - y);
+            std::copy_n(&image.pixels[from], 4, &turned.pixels[to]);
+        }
+    }
+    return turned;
+}
+
+std::multiset<std::array<std::uint8_t, 3>> EntriesOf(const Palette& palette) {
+    std::multiset<std::array<std::uint8_t, 3>> entries;
+    for (std::size_t k = 0; k < 256; ++k) {
+        entries.insert({palette[3 * k], palette[3 * k + 1], palette[3 * k + 2]});
+    }
+    return entries;
+}
+
+TEST(QuantizeToOwnPalette, APictureTurnedOrMirroredGetsTheSamePalette) {
+    if (!TEXELARY_HAVE_LIBIMAGEQUANT) {
+        GTEST_SKIP() << "built without libimagequant";
+    }
+    const RgbaImage image = Speckled();
+    RgbaImage mirrored = image;
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        for (std::int32_t x = 0; x < image.width; ++x) {
+            const auto from = 4 * static_cast<std::size_t>(y * image.width + x);
+            const auto to = 4 * static_cast<std::size_t>(y * image.width + image.width - 1 - x);
+            std::copy_n(&image.pixels[from], 4, &mirrored.pixels[to]);
+        }
+    }
+    Palette palette{};
+    ASSERT_TRUE(QuantizeToOwnPalette(image, palette));
+    for (const RgbaImage& other : {Turned(image), Turned(Turned(image)), mirrored}) {
+        Palette otherPalette{};
+        ASSERT_TRUE(QuantizeToOwnPalette(other, otherPalette));
+        EXPECT_EQ(EntriesOf(otherPalette), EntriesOf(palette));
+    }
+}
+
+TEST(QuantizeToOwnPalette, KeepsRareColoursOfAPictureOfAFewHundredColours) {
+    if (!TEXELARY_HAVE_LIBIMAGEQUANT) {
+        GTEST_SKIP() << "built without libimagequant";
+    }
+    const RgbaImage image = Speckled();
+    Palette palette{};
+    const auto result = QuantizeToOwnPalette(image, palette);
+    ASSERT_TRUE(result);
+    double squares = 0;
+    double worst = 0;
+    for (std::size_t i = 0; i < test::PixelsOf(*result).size(); ++i) {
+        double pixelSquares = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double difference =
+                palette[3 * std::size_t{result->pixels[i]} + c] - image.pixels[4 * i + c];
+            pixelSquares += difference * difference;
+        }
+        squares += pixelSquares;
+        worst = std::max(worst, pixelSquares);
+    }
+    const double psnr =
+        10 * std::log10(255.0 * 255.0 * 3 * static_cast<double>(result->width * result->height) /
+                        squares);
+    EXPECT_GT(psnr, 48.0) << worst;
+    EXPECT_LT(worst, 3 * 20 * 20) << psnr; // no single pixel's colour far off
+}
+
+TEST(QuantizeToOwnPalette, GivesEveryEntryAColourWhenThePictureHasMoreColours) {
+    if (!TEXELARY_HAVE_LIBIMAGEQUANT) {
+        GTEST_SKIP() << "built without libimagequant";
+    }
+    // 100 colours far apart, each with two neighbours one and two levels off in blue: 300
+    // colours, of which libimagequant alone leaves some entries unused or doubled.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> byte(0, 254);
+    RgbaImage image{60, 60, {}};
+    std::vector<std::array<std::uint8_t, 3>> bases(100);
+    for (auto& base : bases) {
+        base = {static_cast<std::uint8_t>(byte(random)), static_cast<std::uint8_t>(byte(random)),
+                static_cast<std::uint8_t>(byte(random) / 2 * 2)};
+    }
+    for (std::size_t i = 0; i < 3600; ++i) {
+        const auto& base = bases[i % 100];
+        image.pixels.insert(image.pixels.end(),
+                            {base[0], base[1], static_cast<std::uint8_t>(base[2] + i / 100 % 3),
+                             255});
+    }
+    Palette palette{};
+    ASSERT_TRUE(QuantizeToOwnPalette(image, palette));
+    std::set<std::array<std::uint8_t, 3>> distinct;
+    for (std::size_t k = 0; k < 256; ++k) {
+        distinct.insert({palette[3 * k], palette[3 * k + 1], palette[3 * k + 2]});
+    }
+    EXPECT_EQ(distinct.size(), 256u);
 }
 
 TEST(ExpandToRgba, GivesEachPixelItsEntrysColourAndOpacity) {
