@@ -3,6 +3,7 @@
 #include "formats/ArchiveInput.h"
 #include "ui/Application.h"
 #include "ui/LocalPath.h"
+#include "ui/TexturePicture.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,27 +17,6 @@
 namespace texelary {
 
 namespace {
-
-QImage FromIndexed(const IndexedImage& image, const Palette& palette) {
-    QImage picture(image.width, image.height, QImage::Format_Indexed8);
-    QList<QRgb> colours;
-    for (std::size_t i = 0; i < 256; ++i) {
-        colours.append(qRgb(palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]));
-    }
-    picture.setColorTable(colours);
-    const auto width = static_cast<std::size_t>(image.width);
-    for (std::int32_t y = 0; y < image.height; ++y) {
-        std::memcpy(picture.scanLine(y), image.pixels.get() + static_cast<std::size_t>(y) * width,
-                    width);
-    }
-    return picture;
-}
-
-QImage FromTrueColour(const RgbaImage& image) {
-    return QImage(image.pixels.data(), image.width, image.height, 4 * image.width,
-                  QImage::Format_RGBA8888)
-        .copy();
-}
 
 // What the read step gives of a file: its picture, the levels after level 0 and the header fields.
 struct ReadPicture {
@@ -53,15 +33,13 @@ ReadPicture ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path,
     read.wantLevels = true;
     ReadSourceFile(format, LocalPath(path), read);
     ReadPicture shown;
-    if (read.image && read.paletteRead && read.image->width > 0 && read.image->height > 0) {
-        shown.picture = FromIndexed(*read.image, read.palette);
+    shown.picture = PictureOf(read);
+    if (!shown.picture.isNull() && read.image) {
         for (const auto& level : read.levels) {
-            shown.levels.append(FromIndexed(*level, read.palette));
+            shown.levels.append(PictureOf(*level, read.palette));
         }
         shown.fields = read.fields;
-    } else if (read.trueColour && read.trueColour->width > 0 && read.trueColour->height > 0) {
-        shown.picture = FromTrueColour(*read.trueColour);
-    } else if (read.reason == ReadError::None) {
+    } else if (shown.picture.isNull() && read.reason == ReadError::None) {
         read.reason = ReadError::NoPixels;
     }
     reason = read.reason;
