@@ -6,6 +6,7 @@
 #include "ui/Application.h"
 #include "ui/LocalPath.h"
 #include "ui/MessageBoxes.h"
+#include "ui/TextureNames.h"
 #include "ui_TFileDialog.h"
 
 #include <QDir>
@@ -92,10 +93,6 @@ bool TFileDialog::ReadPakFolder(const QString& path, QStringList& names) {
     const std::string local = LocalPath(path);
     const auto inside = SplitArchivePath(local);
     const std::string archive = inside ? inside->archive : local;
-    std::string folder = inside ? inside->entry : std::string();
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
     std::string reason;
     const auto entries =
         m_format ? ArchiveEntriesOf(archive, *m_format, reason) : std::vector<std::string>();
@@ -103,11 +100,7 @@ bool TFileDialog::ReadPakFolder(const QString& path, QStringList& names) {
         ReportUnreadableArchive(FromLocalPath(archive), reason);
         return false;
     }
-    for (const std::string& entry : *entries) {
-        if (entry.starts_with(folder) && entry.find('/', folder.size()) == std::string::npos) {
-            names.append(FromLocalPath(entry.substr(folder.size())));
-        }
-    }
+    names.append(EntriesInFolder(*entries, inside ? inside->entry : std::string()));
     SortIgnoringCase(names);
     return true;
 }

@@ -29,10 +29,6 @@ std::optional<QStringList> ArchiveNames(const std::string& local, SourceFormat f
                                         QString& reason) {
     const auto inside = SplitArchivePath(local);
     const std::string archive = inside ? inside->archive : local;
-    std::string folder = inside ? inside->entry : std::string();
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
     std::string why;
     const auto entries = ArchiveEntriesOf(archive, format, why);
     if (!entries) {
@@ -41,12 +37,7 @@ std::optional<QStringList> ArchiveNames(const std::string& local, SourceFormat f
                 .arg(QDir::toNativeSeparators(FromLocalPath(archive)), QString::fromStdString(why));
         return std::nullopt;
     }
-    QStringList names;
-    for (const std::string& entry : *entries) {
-        if (entry.starts_with(folder) && entry.find('/', folder.size()) == std::string::npos) {
-            names.append(FromLocalPath(entry.substr(folder.size())));
-        }
-    }
+    QStringList names = EntriesInFolder(*entries, inside ? inside->entry : std::string());
     names.removeDuplicates();
     names.sort(Qt::CaseInsensitive);
     return names;
@@ -62,6 +53,19 @@ std::optional<QStringList> TextureNamesIn(const QString& folder, SourceFormat fo
         return ArchiveNames(local, format, reason);
     }
     return FolderNames(path, format, reason);
+}
+
+QStringList EntriesInFolder(const std::vector<std::string>& entries, std::string folder) {
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    QStringList names;
+    for (const std::string& entry : entries) {
+        if (entry.starts_with(folder) && entry.find('/', folder.size()) == std::string::npos) {
+            names.append(FromLocalPath(entry.substr(folder.size())));
+        }
+    }
+    return names;
 }
 
 QString TexturePath(const QString& folder, const QString& name) {

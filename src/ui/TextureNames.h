@@ -11,12 +11,19 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace texelary {
 
 // None, with the reason in `reason`, when the folder or the archive can't be read.
 std::optional<QStringList> TextureNamesIn(const QString& folder, SourceFormat format,
                                           QString& reason);
+
+// Of the entries of an archive (a pak's, named by their whole path inside it), those directly in
+// `folder` ("" for the archive's top, else with or without its closing '/'), by the rest of their
+// name, in the archive's order.
+QStringList EntriesInFolder(const std::vector<std::string>& entries, std::string folder);
 
 // The path of the texture `name` listed in `folder`, as the run and the preview build it.
 QString TexturePath(const QString& folder, const QString& name);
