@@ -464,6 +464,18 @@ def click_in(window, x, y):
     click(left + x, top + y)
 
 
+def save_new(directory, name):
+    """Ctrl+S on a project that has no file yet: the save dialog takes `name`; waits for the
+    project file and returns its path."""
+    key("ctrl+s")
+    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
+    type_text(name)
+    key("Return")
+    project = directory / f"{name}.mm"
+    wait_for(f"{name}.mm", project.exists, 5)
+    return project
+
+
 def saved_input_folder(path):
     """The input folder of the project file at `path` (after signature, version and count), as
     this machine names it: a Windows program under wine writes the drive wine maps the root to,
@@ -494,12 +506,7 @@ def scenario_choose_folder(program, directory):
     program.screenshot("setup-after-chooser")
     click_in(setup, 398 + 37, 176 + 12)  # Ok
     wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
-    key("ctrl+s")
-    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
-    type_text("paths")
-    key("Return")
-    project = directory / "paths.mm"
-    wait_for("paths.mm", project.exists, 5)
+    project = save_new(directory, "paths")
     chosen = saved_input_folder(project)
     check(chosen == str(directory.resolve() / "beta"), f"the input folder is {chosen}, not beta")
 
@@ -526,12 +533,7 @@ def scenario_texture_browser(program, directory):
     key("Escape")
     wait_for("the texture browser to close", lambda: not windows_titled("Textures - Texelary"))
     wait_for("the main window to have the focus again", lambda: focused() == program.main, 5)
-    key("ctrl+s")
-    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
-    type_text("browsed")
-    key("Return")
-    project = directory / "browsed.mm"
-    wait_for("browsed.mm", project.exists, 5)
+    project = save_new(directory, "browsed")
     check(saved_names(project) == 1, f"{saved_names(project)} entries in the list, not the 1 added")
 
 
@@ -569,12 +571,7 @@ def scenario_type_path(program, directory):
     type_into(setup, *field, str(directory / "typed"))
     click_in(setup, 398 + 37, 176 + 12)
     wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
-    key("ctrl+s")
-    wait_for("the save dialog", lambda: next(iter(windows_titled("Save As")), 0))
-    type_text("paths")
-    key("Return")
-    project = directory / "paths.mm"
-    wait_for("paths.mm", project.exists, 5)
+    project = save_new(directory, "paths")
     chosen = saved_input_folder(project)
     check(chosen == str(directory.resolve() / "typed"), f"the input folder is {chosen}, not typed")
 
