@@ -114,7 +114,7 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
           {"Label2", 15, 115, -1, -1, nullptr},
           {"Label4", 15, 131, -1, -1, "Batch converter for 256-colour"},
           {"Label3", 15, 147, -1, -1, "textures from .bmp .png .tga .pcx"},
-          {"Label5", 15, 162, -1, -1, ".m8 .wal to .m8, .wal and .png"},
+          {"Label5", 15, 162, -1, -1, ".m8 .wal .wad .pak to .m8 .wal .png"},
           {"Button1", 76, 192, 75, 25, "&Ok"}},
          {"Button1"}},
         {windows.SplashDialog,
