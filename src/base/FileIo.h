@@ -43,7 +43,7 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool Ok() const { return (m_file != nullptr || m_inPlace || m_closed) && !m_failed; }
+    bool Ok() const { return (m_descriptor >= 0 || m_inPlace || m_closed) && !m_failed; }
     bool Write(std::span<const std::uint8_t> bytes);
     // Writes `bytes` over the first bytes written so far, for a header whose fields are known
     // only once the rest is written; later writes go on at the end. False, and the file given
@@ -59,11 +59,16 @@ public:
 
 private:
     bool CommitInPlace();
+    bool WritePending();
+
+    // Pieces written are gathered up to this many bytes before they go to the file.
+    static constexpr std::size_t kPendingLimit = std::size_t{1} << 16;
 
     std::filesystem::path m_target; // the file that is replaced: `path`, or where its links lead
     std::filesystem::path m_temporary;
     std::optional<std::filesystem::perms> m_permissions; // an existing target's, to keep
-    std::FILE* m_file = nullptr;
+    int m_descriptor = -1;                               // the temporary file, open for writing
+    std::vector<std::uint8_t> m_pending;                 // written, not yet passed to the file
     // Writing in place keeps the bytes until Commit(), so that giving up changes nothing.
     bool m_inPlace = false;
     std::vector<std::uint8_t> m_held;
