@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
@@ -215,42 +216,6 @@ void MoveReplacing(const fs::path& from, const fs::path& to, std::error_code& er
 #endif
 }
 
-std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::size_t maxBytes) {
-    // Directories and other non-regular files are refused once open, by the file's own status:
-    // some platforms open them.
-    const int descriptor = OpenForReading(NativePath(path));
-    if (descriptor < 0) {
-        return std::nullopt;
-    }
-    std::optional<std::vector<std::uint8_t>> result;
-    std::uint64_t size = 0;
-    try {
-        if (RegularFileSize(descriptor, size)) {
-            std::vector<std::uint8_t> bytes;
-            bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, maxBytes)));
-            auto filled = ReadFully(descriptor, bytes.data(), bytes.size());
-            // The file may have grown since its size was taken; read on in chunks until the end.
-            while (filled && *filled == bytes.size() && *filled < maxBytes) {
-                const std::size_t chunk = std::min<std::size_t>(maxBytes - *filled, 1 << 16);
-                bytes.resize(*filled + chunk);
-                const auto got = ReadFully(descriptor, bytes.data() + *filled, chunk);
-                filled = got ? std::optional(*filled + *got) : std::nullopt;
-                if (got && *got < chunk) {
-                    break;
-                }
-            }
-            if (filled) {
-                bytes.resize(*filled);
-                result = std::move(bytes);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        result.reset();
-    }
-    CloseFile(descriptor);
-    return result;
-}
-
 // Whether this process may write to the existing file `path`: asked of the system with the
 // process's effective identity, as opening it for writing would be. On Windows that is its
 // read-only attribute, which the status shows as the owner's write permission: opening the file to
@@ -306,8 +271,68 @@ std::optional<Target> FinalTarget(const fs::path& path) {
 
 } // namespace
 
+FileReader::FileReader(const std::string& path) {
+    // Directories and other non-regular files are refused once open, by the file's own status:
+    // some platforms open them.
+    m_descriptor = OpenForReading(NativePath(path));
+    if (m_descriptor >= 0 && !RegularFileSize(m_descriptor, m_size)) {
+        CloseFile(m_descriptor);
+        m_descriptor = -1;
+    }
+}
+
+FileReader::~FileReader() {
+    if (m_descriptor >= 0) {
+        CloseFile(m_descriptor);
+    }
+}
+
+bool FileReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+    if (!Ok() || offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return false;
+    }
+    if (offset != m_position &&
+        !SeekTo(m_descriptor, static_cast<std::int64_t>(offset), SEEK_SET)) {
+        m_position = std::uint64_t(-1); // unknown: the next read seeks
+        return false;
+    }
+    const auto filled = ReadFully(m_descriptor, out.data(), out.size());
+    m_position = filled ? offset + *filled : std::uint64_t(-1);
+    return filled && *filled == out.size();
+}
+
+std::optional<std::vector<std::uint8_t>> FileReader::ReadWhole(std::size_t maxBytes) {
+    if (!Ok() || (m_position != 0 && !SeekTo(m_descriptor, 0, SEEK_SET))) {
+        return std::nullopt;
+    }
+    m_position = std::uint64_t(-1);
+    try {
+        std::vector<std::uint8_t> bytes;
+        bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(m_size, maxBytes)));
+        auto filled = ReadFully(m_descriptor, bytes.data(), bytes.size());
+        // The file may have grown since its size was taken; read on in chunks until the end.
+        while (filled && *filled == bytes.size() && *filled < maxBytes) {
+            const std::size_t chunk = std::min<std::size_t>(maxBytes - *filled, 1 << 16);
+            bytes.resize(*filled + chunk);
+            const auto got = ReadFully(m_descriptor, bytes.data() + *filled, chunk);
+            filled = got ? std::optional(*filled + *got) : std::nullopt;
+            if (got && *got < chunk) {
+                break;
+            }
+        }
+        if (!filled) {
+            return std::nullopt;
+        }
+        bytes.resize(*filled);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) {
-    return ReadUpTo(path, static_cast<std::size_t>(-1));
+    FileReader file(path);
+    return file.ReadWhole();
 }
 
 void InjectWriteFault(WriteFault kind, long nth) {

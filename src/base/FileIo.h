@@ -19,6 +19,29 @@ namespace texelary {
 // missing file, a directory, no memory).
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
 
+// A regular file opened for reading, for a reader that takes it by pieces instead of whole.
+class FileReader {
+public:
+    // Ok() is false when the file cannot be opened or is not a regular file.
+    explicit FileReader(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    bool Ok() const { return m_descriptor >= 0; }
+    std::uint64_t Size() const { return m_size; } // when it was opened
+    // Reads `out.size()` bytes from `offset`; false when the file ends first or a read fails.
+    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+    // The whole file, at most `maxBytes` of it, from its start (the file may have grown since it
+    // was opened); none when a read fails or memory runs out.
+    std::optional<std::vector<std::uint8_t>> ReadWhole(std::size_t maxBytes = std::size_t(-1));
+
+private:
+    int m_descriptor = -1;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_position = 0;
+};
+
 // Replaces the file at `path` with exactly `bytes`, all or nothing: the bytes go to a new
 // temporary file in the same directory, which is renamed over the target only when every write,
 // the flush and the close have succeeded. On failure the temporary file is removed, any previous
