@@ -364,7 +364,8 @@ private:
 // What MapToPalette keeps per thread for its last palette. The first picture mapped onto a
 // palette is searched colour by colour (BlockSearch), which costs a single picture far less than
 // setting up the 19 MB table; the table is made when a second picture comes with the same
-// palette, that is for a batch, and kept while the palette stays.
+// palette, that is for a batch, and kept while the palette stays. A picture of more pixels than
+// SearchedAlone pays for the table by itself, and has it from the start.
 class PaletteMapper {
 public:
     explicit PaletteMapper(const TableKey& key)
@@ -380,8 +381,9 @@ public:
 
     // Maps with the searcher that suits this picture: `map` is called with a BlockSearch or the
     // NearestTable.
-    template <class Map> auto With(Map&& map) {
-        if (m_pictures++ == 0) {
+    template <class Map> auto With(std::size_t pixels, Map&& map) {
+        constexpr std::size_t SearchedAlone = 1024 * 1024;
+        if (m_pictures++ == 0 && pixels <= SearchedAlone) {
             BlockSearch search(m_key.palette, m_key.excluded);
             return map(search);
         }
@@ -497,8 +499,9 @@ std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette
                                            const TrueColourOptions& options) {
     try {
         PaletteMapper& mapper = lastMapper.For({palette, Excluded(options)});
-        return mapper.With(
-            [&](auto& searcher) { return MapWith(image, palette, options, searcher); });
+        return mapper.With(image.pixels.size() / 4, [&](auto& searcher) {
+            return MapWith(image, palette, options, searcher);
+        });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
