@@ -1,9 +1,9 @@
 // The true-colour PNG benchmark's two helpers, for bench/run.
 //
-//   png-bench make DIR COUNT
-//       writes COUNT true-colour (RGB, 8 bits) 256 x 256 PNG files to DIR, reproducible from a
-//       fixed seed: smooth colour waves with noise, so that a picture has tens of thousands of
-//       distinct colours, as a painted texture does;
+//   png-bench make DIR COUNT [SIDE]
+//       writes COUNT true-colour (RGB, 8 bits) PNG files of SIDE x SIDE (256 unless given) to
+//       DIR, reproducible from a fixed seed: smooth colour waves with noise, so that a picture
+//       has tens of thousands of distinct colours, as a painted texture does;
 //   png-bench floor INPUT OUTPUT SIZES EXTENSION
 //       the floor a conversion of INPUT's PNG files is measured against: decodes each file (with
 //       the same reader, on libspng, that a conversion uses) and writes to OUTPUT a file of the
@@ -88,19 +88,18 @@ std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
     return bytes;
 }
 
-int Make(const fs::path& directory, int count) {
+int Make(const fs::path& directory, int count, std::uint32_t side) {
     fs::create_directories(directory);
     std::mt19937 random(20261208);
     std::uniform_real_distribution<float> frequency(0.01f, 0.15f);
-    constexpr std::uint32_t kSide = 256;
-    std::vector<std::uint8_t> rgb(3 * kSide * kSide);
+    std::vector<std::uint8_t> rgb(3 * std::size_t{side} * side);
     for (int n = 0; n < count; ++n) {
         float f[6];
         for (float& value : f) {
             value = frequency(random);
         }
-        for (std::uint32_t y = 0; y < kSide; ++y) {
-            for (std::uint32_t x = 0; x < kSide; ++x) {
+        for (std::uint32_t y = 0; y < side; ++y) {
+            for (std::uint32_t x = 0; x < side; ++x) {
                 const auto fx = static_cast<float>(x);
                 const auto fy = static_cast<float>(y);
                 const float waves[3] = {std::sin(fx * f[0]) + std::cos(fy * f[1]),
@@ -109,14 +108,14 @@ int Make(const fs::path& directory, int count) {
                 for (std::size_t c = 0; c < 3; ++c) {
                     const int value = static_cast<int>(128.0f + waves[c] * 55.0f) +
                                       static_cast<int>(random() % 13) - 6;
-                    rgb[3 * (y * kSide + x) + c] =
+                    rgb[3 * (std::size_t{y} * side + x) + c] =
                         static_cast<std::uint8_t>(std::clamp(value, 0, 255));
                 }
             }
         }
         char name[32];
         std::snprintf(name, sizeof name, "true_%04d.png", n);
-        if (!WriteBytes(directory / name, EncodeRgbPng(kSide, kSide, rgb))) {
+        if (!WriteBytes(directory / name, EncodeRgbPng(side, side, rgb))) {
             std::fprintf(stderr, "cannot write %s\n", (directory / name).string().c_str());
             return 1;
         }
@@ -155,13 +154,18 @@ int Floor(const fs::path& input, const fs::path& output, const fs::path& sizes,
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "make" && argc == 4) {
-        return Make(argv[2], std::stoi(argv[3]));
+    if (command == "make" && (argc == 4 || argc == 5)) {
+        const int side = argc == 5 ? std::stoi(argv[4]) : 256;
+        if (side < 1 || side > 16384) {
+            std::fprintf(stderr, "SIDE must be 1 to 16384\n");
+            return 2;
+        }
+        return Make(argv[2], std::stoi(argv[3]), static_cast<std::uint32_t>(side));
     }
     if (command == "floor" && argc == 6) {
         return Floor(argv[2], argv[3], argv[4], argv[5]);
     }
-    std::fprintf(stderr, "usage: png-bench make DIR COUNT\n"
+    std::fprintf(stderr, "usage: png-bench make DIR COUNT [SIDE]\n"
                          "       png-bench floor INPUT OUTPUT SIZES EXTENSION\n");
     return 2;
 }

@@ -7,16 +7,19 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 
 #ifdef _WIN32
 #include "base/Win32.h"
 
-#include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace texelary {
@@ -37,6 +40,137 @@ bool FaultHits(WriteFault kind) {
     return g_faultCountdown.fetch_sub(1) <= 1;
 }
 
+// The C library's unbuffered file I/O, by descriptor: a file is read or written with one call a
+// buffer, and nothing is asked of the system that the task does not need (a stream asks for the
+// file's status to size its buffer). On Windows these are the Microsoft C library's wide-name
+// functions; elsewhere POSIX's.
+#ifdef _WIN32
+int OpenForReading(const fs::path& path) {
+    return _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+// A new file for binary writing that did not exist before; -1, with errno EEXIST when a file of
+// that name is already there.
+int CreateNewFile(const fs::path& path) {
+    return _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_BINARY | _O_WRONLY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+}
+
+// Whether the open file is a regular one, and its size.
+bool RegularFileSize(int descriptor, std::uint64_t& size) {
+    struct _stat64 status {};
+    if (_fstat64(descriptor, &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+        return false;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+// At most 1 GiB a call: the counts are ints.
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+long long ReadSome(int descriptor, std::uint8_t* data, std::size_t count) {
+    return _read(descriptor, data, static_cast<unsigned>(std::min(count, kMaxTransfer)));
+}
+
+long long WriteSome(int descriptor, const std::uint8_t* data, std::size_t count) {
+    return _write(descriptor, data, static_cast<unsigned>(std::min(count, kMaxTransfer)));
+}
+
+bool SeekTo(int descriptor, std::int64_t offset, int whence) {
+    return _lseeki64(descriptor, offset, whence) >= 0;
+}
+
+int CloseFile(int descriptor) {
+    return _close(descriptor);
+}
+#else
+// O_NONBLOCK: opening a pipe or a device of that name must not wait; a regular file reads the
+// same either way.
+int OpenForReading(const fs::path& path) {
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+int CreateNewFile(const fs::path& path) {
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+bool RegularFileSize(int descriptor, std::uint64_t& size) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+long long ReadSome(int descriptor, std::uint8_t* data, std::size_t count) {
+    ssize_t got = 0;
+    do {
+        got = read(descriptor, data, count);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+long long WriteSome(int descriptor, const std::uint8_t* data, std::size_t count) {
+    ssize_t put = 0;
+    do {
+        put = write(descriptor, data, count);
+    } while (put < 0 && errno == EINTR);
+    return put;
+}
+
+bool SeekTo(int descriptor, std::int64_t offset, int whence) {
+    return lseek(descriptor, static_cast<off_t>(offset), whence) >= 0;
+}
+
+int CloseFile(int descriptor) {
+    return close(descriptor);
+}
+#endif
+
+// Reads until `count` bytes are in or the file ends; how many came, or none on an error.
+std::optional<std::size_t> ReadFully(int descriptor, std::uint8_t* data, std::size_t count) {
+    std::size_t filled = 0;
+    while (filled < count) {
+        const long long got = ReadSome(descriptor, data + filled, count - filled);
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
+}
+
+bool WriteFully(int descriptor, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const long long put = WriteSome(descriptor, bytes.data() + done, bytes.size() - done);
+        if (put <= 0) {
+            if (put == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// std::fopen for a path of any name: the wide _wfopen on Windows, where the narrow one reads the
+// name in the ANSI code page.
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(path.c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 bool WriteAll(std::FILE* file, std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return true;
@@ -54,36 +188,6 @@ bool Flush(std::FILE* file) {
         return false;
     }
     return std::fflush(file) == 0 && std::ferror(file) == 0;
-}
-
-// std::fopen for a path of any name: the wide _wfopen on Windows, where the narrow one reads the
-// name in the ANSI code page.
-std::FILE* OpenFile(const fs::path& path, const char* mode) {
-#ifdef _WIN32
-    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return _wfopen(path.c_str(), wideMode.c_str());
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
-}
-
-// A new file for binary writing that did not exist before; null, with errno EEXIST when a file of
-// that name is already there. (Microsoft's C libraries do not know fopen's "x".)
-std::FILE* CreateNewFile(const fs::path& path) {
-#ifdef _WIN32
-    const int descriptor =
-        _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_BINARY | _O_WRONLY, _S_IREAD | _S_IWRITE);
-    if (descriptor < 0) {
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(descriptor, "wb");
-    if (file == nullptr) {
-        _close(descriptor);
-    }
-    return file;
-#else
-    return std::fopen(path.c_str(), "wbx");
-#endif
 }
 
 // Renames `from` over `to`, replacing the file there in one step. (On Windows std::rename refuses
@@ -112,60 +216,18 @@ void MoveReplacing(const fs::path& from, const fs::path& to, std::error_code& er
 #endif
 }
 
-std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& path, std::size_t maxBytes) {
-    std::error_code error;
-    const fs::path fsPath = NativePath(path);
-    // Refuse directories and other non-regular files up front: some platforms open them.
-    if (!fs::is_regular_file(fsPath, error)) {
-        return std::nullopt;
-    }
-    std::FILE* file = OpenFile(fsPath, "rb");
-    if (file == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<std::vector<std::uint8_t>> result;
-    try {
-        const auto size = fs::file_size(fsPath, error);
-        std::vector<std::uint8_t> bytes;
-        bytes.resize(error ? 0 : std::min<std::uintmax_t>(size, maxBytes));
-        std::size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
-        // The file may have grown since its size was taken; read on in chunks until the end.
-        while (filled == bytes.size() && filled < maxBytes && !std::ferror(file)) {
-            const std::size_t chunk = std::min<std::size_t>(maxBytes - filled, 1 << 16);
-            bytes.resize(filled + chunk);
-            const std::size_t got = std::fread(bytes.data() + filled, 1, chunk, file);
-            filled += got;
-            if (got < chunk) {
-                break;
-            }
-        }
-        if (!std::ferror(file)) {
-            bytes.resize(filled);
-            result = std::move(bytes);
-        }
-    } catch (const std::bad_alloc&) {
-        result.reset();
-    }
-    std::fclose(file);
-    return result;
-}
-
-// Whether this process may write to the existing file `path`. On Windows that is its read-only
-// attribute, which the status shows as the owner's write permission: opening the file to find out
-// would, for that moment, stop anyone from replacing it, and the run replaces files on one thread
-// while it converts on others (the same input listed twice gives one output twice).
+// Whether this process may write to the existing file `path`: asked of the system with the
+// process's effective identity, as opening it for writing would be. On Windows that is its
+// read-only attribute, which the status shows as the owner's write permission: opening the file to
+// find out would, for that moment, stop anyone from replacing it, and the run replaces files on one
+// thread while it converts on others (the same input listed twice gives one output twice).
 bool MayWrite(const fs::path& path, const fs::file_status& status) {
 #ifdef _WIN32
     static_cast<void>(path);
     return (status.permissions() & fs::perms::owner_write) != fs::perms::none;
 #else
     static_cast<void>(status);
-    std::FILE* probe = OpenFile(path, "r+b");
-    if (probe == nullptr) {
-        return false;
-    }
-    std::fclose(probe);
-    return true;
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 #endif
 }
 
@@ -182,14 +244,21 @@ fs::path TemporaryNameBeside(const fs::path& target) {
 }
 
 // The file a write to `path` should replace: `path` itself, or the file its chain of symbolic
-// links ends at, so that the links stay. None for a chain that does not end.
-std::optional<fs::path> FinalTarget(const fs::path& path) {
+// links ends at, so that the links stay; with what the last look found there (not_found when
+// nothing is). None for a chain that does not end.
+struct Target {
+    fs::path path;
+    fs::file_status status;
+};
+
+std::optional<Target> FinalTarget(const fs::path& path) {
     constexpr int kMaxLinks = 40;
     fs::path target = path;
     for (int links = 0; links <= kMaxLinks; ++links) {
         std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(target, error))) {
-            return target;
+        const fs::file_status status = fs::symlink_status(target, error);
+        if (!fs::is_symlink(status)) {
+            return Target{target, status};
         }
         const fs::path next = fs::read_symlink(target, error);
         if (error) {
@@ -202,8 +271,68 @@ std::optional<fs::path> FinalTarget(const fs::path& path) {
 
 } // namespace
 
+FileReader::FileReader(const std::string& path) {
+    // Directories and other non-regular files are refused once open, by the file's own status:
+    // some platforms open them.
+    m_descriptor = OpenForReading(NativePath(path));
+    if (m_descriptor >= 0 && !RegularFileSize(m_descriptor, m_size)) {
+        CloseFile(m_descriptor);
+        m_descriptor = -1;
+    }
+}
+
+FileReader::~FileReader() {
+    if (m_descriptor >= 0) {
+        CloseFile(m_descriptor);
+    }
+}
+
+bool FileReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+    if (!Ok() || offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return false;
+    }
+    if (offset != m_position &&
+        !SeekTo(m_descriptor, static_cast<std::int64_t>(offset), SEEK_SET)) {
+        m_position = std::uint64_t(-1); // unknown: the next read seeks
+        return false;
+    }
+    const auto filled = ReadFully(m_descriptor, out.data(), out.size());
+    m_position = filled ? offset + *filled : std::uint64_t(-1);
+    return filled && *filled == out.size();
+}
+
+std::optional<std::vector<std::uint8_t>> FileReader::ReadWhole(std::size_t maxBytes) {
+    if (!Ok() || (m_position != 0 && !SeekTo(m_descriptor, 0, SEEK_SET))) {
+        return std::nullopt;
+    }
+    m_position = std::uint64_t(-1);
+    try {
+        std::vector<std::uint8_t> bytes;
+        bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(m_size, maxBytes)));
+        auto filled = ReadFully(m_descriptor, bytes.data(), bytes.size());
+        // The file may have grown since its size was taken; read on in chunks until the end.
+        while (filled && *filled == bytes.size() && *filled < maxBytes) {
+            const std::size_t chunk = std::min<std::size_t>(maxBytes - *filled, 1 << 16);
+            bytes.resize(*filled + chunk);
+            const auto got = ReadFully(m_descriptor, bytes.data() + *filled, chunk);
+            filled = got ? std::optional(*filled + *got) : std::nullopt;
+            if (got && *got < chunk) {
+                break;
+            }
+        }
+        if (!filled) {
+            return std::nullopt;
+        }
+        bytes.resize(*filled);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) {
-    return ReadUpTo(path, static_cast<std::size_t>(-1));
+    FileReader file(path);
+    return file.ReadWhole();
 }
 
 void InjectWriteFault(WriteFault kind, long nth) {
@@ -217,9 +346,8 @@ ReplacingFile::ReplacingFile(const std::string& path) {
     if (!target) {
         return;
     }
-    m_target = *target;
-    std::error_code error;
-    const fs::file_status status = fs::status(*target, error);
+    m_target = target->path;
+    const fs::file_status& status = target->status;
     const bool exists = fs::exists(status);
     // Only a regular file is replaced: not a directory, a device or a pipe of that name.
     if (exists && !fs::is_regular_file(status)) {
@@ -233,30 +361,47 @@ ReplacingFile::ReplacingFile(const std::string& path) {
         m_permissions = status.permissions();
     }
     int reason = 0;
-    for (int attempt = 0; attempt < 8 && m_file == nullptr; ++attempt) {
-        m_temporary = TemporaryNameBeside(*target);
+    for (int attempt = 0; attempt < 8 && m_descriptor < 0; ++attempt) {
+        m_temporary = TemporaryNameBeside(m_target);
         // Fail rather than reuse a file that happens to exist under that name.
-        m_file = CreateNewFile(m_temporary);
-        reason = m_file == nullptr ? errno : 0;
-        if (m_file == nullptr && reason != EEXIST) {
+        m_descriptor = CreateNewFile(m_temporary);
+        reason = m_descriptor < 0 ? errno : 0;
+        if (m_descriptor < 0 && reason != EEXIST) {
             break;
         }
     }
-    if (m_file == nullptr) {
+    if (m_descriptor < 0) {
         m_temporary.clear();
         // A directory that refuses new files may still let its existing files be written.
         m_inPlace = exists && (reason == EACCES || reason == EPERM);
+        return;
     }
+#ifndef _WIN32
+    // The replacing file takes the old one's permission bits from the start, whatever the
+    // process's file mode mask would give a new file.
+    if (m_permissions && fchmod(m_descriptor, static_cast<mode_t>(*m_permissions)) != 0) {
+        m_failed = true;
+    }
+#endif
 }
 
 ReplacingFile::~ReplacingFile() {
-    if (m_file != nullptr) {
-        std::fclose(m_file);
+    if (m_descriptor >= 0) {
+        CloseFile(m_descriptor);
     }
     if (!m_committed && !m_temporary.empty()) {
         std::error_code ignored;
         fs::remove(m_temporary, ignored);
     }
+}
+
+// Writes what is pending to the file; false, and the file given up, when that fails.
+bool ReplacingFile::WritePending() {
+    if (!m_pending.empty() && !WriteFully(m_descriptor, m_pending)) {
+        m_failed = true;
+    }
+    m_pending.clear();
+    return !m_failed;
 }
 
 bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
@@ -269,7 +414,17 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
         } catch (const std::bad_alloc&) {
             m_failed = true;
         }
-    } else if (!WriteAll(m_file, bytes)) {
+    } else if (!bytes.empty() && FaultHits(WriteFault::Write)) {
+        errno = ENOSPC;
+        m_failed = true;
+    } else if (m_pending.size() + bytes.size() <= kPendingLimit) {
+        // Small pieces (an archive's headers and names) are gathered into fewer writes.
+        try {
+            m_pending.insert(m_pending.end(), bytes.begin(), bytes.end());
+        } catch (const std::bad_alloc&) {
+            m_failed = true;
+        }
+    } else if (WritePending() && !WriteFully(m_descriptor, bytes)) {
         m_failed = true;
     }
     m_written += bytes.size();
@@ -285,8 +440,16 @@ bool ReplacingFile::OverwriteStart(std::span<const std::uint8_t> bytes) {
         std::copy(bytes.begin(), bytes.end(), m_held.begin());
         return true;
     }
-    m_failed = std::fseek(m_file, 0, SEEK_SET) != 0 || !WriteAll(m_file, bytes) ||
-               std::fseek(m_file, 0, SEEK_END) != 0;
+    if (!WritePending()) {
+        return false;
+    }
+    if (!bytes.empty() && FaultHits(WriteFault::Write)) {
+        errno = ENOSPC;
+        m_failed = true;
+        return false;
+    }
+    m_failed = !SeekTo(m_descriptor, 0, SEEK_SET) || !WriteFully(m_descriptor, bytes) ||
+               !SeekTo(m_descriptor, 0, SEEK_END);
     return !m_failed;
 }
 
@@ -297,9 +460,13 @@ bool ReplacingFile::Finish() {
     if (m_inPlace || m_closed) {
         return true;
     }
-    const bool flushed = Flush(m_file);
-    const bool closed = std::fclose(m_file) == 0;
-    m_file = nullptr;
+    bool flushed = !FaultHits(WriteFault::Flush);
+    if (!flushed) {
+        errno = ENOSPC;
+    }
+    flushed = flushed && WritePending();
+    const bool closed = CloseFile(m_descriptor) == 0;
+    m_descriptor = -1;
     m_closed = true;
     m_failed = !flushed || !closed;
     return !m_failed;
@@ -318,12 +485,17 @@ bool ReplacingFile::Commit() {
         return false;
     }
     std::error_code error;
+#ifdef _WIN32
+    // The read-only attribute, which is all of the permissions Windows keeps.
     if (m_permissions) {
         fs::permissions(m_temporary, *m_permissions, fs::perm_options::replace, error);
     }
     if (!error) {
         MoveReplacing(m_temporary, m_target, error);
     }
+#else
+    MoveReplacing(m_temporary, m_target, error);
+#endif
     if (error) {
         m_failed = true;
         return false;

@@ -19,6 +19,29 @@ namespace texelary {
 // missing file, a directory, no memory).
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
 
+// A regular file opened for reading, for a reader that takes it by pieces instead of whole.
+class FileReader {
+public:
+    // Ok() is false when the file cannot be opened or is not a regular file.
+    explicit FileReader(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    bool Ok() const { return m_descriptor >= 0; }
+    std::uint64_t Size() const { return m_size; } // when it was opened
+    // Reads `out.size()` bytes from `offset`; false when the file ends first or a read fails.
+    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+    // The whole file, at most `maxBytes` of it, from its start (the file may have grown since it
+    // was opened); none when a read fails or memory runs out.
+    std::optional<std::vector<std::uint8_t>> ReadWhole(std::size_t maxBytes = std::size_t(-1));
+
+private:
+    int m_descriptor = -1;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_position = 0;
+};
+
 // Replaces the file at `path` with exactly `bytes`, all or nothing: the bytes go to a new
 // temporary file in the same directory, which is renamed over the target only when every write,
 // the flush and the close have succeeded. On failure the temporary file is removed, any previous
@@ -43,7 +66,7 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool Ok() const { return (m_file != nullptr || m_inPlace || m_closed) && !m_failed; }
+    bool Ok() const { return (m_descriptor >= 0 || m_inPlace || m_closed) && !m_failed; }
     bool Write(std::span<const std::uint8_t> bytes);
     // Writes `bytes` over the first bytes written so far, for a header whose fields are known
     // only once the rest is written; later writes go on at the end. False, and the file given
@@ -59,11 +82,16 @@ public:
 
 private:
     bool CommitInPlace();
+    bool WritePending();
+
+    // Pieces written are gathered up to this many bytes before they go to the file.
+    static constexpr std::size_t kPendingLimit = std::size_t{1} << 16;
 
     std::filesystem::path m_target; // the file that is replaced: `path`, or where its links lead
     std::filesystem::path m_temporary;
     std::optional<std::filesystem::perms> m_permissions; // an existing target's, to keep
-    std::FILE* m_file = nullptr;
+    int m_descriptor = -1;                               // the temporary file, open for writing
+    std::vector<std::uint8_t> m_pending;                 // written, not yet passed to the file
     // Writing in place keeps the bytes until Commit(), so that giving up changes nothing.
     bool m_inPlace = false;
     std::vector<std::uint8_t> m_held;

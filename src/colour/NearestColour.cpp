@@ -260,10 +260,6 @@ private:
     std::vector<std::uint8_t> m_candidates; // every known cell's candidates, back to back
 };
 
-// The table of the last palette, per thread: 19 MB, made on the first true-colour picture and
-// emptied for another palette.
-LastPerThread<TableKey, NearestTable> lastTable;
-
 // The nearest entry of a palette met once (a picture's own), without a table of answers: filling
 // one would cost more than the picture's pixels. The colour cube is cut into blocks of
 // 32 x 32 x 32 colours, and each block that the picture's colours fall into gets its candidates
@@ -275,6 +271,8 @@ public:
         : m_channels(SplitChannels<std::int16_t>(palette, excluded))
         , m_start(BlockCount, BlockUnknown)
         , m_size(BlockCount, 0) {}
+    explicit BlockSearch(const TableKey& key)
+        : BlockSearch(key.palette, key.excluded) {}
 
     std::uint8_t Nearest(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
@@ -362,6 +360,54 @@ private:
     std::vector<std::uint8_t> m_cachedAnswer =
         std::vector<std::uint8_t>(std::size_t{1} << CacheBits, 0);
 };
+
+// What MapToPalette keeps per thread for its last palette. The first picture mapped onto a
+// palette is searched colour by colour (BlockSearch), which costs a single picture far less than
+// setting up the 19 MB table; the table is made when a second picture comes with the same
+// palette, that is for a batch, and kept while the palette stays. A picture of more pixels than
+// SearchedAlone pays for the table by itself, and has it from the start.
+class PaletteMapper {
+public:
+    explicit PaletteMapper(const TableKey& key)
+        : m_key(key) {}
+
+    // Serves `key` from now on; a table already made is kept for it, to be emptied only if it is
+    // needed again.
+    void Reset(const TableKey& key) {
+        m_key = key;
+        m_pictures = 0;
+        m_tableCurrent = false;
+    }
+
+    // Maps with the searcher that suits this picture: `map` is called with a BlockSearch or the
+    // NearestTable.
+    template <class Map> auto With(std::size_t pixels, Map&& map) {
+        constexpr std::size_t SearchedAlone = 1024 * 1024;
+        if (m_pictures++ == 0 && pixels <= SearchedAlone) {
+            BlockSearch search(m_key.palette, m_key.excluded);
+            return map(search);
+        }
+        if (!m_table) {
+            m_table = std::make_unique<NearestTable>(m_key);
+        } else if (!m_tableCurrent) {
+            m_table->Reset(m_key);
+        }
+        m_tableCurrent = true;
+        return map(*m_table);
+    }
+
+private:
+    TableKey m_key;
+    std::size_t m_pictures = 0;
+    std::unique_ptr<NearestTable> m_table;
+    bool m_tableCurrent = false; // whether m_table serves m_key
+};
+
+LastPerThread<TableKey, PaletteMapper> lastMapper;
+
+// The searches among the entries of the last target palette of NearestEntries, per thread: its
+// blocks' candidates and the answers kept serve every source palette remapped onto it.
+LastPerThread<TableKey, BlockSearch> lastTarget;
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
     return options.transparentIndex && pixel[3] < OpaqueAlpha;
@@ -452,10 +498,22 @@ int Excluded(const TrueColourOptions& options) {
 std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
                                            const TrueColourOptions& options) {
     try {
-        return MapWith(image, palette, options, lastTable.For({palette, Excluded(options)}));
+        PaletteMapper& mapper = lastMapper.For({palette, Excluded(options)});
+        return mapper.With(image.pixels.size() / 4, [&](auto& searcher) {
+            return MapWith(image, palette, options, searcher);
+        });
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+std::array<std::uint8_t, 256> NearestEntries(const Palette& target, const Palette& source) {
+    BlockSearch& search = lastTarget.For({target, NoEntry});
+    std::array<std::uint8_t, 256> nearest{};
+    for (std::size_t s = 0; s < 256; ++s) {
+        nearest[s] = search.Nearest(source[3 * s], source[3 * s + 1], source[3 * s + 2]);
+    }
+    return nearest;
 }
 
 std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Palette& palette,

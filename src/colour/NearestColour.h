@@ -7,6 +7,7 @@
 #include "image/IndexedImage.h"
 #include "image/RgbaImage.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,11 +33,20 @@ struct TrueColourOptions {
 
 // A new picture of the same size whose pixels index `palette`. Without dithering each pixel is
 // exactly what a search of all 256 entries (all but the transparent one, when asked for) gives.
-// The searches are remembered per thread for the last palette, one byte per 24-bit colour filled
-// as colours turn up, so that a batch of pictures pays for each distinct colour once. Null when
-// memory runs out or the picture's size does not fit an IndexedImage.
+// The first picture of a palette is searched colour by colour, as MapToNewPalette does; from the
+// second picture of the same palette on, the searches are remembered per thread, one byte per
+// 24-bit colour filled as colours turn up, so that a batch of pictures pays for each distinct
+// colour once while a single picture pays for no table. Null when memory runs out or the
+// picture's size does not fit an IndexedImage.
 std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette& palette,
                                            const TrueColourOptions& options = {});
+
+// For each entry of `source`, the nearest entry of `target`: what a search of all 256 gives. The
+// searches look only at the target entries that can be nearest in the colour's block of the
+// cube, found once per block and kept per thread while `target` stays the same, so that a batch
+// whose files each bring a palette of their own pays little for each. Throws std::bad_alloc when
+// memory runs out.
+std::array<std::uint8_t, 256> NearestEntries(const Palette& target, const Palette& source);
 
 // The same picture as MapToPalette gives, for a palette that will not come again (a picture's
 // own): nothing is remembered between calls, and each colour is searched among the entries whose

@@ -1,7 +1,7 @@
 #include "colour/WalPalette.h"
 
 #include "colour/LastPerThread.h"
-#include "colour/Nearest.h"
+#include "colour/NearestColour.h"
 
 #include <array>
 
@@ -80,24 +80,11 @@ const Palette WalPalette = {
 
 namespace {
 
-// For each source entry, the nearest target entry by the measure of Nearest.h, all 256 distances
-// worked out in 16-bit vector arithmetic (a distance is at most 765), which matters when every
-// file of a batch brings a palette of its own.
+// For each source entry, the nearest target entry by the measure of Nearest.h, searched among
+// the target entries that can be nearest in the source colour's part of the colour cube, which
+// matters when every file of a batch brings a palette of its own.
 RemapTable SearchNearest(const Palette& target, const Palette& source) {
-    const auto channels = SplitChannels<std::int16_t>(target);
-    RemapTable table{};
-    std::array<std::int16_t, 256> distances{};
-    for (std::size_t s = 0; s < 256; ++s) {
-        const std::int16_t r = source[3 * s];
-        const std::int16_t g = source[3 * s + 1];
-        const std::int16_t b = source[3 * s + 2];
-        for (std::size_t t = 0; t < 256; ++t) {
-            distances[t] =
-                AbsoluteDistance(channels.red[t], channels.green[t], channels.blue[t], r, g, b);
-        }
-        table[s] = static_cast<std::uint8_t>(FirstOfSmallest(distances, distances.size()));
-    }
-    return table;
+    return NearestEntries(target, source);
 }
 
 struct PalettePair {
@@ -121,9 +108,14 @@ RemapTable BuildRemapTable(const Palette& target, const Palette& source) {
 }
 
 void RemapToPalette(std::span<std::uint8_t> pixels, const Palette& target, const Palette& source) {
+    RemapToPalette(pixels, pixels.data(), target, source);
+}
+
+void RemapToPalette(std::span<const std::uint8_t> pixels, std::uint8_t* out, const Palette& target,
+                    const Palette& source) {
     const RemapTable table = BuildRemapTable(target, source);
-    for (std::uint8_t& pixel : pixels) {
-        pixel = table[pixel];
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        out[i] = table[pixels[i]];
     }
 }
 

@@ -18,8 +18,11 @@ using RemapTable = std::array<std::uint8_t, 256>;
 RemapTable BuildRemapTable(const Palette& target, const Palette& source);
 
 // Rewrites every pixel in place from an index into `source` to the index of the nearest colour
-// in `target`. The 256 x 256 search runs once per call (and is reused while the same pair of
-// palettes comes back); the pixels then go through a table.
+// in `target`. The search of the 256 colours runs once per call (and is reused while the same pair
+// of palettes comes back); the pixels then go through a table.
 void RemapToPalette(std::span<std::uint8_t> pixels, const Palette& target, const Palette& source);
+// The same, written to `out` (as many bytes as `pixels`, or `pixels` itself) instead of in place.
+void RemapToPalette(std::span<const std::uint8_t> pixels, std::uint8_t* out, const Palette& target,
+                    const Palette& source);
 
 } // namespace texelary

@@ -218,10 +218,11 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
     // results not reached and with them their temporary files.
     const unsigned jobs = std::max(1u, settings.RunJobs);
     const std::size_t ahead = jobs == 1 ? 1 : std::size_t{jobs} * kEntriesAheadPerJob;
-    // No more threads than entries: a short list on a machine of many cores starts few.
+    // No more threads than entries: a short list on a machine of many cores starts few, and a
+    // list of one entry is converted on this thread, with no thread to start for it.
+    const std::size_t count = settings.RunFiles->Count();
     const auto threads =
-        jobs == 1 ? 0u
-                  : static_cast<unsigned>(std::min<std::size_t>(jobs, settings.RunFiles->Count()));
+        jobs == 1 || count == 1 ? 0u : static_cast<unsigned>(std::min<std::size_t>(jobs, count));
     OrderedPool<EntryTask, EntryResult> pool(
         threads, [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); },
         settings.RunStop);

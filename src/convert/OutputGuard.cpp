@@ -67,6 +67,34 @@ std::optional<OutputGuard::Identity> IdentityOf(const fs::path& path) {
 #endif
 }
 
+// What one look at a name finds: whether it is a symbolic link, and the file it names (through
+// the link), none when nothing is there. A name that is no link is looked at once.
+struct Look {
+    bool link = false;
+    std::optional<OutputGuard::Identity> identity;
+};
+
+Look LookAt(const fs::path& path) {
+#ifdef _WIN32
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (!fs::exists(status)) {
+        return {};
+    }
+    return {fs::is_symlink(status), IdentityOf(path)};
+#else
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    if (S_ISLNK(status.st_mode)) {
+        return {true, IdentityOf(path)};
+    }
+    return {false, OutputGuard::Identity{static_cast<std::uint64_t>(status.st_dev),
+                                         static_cast<std::uint64_t>(status.st_ino)}};
+#endif
+}
+
 } // namespace
 
 bool NamesIgnoreCase(const fs::path& directory) {
@@ -92,38 +120,56 @@ bool NamesIgnoreCase(const fs::path& directory) {
 OutputGuard::OutputGuard(const FileList& files, const std::string& inputDir) {
     for (std::size_t i = 0; i < files.Count(); ++i) {
         const std::string input = JoinPath(inputDir, files.Entry(i));
-        m_inputs.insert(Key(input));
-        if (const auto identity = IdentityOf(NativePath(input))) {
-            m_inputFiles.insert(*identity);
+        const Look look = LookAt(NativePath(input));
+        const std::string key = Key(input, look.link);
+        m_inputs.insert(key);
+        m_inputsSeen.emplace(input, InputSeen{key, look.identity});
+        if (look.identity) {
+            m_inputFiles.insert(*look.identity);
         }
     }
 }
 
 std::string OutputGuard::Refusal(const std::string& input, const std::string& output) {
-    std::error_code error;
-    const std::string key = Key(output);
-    if (fs::equivalent(NativePath(input), NativePath(output), error) && !error) {
+    const Look look = LookAt(NativePath(output));
+    const std::string key = Key(output, look.link);
+    m_lastOutput = output;
+    m_lastOutputKey = key;
+    // Nothing there yet cannot be the input; something there is compared with it as a file.
+    if (look.identity && InputIdentity(input) == look.identity) {
         return "the output is the input file itself";
     }
     const auto written = m_written.find(key);
-    if (written != m_written.end() && written->second != Key(input)) {
+    if (written != m_written.end() && written->second != InputKey(input)) {
         return "an earlier file of this run was written there";
     }
-    const auto identity = IdentityOf(NativePath(output));
-    if (m_inputs.count(key) != 0 || (identity && m_inputFiles.count(*identity) != 0)) {
+    if (m_inputs.count(key) != 0 || (look.identity && m_inputFiles.count(*look.identity) != 0)) {
         return "that file is the input of another entry";
     }
     return {};
 }
 
 void OutputGuard::Written(const std::string& input, const std::string& output) {
-    m_written.emplace(Key(output), Key(input));
+    const std::string key =
+        output == m_lastOutput ? m_lastOutputKey : Key(output, LookAt(NativePath(output)).link);
+    m_written.emplace(key, InputKey(input));
 }
 
-std::string OutputGuard::Key(const std::string& path) {
+std::string OutputGuard::InputKey(const std::string& input) {
+    const auto seen = m_inputsSeen.find(input);
+    return seen != m_inputsSeen.end() ? seen->second.key
+                                      : Key(input, LookAt(NativePath(input)).link);
+}
+
+std::optional<OutputGuard::Identity> OutputGuard::InputIdentity(const std::string& input) {
+    const auto seen = m_inputsSeen.find(input);
+    return seen != m_inputsSeen.end() ? seen->second.identity : IdentityOf(NativePath(input));
+}
+
+std::string OutputGuard::Key(const std::string& path, bool link) {
     fs::path file = NativePath(path);
     std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(file, error))) {
+    if (link) {
         const fs::path target = fs::weakly_canonical(file, error);
         if (!error) {
             file = target;

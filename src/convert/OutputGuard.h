@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -39,9 +40,22 @@ public:
     };
 
 private:
-    std::string Key(const std::string& path);
+    // The path with its directories resolved, and the file itself when `link` (a symbolic link
+    // stands at the path).
+    std::string Key(const std::string& path, bool link);
+    std::string InputKey(const std::string& input);
+    std::optional<Identity> InputIdentity(const std::string& input);
 
     std::set<std::string> m_inputs;
+    // Each input of the list as the run found it at its start, by its path.
+    struct InputSeen {
+        std::string key;
+        std::optional<Identity> identity;
+    };
+    std::map<std::string, InputSeen> m_inputsSeen;
+    // The key Refusal found last, which Written takes for the same output.
+    std::string m_lastOutput;
+    std::string m_lastOutputKey;
     std::set<Identity> m_inputFiles;
     std::map<std::string, std::string> m_written; // output, and its input
     struct Directory {

@@ -315,6 +315,25 @@ std::optional<TargetFormat> TargetFormatAt(std::int32_t index) {
 }
 
 void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out) {
+    // A large PNG file (a true-colour one of 4096 x 4096 may be 50 MB) is decoded as it is read,
+    // so that it is not held whole beside its picture. Smaller ones, and those in archives, are
+    // read whole as every other file is.
+    constexpr std::uint64_t kReadAsDecoded = std::uint64_t{8} << 20;
+    if (format.format == SourceFormat::Png && !SplitArchivePath(path)) {
+        FileReader file(path);
+        if (file.Ok() && file.Size() >= kReadAsDecoded) {
+            TakeDecoded(ParsePngFile(file, &out.reason), out);
+            return;
+        }
+        if (auto bytes = file.Ok() ? file.ReadWhole() : std::nullopt) {
+            if (bytes->empty()) {
+                out.reason = ReadError::Empty;
+            } else {
+                format.read(*bytes, out);
+            }
+            return;
+        }
+    }
     const auto bytes = ReadInput(path, &out.reason, format.wad);
     if (bytes && bytes->empty()) {
         out.reason = ReadError::Empty;

@@ -57,6 +57,52 @@ std::uint32_t LoadBE32(const std::uint8_t* p) {
            p[3];
 }
 
+// Where a PNG's bytes come from: the whole file in memory, or the file itself, read by pieces.
+class PngBytes {
+public:
+    explicit PngBytes(std::span<const std::uint8_t> memory)
+        : m_memory(memory) {}
+    explicit PngBytes(FileReader& file)
+        : m_file(&file) {}
+
+    std::uint64_t Size() const { return m_file != nullptr ? m_file->Size() : m_memory.size(); }
+
+    // The `count` bytes at `offset` (the caller has checked that they lie inside Size()): the
+    // memory itself, or read into `scratch`; null when the read fails.
+    const std::uint8_t* At(std::uint64_t offset, std::size_t count,
+                           std::vector<std::uint8_t>& scratch) {
+        if (m_file == nullptr) {
+            return m_memory.data() + offset;
+        }
+        scratch.resize(count);
+        return m_file->ReadAt(offset, scratch) ? scratch.data() : nullptr;
+    }
+
+    // Hands libspng its input: the buffer, or reads of the file from its start on.
+    int GiveTo(spng_ctx* context) {
+        if (m_file == nullptr) {
+            return spng_set_png_buffer(context, m_memory.data(), m_memory.size());
+        }
+        m_streamed = 0;
+        return spng_set_png_stream(context, &PngBytes::Stream, this);
+    }
+
+private:
+    static int Stream(spng_ctx*, void* user, void* destination, std::size_t length) {
+        auto* bytes = static_cast<PngBytes*>(user);
+        if (!bytes->m_file->ReadAt(bytes->m_streamed,
+                                   {static_cast<std::uint8_t*>(destination), length})) {
+            return SPNG_IO_EOF;
+        }
+        bytes->m_streamed += length;
+        return 0;
+    }
+
+    std::span<const std::uint8_t> m_memory;
+    FileReader* m_file = nullptr;
+    std::uint64_t m_streamed = 0; // how far libspng has read the file
+};
+
 struct InflateEnd {
     void operator()(z_stream* stream) const { inflateEnd(stream); }
 };
@@ -66,50 +112,71 @@ struct InflateEnd {
 // stream is unpacked into a scratch buffer and dropped; once more has come out than `maxRaw`
 // (all rows and filter bytes the picture can have, interlaced or not) the rest is data past
 // the picture, which libspng ignores, and it is not unpacked.
-ReadError CheckImageData(std::span<const std::uint8_t> file, std::uint64_t maxRaw) {
+ReadError CheckImageData(PngBytes& file, std::uint64_t maxRaw) {
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) {
         return ReadError::OutOfMemory;
     }
     const std::unique_ptr<z_stream, InflateEnd> owner(&stream);
     std::array<std::uint8_t, 16384> scratch{};
+    std::vector<std::uint8_t> piece; // the file's bytes in hand, when it is read by pieces
+    // A chunk's data is taken this much at a time.
+    constexpr std::size_t PieceSize = std::size_t{1} << 20;
     std::uint64_t unpacked = 0;
     bool ended = false;
     bool inImageData = false;
+    const std::uint64_t size = file.Size();
     // The chunks from the signature on: length, type, data, CRC, the first IDAT to the last.
-    for (std::size_t at = 8; FitsIn(file.size(), at, 8);) {
-        const std::size_t length = LoadBE32(file.data() + at);
-        const bool isImageData = std::memcmp(file.data() + at + 4, "IDAT", 4) == 0;
+    for (std::uint64_t at = 8; at <= size && size - at >= 8;) {
+        const std::uint8_t* head = file.At(at, 8, piece);
+        if (head == nullptr) {
+            return ReadError::Truncated;
+        }
+        const std::uint32_t length = LoadBE32(head);
+        const bool isImageData = std::memcmp(head + 4, "IDAT", 4) == 0;
         if (inImageData && !isImageData) {
             break;
         }
-        if (!FitsIn(file.size(), at + 8, length) || !FitsIn(file.size(), at + 8 + length, 4)) {
+        if (size - at - 8 < std::uint64_t{length} + 4) {
             return isImageData ? ReadError::Truncated : ReadError::None;
         }
-        const std::uint8_t* data = file.data() + at + 8;
         if (isImageData) {
             inImageData = true;
+            auto crc = crc32(0, head + 4, 4);
             // zlib's lengths are 32 bits; a chunk's length is at most 2^31 - 1.
-            const auto crc =
-                crc32(crc32(0, file.data() + at + 4, 4), data, static_cast<uInt>(length));
-            if (crc != LoadBE32(data + length)) {
-                return ReadError::CorruptData;
-            }
-            stream.next_in = data;
-            stream.avail_in = static_cast<uInt>(length);
-            while (!ended && unpacked <= maxRaw && stream.avail_in != 0) {
-                stream.next_out = scratch.data();
-                stream.avail_out = static_cast<uInt>(scratch.size());
-                const int status = inflate(&stream, Z_NO_FLUSH);
-                unpacked += scratch.size() - stream.avail_out;
-                if (status == Z_STREAM_END) {
-                    ended = true;
-                } else if (status != Z_OK && status != Z_BUF_ERROR) {
-                    return status == Z_MEM_ERROR ? ReadError::OutOfMemory : ReadError::CorruptData;
+            for (std::uint32_t done = 0; done < length;) {
+                const auto count =
+                    static_cast<std::uint32_t>(std::min<std::size_t>(length - done, PieceSize));
+                const std::uint8_t* data = file.At(at + 8 + done, count, piece);
+                if (data == nullptr) {
+                    return ReadError::Truncated;
+                }
+                crc = crc32(crc, data, count);
+                done += count;
+                stream.next_in = data;
+                stream.avail_in = count;
+                while (!ended && unpacked <= maxRaw && stream.avail_in != 0) {
+                    stream.next_out = scratch.data();
+                    stream.avail_out = static_cast<uInt>(scratch.size());
+                    const int status = inflate(&stream, Z_NO_FLUSH);
+                    unpacked += scratch.size() - stream.avail_out;
+                    if (status == Z_STREAM_END) {
+                        ended = true;
+                    } else if (status != Z_OK && status != Z_BUF_ERROR) {
+                        return status == Z_MEM_ERROR ? ReadError::OutOfMemory
+                                                     : ReadError::CorruptData;
+                    }
                 }
             }
+            const std::uint8_t* stored = file.At(at + 8 + length, 4, piece);
+            if (stored == nullptr) {
+                return ReadError::Truncated;
+            }
+            if (crc != LoadBE32(stored)) {
+                return ReadError::CorruptData;
+            }
         }
-        at += 12 + length;
+        at += 12 + std::uint64_t{length};
     }
     return ended || unpacked > maxRaw ? ReadError::None : ReadError::CorruptData;
 }
@@ -234,16 +301,17 @@ std::optional<DecodedPicture> DecodeTrueColour(spng_ctx* context, const spng_ihd
     return picture;
 }
 
-std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+std::optional<DecodedPicture> Parse(PngBytes& file, ReadError* error) {
     // The signature is checked here, so that a short or foreign file gets its own reason.
     constexpr std::array<std::uint8_t, 8> Signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    const std::size_t prefix = std::min(file.size(), Signature.size());
-    if (file.empty() ||
-        !std::equal(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(prefix),
-                    Signature.begin())) {
+    const auto prefix = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), 8));
+    std::vector<std::uint8_t> scratch;
+    const std::uint8_t* start = prefix == 0 ? nullptr : file.At(0, prefix, scratch);
+    if (start == nullptr ||
+        !std::equal(start, start + static_cast<std::ptrdiff_t>(prefix), Signature.begin())) {
         return NoPicture(error, ReadError::BadSignature);
     }
-    if (file.size() <= Signature.size()) {
+    if (file.Size() <= Signature.size()) {
         return NoPicture(error, ReadError::Truncated);
     }
     SpngContext context(spng_ctx_new(0));
@@ -251,7 +319,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, ReadError::OutOfMemory);
     }
     spng_ctx* ctx = context.get();
-    int status = spng_set_png_buffer(ctx, file.data(), file.size());
+    int status = file.GiveTo(ctx);
     if (status == SPNG_OK) {
         status = spng_set_chunk_limits(ctx, ChunkLimit, ChunkLimit);
     }
@@ -276,7 +344,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, Translate(sizeStatus));
     }
     // Each row also carries its filter byte.
-    if ((static_cast<std::uint64_t>(rawSize) + ihdr.height) / MaxInflation > file.size()) {
+    if ((static_cast<std::uint64_t>(rawSize) + ihdr.height) / MaxInflation > file.Size()) {
         return NoPicture(error, ReadError::Truncated);
     }
 
@@ -294,11 +362,30 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
     return picture;
 }
 
+std::optional<DecodedPicture> ParseFromMemory(std::span<const std::uint8_t> file,
+                                              ReadError* error) {
+    PngBytes bytes(file);
+    return Parse(bytes, error);
+}
+
 } // namespace
 
 std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
                                               ReadError* error) {
-    return ParseGuarded(Parse, file, error);
+    return ParseGuarded(ParseFromMemory, file, error);
+}
+
+std::optional<DecodedPicture> ParsePngFile(FileReader& file, ReadError* error) {
+    try {
+        PngBytes bytes(file);
+        auto picture = Parse(bytes, error);
+        if (picture) {
+            SetReadError(error, ReadError::None);
+        }
+        return picture;
+    } catch (const std::bad_alloc&) {
+        return NoPicture(error, ReadError::OutOfMemory);
+    }
 }
 
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,

@@ -5,6 +5,7 @@
 // alpha, RGB, RGBA, of any depth, interlaced or not) arrives as true colour. What is written is
 // one picture as an 8-bit palette file with all 256 colours, which reads back byte for byte.
 
+#include "base/FileIo.h"
 #include "formats/DecodedPicture.h"
 #include "formats/ReadError.h"
 #include "image/IndexedImage.h"
@@ -23,6 +24,11 @@ namespace texelary {
 // more memory than its size can justify.
 std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
                                               ReadError* error = nullptr);
+
+// The same for the PNG file `file`, read as the decoder goes rather than held whole, so that a
+// large file costs little more memory than its picture. Its image data is read twice: once to
+// decode it, once to check it.
+std::optional<DecodedPicture> ParsePngFile(FileReader& file, ReadError* error = nullptr);
 
 // `image` as an 8-bit palette PNG holding all 256 entries of `palette`. None for a picture
 // without pixels (a PNG has at least one) or when libspng or memory fails.

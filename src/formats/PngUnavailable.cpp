@@ -10,6 +10,11 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t>, Rea
     return std::nullopt;
 }
 
+std::optional<DecodedPicture> ParsePngFile(FileReader&, ReadError* error) {
+    SetReadError(error, ReadError::NotBuiltIn);
+    return std::nullopt;
+}
+
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage&, const Palette&,
                                                    std::optional<std::uint8_t>) {
     return std::nullopt;

@@ -92,12 +92,14 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
             static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
         std::uint8_t* level0 = file.data() + kHeaderSize;
         const std::uint8_t* pixels = image.pixels.get();
-        std::memcpy(level0, pixels, pixelCount);
         // A picture already on the .wal palette keeps its indices, those of its repeated colours
-        // included: a texture goes round trips unchanged.
+        // included: a texture goes round trips unchanged. Any other is remapped on its way into
+        // the buffer.
         const Palette& fixed = options.palette ? *options.palette : WalPalette;
         if (palette != fixed) {
-            RemapToPalette({level0, pixelCount}, fixed, palette);
+            RemapToPalette({pixels, pixelCount}, level0, fixed, palette);
+        } else {
+            std::memcpy(level0, pixels, pixelCount);
         }
         MakeSmallerLevels(file.data(), *layout, options.mips, fixed);
         return file;

@@ -107,7 +107,8 @@ TEST(FileIo, ReplacingKeepsThePermissionBits) {
     const fs::path path = dir.Path() / "kept.bin";
     test::WriteAll(path, {9});
     const fs::perms chosen = fs::perms::owner_read | fs::perms::owner_write |
-                             fs::perms::group_read | fs::perms::others_exec;
+                             fs::perms::group_read | fs::perms::group_write |
+                             fs::perms::others_exec;
     fs::permissions(path, chosen);
     ASSERT_TRUE(WriteFileReplacing(path.string(), std::vector<std::uint8_t>{1, 2}));
     EXPECT_EQ(fs::status(path).permissions(), chosen);
@@ -202,9 +203,9 @@ TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlaceWholeOrNotAtAll) {
     const fs::perms everyone = fs::perms::owner_read | fs::perms::owner_write |
                                fs::perms::group_read | fs::perms::group_write |
                                fs::perms::others_read | fs::perms::others_write;
-    const fs::perms closed = fs::perms::owner_read | fs::perms::owner_exec |
-                             fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec;
+    const fs::perms closed = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec;
     const std::vector<std::uint8_t> old(5000, 9);
     const std::vector<std::uint8_t> bytes(70000, 1); // more than a stream's buffer
     for (const WriteFault fault : {WriteFault::None, WriteFault::Write, WriteFault::Flush}) {

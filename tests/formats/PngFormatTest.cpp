@@ -163,6 +163,14 @@ Bytes WithIhdr(std::uint32_t width, std::uint32_t height, std::uint8_t depth) {
     return png.Join();
 }
 
+// The same bytes as a file, read by pieces as the decoder goes.
+std::optional<DecodedPicture> ParsedFromFile(const Bytes& bytes, ReadError* error) {
+    test::ScratchDir dir;
+    test::WriteAll(dir.File("a.png"), bytes);
+    FileReader file(dir.File("a.png"));
+    return ParsePngFile(file, error);
+}
+
 struct RefusedCase {
     const char* what;
     Bytes bytes;
@@ -228,6 +236,9 @@ TEST(PngFormat, RefusesDamagedFilesWithAReason) {
         ReadError error = ReadError::None;
         EXPECT_FALSE(ParsePngPicture(c.bytes, &error)) << c.what;
         EXPECT_EQ(error, c.error) << c.what << ": " << DescribeReadError(error);
+        ReadError fromFile = ReadError::None;
+        EXPECT_FALSE(ParsedFromFile(c.bytes, &fromFile)) << c.what << ", from the file";
+        EXPECT_EQ(fromFile, c.error) << c.what << ", from the file";
     }
 }
 
@@ -243,10 +254,14 @@ TEST(PngFormat, ReadsWholeImageDataHoweverItIsLaidOut) {
         {"no IEND", noEnd},
     };
     for (const auto& [what, png] : cases) {
-        ReadError error = ReadError::BadHeader;
-        const auto picture = ParsePngPicture(png.Build(), &error);
-        ASSERT_TRUE(picture && picture->IsIndexed()) << what << ": " << DescribeReadError(error);
-        EXPECT_EQ(test::PixelsOf(*picture->indexed), (Bytes{0, 1, 2, 3})) << what;
+        for (const bool fromFile : {false, true}) {
+            ReadError error = ReadError::BadHeader;
+            const auto picture = fromFile ? ParsedFromFile(png.Build(), &error)
+                                          : ParsePngPicture(png.Build(), &error);
+            ASSERT_TRUE(picture && picture->IsIndexed())
+                << what << fromFile << ": " << DescribeReadError(error);
+            EXPECT_EQ(test::PixelsOf(*picture->indexed), (Bytes{0, 1, 2, 3})) << what;
+        }
     }
 }
 
