@@ -42,8 +42,9 @@ ThumbnailLoader::ThumbnailLoader(int side, qsizetype cachedBytes, QObject* paren
 
 ThumbnailLoader::~ThumbnailLoader() {
     {
-        const std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         m_queue.clear();
+        m_idle.wait(lock, [this] { return m_workers == 0; });
     }
     m_pool.waitForDone();
 }
@@ -97,7 +98,9 @@ void ThumbnailLoader::Work() {
         {
             const std::lock_guard lock(m_mutex);
             if (m_queue.empty()) {
-                --m_workers;
+                if (--m_workers == 0) {
+                    m_idle.notify_all();
+                }
                 return;
             }
             path = m_queue.front();
@@ -106,8 +109,15 @@ void ThumbnailLoader::Work() {
             generation = m_generation;
         }
         Made made = Make(path, format, generation);
-        QMetaObject::invokeMethod(
-            this, [this, done = std::move(made)] { Take(done); }, Qt::QueuedConnection);
+        bool first = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            first = m_made.empty();
+            m_made.push_back(std::move(made));
+        }
+        if (first) {
+            QMetaObject::invokeMethod(this, "TakeMade", Qt::QueuedConnection);
+        }
     }
 }
 
@@ -132,6 +142,17 @@ ThumbnailLoader::Made ThumbnailLoader::Make(const QString& path, SourceFormat fo
         made.picture = QImage();
     }
     return made;
+}
+
+void ThumbnailLoader::TakeMade() {
+    std::deque<Made> made;
+    {
+        const std::lock_guard lock(m_mutex);
+        made.swap(m_made);
+    }
+    for (const Made& one : made) {
+        Take(one);
+    }
 }
 
 void ThumbnailLoader::Take(const Made& made) {

@@ -17,6 +17,7 @@
 #include <QSize>
 #include <QString>
 #include <QThreadPool>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -73,6 +74,8 @@ private:
     void Ask(const QString& path);
     void Work();
     Made Make(const QString& path, SourceFormat format, unsigned generation) const;
+    // Takes every thumbnail made since the last call, on the window's thread.
+    Q_INVOKABLE void TakeMade();
     void Take(const Made& made);
 
     int m_side;
@@ -82,9 +85,13 @@ private:
     QHash<QString, QSize> m_sizes;
     QThreadPool m_pool;
 
-    // Shared with the threads, under the mutex.
+    // Shared with the threads, under the mutex. What the threads make goes to the window's
+    // thread through `m_made`, and a call without arguments tells it to look: everything handed
+    // over is under the mutex, where the thread sanitizer sees it as well.
     mutable std::mutex m_mutex;
+    std::condition_variable m_idle; // the last thread has stopped working
     std::deque<QString> m_queue; // newest first
+    std::deque<Made> m_made;
     QSet<QString> m_asked;       // queued or being read
     SourceFormat m_format = SourceFormat::Bmp;
     unsigned m_generation = 0; // counts the Resets: what was read before one is not taken
