@@ -266,13 +266,33 @@ def write_bitmap(path, width=16, height=16):
     path.write_bytes(header + info + palette + pixels)
 
 
-def write_project(path, directory, names):
-    """A project file: signature, version, count, both directories, convert-to, convert-from, names."""
+def write_wal(path, name, next_frame="", side=64, shift=0):
+    """A .wal texture of side x side: bands of the palette's colours (moved along by `shift`),
+    its four levels sampled from the full-size one, the header's names and flags 8."""
+    def text(value):
+        return value.encode().ljust(32, b"\0")
+
+    sides = [side >> level for level in range(4)]
+    offsets, levels, at = [], [], 100
+    for level, size in enumerate(sides):
+        step = 1 << level
+        levels.append(bytes((((x * step + y * step) // 4 + shift) * 5 % 224)
+                            for y in range(size) for x in range(size)))
+        offsets.append(at)
+        at += size * size
+    header = (text(name) + struct.pack("<II", side, side) + struct.pack("<4I", *offsets) +
+              text(next_frame) + struct.pack("<iii", 8, 32, 0))
+    path.write_bytes(header + b"".join(levels))
+
+
+def write_project(path, directory, names, source=0):
+    """A project file: signature, version, count, both directories, convert-to, convert-from
+    (`source`, the format's index), names."""
     def field(text):
         return text.encode().ljust(128, b"\0")
 
     header = b"Texelary".ljust(32, b"\0") + b"1.00".ljust(8, b"\0") + struct.pack("<i", len(names))
-    body = field(str(directory)) * 2 + struct.pack("<ii", 0, 0)
+    body = field(str(directory)) * 2 + struct.pack("<ii", 0, source)
     path.write_bytes(header + body + b"".join(field(name) for name in names))
 
 
@@ -512,12 +532,10 @@ def scenario_choose_folder(program, directory):
 
 
 def scenario_texture_browser(program, directory):
-    """Ctrl+B opens the texture browser on top, with the focus; a click on a thumbnail shows that
-    texture large, Alt+A adds it to the image list (read back from the project file Ctrl+S
-    writes once Escape has closed the browser). The browser's own picture is kept as
-    texture-browser.png."""
-    for name in ("brick.bmp", "grass.bmp", "stone.bmp", "water.bmp"):
-        write_bitmap(directory / name, 64, 64)
+    """Ctrl+B opens the texture browser of the project's .wal textures on top, with the focus; a
+    click on a thumbnail shows that texture large, Alt+A adds it to the image list (read back
+    from the project file Ctrl+S writes once Escape has closed the browser). The browser's own
+    picture is kept as texture-browser.png."""
     key("ctrl+b")
     browser = wait_for("the texture browser",
                        lambda: next(iter(windows_titled("Textures - Texelary")), 0))
@@ -528,13 +546,15 @@ def scenario_texture_browser(program, directory):
     program.screenshot("texture-selected")
     run("import", "-window", str(browser), str(program.shots / "texture-browser.png"))
     key("alt+a")
-    wait_for('the title "Texelary*"', lambda: title(program.main) == "Texelary*", 5)
+    wait_for('the title "textures.mm* - Texelary"',
+             lambda: title(program.main) == "textures.mm* - Texelary", 5)
     check(not program.boxes(), "adding the texture showed a box")
     key("Escape")
     wait_for("the texture browser to close", lambda: not windows_titled("Textures - Texelary"))
     wait_for("the main window to have the focus again", lambda: focused() == program.main, 5)
-    project = save_new(directory, "browsed")
-    check(saved_names(project) == 1, f"{saved_names(project)} entries in the list, not the 1 added")
+    key("ctrl+s")
+    project = directory / "textures.mm"
+    wait_for("the added texture to be saved", lambda: saved_names(project) == 1, 5)
 
 
 def open_setup(program):
@@ -617,6 +637,17 @@ def nothing(_directory):
     return []
 
 
+def wal_textures(directory):
+    """A project of .wal textures, none listed yet: an animation of three frames and two others."""
+    write_wal(directory / "+0lava.wal", "e1u1/+0lava", "e1u1/+1lava", 64, 0)
+    write_wal(directory / "+1lava.wal", "e1u1/+1lava", "e1u1/+2lava", 64, 8)
+    write_wal(directory / "+2lava.wal", "e1u1/+2lava", "e1u1/+0lava", 64, 16)
+    write_wal(directory / "floor1_3.wal", "e1u1/floor1_3", "", 128, 40)
+    write_wal(directory / "wall5_2.wal", "e1u1/wall5_2", "", 32, 90)
+    write_project(directory / "textures.mm", directory, [], source=2)
+    return ["textures.mm"]
+
+
 SCENARIOS = [
     ("all-done", nothing, scenario_all_done),
     ("not-found", nothing, lambda p, d: scenario_not_found(p, d, "Return")),
@@ -627,7 +658,7 @@ SCENARIOS = [
     ("save-new", nothing, scenario_save_new),
     ("delete-many", nothing, scenario_delete_many),
     ("choose-folder", nothing, scenario_choose_folder),
-    ("texture-browser", nothing, scenario_texture_browser),
+    ("texture-browser", wal_textures, scenario_texture_browser),
     ("type-path", nothing, scenario_type_path),
     ("resize", nothing, scenario_resize),
 ]
