@@ -26,8 +26,10 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -96,9 +98,23 @@ TMain::TMain(AppWindows& windows)
     // Of one height in every style, so that the controls keep their places from the window's
     // bottom edge.
     m_ui->StatusBar->setFixedHeight(kStatusLineHeight);
-    // The window opens at the size its layout needs at least, and grows from there: the list and
-    // the preview take the room it gains.
+    // The window opens at the size its layout needs at least, its controls' area never less than
+    // 410 x 220 (in styles whose controls need less, too), and grows from there: the list and the
+    // preview take the room it gains.
+    centralWidget()->setMinimumSize(410, 220);
     ensurePolished();
+    // The two frames' contents keep their places in every style: the layout inside each makes
+    // up what the style's own margins (its title above) leave to these.
+    const auto keepInside = [](QGroupBox& frame, const QMargins& total) {
+        frame.ensurePolished();
+        const QMargins style = frame.contentsMargins();
+        frame.layout()->setContentsMargins(
+            std::max(0, total.left() - style.left()), std::max(0, total.top() - style.top()),
+            std::max(0, total.right() - style.right()),
+            std::max(0, total.bottom() - style.bottom()));
+    };
+    keepInside(*m_ui->GroupBox1, {8, 20, 12, 10});
+    keepInside(*m_ui->GroupBox2, {8, 20, 10, 10});
     resize(minimumSizeHint());
 
     connect(m_ui->AddBtn, &QPushButton::clicked, this, &TMain::AddBtnClick);

@@ -496,6 +496,14 @@ def save_new(directory, name):
     return project
 
 
+def as_the_program_writes(path):
+    """`path` as a user of the program types it: under wine, on the drive wine maps the root to,
+    Z:, with backslashes."""
+    if os.environ.get("TEXELARY_LAUNCHER"):
+        return "Z:" + str(path).replace("/", "\\")
+    return str(path)
+
+
 def saved_input_folder(path):
     """The input folder of the project file at `path` (after signature, version and count), as
     this machine names it: a Windows program under wine writes the drive wine maps the root to,
@@ -514,7 +522,7 @@ def scenario_choose_folder(program, directory):
     key("alt+v")
     key("p")
     setup = wait_for("the setup dialog", lambda: next(iter(windows_titled("Project Setup")), 0))
-    click_in(setup, 7 + 382 + 37, 6 + 40 + 10)  # Browse... beside the input folder
+    click_in(setup, 7 + 402 + 37, 6 + 40 + 10)  # Browse... beside the input folder
     chooser = wait_for("the folder chooser", lambda: next(iter(windows_titled("Choose your path")), 0))
     check_on_top_and_focused(program, chooser, "the folder chooser")
     # The lines from the root down to the input folder, then its subfolders: beta is the second.
@@ -524,7 +532,7 @@ def scenario_choose_folder(program, directory):
     click_in(chooser, 222 + 37, 217 + 12)  # Ok
     wait_for("the folder chooser to close", lambda: not windows_titled("Choose your path"))
     program.screenshot("setup-after-chooser")
-    click_in(setup, 398 + 37, 176 + 12)  # Ok
+    click_in(setup, 418 + 37, 176 + 12)  # Ok
     wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
     project = save_new(directory, "paths")
     chosen = saved_input_folder(project)
@@ -581,7 +589,7 @@ def scenario_type_path(program, directory):
     setup = open_setup(program)
     field = (7 + 9 + 100, 6 + 39 + 10)
     type_into(setup, *field, str(directory / "missing"))
-    click_in(setup, 398 + 37, 176 + 12)  # Ok
+    click_in(setup, 418 + 37, 176 + 12)  # Ok
     box = program.wait_box()
     check_box_of(program, box, setup, 'the "is not a folder" box')
     program.screenshot("not-a-folder")
@@ -589,22 +597,26 @@ def scenario_type_path(program, directory):
     wait_for("the box to close", lambda: not program.boxes())
     check(windows_titled("Project Setup"), "the setup dialog closed on a path that is no folder")
     type_into(setup, *field, str(directory / "typed"))
-    click_in(setup, 398 + 37, 176 + 12)
+    click_in(setup, 418 + 37, 176 + 12)
     wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
     project = save_new(directory, "paths")
     chosen = saved_input_folder(project)
     check(chosen == str(directory.resolve() / "typed"), f"the input folder is {chosen}, not typed")
 
     setup = open_setup(program)
-    click_in(setup, 7 + 382 + 37, 6 + 40 + 10)  # Browse... beside the input folder
+    click_in(setup, 7 + 402 + 37, 6 + 40 + 10)  # Browse... beside the input folder
     chooser = wait_for("the folder chooser", lambda: next(iter(windows_titled("Choose your path")), 0))
     check_on_top_and_focused(program, chooser, "the folder chooser")
-    type_into(chooser, 9 + 100, 217 + 12, str(directory / "picked"))
+    type_into(chooser, 9 + 100, 217 + 12, as_the_program_writes(directory / "picked"))
     program.screenshot("typed-in-chooser")
     key("Return")
     wait_for("the folder chooser to close", lambda: not windows_titled("Choose your path"))
-    click_in(setup, 398 + 37, 176 + 12)
+    click_in(setup, 418 + 37, 176 + 12)
     wait_for("the setup dialog to close", lambda: not windows_titled("Project Setup"))
+    if os.environ.get("TEXELARY_LAUNCHER"):
+        # Wine gives the X focus to no window when a modal one closes: a click between the
+        # main window's two frames gives it back.
+        click_in(program.main, 239, 100)
     key("ctrl+s")
     wait_for("the project saved with the picked folder",
              lambda: saved_input_folder(project) == str(directory.resolve() / "picked"), 5)
