@@ -184,6 +184,40 @@ void TTextureBrowser::BuildWindow() {
     m_textures->setDragDropMode(QAbstractItemView::DragOnly);
     m_textures->setDefaultDropAction(Qt::CopyAction);
 
+    QWidget* details = BuildDetails();
+
+    auto* split = new QSplitter;
+    split->addWidget(m_textures);
+    split->addWidget(details);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    split->setChildrenCollapsible(false);
+
+    m_add = new QPushButton(QStringLiteral("&Add to list"));
+    m_add->setObjectName(QStringLiteral("AddBtn"));
+    m_close = new QPushButton(QStringLiteral("&Close"));
+    m_close->setObjectName(QStringLiteral("CloseBtn"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_add);
+    bottom->addStretch(1);
+    bottom->addWidget(m_close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(split, 1);
+    layout->addLayout(bottom);
+
+    // Reading order: the filter, the grid, the picture's controls, then the buttons below.
+    setTabOrder(m_filter, m_textures);
+    setTabOrder(m_textures, m_zoom);
+    setTabOrder(m_zoom, m_play);
+    setTabOrder(m_play, m_add);
+    setTabOrder(m_add, m_close);
+}
+
+// The selected texture's side: the picture and its controls, its levels, its palette and its
+// header fields.
+QWidget* TTextureBrowser::BuildDetails() {
     m_picture = new QLabel;
     m_picture->setObjectName(QStringLiteral("Picture"));
     m_picture->setAlignment(Qt::AlignCenter);
@@ -224,34 +258,7 @@ void TTextureBrowser::BuildWindow() {
     detailLayout->addLayout(controls);
     detailLayout->addWidget(Scrolled(m_levels, "LevelsArea"), 2);
     detailLayout->addLayout(about);
-
-    auto* split = new QSplitter;
-    split->addWidget(m_textures);
-    split->addWidget(details);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    split->setChildrenCollapsible(false);
-
-    m_add = new QPushButton(QStringLiteral("&Add to list"));
-    m_add->setObjectName(QStringLiteral("AddBtn"));
-    m_close = new QPushButton(QStringLiteral("&Close"));
-    m_close->setObjectName(QStringLiteral("CloseBtn"));
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_add);
-    bottom->addStretch(1);
-    bottom->addWidget(m_close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(split, 1);
-    layout->addLayout(bottom);
-
-    // Reading order: the filter, the grid, the picture's controls, then the buttons below.
-    setTabOrder(m_filter, m_textures);
-    setTabOrder(m_textures, m_zoom);
-    setTabOrder(m_zoom, m_play);
-    setTabOrder(m_play, m_add);
-    setTabOrder(m_add, m_close);
+    return details;
 }
 
 void TTextureBrowser::Open() {

@@ -66,6 +66,7 @@ private:
     };
 
     void BuildWindow();
+    QWidget* BuildDetails();
     void Reload();
     void ShowNothing();
     void ShowTexture(int row);
