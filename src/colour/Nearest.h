@@ -47,21 +47,6 @@ template <class T> constexpr bool Nearer(T distance, T best) {
     return distance < best;
 }
 
-// The same rule for a search that works out every distance first (in index order): the first at
-// the smallest distance. The minimum is one pass that compiles to vector code.
-template <class T, std::size_t N>
-std::size_t FirstOfSmallest(const std::array<T, N>& distances, std::size_t count) {
-    T best = std::numeric_limits<T>::max();
-    for (std::size_t k = 0; k < count; ++k) {
-        best = std::min(best, distances[k]);
-    }
-    std::size_t first = 0;
-    while (distances[first] != best) {
-        ++first;
-    }
-    return first;
-}
-
 // The colour an entry left out of a search takes: far outside the cube, so that no colour is
 // ever nearer to it than to a real entry, and 3 x |4000 - 255| still fits 16 bits.
 constexpr std::int16_t FarAway = 4000;

@@ -35,6 +35,41 @@ constexpr std::uint16_t FillAfter = 16;
 // How many pixels ahead of the one being mapped the answer is asked for early.
 constexpr std::size_t Ahead = 64;
 
+// Hot loops built for the widest vectors the processor has, chosen when the program starts, where
+// the toolchain can do that (ELF systems with GCC or Clang); elsewhere the build's own. Integer
+// arithmetic throughout, so every choice gives the same answers.
+#if defined(__x86_64__) && defined(__ELF__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define TEXELARY_WIDEST_VECTORS __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#endif
+#endif
+#ifndef TEXELARY_WIDEST_VECTORS
+#define TEXELARY_WIDEST_VECTORS
+#endif
+
+// Where among `size` candidates (a multiple of 32, padded with FarAway) the first of those
+// nearest to (r, g, b) lies. Each candidate's distance and position make one key, distance above
+// position, so that the smallest key is the first at the smallest distance: a single pass of
+// vector arithmetic, with no second pass to find where the minimum was.
+TEXELARY_WIDEST_VECTORS
+std::size_t FirstNearest(const std::int16_t* red, const std::int16_t* green,
+                         const std::int16_t* blue, std::size_t size, std::int16_t r,
+                         std::int16_t g, std::int16_t b) {
+    static constexpr auto Positions = [] {
+        std::array<std::int32_t, 256> positions{};
+        for (std::size_t k = 0; k < 256; ++k) {
+            positions[k] = static_cast<std::int32_t>(k);
+        }
+        return positions;
+    }();
+    std::int32_t best = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t k = 0; k < size; ++k) {
+        const std::int32_t distance = AbsoluteDistance(red[k], green[k], blue[k], r, g, b);
+        best = std::min(best, distance * 256 + Positions[k]);
+    }
+    return static_cast<std::size_t>(best & 255);
+}
+
 // How far `value` lies outside [0, span], and its distance from the farther end.
 std::int16_t Outside(std::int16_t value, std::int16_t span) {
     return static_cast<std::int16_t>(
@@ -51,6 +86,7 @@ std::int16_t Farthest(std::int16_t value, std::int16_t span) {
 // smallest distance to the box exceeds some entry's largest distance to it is farther from every
 // colour of the box than that entry, so it can neither be nearest nor tie. Both distances are
 // worked out in passes of vector arithmetic; an entry left out, at FarAway, is never picked.
+TEXELARY_WIDEST_VECTORS
 std::size_t EntriesNearBox(const Channels<std::int16_t>& palette, std::array<std::int16_t, 3> low,
                            std::int16_t side, std::array<std::uint8_t, 256>& picked) {
     const auto span = static_cast<std::int16_t>(side - 1);
@@ -89,6 +125,44 @@ std::unique_ptr<std::uint8_t[], FreeAnswers> AnswerMemory() {
     madvise(memory, ColourCount, MADV_HUGEPAGE); // only advice: small pages work as well
 #endif
     return std::unique_ptr<std::uint8_t[], FreeAnswers>(memory);
+}
+
+// The nearest of `count` candidates (in index order) for each of the 8 x 8 x 8 colours of the cell
+// whose lowest corner is `corner`, written to `answers` in the cell's order: candidate after
+// candidate, each a pass over the cell's colours in vector arithmetic, a later one taking a
+// colour only when strictly nearer, as a search of the candidates in turn would.
+TEXELARY_WIDEST_VECTORS
+void FillCell(const Channels<std::int16_t>& channels, const std::uint8_t* candidate,
+              std::size_t count, std::array<std::int16_t, 3> corner, std::uint8_t* answers) {
+    static constexpr auto Offsets = [] {
+        std::array<std::array<std::int16_t, CellColours>, 3> offsets{};
+        for (std::size_t i = 0; i < CellColours; ++i) {
+            offsets[0][i] = static_cast<std::int16_t>(i >> (2 * CellShift));
+            offsets[1][i] = static_cast<std::int16_t>((i >> CellShift) & (CellSide - 1));
+            offsets[2][i] = static_cast<std::int16_t>(i & (CellSide - 1));
+        }
+        return offsets;
+    }();
+    std::array<std::int16_t, CellColours> best;
+    std::array<std::uint16_t, CellColours> nearest{};
+    best.fill(std::numeric_limits<std::int16_t>::max());
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint16_t t = candidate[k];
+        const auto dr = static_cast<std::int16_t>(channels.red[t] - corner[0]);
+        const auto dg = static_cast<std::int16_t>(channels.green[t] - corner[1]);
+        const auto db = static_cast<std::int16_t>(channels.blue[t] - corner[2]);
+        for (std::size_t i = 0; i < CellColours; ++i) {
+            const std::int16_t distance =
+                AbsoluteDistance(Offsets[0][i], Offsets[1][i], Offsets[2][i], dr, dg, db);
+            // All ones where this candidate is strictly nearer.
+            const auto closer = static_cast<std::uint16_t>(-Nearer(distance, best[i]));
+            best[i] = std::min(distance, best[i]);
+            nearest[i] = static_cast<std::uint16_t>((nearest[i] & ~closer) | (t & closer));
+        }
+    }
+    for (std::size_t i = 0; i < CellColours; ++i) {
+        answers[i] = static_cast<std::uint8_t>(nearest[i]);
+    }
 }
 
 // The palette a table serves, and the entry left out of it (NoEntry for none).
@@ -213,40 +287,10 @@ private:
     }
 
     // The answers for every colour of the cell that (r, g, b) lies in, the same as Search gives
-    // each of them: candidate after candidate in index order, each a pass over the cell's
-    // colours that the compiler turns into vector instructions.
+    // each of them (FillCell).
     void Fill(std::size_t cell, std::int16_t r, std::int16_t g, std::int16_t b) {
-        const std::uint8_t* candidate = Candidates(cell, r, g, b);
-        static constexpr auto Offsets = [] {
-            std::array<std::array<std::int16_t, CellColours>, 3> offsets{};
-            for (std::size_t i = 0; i < CellColours; ++i) {
-                offsets[0][i] = static_cast<std::int16_t>(i >> (2 * CellShift));
-                offsets[1][i] = static_cast<std::int16_t>((i >> CellShift) & (CellSide - 1));
-                offsets[2][i] = static_cast<std::int16_t>(i & (CellSide - 1));
-            }
-            return offsets;
-        }();
-        std::array<std::int16_t, CellColours> best;
-        std::array<std::uint16_t, CellColours> nearest{};
-        best.fill(std::numeric_limits<std::int16_t>::max());
-        for (std::size_t k = 0; k < m_cellSize[cell]; ++k) {
-            const std::uint16_t t = candidate[k];
-            const auto dr = static_cast<std::int16_t>(m_channels.red[t] - Corner(r));
-            const auto dg = static_cast<std::int16_t>(m_channels.green[t] - Corner(g));
-            const auto db = static_cast<std::int16_t>(m_channels.blue[t] - Corner(b));
-            for (std::size_t i = 0; i < CellColours; ++i) {
-                const std::int16_t distance =
-                    AbsoluteDistance(Offsets[0][i], Offsets[1][i], Offsets[2][i], dr, dg, db);
-                // All ones where this candidate is strictly nearer.
-                const auto closer = static_cast<std::uint16_t>(-Nearer(distance, best[i]));
-                best[i] = std::min(distance, best[i]);
-                nearest[i] = static_cast<std::uint16_t>((nearest[i] & ~closer) | (t & closer));
-            }
-        }
-        std::uint8_t* answers = m_index.get() + cell * CellColours;
-        for (std::size_t i = 0; i < CellColours; ++i) {
-            answers[i] = static_cast<std::uint8_t>(nearest[i]);
-        }
+        FillCell(m_channels, Candidates(cell, r, g, b), m_cellSize[cell],
+                 {Corner(r), Corner(g), Corner(b)}, m_index.get() + cell * CellColours);
         m_searches[cell] = Filled;
     }
 
@@ -294,16 +338,9 @@ public:
         }
         const std::size_t start = m_start[block];
         const std::size_t size = m_size[block]; // a multiple of Lanes, padded with FarAway
-        std::array<std::int16_t, 256> distance;
-        const std::int16_t red = r;
-        const std::int16_t green = g;
-        const std::int16_t blue = b;
-        for (std::size_t k = 0; k < size; ++k) {
-            distance[k] = AbsoluteDistance(m_candRed[start + k], m_candGreen[start + k],
-                                           m_candBlue[start + k], red, green, blue);
-        }
         m_lastKey = key;
-        m_lastAnswer = m_candIndex[start + FirstOfSmallest(distance, size)];
+        m_lastAnswer = m_candIndex[start + FirstNearest(&m_candRed[start], &m_candGreen[start],
+                                                        &m_candBlue[start], size, r, g, b)];
         m_cachedKey[slot] = key;
         m_cachedAnswer[slot] = m_lastAnswer;
         return m_lastAnswer;
@@ -317,8 +354,8 @@ private:
     static constexpr int Bits = 8 - Shift;
     static constexpr std::size_t BlockCount = std::size_t{1} << (3 * Bits);
     static constexpr std::uint32_t BlockUnknown = 0xFFFFFFFFu;
-    // Padding that suits vectors of any width up to 256 bits.
-    static constexpr std::size_t Lanes = 16;
+    // Padding that suits vectors of any width up to 512 bits.
+    static constexpr std::size_t Lanes = 32;
     // The answers kept: a slot per hash of the colour, the last colour there winning.
     static constexpr int CacheBits = 14;
     static constexpr std::uint32_t NoColour = 0xFFFFFFFFu; // colours are 24 bits

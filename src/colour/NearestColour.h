@@ -49,8 +49,8 @@ std::unique_ptr<IndexedImage> MapToPalette(const RgbaImage& image, const Palette
 std::array<std::uint8_t, 256> NearestEntries(const Palette& target, const Palette& source);
 
 // The same picture as MapToPalette gives, for a palette that will not come again (a picture's
-// own): nothing is remembered between calls, and each colour is searched among the entries whose
-// channel sum is close enough to its own, which costs far less than filling a table would.
+// own): nothing is remembered between calls, and each colour is searched among the entries that
+// can be nearest in its block of the cube, which costs far less than filling a table would.
 std::unique_ptr<IndexedImage> MapToNewPalette(const RgbaImage& image, const Palette& palette,
                                               const TrueColourOptions& options = {});
 
