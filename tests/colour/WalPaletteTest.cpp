@@ -4,6 +4,7 @@
 #include "TestImages.h"
 #include "colour/Nearest.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -172,6 +173,29 @@ TEST(WalRemap, WalPaletteOntoItselfKeepsAllButTheRepeats) {
         const auto repeat = kRepeats.find(i);
         const int expected = repeat == kRepeats.end() ? i : repeat->second;
         EXPECT_EQ(image.pixels[static_cast<std::size_t>(i)], expected) << "index " << i;
+    }
+}
+
+TEST(WalRemap, EveryPixelOfALongRunGoesThroughTheTable) {
+    // Runs that the wide steps cover whole, and ones that leave a short tail, into another buffer
+    // and in place.
+    std::mt19937 random(5);
+    const Palette source = RandomPalette(random);
+    const RemapTable table = ReferenceTable(WalPalette, source);
+    std::uniform_int_distribution<int> index(0, 255);
+    for (const std::size_t count : {std::size_t{7}, std::size_t{128}, std::size_t{1001}}) {
+        std::vector<std::uint8_t> pixels(count);
+        for (auto& pixel : pixels) {
+            pixel = static_cast<std::uint8_t>(index(random));
+        }
+        std::vector<std::uint8_t> expected(count);
+        std::transform(pixels.begin(), pixels.end(), expected.begin(),
+                       [&](std::uint8_t pixel) { return table[pixel]; });
+        std::vector<std::uint8_t> out(count);
+        RemapToPalette(std::span<const std::uint8_t>(pixels), out.data(), WalPalette, source);
+        EXPECT_EQ(out, expected) << count << " pixels";
+        RemapToPalette(std::span<std::uint8_t>(pixels), WalPalette, source);
+        EXPECT_EQ(pixels, expected) << count << " pixels, in place";
     }
 }
 
