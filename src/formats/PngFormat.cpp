@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <libdeflate.h>
 #include <memory>
 #include <new>
 #include <spng.h>
+#include <vector>
 
 // zlib's input pointer as const; it never writes there.
 #define ZLIB_CONST
@@ -25,7 +27,8 @@
 // is only looked at with the chunks after the picture, and the Adler-32 that closes the zlib
 // stream only when it lies in the chunk that held the last row. So this module checks the image
 // data itself, after the picture: every IDAT chunk's CRC, and the stream inflated once more to
-// its end. Nothing after the IDAT chunks is read, as before: a file that ends without IEND but
+// its end (by libdeflate in one call for a file in memory, by zlib in pieces otherwise and to
+// tell what is wrong). Nothing after the IDAT chunks is read, as before: a file that ends without IEND but
 // whose image data is whole reads like one with it, as Pillow and libpng's readers take it
 // (they warn at most), since the picture is all there and checked.
 
@@ -67,6 +70,9 @@ public:
 
     std::uint64_t Size() const { return m_file != nullptr ? m_file->Size() : m_memory.size(); }
 
+    // The whole file, when it is in memory; empty when it is read by pieces.
+    std::span<const std::uint8_t> Memory() const { return m_memory; }
+
     // The `count` bytes at `offset` (the caller has checked that they lie inside Size()): the
     // memory itself, or read into `scratch`; null when the read fails.
     const std::uint8_t* At(std::uint64_t offset, std::size_t count,
@@ -107,12 +113,80 @@ struct InflateEnd {
     void operator()(z_stream* stream) const { inflateEnd(stream); }
 };
 
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* decompressor) const {
+        libdeflate_free_decompressor(decompressor);
+    }
+};
+
+// Image data that unpacks to at most this much is checked in one call when the file is in memory.
+constexpr std::uint64_t InflatedAtOnce = std::uint64_t{32} << 20;
+
+// Whether the image data of a file in memory is whole by the checks of CheckImageData, found the
+// quick way: the IDAT chunks' CRCs, then the stream unpacked in one call by libdeflate, which
+// checks its Adler-32 and that it ends, two to five times as fast as zlib's inflate by pieces.
+// False when it is not, or when the quick way does not apply (a file read by pieces, the chunks
+// not as expected, a stream that unpacks to more than `maxRaw`): CheckImageData then finds what
+// holds and why not, the same way as for every file.
+bool WholeInMemory(std::span<const std::uint8_t> file, std::uint64_t maxRaw) {
+    if (file.empty() || maxRaw > InflatedAtOnce) {
+        return false;
+    }
+    std::vector<std::span<const std::uint8_t>> chunks;
+    std::size_t compressed = 0;
+    // The chunks from the signature on, as CheckImageData walks them.
+    for (std::size_t at = 8; file.size() - at >= 8;) {
+        const std::uint8_t* head = file.data() + at;
+        const std::uint32_t length = LoadBE32(head);
+        const bool isImageData = std::memcmp(head + 4, "IDAT", 4) == 0;
+        if (!chunks.empty() && !isImageData) {
+            break;
+        }
+        if (file.size() - at - 8 < std::uint64_t{length} + 4) {
+            return false;
+        }
+        if (isImageData) {
+            if (libdeflate_crc32(0, head + 4, std::size_t{length} + 4) !=
+                LoadBE32(head + 8 + length)) {
+                return false;
+            }
+            chunks.emplace_back(head + 8, length);
+            compressed += length;
+        }
+        at += 12 + std::size_t{length};
+    }
+    if (chunks.empty()) {
+        return false;
+    }
+    std::vector<std::uint8_t> joined; // the stream in one piece, when it lies in several chunks
+    std::span<const std::uint8_t> stream = chunks.front();
+    if (chunks.size() > 1) {
+        joined.reserve(compressed);
+        for (const auto chunk : chunks) {
+            joined.insert(joined.end(), chunk.begin(), chunk.end());
+        }
+        stream = joined;
+    }
+    thread_local const std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
+        libdeflate_alloc_decompressor());
+    if (!decompressor) {
+        return false;
+    }
+    const std::unique_ptr<std::uint8_t[]> unpacked(new std::uint8_t[maxRaw]);
+    std::size_t unpackedSize = 0;
+    return libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(),
+                                      unpacked.get(), maxRaw, &unpackedSize) == LIBDEFLATE_SUCCESS;
+}
+
 // Why the image data of a file that libspng has decoded fails its checksums: an IDAT chunk's
 // CRC, or the zlib stream's Adler-32 (or the stream does not end); None when both hold. The
 // stream is unpacked into a scratch buffer and dropped; once more has come out than `maxRaw`
 // (all rows and filter bytes the picture can have, interlaced or not) the rest is data past
 // the picture, which libspng ignores, and it is not unpacked.
 ReadError CheckImageData(PngBytes& file, std::uint64_t maxRaw) {
+    if (WholeInMemory(file.Memory(), maxRaw)) {
+        return ReadError::None;
+    }
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) {
         return ReadError::OutOfMemory;
