@@ -31,7 +31,8 @@ constexpr std::size_t LearnedColours = 8192;
 // histogram of the smallest cubes of 2^level colours a side (level 1 to 7) that are no more than
 // LearnedColours, each cube as the mean colour of its pixels (weighted by pixels, rounded to
 // nearest) with all its pixels. Having no order of pixels, it is the same for the picture turned
-// or mirrored, and a colour of a single pixel is in it as surely as one of thousands. Empty for a
+// or mirrored, and a colour of a single pixel is in it as surely as one of thousands. A large
+// picture is counted a strip of pixels at a time, in some 10 MiB whatever its size. Empty for a
 // picture without opaque pixels or whose pixels do not fill its size. Throws std::bad_alloc when
 // memory runs out.
 Histogram LearnedHistogram(const RgbaImage& image, const TrueColourOptions& options);
