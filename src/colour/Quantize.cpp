@@ -184,10 +184,10 @@ bool FillUnused(const Histogram& histogram, const TrueColourOptions& options,
 
 // libimagequant's palette for the histogram of the opaque pixels, refined by Lloyd steps, and
 // every pixel mapped onto it by the nearest colour search that .wal textures use (dithered the
-// same way when asked). Some pixels are opaque: a picture without any has no colours, and
-// MapExactly took it.
-bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
-                  std::size_t limit, Palette& palette, std::uint8_t* out) {
+// same way when asked): the picture that search makes, null when it or the quantiser fails. Some
+// pixels are opaque: a picture without any has no colours, and MapExactly took it.
+std::unique_ptr<IndexedImage> MapQuantized(const RgbaImage& image, const TrueColourOptions& options,
+                                           std::size_t limit, Palette& palette) {
     const Histogram histogram = LearnedHistogram(image, options);
     std::vector<liq_histogram_entry> entries(histogram.colours.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -202,21 +202,21 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
     if (!attr || liq_set_max_colors(attr.get(), static_cast<int>(limit)) != LIQ_OK ||
         liq_set_quality(attr.get(), 0, 100) != LIQ_OK ||
         liq_set_speed(attr.get(), QuantizerSpeed) != LIQ_OK) {
-        return false;
+        return nullptr;
     }
     const LiqHistogram learn(liq_histogram_create(attr.get()));
     if (!learn || liq_histogram_add_colors(learn.get(), attr.get(), entries.data(),
                                            static_cast<int>(entries.size()), 0.0) != LIQ_OK) {
-        return false;
+        return nullptr;
     }
     liq_result* rawResult = nullptr;
     if (liq_histogram_quantize(learn.get(), attr.get(), &rawResult) != LIQ_OK) {
-        return false;
+        return nullptr;
     }
     const LiqResult result(rawResult);
     const liq_palette* colours = liq_get_palette(result.get());
     if (colours == nullptr || colours->count > limit) {
-        return false;
+        return nullptr;
     }
     const auto slots = Slots(options);
     for (std::size_t k = 0; k < colours->count; ++k) {
@@ -226,25 +226,20 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
         palette[at + 2] = colours->entries[k].b;
     }
     if (!FillUnused(histogram, options, slots, colours->count, limit, palette)) {
-        return false;
+        return nullptr;
     }
     for (int step = 0; step < RefineSteps; ++step) {
         if (!Refine(histogram, options, palette)) {
-            return false;
+            return nullptr;
         }
     }
-    const auto mapped = MapToNewPalette(image, palette, options);
-    if (!mapped) {
-        return false;
-    }
-    std::copy_n(mapped->pixels.get(), count, out);
-    return true;
+    return MapToNewPalette(image, palette, options);
 }
 #else
 // A build without libimagequant brings no picture of more colours than the palette holds down.
-bool MapQuantized(const RgbaImage&, std::size_t, const TrueColourOptions&, std::size_t, Palette&,
-                  std::uint8_t*) {
-    return false;
+std::unique_ptr<IndexedImage> MapQuantized(const RgbaImage&, const TrueColourOptions&, std::size_t,
+                                           Palette&) {
+    return nullptr;
 }
 #endif
 
@@ -262,8 +257,12 @@ std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palet
         Palette colours{};
         if (*count != 0 &&
             !MapExactly(image, *count, options, limit, colours, result->pixels.get())) {
+            // The mapping makes a picture of its own: the one MapExactly began is dropped first,
+            // so that the two are never held at once.
+            result.reset();
             colours = Palette{};
-            if (!MapQuantized(image, *count, options, limit, colours, result->pixels.get())) {
+            result = MapQuantized(image, options, limit, colours);
+            if (!result) {
                 return nullptr;
             }
         }
