@@ -1,5 +1,7 @@
 #include "colour/Quantize.h"
 
+#include "colour/Histogram.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -42,11 +44,6 @@ constexpr int QuantizerSpeed = 8;
 constexpr int RefineSteps = 2;
 // Rounds of giving unused palette entries the worst-served colours (FillUnused).
 constexpr int FillRounds = 2;
-// A histogram of more colours than this is learnt from in cubes of 2 x 2 x 2 colours, or 4 x 4 x 4
-// and so on, each as its mean colour: the smallest cubes that are no more. On the 400 textures
-// that gave the same PSNR as learning from every colour for a quarter less time; cubes of
-// 4 x 4 x 4 for every picture of more than 4,000 colours lost up to 3 dB on some.
-constexpr std::size_t LearnedColours = 8192;
 #endif
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
@@ -100,147 +97,6 @@ bool MapExactly(const RgbaImage& image, std::size_t count, const TrueColourOptio
 }
 
 #ifdef TEXELARY_HAVE_LIBIMAGEQUANT
-// The picture's opaque colours (0xRRGGBB), each once, and how many pixels have each, in the
-// order of CubeOrder. Having no order of pixels, it is the same for the picture turned or
-// mirrored, and a colour of a single pixel is in it as surely as one of thousands.
-struct Histogram {
-    std::vector<std::uint32_t> colours;
-    std::vector<std::uint32_t> counts;
-};
-
-// The eight bits of a channel spread to every third bit of 24.
-constexpr std::array<std::uint32_t, 256> Spread = [] {
-    std::array<std::uint32_t, 256> spread{};
-    for (std::uint32_t value = 0; value < 256; ++value) {
-        for (int bit = 0; bit < 8; ++bit) {
-            spread[value] |= ((value >> bit) & 1u) << (3 * bit);
-        }
-    }
-    return spread;
-}();
-
-// The bits of the three channels interleaved, highest first (red, green, blue): in this order the
-// colours of each cube of 2^k colours a side that starts at a multiple of 2^k come together.
-std::uint32_t CubeOrder(std::uint32_t colour) {
-    return (Spread[(colour >> 16) & 0xFF] << 2) | (Spread[(colour >> 8) & 0xFF] << 1) |
-           Spread[colour & 0xFF];
-}
-
-// Nine bits of a key (three of each channel) gathered back into their channels' places.
-constexpr std::array<std::uint32_t, 512> Gathered = [] {
-    std::array<std::uint32_t, 512> gathered{};
-    for (std::uint32_t value = 0; value < 512; ++value) {
-        for (int bit = 0; bit < 3; ++bit) {
-            gathered[value] |= ((value >> (3 * bit + 2)) & 1u) << (16 + bit);
-            gathered[value] |= ((value >> (3 * bit + 1)) & 1u) << (8 + bit);
-            gathered[value] |= ((value >> (3 * bit)) & 1u) << bit;
-        }
-    }
-    return gathered;
-}();
-
-std::uint32_t FromCubeOrder(std::uint32_t key) {
-    return Gathered[key & 511] | (Gathered[(key >> 9) & 511] << 3) | (Gathered[key >> 18] << 6);
-}
-
-// The opaque pixels' colours sorted by a radix sort of two 12-bit digits, then counted.
-Histogram Gather(const RgbaImage& image, std::size_t count, const TrueColourOptions& options) {
-    std::vector<std::uint32_t> keys;
-    keys.reserve(count);
-    const std::uint8_t* pixel = image.pixels.data();
-    for (std::size_t i = 0; i < count; ++i, pixel += 4) {
-        if (!Transparent(pixel, options)) {
-            keys.push_back(CubeOrder((std::uint32_t{pixel[0]} << 16) |
-                                     (std::uint32_t{pixel[1]} << 8) | pixel[2]));
-        }
-    }
-    constexpr int DigitBits = 12;
-    constexpr std::uint32_t DigitMask = (1u << DigitBits) - 1;
-    std::vector<std::uint32_t> sorted(keys.size());
-    std::vector<std::size_t> next(std::size_t{1} << DigitBits);
-    for (const int shift : {0, DigitBits}) {
-        std::fill(next.begin(), next.end(), 0);
-        for (const std::uint32_t key : keys) {
-            ++next[(key >> shift) & DigitMask];
-        }
-        std::size_t position = 0;
-        for (auto& at : next) {
-            position += std::exchange(at, position);
-        }
-        for (const std::uint32_t key : keys) {
-            sorted[next[(key >> shift) & DigitMask]++] = key;
-        }
-        keys.swap(sorted);
-    }
-    Histogram histogram;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (i == 0 || keys[i] != keys[i - 1]) {
-            histogram.colours.push_back(FromCubeOrder(keys[i]));
-            histogram.counts.push_back(0);
-        }
-        ++histogram.counts.back();
-    }
-    return histogram;
-}
-
-// The histogram with the colours of each cube of 2^`level` colours a side as one: their mean
-// colour (weighted by pixels, rounded to nearest) with all their pixels.
-Histogram Cubes(const Histogram& histogram, int level) {
-    Histogram cubes;
-    const auto put = [&cubes](const std::array<std::uint64_t, 4>& sum) {
-        const auto mean = [&sum](std::size_t c) {
-            return static_cast<std::uint32_t>((sum[c] + sum[3] / 2) / sum[3]);
-        };
-        cubes.colours.push_back((mean(0) << 16) | (mean(1) << 8) | mean(2));
-        cubes.counts.push_back(static_cast<std::uint32_t>(sum[3]));
-    };
-    std::array<std::uint64_t, 4> sum{}; // red, green, blue, pixels of the cube so far
-    std::uint32_t cube = 0;
-    for (std::size_t i = 0; i < histogram.colours.size(); ++i) {
-        const std::uint32_t colour = histogram.colours[i];
-        const std::uint32_t here = CubeOrder(colour) >> (3 * level);
-        if (sum[3] != 0 && here != cube) {
-            put(sum);
-            sum = {};
-        }
-        cube = here;
-        const std::uint64_t pixels = histogram.counts[i];
-        sum[0] += ((colour >> 16) & 0xFF) * pixels;
-        sum[1] += ((colour >> 8) & 0xFF) * pixels;
-        sum[2] += (colour & 0xFF) * pixels;
-        sum[3] += pixels;
-    }
-    if (sum[3] != 0) {
-        put(sum);
-    }
-    return cubes;
-}
-
-// What the palette is learnt and refined from: the histogram, or for one of more than
-// LearnedColours colours, its smallest cubes that are no more.
-Histogram Learned(const Histogram& histogram) {
-    const std::size_t size = histogram.colours.size();
-    if (size <= LearnedColours) {
-        return histogram;
-    }
-    std::vector<std::uint32_t> keys(size);
-    std::transform(histogram.colours.begin(), histogram.colours.end(), keys.begin(), CubeOrder);
-    int level = 1;
-    for (; level < 8; ++level) {
-        std::size_t cubes = 1;
-        const int shift = 3 * level;
-        for (std::size_t i = 1; i < size; ++i) {
-            if ((keys[i] >> shift) != (keys[i - 1] >> shift)) {
-                ++cubes;
-            }
-        }
-        if (cubes <= LearnedColours) {
-            break;
-        }
-    }
-    return Cubes(histogram, level);
-}
-
 // One step of Lloyd's method over the histogram: each palette entry moves to the mean colour
 // (weighted by pixels, rounded to nearest) of the colours whose nearest entry it is, by the
 // search that maps the pixels; an entry nearest to none stays. Integer sums keep the outcome the
@@ -328,11 +184,11 @@ bool FillUnused(const Histogram& histogram, const TrueColourOptions& options,
 
 // libimagequant's palette for the histogram of the opaque pixels, refined by Lloyd steps, and
 // every pixel mapped onto it by the nearest colour search that .wal textures use (dithered the
-// same way when asked). Some pixels are opaque: a picture without any has no colours, and
-// MapExactly took it.
-bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOptions& options,
-                  std::size_t limit, Palette& palette, std::uint8_t* out) {
-    const Histogram histogram = Learned(Gather(image, count, options));
+// same way when asked): the picture that search makes, null when it or the quantiser fails. Some
+// pixels are opaque: a picture without any has no colours, and MapExactly took it.
+std::unique_ptr<IndexedImage> MapQuantized(const RgbaImage& image, const TrueColourOptions& options,
+                                           std::size_t limit, Palette& palette) {
+    const Histogram histogram = LearnedHistogram(image, options);
     std::vector<liq_histogram_entry> entries(histogram.colours.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::uint32_t colour = histogram.colours[i];
@@ -346,21 +202,21 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
     if (!attr || liq_set_max_colors(attr.get(), static_cast<int>(limit)) != LIQ_OK ||
         liq_set_quality(attr.get(), 0, 100) != LIQ_OK ||
         liq_set_speed(attr.get(), QuantizerSpeed) != LIQ_OK) {
-        return false;
+        return nullptr;
     }
     const LiqHistogram learn(liq_histogram_create(attr.get()));
     if (!learn || liq_histogram_add_colors(learn.get(), attr.get(), entries.data(),
                                            static_cast<int>(entries.size()), 0.0) != LIQ_OK) {
-        return false;
+        return nullptr;
     }
     liq_result* rawResult = nullptr;
     if (liq_histogram_quantize(learn.get(), attr.get(), &rawResult) != LIQ_OK) {
-        return false;
+        return nullptr;
     }
     const LiqResult result(rawResult);
     const liq_palette* colours = liq_get_palette(result.get());
     if (colours == nullptr || colours->count > limit) {
-        return false;
+        return nullptr;
     }
     const auto slots = Slots(options);
     for (std::size_t k = 0; k < colours->count; ++k) {
@@ -370,25 +226,20 @@ bool MapQuantized(const RgbaImage& image, std::size_t count, const TrueColourOpt
         palette[at + 2] = colours->entries[k].b;
     }
     if (!FillUnused(histogram, options, slots, colours->count, limit, palette)) {
-        return false;
+        return nullptr;
     }
     for (int step = 0; step < RefineSteps; ++step) {
         if (!Refine(histogram, options, palette)) {
-            return false;
+            return nullptr;
         }
     }
-    const auto mapped = MapToNewPalette(image, palette, options);
-    if (!mapped) {
-        return false;
-    }
-    std::copy_n(mapped->pixels.get(), count, out);
-    return true;
+    return MapToNewPalette(image, palette, options);
 }
 #else
 // A build without libimagequant brings no picture of more colours than the palette holds down.
-bool MapQuantized(const RgbaImage&, std::size_t, const TrueColourOptions&, std::size_t, Palette&,
-                  std::uint8_t*) {
-    return false;
+std::unique_ptr<IndexedImage> MapQuantized(const RgbaImage&, const TrueColourOptions&, std::size_t,
+                                           Palette&) {
+    return nullptr;
 }
 #endif
 
@@ -406,8 +257,12 @@ std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palet
         Palette colours{};
         if (*count != 0 &&
             !MapExactly(image, *count, options, limit, colours, result->pixels.get())) {
+            // The mapping makes a picture of its own: the one MapExactly began is dropped first,
+            // so that the two are never held at once.
+            result.reset();
             colours = Palette{};
-            if (!MapQuantized(image, *count, options, limit, colours, result->pixels.get())) {
+            result = MapQuantized(image, options, limit, colours);
+            if (!result) {
                 return nullptr;
             }
         }
