@@ -53,8 +53,8 @@ constexpr std::size_t Ahead = 64;
 // vector arithmetic, with no second pass to find where the minimum was.
 TEXELARY_WIDEST_VECTORS
 std::size_t FirstNearest(const std::int16_t* red, const std::int16_t* green,
-                         const std::int16_t* blue, std::size_t size, std::int16_t r,
-                         std::int16_t g, std::int16_t b) {
+                         const std::int16_t* blue, std::size_t size, std::int16_t r, std::int16_t g,
+                         std::int16_t b) {
     static constexpr auto Positions = [] {
         std::array<std::int32_t, 256> positions{};
         for (std::size_t k = 0; k < 256; ++k) {

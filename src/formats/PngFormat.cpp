@@ -23,14 +23,14 @@
 // unchanged; PLTE gives the colours and tRNS their opacity. Every other colour type is decoded
 // to 8-bit RGBA, tRNS applied, gamma left alone (a texture's numbers are what the painter saw).
 //
-// libspng stops reading once the last row is out: the checksum of the last IDAT chunk it used
-// is only looked at with the chunks after the picture, and the Adler-32 that closes the zlib
-// stream only when it lies in the chunk that held the last row. So this module checks the image
-// data itself, after the picture: every IDAT chunk's CRC, and the stream inflated once more to
-// its end (by libdeflate in one call for a file in memory, by zlib in pieces otherwise and to
-// tell what is wrong). Nothing after the IDAT chunks is read, as before: a file that ends without IEND but
-// whose image data is whole reads like one with it, as Pillow and libpng's readers take it
-// (they warn at most), since the picture is all there and checked.
+// libspng stops reading once the last row is out: the checksum of the last IDAT chunk it used is
+// only looked at with the chunks after the picture, and the Adler-32 that closes the zlib stream
+// only when it lies in the chunk that held the last row. So this module checks the image data
+// itself, after the picture: every IDAT chunk's CRC, and the stream inflated once more to its end
+// (by libdeflate in one call for a file in memory, by zlib in pieces otherwise and to tell what is
+// wrong). Nothing after the IDAT chunks is read, as before: a file that ends without IEND but whose
+// image data is whole reads like one with it, as Pillow and libpng's readers take it (they warn at
+// most), since the picture is all there and checked.
 
 namespace texelary {
 
@@ -128,7 +128,7 @@ constexpr std::uint64_t InflatedAtOnce = std::uint64_t{32} << 20;
 // False when it is not, or when the quick way does not apply (a file read by pieces, the chunks
 // not as expected, a stream that unpacks to more than `maxRaw`): CheckImageData then finds what
 // holds and why not, the same way as for every file.
-bool WholeInMemory(std::span<const std::uint8_t> file, std::uint64_t maxRaw) {
+bool WholeInMemory(std::span<const std::uint8_t> file, std::uint64_t maxRaw) try {
     if (file.empty() || maxRaw > InflatedAtOnce) {
         return false;
     }
@@ -176,6 +176,8 @@ bool WholeInMemory(std::span<const std::uint8_t> file, std::uint64_t maxRaw) {
     std::size_t unpackedSize = 0;
     return libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(),
                                       unpacked.get(), maxRaw, &unpackedSize) == LIBDEFLATE_SUCCESS;
+} catch (const std::bad_alloc&) {
+    return false; // the way by pieces needs far less
 }
 
 // Why the image data of a file that libspng has decoded fails its checksums: an IDAT chunk's
