@@ -37,8 +37,17 @@ constexpr std::size_t Ahead = 64;
 
 // Hot loops built for the widest vectors the processor has, chosen when the program starts, where
 // the toolchain can do that (ELF systems with GCC or Clang); elsewhere the build's own. Integer
-// arithmetic throughout, so every choice gives the same answers.
-#if defined(__x86_64__) && defined(__ELF__) && defined(__has_attribute)
+// arithmetic throughout, so every choice gives the same answers. Not under ThreadSanitizer, whose
+// runtime is not up yet when the choice is made, as the program is loaded.
+#if defined(__SANITIZE_THREAD__)
+#define TEXELARY_WIDEST_VECTORS
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TEXELARY_WIDEST_VECTORS
+#endif
+#endif
+#if !defined(TEXELARY_WIDEST_VECTORS) && defined(__x86_64__) && defined(__ELF__) &&                \
+    defined(__has_attribute)
 #if __has_attribute(target_clones)
 #define TEXELARY_WIDEST_VECTORS __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
