@@ -145,11 +145,10 @@ Histogram Cubes(const Histogram& histogram, int level) {
     return cubes;
 }
 
-// What the palette is learnt and refined from: the histogram, or for one of more than
-// LearnedColours colours, its smallest cubes that are no more.
-Histogram Learned(const Histogram& histogram) {
+// The histogram, or for one of more than `limit` colours, its smallest cubes that are no more.
+Histogram Learned(const Histogram& histogram, std::size_t limit = LearnedColours) {
     const std::size_t size = histogram.colours.size();
-    if (size <= LearnedColours) {
+    if (size <= limit) {
         return histogram;
     }
     std::vector<std::uint32_t> keys(size);
@@ -163,7 +162,7 @@ Histogram Learned(const Histogram& histogram) {
                 ++cubes;
             }
         }
-        if (cubes <= LearnedColours) {
+        if (cubes <= limit) {
             break;
         }
     }
@@ -289,6 +288,10 @@ private:
 };
 
 } // namespace
+
+Histogram SmallestCubes(const Histogram& histogram, std::size_t colours) {
+    return Learned(histogram, colours);
+}
 
 Histogram LearnedHistogram(const RgbaImage& image, const TrueColourOptions& options) {
     const auto count = PixelCount(image.width, image.height);

@@ -37,4 +37,10 @@ constexpr std::size_t LearnedColours = 8192;
 // memory runs out.
 Histogram LearnedHistogram(const RgbaImage& image, const TrueColourOptions& options);
 
+// `histogram` itself when it has at most `colours` entries, otherwise its entries merged into the
+// smallest cubes of 2^level colours a side (level 1 to 7) that are no more than `colours`, each
+// cube as the mean colour of its entries (weighted by pixels, rounded to nearest) with all their
+// pixels. Throws std::bad_alloc when memory runs out.
+Histogram SmallestCubes(const Histogram& histogram, std::size_t colours);
+
 } // namespace texelary

@@ -44,6 +44,12 @@ constexpr int QuantizerSpeed = 8;
 constexpr int RefineSteps = 2;
 // Rounds of giving unused palette entries the worst-served colours (FillUnused).
 constexpr int FillRounds = 2;
+// libimagequant learns from at most this many colours, the learned histogram's smallest cubes
+// that are no more; the filling of unused entries and the Lloyd steps work on the whole learned
+// histogram. On the 400 textures 4,096 gave the PSNR of 8,192 (50.21 against 50.17 dB at the
+// median, the worst texture 1.13 against 1.01 dB behind pngquant) for a ninth less time of the
+// whole conversion; 2,048 lost 0.2 dB at the median and left a texture 2.3 dB behind.
+constexpr std::size_t QuantizerColours = 4096;
 #endif
 
 bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
@@ -189,13 +195,14 @@ bool FillUnused(const Histogram& histogram, const TrueColourOptions& options,
 std::unique_ptr<IndexedImage> MapQuantized(const RgbaImage& image, const TrueColourOptions& options,
                                            std::size_t limit, Palette& palette) {
     const Histogram histogram = LearnedHistogram(image, options);
-    std::vector<liq_histogram_entry> entries(histogram.colours.size());
+    const Histogram coarse = SmallestCubes(histogram, QuantizerColours);
+    std::vector<liq_histogram_entry> entries(coarse.colours.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::uint32_t colour = histogram.colours[i];
+        const std::uint32_t colour = coarse.colours[i];
         entries[i].color = {static_cast<unsigned char>(colour >> 16),
                             static_cast<unsigned char>(colour >> 8),
                             static_cast<unsigned char>(colour), 255};
-        entries[i].count = histogram.counts[i];
+        entries[i].count = coarse.counts[i];
     }
 
     const LiqAttr attr(liq_attr_create());

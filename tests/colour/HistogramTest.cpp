@@ -51,8 +51,9 @@ struct Expected {
 };
 
 // The learned histogram the simple way: every pixel's colour sorted at once, then the smallest
-// cubes of at most LearnedColours, each its rounded mean colour.
-Expected Straightforward(const RgbaImage& image, const TrueColourOptions& options) {
+// cubes of at most `limit`, each its rounded mean colour.
+Expected Straightforward(const RgbaImage& image, const TrueColourOptions& options,
+                         std::size_t limit = LearnedColours) {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed; // key, colour
     for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
         if (!options.transparentIndex || image.pixels[i + 3] >= 128) {
@@ -85,7 +86,7 @@ Expected Straightforward(const RgbaImage& image, const TrueColourOptions& option
                 pixels = 0;
             }
         }
-        if (expected.histogram.colours.size() <= LearnedColours) {
+        if (expected.histogram.colours.size() <= limit) {
             return expected;
         }
     }
@@ -138,6 +139,22 @@ TEST(LearnedHistogram, IsTheHistogramOfAllPixelsAtOnceWhateverTheStrips) {
         const Histogram histogram = LearnedHistogram(image, options);
         EXPECT_EQ(histogram.colours, expected.histogram.colours) << row.name;
         EXPECT_EQ(histogram.counts, expected.histogram.counts) << row.name;
+    }
+}
+
+TEST(SmallestCubes, AreThoseOfThePicturesColoursForAnyLimit) {
+    // 6,000 colours in one strip: learned exactly, then brought down to fewer.
+    const RgbaImage image = Picture(256, 256, [](std::size_t p) { return Numbered(p % 6000); });
+    const Histogram exact = LearnedHistogram(image, {});
+    ASSERT_EQ(exact.colours.size(), 6000u);
+    for (const auto& [limit, level] :
+         {std::pair{std::size_t{6000}, 0}, std::pair{std::size_t{4096}, 4},
+          std::pair{std::size_t{300}, 6}}) {
+        const Expected expected = Straightforward(image, {}, limit);
+        EXPECT_EQ(expected.level, level) << limit;
+        const Histogram cubes = SmallestCubes(exact, limit);
+        EXPECT_EQ(cubes.colours, expected.histogram.colours) << limit;
+        EXPECT_EQ(cubes.counts, expected.histogram.counts) << limit;
     }
 }
 
