@@ -188,7 +188,8 @@ bool FillUnused(const Histogram& histogram, const TrueColourOptions& options,
     return true;
 }
 
-// libimagequant's palette for the histogram of the opaque pixels, refined by Lloyd steps, and
+// libimagequant's palette for the histogram of the opaque pixels (at most QuantizerColours of its
+// cubes), its unused entries filled and the whole refined by Lloyd steps over the histogram, and
 // every pixel mapped onto it by the nearest colour search that .wal textures use (dithered the
 // same way when asked): the picture that search makes, null when it or the quantiser fails. Some
 // pixels are opaque: a picture without any has no colours, and MapExactly took it.
