@@ -8,10 +8,6 @@ namespace texelary {
 
 namespace {
 
-bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
-    return options.transparentIndex && pixel[3] < OpaqueAlpha;
-}
-
 // The eight bits of a channel spread to every third bit of 24.
 constexpr std::array<std::uint32_t, 256> Spread = [] {
     std::array<std::uint32_t, 256> spread{};

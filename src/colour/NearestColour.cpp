@@ -455,10 +455,6 @@ LastPerThread<TableKey, PaletteMapper> lastMapper;
 // blocks' candidates and the answers kept serve every source palette remapped onto it.
 LastPerThread<TableKey, BlockSearch> lastTarget;
 
-bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
-    return options.transparentIndex && pixel[3] < OpaqueAlpha;
-}
-
 template <class Searcher>
 void MapPlain(const RgbaImage& image, Searcher& table, const TrueColourOptions& options,
               std::uint8_t* out, std::size_t count) {

@@ -31,6 +31,12 @@ struct TrueColourOptions {
     std::optional<Palette> palette = std::nullopt;
 };
 
+// Whether an RGBA pixel is one that `options` make transparent: less than half opaque, when there
+// is a transparent index.
+inline bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
+    return options.transparentIndex && pixel[3] < OpaqueAlpha;
+}
+
 // A new picture of the same size whose pixels index `palette`. Without dithering each pixel is
 // exactly what a search of all 256 entries (all but the transparent one, when asked for) gives.
 // The first picture of a palette is searched colour by colour, as MapToNewPalette does; from the

@@ -52,10 +52,6 @@ constexpr int FillRounds = 2;
 constexpr std::size_t QuantizerColours = 4096;
 #endif
 
-bool Transparent(const std::uint8_t* pixel, const TrueColourOptions& options) {
-    return options.transparentIndex && pixel[3] < OpaqueAlpha;
-}
-
 // The picture's palette slots in order, skipping the transparent index.
 std::array<std::uint8_t, 256> Slots(const TrueColourOptions& options) {
     std::array<std::uint8_t, 256> slots{};
