@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,8 +47,20 @@ inline std::optional<DecodedPicture> NoPicture(ReadError* error, ReadError reaso
 using PictureParser = std::optional<DecodedPicture> (*)(std::span<const std::uint8_t> file,
                                                         ReadError* error);
 
-// `parse` on the bytes: with a picture the reason is None, running out of memory is
-// OutOfMemory.
+// What `parse()` gives: with a picture the reason is None, running out of memory is OutOfMemory.
+template <class Parse> std::optional<DecodedPicture> ParseGuarded(Parse&& parse, ReadError* error) {
+    try {
+        auto picture = parse();
+        if (picture) {
+            SetReadError(error, ReadError::None);
+        }
+        return picture;
+    } catch (const std::bad_alloc&) {
+        return NoPicture(error, ReadError::OutOfMemory);
+    }
+}
+
+// `parse` on the bytes, so.
 std::optional<DecodedPicture> ParseGuarded(PictureParser parse, std::span<const std::uint8_t> file,
                                            ReadError* error);
 

@@ -452,16 +452,12 @@ std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file
 }
 
 std::optional<DecodedPicture> ParsePngFile(FileReader& file, ReadError* error) {
-    try {
-        PngBytes bytes(file);
-        auto picture = Parse(bytes, error);
-        if (picture) {
-            SetReadError(error, ReadError::None);
-        }
-        return picture;
-    } catch (const std::bad_alloc&) {
-        return NoPicture(error, ReadError::OutOfMemory);
-    }
+    return ParseGuarded(
+        [&] {
+            PngBytes bytes(file);
+            return Parse(bytes, error);
+        },
+        error);
 }
 
 std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
