@@ -24,6 +24,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QUrl>
+#include <initializer_list>
 
 namespace texelary::test {
 
@@ -63,6 +64,14 @@ int RowOf(Session& session, const QString& name) {
 void Open(Session& session, SourceFormat from) {
     session.ConvFrom().setCurrentIndex(IndexOf(from));
     session.Item("TexturesBtn").trigger();
+}
+
+// Small bitmaps of these names in the input folder, and the browser opened on them.
+void OpenOnBitmaps(Session& session, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    Open(session, SourceFormat::Bmp);
 }
 
 void Select(Session& session, const QStringList& names) {
@@ -186,10 +195,7 @@ void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat() {
 
 void TextureBrowserTest::FilterShowsTheNamesThatContainIt() {
     Session session;
-    for (const char* name : {"wall1.bmp", "floor.bmp", "Wall2.bmp"}) {
-        WriteBitmap(session.PathOf(name), 4, 4);
-    }
-    Open(session, SourceFormat::Bmp);
+    OpenOnBitmaps(session, {"wall1.bmp", "floor.bmp", "Wall2.bmp"});
     QTest::keyClicks(&Part<QLineEdit>(session, "Filter"), QStringLiteral("WALL"));
     QCOMPARE(Listed(session), (QStringList{"wall1.bmp", "Wall2.bmp"}));
     QCOMPARE(LabelText(session, "Count"), QStringLiteral("2 of 3 textures"));
@@ -261,10 +267,7 @@ void TextureBrowserTest::AnimationStepsThroughItsFrames() {
 
 void TextureBrowserTest::AddToListAddsExactlyTheSelected() {
     Session session;
-    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
-        WriteBitmap(session.PathOf(name), 4, 4);
-    }
-    Open(session, SourceFormat::Bmp);
+    OpenOnBitmaps(session, {"a.bmp", "b.bmp", "c.bmp"});
     Select(session, {"a.bmp", "c.bmp"});
     QTest::mouseClick(&Part<QPushButton>(session, "AddBtn"), Qt::LeftButton);
     QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
@@ -318,10 +321,7 @@ void TextureBrowserTest::AddToListTakesTexturesInAnArchive() {
 
 void TextureBrowserTest::DragCarriesTheSelectedFiles() {
     Session session;
-    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
-        WriteBitmap(session.PathOf(name), 4, 4);
-    }
-    Open(session, SourceFormat::Bmp);
+    OpenOnBitmaps(session, {"a.bmp", "b.bmp", "c.bmp"});
     Select(session, {"c.bmp", "b.bmp"});
     const QListView& grid = Grid(session);
     const std::unique_ptr<QMimeData> dragged(
