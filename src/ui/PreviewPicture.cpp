@@ -29,9 +29,7 @@ struct ReadPicture {
 // `reason` and in words in `why`, when the reader refuses the file.
 ReadPicture ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path, ReadError& reason,
                              QString& why) {
-    SourceRead read;
-    read.wantLevels = true;
-    ReadSourceFile(format, LocalPath(path), read);
+    SourceRead read = ReadTexture(format, path);
     ReadPicture shown;
     shown.picture = PictureOf(read);
     if (!shown.picture.isNull() && read.image) {
@@ -45,11 +43,6 @@ ReadPicture ReadAsTheRunDoes(const SourceFormatRow& format, const QString& path,
     reason = read.reason;
     why = QString::fromLatin1(DescribeReadError(read.reason));
     return shown;
-}
-
-QString Hex(std::uint32_t value) {
-    return QStringLiteral("0x") +
-           QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace
@@ -113,9 +106,10 @@ QString PreviewFacts(QSize picture, const QList<QImage>& levels,
         }
     }
     if (fields) {
-        facts += QStringLiteral(" | name \"%1\", next \"%2\", flags %3, contents %4, value %5")
-                     .arg(QString::fromUtf8(fields->name), QString::fromUtf8(fields->animationName),
-                          Hex(fields->flags), Hex(fields->contents), Hex(fields->value));
+        facts +=
+            QStringLiteral(" | name \"%1\", next \"%2\", flags %3, contents %4, value %5")
+                .arg(QString::fromUtf8(fields->name), QString::fromUtf8(fields->animationName),
+                     FieldHex(fields->flags), FieldHex(fields->contents), FieldHex(fields->value));
     }
     return facts;
 }

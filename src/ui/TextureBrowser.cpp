@@ -2,7 +2,6 @@
 
 #include "ui/AnimationFrames.h"
 #include "ui/AppWindows.h"
-#include "ui/LocalPath.h"
 #include "ui/TMain.h"
 #include "ui/TProjectSetup.h"
 #include "ui/TextureModel.h"
@@ -42,11 +41,6 @@ constexpr int kFrameMs = 200;           // the engines' animations: five frames 
 constexpr std::size_t kMostFrames = 64; // an animation's frames followed at most
 } // namespace BrowserLayout
 
-QString Hex(std::uint32_t value) {
-    return QStringLiteral("0x") +
-           QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
-}
-
 QString Quoted(const std::string& text) {
     return QLatin1Char('"') + QString::fromStdString(text) + QLatin1Char('"');
 }
@@ -64,9 +58,9 @@ QString Describe(const QString& name, const std::vector<QImage>& levels,
     if (fields) {
         lines.append(QStringLiteral("Name: ") + Quoted(fields->name));
         lines.append(QStringLiteral("Animation name: ") + Quoted(fields->animationName));
-        lines.append(QStringLiteral("Flags: ") + Hex(fields->flags));
-        lines.append(QStringLiteral("Contents: ") + Hex(fields->contents));
-        lines.append(QStringLiteral("Value: ") + Hex(fields->value));
+        lines.append(QStringLiteral("Flags: ") + FieldHex(fields->flags));
+        lines.append(QStringLiteral("Contents: ") + FieldHex(fields->contents));
+        lines.append(QStringLiteral("Value: ") + FieldHex(fields->value));
     } else {
         lines.append(QStringLiteral("No header fields"));
     }
@@ -95,14 +89,6 @@ QImage SideBySide(const std::vector<QImage>& levels, int zoom) {
 
 QImage Zoomed(const QImage& picture, int zoom) {
     return picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-}
-
-// What the run's read step gives for the texture at `path`, levels with it.
-SourceRead ReadTexture(SourceFormat format, const QString& path) {
-    SourceRead read;
-    read.wantLevels = true;
-    ReadSourceFile(RowOf(format), LocalPath(path), read);
-    return read;
 }
 
 // A picture that scrolls with the mouse; the keyboard goes from control to control past it.
@@ -349,7 +335,7 @@ void TTextureBrowser::ShowTexture(int row) {
         return;
     }
     const QString name = m_model->NameAt(row);
-    const SourceRead read = ReadTexture(*m_format, m_model->PathAt(row));
+    const SourceRead read = ReadTexture(RowOf(*m_format), m_model->PathAt(row));
     m_shown = PictureOf(read);
     if (m_shown.isNull()) {
         const ReadError reason = read.reason == ReadError::None ? ReadError::NoPixels : read.reason;
@@ -387,9 +373,9 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
     if (!numbered.isEmpty()) {
         for (const QString& frame : numbered) {
             const QImage picture =
-                frame == name
-                    ? m_shown
-                    : PictureOf(ReadTexture(*m_format, TexturePath(m_model->Folder(), frame)));
+                frame == name ? m_shown
+                              : PictureOf(ReadTexture(RowOf(*m_format),
+                                                      TexturePath(m_model->Folder(), frame)));
             if (picture.isNull()) {
                 break;
             }
@@ -401,7 +387,8 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
         m_frames.push_back({name, m_shown});
         auto frame = TextureNamed(fields->animationName, names);
         while (frame && !isFrame(*frame) && m_frames.size() < BrowserLayout::kMostFrames) {
-            const SourceRead read = ReadTexture(*m_format, TexturePath(m_model->Folder(), *frame));
+            const SourceRead read =
+                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), *frame));
             const QImage picture = PictureOf(read);
             if (picture.isNull()) {
                 break;

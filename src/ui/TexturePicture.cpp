@@ -1,5 +1,7 @@
 #include "ui/TexturePicture.h"
 
+#include "ui/LocalPath.h"
+
 #include <QPainter>
 #include <cstring>
 
@@ -57,6 +59,18 @@ QImage PaletteGrid(const Palette& palette, int cell) {
         painter.fillRect(square, QColor(ColourAt(palette, static_cast<std::size_t>(i))));
     }
     return grid;
+}
+
+SourceRead ReadTexture(const SourceFormatRow& format, const QString& path) {
+    SourceRead read;
+    read.wantLevels = true;
+    ReadSourceFile(format, LocalPath(path), read);
+    return read;
+}
+
+QString FieldHex(std::uint32_t value) {
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace texelary
