@@ -19,7 +19,7 @@
 // | 4      | 8    | xmin, ymin, xmax, ymax | width xmax - xmin + 1, height ymax - ymin + 1     |
 // | 12     | 4    | resolution             | ignored                                           |
 // | 16     | 48   | 16-colour palette      | red, green, blue: colours of 1 to 4-bit pictures  |
-// |        |      |                        | (1 bit, 1 plane: see LoadPalette)                 |
+// |        |      |                        | (1 bit, 1 plane: black and white, see LoadPalette)|
 // | 64     | 1    | reserved               | ignored                                           |
 // | 65     | 1    | planes                 | 1 to 4                                            |
 // | 66     | 2    | bytes per plane line   | at least the bits of one row of a plane           |
@@ -27,7 +27,7 @@
 // | 128    | ...  | pixel data             | rows top row first; each row one line of bytes    |
 // |        |      |                        | per plane, planes one after another               |
 // | end-769| 1    | 0x0C                   | a 256-colour palette follows (8-bit, one plane);  |
-// |        |      |                        | without it the picture is grey                    |
+// |        |      |                        | a file without it is refused                      |
 // | end-768| 768  | 256-colour palette     | red, green, blue                                  |
 //
 // Run-length coding works on the bytes of the lines: a byte of the form 11nnnnnn is followed by
@@ -131,34 +131,27 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
 }
 
 // Takes the picture's colours from where its kind keeps them and gives the pixel data that is
-// left: the data after the header, less the trailing palette of a 256-colour picture.
-std::span<const std::uint8_t> LoadPalette(std::span<const std::uint8_t> file,
-                                          const PcxHeader& header, Palette& palette) {
+// left: the data after the header, less the trailing palette of a 256-colour picture. None when
+// a 256-colour picture lacks that palette: its marker wrong, or the palette cut short.
+std::optional<std::span<const std::uint8_t>>
+LoadPalette(std::span<const std::uint8_t> file, const PcxHeader& header, Palette& palette) {
     using namespace PcxLayout;
     std::span<const std::uint8_t> data = file.subspan(HeaderSize);
     if (header.bits == 8 && header.planes == 1) {
-        // The palette is found from the end of the file; the pixel data stops before it. Without
-        // its marker the file is all pixel data, and grey, as other readers take it.
-        if (data.size() >= TrailingPaletteSize &&
-            data[data.size() - TrailingPaletteSize] == PaletteMarker) {
-            std::memcpy(palette.data(), data.data() + data.size() - 768, 768);
-            data = data.first(data.size() - TrailingPaletteSize);
-        } else {
-            for (std::size_t i = 0; i < 256; ++i) {
-                palette[3 * i] = palette[3 * i + 1] = palette[3 * i + 2] =
-                    static_cast<std::uint8_t>(i);
-            }
+        // The palette is found from the end of the file; the pixel data stops before it. A file
+        // without it has lost its colours: guessing them (grey) would report a broken file as
+        // converted.
+        if (data.size() < TrailingPaletteSize ||
+            data[data.size() - TrailingPaletteSize] != PaletteMarker) {
+            return std::nullopt;
         }
+        std::memcpy(palette.data(), data.data() + data.size() - 768, 768);
+        data = data.first(data.size() - TrailingPaletteSize);
     } else if (header.bits == 1 && header.planes == 1) {
-        // The header's first two colours, when they are two: many writers leave the header
-        // palette 0, and Pillow's fills its first eight entries with black, so where the two are
-        // the same the picture is black and white, as Pillow reads every such file.
-        const std::uint8_t* first = file.data() + HeaderPalette;
-        if (std::memcmp(first, first + 3, 3) != 0) {
-            std::memcpy(palette.data(), first, 6);
-        } else {
-            palette[3] = palette[4] = palette[5] = 255;
-        }
+        // Black and white whatever the header palette holds, as other readers take these files:
+        // writers fill that palette in too many ways (left 0, eight black entries, the two
+        // colours of a picture of another program's) for its entries to be trusted.
+        palette[3] = palette[4] = palette[5] = 255;
     } else if (!IsTrueColour(header)) {
         std::memcpy(palette.data(), file.data() + HeaderPalette, 3 * HeaderPaletteEntries);
     }
@@ -252,15 +245,18 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
     DecodedPicture picture;
     const auto data = LoadPalette(file, header, picture.palette);
+    if (!data) {
+        return NoPicture(error, ReadError::NoTrailingPalette);
+    }
     const std::size_t total = RowBytes(header) * static_cast<std::size_t>(header.height);
-    if (!DataCanHold(header, total, data)) {
+    if (!DataCanHold(header, total, *data)) {
         return NoPicture(error, ReadError::Truncated);
     }
     std::vector<std::uint8_t> expanded;
-    const std::uint8_t* lines = data.data();
+    const std::uint8_t* lines = data->data();
     if (header.runLength) {
         expanded.resize(total);
-        if (const ReadError reason = ExpandRuns(data, expanded); reason != ReadError::None) {
+        if (const ReadError reason = ExpandRuns(*data, expanded); reason != ReadError::None) {
             return NoPicture(error, reason);
         }
         lines = expanded.data();

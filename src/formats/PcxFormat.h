@@ -1,10 +1,10 @@
 #pragma once
 
 // PC Paintbrush (PCX) input: 256-colour pictures (8 bits, one plane, the palette after the 0x0C
-// marker at the end of the file, grey without it) keep their indices and palette, as do
-// 16-colour, 8-colour, 4-colour and two-colour ones (1 bit in 1 to 4 planes, or 2 or 4 bits in
-// one plane, with the header's palette); 24 and 32-bit pictures (8 bits in 3 or 4 planes) arrive
-// as true colour.
+// marker at the end of the file; a file without it is refused) keep their indices and palette,
+// as do 16-colour, 8-colour and 4-colour ones (1 bit in 2 to 4 planes, or 2 or 4 bits in one
+// plane, with the header's palette) and two-colour ones (1 bit in one plane, black and white);
+// 24 and 32-bit pictures (8 bits in 3 or 4 planes) arrive as true colour.
 
 #include "formats/DecodedPicture.h"
 #include "formats/ReadError.h"

@@ -50,6 +50,8 @@ const char* DescribeReadError(ReadError error) {
         return "the lump is not a mip texture";
     case ReadError::BadSidecar:
         return "the .wal_json file beside it does not hold texture fields";
+    case ReadError::NoTrailingPalette:
+        return "the 256-colour palette at the end of the file is missing or cut short";
     }
     return "unknown error";
 }

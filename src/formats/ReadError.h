@@ -32,6 +32,7 @@ enum class ReadError : std::uint8_t {
     WrongWadKind,     // a WAD2 read as a WAD3 or the other way round
     NotMipTexture,    // a lump of a wad that is not a mip texture
     BadSidecar,       // the texture fields file beside a picture cannot be read as one
+    NoTrailingPalette, // a 256-colour PCX without the palette at its end, or with it cut short
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads both after a

@@ -84,8 +84,6 @@ TEST(PcxFormat, ReadsTheIndexedKinds) {
     quarters.bits = 2, quarters.xMax = 4, quarters.yMax = 0, quarters.encoding = 0;
     quarters.data = {0b00011011, 0b10000000};
     quarters.trailingPalette = false;
-    PcxBuilder grey = plain; // 8 bits without the 256-colour palette
-    grey.trailingPalette = false;
     const std::vector<Case> cases = {
         {"8 bits stored as is", plain, {1, 2, 3, 4}},
         {"a run across lines", runs, {7, 7, 7, 8}},
@@ -93,7 +91,6 @@ TEST(PcxFormat, ReadsTheIndexedKinds) {
         {"4 bits", nibbles, {1, 2, 15}},
         {"1 bit", mono, {1, 0, 1, 1, 0, 0, 0, 0, 0, 1}},
         {"2 bits", quarters, {0, 1, 2, 3, 2}},
-        {"8 bits, no palette", grey, {1, 2, 3, 4}},
     };
     for (const auto& c : cases) {
         ReadError error = ReadError::BadHeader;
@@ -112,8 +109,6 @@ TEST(PcxFormat, TakesTheColoursFromWhereEachKindKeepsThem) {
     };
     PcxBuilder bytes;
     bytes.data = {0xc4, 200};
-    PcxBuilder grey = bytes;
-    grey.trailingPalette = false;
     PcxBuilder nibbles;
     nibbles.bits = 4, nibbles.lineBytes = 1, nibbles.data = {0x00, 0x00};
     nibbles.trailingPalette = false;
@@ -129,12 +124,14 @@ TEST(PcxFormat, TakesTheColoursFromWhereEachKindKeepsThem) {
     PcxBuilder monoPillow = mono; // 8 black entries, then 8 white
     std::fill(monoPillow.headerPalette.begin(), monoPillow.headerPalette.begin() + 24, 0);
     std::fill(monoPillow.headerPalette.begin() + 24, monoPillow.headerPalette.end(), 255);
+    PcxBuilder monoTwo = mono; // a red and blue picture's colours, where netpbm writes them
+    monoTwo.headerPalette = {255, 0, 0, 0, 0, 255};
     const std::vector<Case> cases = {
         {"trailing palette", bytes, 200, {200, 200, 55}},
-        {"8 bits, no palette: grey", grey, 199, {199, 199, 199, 200, 200, 200}},
         {"4 bits", nibbles, 15, {46, 47, 48, 0, 0, 0}}, // beyond the 16 entries: black
         {"2 bits", quarters, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
-        {"1 bit, two colours", mono, 0, {1, 2, 3, 4, 5, 6, 0}},
+        {"1 bit, a header palette of its own", mono, 0, {0, 0, 0, 255, 255, 255, 0}},
+        {"1 bit, two colours in the header", monoTwo, 0, {0, 0, 0, 255, 255, 255, 0}},
         {"1 bit, palette 0", monoZero, 0, {0, 0, 0, 255, 255, 255, 0}},
         {"1 bit, first two black", monoPillow, 0, {0, 0, 0, 255, 255, 255, 0}},
     };
@@ -185,10 +182,17 @@ TEST(PcxFormat, RefusesBrokenFilesWithAReason) {
         {"8 bits, 2 planes", with([](PcxBuilder& p) { p.planes = 2; }), ReadError::Unsupported},
         {"4 bits, 2 planes", with([](PcxBuilder& p) { p.bits = 4, p.planes = 2; }),
          ReadError::Unsupported},
-        {"no 256-colour palette, data cut", with([](PcxBuilder& p) {
-             p.data = {0xc3, 1}, p.trailingPalette = false;
-         }),
-         ReadError::Truncated},
+        {"no 256-colour palette", with([](PcxBuilder& p) { p.trailingPalette = false; }),
+         ReadError::NoTrailingPalette},
+        {"256-colour palette cut short", Bytes(good.begin(), good.end() - 1),
+         ReadError::NoTrailingPalette},
+        {"256-colour palette marker wrong",
+         [&good] {
+             Bytes bytes = good;
+             bytes[bytes.size() - 769] = 0x0d;
+             return bytes;
+         }(),
+         ReadError::NoTrailingPalette},
         {"data cut", with([](PcxBuilder& p) {
              p.data = {0xc3, 1};
          }),
