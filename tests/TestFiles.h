@@ -5,6 +5,8 @@
 #include "base/FileIo.h"
 #include "base/NativePath.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -84,13 +86,31 @@ inline void WriteAll(const std::filesystem::path& path, const std::vector<std::u
               static_cast<std::streamsize>(bytes.size()));
 }
 
-// While it exists, the disk is full from the `nth` write (or flush) of any file on.
+// While it exists, the disk is full from the `nth` write (or flush) of any file on: the writers'
+// hook fails that step, and every later one of its kind, as a full disk does.
 class DiskFullAt {
 public:
-    DiskFullAt(WriteFault fault, long nth) { InjectWriteFault(fault, nth); }
-    ~DiskFullAt() { InjectWriteFault(WriteFault::None, 0); }
+    DiskFullAt(WriteStep step, long nth) {
+        Failing().store(step);
+        Countdown().store(nth);
+        SetWriteHook(&Hook);
+    }
+    ~DiskFullAt() { SetWriteHook(nullptr); }
     DiskFullAt(const DiskFullAt&) = delete;
     DiskFullAt& operator=(const DiskFullAt&) = delete;
+
+private:
+    static std::atomic<WriteStep>& Failing() {
+        static std::atomic<WriteStep> step{WriteStep::Write};
+        return step;
+    }
+    static std::atomic<long>& Countdown() {
+        static std::atomic<long> countdown{0};
+        return countdown;
+    }
+    static int Hook(WriteStep step) {
+        return step == Failing().load() && Countdown().fetch_sub(1) <= 1 ? ENOSPC : 0;
+    }
 };
 
 // Whether `directory` can hold a file whose path is longer than 260 characters. Windows allows

@@ -28,16 +28,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The failure that InjectWriteFault asked for: which operation, and how many more of them succeed
-// before it (and every one after it) fails.
-std::atomic<WriteFault> g_faultKind{WriteFault::None};
-std::atomic<long> g_faultCountdown{0};
+// The test's hook, when one is set.
+std::atomic<WriteHook> g_writeHook{nullptr};
 
-bool FaultHits(WriteFault kind) {
-    if (g_faultKind.load() != kind) {
-        return false;
+// Whether the hook fails this step; errno then holds the failure it chose.
+bool HookFails(WriteStep step) {
+    const WriteHook hook = g_writeHook.load(std::memory_order_relaxed);
+    const int failure = hook != nullptr ? hook(step) : 0;
+    if (failure != 0) {
+        errno = failure;
     }
-    return g_faultCountdown.fetch_sub(1) <= 1;
+    return failure != 0;
+}
+
+// The reason behind a failed rename, resize or status look-up, on Windows too: its system error
+// codes map onto the portable ones where a portable one exists.
+WriteError WriteErrorFromCode(const std::error_code& error) {
+    const std::error_condition condition = error.default_error_condition();
+    return condition.category() == std::generic_category() ? WriteErrorFromErrno(condition.value())
+                                                           : WriteError::FileSystem;
 }
 
 // The C library's unbuffered file I/O, by descriptor: a file is read or written with one call a
@@ -175,16 +184,14 @@ bool WriteAll(std::FILE* file, std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return true;
     }
-    if (FaultHits(WriteFault::Write)) {
-        errno = ENOSPC;
+    if (HookFails(WriteStep::Write)) {
         return false;
     }
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
 bool Flush(std::FILE* file) {
-    if (FaultHits(WriteFault::Flush)) {
-        errno = ENOSPC;
+    if (HookFails(WriteStep::Flush)) {
         return false;
     }
     return std::fflush(file) == 0 && std::ferror(file) == 0;
@@ -335,15 +342,14 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) 
     return file.ReadWhole();
 }
 
-void InjectWriteFault(WriteFault kind, long nth) {
-    g_faultKind.store(WriteFault::None);
-    g_faultCountdown.store(nth);
-    g_faultKind.store(kind);
+void SetWriteHook(WriteHook hook) {
+    g_writeHook.store(hook);
 }
 
 ReplacingFile::ReplacingFile(const std::string& path) {
     const auto target = FinalTarget(NativePath(path));
     if (!target) {
+        Fail(WriteError::TooManyLinks);
         return;
     }
     m_target = target->path;
@@ -351,11 +357,13 @@ ReplacingFile::ReplacingFile(const std::string& path) {
     const bool exists = fs::exists(status);
     // Only a regular file is replaced: not a directory, a device or a pipe of that name.
     if (exists && !fs::is_regular_file(status)) {
+        Fail(WriteError::NotAFile);
         return;
     }
     if (exists) {
         // A file this process may not write to stays: whoever made it read-only meant that.
         if (!MayWrite(m_target, status)) {
+            Fail(WriteError::ReadOnly);
             return;
         }
         m_permissions = status.permissions();
@@ -374,13 +382,16 @@ ReplacingFile::ReplacingFile(const std::string& path) {
         m_temporary.clear();
         // A directory that refuses new files may still let its existing files be written.
         m_inPlace = exists && (reason == EACCES || reason == EPERM);
+        if (!m_inPlace) {
+            Fail(WriteErrorFromErrno(reason));
+        }
         return;
     }
 #ifndef _WIN32
     // The replacing file takes the old one's permission bits from the start, whatever the
     // process's file mode mask would give a new file.
     if (m_permissions && fchmod(m_descriptor, static_cast<mode_t>(*m_permissions)) != 0) {
-        m_failed = true;
+        FailWithErrno();
     }
 #endif
 }
@@ -395,13 +406,24 @@ ReplacingFile::~ReplacingFile() {
     }
 }
 
+bool ReplacingFile::Fail(WriteError reason) {
+    if (m_error == WriteError::None) {
+        m_error = reason;
+    }
+    return false;
+}
+
+bool ReplacingFile::FailWithErrno() {
+    return Fail(WriteErrorFromErrno(errno));
+}
+
 // Writes what is pending to the file; false, and the file given up, when that fails.
 bool ReplacingFile::WritePending() {
     if (!m_pending.empty() && !WriteFully(m_descriptor, m_pending)) {
-        m_failed = true;
+        FailWithErrno();
     }
     m_pending.clear();
-    return !m_failed;
+    return Ok();
 }
 
 bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
@@ -412,29 +434,27 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
         try {
             m_held.insert(m_held.end(), bytes.begin(), bytes.end());
         } catch (const std::bad_alloc&) {
-            m_failed = true;
+            Fail(WriteError::OutOfMemory);
         }
-    } else if (!bytes.empty() && FaultHits(WriteFault::Write)) {
-        errno = ENOSPC;
-        m_failed = true;
+    } else if (!bytes.empty() && HookFails(WriteStep::Write)) {
+        FailWithErrno();
     } else if (m_pending.size() + bytes.size() <= kPendingLimit) {
         // Small pieces (an archive's headers and names) are gathered into fewer writes.
         try {
             m_pending.insert(m_pending.end(), bytes.begin(), bytes.end());
         } catch (const std::bad_alloc&) {
-            m_failed = true;
+            Fail(WriteError::OutOfMemory);
         }
     } else if (WritePending() && !WriteFully(m_descriptor, bytes)) {
-        m_failed = true;
+        FailWithErrno();
     }
     m_written += bytes.size();
-    return !m_failed;
+    return Ok();
 }
 
 bool ReplacingFile::OverwriteStart(std::span<const std::uint8_t> bytes) {
     if (!Ok() || m_closed || bytes.size() > m_written) {
-        m_failed = true;
-        return false;
+        return Fail(WriteError::FileSystem);
     }
     if (m_inPlace) {
         std::copy(bytes.begin(), bytes.end(), m_held.begin());
@@ -443,14 +463,14 @@ bool ReplacingFile::OverwriteStart(std::span<const std::uint8_t> bytes) {
     if (!WritePending()) {
         return false;
     }
-    if (!bytes.empty() && FaultHits(WriteFault::Write)) {
-        errno = ENOSPC;
-        m_failed = true;
-        return false;
+    if (!bytes.empty() && HookFails(WriteStep::Write)) {
+        return FailWithErrno();
     }
-    m_failed = !SeekTo(m_descriptor, 0, SEEK_SET) || !WriteFully(m_descriptor, bytes) ||
-               !SeekTo(m_descriptor, 0, SEEK_END);
-    return !m_failed;
+    if (!SeekTo(m_descriptor, 0, SEEK_SET) || !WriteFully(m_descriptor, bytes) ||
+        !SeekTo(m_descriptor, 0, SEEK_END)) {
+        return FailWithErrno();
+    }
+    return true;
 }
 
 bool ReplacingFile::Finish() {
@@ -460,16 +480,15 @@ bool ReplacingFile::Finish() {
     if (m_inPlace || m_closed) {
         return true;
     }
-    bool flushed = !FaultHits(WriteFault::Flush);
-    if (!flushed) {
-        errno = ENOSPC;
-    }
-    flushed = flushed && WritePending();
+    const bool flushed = !HookFails(WriteStep::Flush) && WritePending();
+    const int flushFailure = errno;
     const bool closed = CloseFile(m_descriptor) == 0;
     m_descriptor = -1;
     m_closed = true;
-    m_failed = !flushed || !closed;
-    return !m_failed;
+    if (!flushed) {
+        return Fail(WriteErrorFromErrno(flushFailure));
+    }
+    return closed || FailWithErrno();
 }
 
 bool ReplacingFile::Commit() {
@@ -477,8 +496,7 @@ bool ReplacingFile::Commit() {
         return false;
     }
     if (m_inPlace) {
-        m_failed = !CommitInPlace();
-        m_committed = !m_failed;
+        m_committed = CommitInPlace();
         return m_committed;
     }
     if (!Finish()) {
@@ -497,8 +515,7 @@ bool ReplacingFile::Commit() {
     MoveReplacing(m_temporary, m_target, error);
 #endif
     if (error) {
-        m_failed = true;
-        return false;
+        return Fail(WriteErrorFromCode(error));
     }
     m_committed = true;
     return true;
@@ -511,19 +528,23 @@ bool ReplacingFile::CommitInPlace() {
     const auto old = ReadFileBytes(Utf8Path(m_target));
     std::FILE* file = old ? OpenFile(m_target, "r+b") : nullptr;
     if (file == nullptr) {
-        return false;
+        return FailWithErrno();
     }
     std::error_code error;
     if (WriteAll(file, m_held) && Flush(file)) {
         const bool closed = std::fclose(file) == 0;
+        const int closeFailure = errno;
         fs::resize_file(m_target, m_held.size(), error);
         if (closed && !error) {
             return true;
         }
+        Fail(error ? WriteErrorFromCode(error) : WriteErrorFromErrno(closeFailure));
         file = OpenFile(m_target, "r+b");
         if (file == nullptr) {
             return false;
         }
+    } else {
+        FailWithErrno();
     }
     // Whatever reached the file, and whatever the buffer still holds, gives way to the old bytes.
     std::rewind(file);
@@ -533,9 +554,14 @@ bool ReplacingFile::CommitInPlace() {
     return false;
 }
 
-bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
+bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes,
+                        WriteError* error) {
     ReplacingFile file(path);
-    return file.Write(bytes) && file.Commit();
+    const bool written = file.Write(bytes) && file.Commit();
+    if (error != nullptr) {
+        *error = file.Error();
+    }
+    return written;
 }
 
 } // namespace texelary

@@ -2,6 +2,8 @@
 
 // Whole-file reads and all-or-nothing writes, shared by every reader and writer.
 
+#include "base/WriteError.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -45,7 +47,7 @@ private:
 // Replaces the file at `path` with exactly `bytes`, all or nothing: the bytes go to a new
 // temporary file in the same directory, which is renamed over the target only when every write,
 // the flush and the close have succeeded. On failure the temporary file is removed, any previous
-// file at `path` is left as it was, and false is returned.
+// file at `path` is left as it was, and false is returned, with the reason in `error` when given.
 //
 // What the user set on an existing target stays: the new file gets the old one's permission
 // bits, a symbolic link keeps pointing where it did (the file it names is replaced), and a file
@@ -53,7 +55,8 @@ private:
 // the target itself may be written, the target is written in place instead, every step still
 // checked: its old bytes are kept until the new ones are flushed whole, and written back should a
 // write or the flush fail part way.
-bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes);
+bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes,
+                        WriteError* error = nullptr);
 
 // The same, but the caller fills the file in several pieces through `write`, which returns
 // false to give up; used where the output is not one buffer.
@@ -66,7 +69,9 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool Ok() const { return (m_descriptor >= 0 || m_inPlace || m_closed) && !m_failed; }
+    bool Ok() const { return m_error == WriteError::None; }
+    // Why the file was not or will not be written: the first failure, None while all is well.
+    WriteError Error() const { return m_error; }
     bool Write(std::span<const std::uint8_t> bytes);
     // Writes `bytes` over the first bytes written so far, for a header whose fields are known
     // only once the rest is written; later writes go on at the end. False, and the file given
@@ -83,6 +88,9 @@ public:
 private:
     bool CommitInPlace();
     bool WritePending();
+    // Gives the file up for `reason`, unless an earlier failure already did; returns false.
+    bool Fail(WriteError reason);
+    bool FailWithErrno();
 
     // Pieces written are gathered up to this many bytes before they go to the file.
     static constexpr std::size_t kPendingLimit = std::size_t{1} << 16;
@@ -96,15 +104,16 @@ private:
     bool m_inPlace = false;
     std::vector<std::uint8_t> m_held;
     std::uint64_t m_written = 0; // bytes written so far
-    bool m_failed = false;
+    WriteError m_error = WriteError::None;
     bool m_closed = false; // Finish() has closed the temporary file
     bool m_committed = false;
 };
 
-// A failure made on purpose, for tests of what a full disk does to every writer: from the `nth`
-// write (1: the next one) or flush of any file being written on, each fails the way a full disk
-// makes it fail, until InjectWriteFault(WriteFault::None, 0) ends it.
-enum class WriteFault : std::uint8_t { None, Write, Flush };
-void InjectWriteFault(WriteFault kind, long nth);
+// Where a test stands between every writer and the file system, to make a write or a flush fail
+// the way a full disk makes it fail: the hook is asked before each step and returns 0 to let it
+// go on, or the errno it fails with. One hook for the process, null (no hook) by default.
+enum class WriteStep : std::uint8_t { Write, Flush };
+using WriteHook = int (*)(WriteStep step);
+void SetWriteHook(WriteHook hook);
 
 } // namespace texelary

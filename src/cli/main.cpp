@@ -1,6 +1,7 @@
 // texelary-convert: runs a saved project, or a list of files given on the command line, through
 // the same conversion run as the windowed program, for build scripts and batch jobs.
 
+#include "base/Failure.h"
 #include "base/NativePath.h"
 #include "base/Version.h"
 #include "cli/ConvertArguments.h"
@@ -8,6 +9,7 @@
 #include "cli/Utf8Arguments.h"
 #include "convert/ArchiveOutput.h"
 #include "convert/ConversionRun.h"
+#include "convert/OutputGuard.h"
 #include "formats/ArchiveInput.h"
 #include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
@@ -339,6 +341,16 @@ int Convert(const Project& project, const ConvertArguments& arguments) {
     if (const auto refused = TakePalette(arguments, project.convTo, settings)) {
         return UsageError(*refused);
     }
+    // An output folder that cannot take files would fail every entry: it is said once, and
+    // nothing starts. An archive's path the run checks itself.
+    if (!ArchiveTargetOf(settings.RunOutputDir, project.convTo)) {
+        if (const std::string problem = OutputFolderProblem(settings.RunOutputDir);
+            !problem.empty()) {
+            std::cerr << "texelary-convert: cannot write into the output folder '"
+                      << settings.RunOutputDir << "': " << problem << '\n';
+            return kExitFailed;
+        }
+    }
     ConsoleFeedback feedback(arguments.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
     RunState state;
     PrepareProgress(state, files.Count());
@@ -387,8 +399,9 @@ int main(int argc, char** argv) {
         const std::vector<std::string> arguments = texelary::Utf8Arguments(argc, argv);
         const std::span<const std::string> all(arguments);
         return texelary::Run(all.empty() ? all : all.subspan(1));
-    } catch (const std::exception& error) {
-        std::cerr << "texelary-convert: " << error.what() << '\n';
+    } catch (...) {
+        std::cerr << "texelary-convert: " << texelary::DescribeFailure(std::current_exception())
+                  << '\n';
         return 1;
     }
 }

@@ -82,8 +82,7 @@ std::string ArchiveOutput::Problem() const {
         return "a folder has that name";
     }
     if (!m_file.Ok()) {
-        const std::string why = WhyNotWritten(m_target.path);
-        return why.empty() ? "the file cannot be made or replaced there" : why;
+        return DescribeWriteError(m_file.Error());
     }
     return {};
 }
@@ -115,7 +114,7 @@ bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> b
     ArchiveError error = ArchiveError::None;
     const std::uint8_t type = m_target.wad ? MipTextureType(*m_target.wad) : 0;
     if (!m_writer->Add(name, bytes, type, &error)) {
-        why = DescribeArchiveError(error);
+        why = WhyNot(error);
         return false;
     }
     m_names.insert(AsciiLower(name));
@@ -125,14 +124,20 @@ bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> b
 bool ArchiveOutput::Commit(std::string& why) {
     ArchiveError error = ArchiveError::None;
     if (!m_writer->Finish(&error)) {
-        why = DescribeArchiveError(error);
+        why = WhyNot(error);
         return false;
     }
     if (!m_file.Commit()) {
-        why = WhyNotWritten(m_target.path);
+        why = DescribeWriteError(m_file.Error());
         return false;
     }
     return true;
+}
+
+std::string ArchiveOutput::WhyNot(ArchiveError error) const {
+    // A write that failed: the file knows what the file system said.
+    return error == ArchiveError::CannotWrite && !m_file.Ok() ? DescribeWriteError(m_file.Error())
+                                                              : DescribeArchiveError(error);
 }
 
 } // namespace texelary

@@ -55,6 +55,8 @@ public:
     const ArchiveTarget& Target() const { return m_target; }
 
 private:
+    std::string WhyNot(ArchiveError error) const;
+
     ArchiveTarget m_target;
     ReplacingFile m_file;
     std::unique_ptr<ArchiveWriter> m_writer;

@@ -121,6 +121,7 @@ BoxAnswer CommitOutputs(EntryResult& result, OutputGuard& guard, ArchiveOutput* 
             guard.Written(task.inputPath, output.path);
         } else {
             failed = output.path;
+            why = DescribeWriteError(output.file->Error());
         }
     }
     result.outputs.clear();
@@ -129,8 +130,13 @@ BoxAnswer CommitOutputs(EntryResult& result, OutputGuard& guard, ArchiveOutput* 
         return BoxAnswer::Ok;
     }
     return feedback.ShowMessage("Error writing " + Quoted(failed), kMessageCaption,
-                                BoxButtons::OkCancel, BoxIcon::Stop,
-                                why.empty() && archive == nullptr ? WhyNotWritten(failed) : why);
+                                BoxButtons::OkCancel, BoxIcon::Stop, why);
+}
+
+// The reason an entry was not read, with its details when the reader gave any.
+std::string WhyNotRead(const EntryResult& result) {
+    const std::string reason = DescribeReadError(result.reason);
+    return result.reasonDetail.empty() ? reason : reason + ": " + result.reasonDetail;
 }
 
 // Tells the user how the entry went, and puts its files in place when it was converted. Returns
@@ -143,11 +149,10 @@ BoxAnswer FinishEntry(EntryResult& result, const EntryRecipe& recipe, OutputGuar
     switch (result.stage) {
     case EntryStage::NotFound:
         return feedback.ShowMessage("Could'nt find file " + Quoted(input), kMessageCaption,
-                                    BoxButtons::OkCancel, BoxIcon::Stop,
-                                    DescribeReadError(result.reason));
+                                    BoxButtons::OkCancel, BoxIcon::Stop, WhyNotRead(result));
     case EntryStage::BadPalette:
         feedback.ShowMessage("File " + Quoted(input) + recipe.from->paletteFailure, kMessageCaption,
-                             BoxButtons::Ok, BoxIcon::Stop, DescribeReadError(result.reason));
+                             BoxButtons::Ok, BoxIcon::Stop, WhyNotRead(result));
         return BoxAnswer::Ok;
     case EntryStage::NotWritten:
     case EntryStage::Written:

@@ -61,8 +61,7 @@ bool ReadSidecar(const std::string& path, SourceRead& read) {
         read.reason = error;
         return false;
     }
-    std::string why;
-    read.fields = ParseSidecar(*bytes, why);
+    read.fields = ParseSidecar(*bytes, read.reasonDetail);
     read.reason = read.fields ? read.reason : ReadError::BadSidecar;
     return read.fields.has_value();
 }
@@ -78,9 +77,12 @@ bool AddSidecar(const EntryRecipe& recipe, const EntryTask& task, const IndexedI
         return true;
     }
     auto output = std::make_unique<ReplacingFile>(path);
-    const bool made = output->Write(bytes) && output->Finish();
-    outputs.push_back({path, made ? std::move(output) : nullptr, std::nullopt, {}});
-    return made;
+    if (!output->Write(bytes) || !output->Finish()) {
+        outputs.push_back({path, nullptr, std::nullopt, DescribeWriteError(output->Error())});
+        return false;
+    }
+    outputs.push_back({path, std::move(output), std::nullopt, {}});
+    return true;
 }
 
 // Reads picture and palette of one input file, from one read of its bytes, as a palette picture
@@ -122,6 +124,7 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
         bool besideFields = false;
         result.stage = ReadEntry(recipe, task.inputPath, read, besideFields);
         result.reason = read.reason;
+        result.reasonDetail = read.reasonDetail;
         result.image = std::move(read.image);
         if (result.stage != EntryStage::Written) {
             return result;
@@ -152,16 +155,20 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
                 return result;
             }
             auto bytes = recipe.to->write(picture, read.palette, options);
+            if (!bytes) {
+                // The picture fit the format (its refusal said nothing): memory ran out.
+                result.outputs.push_back(
+                    {path, nullptr, std::nullopt, DescribeWriteError(WriteError::OutOfMemory)});
+                return result;
+            }
             if (recipe.intoArchive) {
                 result.outputs.push_back({path, nullptr, std::move(bytes), {}});
-                if (!result.outputs.back().bytes) {
-                    return result;
-                }
                 continue;
             }
             auto output = std::make_unique<ReplacingFile>(path);
-            if (!bytes || !output->Write(*bytes) || !output->Finish()) {
-                result.outputs.push_back({path, nullptr, std::nullopt, {}}); // named in the box
+            if (!output->Write(*bytes) || !output->Finish()) {
+                result.outputs.push_back(
+                    {path, nullptr, std::nullopt, DescribeWriteError(output->Error())});
                 return result;
             }
             result.outputs.push_back({path, std::move(output), std::nullopt, {}});

@@ -55,6 +55,7 @@ struct EntryResult {
     EntryTask task;
     EntryStage stage = EntryStage::NotFound;
     ReadError reason = ReadError::None;
+    std::string reasonDetail; // the reason in more words, when the reader gave them
     std::unique_ptr<IndexedImage> image;
     std::optional<HeaderFields> fields; // the source's header fields, when they are kept
     std::vector<EntryOutput> outputs;   // every file written, in order; one but for level files

@@ -1,5 +1,6 @@
 #include "convert/OutputGuard.h"
 
+#include "base/FileIo.h"
 #include "base/NativePath.h"
 #include "base/Utf8.h"
 #include "convert/EntryPaths.h"
@@ -188,17 +189,19 @@ std::string OutputGuard::Key(const std::string& path, bool link) {
     return known->second.ignoresCase ? AsciiLower(key) : key;
 }
 
-std::string WhyNotWritten(const std::string& path) {
-    std::error_code ignored;
-    const fs::path output = NativePath(path);
-    const fs::path directory = output.parent_path().empty() ? fs::path(".") : output.parent_path();
-    if (!fs::is_directory(directory, ignored)) {
-        return "no such directory";
+std::string OutputFolderProblem(const std::string& folder) {
+    std::error_code error;
+    const fs::path path = NativePath(folder.empty() ? "." : folder);
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) {
+        return "the folder does not exist";
     }
-    if (fs::exists(output, ignored) && !fs::is_regular_file(output, ignored)) {
-        return "something other than a file has that name";
+    if (!fs::is_directory(status)) {
+        return "it is not a folder";
     }
-    return {};
+    // The probe is a temporary file of the writers' own, removed when it goes.
+    const ReplacingFile probe(Utf8Path(path / ".texelary-probe"));
+    return probe.Ok() ? std::string() : "the folder is read-only";
 }
 
 } // namespace texelary

@@ -71,7 +71,11 @@ private:
 // platform's file systems usually do (Windows: yes; others: no).
 bool NamesIgnoreCase(const std::filesystem::path& directory);
 
-// What is known of a failed write without asking the writer: a reason in a few words, or empty.
-std::string WhyNotWritten(const std::string& path);
+// Why the folder `folder` cannot take a run's files, in a few words: it is not there, it is no
+// folder, or no file can be made in it; empty when it can. Asked once before a run, so that such
+// a folder is said once rather than in a failure for every entry. The permission bits do not tell
+// this for every user (an administrator, a read-only volume): a file made there, and removed
+// again, does.
+std::string OutputFolderProblem(const std::string& folder);
 
 } // namespace texelary

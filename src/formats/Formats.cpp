@@ -259,9 +259,9 @@ constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
 
 constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
     {TargetFormat::M8, "m8", "Heretic2 (*.m8)", "m8", std::nullopt, false, ToOwnPalette, WriteM8,
-     nullptr},
+     RefuseM8},
     {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", std::nullopt, false, ToWalPalette, WriteWal,
-     nullptr},
+     RefuseWal},
     {TargetFormat::Png, "png", "Portable Network Graphics (*.png)", "png", std::nullopt, true,
      ToOwnPalette, WritePngRow, nullptr},
     {TargetFormat::Wad2, "wad2", "WAD2 textures (*.wad)", "wad", WadKind::Wad2, false,

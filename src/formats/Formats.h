@@ -72,6 +72,7 @@ struct SourceRead {
     // have pixels (formats without levels give none).
     std::vector<std::unique_ptr<IndexedImage>> levels;
     ReadError reason = ReadError::None; // why the picture or the palette failed
+    std::string reasonDetail;           // where in the file, when known: "line 2, column 5"
 };
 
 struct SourceFormatRow {

@@ -98,6 +98,13 @@ std::optional<Header> ReadableHeader(std::span<const std::uint8_t> file, ReadErr
 
 } // namespace
 
+const char* RefuseM8(const IndexedImage& image, const WriteOptions& options) {
+    using namespace M8Layout;
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, options.mips == MipFilter::Box ? LevelSizes::Averaged : LevelSizes::Scaled);
+    return layout ? nullptr : DescribeWriteError(WriteError::TooLarge);
+}
+
 std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, const Palette& palette,
                                                  const WriteOptions& options) {
     using namespace M8Layout;

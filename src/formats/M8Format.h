@@ -25,6 +25,10 @@ namespace texelary {
 std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, const Palette& palette,
                                                  const WriteOptions& options = {});
 
+// Why WriteM8 would give nothing for `image` but for memory: the picture's size does not fit the
+// format. Null when it fits.
+const char* RefuseM8(const IndexedImage& image, const WriteOptions& options);
+
 // Level 0 of the bytes of a .m8 file. Null when its header does not fit the file; `error` (when
 // given) receives the reason.
 std::unique_ptr<IndexedImage> ReadM8Image(std::span<const std::uint8_t> file,

@@ -2,8 +2,10 @@
 
 #include "base/Utf8.h"
 
+#include <algorithm>
 #include <array>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
 
 namespace texelary {
@@ -83,6 +85,30 @@ std::optional<std::uint32_t> BitsOf(const Json& value, const std::array<NamedBit
     return Bits(value);
 }
 
+// Where a JSON syntax error lies: the line and column (from 1) of the byte at `position`, which
+// counts from 1 as the parser's error does.
+std::string PlaceOf(std::span<const std::uint8_t> bytes, std::size_t position) {
+    const std::size_t end = std::min(position > 0 ? position - 1 : 0, bytes.size());
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < end; ++i) {
+        const bool newLine = bytes[i] == '\n';
+        column = newLine ? 1 : column + 1;
+        line += newLine ? 1u : 0u;
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// A value as the file has it, cut short when long, for a message.
+std::string Shown(const Json& value) {
+    std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    constexpr std::size_t kLongest = 40;
+    if (text.size() > kLongest) {
+        text = std::string(CutAtCharacter(text, kLongest - 3)) + "...";
+    }
+    return text;
+}
+
 } // namespace
 
 std::string SidecarPath(const std::string& picturePath) {
@@ -115,8 +141,14 @@ std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
 
 std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes,
                                          std::string& reason) {
-    const Json file = Json::parse(bytes.begin(), bytes.end(), nullptr, false, true);
-    if (file.is_discarded() || !file.is_object()) {
+    Json file;
+    try {
+        file = Json::parse(bytes.begin(), bytes.end(), nullptr, true, true);
+    } catch (const Json::parse_error& error) {
+        reason = "a JSON syntax error at " + PlaceOf(bytes, error.byte);
+        return std::nullopt;
+    }
+    if (!file.is_object()) {
         reason = "not a JSON object";
         return std::nullopt;
     }
@@ -126,7 +158,7 @@ std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes,
             return true;
         }
         if (!file[key].is_string()) {
-            reason = std::string("\"") + key + "\" is not text";
+            reason = std::string("\"") + key + "\": " + Shown(file[key]) + " is not text";
             return false;
         }
         to = file[key].get<std::string>();
@@ -138,7 +170,8 @@ std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes,
         }
         const auto bits = bitsOf(file[key]);
         if (!bits) {
-            reason = std::string("\"") + key + "\" is not a number of 32 bits or a known name";
+            reason = std::string("\"") + key + "\": " + Shown(file[key]) +
+                     " is not a number of 32 bits or a known name";
             return false;
         }
         to = *bits;

@@ -110,6 +110,13 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
 
 } // namespace
 
+const char* RefuseWal(const IndexedImage& image, const WriteOptions& /*options*/) {
+    using namespace WalLayout;
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    return layout ? nullptr : DescribeWriteError(WriteError::TooLarge);
+}
+
 std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, const Palette& palette,
                                                   const WriteOptions& options) {
     try {

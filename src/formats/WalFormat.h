@@ -25,6 +25,10 @@ namespace texelary {
 std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, const Palette& palette,
                                                   const WriteOptions& options = {});
 
+// Why WriteWal would give nothing for `image` but for memory: the picture's size does not fit the
+// format. Null when it fits.
+const char* RefuseWal(const IndexedImage& image, const WriteOptions& options);
+
 // Level 0 of the bytes of a .wal file. Null when its header does not fit the file; `error` (when
 // given) receives the reason.
 std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file,

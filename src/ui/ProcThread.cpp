@@ -1,5 +1,7 @@
 #include "ui/ProcThread.h"
 
+#include "base/Failure.h"
+
 #include "ui/MessageBoxes.h"
 #include "ui/TProcessDialog.h"
 
@@ -205,6 +207,7 @@ void ProcThread::customEvent(QEvent* event) {
 }
 
 void ProcThread::run() {
+    m_abortReason.clear();
     try {
         OnGuiThread(*this, [this] {
             m_settings = m_dialog.Settings();
@@ -226,10 +229,12 @@ void ProcThread::run() {
         RunConversion(m_settings, State, feedback);
     } catch (...) {
         // No memory, no thread to be had, a file system that fails: nothing outside this thread
-        // would catch it, and the program would end mid-run. The run ends as aborted instead; on
-        // the way here its pool has removed the temporary files of the entries converted ahead.
+        // would catch it, and the program would end mid-run. The run ends as aborted instead,
+        // saying why; on the way here its pool has removed the temporary files of the entries
+        // converted ahead.
         State.Done = 0;
         State.Aborted = 1;
+        m_abortReason = DescribeFailure(std::current_exception());
     }
     // The outcome boxes are widgets too: shown on the GUI thread while the worker waits, so the
     // progress window stays up until the box is dismissed.
@@ -247,7 +252,7 @@ void ProcThread::run() {
     if (State.Aborted == 1) {
         OnGuiThread(*this, [this] {
             m_boxes.ShowMessage("Process has been aborted", kMessageCaption, WindowButtons::Ok,
-                                BoxIcon::Exclamation, {});
+                                BoxIcon::Exclamation, m_abortReason);
         });
     }
     State.Image.reset();

@@ -11,6 +11,7 @@
 
 #include <QThread>
 #include <atomic>
+#include <string>
 
 namespace texelary {
 
@@ -50,6 +51,7 @@ private:
     RunSettings m_settings;
     VectorFileList m_files{{}};
     std::atomic<bool> m_cancelRequested{false};
+    std::string m_abortReason; // what ended the run, when something other than the user did
 };
 
 } // namespace texelary

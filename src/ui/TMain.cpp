@@ -2,6 +2,7 @@
 
 #include "convert/ArchiveOutput.h"
 #include "convert/EntryPaths.h"
+#include "convert/OutputGuard.h"
 #include "formats/Formats.h"
 #include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
@@ -35,7 +36,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <optional>
 
@@ -49,28 +49,6 @@ std::string BmpListFiles::Entry(std::size_t index) const {
     const QListWidgetItem* item = m_list.item(static_cast<int>(index));
     return item == nullptr ? std::string() : LocalPath(item->text());
 }
-
-namespace {
-
-// Why the folder `folder` cannot take the run's files: it is not there, it is no folder, or no file
-// can be made in it; empty when it can. The permission bits do not tell this for every user (an
-// administrator, a read-only volume): a file made there and removed again does.
-std::string OutputFolderProblem(const QString& folder) {
-    const QFileInfo info(folder);
-    if (!info.exists()) {
-        return "the folder does not exist";
-    }
-    if (!info.isDir()) {
-        return "it is not a folder";
-    }
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("texelary-XXXXXX.tmp")));
-    if (!probe.open()) {
-        return "the folder is read-only";
-    }
-    return {};
-}
-
-} // namespace
 
 TMain::TMain(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TMain>())
@@ -425,7 +403,7 @@ void TMain::CreateBtnClick() {
     // An output folder that cannot take files would fail every entry, each in a box of its own:
     // it is said once, and nothing starts. An archive's path the run checks itself.
     if (!ArchiveTargetOf(run.RunOutputDir, run.RunConvTo)) {
-        const std::string problem = OutputFolderProblem(FromLocalPath(run.RunOutputDir));
+        const std::string problem = OutputFolderProblem(run.RunOutputDir);
         if (!problem.empty()) {
             ShowBox(*m_windows.Boxes,
                     "Cannot write into the output folder \"" + run.RunOutputDir + "\"",

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 #ifdef __unix__
@@ -47,13 +48,35 @@ TEST(FileIo, ReplacingWritesTheWholeFileAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
-TEST(FileIo, FailedReplaceKeepsTheOldFile) {
+TEST(FileIo, FailedReplaceKeepsTheOldFileAndSaysWhy) {
     ScratchDir dir;
-    // A directory in the way, and a directory that does not exist.
     std::filesystem::create_directory(dir.Path() / "taken");
-    EXPECT_FALSE(WriteFileReplacing(dir.File("taken"), std::vector<std::uint8_t>{1}));
+    test::WriteAll(dir.File("full.bin"), {7});
+    struct Case {
+        const char* what;
+        std::string path;
+        std::optional<WriteStep> diskFullAt;
+        WriteError error;
+    };
+    const Case cases[] = {
+        {"a directory in the way", dir.File("taken"), std::nullopt, WriteError::NotAFile},
+        {"no such directory", dir.File("nowhere/out.bin"), std::nullopt,
+         WriteError::NoSuchDirectory},
+        {"disk full on writing", dir.File("full.bin"), WriteStep::Write, WriteError::DiskFull},
+        {"disk full on flushing", dir.File("full.bin"), WriteStep::Flush, WriteError::DiskFull},
+    };
+    for (const Case& c : cases) {
+        std::optional<test::DiskFullAt> full;
+        if (c.diskFullAt) {
+            full.emplace(*c.diskFullAt, 1);
+        }
+        WriteError error = WriteError::None;
+        EXPECT_FALSE(WriteFileReplacing(c.path, std::vector<std::uint8_t>{1}, &error)) << c.what;
+        EXPECT_EQ(error, c.error) << c.what << ": " << DescribeWriteError(error);
+    }
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "taken"));
-    EXPECT_FALSE(WriteFileReplacing(dir.File("nowhere/out.bin"), std::vector<std::uint8_t>{1}));
+    EXPECT_EQ(ReadAll(dir.File("full.bin")), (std::vector<std::uint8_t>{7}));
+    std::filesystem::remove(dir.File("full.bin"));
 
     // A writer that gives up part way leaves the old file and no temporary behind.
     test::WriteAll(dir.File("old.bin"), {9, 9});
@@ -139,11 +162,15 @@ TEST(FileIo, ReadOnlyTargetIsNotReplaced) {
     const std::string path = dir.File("locked.bin");
     test::WriteAll(path, {9, 9});
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto refusedAsReadOnly = [&path] {
+        WriteError error = WriteError::None;
+        return !WriteFileReplacing(path, std::vector<std::uint8_t>{1}, &error) &&
+               error == WriteError::ReadOnly;
+    };
 #ifdef __unix__
-    EXPECT_TRUE(
-        AsOrdinaryUser([&] { return !WriteFileReplacing(path, std::vector<std::uint8_t>{1}); }));
+    EXPECT_TRUE(AsOrdinaryUser(refusedAsReadOnly));
 #else
-    EXPECT_FALSE(WriteFileReplacing(path, std::vector<std::uint8_t>{1}));
+    EXPECT_TRUE(refusedAsReadOnly());
     // Writable again, so that the scratch directory can be removed.
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
 #endif
@@ -208,19 +235,23 @@ TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlaceWholeOrNotAtAll) {
                              fs::perms::others_exec;
     const std::vector<std::uint8_t> old(5000, 9);
     const std::vector<std::uint8_t> bytes(70000, 1); // more than a stream's buffer
-    for (const WriteFault fault : {WriteFault::None, WriteFault::Write, WriteFault::Flush}) {
-        SCOPED_TRACE(static_cast<int>(fault));
+    const std::optional<WriteStep> none;
+    for (const auto fault : {none, std::optional(WriteStep::Write), std::optional(WriteStep::Flush)}) {
+        SCOPED_TRACE(fault ? static_cast<int>(*fault) : -1);
         ScratchDir dir;
         const std::string path = dir.File("open.bin");
         test::WriteAll(path, old);
         fs::permissions(path, everyone);
         fs::permissions(dir.Path(), closed);
-        InjectWriteFault(fault, 1);
+        std::optional<test::DiskFullAt> full;
+        if (fault) {
+            full.emplace(*fault, 1);
+        }
         const bool written = AsOrdinaryUser([&] { return WriteFileReplacing(path, bytes); });
-        InjectWriteFault(WriteFault::None, 0);
+        full.reset();
         fs::permissions(dir.Path(), fs::perms::owner_all);
-        EXPECT_EQ(written, fault == WriteFault::None);
-        EXPECT_EQ(ReadAll(path), fault == WriteFault::None ? bytes : old);
+        EXPECT_EQ(written, !fault);
+        EXPECT_EQ(ReadAll(path), fault ? old : bytes);
         EXPECT_EQ(fs::status(path).permissions(), everyone);
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
     }

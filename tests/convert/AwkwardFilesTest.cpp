@@ -30,12 +30,14 @@ using test::Utf8;
 class Answering : public RunFeedback {
 public:
     BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons, BoxIcon,
-                          const std::string&) override {
+                          const std::string& detail) override {
         texts.push_back(text);
+        details.push_back(detail);
         return BoxAnswer::Ok;
     }
     void SetProgress(int) override {}
     std::vector<std::string> texts;
+    std::vector<std::string> details;
 };
 
 // A list whose first entry's file is deleted at the moment the run asks for the entry.
@@ -188,7 +190,7 @@ TEST(AwkwardFiles, FullDiskKeepsTheOldFileInEveryWriter) {
     };
     const std::vector<std::uint8_t> old(100, 0x5A);
     for (const auto& [what, write] : writers) {
-        for (const WriteFault fault : {WriteFault::Write, WriteFault::Flush}) {
+        for (const WriteStep fault : {WriteStep::Write, WriteStep::Flush}) {
             ScratchDir dir;
             test::WriteAll(dir.File("old.out"), old);
             {
@@ -211,11 +213,12 @@ TEST(AwkwardFiles, FullDiskDuringARunGivesTheWriteBoxAndKeepsTheOldOutput) {
     Answering feedback;
     RunState state;
     {
-        const test::DiskFullAt full(WriteFault::Write, 1);
+        const test::DiskFullAt full(WriteStep::Write, 1);
         state = RunIn(Utf8Path(dir.Path()), list, feedback);
     }
     ASSERT_EQ(feedback.texts.size(), 1u);
     EXPECT_EQ(feedback.texts[0], "Error writing \"" + dir.File("wall.m8") + "\"");
+    EXPECT_EQ(feedback.details[0], "the disk is full");
     EXPECT_EQ(state.Failed, 1);
     EXPECT_EQ(ReadAll(dir.File("wall.m8")), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(FilesIn(dir.Path()), 2u);
