@@ -147,39 +147,28 @@ std::vector<std::string> EntriesUnder(const std::string& archive,
     if (wad && !named.empty()) {
         return named;
     }
-    auto names =
-        wad ? ArchiveEntriesOf(archive, format, problem) : ArchiveEntryNames(archive, problem);
-    if (!names) {
-        problem = "cannot read '" + archive + "': " + problem;
-        return {};
-    }
-    std::sort(names->begin(), names->end());
-    if (wad) {
-        if (names->empty()) {
-            problem = std::string("no ") + RowOf(format).option + " textures in '" + archive + "'";
-        }
-        return *names;
-    }
     std::vector<std::string> found;
     const std::vector<std::string> starts = named.empty() ? std::vector<std::string>{""} : named;
     for (std::string start : starts) {
+        ArchiveError error = ArchiveError::None;
+        auto names = ListArchiveEntries(archive, start, format, ListingDepth::Recursive, &error);
+        if (!names) {
+            problem = "cannot read '" + archive + "': " + DescribeArchiveError(error);
+            return {};
+        }
+        std::sort(names->begin(), names->end());
+        if (wad && names->empty()) {
+            problem = std::string("no ") + RowOf(format).option + " textures in '" + archive + "'";
+        }
         std::replace(start.begin(), start.end(), '\\', '/');
         while (!start.empty() && start.back() == '/') {
             start.pop_back();
         }
-        const std::size_t before = found.size();
-        for (const std::string& name : *names) {
-            const bool under = start.empty() || (name.size() > start.size() &&
-                                                 name.compare(0, start.size(), start) == 0 &&
-                                                 name[start.size()] == '/');
-            if (name == start || (under && SourceFormatOfPath(name) == format)) {
-                found.push_back(name);
-            }
-        }
-        if (found.size() == before && !start.empty()) {
+        if (names->empty() && !start.empty()) {
             problem = "no such entry or folder '" + start + "' in '" + archive + "'";
             return {};
         }
+        found.insert(found.end(), names->begin(), names->end());
     }
     return found;
 }

@@ -145,27 +145,20 @@ ArchiveError CheckEntryPlace(std::int32_t offset, std::int32_t length, std::size
     return ArchiveError::None;
 }
 
-ArchiveFile::ArchiveFile(const std::string& path) {
+ArchiveFile::ArchiveFile(const std::string& path)
+    : m_path(NativePath(path))
+    , m_file(path) {
+    if (m_file.Ok()) {
+        return;
+    }
+    // Why it could not be opened: directories and devices are opened by some platforms and
+    // refused by the reader, which says no more than that.
     namespace fs = std::filesystem;
-    const fs::path native = NativePath(path);
     std::error_code error;
-    const auto status = fs::status(native, error);
-    if (!fs::exists(status)) {
-        m_error = ArchiveError::NoSuchFile;
-        return;
-    }
-    // Some platforms open directories; they are refused before that.
-    if (!fs::is_regular_file(status)) {
-        m_error = ArchiveError::NotAFile;
-        return;
-    }
-    m_in.open(native, std::ios::binary);
-    const auto size = fs::file_size(native, error);
-    if (!m_in || error) {
-        m_error = ArchiveError::CannotOpen;
-        return;
-    }
-    m_size = size;
+    const auto status = fs::status(m_path, error);
+    m_error = !fs::exists(status)            ? ArchiveError::NoSuchFile
+              : !fs::is_regular_file(status) ? ArchiveError::NotAFile
+                                             : ArchiveError::CannotOpen;
 }
 
 std::optional<std::vector<std::uint8_t>> ArchiveFile::Read(std::uint64_t offset, std::size_t length,
@@ -174,18 +167,19 @@ std::optional<std::vector<std::uint8_t>> ArchiveFile::Read(std::uint64_t offset,
         SetArchiveError(error, m_error);
         return std::nullopt;
     }
-    if (offset > m_size || length > m_size - offset) {
+    const std::uint64_t size = m_file.Size();
+    if (offset > size || length > size - offset) {
         SetArchiveError(error, ArchiveError::Truncated);
         return std::nullopt;
     }
     try {
         std::vector<std::uint8_t> bytes(length);
-        m_in.clear();
-        m_in.seekg(static_cast<std::streamoff>(offset));
-        m_in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
-        if (static_cast<std::size_t>(m_in.gcount()) != length) {
+        if (!m_file.ReadAt(offset, bytes)) {
             // Shorter than when it was opened, or unreadable there.
-            SetArchiveError(error, m_in.eof() ? ArchiveError::Truncated : ArchiveError::CannotOpen);
+            std::error_code failed;
+            const auto now = std::filesystem::file_size(m_path, failed);
+            const bool shorter = !failed && (now < offset || now - offset < length);
+            SetArchiveError(error, shorter ? ArchiveError::Truncated : ArchiveError::CannotOpen);
             return std::nullopt;
         }
         SetArchiveError(error, ArchiveError::None);

@@ -10,7 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <span>
@@ -123,8 +123,9 @@ std::optional<std::vector<Entry>> ParseEntries(std::span<const std::uint8_t> dir
     }
 }
 
-// An archive open for reading: its size, and bytes read from where its directory says, as many
-// as asked for. Holds the open file only, never its contents.
+// An archive open for reading, through the FileReader every reader shares: its size, and bytes
+// read from where its directory says, as many as asked for. Holds the open file only, never its
+// contents.
 class ArchiveFile {
 public:
     // Opens `path` (UTF-8). Ok() tells whether that worked; Error() says why not.
@@ -133,7 +134,7 @@ public:
     bool Ok() const { return m_error == ArchiveError::None; }
     ArchiveError Error() const { return m_error; }
     // The length of the file when it was opened.
-    std::uint64_t Size() const { return m_size; }
+    std::uint64_t Size() const { return m_file.Size(); }
 
     // The `length` bytes at `offset`. None, with the reason, when they lie beyond the file's size
     // (Truncated, nothing allocated), the file has since become shorter or cannot be read, or
@@ -142,8 +143,8 @@ public:
                                                   ArchiveError* error);
 
 private:
-    std::ifstream m_in;
-    std::uint64_t m_size = 0;
+    std::filesystem::path m_path; // asked again for its size when a read falls short
+    FileReader m_file;
     ArchiveError m_error = ArchiveError::None;
 };
 

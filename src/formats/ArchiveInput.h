@@ -3,10 +3,10 @@
 // Inputs inside archives: a path that runs through a pak or a wad file names the entry of that
 // name in it ("base.pak/textures/e1u1/floor1_3.wal", "gfx.wad/brick1"), so that the run, --info
 // and --recursive take an archive where they take a folder. A pak's entries are named exactly; a
-// wad's lumps in any case, as the engines look them up. Each thread keeps the directory of the last
-// archive it read from, so that a batch reads every entry's bytes and nothing else again; the
-// file is opened for each entry and closed, so that it can be replaced meanwhile.
+// wad's lumps in any case, as the engines look them up. Which paths are archives, and the
+// directory each thread keeps of the last one, are ArchiveListing's.
 
+#include "formats/ArchiveListing.h"
 #include "formats/ReadError.h"
 #include "formats/WadArchive.h"
 
@@ -16,21 +16,6 @@
 #include <vector>
 
 namespace texelary {
-
-// A path that goes into an archive: the archive file's own path and the entry's name in it ('/'
-// between its parts, as archive names are written).
-struct PathInArchive {
-    std::string archive;
-    std::string entry;
-};
-
-// Whether `path` names an archive file: a file (not a folder) whose name ends in .pak or .wad,
-// in any case.
-bool IsArchiveFile(const std::string& path);
-
-// Whether `path` runs through an archive file (a part ending in .pak or .wad, in any case, that
-// is a file and not a folder); none for every other path.
-std::optional<PathInArchive> SplitArchivePath(const std::string& path);
 
 // The bytes of the file at `path`, or of the archive entry it names; none with the reason
 // otherwise (ReadInputFile's, NoSuchFile for an entry the archive does not have, BadArchive for

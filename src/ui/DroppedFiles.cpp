@@ -1,6 +1,6 @@
 #include "ui/DroppedFiles.h"
 
-#include "formats/ArchiveInput.h"
+#include "formats/ArchiveListing.h"
 #include "formats/Formats.h"
 #include "ui/LocalPath.h"
 #include "ui/TProjectSetup.h"
@@ -19,26 +19,15 @@ namespace texelary {
 
 namespace {
 
-// The archive and the folder in it that `path` runs through to its last part, the archive's
-// path made canonical; none for a path that runs through no archive.
-std::optional<PathInArchive> FolderInArchive(const QString& path, bool isFolder) {
-    const std::string local = LocalPath(QDir::cleanPath(QDir(path).absolutePath()));
-    std::optional<PathInArchive> inside = SplitArchivePath(local);
-    if (!inside && isFolder && IsArchiveFile(local)) {
-        inside = PathInArchive{local, {}};
+// The archive and the folder in it that `folder` is or runs through, the archive's path made
+// canonical; none for a folder that is no archive and runs through none.
+std::optional<PathInArchive> FolderInArchive(const QString& folder) {
+    std::optional<PathInArchive> place =
+        ArchiveFolderOf(LocalPath(QDir::cleanPath(QDir(folder).absolutePath())));
+    if (place) {
+        place->archive = LocalPath(QFileInfo(FromLocalPath(place->archive)).canonicalFilePath());
     }
-    if (!inside) {
-        return std::nullopt;
-    }
-    if (!isFolder) {
-        const std::size_t slash = inside->entry.rfind('/');
-        inside->entry.erase(slash == std::string::npos ? 0 : slash);
-    }
-    while (!inside->entry.empty() && inside->entry.back() == '/') {
-        inside->entry.pop_back();
-    }
-    inside->archive = LocalPath(QFileInfo(FromLocalPath(inside->archive)).canonicalFilePath());
-    return inside;
+    return place;
 }
 
 // What a dropped file must be to be added. The mask and each folder's canonical path are worked
@@ -63,7 +52,8 @@ public:
         if (!url.isLocalFile()) {
             return QStringLiteral("not a file on this computer");
         }
-        if (const auto folder = FolderInArchive(url.toLocalFile(), false)) {
+        const QString dropped = QDir::cleanPath(QDir(url.toLocalFile()).absolutePath());
+        if (const auto folder = FolderInArchive(QFileInfo(dropped).path())) {
             return WhyEntryNotAdded(*folder, file.fileName());
         }
         if (!file.isFile()) {
@@ -88,7 +78,7 @@ private:
             return ConvertsFrom();
         }
         if (!m_inputInArchive) {
-            m_inputInArchive = FolderInArchive(m_inputFolder, true);
+            m_inputInArchive = FolderInArchive(m_inputFolder);
         }
         const auto& input = *m_inputInArchive;
         if (!input || folder.archive != input->archive || folder.entry != input->entry) {

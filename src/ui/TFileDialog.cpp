@@ -1,7 +1,6 @@
 #include "ui/TFileDialog.h"
 
-#include "formats/ArchiveInput.h"
-#include "formats/WadArchive.h"
+#include "formats/ArchiveListing.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
 #include "ui/LocalPath.h"
@@ -45,7 +44,7 @@ bool TFileDialog::ReadDirectory() {
         if (!ReadWad(path, *wad, names)) {
             return false;
         }
-    } else if (IsArchiveFile(local) || SplitArchivePath(local)) {
+    } else if (ArchiveFolderOf(local)) {
         if (!ReadPakFolder(path, names)) {
             return false;
         }
@@ -80,43 +79,36 @@ void ReportUnreadableArchive(const QString& path, const std::string& reason) {
         QString::fromStdString(reason));
 }
 
-void SortIgnoringCase(QStringList& names) {
-    names.removeDuplicates();
-    names.sort(Qt::CaseInsensitive);
-}
-
 } // namespace
 
-// The pak's entries are named by their whole path inside it ("textures/e1/a.wal"); those
-// directly in the folder are listed by the rest of their name.
 bool TFileDialog::ReadPakFolder(const QString& path, QStringList& names) {
-    const std::string local = LocalPath(path);
-    const auto inside = SplitArchivePath(local);
-    const std::string archive = inside ? inside->archive : local;
-    std::string reason;
-    const auto entries =
-        m_format ? ArchiveEntriesOf(archive, *m_format, reason) : std::vector<std::string>();
-    if (!entries) {
-        ReportUnreadableArchive(FromLocalPath(archive), reason);
+    std::string archive;
+    std::string why;
+    const auto textures = m_format ? ArchiveTextureNames(LocalPath(path), *m_format, archive, why)
+                                   : std::optional<QStringList>(QStringList());
+    if (!textures) {
+        ReportUnreadableArchive(FromLocalPath(archive), why);
         return false;
     }
-    names.append(EntriesInFolder(*entries, inside ? inside->entry : std::string()));
-    SortIgnoringCase(names);
+    names = *textures;
     return true;
 }
 
+// The input must be a wad of the format's kind; one that bears a wad's signature (or no known
+// one) and can't be read is said as such, another archive holds no such textures.
 bool TFileDialog::ReadWad(const QString& path, WadKind kind, QStringList& names) {
     const std::string local = LocalPath(path);
     std::optional<WadKind> found;
     ArchiveError error = ArchiveError::BadSignature;
     if (IsArchiveFile(local)) {
-        ArchiveFile file(local);
-        error = file.Error();
-        if (const auto directory = file.Ok() ? ReadWadDirectory(file, &error) : std::nullopt) {
-            found = directory->kind;
+        const OpenedArchive& archive = ArchiveAt(local);
+        const bool otherKind = archive.Kind() != nullptr && !archive.Kind()->holdsTextures;
+        error = otherKind ? ArchiveError::BadSignature : archive.Error();
+        if (archive.Error() == ArchiveError::None) {
+            found = archive.Directory().mipTextures;
         }
     }
-    if (!found && error != ArchiveError::BadSignature) {
+    if (!found && error != ArchiveError::None && error != ArchiveError::BadSignature) {
         ReportUnreadableArchive(path, DescribeArchiveError(error));
         return false;
     }
@@ -129,16 +121,17 @@ bool TFileDialog::ReadWad(const QString& path, WadKind kind, QStringList& names)
                 DescribeReadError(found ? ReadError::WrongWadKind : ReadError::NotInWad));
         return false;
     }
-    std::string reason;
-    const auto lumps = ArchiveEntriesOf(local, *m_format, reason);
+    ArchiveError listed = ArchiveError::None;
+    const auto lumps = ListArchiveEntries(local, {}, *m_format, ListingDepth::Recursive, &listed);
     if (!lumps) {
-        ReportUnreadableArchive(path, reason);
+        ReportUnreadableArchive(path, DescribeArchiveError(listed));
         return false;
     }
     for (const std::string& lump : *lumps) {
         names.append(FromLocalPath(lump));
     }
-    SortIgnoringCase(names);
+    names.removeDuplicates();
+    names.sort(Qt::CaseInsensitive);
     return true;
 }
 

@@ -1,8 +1,6 @@
 #include "ui/TPathDialog.h"
 
-#include "formats/ArchiveInput.h"
-#include "formats/PakArchive.h"
-#include "formats/WadArchive.h"
+#include "formats/ArchiveListing.h"
 #include "ui/AppWindows.h"
 #include "ui/Application.h"
 #include "ui/LocalPath.h"
@@ -49,43 +47,26 @@ struct ArchivePlace {
 };
 
 std::optional<ArchivePlace> ArchivePlaceOf(const QString& path) {
-    const std::string local = LocalPath(path);
-    if (IsArchiveFile(local)) {
-        return ArchivePlace{path, {}};
-    }
-    const auto inside = SplitArchivePath(local);
-    if (!inside) {
+    const auto place = ArchiveFolderOf(LocalPath(path));
+    if (!place) {
         return std::nullopt;
     }
-    QString folder = FromLocalPath(inside->entry);
-    while (folder.endsWith(QLatin1Char('/'))) {
-        folder.chop(1);
-    }
-    return ArchivePlace{FromLocalPath(inside->archive), folder};
+    return ArchivePlace{FromLocalPath(place->archive), FromLocalPath(place->entry)};
 }
 
-// The folders that the names of a pak's entries run through ("textures", "textures/e1"), as
-// they are written in the pak; a wad has none. None, with the reason, when the file reads as
-// neither.
+// The folders of an archive (ListArchiveFolders); none, with the reason, when it can't be read.
 std::optional<QStringList> FoldersIn(const QString& archive, QString& why) {
-    ArchiveFile file(LocalPath(archive));
-    ArchiveError error = file.Error();
-    QStringList folders;
-    if (const auto pak = file.Ok() ? ReadPakDirectory(file, &error) : std::nullopt) {
-        for (const PakEntry& entry : *pak) {
-            for (auto slash = entry.name.find('/'); slash != std::string::npos;
-                 slash = entry.name.find('/', slash + 1)) {
-                folders.append(FromLocalPath(entry.name.substr(0, slash)));
-            }
-        }
-        folders.removeDuplicates();
-        return folders;
+    ArchiveError error = ArchiveError::None;
+    const auto folders = ListArchiveFolders(LocalPath(archive), &error);
+    if (!folders) {
+        why = QString::fromLatin1(DescribeArchiveError(error));
+        return std::nullopt;
     }
-    if (error == ArchiveError::BadSignature && ReadWadDirectory(file, &error)) {
-        return folders;
+    QStringList names;
+    for (const std::string& folder : *folders) {
+        names.append(FromLocalPath(folder));
     }
-    why = QString::fromLatin1(DescribeArchiveError(error));
-    return std::nullopt;
+    return names;
 }
 
 QIcon ArchiveIcon(const QStyle& style) {

@@ -1,7 +1,7 @@
 #include "ui/TextureNames.h"
 
 #include "convert/EntryPaths.h"
-#include "formats/ArchiveInput.h"
+#include "formats/ArchiveListing.h"
 #include "ui/LocalPath.h"
 
 #include <QDir>
@@ -23,48 +23,46 @@ std::optional<QStringList> FolderNames(const QString& path, SourceFormat format,
     return dir.entryList();
 }
 
-// A pak's entries are named by their whole path inside it ("textures/e1/a.wal"); those directly
-// in the folder are listed by the rest of their name. A wad has no folders.
-std::optional<QStringList> ArchiveNames(const std::string& local, SourceFormat format,
-                                        QString& reason) {
-    const auto inside = SplitArchivePath(local);
-    const std::string archive = inside ? inside->archive : local;
-    std::string why;
-    const auto entries = ArchiveEntriesOf(archive, format, why);
-    if (!entries) {
-        reason =
-            QStringLiteral("Cannot read the archive \"%1\": %2")
-                .arg(QDir::toNativeSeparators(FromLocalPath(archive)), QString::fromStdString(why));
-        return std::nullopt;
-    }
-    QStringList names = EntriesInFolder(*entries, inside ? inside->entry : std::string());
-    names.removeDuplicates();
-    names.sort(Qt::CaseInsensitive);
-    return names;
-}
-
 } // namespace
 
 std::optional<QStringList> TextureNamesIn(const QString& folder, SourceFormat format,
                                           QString& reason) {
     const QString path = QDir::cleanPath(QDir(folder).absolutePath());
     const std::string local = LocalPath(path);
-    if (RowOf(format).wad || IsArchiveFile(local) || SplitArchivePath(local)) {
-        return ArchiveNames(local, format, reason);
+    if (!RowOf(format).wad && !ArchiveFolderOf(local)) {
+        return FolderNames(path, format, reason);
     }
-    return FolderNames(path, format, reason);
+    std::string archive;
+    std::string why;
+    auto names = ArchiveTextureNames(local, format, archive, why);
+    if (!names) {
+        reason =
+            QStringLiteral("Cannot read the archive \"%1\": %2")
+                .arg(QDir::toNativeSeparators(FromLocalPath(archive)), QString::fromStdString(why));
+    }
+    return names;
 }
 
-QStringList EntriesInFolder(const std::vector<std::string>& entries, std::string folder) {
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
+// A pak's entries are named by their whole path inside it ("textures/e1/a.wal"); those directly
+// in the folder are listed by the rest of their name.
+std::optional<QStringList> ArchiveTextureNames(const std::string& local, SourceFormat format,
+                                               std::string& archive, std::string& why) {
+    const PathInArchive place = ArchiveFolderOf(local).value_or(PathInArchive{local, {}});
+    ArchiveError error = ArchiveError::None;
+    const auto entries =
+        ListArchiveEntries(place.archive, place.entry, format, ListingDepth::Folder, &error);
+    if (!entries) {
+        archive = place.archive;
+        why = DescribeArchiveError(error);
+        return std::nullopt;
     }
+    const std::size_t prefix = place.entry.empty() ? 0 : place.entry.size() + 1;
     QStringList names;
-    for (const std::string& entry : entries) {
-        if (entry.starts_with(folder) && entry.find('/', folder.size()) == std::string::npos) {
-            names.append(FromLocalPath(entry.substr(folder.size())));
-        }
+    for (const std::string& entry : *entries) {
+        names.append(FromLocalPath(entry.substr(prefix)));
     }
+    names.removeDuplicates();
+    names.sort(Qt::CaseInsensitive);
     return names;
 }
 

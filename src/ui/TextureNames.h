@@ -12,7 +12,6 @@
 #include <QStringList>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace texelary {
 
@@ -20,10 +19,11 @@ namespace texelary {
 std::optional<QStringList> TextureNamesIn(const QString& folder, SourceFormat format,
                                           QString& reason);
 
-// Of the entries of an archive (a pak's, named by their whole path inside it), those directly in
-// `folder` ("" for the archive's top, else with or without its closing '/'), by the rest of their
-// name, in the archive's order.
-QStringList EntriesInFolder(const std::vector<std::string>& entries, std::string folder);
+// The textures of `format` directly in the archive or the folder of one at `local` (absolute and
+// clean; for a wad's formats, the wad), by the rest of their names there, sorted ignoring case.
+// None when the archive can't be read: `archive` then holds its path, `why` the reason.
+std::optional<QStringList> ArchiveTextureNames(const std::string& local, SourceFormat format,
+                                               std::string& archive, std::string& why);
 
 // The path of the texture `name` listed in `folder`, as the run and the preview build it.
 QString TexturePath(const QString& folder, const QString& name);
