@@ -2,7 +2,7 @@
 
 #include "base/NativePath.h"
 #include "base/Utf8.h"
-#include "cli/AnimationChains.h"
+#include "formats/AnimationChains.h"
 #include "formats/Archive.h"
 #include "formats/ArchiveInput.h"
 #include "formats/Formats.h"

@@ -1,6 +1,6 @@
 #include "ui/TextureBrowser.h"
 
-#include "ui/AnimationFrames.h"
+#include "formats/AnimationChains.h"
 #include "ui/AppWindows.h"
 #include "ui/TMain.h"
 #include "ui/TProjectSetup.h"
@@ -365,13 +365,19 @@ void TTextureBrowser::ShowTexture(int row) {
 // frame that cannot be read ends the animation there.
 void TTextureBrowser::FindFrames(const QString& name, const std::optional<HeaderFields>& fields) {
     const QStringList& names = m_model->AllNames();
+    std::vector<std::string> utf8Names; // as the animation chains compare them
+    utf8Names.reserve(static_cast<std::size_t>(names.size()));
+    for (const QString& listed : names) {
+        utf8Names.push_back(listed.toStdString());
+    }
     const auto isFrame = [this](const QString& frame) {
         return std::any_of(m_frames.begin(), m_frames.end(),
                            [&](const Frame& known) { return known.name == frame; });
     };
-    const QStringList numbered = NumberedFramesOf(name, names);
-    if (!numbered.isEmpty()) {
-        for (const QString& frame : numbered) {
+    const std::vector<std::size_t> numbered = NumberedFramesOf(name.toStdString(), utf8Names);
+    if (!numbered.empty()) {
+        for (const std::size_t at : numbered) {
+            const QString& frame = names[static_cast<qsizetype>(at)];
             const QImage picture =
                 frame == name ? m_shown
                               : PictureOf(ReadTexture(RowOf(*m_format),
@@ -385,16 +391,18 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
         // From this texture through the next frames its header and theirs name, until the
         // animation comes back round.
         m_frames.push_back({name, m_shown});
-        auto frame = TextureNamed(fields->animationName, names);
-        while (frame && !isFrame(*frame) && m_frames.size() < BrowserLayout::kMostFrames) {
+        auto at = TextureNamed(fields->animationName, utf8Names);
+        while (at && !isFrame(names[static_cast<qsizetype>(*at)]) &&
+               m_frames.size() < BrowserLayout::kMostFrames) {
+            const QString& frame = names[static_cast<qsizetype>(*at)];
             const SourceRead read =
-                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), *frame));
+                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), frame));
             const QImage picture = PictureOf(read);
             if (picture.isNull()) {
                 break;
             }
-            m_frames.push_back({*frame, picture});
-            frame = read.fields ? TextureNamed(read.fields->animationName, names) : std::nullopt;
+            m_frames.push_back({frame, picture});
+            at = read.fields ? TextureNamed(read.fields->animationName, utf8Names) : std::nullopt;
         }
     }
     if (m_frames.size() < 2) {
