@@ -9,6 +9,7 @@
 #include "formats/MipTexture.h"
 #include "formats/PakArchive.h"
 #include "formats/ReadError.h"
+#include "formats/TextureDescription.h"
 #include "formats/TextureInfo.h"
 #include "formats/WadArchive.h"
 
@@ -22,9 +23,13 @@ namespace texelary {
 
 namespace {
 
-std::string Hex(std::uint32_t value) {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
+// Where --info's values start: after two spaces and the longest label, "distinct indices: ".
+constexpr std::size_t kLabelWidth = 18;
+
+// "  kind:             ": a label and its colon, padded to where the values start.
+std::string Labelled(std::string_view label) {
+    std::string text = "  " + std::string(label) + ":";
+    text.resize(std::max(text.size(), kLabelWidth + 2), ' ');
     return text;
 }
 
@@ -55,11 +60,6 @@ std::string Escaped(const std::string& text, const char* byteFormat, bool json) 
     return escaped + "\"";
 }
 
-// A name as a quoted text: bytes that are not printable ASCII as \xHH.
-std::string Quoted(const std::string& text) {
-    return Escaped(text, "\\x%02X", false);
-}
-
 // A JSON string, valid JSON whatever a header's name field holds: UTF-8 characters (file names)
 // as they are, other bytes that are not printable ASCII as \u00XX.
 std::string JsonString(const std::string& text) {
@@ -69,32 +69,10 @@ std::string JsonString(const std::string& text) {
 void PrintText(const std::string& path, SourceFormat kind, const TextureInfo& info,
                std::ostream& out) {
     out << path << '\n';
-    out << "  kind:             " << RowOf(kind).option << '\n';
-    out << "  size:             " << info.width << " x " << info.height << '\n';
-    out << "  levels:           " << info.levels.size();
-    for (std::size_t i = 0; i < info.levels.size(); ++i) {
-        out << (i == 0 ? ": " : ", ") << info.levels[i].width << " x " << info.levels[i].height;
-    }
-    out << '\n';
-    if (info.fields) {
-        out << "  name:             " << Quoted(info.fields->name) << '\n';
-        out << "  animation name:   " << Quoted(info.fields->animationName) << '\n';
-        out << "  flags:            " << Hex(info.fields->flags) << '\n';
-        out << "  contents:         " << Hex(info.fields->contents) << '\n';
-        out << "  value:            " << Hex(info.fields->value) << '\n';
-    }
-    out << "  distinct indices: ";
-    if (info.distinctIndices) {
-        out << *info.distinctIndices << '\n';
-    } else {
-        out << "none (true colour)\n";
-    }
-    if (info.ruleBreaks.empty()) {
-        out << "  format's rules:   followed\n";
-    } else {
-        out << "  format's rules:   not followed\n";
-        for (const std::string& rule : info.ruleBreaks) {
-            out << "    " << rule << '\n';
+    for (const DescribedFact& fact : DescribeTexture(kind, info)) {
+        out << Labelled(fact.label) << fact.value << '\n';
+        for (const std::string& detail : fact.details) {
+            out << "    " << detail << '\n';
         }
     }
 }
@@ -111,8 +89,9 @@ void PrintJson(const std::string& path, SourceFormat kind, const TextureInfo& in
     if (info.fields) {
         out << ",\"name\":" << JsonString(info.fields->name)
             << ",\"animationName\":" << JsonString(info.fields->animationName) << ",\"flags\":\""
-            << Hex(info.fields->flags) << "\",\"contents\":\"" << Hex(info.fields->contents)
-            << "\",\"value\":\"" << Hex(info.fields->value) << '"';
+            << FieldHex(info.fields->flags) << "\",\"contents\":\""
+            << FieldHex(info.fields->contents) << "\",\"value\":\"" << FieldHex(info.fields->value)
+            << '"';
     } else {
         out << ",\"name\":null,\"animationName\":null,\"flags\":null,\"contents\":null,"
                "\"value\":null";
@@ -249,10 +228,10 @@ std::optional<ArchiveListing> ListArchive(const std::string& path, std::string& 
 
 void PrintArchiveText(const std::string& path, const ArchiveListing& listing, std::ostream& out) {
     out << path << '\n';
-    out << "  kind:             " << listing.kind << '\n';
-    out << "  entries:          " << listing.entries.size() << '\n';
+    out << Labelled("kind") << listing.kind << '\n';
+    out << Labelled("entries") << listing.entries.size() << '\n';
     for (const ArchiveEntry& entry : listing.entries) {
-        out << "    " << Quoted(entry.name) << ", " << entry.size << " bytes, " << entry.kind;
+        out << "    " << QuotedName(entry.name) << ", " << entry.size << " bytes, " << entry.kind;
         for (std::size_t i = 0; i < entry.levels.size(); ++i) {
             out << (i == 0 ? ": " : ", ") << entry.levels[i].width << " x "
                 << entry.levels[i].height;

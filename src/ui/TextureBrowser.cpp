@@ -41,27 +41,21 @@ constexpr int kFrameMs = 200;           // the engines' animations: five frames 
 constexpr std::size_t kMostFrames = 64; // an animation's frames followed at most
 } // namespace BrowserLayout
 
-QString Quoted(const std::string& text) {
-    return QLatin1Char('"') + QString::fromStdString(text) + QLatin1Char('"');
-}
-
-// The header fields and levels of one texture, as --info words them.
-QString Describe(const QString& name, const std::vector<QImage>& levels,
+// The header fields and levels of one texture of format `kind`, as --info words them, each
+// label with a capital letter.
+QString Describe(const QString& name, SourceFormat kind, const std::vector<QImage>& levels,
                  const std::optional<HeaderFields>& fields) {
-    QStringList lines{
-        name, QStringLiteral("Size: %1 x %2").arg(levels[0].width()).arg(levels[0].height())};
-    QStringList sizes;
+    QList<QSize> sizes;
     for (const QImage& level : levels) {
-        sizes.append(QStringLiteral("%1 x %2").arg(level.width()).arg(level.height()));
+        sizes.append(level.size());
     }
-    lines.append(QStringLiteral("Levels: %1: %2").arg(levels.size()).arg(sizes.join(u", ")));
-    if (fields) {
-        lines.append(QStringLiteral("Name: ") + Quoted(fields->name));
-        lines.append(QStringLiteral("Animation name: ") + Quoted(fields->animationName));
-        lines.append(QStringLiteral("Flags: ") + FieldHex(fields->flags));
-        lines.append(QStringLiteral("Contents: ") + FieldHex(fields->contents));
-        lines.append(QStringLiteral("Value: ") + FieldHex(fields->value));
-    } else {
+    QStringList lines{name};
+    for (const DescribedFact& fact : ShownFacts(kind, sizes, fields)) {
+        QString line = FactText(fact);
+        line[0] = line[0].toUpper();
+        lines.append(line);
+    }
+    if (!fields) {
         lines.append(QStringLiteral("No header fields"));
     }
     return lines.join(QLatin1Char('\n'));
@@ -356,7 +350,7 @@ void TTextureBrowser::ShowTexture(int row) {
     } else {
         m_palette->setText(QStringLiteral("True colour:\nno palette"));
     }
-    m_fields->setText(Describe(name, m_levelImages, read.fields));
+    m_fields->setText(Describe(name, *m_format, m_levelImages, read.fields));
     FindFrames(name, read.fields);
     ZoomChange();
 }
