@@ -2,133 +2,110 @@
 
 #include "base/NativePath.h"
 #include "base/Utf8.h"
-#include "cli/AnimationChains.h"
+#include "formats/AnimationChains.h"
 #include "formats/Archive.h"
 #include "formats/ArchiveInput.h"
 #include "formats/Formats.h"
 #include "formats/MipTexture.h"
 #include "formats/PakArchive.h"
 #include "formats/ReadError.h"
+#include "formats/TextureDescription.h"
 #include "formats/TextureInfo.h"
 #include "formats/WadArchive.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
+#include <string_view>
 
 namespace texelary {
 
 namespace {
 
-std::string Hex(std::uint32_t value) {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
+// Where --info's values start: after two spaces and the longest label, "distinct indices: ".
+constexpr std::size_t kLabelWidth = 18;
+
+// "  kind:             ": a label and its colon, padded to where the values start.
+std::string Labelled(std::string_view label) {
+    std::string text = "  " + std::string(label) + ":";
+    text.resize(std::max(text.size(), kLabelWidth + 2), ' ');
     return text;
 }
 
-// `text` in double quotes. Bytes that are not printable ASCII are written with `byteFormat`
-// (a printf format of one byte); so are quotes and backslashes, unless `json` has them written
-// after a backslash. In JSON, UTF-8 characters (file names) are written as they are.
-std::string Escaped(const std::string& text, const char* byteFormat, bool json) {
-    std::string escaped = "\"";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const auto byte = static_cast<unsigned char>(c);
-        const bool quote = c == '"' || c == '\\';
-        const std::size_t character = json ? Utf8CharLength(text, i) : 1;
-        if (quote && json) {
-            escaped += '\\';
-            escaped += c;
-        } else if (character > 1) {
-            escaped.append(text, i, character);
-            i += character - 1;
-        } else if (quote || byte < 0x20 || byte >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, byteFormat, byte);
-            escaped += escape;
+using Json = nlohmann::ordered_json;
+
+// What a JSON string of `text` holds. JSON text is UTF-8, and a header's name field may hold any
+// bytes: its UTF-8 characters (file names) are kept as they are, every other byte becomes the
+// character of that number, U+0080 to U+00FF.
+std::string JsonText(std::string_view text) {
+    std::string characters;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8CharLength(text, i);
+        if (length > 0) {
+            characters.append(text, i, length);
+            i += length;
         } else {
-            escaped += c;
+            const auto byte = static_cast<unsigned char>(text[i++]);
+            characters += static_cast<char>(0xC0 | (byte >> 6));
+            characters += static_cast<char>(0x80 | (byte & 0x3F));
         }
     }
-    return escaped + "\"";
+    return characters;
 }
 
-// A name as a quoted text: bytes that are not printable ASCII as \xHH.
-std::string Quoted(const std::string& text) {
-    return Escaped(text, "\\x%02X", false);
+// Each level's size, level 0 first: [{"width":64,"height":64},...].
+Json LevelsJson(const std::vector<StoredLevel>& levels) {
+    Json sizes = Json::array();
+    for (const StoredLevel& level : levels) {
+        sizes.push_back(Json::object({{"width", level.width}, {"height", level.height}}));
+    }
+    return sizes;
 }
 
-// A JSON string, valid JSON whatever a header's name field holds: UTF-8 characters (file names)
-// as they are, other bytes that are not printable ASCII as \u00XX.
-std::string JsonString(const std::string& text) {
-    return Escaped(text, "\\u%04X", true);
+Json TextsJson(const std::vector<std::string>& texts) {
+    Json list = Json::array();
+    for (const std::string& text : texts) {
+        list.push_back(JsonText(text));
+    }
+    return list;
+}
+
+// One JSON object a line, compact: UTF-8 characters as they are, control characters, quotes and
+// backslashes escaped.
+void PrintJsonLine(const Json& object, std::ostream& out) {
+    out << object.dump() << '\n';
 }
 
 void PrintText(const std::string& path, SourceFormat kind, const TextureInfo& info,
                std::ostream& out) {
     out << path << '\n';
-    out << "  kind:             " << RowOf(kind).option << '\n';
-    out << "  size:             " << info.width << " x " << info.height << '\n';
-    out << "  levels:           " << info.levels.size();
-    for (std::size_t i = 0; i < info.levels.size(); ++i) {
-        out << (i == 0 ? ": " : ", ") << info.levels[i].width << " x " << info.levels[i].height;
-    }
-    out << '\n';
-    if (info.fields) {
-        out << "  name:             " << Quoted(info.fields->name) << '\n';
-        out << "  animation name:   " << Quoted(info.fields->animationName) << '\n';
-        out << "  flags:            " << Hex(info.fields->flags) << '\n';
-        out << "  contents:         " << Hex(info.fields->contents) << '\n';
-        out << "  value:            " << Hex(info.fields->value) << '\n';
-    }
-    out << "  distinct indices: ";
-    if (info.distinctIndices) {
-        out << *info.distinctIndices << '\n';
-    } else {
-        out << "none (true colour)\n";
-    }
-    if (info.ruleBreaks.empty()) {
-        out << "  format's rules:   followed\n";
-    } else {
-        out << "  format's rules:   not followed\n";
-        for (const std::string& rule : info.ruleBreaks) {
-            out << "    " << rule << '\n';
+    for (const DescribedFact& fact : DescribeTexture(kind, info)) {
+        out << Labelled(fact.label) << fact.value << '\n';
+        for (const std::string& detail : fact.details) {
+            out << "    " << detail << '\n';
         }
     }
 }
 
 void PrintJson(const std::string& path, SourceFormat kind, const TextureInfo& info,
                std::ostream& out) {
-    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << RowOf(kind).option
-        << "\",\"width\":" << info.width << ",\"height\":" << info.height << ",\"levels\":[";
-    for (std::size_t i = 0; i < info.levels.size(); ++i) {
-        out << (i == 0 ? "" : ",") << "{\"width\":" << info.levels[i].width
-            << ",\"height\":" << info.levels[i].height << '}';
-    }
-    out << ']';
-    if (info.fields) {
-        out << ",\"name\":" << JsonString(info.fields->name)
-            << ",\"animationName\":" << JsonString(info.fields->animationName) << ",\"flags\":\""
-            << Hex(info.fields->flags) << "\",\"contents\":\"" << Hex(info.fields->contents)
-            << "\",\"value\":\"" << Hex(info.fields->value) << '"';
-    } else {
-        out << ",\"name\":null,\"animationName\":null,\"flags\":null,\"contents\":null,"
-               "\"value\":null";
-    }
-    out << ",\"distinctIndices\":";
-    if (info.distinctIndices) {
-        out << *info.distinctIndices;
-    } else {
-        out << "null";
-    }
-    out << ",\"followsRules\":" << (info.ruleBreaks.empty() ? "true" : "false")
-        << ",\"ruleBreaks\":[";
-    for (std::size_t i = 0; i < info.ruleBreaks.size(); ++i) {
-        out << (i == 0 ? "" : ",") << JsonString(info.ruleBreaks[i]);
-    }
-    out << "]}\n";
+    Json object = Json::object({{"file", JsonText(path)},
+                                {"kind", RowOf(kind).option},
+                                {"width", info.width},
+                                {"height", info.height},
+                                {"levels", LevelsJson(info.levels)}});
+    const std::optional<HeaderFields>& fields = info.fields;
+    object["name"] = fields ? Json(JsonText(fields->name)) : Json();
+    object["animationName"] = fields ? Json(JsonText(fields->animationName)) : Json();
+    object["flags"] = fields ? Json(FieldHex(fields->flags)) : Json();
+    object["contents"] = fields ? Json(FieldHex(fields->contents)) : Json();
+    object["value"] = fields ? Json(FieldHex(fields->value)) : Json();
+    object["distinctIndices"] = info.distinctIndices ? Json(*info.distinctIndices) : Json();
+    object["followsRules"] = info.ruleBreaks.empty();
+    object["ruleBreaks"] = TextsJson(info.ruleBreaks);
+    PrintJsonLine(object, out);
 }
 
 // The extensions of every format read: ".bmp, .m8, ...".
@@ -249,10 +226,10 @@ std::optional<ArchiveListing> ListArchive(const std::string& path, std::string& 
 
 void PrintArchiveText(const std::string& path, const ArchiveListing& listing, std::ostream& out) {
     out << path << '\n';
-    out << "  kind:             " << listing.kind << '\n';
-    out << "  entries:          " << listing.entries.size() << '\n';
+    out << Labelled("kind") << listing.kind << '\n';
+    out << Labelled("entries") << listing.entries.size() << '\n';
     for (const ArchiveEntry& entry : listing.entries) {
-        out << "    " << Quoted(entry.name) << ", " << entry.size << " bytes, " << entry.kind;
+        out << "    " << QuotedName(entry.name) << ", " << entry.size << " bytes, " << entry.kind;
         for (std::size_t i = 0; i < entry.levels.size(); ++i) {
             out << (i == 0 ? ": " : ", ") << entry.levels[i].width << " x "
                 << entry.levels[i].height;
@@ -262,18 +239,17 @@ void PrintArchiveText(const std::string& path, const ArchiveListing& listing, st
 }
 
 void PrintArchiveJson(const std::string& path, const ArchiveListing& listing, std::ostream& out) {
-    out << "{\"file\":" << JsonString(path) << ",\"kind\":\"" << listing.kind << "\",\"entries\":[";
-    for (std::size_t e = 0; e < listing.entries.size(); ++e) {
-        const ArchiveEntry& entry = listing.entries[e];
-        out << (e == 0 ? "" : ",") << "{\"name\":" << JsonString(entry.name)
-            << ",\"size\":" << entry.size << ",\"kind\":\"" << entry.kind << "\",\"levels\":[";
-        for (std::size_t i = 0; i < entry.levels.size(); ++i) {
-            out << (i == 0 ? "" : ",") << "{\"width\":" << entry.levels[i].width
-                << ",\"height\":" << entry.levels[i].height << '}';
-        }
-        out << "]}";
+    Json entries = Json::array();
+    for (const ArchiveEntry& entry : listing.entries) {
+        entries.push_back(Json::object({{"name", JsonText(entry.name)},
+                                        {"size", entry.size},
+                                        {"kind", entry.kind},
+                                        {"levels", LevelsJson(entry.levels)}}));
     }
-    out << "]}\n";
+    PrintJsonLine(
+        Json::object(
+            {{"file", JsonText(path)}, {"kind", listing.kind}, {"entries", std::move(entries)}}),
+        out);
 }
 
 } // namespace
@@ -329,11 +305,9 @@ void PrintAnimations(const std::vector<AnimatedTexture>& textures,
     animated += static_cast<std::size_t>(
         std::count_if(frameNames.begin(), frameNames.end(), IsNumberedFrame));
     if (json) {
-        out << "{\"animatedTextures\":" << animated << ",\"animationProblems\":[";
-        for (std::size_t i = 0; i < problems.size(); ++i) {
-            out << (i == 0 ? "" : ",") << JsonString(problems[i]);
-        }
-        out << "]}\n";
+        PrintJsonLine(Json::object({{"animatedTextures", animated},
+                                    {"animationProblems", TextsJson(problems)}}),
+                      out);
         return;
     }
     out << "animations: " << animated << " frames";
@@ -380,7 +354,8 @@ int RunInfo(const std::vector<std::string>& arguments, bool json, std::ostream& 
         }
         status = 1;
         if (json) {
-            out << "{\"file\":" << JsonString(path) << ",\"error\":" << JsonString(reason) << "}\n";
+            PrintJsonLine(Json::object({{"file", JsonText(path)}, {"error", JsonText(reason)}}),
+                          out);
         } else {
             errors << "texelary-convert: " << path << ": " << reason << '\n';
         }

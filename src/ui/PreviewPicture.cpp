@@ -93,23 +93,27 @@ void PreviewLabel::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
-QString PreviewFacts(QSize picture, const QList<QImage>& levels,
+QString PreviewFacts(SourceFormat kind, QSize picture, const QList<QImage>& levels,
                      const std::optional<HeaderFields>& fields) {
-    QString facts = QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height());
-    if (!levels.isEmpty()) {
-        facts += QStringLiteral(", %1 levels: %2 x %3")
-                     .arg(levels.size() + 1)
-                     .arg(picture.width())
-                     .arg(picture.height());
-        for (const QImage& level : levels) {
-            facts += QStringLiteral(", %1 x %2").arg(level.width()).arg(level.height());
+    QList<QSize> sizes{picture};
+    for (const QImage& level : levels) {
+        sizes.append(level.size());
+    }
+    QStringList ofPicture;
+    QStringList ofHeader;
+    for (const DescribedFact& fact : ShownFacts(kind, sizes, fields)) {
+        if (fact.fact == TextureFact::Size || fact.fact == TextureFact::Levels) {
+            // A picture without smaller levels has no need of its one level.
+            if (fact.fact == TextureFact::Size || !levels.isEmpty()) {
+                ofPicture.append(FactText(fact));
+            }
+        } else {
+            ofHeader.append(FactText(fact));
         }
     }
-    if (fields) {
-        facts +=
-            QStringLiteral(" | name \"%1\", next \"%2\", flags %3, contents %4, value %5")
-                .arg(QString::fromUtf8(fields->name), QString::fromUtf8(fields->animationName),
-                     FieldHex(fields->flags), FieldHex(fields->contents), FieldHex(fields->value));
+    QString facts = ofPicture.join(QStringLiteral(", "));
+    if (!ofHeader.isEmpty()) {
+        facts += QStringLiteral(" | ") + ofHeader.join(QStringLiteral(", "));
     }
     return facts;
 }
@@ -156,7 +160,8 @@ void ShowPreviewPicture(PreviewLabel& preview, QLabel& info, const QString& path
         return;
     }
     preview.ShowPicture(shown.picture, shown.levels);
-    SetElidedText(info, PreviewFacts(shown.picture.size(), shown.levels, shown.fields));
+    SetElidedText(info, PreviewFacts(from.value_or(SourceFormat::Bmp), shown.picture.size(),
+                                     shown.levels, shown.fields));
 }
 
 } // namespace texelary

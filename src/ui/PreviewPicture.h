@@ -55,10 +55,12 @@ void ShowPreviewPicture(PreviewLabel& preview, QLabel& info, const QString& path
 // Empties the preview and its line: nothing is selected, or the list is empty.
 void ClearPreviewPicture(PreviewLabel& preview, QLabel& info);
 
-// The status line's words for a picture of `width` x `height`, its smaller `levels` and its
-// header `fields`: "64 x 64, 4 levels: 64 x 64, 32 x 32, 16 x 16, 8 x 8 | name "e1u1/floor1",
-// next "", flags 0x00000000, contents 0x00000001, value 0x00000000".
-QString PreviewFacts(QSize picture, const QList<QImage>& levels,
+// The status line's words for a picture of format `kind` and size `picture`, its smaller
+// `levels` and its header `fields`, as --info words them: "size: 64 x 64, levels: 4: 64 x 64,
+// 32 x 32, 16 x 16, 8 x 8 | name: "e1u1/floor1", animation name: "", flags: 0x00000000,
+// contents: 0x00000001, value: 0x00000000". The levels are left out for a picture without smaller
+// ones.
+QString PreviewFacts(SourceFormat kind, QSize picture, const QList<QImage>& levels,
                      const std::optional<HeaderFields>& fields);
 
 // Puts `text` into the one-line `label`, cut at its end with an ellipsis where the label is too

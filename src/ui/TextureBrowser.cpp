@@ -1,6 +1,6 @@
 #include "ui/TextureBrowser.h"
 
-#include "ui/AnimationFrames.h"
+#include "formats/AnimationChains.h"
 #include "ui/AppWindows.h"
 #include "ui/TMain.h"
 #include "ui/TProjectSetup.h"
@@ -41,27 +41,21 @@ constexpr int kFrameMs = 200;           // the engines' animations: five frames 
 constexpr std::size_t kMostFrames = 64; // an animation's frames followed at most
 } // namespace BrowserLayout
 
-QString Quoted(const std::string& text) {
-    return QLatin1Char('"') + QString::fromStdString(text) + QLatin1Char('"');
-}
-
-// The header fields and levels of one texture, as --info words them.
-QString Describe(const QString& name, const std::vector<QImage>& levels,
+// The header fields and levels of one texture of format `kind`, as --info words them, each
+// label with a capital letter.
+QString Describe(const QString& name, SourceFormat kind, const std::vector<QImage>& levels,
                  const std::optional<HeaderFields>& fields) {
-    QStringList lines{
-        name, QStringLiteral("Size: %1 x %2").arg(levels[0].width()).arg(levels[0].height())};
-    QStringList sizes;
+    QList<QSize> sizes;
     for (const QImage& level : levels) {
-        sizes.append(QStringLiteral("%1 x %2").arg(level.width()).arg(level.height()));
+        sizes.append(level.size());
     }
-    lines.append(QStringLiteral("Levels: %1: %2").arg(levels.size()).arg(sizes.join(u", ")));
-    if (fields) {
-        lines.append(QStringLiteral("Name: ") + Quoted(fields->name));
-        lines.append(QStringLiteral("Animation name: ") + Quoted(fields->animationName));
-        lines.append(QStringLiteral("Flags: ") + FieldHex(fields->flags));
-        lines.append(QStringLiteral("Contents: ") + FieldHex(fields->contents));
-        lines.append(QStringLiteral("Value: ") + FieldHex(fields->value));
-    } else {
+    QStringList lines{name};
+    for (const DescribedFact& fact : ShownFacts(kind, sizes, fields)) {
+        QString line = FactText(fact);
+        line[0] = line[0].toUpper();
+        lines.append(line);
+    }
+    if (!fields) {
         lines.append(QStringLiteral("No header fields"));
     }
     return lines.join(QLatin1Char('\n'));
@@ -356,7 +350,7 @@ void TTextureBrowser::ShowTexture(int row) {
     } else {
         m_palette->setText(QStringLiteral("True colour:\nno palette"));
     }
-    m_fields->setText(Describe(name, m_levelImages, read.fields));
+    m_fields->setText(Describe(name, *m_format, m_levelImages, read.fields));
     FindFrames(name, read.fields);
     ZoomChange();
 }
@@ -365,13 +359,19 @@ void TTextureBrowser::ShowTexture(int row) {
 // frame that cannot be read ends the animation there.
 void TTextureBrowser::FindFrames(const QString& name, const std::optional<HeaderFields>& fields) {
     const QStringList& names = m_model->AllNames();
+    std::vector<std::string> utf8Names; // as the animation chains compare them
+    utf8Names.reserve(static_cast<std::size_t>(names.size()));
+    for (const QString& listed : names) {
+        utf8Names.push_back(listed.toStdString());
+    }
     const auto isFrame = [this](const QString& frame) {
         return std::any_of(m_frames.begin(), m_frames.end(),
                            [&](const Frame& known) { return known.name == frame; });
     };
-    const QStringList numbered = NumberedFramesOf(name, names);
-    if (!numbered.isEmpty()) {
-        for (const QString& frame : numbered) {
+    const std::vector<std::size_t> numbered = NumberedFramesOf(name.toStdString(), utf8Names);
+    if (!numbered.empty()) {
+        for (const std::size_t at : numbered) {
+            const QString& frame = names[static_cast<qsizetype>(at)];
             const QImage picture =
                 frame == name ? m_shown
                               : PictureOf(ReadTexture(RowOf(*m_format),
@@ -385,16 +385,18 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
         // From this texture through the next frames its header and theirs name, until the
         // animation comes back round.
         m_frames.push_back({name, m_shown});
-        auto frame = TextureNamed(fields->animationName, names);
-        while (frame && !isFrame(*frame) && m_frames.size() < BrowserLayout::kMostFrames) {
+        auto at = TextureNamed(fields->animationName, utf8Names);
+        while (at && !isFrame(names[static_cast<qsizetype>(*at)]) &&
+               m_frames.size() < BrowserLayout::kMostFrames) {
+            const QString& frame = names[static_cast<qsizetype>(*at)];
             const SourceRead read =
-                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), *frame));
+                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), frame));
             const QImage picture = PictureOf(read);
             if (picture.isNull()) {
                 break;
             }
-            m_frames.push_back({*frame, picture});
-            frame = read.fields ? TextureNamed(read.fields->animationName, names) : std::nullopt;
+            m_frames.push_back({frame, picture});
+            at = read.fields ? TextureNamed(read.fields->animationName, utf8Names) : std::nullopt;
         }
     }
     if (m_frames.size() < 2) {

@@ -68,9 +68,27 @@ SourceRead ReadTexture(const SourceFormatRow& format, const QString& path) {
     return read;
 }
 
-QString FieldHex(std::uint32_t value) {
-    return QStringLiteral("0x") +
-           QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
+std::vector<DescribedFact> ShownFacts(SourceFormat kind, const QList<QSize>& levels,
+                                      const std::optional<HeaderFields>& fields) {
+    TextureInfo info;
+    info.width = levels.front().width();
+    info.height = levels.front().height();
+    for (const QSize& level : levels) {
+        info.levels.push_back({level.width(), level.height(), 0});
+    }
+    info.fields = fields;
+    std::vector<DescribedFact> facts = DescribeTexture(kind, info);
+    // The windows read the picture, not the file's layout: no count of indices, no rules.
+    std::erase_if(facts, [](const DescribedFact& fact) {
+        return fact.fact == TextureFact::Kind || fact.fact == TextureFact::DistinctIndices ||
+               fact.fact == TextureFact::Rules;
+    });
+    return facts;
+}
+
+QString FactText(const DescribedFact& fact) {
+    return QString::fromUtf8(fact.label.data(), static_cast<qsizetype>(fact.label.size())) +
+           QStringLiteral(": ") + QString::fromStdString(fact.value);
 }
 
 } // namespace texelary

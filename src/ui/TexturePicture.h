@@ -3,8 +3,14 @@
 // Textures as the windows draw them: what the run's read step gives, turned into Qt pictures.
 
 #include "formats/Formats.h"
+#include "formats/TextureDescription.h"
 
 #include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <optional>
+#include <vector>
 
 namespace texelary {
 
@@ -19,8 +25,14 @@ QImage PictureOf(const SourceRead& read);
 // the run's own path form), its smaller levels with it.
 SourceRead ReadTexture(const SourceFormatRow& format, const QString& path);
 
-// A header field's number as the windows show it: 0x and eight upper-case hexadecimal digits.
-QString FieldHex(std::uint32_t value);
+// What the windows say of a texture of format `kind` that they show, worded as --info words it:
+// its size and levels (`levels` the sizes of those drawn, level 0 first, at least one) and its
+// header fields when it has them.
+std::vector<DescribedFact> ShownFacts(SourceFormat kind, const QList<QSize>& levels,
+                                      const std::optional<HeaderFields>& fields);
+
+// A fact as the windows write it: "label: value".
+QString FactText(const DescribedFact& fact);
 
 // The 256 colours of `palette` as a grid of 16 x 16 cells of `cell` pixels, index 0 at the top
 // left and each row the next 16 indices, with a one-pixel dark line between the cells.

@@ -676,6 +676,23 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               ".wal, .png, .tga, .pcx, .pak, .wad)\n");
 }
 
+// Whatever bytes a header's names hold, --info --json writes valid JSON: UTF-8 characters as they
+// are, other bytes as the characters of their numbers (0xE9 as U+00E9), control characters,
+// quotes and backslashes escaped.
+TEST_F(ConvertCli, InfoAsJsonKeepsEveryNameValid) {
+    const IndexedImage image =
+        test::MakePicture(16, 16, [](std::int32_t, std::int32_t) { return std::uint8_t{7}; });
+    const auto wal =
+        WriteWal(image, WalPalette,
+                 {MipFilter::Point, HeaderFields{"w\xC3\xA4ll \xE9\x01\n\"\\", "", 0, 0, 0}});
+    test::WriteAll(dir.Path() / "odd.wal", *wal);
+    const Outcome outcome = Run("--info --json odd.wal");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_NE(outcome.output.find("\"name\":\"w\xC3\xA4ll \xC3\xA9\\u0001\\n\\\"\\\\\","),
+              std::string::npos)
+        << outcome.output;
+}
+
 // A 16 x 16 mip texture lump made byte by byte: pixel i of each level is index (i + level) % 256,
 // and a WAD3 lump ends with the palette whose entry i is (i, 255 - i, 7).
 std::vector<std::uint8_t> MipLump(const std::string& name, bool wad3) {

@@ -203,16 +203,18 @@ void TextureBrowserTest::FilterShowsTheNamesThatContainIt() {
 
 void TextureBrowserTest::SelectionShowsPictureLevelsPaletteAndFields() {
     Session session;
-    WriteWalTexture(session, "stone.wal", 200);
+    WriteWalTexture(session, "stone.wal", 200, "e1u1/st\xC3\xB6ne\"2");
     Open(session, SourceFormat::Wal);
     Part<QSpinBox>(session, "Zoom").setValue(8);
     Select(session, {"stone.wal"});
 
+    // As --info words them, a capital letter to each: a name's bytes that are not printable ASCII,
+    // and its quotes, as \xHH.
     const QStringList fields = LabelText(session, "Fields").split(QLatin1Char('\n'));
     QCOMPARE(fields,
              (QStringList{"stone.wal", "Size: 16 x 16", "Levels: 4: 16 x 16, 8 x 8, 4 x 4, 2 x 2",
-                          "Name: \"e1u1/stone\"", "Animation name: \"\"", "Flags: 0x00000010",
-                          "Contents: 0x00000001", "Value: 0x00000007"}));
+                          "Name: \"e1u1/stone\"", "Animation name: \"e1u1/st\\xC3\\xB6ne\\x222\"",
+                          "Flags: 0x00000010", "Contents: 0x00000001", "Value: 0x00000007"}));
     // Zoomed 8 times by nearest neighbour: texel (0, 0) fills the first 8 x 8 pixels alone.
     QCOMPARE(Part<QLabel>(session, "Picture").pixmap().size(), QSize(128, 128));
     QCOMPARE(PixelOf(session, "Picture", 7, 7), WalColour(200));

@@ -558,7 +558,7 @@ void WindowsTest::PreviewShowsLevelsAndHeaderFields() {
     QVERIFY(AllocatePixels(picture, 16, 8));
     picture.width = 16;
     picture.height = 8;
-    const HeaderFields fields{"e1u1/floor", "e1u1/floor2", 1, 2, 3};
+    const HeaderFields fields{"e1u1/floor", "e1u1/fl\xC3\xB6or2", 1, 2, 3};
     const auto bytes = *WriteWal(picture, WalPalette, WriteOptions(MipFilter::Point, fields));
     QFile file(session.PathOf("floor.wal"));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -575,15 +575,17 @@ void WindowsTest::PreviewShowsLevelsAndHeaderFields() {
         levels.append(level.size());
     }
     QCOMPARE(levels, (QList<QSize>{{8, 4}, {4, 2}, {2, 1}}));
-    QCOMPARE(info.toolTip(), QStringLiteral("16 x 8, 4 levels: 16 x 8, 8 x 4, 4 x 2, 2 x 1 | name "
-                                            "\"e1u1/floor\", next \"e1u1/floor2\", flags "
-                                            "0x00000001, contents 0x00000002, value 0x00000003"));
-    QVERIFY(info.text().startsWith(QStringLiteral("16 x 8")));
+    // As --info words them: a name's bytes that are not printable ASCII as \xHH.
+    QCOMPARE(info.toolTip(),
+             QStringLiteral("size: 16 x 8, levels: 4: 16 x 8, 8 x 4, 4 x 2, 2 x 1 | name: "
+                            "\"e1u1/floor\", animation name: \"e1u1/fl\\xC3\\xB6or2\", flags: "
+                            "0x00000001, contents: 0x00000002, value: 0x00000003"));
+    QVERIFY(info.text().startsWith(QStringLiteral("size: 16 x 8")));
 
     session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Bmp));
     session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("b.bmp"));
     QVERIFY(preview.Levels().isEmpty());
-    QCOMPARE(info.toolTip(), QStringLiteral("6 x 8"));
+    QCOMPARE(info.toolTip(), QStringLiteral("size: 6 x 8"));
     session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
     QCOMPARE(info.text(), QString());
 }

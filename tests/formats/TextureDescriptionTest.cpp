@@ -1,0 +1,69 @@
+// The one wording of a texture's facts that --info prints and the windows show.
+
+#include "formats/TextureDescription.h"
+
+#include <gtest/gtest.h>
+
+namespace texelary {
+namespace {
+
+TEST(TextureDescription, NamesAreQuotedWithTheirOddBytesAsHex) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "\"\""},
+        {"e1u1/floor 1", "\"e1u1/floor 1\""},
+        {"say \"hi\" \\ bye", "\"say \\x22hi\\x22 \\x5C bye\""},
+        {std::string("a\0b\n\x1F\x7F", 6), "\"a\\x00b\\x0A\\x1F\\x7F\""},
+        {"\xC3\xA9t\xE9", "\"\\xC3\\xA9t\\xE9\""}, // UTF-8 or not, byte by byte
+    };
+    for (const auto& [name, quoted] : rows) {
+        EXPECT_EQ(QuotedName(name), quoted);
+    }
+    EXPECT_EQ(FieldHex(0), "0x00000000");
+    EXPECT_EQ(FieldHex(0xABCDEF01u), "0xABCDEF01");
+}
+
+// Each fact as "label=value", its details after it.
+std::vector<std::string> Lines(const std::vector<DescribedFact>& facts) {
+    std::vector<std::string> lines;
+    for (const DescribedFact& fact : facts) {
+        lines.push_back(std::string(fact.label) + "=" + fact.value);
+        lines.insert(lines.end(), fact.details.begin(), fact.details.end());
+    }
+    return lines;
+}
+
+TEST(TextureDescription, FactsComeInInfosOrder) {
+    TextureInfo info;
+    info.width = 8;
+    info.height = 4;
+    info.levels = {{8, 4, 100}, {4, 2, 132}};
+    info.fields = HeaderFields{"e1u1/w\xC3\xA4ll", "", 1, 0x20, 0xFFFFFFFFu};
+    info.distinctIndices = 3;
+    const std::vector<DescribedFact> facts = DescribeTexture(SourceFormat::Wal, info);
+    EXPECT_EQ(Lines(facts),
+              (std::vector<std::string>{
+                  "kind=wal", "size=8 x 4", "levels=2: 8 x 4, 4 x 2", "name=\"e1u1/w\\xC3\\xA4ll\"",
+                  "animation name=\"\"", "flags=0x00000001", "contents=0x00000020",
+                  "value=0xFFFFFFFF", "distinct indices=3", "format's rules=followed"}));
+    // The windows pick facts by what they are about.
+    std::vector<TextureFact> about;
+    for (const DescribedFact& fact : facts) {
+        about.push_back(fact.fact);
+    }
+    using enum TextureFact;
+    EXPECT_EQ(about, (std::vector<TextureFact>{Kind, Size, Levels, Name, AnimationName, Flags,
+                                               Contents, Value, DistinctIndices, Rules}));
+
+    // A true-colour picture without header fields or levels, which breaks its format's rules.
+    TextureInfo picture;
+    picture.width = 3;
+    picture.height = 5;
+    picture.ruleBreaks = {"first rule", "second rule"};
+    EXPECT_EQ(Lines(DescribeTexture(SourceFormat::Png, picture)),
+              (std::vector<std::string>{
+                  "kind=png", "size=3 x 5", "levels=0", "distinct indices=none (true colour)",
+                  "format's rules=not followed", "first rule", "second rule"}));
+}
+
+} // namespace
+} // namespace texelary
