@@ -67,6 +67,12 @@ TMain::TMain(AppWindows& windows)
             item->setObjectName(QStringLiteral("N1"));
         }
     }
+    LayOutWindow();
+    ConnectHandlers();
+}
+
+// The font, the status line and the frames' margins, the same in every style.
+void TMain::LayOutWindow() {
     setFont(WindowFont());
     // What the header of the file shown says, below everything, cut to the window's width.
     m_previewInfo = new QLabel(m_ui->StatusBar);
@@ -94,7 +100,9 @@ TMain::TMain(AppWindows& windows)
     keepInside(*m_ui->GroupBox1, {8, 20, 12, 10});
     keepInside(*m_ui->GroupBox2, {8, 20, 10, 10});
     resize(minimumSizeHint());
+}
 
+void TMain::ConnectHandlers() {
     connect(m_ui->AddBtn, &QPushButton::clicked, this, &TMain::AddBtnClick);
     connect(m_ui->DeleteBtn, &QPushButton::clicked, this, &TMain::DeleteBtnClick);
     connect(m_ui->CreateBtn, &QPushButton::clicked, this, &TMain::CreateBtnClick);

@@ -113,6 +113,8 @@ private slots:
     void ProjectChanged();
 
 private:
+    void LayOutWindow();
+    void ConnectHandlers(); // every handler to its control, by function pointer
     // The image list's own events, and those of its viewport, where the mouse and drops arrive.
     void BmpListEvent(const QEvent& event);
     bool BmpListViewportEvent(QEvent& event);
