@@ -1,8 +1,8 @@
 // The texelary program: creates the seven windows, shows the main window and runs the event loop
 // until the main window is closed. Of its command line it reads --version, or the path of a
-// project file to load at start (as a file manager passes it); of settings only its own four
-// (header fields kept, mip levels, dithering, the transparent index), which the setup dialog
-// reads and saves.
+// project file to load at start (as a file manager passes it); of settings only its own six
+// (header fields kept, mip levels, dithering, the transparent index, full-bright colours, the
+// palette file), which the setup dialog reads and saves.
 
 #include "base/Version.h"
 #include "ui/AppWindows.h"
