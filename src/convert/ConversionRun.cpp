@@ -1,5 +1,6 @@
 #include "convert/ConversionRun.h"
 
+#include "base/Utf8.h"
 #include "convert/ArchiveOutput.h"
 #include "convert/ConvertEntry.h"
 #include "convert/EntryPaths.h"
@@ -16,10 +17,6 @@
 namespace texelary {
 
 namespace {
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 EntryRecipe RecipeOf(const RunSettings& settings, bool intoArchive) {
     const TargetFormatRow& to = RowOf(settings.RunConvTo);
