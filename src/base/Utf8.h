@@ -21,4 +21,10 @@ std::size_t Utf8Prefix(std::string_view text, std::size_t room);
 // in any case; other bytes (UTF-8 included) as they are.
 std::string AsciiLower(std::string text);
 
+// A path or name in a message, in double quotes, as it is: paths are the user's own and are shown
+// whole.
+inline std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
 } // namespace texelary

@@ -273,23 +273,23 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
     return std::nullopt;
 }
 
-RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments,
-                       VectorFileList& files) {
+RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments) {
     RunSettings settings;
-    settings.RunFiles = &files;
+    settings.RunFiles = project.files;
     settings.RunInputDir = project.inputDir;
     settings.RunOutputDir = project.outputDir;
     settings.RunConvFrom = project.convFrom;
     settings.RunConvTo = project.convTo;
-    settings.RunKeepHeader = arguments.keepHeader;
-    settings.RunSidecar = arguments.sidecar;
-    settings.RunMips = arguments.mips;
-    settings.RunJobs = arguments.jobs;
-    settings.RunStop = &g_interrupted;
-    settings.RunDither = arguments.dither;
-    settings.RunTransparentIndex = arguments.transparentIndex;
-    settings.RunAllLevels = arguments.allLevels;
-    settings.RunFullbright = arguments.fullbright;
+    settings.options.keepHeader = arguments.keepHeader;
+    settings.options.allLevels = arguments.allLevels;
+    settings.options.sidecar = arguments.sidecar;
+    WriteOptions& write = settings.options.write;
+    write.mips = arguments.mips;
+    write.dither = arguments.dither;
+    write.transparentIndex = arguments.transparentIndex;
+    write.fullbright = arguments.fullbright;
+    settings.jobs = arguments.jobs;
+    settings.stop = &g_interrupted;
     return settings;
 }
 
@@ -317,16 +317,15 @@ std::optional<std::string> TakePalette(const ConvertArguments& arguments, Target
         return std::nullopt;
     }
     std::string reason;
-    settings.RunPalette = ReadRunPalette(arguments.paletteFile, to, reason);
-    if (settings.RunPalette) {
+    settings.options.write.palette = ReadRunPalette(arguments.paletteFile, to, reason);
+    if (settings.options.write.palette) {
         return std::nullopt;
     }
     return "cannot use the palette '" + arguments.paletteFile + "': " + reason;
 }
 
 int Convert(const Project& project, const ConvertArguments& arguments) {
-    VectorFileList files(project.files);
-    RunSettings settings = SettingsOf(project, arguments, files);
+    RunSettings settings = SettingsOf(project, arguments);
     if (const auto refused = TakePalette(arguments, project.convTo, settings)) {
         return UsageError(*refused);
     }
@@ -342,12 +341,12 @@ int Convert(const Project& project, const ConvertArguments& arguments) {
     }
     ConsoleFeedback feedback(arguments.stopOnError, TEXELARY_ISATTY(TEXELARY_STDERR_FD) != 0);
     RunState state;
-    PrepareProgress(state, files.Count());
+    PrepareProgress(state, settings.RunFiles.size());
     CatchInterrupts();
     RunConversion(settings, state, feedback);
     state.Image.reset();
     feedback.ClearBar();
-    ReportCounts(state, static_cast<std::int32_t>(files.Count()));
+    ReportCounts(state, static_cast<std::int32_t>(settings.RunFiles.size()));
     EndByInterruptingSignal();
     return state.Done == 1 && state.Failed == 0 ? kExitConverted : kExitFailed;
 }

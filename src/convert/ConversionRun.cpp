@@ -1,5 +1,6 @@
 #include "convert/ConversionRun.h"
 
+#include "base/Utf8.h"
 #include "convert/ArchiveOutput.h"
 #include "convert/ConvertEntry.h"
 #include "convert/EntryPaths.h"
@@ -17,21 +18,10 @@ namespace texelary {
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
 EntryRecipe RecipeOf(const RunSettings& settings, bool intoArchive) {
     const TargetFormatRow& to = RowOf(settings.RunConvTo);
-    return EntryRecipe{&RowOf(settings.RunConvFrom),
-                       &to,
-                       settings.RunMips,
-                       settings.RunKeepHeader,
-                       {settings.RunDither, settings.RunTransparentIndex, settings.RunFullbright,
-                        settings.RunPalette},
-                       settings.RunAllLevels && to.levelsAsFiles,
-                       intoArchive,
-                       settings.RunSidecar};
+    return EntryRecipe{&RowOf(settings.RunConvFrom), &to, settings.options,
+                       settings.options.allLevels && to.levelsAsFiles, intoArchive};
 }
 
 // The input and output paths of the index-th entry of the list. Into an archive, an output's
@@ -40,10 +30,10 @@ EntryTask TaskFor(const RunSettings& settings, const EntryRecipe& recipe,
                   const ArchiveOutput* archive, std::size_t index) {
     const std::string extension = recipe.levelFiles ? std::string("0.") + recipe.to->extension
                                                     : std::string(recipe.to->extension);
-    std::string entry = settings.RunFiles->Entry(index);
+    std::string entry = settings.RunFiles[index];
     EntryTask task;
     task.inputPath = JoinPath(settings.RunInputDir, entry);
-    task.keepsPicture = index + 1 == settings.RunFiles->Count();
+    task.keepsPicture = index + 1 == settings.RunFiles.size();
     if (recipe.from->wad) {
         entry = FileNameOfLump(entry); // the '*' of a liquid's name cannot be in a file's
     }
@@ -195,7 +185,7 @@ unsigned DefaultJobs() {
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback) {
     const bool formatsKnown = SourceFormatAt(IndexOf(settings.RunConvFrom)) &&
                               TargetFormatAt(IndexOf(settings.RunConvTo));
-    if (settings.RunFiles == nullptr || settings.RunFiles->Count() == 0 || !formatsKnown) {
+    if (settings.RunFiles.empty() || !formatsKnown) {
         state.Aborted = 1;
         return;
     }
@@ -212,35 +202,32 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         }
     }
     const EntryRecipe recipe = RecipeOf(settings, archive != nullptr);
-    const auto stopped = [&settings] {
-        return settings.RunStop != nullptr && settings.RunStop->load();
-    };
-    OutputGuard guard(*settings.RunFiles, settings.RunInputDir);
+    const auto stopped = [&settings] { return settings.stop != nullptr && settings.stop->load(); };
+    OutputGuard guard(settings.RunFiles, settings.RunInputDir);
 
     // Entries are converted ahead of the one in hand, `jobs` at a time, by threads of the pool
     // (or, for one job, by this thread as each entry comes up); what the user is told and every
     // commit follow here, entry by entry. The pool is closed on every way out, which drops the
     // results not reached and with them their temporary files.
-    const unsigned jobs = std::max(1u, settings.RunJobs);
+    const unsigned jobs = std::max(1u, settings.jobs);
     const std::size_t ahead = jobs == 1 ? 1 : std::size_t{jobs} * kEntriesAheadPerJob;
     // No more threads than entries: a short list on a machine of many cores starts few, and a
     // list of one entry is converted on this thread, with no thread to start for it.
-    const std::size_t count = settings.RunFiles->Count();
+    const std::size_t count = settings.RunFiles.size();
     const auto threads =
         jobs == 1 || count == 1 ? 0u : static_cast<unsigned>(std::min<std::size_t>(jobs, count));
     OrderedPool<EntryTask, EntryResult> pool(
         threads, [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); },
-        settings.RunStop);
+        settings.stop);
     std::size_t submitted = 0;
 
-    // The list's length is read again before every entry: it is the caller's own list.
-    for (std::size_t i = 0; i < settings.RunFiles->Count(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (feedback.CancelRequested() || stopped()) {
             state.Aborted = 1;
             return;
         }
-        feedback.EntryStarting(i, settings.RunFiles->Count(), settings.RunFiles->Entry(i));
-        for (; submitted < settings.RunFiles->Count() && submitted < i + ahead; ++submitted) {
+        feedback.EntryStarting(i, count, settings.RunFiles[i]);
+        for (; submitted < count && submitted < i + ahead; ++submitted) {
             pool.Submit(TaskFor(settings, recipe, archive.get(), submitted));
         }
         std::optional<EntryResult> result = pool.Take();
@@ -260,7 +247,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
 
         // The running sum in single precision can fall short of 100 (six entries end at 99.99),
         // so the bar shows 100 outright once the last entry is done.
-        const bool last = i + 1 == settings.RunFiles->Count();
+        const bool last = i + 1 == count;
         feedback.SetProgress(last ? 100 : static_cast<int>(state.Progress));
         state.Progress = state.Step + state.Progress;
     }

@@ -6,7 +6,7 @@
 // progress bar. It talks to the outside only through the two small interfaces below, so that the
 // windows, the command line and the tests can each drive it.
 
-#include "convert/FileList.h"
+#include "convert/ConvertEntry.h"
 #include "convert/RunFeedback.h"
 #include "formats/Formats.h"
 #include "formats/WriteOptions.h"
@@ -16,51 +16,29 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace texelary {
 
-// What a run is told: the list by reference and the project's settings at the time of "Create...".
+// What a run is told: its own copy of the list's names (relative to RunInputDir) and the
+// project's settings at the time of "Create...".
 struct RunSettings {
-    const FileList* RunFiles = nullptr;
+    std::vector<std::string> RunFiles;
     std::string RunInputDir;
     std::string RunOutputDir;
     SourceFormat RunConvFrom = SourceFormat::Bmp;
     TargetFormat RunConvTo = TargetFormat::M8;
-    // Program settings rather than the project's: copy the name, animation name, flags, contents
-    // and value of .m8 and .wal sources into their outputs (other sources have none), and how
-    // the smaller mip levels are made.
-    bool RunKeepHeader = false;
-    MipFilter RunMips = MipFilter::Point;
+    // How each entry is converted: the program's settings (or the command line's), not the
+    // project's.
+    EntryOptions options;
     // How many files are converted at once: 1 converts each file in turn on the calling thread;
     // more spreads the work over as many threads. The boxes, the bar, the counts and the files
     // written are the same either way.
-    unsigned RunJobs = 1;
+    unsigned jobs = 1;
     // When set (from any thread, or from a signal handler), no further file is begun and the run
     // ends as aborted before its next entry, as after Cancel between entries. May be none.
-    const std::atomic<bool>* RunStop = nullptr;
-    // How pictures of more than 256 colours are brought down to a palette: error diffusion or
-    // nearest colours, and the index that pixels less than half opaque take, if any. A palette
-    // picture converts with its own indices and colours unless it has such pixels and a
-    // transparent index is asked for; it is then brought down like a true-colour one.
-    bool RunDither = false;
-    std::optional<std::uint8_t> RunTransparentIndex;
-    // Every mip level of a mip texture source (level 0 alone for other sources), for targets
-    // that write one file per level: name.0.png, name.1.png, ...
-    bool RunAllLevels = false;
-    // For a WAD2 target: whether pictures may take the palette's full-bright colours (indices
-    // 224 to 255, drawn unlit by the engines); without it they take the nearest of the others.
-    bool RunFullbright = false;
-    // A palette of the user's (from a palette file): the one .wal and WAD2 textures index instead
-    // of the game's, and the one true-colour pictures take for the other targets instead of one
-    // of their own. None: the built-in palettes, and palettes made for each picture.
-    std::optional<Palette> RunPalette;
-    // Texture fields beside pictures: each PNG made from a texture with header fields gets a
-    // NAME.wal_json file beside it, and a picture source with one beside it gives its fields to
-    // the output, as RunKeepHeader does for textures.
-    bool RunSidecar = false;
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // The number of files a run should convert at once on this machine: one per core.
@@ -86,20 +64,20 @@ void PrepareProgress(RunState& state, std::size_t entryCount);
 
 // Runs the whole list. Ends with Done = 1 when every entry was dealt with (some may have failed),
 // or Aborted = 1 when the list was empty, Cancel was pressed in a not-found or write box,
-// CancelRequested returned true, RunStop was set, or a format index was out of range.
+// CancelRequested returned true, `stop` was set, or a format index was out of range.
 //
 // Each input file is read once, for its picture and its palette. A picture with no pixels (an
 // empty file, a width or height of 0) fails like a file that cannot be read. The run writes over
 // no input of its list and over no output an earlier entry wrote: such an entry fails with the
 // write box and its file is left as it was.
 //
-// With RunJobs above 1, up to that many files are read and converted at once on threads of the
+// With `jobs` above 1, up to that many files are read and converted at once on threads of the
 // run's own, each output going to a temporary file beside its target, up to
-// kEntriesAheadPerJob x RunJobs entries ahead of the one whose boxes are being shown. Every call
+// kEntriesAheadPerJob x `jobs` entries ahead of the one whose boxes are being shown. Every call
 // of `feedback` and every replacing of a target by its temporary file happen on the calling
 // thread, in the list's order: a file's boxes come only after every earlier file's, and a run
 // that ends early leaves exactly the files a run of one job would have left (the temporary files
-// of later entries are removed). At most RunJobs pictures are held at once besides Image: only
+// of later entries are removed). At most `jobs` pictures are held at once besides Image: only
 // the entries being converted hold one.
 constexpr unsigned kEntriesAheadPerJob = 4;
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback);

@@ -28,8 +28,7 @@ bool SeeThroughElsewhere(const IndexedImage& image, const std::array<std::uint8_
 // other indices than the transparent one, when one is asked for, since its own indices cannot
 // keep that index for them alone. (A picture whose holes are at that index already, such as a
 // PNG made from a texture, keeps its indices.)
-void BringDown(const EntryRecipe& recipe, SourceRead& read) {
-    const TrueColourOptions& options = recipe.colours;
+void BringDown(const EntryRecipe& recipe, const TrueColourOptions& options, SourceRead& read) {
     if (read.image && options.transparentIndex &&
         SeeThroughElsewhere(*read.image, read.paletteAlpha, *options.transparentIndex)) {
         read.trueColour = ExpandToRgba(*read.image, read.palette, read.paletteAlpha);
@@ -68,11 +67,11 @@ bool ReadSidecar(const std::string& path, SourceRead& read) {
 
 // The .wal_json file of a PNG written from a source with header fields, beside it (or beside it
 // in the archive), as one more output of the entry. False when it could not be made.
-bool AddSidecar(const EntryRecipe& recipe, const EntryTask& task, const IndexedImage& picture,
+bool AddSidecar(bool intoArchive, const EntryTask& task, const IndexedImage& picture,
                 const HeaderFields& fields, std::vector<EntryOutput>& outputs) {
     auto bytes = EncodeSidecar(picture.width, picture.height, fields);
     const std::string path = SidecarPath(task.outputPath);
-    if (recipe.intoArchive) {
+    if (intoArchive) {
         outputs.push_back({path, nullptr, std::move(bytes), {}});
         return true;
     }
@@ -90,17 +89,18 @@ bool AddSidecar(const EntryRecipe& recipe, const EntryTask& task, const IndexedI
 // asked for) come from the same bytes; those of a picture source from the .wal_json file beside
 // it, when one is asked for (`besideFields` then tells that they came from there). A picture
 // without pixels is no conversion: it fails like a file that cannot be read.
-EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceRead& read,
-                     bool& besideFields) {
+EntryStage ReadEntry(const EntryRecipe& recipe, const TrueColourOptions& colours,
+                     const std::string& path, SourceRead& read, bool& besideFields) {
     read.wantLevels = recipe.levelFiles;
     ReadSourceFile(*recipe.from, path, read);
-    besideFields = read.image && !read.fields && (recipe.sidecar || recipe.keepHeader);
+    besideFields =
+        read.image && !read.fields && (recipe.options.sidecar || recipe.options.keepHeader);
     if (besideFields && !ReadSidecar(path, read)) {
         read.image.reset();
         return EntryStage::NotFound;
     }
     if (read.paletteRead) {
-        BringDown(recipe, read);
+        BringDown(recipe, colours, read);
     }
     if (read.image && (read.image->width == 0 || read.image->height == 0)) {
         read.image.reset();
@@ -112,31 +112,26 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const std::string& path, SourceR
     return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
 }
 
-EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const EntryTask& task) {
+EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTask& task) {
     EntryResult result;
     result.task = task;
-    EntryRecipe recipe = ownRecipe;
+    WriteOptions options = recipe.options.write;
     if (task.seeThrough) {
-        recipe.colours.transparentIndex = 255;
+        options.transparentIndex = 255;
     }
     try {
         SourceRead read;
         bool besideFields = false;
-        result.stage = ReadEntry(recipe, task.inputPath, read, besideFields);
+        result.stage = ReadEntry(recipe, options, task.inputPath, read, besideFields);
         result.reason = read.reason;
         result.reasonDetail = read.reasonDetail;
         result.image = std::move(read.image);
         if (result.stage != EntryStage::Written) {
             return result;
         }
-        WriteOptions options;
-        options.mips = recipe.mips;
-        options.fullbright = recipe.colours.fullbright;
-        options.transparentIndex = recipe.colours.transparentIndex;
-        options.palette = recipe.colours.palette;
         // Only the rows of mip textures give header fields; every other source is written as
         // before.
-        if (!recipe.to->wad && (recipe.keepHeader || besideFields)) {
+        if (!recipe.to->wad && (recipe.options.keepHeader || besideFields)) {
             options.fields = read.fields;
         }
         result.fields = options.fields;
@@ -173,8 +168,9 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& ownRecipe, const Entry
             }
             result.outputs.push_back({path, std::move(output), std::nullopt, {}});
         }
-        if (recipe.sidecar && read.fields && recipe.to->format == TargetFormat::Png) {
-            if (!AddSidecar(recipe, task, *result.image, *read.fields, result.outputs)) {
+        if (recipe.options.sidecar && read.fields && recipe.to->format == TargetFormat::Png) {
+            if (!AddSidecar(recipe.intoArchive, task, *result.image, *read.fields,
+                            result.outputs)) {
                 return result;
             }
         }

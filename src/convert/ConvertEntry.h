@@ -5,7 +5,6 @@
 // thread. What the user is told, and the putting in place of the files, is left to the run.
 
 #include "base/FileIo.h"
-#include "colour/NearestColour.h"
 #include "formats/Formats.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
@@ -61,18 +60,33 @@ struct EntryResult {
     std::vector<EntryOutput> outputs;   // every file written, in order; one but for level files
 };
 
+// How every entry of a run is converted, as the user chose it.
+struct EntryOptions {
+    // Copy the name, animation name, flags, contents and value of .m8 and .wal sources into their
+    // outputs (other sources have none).
+    bool keepHeader = false;
+    // Every mip level of a mip texture source (level 0 alone for other sources), for targets that
+    // write one file per level: name.0.png, name.1.png, ...
+    bool allLevels = false;
+    // Header fields beside pictures: a PNG made from a source with fields gets its .wal_json
+    // file, and a picture source's .wal_json gives the fields that keepHeader would copy.
+    bool sidecar = false;
+    // How the smaller mip levels are made, and the colours: how pictures of more than 256 colours
+    // are brought down to a palette (error diffusion or nearest colours), the index that pixels
+    // less than half opaque take, if any, whether a WAD2 picture may take the palette's
+    // full-bright colours, and the user's palette, if any. A palette picture converts with its
+    // own indices and colours unless it has such pixels and a transparent index is asked for; it
+    // is then brought down like a true-colour one. The fields and the name are each entry's own.
+    WriteOptions write;
+};
+
 // What every entry of a run is converted with.
 struct EntryRecipe {
     const SourceFormatRow* from = nullptr;
     const TargetFormatRow* to = nullptr;
-    MipFilter mips = MipFilter::Point;
-    bool keepHeader = false;
-    TrueColourOptions colours;
+    EntryOptions options;
     bool levelFiles = false;  // every level of the source to a file of its own
     bool intoArchive = false; // the outputs are entries of one archive, kept as bytes
-    // Header fields beside pictures: a PNG made from a source with fields gets its .wal_json
-    // file, and a picture source's .wal_json gives the fields that --keep-header would copy.
-    bool sidecar = false;
 };
 
 // Everything one entry needs that tells the user nothing: read, convert, and write the output to

@@ -118,9 +118,9 @@ bool NamesIgnoreCase(const fs::path& directory) {
 #endif
 }
 
-OutputGuard::OutputGuard(const FileList& files, const std::string& inputDir) {
-    for (std::size_t i = 0; i < files.Count(); ++i) {
-        const std::string input = JoinPath(inputDir, files.Entry(i));
+OutputGuard::OutputGuard(const std::vector<std::string>& files, const std::string& inputDir) {
+    for (const std::string& file : files) {
+        const std::string input = JoinPath(inputDir, file);
         const Look look = LookAt(NativePath(input));
         const std::string key = Key(input, look.link);
         m_inputs.insert(key);

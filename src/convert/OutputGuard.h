@@ -2,8 +2,6 @@
 
 // The outputs a run may not write: its own inputs, and what an earlier entry wrote.
 
-#include "convert/FileList.h"
-
 #include <compare>
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace texelary {
 
@@ -25,7 +24,8 @@ namespace texelary {
 // spelling of it.
 class OutputGuard {
 public:
-    OutputGuard(const FileList& files, const std::string& inputDir);
+    // `files` are the list's names, relative to `inputDir`.
+    OutputGuard(const std::vector<std::string>& files, const std::string& inputDir);
 
     // Why `output` may not be written for the entry read from `input`; empty when it may.
     std::string Refusal(const std::string& input, const std::string& output);

@@ -13,11 +13,6 @@ namespace texelary {
 
 namespace {
 
-// A path or name in a message, as it is: paths are the user's own and are shown whole.
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 // The part of `name` after its last '/'.
 std::string_view LastPart(std::string_view name) {
     const std::size_t slash = name.rfind('/');

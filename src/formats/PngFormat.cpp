@@ -122,87 +122,121 @@ struct DecompressorFree {
 // Image data that unpacks to at most this much is checked in one call when the file is in memory.
 constexpr std::uint64_t InflatedAtOnce = std::uint64_t{32} << 20;
 
-// Whether the image data of a file in memory is whole by the checks of CheckImageData, found the
-// quick way: the IDAT chunks' CRCs, then the stream unpacked in one call by libdeflate, which
-// checks its Adler-32 and that it ends, two to five times as fast as zlib's inflate by pieces.
-// False when it is not, or when the quick way does not apply (a file read by pieces, the chunks
-// not as expected, a stream that unpacks to more than `maxRaw`): CheckImageData then finds what
-// holds and why not, the same way as for every file.
-bool WholeInMemory(std::span<const std::uint8_t> file, std::uint64_t maxRaw) try {
-    if (file.empty() || maxRaw > InflatedAtOnce) {
-        return false;
-    }
-    std::vector<std::span<const std::uint8_t>> chunks;
-    std::size_t compressed = 0;
-    // The chunks from the signature on, as CheckImageData walks them.
-    for (std::size_t at = 8; file.size() - at >= 8;) {
-        const std::uint8_t* head = file.data() + at;
-        const std::uint32_t length = LoadBE32(head);
-        const bool isImageData = std::memcmp(head + 4, "IDAT", 4) == 0;
-        if (!chunks.empty() && !isImageData) {
-            break;
-        }
-        if (file.size() - at - 8 < std::uint64_t{length} + 4) {
-            return false;
-        }
-        if (isImageData) {
-            if (libdeflate_crc32(0, head + 4, std::size_t{length} + 4) !=
-                LoadBE32(head + 8 + length)) {
-                return false;
-            }
-            chunks.emplace_back(head + 8, length);
-            compressed += length;
-        }
-        at += 12 + std::size_t{length};
-    }
-    if (chunks.empty()) {
-        return false;
-    }
-    std::vector<std::uint8_t> joined; // the stream in one piece, when it lies in several chunks
-    std::span<const std::uint8_t> stream = chunks.front();
-    if (chunks.size() > 1) {
-        joined.reserve(compressed);
-        for (const auto chunk : chunks) {
-            joined.insert(joined.end(), chunk.begin(), chunk.end());
-        }
-        stream = joined;
-    }
-    thread_local const std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
-        libdeflate_alloc_decompressor());
-    if (!decompressor) {
-        return false;
-    }
-    const std::unique_ptr<std::uint8_t[]> unpacked(new std::uint8_t[maxRaw]);
-    std::size_t unpackedSize = 0;
-    return libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(),
-                                      unpacked.get(), maxRaw, &unpackedSize) == LIBDEFLATE_SUCCESS;
-} catch (const std::bad_alloc&) {
-    return false; // the way by pieces needs far less
-}
+// What unpacks the zlib stream of the IDAT chunks while WalkImageData goes through them.
+class Inflater {
+public:
+    virtual ~Inflater() = default;
+    // The next `count` bytes of the stream; a reason other than None ends the walk with it.
+    virtual ReadError Take(const std::uint8_t* data, std::uint32_t count) = 0;
+    // Once the last IDAT chunk has been taken: None when the stream ended, as the checks ask.
+    virtual ReadError End() = 0;
+};
 
-// Why the image data of a file that libspng has decoded fails its checksums: an IDAT chunk's
-// CRC, or the zlib stream's Adler-32 (or the stream does not end); None when both hold. The
-// stream is unpacked into a scratch buffer and dropped; once more has come out than `maxRaw`
-// (all rows and filter bytes the picture can have, interlaced or not) the rest is data past
-// the picture, which libspng ignores, and it is not unpacked.
-ReadError CheckImageData(PngBytes& file, std::uint64_t maxRaw) {
-    if (WholeInMemory(file.Memory(), maxRaw)) {
+// zlib's inflate by pieces, into a scratch buffer that is dropped: what tells what is wrong.
+// Once more has come out than `maxRaw` the rest is data past the picture, which libspng ignores,
+// and it is not unpacked.
+class ZlibInflater final : public Inflater {
+public:
+    explicit ZlibInflater(std::uint64_t maxRaw)
+        : m_maxRaw(maxRaw) {
+        if (inflateInit(&m_stream) == Z_OK) {
+            m_owner.reset(&m_stream);
+        }
+    }
+    ZlibInflater(const ZlibInflater&) = delete;
+    ZlibInflater& operator=(const ZlibInflater&) = delete;
+
+    // False when zlib could not start (no memory).
+    bool Started() const { return m_owner != nullptr; }
+
+    ReadError Take(const std::uint8_t* data, std::uint32_t count) override {
+        m_stream.next_in = data;
+        m_stream.avail_in = count;
+        while (!m_ended && m_unpacked <= m_maxRaw && m_stream.avail_in != 0) {
+            m_stream.next_out = m_scratch.data();
+            m_stream.avail_out = static_cast<uInt>(m_scratch.size());
+            const int status = inflate(&m_stream, Z_NO_FLUSH);
+            m_unpacked += m_scratch.size() - m_stream.avail_out;
+            if (status == Z_STREAM_END) {
+                m_ended = true;
+            } else if (status != Z_OK && status != Z_BUF_ERROR) {
+                return status == Z_MEM_ERROR ? ReadError::OutOfMemory : ReadError::CorruptData;
+            }
+        }
         return ReadError::None;
     }
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) {
-        return ReadError::OutOfMemory;
+
+    ReadError End() override {
+        return m_ended || m_unpacked > m_maxRaw ? ReadError::None : ReadError::CorruptData;
     }
-    const std::unique_ptr<z_stream, InflateEnd> owner(&stream);
-    std::array<std::uint8_t, 16384> scratch{};
-    std::vector<std::uint8_t> piece; // the file's bytes in hand, when it is read by pieces
-    // A chunk's data is taken this much at a time.
+
+private:
+    std::uint64_t m_maxRaw;
+    z_stream m_stream{};
+    std::unique_ptr<z_stream, InflateEnd> m_owner; // once inflateInit has succeeded
+    std::array<std::uint8_t, 16384> m_scratch{};
+    std::uint64_t m_unpacked = 0;
+    bool m_ended = false;
+};
+
+// libdeflate, for a file in memory: the chunks' data is kept where it lies and unpacked in one
+// call at the end, which checks the Adler-32 and that the stream ends, two to five times as fast
+// as zlib's inflate by pieces. It tells only whether the stream is whole within `maxRaw` bytes:
+// anything else (even more data than that) is CorruptData here, for zlib to tell what holds.
+// Throws std::bad_alloc when memory runs out.
+class LibdeflateInflater final : public Inflater {
+public:
+    explicit LibdeflateInflater(std::uint64_t maxRaw)
+        : m_maxRaw(maxRaw) {}
+
+    ReadError Take(const std::uint8_t* data, std::uint32_t count) override {
+        m_chunks.emplace_back(data, count);
+        m_compressed += count;
+        return ReadError::None;
+    }
+
+    ReadError End() override {
+        if (m_chunks.empty()) {
+            return ReadError::CorruptData;
+        }
+        std::vector<std::uint8_t> joined; // the stream in one piece, when it lies in several chunks
+        std::span<const std::uint8_t> stream = m_chunks.front();
+        if (m_chunks.size() > 1) {
+            joined.reserve(m_compressed);
+            for (const auto chunk : m_chunks) {
+                joined.insert(joined.end(), chunk.begin(), chunk.end());
+            }
+            stream = joined;
+        }
+        thread_local const std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
+            libdeflate_alloc_decompressor());
+        if (!decompressor) {
+            return ReadError::CorruptData;
+        }
+        const std::unique_ptr<std::uint8_t[]> unpacked(new std::uint8_t[m_maxRaw]);
+        std::size_t unpackedSize = 0;
+        const libdeflate_result result =
+            libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(),
+                                       unpacked.get(), m_maxRaw, &unpackedSize);
+        return result == LIBDEFLATE_SUCCESS ? ReadError::None : ReadError::CorruptData;
+    }
+
+private:
+    std::uint64_t m_maxRaw;
+    std::vector<std::span<const std::uint8_t>> m_chunks;
+    std::size_t m_compressed = 0;
+};
+
+// The chunks from the signature on (length, type, data, CRC), the first IDAT to the last: each
+// IDAT chunk's CRC is checked and its data handed to `inflater`, whose End gives the answer
+// once the last has been. A file in memory gives each chunk's data whole; one read by pieces a
+// megabyte at a time.
+ReadError WalkImageData(PngBytes& file, Inflater& inflater) {
     constexpr std::size_t PieceSize = std::size_t{1} << 20;
-    std::uint64_t unpacked = 0;
-    bool ended = false;
+    const bool inMemory = !file.Memory().empty();
+    std::vector<std::uint8_t> piece; // the file's bytes in hand, when it is read by pieces
     bool inImageData = false;
     const std::uint64_t size = file.Size();
-    // The chunks from the signature on: length, type, data, CRC, the first IDAT to the last.
     for (std::uint64_t at = 8; at <= size && size - at >= 8;) {
         const std::uint8_t* head = file.At(at, 8, piece);
         if (head == nullptr) {
@@ -218,30 +252,19 @@ ReadError CheckImageData(PngBytes& file, std::uint64_t maxRaw) {
         }
         if (isImageData) {
             inImageData = true;
-            auto crc = crc32(0, head + 4, 4);
+            std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
             // zlib's lengths are 32 bits; a chunk's length is at most 2^31 - 1.
             for (std::uint32_t done = 0; done < length;) {
-                const auto count =
-                    static_cast<std::uint32_t>(std::min<std::size_t>(length - done, PieceSize));
+                const auto count = static_cast<std::uint32_t>(
+                    inMemory ? length : std::min<std::size_t>(length - done, PieceSize));
                 const std::uint8_t* data = file.At(at + 8 + done, count, piece);
                 if (data == nullptr) {
                     return ReadError::Truncated;
                 }
-                crc = crc32(crc, data, count);
+                crc = libdeflate_crc32(crc, data, count);
                 done += count;
-                stream.next_in = data;
-                stream.avail_in = count;
-                while (!ended && unpacked <= maxRaw && stream.avail_in != 0) {
-                    stream.next_out = scratch.data();
-                    stream.avail_out = static_cast<uInt>(scratch.size());
-                    const int status = inflate(&stream, Z_NO_FLUSH);
-                    unpacked += scratch.size() - stream.avail_out;
-                    if (status == Z_STREAM_END) {
-                        ended = true;
-                    } else if (status != Z_OK && status != Z_BUF_ERROR) {
-                        return status == Z_MEM_ERROR ? ReadError::OutOfMemory
-                                                     : ReadError::CorruptData;
-                    }
+                if (const ReadError why = inflater.Take(data, count); why != ReadError::None) {
+                    return why;
                 }
             }
             const std::uint8_t* stored = file.At(at + 8 + length, 4, piece);
@@ -254,7 +277,31 @@ ReadError CheckImageData(PngBytes& file, std::uint64_t maxRaw) {
         }
         at += 12 + std::uint64_t{length};
     }
-    return ended || unpacked > maxRaw ? ReadError::None : ReadError::CorruptData;
+    return inflater.End();
+}
+
+// Why the image data of a file that libspng has decoded fails its checksums: an IDAT chunk's
+// CRC, or the zlib stream's Adler-32 (or the stream does not end); None when both hold. `maxRaw`
+// is all rows and filter bytes the picture can have, interlaced or not. A file in memory whose
+// data unpacks to little enough is walked the quick way first, by libdeflate; when that finds
+// the data whole it is, and otherwise zlib's walk finds what holds and why not, the same way as
+// for every file.
+ReadError CheckImageData(PngBytes& file, std::uint64_t maxRaw) {
+    if (!file.Memory().empty() && maxRaw <= InflatedAtOnce) {
+        try {
+            LibdeflateInflater quick(maxRaw);
+            if (WalkImageData(file, quick) == ReadError::None) {
+                return ReadError::None;
+            }
+        } catch (const std::bad_alloc&) {
+            // zlib's way needs far less.
+        }
+    }
+    ZlibInflater inflater(maxRaw);
+    if (!inflater.Started()) {
+        return ReadError::OutOfMemory;
+    }
+    return WalkImageData(file, inflater);
 }
 
 ReadError Translate(int error) {

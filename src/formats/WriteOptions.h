@@ -1,8 +1,9 @@
 #pragma once
 
 // What a writer is told beyond the picture and its palette: how the smaller mip levels are made,
-// and the header fields to copy from the source texture.
+// the header fields to copy from the source texture, and the colours it brings a picture down to.
 
+#include "colour/NearestColour.h"
 #include "formats/HeaderFields.h"
 #include "image/IndexedImage.h"
 
@@ -20,7 +21,11 @@ enum class MipFilter : std::int32_t {
     Box = 1,   // every level averages 2 x 2 blocks of the level above, as the games' own tools do
 };
 
-struct WriteOptions {
+// The colours (TrueColourOptions) are the ones a picture is brought down with before it is
+// written, so that the writers of a fixed palette (.wal, WAD2) index the same palette, full-bright
+// colours and transparent index: the user's palette instead of the game's, and for a format that
+// can say so (PNG), the index whose pixels are see-through.
+struct WriteOptions : TrueColourOptions {
     WriteOptions(MipFilter levels = MipFilter::Point, std::optional<HeaderFields> kept = {})
         : mips(levels)
         , fields(std::move(kept)) {}
@@ -31,14 +36,6 @@ struct WriteOptions {
     std::optional<HeaderFields> fields;
     // The texture's name in a wad, which its lump stores (and the engines look it up by).
     std::string name;
-    // Whether a picture brought onto the WAD2 palette may take its full-bright colours (indices
-    // 224 to 255, which the engines draw unlit).
-    bool fullbright = false;
-    // For a format that can say so (PNG): the index whose pixels are see-through.
-    std::optional<std::uint8_t> transparentIndex;
-    // A palette given by the user, for the formats of a fixed palette (.wal, WAD2): the one their
-    // pixels index instead of the game's.
-    std::optional<Palette> palette = std::nullopt;
 };
 
 } // namespace texelary

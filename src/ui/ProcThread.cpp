@@ -211,19 +211,10 @@ void ProcThread::run() {
     try {
         OnGuiThread(*this, [this] {
             m_settings = m_dialog.Settings();
-            std::vector<std::string> names;
-            if (const FileList* files = m_settings.RunFiles; files != nullptr) {
-                names.reserve(files->Count());
-                for (std::size_t i = 0; i < files->Count(); ++i) {
-                    names.push_back(files->Entry(i));
-                }
-            }
-            m_files = VectorFileList(std::move(names));
-            PrepareProgress(State, m_files.Count());
+            PrepareProgress(State, m_settings.RunFiles.size());
         });
-        m_settings.RunFiles = &m_files;
-        m_settings.RunJobs = DefaultJobs();
-        m_settings.RunStop = &m_cancelRequested;
+        m_settings.jobs = DefaultJobs();
+        m_settings.stop = &m_cancelRequested;
         // The run ends with exactly one of Done and Aborted set.
         GuiFeedback feedback(m_dialog, m_boxes, *this);
         RunConversion(m_settings, State, feedback);

@@ -46,10 +46,9 @@ protected:
 private:
     TProcessDialog& m_dialog;
     MessageBoxes& m_boxes;
-    // The run's settings and its list of names, taken from the progress window on the GUI thread
-    // when the run starts. The window is modal, so neither can change while the run goes on.
+    // The run's settings with its list of names, copied from the progress window on the GUI thread
+    // when the run starts.
     RunSettings m_settings;
-    VectorFileList m_files{{}};
     std::atomic<bool> m_cancelRequested{false};
     std::string m_abortReason; // what ended the run, when something other than the user did
 };

@@ -386,21 +386,27 @@ void TMain::CreateBtnClick() {
     run.RunOutputDir = LocalPath(RunFolder(setup.OutputPath().text()));
     run.RunConvTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
     run.RunConvFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
-    run.RunKeepHeader = setup.KeepHeader().isChecked();
-    run.RunMips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
-    run.RunDither = setup.Dither().isChecked();
-    run.RunFullbright = setup.Fullbright().isChecked();
-    run.RunTransparentIndex = setup.TransparentIndex().isChecked()
-                                  ? std::optional<std::uint8_t>(kTransparentIndex)
-                                  : std::nullopt;
-    run.RunFiles = m_files.get();
+    run.options.keepHeader = setup.KeepHeader().isChecked();
+    WriteOptions& write = run.options.write;
+    write.mips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
+    write.dither = setup.Dither().isChecked();
+    write.fullbright = setup.Fullbright().isChecked();
+    write.transparentIndex = setup.TransparentIndex().isChecked()
+                                 ? std::optional<std::uint8_t>(kTransparentIndex)
+                                 : std::nullopt;
+    // The run is given a copy of the names, which it reads from its own thread.
+    run.RunFiles.clear();
+    run.RunFiles.reserve(m_files->Count());
+    for (std::size_t i = 0; i < m_files->Count(); ++i) {
+        run.RunFiles.push_back(m_files->Entry(i));
+    }
     // A palette file is read for each run, as it is now; one the target cannot take (too few
     // colours for a fixed palette, or no longer a palette) starts no run.
-    run.RunPalette.reset();
+    write.palette.reset();
     if (const QString palette = setup.PaletteFile(); !palette.isEmpty()) {
         std::string reason;
-        run.RunPalette = ReadRunPalette(LocalPath(palette), run.RunConvTo, reason);
-        if (!run.RunPalette) {
+        write.palette = ReadRunPalette(LocalPath(palette), run.RunConvTo, reason);
+        if (!write.palette) {
             ShowBox(*m_windows.Boxes,
                     "Cannot use the palette \"" + LocalPath(QDir::toNativeSeparators(palette)) +
                         "\"",

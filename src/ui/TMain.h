@@ -16,6 +16,7 @@
 // status line at its bottom says what the previewed file's header holds.
 
 #include "convert/ConversionRun.h"
+#include "convert/FileList.h"
 #include "ui/AppWindows.h"
 #include "ui/ListKeys.h"
 #include "ui/ProjectChanges.h"
@@ -42,8 +43,7 @@ namespace texelary {
 
 struct AppWindows;
 
-// The image list seen as a run's file list. The run reads the window's own list, entry by entry,
-// on the GUI thread.
+// The image list seen as a list of file names, read entry by entry on the GUI thread.
 class BmpListFiles final : public FileList {
 public:
     explicit BmpListFiles(const QListWidget& list)

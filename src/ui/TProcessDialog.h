@@ -29,7 +29,7 @@ public:
     // Waits for workers whose body is still returning; none is then waiting for this window.
     ~TProcessDialog() override;
 
-    // What "Create..." hands over before showing the window: the list, by reference, and the
+    // What "Create..." hands over before showing the window: a copy of the list, and the
     // project's settings.
     RunSettings& Settings() { return m_settings; }
 

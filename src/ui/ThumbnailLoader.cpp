@@ -67,11 +67,6 @@ const Thumbnail* ThumbnailLoader::Find(const QString& path) {
     return nullptr;
 }
 
-int ThumbnailLoader::Pending() const {
-    const std::lock_guard lock(m_mutex);
-    return static_cast<int>(m_asked.size());
-}
-
 void ThumbnailLoader::Ask(const QString& path) {
     const std::lock_guard lock(m_mutex);
     if (m_asked.contains(path)) {

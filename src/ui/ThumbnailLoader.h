@@ -56,9 +56,6 @@ public:
     const QPixmap& Damaged() const { return m_damaged; }
 
     int Side() const { return m_side; }
-    // How many thumbnails are asked for and not yet ready.
-    int Pending() const;
-    int Cached() const { return static_cast<int>(m_cache.count()); }
 
 signals:
     void Ready(const QString& path);

@@ -40,35 +40,16 @@ public:
     std::vector<std::string> details;
 };
 
-// A list whose first entry's file is deleted at the moment the run asks for the entry.
-class VanishingList : public FileList {
-public:
-    VanishingList(fs::path directory, std::vector<std::string> names)
-        : m_directory(std::move(directory))
-        , m_names(std::move(names)) {}
-    std::size_t Count() const override { return m_names.size(); }
-    std::string Entry(std::size_t index) const override {
-        if (index == 0) {
-            fs::remove(m_directory / NativePath(m_names[0]));
-        }
-        return m_names[index];
-    }
-
-private:
-    fs::path m_directory;
-    std::vector<std::string> m_names;
-};
-
-// Runs `list` from `directory` into the same directory; the boxes' texts land in `feedback`.
-RunState RunIn(const std::string& directory, const FileList& list, Answering& feedback,
+// Runs `names` from `directory` into the same directory; the boxes' texts land in `feedback`.
+RunState RunIn(const std::string& directory, std::vector<std::string> names, Answering& feedback,
                TargetFormat to = TargetFormat::M8) {
     RunSettings settings;
-    settings.RunFiles = &list;
+    settings.RunFiles = std::move(names);
     settings.RunInputDir = directory;
     settings.RunOutputDir = directory;
     settings.RunConvTo = to;
     RunState state;
-    PrepareProgress(state, list.Count());
+    PrepareProgress(state, settings.RunFiles.size());
     RunConversion(settings, state, feedback);
     return state;
 }
@@ -82,15 +63,15 @@ const std::vector<std::uint8_t> kBitmap = test::MakeBmp8(4, 2, {1, 2, 3, 4, 5, 6
 TEST(AwkwardFiles, RunSkipsVanishedInputsDirectoriesAndBlockedOutputs) {
     ScratchDir dir;
     const std::vector<std::uint8_t> bitmap = test::MakeBmp8(4, 4, std::vector<std::uint8_t>(16, 9));
-    test::WriteAll(dir.File("gone.bmp"), bitmap);
     fs::create_directory(dir.Path() / "folder.bmp");
     test::WriteAll(dir.File("blocked.bmp"), bitmap);
     fs::create_directory(dir.Path() / "blocked.m8");
     test::WriteAll(dir.File("fine.bmp"), bitmap);
 
-    VanishingList list(dir.Path(), {"gone.bmp", "folder.bmp", "blocked.bmp", "fine.bmp"});
+    // gone.bmp is listed but no longer there.
     Answering feedback;
-    const RunState state = RunIn(Utf8Path(dir.Path()), list, feedback);
+    const RunState state = RunIn(Utf8Path(dir.Path()),
+                                 {"gone.bmp", "folder.bmp", "blocked.bmp", "fine.bmp"}, feedback);
 
     ASSERT_EQ(feedback.texts.size(), 3u);
     EXPECT_EQ(feedback.texts[0], "Could'nt find file \"" + dir.File("gone.bmp") + "\"");
@@ -131,9 +112,8 @@ TEST(AwkwardFiles, NamesOutsideTheCodePageAreReadConvertedAndWritten) {
     }
 
     // Through the run.
-    VectorFileList list(entries);
     Answering feedback;
-    const RunState state = RunIn(folderName, list, feedback, TargetFormat::Wal);
+    const RunState state = RunIn(folderName, entries, feedback, TargetFormat::Wal);
     EXPECT_TRUE(feedback.texts.empty()) << feedback.texts.front();
     EXPECT_EQ(state.Converted, 3);
     for (const std::u8string& name : names) {
@@ -163,9 +143,8 @@ TEST(AwkwardFiles, NameThatIsNotUtf8StillNamesItsFile) {
     ASSERT_EQ(std::fwrite(kBitmap.data(), 1, kBitmap.size(), file), kBitmap.size());
     std::fclose(file);
 
-    VectorFileList list({legacy + ".bmp"});
     Answering feedback;
-    EXPECT_EQ(RunIn(folder, list, feedback).Converted, 1);
+    EXPECT_EQ(RunIn(folder, {legacy + ".bmp"}, feedback).Converted, 1);
     EXPECT_TRUE(feedback.texts.empty());
     std::FILE* written = std::fopen((folder + "/" + legacy + ".m8").c_str(), "rb");
     EXPECT_NE(written, nullptr);
@@ -209,12 +188,11 @@ TEST(AwkwardFiles, FullDiskDuringARunGivesTheWriteBoxAndKeepsTheOldOutput) {
     ScratchDir dir;
     test::WriteAll(dir.File("wall.bmp"), kBitmap);
     test::WriteAll(dir.File("wall.m8"), {1, 2, 3});
-    VectorFileList list({"wall.bmp"});
     Answering feedback;
     RunState state;
     {
         const test::DiskFullAt full(WriteStep::Write, 1);
-        state = RunIn(Utf8Path(dir.Path()), list, feedback);
+        state = RunIn(Utf8Path(dir.Path()), {"wall.bmp"}, feedback);
     }
     ASSERT_EQ(feedback.texts.size(), 1u);
     EXPECT_EQ(feedback.texts[0], "Error writing \"" + dir.File("wall.m8") + "\"");

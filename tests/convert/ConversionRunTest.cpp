@@ -87,9 +87,8 @@ protected:
     }
 
     void Run(std::vector<std::string> names) {
-        list = std::make_unique<VectorFileList>(std::move(names));
-        settings.RunFiles = list.get();
-        PrepareProgress(state, list->Count());
+        settings.RunFiles = std::move(names);
+        PrepareProgress(state, settings.RunFiles.size());
         RunConversion(settings, state, feedback);
     }
 
@@ -97,7 +96,6 @@ protected:
     RunSettings settings;
     RunState state;
     RecordingFeedback feedback;
-    std::unique_ptr<VectorFileList> list;
 };
 
 TEST_F(ConversionRunTest, ConvertsEveryEntryAndEndsDone) {
@@ -145,9 +143,8 @@ TEST_F(ConversionRunTest, BarFollowsTheSinglePrecisionRunningSum) {
     for (const auto& [count, expected] : cases) {
         RunState fresh;
         RecordingFeedback quiet;
-        VectorFileList names(std::vector<std::string>(static_cast<std::size_t>(count), "x.bmp"));
-        settings.RunFiles = &names;
-        PrepareProgress(fresh, names.Count());
+        settings.RunFiles.assign(static_cast<std::size_t>(count), "x.bmp");
+        PrepareProgress(fresh, settings.RunFiles.size());
         RunConversion(settings, fresh, quiet); // every entry is missing: each one still advances
         EXPECT_EQ(quiet.bar, expected) << count << " entries";
         EXPECT_EQ(fresh.Done, 1);
@@ -155,9 +152,8 @@ TEST_F(ConversionRunTest, BarFollowsTheSinglePrecisionRunningSum) {
     }
     RunState fresh;
     RecordingFeedback quiet;
-    VectorFileList names(std::vector<std::string>(200, "x.bmp"));
-    settings.RunFiles = &names;
-    PrepareProgress(fresh, names.Count());
+    settings.RunFiles.assign(200, "x.bmp");
+    PrepareProgress(fresh, settings.RunFiles.size());
     RunConversion(settings, fresh, quiet);
     ASSERT_EQ(quiet.bar.size(), 200u);
     EXPECT_EQ(std::vector<int>(quiet.bar.begin(), quiet.bar.begin() + 8),
@@ -219,7 +215,7 @@ TEST_F(ConversionRunTest, MissingOutputDirectoryGivesTheWriteBox) {
     RunState again;
     RecordingFeedback cancelling;
     cancelling.answers = {BoxAnswer::Cancel};
-    PrepareProgress(again, list->Count());
+    PrepareProgress(again, settings.RunFiles.size());
     RunConversion(settings, again, cancelling);
     EXPECT_EQ(cancelling.boxes.size(), 1u);
     EXPECT_EQ(again.Aborted, 1);
@@ -345,7 +341,7 @@ TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
         settings.RunConvFrom = from;
         settings.RunConvTo = to;
 
-        settings.RunKeepHeader = true;
+        settings.options.keepHeader = true;
         Run({"belt3" + in, "belt4" + in});
         EXPECT_EQ(state.Converted, 2) << what;
         const auto fieldsOf = [&, target = to](const std::string& name) {
@@ -355,7 +351,7 @@ TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
         EXPECT_EQ(fieldsOf("belt3"), kBelt3) << what;
         EXPECT_EQ(fieldsOf("belt4"), kBelt4) << what;
 
-        settings.RunKeepHeader = false;
+        settings.options.keepHeader = false;
         Run({"belt3" + in});
         EXPECT_EQ(test::ReadAll(Out("belt3" + out)),
                   WrittenWithoutOptions(from, to, In("belt3" + in), Out("reference")))
@@ -367,7 +363,7 @@ TEST_F(ConversionRunTest, KeepHeaderCopiesAllFiveFieldsInEveryDirection) {
 
 TEST_F(ConversionRunTest, KeepHeaderLeavesBitmapsWithTheWritersHeader) {
     AddBmp("a.bmp");
-    settings.RunKeepHeader = true;
+    settings.options.keepHeader = true;
     Run({"a.bmp"});
     const auto fields = ReadM8Fields(test::ReadAll(Out("a.m8")));
     EXPECT_EQ(fields, (HeaderFields{"Created by Texelary", "", 0, 0, 0}));
@@ -379,7 +375,7 @@ TEST_F(ConversionRunTest, ANameCutToFitIsReportedAndTheFileWritten) {
     std::fill_n(file.begin(), 32, std::uint8_t{'n'}); // a 32-byte name without its zero
     test::WriteAll(In("long.wal"), file);
     settings.RunConvFrom = SourceFormat::Wal;
-    settings.RunKeepHeader = true;
+    settings.options.keepHeader = true;
     Run({"long.wal"});
     ASSERT_EQ(feedback.boxes.size(), 1u);
     EXPECT_EQ(feedback.boxes[0], (Box{"Texture name cut to fit in \"" + Out("long.m8") + "\"",
@@ -390,7 +386,7 @@ TEST_F(ConversionRunTest, ANameCutToFitIsReportedAndTheFileWritten) {
 
 TEST_F(ConversionRunTest, AveragedMipsReachTheWriter) {
     AddBmp("a.bmp", 16, 16);
-    settings.RunMips = MipFilter::Box;
+    settings.options.write.mips = MipFilter::Box;
     Run({"a.bmp"});
     Palette palette{};
     ASSERT_TRUE(test::ReadBmpPaletteFile(palette, In("a.bmp")));
@@ -585,7 +581,7 @@ struct JobsCase {
     MipFilter mips;
     std::deque<BoxAnswer> answers;
     int cancelBeforeEntry;
-    int stopAtBox; // 1-based box at which RunStop is set from inside the box; 0: never
+    int stopAtBox; // 1-based box at which `stop` is set from inside the box; 0: never
 };
 
 class JobsTest : public ConversionRunTest {
@@ -614,9 +610,9 @@ protected:
                                (c.to == TargetFormat::M8 ? "blocked.m8" : "blocked.wal"));
         std::atomic<bool> stop{false};
         settings.RunConvTo = c.to;
-        settings.RunMips = c.mips;
-        settings.RunJobs = jobs;
-        settings.RunStop = &stop;
+        settings.options.write.mips = c.mips;
+        settings.jobs = jobs;
+        settings.stop = &stop;
         state = RunState{};
         feedback = RecordingFeedback{};
         feedback.answers = c.answers;
@@ -633,7 +629,7 @@ protected:
             record.files[file.path().filename().string()] =
                 file.is_regular_file() ? test::ReadAll(file.path()) : std::vector<std::uint8_t>{};
         }
-        settings.RunStop = nullptr;
+        settings.stop = nullptr;
         return record;
     }
 };
@@ -705,7 +701,7 @@ TEST_F(JobsTest, LaterFilesWaitInTemporaryFilesAsFarAheadAsAllowed) {
         names.push_back('f' + std::to_string(i) + ".bmp");
         AddBmp(names.back());
     }
-    settings.RunJobs = kJobs;
+    settings.jobs = kJobs;
     std::size_t whileOpen = 0;
     std::size_t afterAWhile = 0;
     feedback.whileOpen = [&] {

@@ -37,8 +37,7 @@ protected:
     std::vector<std::string> Convert(const fs::path& directory, const std::string& name,
                                      SourceFormat from, TargetFormat to) {
         fs::create_directories(dir.Path() / "out");
-        VectorFileList files({name});
-        settings.RunFiles = &files;
+        settings.RunFiles = {name};
         settings.RunInputDir = directory.string();
         settings.RunOutputDir = (dir.Path() / "out").string();
         settings.RunConvFrom = from;
@@ -136,7 +135,7 @@ TEST_F(PictureRun, TrueColourTakesTheTargetsPalette) {
 
 // Pixels less than half opaque take index 255 when asked, and only they.
 TEST_F(PictureRun, TransparentPixelsTakeTheTransparentIndex) {
-    settings.RunTransparentIndex = 255;
+    settings.options.write.transparentIndex = 255;
     for (const char* file : {"pillow-rgba.png", "imagemagick-rgba-rle.tga"}) {
         const std::string name = file;
         const SourceFormat from = name.ends_with(".png") ? SourceFormat::Png : SourceFormat::Tga;
@@ -193,7 +192,7 @@ TEST_P(MipTexturesToPng, AndBackKeepLevelZeroAndPalette) {
     }
     test::WriteAll(dir.Path() / "in" / name, original);
 
-    settings.RunAllLevels = true;
+    settings.options.allLevels = true;
     ASSERT_TRUE(Convert(dir.Path() / "in", name, c.from, TargetFormat::Png).empty());
     const auto levels = c.from == SourceFormat::Wal ? ReadWalLevels(original).levels
                                                     : ReadM8Levels(original).levels;
@@ -213,7 +212,7 @@ TEST_P(MipTexturesToPng, AndBackKeepLevelZeroAndPalette) {
     EXPECT_FALSE(fs::exists(dir.Path() / "out" / (stem + ".png")));
 
     fs::rename(dir.Path() / "out" / (stem + ".0.png"), dir.Path() / "in" / (stem + ".png"));
-    settings.RunAllLevels = false;
+    settings.options.allLevels = false;
     ASSERT_TRUE(Convert(dir.Path() / "in", stem + ".png", SourceFormat::Png, c.back).empty());
     const auto back = Output(stem + "." + extension);
     const std::size_t header = c.back == TargetFormat::Wal ? 100 : 1040;

@@ -391,8 +391,8 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
     const RunSettings& run = session.Windows().ProcessDialog->Settings();
     session.Click("CreateBtn");
     QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
-    QVERIFY(run.RunDither);
-    QVERIFY(run.RunTransparentIndex == std::uint8_t{255});
+    QVERIFY(run.options.write.dither);
+    QVERIFY(run.options.write.transparentIndex == std::uint8_t{255});
     const auto written = ReadWalImageFile(session.PathOf(QStringLiteral("rgba.wal")).toStdString());
     QVERIFY(written);
     QCOMPARE(written->pixels[0], std::uint8_t{255}); // (0, 0) is the file's transparent pixel
@@ -424,7 +424,7 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
         session.OutputPath().setText(session.PathOf(QStringLiteral("out.wad")));
         const RunSettings& run = session.Windows().ProcessDialog->Settings();
         session.Click("CreateBtn");
-        QVERIFY(run.RunFullbright);
+        QVERIFY(run.options.write.fullbright);
         QVERIFY(run.RunConvTo == TargetFormat::Wad2);
     }
     {
@@ -485,7 +485,7 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
         choose(session, full);
         session.Click("CreateBtn");
         QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
-        QVERIFY(run.RunPalette && (*run.RunPalette)[3 * 200] == 200);
+        QVERIFY(run.options.write.palette && (*run.options.write.palette)[3 * 200] == 200);
     }
     {
         Session session;
@@ -497,7 +497,7 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
         WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
         session.AddAll();
         session.Click("CreateBtn");
-        QVERIFY(!session.Windows().ProcessDialog->Settings().RunPalette);
+        QVERIFY(!session.Windows().ProcessDialog->Settings().options.write.palette);
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }

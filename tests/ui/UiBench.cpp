@@ -157,14 +157,13 @@ void UiBench::AddAndRunTenThousand() {
     for (int i = 0; i < kFiles; ++i) {
         names.push_back(session.BmpList().item(i)->text().toStdString());
     }
-    VectorFileList list(std::move(names));
     RunSettings settings;
-    settings.RunFiles = &list;
+    settings.RunFiles = std::move(names);
     settings.RunInputDir = session.Dir().toStdString();
     settings.RunOutputDir = session.PathOf(QStringLiteral("out")).toStdString();
     RunState state;
     Silent silent;
-    PrepareProgress(state, list.Count());
+    PrepareProgress(state, settings.RunFiles.size());
     clock.restart();
     RunConversion(settings, state, silent);
     const qint64 bareMs = clock.elapsed();
