@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto entries = ParsePakDirectory(bytes.subspan(place->offset, place->length), size);
     for (const PakEntry& entry : entries ? *entries : std::vector<PakEntry>{}) {
         if (entry.offset < kPakHeaderSize || !FitsIn(size, entry.offset, entry.length) ||
-            CheckEntryName(entry.name) != ArchiveError::None) {
+            CheckEntryName(entry.name) != ReadError::None) {
             std::abort();
         }
     }

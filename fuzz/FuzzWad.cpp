@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto lumps = ParseWadDirectory(bytes.subspan(place.offset, place.length), size);
     for (const WadLump& lump : lumps ? *lumps : std::vector<WadLump>{}) {
         if (lump.offset < kWadHeaderSize || !FitsIn(size, lump.offset, lump.sizeOnDisk) ||
-            CheckEntryName(lump.name) != ArchiveError::None || lump.name.size() > 15) {
+            CheckEntryName(lump.name) != ReadError::None || lump.name.size() > 15) {
             std::abort();
         }
         if (lump.type == MipTextureType(header->kind)) {

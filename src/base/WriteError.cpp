@@ -32,6 +32,20 @@ const char* DescribeWriteError(WriteError error) {
         return "too large for the format";
     case WriteError::FileSystem:
         return "the file system refused it";
+    case WriteError::CannotWrite:
+        return "the archive cannot be written";
+    case WriteError::ArchiveTooLarge:
+        return "the archive would be larger than the format can hold";
+    case WriteError::TooManyEntries:
+        return "the number of entries is out of range";
+    case WriteError::BadEntryName:
+        return "the name is not one an archive's entry may have";
+    case WriteError::TextureSize:
+        return "the texture's size is out of range";
+    case WriteError::TextureNoPixels:
+        return "the texture has no pixels";
+    case WriteError::NotMultipleOf16:
+        return "the texture's width and height must be multiples of 16";
     }
     return "unknown error";
 }

@@ -22,11 +22,29 @@ enum class WriteError : std::uint8_t {
     OutOfMemory,
     TooLarge,   // the picture or the archive does not fit the format's sizes and offsets
     FileSystem, // any other refusal of the file system
+
+    // Archives (paks and wads) and the mip texture lumps of a wad.
+    CannotWrite,     // a write failed and the file said no more
+    ArchiveTooLarge, // past the format's signed 32-bit offsets
+    TooManyEntries,  // more than an archive's directory may list
+    BadEntryName,    // a name CheckEntryName refuses, or too long for the format's field
+    TextureSize,     // a side negative, or a lump past the format's sizes
+    TextureNoPixels,
+    NotMultipleOf16,
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads after a colon
 // ("Error writing "out/a.wal": the disk is full").
 const char* DescribeWriteError(WriteError error);
+
+// Stores `value` where the caller asked for a reason, if it did. Returns whether `value` is None,
+// as SetReadError does.
+inline bool SetWriteError(WriteError* error, WriteError value) {
+    if (error != nullptr) {
+        *error = value;
+    }
+    return value == WriteError::None;
+}
 
 // The reason for an errno value of a failed open, write, flush, close or rename.
 WriteError WriteErrorFromErrno(int code);

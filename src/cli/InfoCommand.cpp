@@ -3,11 +3,10 @@
 #include "base/NativePath.h"
 #include "base/Utf8.h"
 #include "formats/AnimationChains.h"
-#include "formats/Archive.h"
 #include "formats/ArchiveInput.h"
+#include "formats/ArchiveListing.h"
 #include "formats/Formats.h"
 #include "formats/MipTexture.h"
-#include "formats/PakArchive.h"
 #include "formats/ReadError.h"
 #include "formats/TextureDescription.h"
 #include "formats/TextureInfo.h"
@@ -161,65 +160,58 @@ bool IsArchivePath(const std::string& path) {
     return extension == ".pak" || extension == ".wad";
 }
 
-// A pak's texture entries are looked into one at a time; others are named by their extension.
-std::optional<ArchiveListing> ListPak(ArchiveFile& file, ArchiveError& error) {
-    const auto directory = ReadPakDirectory(file, &error);
-    if (!directory) {
-        return std::nullopt;
-    }
-    ArchiveListing listing{"pak", {}};
-    for (const PakEntry& entry : *directory) {
-        ArchiveEntry listed{entry.name, entry.length, "other", {}};
-        if (const auto format = SourceFormatOfPath(entry.name)) {
-            listed.kind = RowOf(*format).option;
-            const auto bytes = ReadPakEntry(file, entry, &error);
-            if (!bytes) {
-                return std::nullopt;
-            }
-            if (const auto info = InspectTexture(*bytes, *format)) {
-                listed.levels = info->levels;
-            }
-        }
-        listing.entries.push_back(std::move(listed));
-    }
-    return listing;
-}
-
-std::optional<ArchiveListing> ListWad(ArchiveFile& file, ArchiveError& error) {
-    const auto directory = ReadWadDirectory(file, &error);
-    if (!directory) {
-        return std::nullopt;
-    }
-    ArchiveListing listing{directory->kind == WadKind::Wad2 ? "wad2" : "wad3", {}};
-    for (const WadLump& lump : directory->lumps) {
+// What one entry holds: a pak's texture entries are looked into one at a time, its others named
+// by their extension; a wad's lumps by their type, its mip textures looked into.
+std::optional<ArchiveEntry> ListEntry(const OpenedArchive& archive, const StoredEntry& stored,
+                                      ReadError& error) {
+    const ArchiveDirectory& directory = archive.Directory();
+    ArchiveEntry listed{stored.name, stored.size, "other", {}};
+    std::optional<SourceFormat> format;
+    if (archive.Kind()->holdsTextures) {
         char type[16];
-        std::snprintf(type, sizeof type, "lump 0x%02X", lump.type);
-        ArchiveEntry listed{lump.name, lump.size, type, {}};
-        if (lump.type == MipTextureType(directory->kind)) {
-            listed.kind = "mip texture";
-            const auto bytes = ReadWadLump(file, lump, &error);
-            if (!bytes) {
-                return std::nullopt;
-            }
-            listed.levels = ReadMipTextureLevels(*bytes).levels;
+        std::snprintf(type, sizeof type, "lump 0x%02X", stored.type);
+        listed.kind = type;
+        if (!directory.IsMipTexture(stored)) {
+            return listed;
         }
-        listing.entries.push_back(std::move(listed));
+        listed.kind = "mip texture";
+    } else {
+        format = SourceFormatOfPath(stored.name);
+        if (!format) {
+            return listed;
+        }
+        listed.kind = RowOf(*format).option;
     }
-    return listing;
+    const auto bytes = archive.Read(stored, &error);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    if (!format) {
+        listed.levels = ReadMipTextureLevels(*bytes).levels;
+    } else if (const auto info = InspectTexture(*bytes, *format)) {
+        listed.levels = info->levels;
+    }
+    return listed;
 }
 
 std::optional<ArchiveListing> ListArchive(const std::string& path, std::string& reason) {
-    ArchiveFile file(path);
-    ArchiveError error = file.Error();
+    const OpenedArchive& archive = ArchiveAt(path);
+    ReadError error = archive.Error();
     std::optional<ArchiveListing> listing;
-    if (file.Ok()) {
-        listing = ListPak(file, error);
-        if (!listing && error == ArchiveError::BadSignature) {
-            listing = ListWad(file, error);
+    if (error == ReadError::None) {
+        const std::optional<WadKind> wad = archive.Directory().mipTextures;
+        listing = ArchiveListing{!wad ? "pak" : *wad == WadKind::Wad2 ? "wad2" : "wad3", {}};
+        for (const StoredEntry& stored : archive.Directory().entries) {
+            auto listed = ListEntry(archive, stored, error);
+            if (!listed) {
+                listing.reset();
+                break;
+            }
+            listing->entries.push_back(std::move(*listed));
         }
     }
     if (!listing) {
-        reason = DescribeArchiveError(error);
+        reason = DescribeReadError(error);
     }
     return listing;
 }

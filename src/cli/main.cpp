@@ -150,10 +150,10 @@ std::vector<std::string> EntriesUnder(const std::string& archive,
     std::vector<std::string> found;
     const std::vector<std::string> starts = named.empty() ? std::vector<std::string>{""} : named;
     for (std::string start : starts) {
-        ArchiveError error = ArchiveError::None;
+        ReadError error = ReadError::None;
         auto names = ListArchiveEntries(archive, start, format, ListingDepth::Recursive, &error);
         if (!names) {
-            problem = "cannot read '" + archive + "': " + DescribeArchiveError(error);
+            problem = "cannot read '" + archive + "': " + DescribeReadError(error);
             return {};
         }
         std::sort(names->begin(), names->end());
@@ -243,7 +243,7 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
         ReadError reason = ReadError::None;
         if (!LoadProject(project, path, &reason)) {
             std::cerr << "Could'nt open specified file. \"" << path
-                      << "\": " << DescribeProjectError(reason) << '\n';
+                      << "\": " << DescribeReadError(reason) << '\n';
             return kExitUsage;
         }
         project.inputDir = ProjectDirectory(project.inputDir, path);

@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kLongestPakName = 55;
 constexpr std::size_t kLongestLumpName = 15;
 
 bool EndsInPak(const std::string& path) {
@@ -95,12 +94,8 @@ std::string ArchiveOutput::Refusal(const std::string& input, const std::string& 
         !error) {
         return "the output is the input file itself";
     }
-    const ArchiveError refused = CheckEntryName(name);
-    if (refused != ArchiveError::None) {
-        return DescribeArchiveError(refused);
-    }
-    if (name.size() > (m_target.wad ? kLongestLumpName : kLongestPakName)) {
-        return DescribeArchiveError(ArchiveError::NameTooLong);
+    if (const ReadError refused = m_writer->CheckName(name); refused != ReadError::None) {
+        return DescribeReadError(refused);
     }
     if (m_names.count(AsciiLower(name)) != 0) {
         return m_target.wad ? "an earlier texture of this run has the same name in the wad"
@@ -111,10 +106,10 @@ std::string ArchiveOutput::Refusal(const std::string& input, const std::string& 
 
 bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> bytes,
                         std::string& why) {
-    ArchiveError error = ArchiveError::None;
+    WriteError error = WriteError::None;
     const std::uint8_t type = m_target.wad ? MipTextureType(*m_target.wad) : 0;
     if (!m_writer->Add(name, bytes, type, &error)) {
-        why = WhyNot(error);
+        why = WhyNot(error, name);
         return false;
     }
     m_names.insert(AsciiLower(name));
@@ -122,9 +117,9 @@ bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> b
 }
 
 bool ArchiveOutput::Commit(std::string& why) {
-    ArchiveError error = ArchiveError::None;
+    WriteError error = WriteError::None;
     if (!m_writer->Finish(&error)) {
-        why = WhyNot(error);
+        why = WhyNot(error, {});
         return false;
     }
     if (!m_file.Commit()) {
@@ -134,10 +129,10 @@ bool ArchiveOutput::Commit(std::string& why) {
     return true;
 }
 
-std::string ArchiveOutput::WhyNot(ArchiveError error) const {
-    // A write that failed: the file knows what the file system said.
-    return error == ArchiveError::CannotWrite && !m_file.Ok() ? DescribeWriteError(m_file.Error())
-                                                              : DescribeArchiveError(error);
+std::string ArchiveOutput::WhyNot(WriteError error, const std::string& name) const {
+    // A refused name is said by the rule it breaks, as Refusal says it.
+    return error == WriteError::BadEntryName ? DescribeReadError(m_writer->CheckName(name))
+                                             : DescribeWriteError(error);
 }
 
 } // namespace texelary

@@ -55,7 +55,7 @@ public:
     const ArchiveTarget& Target() const { return m_target; }
 
 private:
-    std::string WhyNot(ArchiveError error) const;
+    std::string WhyNot(WriteError error, const std::string& name) const;
 
     ArchiveTarget m_target;
     ReplacingFile m_file;

@@ -1,16 +1,20 @@
 #pragma once
 
-// What the pak and wad archives share: why an archive, an entry or a lump was refused, the rule
-// every entry's name must follow, and the archive file opened for reading one piece at a time.
+// What the pak and wad archives share: the rule every entry's name must follow, and the archive
+// file opened for reading one piece at a time. Why an archive, an entry or a lump was refused is a
+// ReadError; why one could not be written, a WriteError.
 // An archive is never read whole: its header, then its directory, then the entries a caller
 // asks for, so that memory follows the entries in hand and not the archive's size.
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
+#include "base/WriteError.h"
+#include "formats/ReadError.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <new>
 #include <optional>
 #include <span>
@@ -19,40 +23,6 @@
 #include <vector>
 
 namespace texelary {
-
-enum class ArchiveError : std::uint8_t {
-    None = 0,
-    NoSuchFile,
-    NotAFile,     // a directory, a device, a pipe
-    CannotOpen,   // exists, but cannot be opened or read
-    Truncated,    // the file ends before its header, or before bytes its directory announced
-    BadSignature, // not an archive of this kind at all
-    PakEntries72, // a pak whose directory entries are 72 bytes long
-    Spak,         // "SPAK", the pak variant with 128-byte entries
-    BadDirectoryLength,
-    BadEntryCount, // negative, or more entries than the file or this program can hold
-    DirectoryOverlapsHeader,
-    DirectoryPastEnd,
-    EntryOverlapsHeader,
-    EntryPastEnd,
-    Compressed, // a wad lump stored compressed
-    NameEmpty,
-    NameTooLong, // fills its field with no room for the terminating zero
-    NameAbsolute,
-    NameParent,    // a part ".."
-    NameEmptyPart, // a part "." or an empty one ("a//b", "a/")
-    NameBackslash,
-    NameColon, // a drive letter ("C:") or any other colon
-    NameControl,
-    TooLarge, // what is to be written does not fit the format's 32-bit offsets
-    TextureSize,
-    NoPixels,
-    NotMultipleOf16,
-    LevelOutside,
-    NoPalette,
-    OutOfMemory,
-    CannotWrite,
-};
 
 // The most entries a directory may list. Real archives hold a few thousand; this keeps a hostile
 // directory to 16 MB at most, however large its file.
@@ -64,23 +34,14 @@ struct DirectoryPlace {
     std::uint32_t length = 0; // in bytes
 };
 
-// The reason in a few words, lower case and without a full stop, as DescribeReadError gives a
-// reader's.
-const char* DescribeArchiveError(ArchiveError error);
-
-// Stores `value` where the caller asked for a reason, if it did. Returns whether `value` is None.
-inline bool SetArchiveError(ArchiveError* error, ArchiveError value) {
-    if (error != nullptr) {
-        *error = value;
-    }
-    return value == ArchiveError::None;
-}
-
 // Whether `name` may name an entry, read or written: None, or the rule it breaks. Entries are
 // written out as files under a folder of the user's choosing, so a name must stay inside it on
 // every platform: parts separated by '/', none of them empty, "." or ".."; not absolute; no
-// backslash, no colon (a drive letter, or a Windows stream), no control character.
-ArchiveError CheckEntryName(std::string_view name);
+// backslash, no colon (a drive letter, or a Windows stream), no control character. With
+// `fieldSize`, the name must also leave room for the terminating zero of a field of that many
+// bytes (NameTooLong), which is checked after the rules.
+ReadError CheckEntryName(std::string_view name,
+                         std::size_t fieldSize = std::numeric_limits<std::size_t>::max());
 
 // The text of a name field of `size` bytes up to its first zero; none when the field has no zero
 // (names must leave room for it).
@@ -88,12 +49,12 @@ std::optional<std::string> LoadNameField(const std::uint8_t* field, std::size_t 
 
 // The name of an entry's name field, which CheckEntryName must accept; or the reason it is
 // refused (NameTooLong for a field with no zero to end it).
-ArchiveError TakeEntryName(std::span<const std::uint8_t> field, std::string& name);
+ReadError TakeEntryName(std::span<const std::uint8_t> field, std::string& name);
 
 // Whether an entry's `length` bytes at `offset` lie after the archive's header of `headerSize`
 // bytes and inside the file: None, EntryOverlapsHeader or EntryPastEnd.
-ArchiveError CheckEntryPlace(std::int32_t offset, std::int32_t length, std::size_t headerSize,
-                             std::uint64_t fileSize);
+ReadError CheckEntryPlace(std::int32_t offset, std::int32_t length, std::size_t headerSize,
+                          std::uint64_t fileSize);
 
 // The entries of a directory of `entrySize`-byte entries, each read by `take(cursor, fileSize,
 // entry)` (which returns None or why the entry is refused); none with the reason when the
@@ -102,23 +63,23 @@ ArchiveError CheckEntryPlace(std::int32_t offset, std::int32_t length, std::size
 template <class Entry, class Take>
 std::optional<std::vector<Entry>> ParseEntries(std::span<const std::uint8_t> directory,
                                                std::size_t entrySize, std::uint64_t fileSize,
-                                               Take take, ArchiveError* error) {
+                                               Take take, ReadError* error) {
     if (directory.size() % entrySize != 0 || directory.size() / entrySize > kMaxArchiveEntries) {
-        SetArchiveError(error, ArchiveError::BadDirectoryLength);
+        SetReadError(error, ReadError::BadDirectoryLength);
         return std::nullopt;
     }
     try {
         std::vector<Entry> entries(directory.size() / entrySize);
         ByteCursor cursor(directory);
         for (Entry& entry : entries) {
-            if (!SetArchiveError(error, take(cursor, fileSize, entry))) {
+            if (!SetReadError(error, take(cursor, fileSize, entry))) {
                 return std::nullopt;
             }
         }
-        SetArchiveError(error, ArchiveError::None);
+        SetReadError(error, ReadError::None);
         return entries;
     } catch (const std::bad_alloc&) {
-        SetArchiveError(error, ArchiveError::OutOfMemory);
+        SetReadError(error, ReadError::OutOfMemory);
         return std::nullopt;
     }
 }
@@ -131,21 +92,21 @@ public:
     // Opens `path` (UTF-8). Ok() tells whether that worked; Error() says why not.
     explicit ArchiveFile(const std::string& path);
 
-    bool Ok() const { return m_error == ArchiveError::None; }
-    ArchiveError Error() const { return m_error; }
+    bool Ok() const { return m_error == ReadError::None; }
+    ReadError Error() const { return m_error; }
     // The length of the file when it was opened.
     std::uint64_t Size() const { return m_file.Size(); }
 
     // The `length` bytes at `offset`. None, with the reason, when they lie beyond the file's size
-    // (Truncated, nothing allocated), the file has since become shorter or cannot be read, or
-    // memory runs out.
+    // (ArchiveTruncated, nothing allocated), the file has since become shorter or cannot be read,
+    // or memory runs out.
     std::optional<std::vector<std::uint8_t>> Read(std::uint64_t offset, std::size_t length,
-                                                  ArchiveError* error);
+                                                  ReadError* error);
 
 private:
     std::filesystem::path m_path; // asked again for its size when a read falls short
     FileReader m_file;
-    ArchiveError m_error = ArchiveError::None;
+    ReadError m_error = ReadError::None;
 };
 
 // A new archive written entry by entry to a file the caller commits: a header whose fields are
@@ -158,15 +119,21 @@ public:
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
     // Appends one entry (`type` is a wad lump's; a pak has none). False, with the reason, when
-    // the name is refused (CheckEntryName, or too long for the format's field), the archive
-    // would grow past 2 GB or kMaxArchiveEntries: nothing is written then, and the archive stays
-    // whole. False with CannotWrite when the write fails: the file is then given up.
+    // the name is refused (BadEntryName: CheckName says which rule it breaks), the archive would
+    // grow past 2 GB or kMaxArchiveEntries: nothing is written then, and the archive stays whole.
+    // False when the write fails, with the file's reason (CannotWrite when it gave none): the
+    // file is then given up.
     bool Add(std::string_view name, std::span<const std::uint8_t> bytes, std::uint8_t type = 0,
-             ArchiveError* error = nullptr);
+             WriteError* error = nullptr);
 
     // Writes the directory and the header. False, with the reason, when a write failed now or
     // earlier.
-    bool Finish(ArchiveError* error = nullptr);
+    bool Finish(WriteError* error = nullptr);
+
+    // Whether `name` may name an entry of this archive: CheckEntryName with the format's field.
+    ReadError CheckName(std::string_view name) const {
+        return CheckEntryName(name, m_layout.nameSize);
+    }
 
     std::size_t Count() const { return m_count; }
 
@@ -189,6 +156,8 @@ protected:
 private:
     // Zero bytes up to the next multiple of the alignment.
     bool Pad();
+    // Why the file failed, as it says; CannotWrite when it gave no reason.
+    WriteError Failure() const;
 
     ReplacingFile& m_out;
     Layout m_layout;

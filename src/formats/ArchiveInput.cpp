@@ -6,14 +6,25 @@ namespace texelary {
 
 namespace {
 
-ReadError ReadErrorOf(ArchiveError error) {
-    return error == ArchiveError::OutOfMemory ? ReadError::OutOfMemory : ReadError::BadArchive;
+// An input in an archive that cannot be read fails as one reason, BadArchive, with the archive's
+// own beside it; memory running out is the input's own.
+std::nullopt_t RefuseArchive(ReadError archiveError, ReadError* error, std::string* detail) {
+    if (archiveError == ReadError::OutOfMemory) {
+        SetReadError(error, ReadError::OutOfMemory);
+        return std::nullopt;
+    }
+    SetReadError(error, ReadError::BadArchive);
+    if (detail != nullptr) {
+        *detail = DescribeReadError(archiveError);
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, ReadError* error,
-                                                   std::optional<WadKind> mipTexturesOf) {
+                                                   std::optional<WadKind> mipTexturesOf,
+                                                   std::string* detail) {
     const auto inArchive = SplitArchivePath(path);
     if (!inArchive) {
         if (mipTexturesOf) {
@@ -23,9 +34,8 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
         return ReadInputFile(path, error);
     }
     const OpenedArchive& archive = ArchiveAt(inArchive->archive);
-    if (archive.Error() != ArchiveError::None) {
-        SetReadError(error, ReadErrorOf(archive.Error()));
-        return std::nullopt;
+    if (archive.Error() != ReadError::None) {
+        return RefuseArchive(archive.Error(), error, detail);
     }
     const std::optional<WadKind> wad = archive.Directory().mipTextures;
     if (mipTexturesOf && wad != mipTexturesOf) {
@@ -41,11 +51,10 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
         SetReadError(error, ReadError::NotMipTexture);
         return std::nullopt;
     }
-    ArchiveError reason = ArchiveError::None;
+    ReadError reason = ReadError::None;
     auto bytes = archive.Read(*entry, &reason);
     if (!bytes) {
-        SetReadError(error, ReadErrorOf(reason));
-        return std::nullopt;
+        return RefuseArchive(reason, error, detail);
     }
     SetReadError(error, ReadError::None);
     return bytes;
@@ -61,10 +70,10 @@ std::optional<std::vector<std::string>> ArchiveEntryNames(const std::string& pat
             format = row.format;
         }
     }
-    ArchiveError error = ArchiveError::None;
+    ReadError error = ReadError::None;
     auto names = ListArchiveEntries(path, {}, format, ListingDepth::Recursive, &error);
     if (!names) {
-        reason = DescribeArchiveError(error);
+        reason = DescribeReadError(error);
     }
     return names;
 }

@@ -19,10 +19,12 @@ namespace texelary {
 
 // The bytes of the file at `path`, or of the archive entry it names; none with the reason
 // otherwise (ReadInputFile's, NoSuchFile for an entry the archive does not have, BadArchive for
-// an archive that cannot be read). With `mipTexturesOf`, the path must name a mip texture lump of
-// a wad of that kind: NotInWad, WrongWadKind or NotMipTexture say what it names instead.
+// an archive that cannot be read, whose own reason then goes to `detail` when it is given). With
+// `mipTexturesOf`, the path must name a mip texture lump of a wad of that kind: NotInWad,
+// WrongWadKind or NotMipTexture say what it names instead.
 std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, ReadError* error,
-                                                   std::optional<WadKind> mipTexturesOf = {});
+                                                   std::optional<WadKind> mipTexturesOf = {},
+                                                   std::string* detail = nullptr);
 
 // The names of the entries of the archive at `path`, in its directory's order: every entry of a
 // pak, every lump of a wad, or with `mipTexturesOf` only the mip texture lumps of a wad of that

@@ -15,7 +15,7 @@ namespace texelary {
 
 namespace {
 
-std::optional<ArchiveDirectory> ReadPakListing(ArchiveFile& file, ArchiveError* error) {
+std::optional<ArchiveDirectory> ReadPakListing(ArchiveFile& file, ReadError* error) {
     auto pak = ReadPakDirectory(file, error);
     if (!pak) {
         return std::nullopt;
@@ -23,12 +23,13 @@ std::optional<ArchiveDirectory> ReadPakListing(ArchiveFile& file, ArchiveError* 
     ArchiveDirectory directory;
     directory.entries.reserve(pak->size());
     for (PakEntry& entry : *pak) {
-        directory.entries.push_back({std::move(entry.name), entry.offset, entry.length, 0});
+        directory.entries.push_back(
+            {std::move(entry.name), entry.offset, entry.length, 0, entry.length});
     }
     return directory;
 }
 
-std::optional<ArchiveDirectory> ReadWadListing(ArchiveFile& file, ArchiveError* error) {
+std::optional<ArchiveDirectory> ReadWadListing(ArchiveFile& file, ReadError* error) {
     auto wad = ReadWadDirectory(file, error);
     if (!wad) {
         return std::nullopt;
@@ -37,13 +38,13 @@ std::optional<ArchiveDirectory> ReadWadListing(ArchiveFile& file, ArchiveError* 
     directory.entries.reserve(wad->lumps.size());
     for (WadLump& lump : wad->lumps) {
         directory.entries.push_back(
-            {std::move(lump.name), lump.offset, lump.sizeOnDisk, lump.type});
+            {std::move(lump.name), lump.offset, lump.sizeOnDisk, lump.type, lump.size});
     }
     return directory;
 }
 
 std::optional<std::vector<std::uint8_t>>
-ReadStoredEntry(ArchiveFile& file, const StoredEntry& entry, ArchiveError* error) {
+ReadStoredEntry(ArchiveFile& file, const StoredEntry& entry, ReadError* error) {
     return file.Read(entry.offset, entry.length, error);
 }
 
@@ -72,9 +73,9 @@ bool EndsInArchiveName(const std::string& path, std::size_t end) {
 }
 
 // Errors that come before any signature is read: the file's, not the kind's.
-bool BeforeSignature(ArchiveError error) {
-    return error == ArchiveError::NoSuchFile || error == ArchiveError::NotAFile ||
-           error == ArchiveError::CannotOpen || error == ArchiveError::Truncated;
+bool BeforeSignature(ReadError error) {
+    return error == ReadError::NoSuchFile || error == ReadError::NotAFile ||
+           error == ReadError::ArchiveCannotOpen || error == ReadError::ArchiveTruncated;
 }
 
 // The thread's last archive, made anew when the file at that path changes (its size or time of
@@ -159,7 +160,7 @@ OpenedArchive::OpenedArchive(const std::string& path)
     ArchiveFile file(path);
     for (const ArchiveKindRow& kind : kArchiveKinds) {
         auto directory = kind.readDirectory(file, &m_error);
-        if (!directory && m_error == ArchiveError::BadSignature) {
+        if (!directory && m_error == ReadError::NotAnArchive) {
             continue;
         }
         m_kind = directory || !BeforeSignature(m_error) ? &kind : nullptr;
@@ -168,7 +169,7 @@ OpenedArchive::OpenedArchive(const std::string& path)
         }
         break;
     }
-    if (m_kind == nullptr || m_error != ArchiveError::None) {
+    if (m_kind == nullptr || m_error != ReadError::None) {
         return;
     }
     for (std::size_t i = 0; i < m_directory.entries.size(); ++i) {
@@ -192,10 +193,10 @@ const StoredEntry* OpenedArchive::Find(const std::string& name) const {
 }
 
 std::optional<std::vector<std::uint8_t>> OpenedArchive::Read(const StoredEntry& entry,
-                                                             ArchiveError* error) const {
+                                                             ReadError* error) const {
     ArchiveFile file(m_path);
     if (!file.Ok() || m_kind == nullptr) {
-        SetArchiveError(error, file.Ok() ? m_error : file.Error());
+        SetReadError(error, file.Ok() ? m_error : file.Error());
         return std::nullopt;
     }
     return m_kind->readEntry(file, entry, error);
@@ -209,11 +210,12 @@ const OpenedArchive& ArchiveAt(const std::string& path) {
     return lastArchive.For(key).archive;
 }
 
-std::optional<std::vector<std::string>>
-ListArchiveEntries(const std::string& archive, std::string folder,
-                   std::optional<SourceFormat> format, ListingDepth depth, ArchiveError* error) {
+std::optional<std::vector<std::string>> ListArchiveEntries(const std::string& archive,
+                                                           std::string folder,
+                                                           std::optional<SourceFormat> format,
+                                                           ListingDepth depth, ReadError* error) {
     const OpenedArchive& opened = ArchiveAt(archive);
-    if (!SetArchiveError(error, opened.Error())) {
+    if (!SetReadError(error, opened.Error())) {
         return std::nullopt;
     }
     std::replace(folder.begin(), folder.end(), '\\', '/');
@@ -232,9 +234,9 @@ ListArchiveEntries(const std::string& archive, std::string folder,
 }
 
 std::optional<std::vector<std::string>> ListArchiveFolders(const std::string& archive,
-                                                           ArchiveError* error) {
+                                                           ReadError* error) {
     const OpenedArchive& opened = ArchiveAt(archive);
-    if (!SetArchiveError(error, opened.Error())) {
+    if (!SetReadError(error, opened.Error())) {
         return std::nullopt;
     }
     std::vector<std::string> folders;

@@ -48,6 +48,7 @@ struct StoredEntry {
     std::uint32_t offset = 0;
     std::uint32_t length = 0; // the bytes it takes in the file
     std::uint8_t type = 0;    // a wad lump's type; a pak's entries have none
+    std::uint32_t size = 0;   // as the directory states it: a wad lump's size uncompressed
 };
 
 struct ArchiveDirectory {
@@ -64,13 +65,13 @@ struct ArchiveDirectory {
 // One kind of archive.
 struct ArchiveKindRow {
     const char* extension; // ".pak": a file of this name, in any case, is taken for an archive
-    // The directory of `file`; none with BadSignature when the file is of another kind, or with
+    // The directory of `file`; none with NotAnArchive when the file is of another kind, or with
     // the reason it cannot be read.
-    std::optional<ArchiveDirectory> (*readDirectory)(ArchiveFile& file, ArchiveError* error);
+    std::optional<ArchiveDirectory> (*readDirectory)(ArchiveFile& file, ReadError* error);
     // The bytes of one entry of the directory read from `file`.
     std::optional<std::vector<std::uint8_t>> (*readEntry)(ArchiveFile& file,
                                                           const StoredEntry& entry,
-                                                          ArchiveError* error);
+                                                          ReadError* error);
     bool folders;       // whether '/' in names makes folders that the path chooser shows
     bool anyCase;       // whether names are looked up in any case, as engines look up lumps
     bool holdsTextures; // whether it may hold a wad's mip textures (ArchiveDirectory)
@@ -83,7 +84,7 @@ public:
     explicit OpenedArchive(const std::string& path);
 
     // None when the directory was read, else why not.
-    ArchiveError Error() const { return m_error; }
+    ReadError Error() const { return m_error; }
     // The row the file was read as, or whose signature it bears though its directory was refused;
     // null when no row knows the file, or it could not be opened or is too short.
     const ArchiveKindRow* Kind() const { return m_kind; }
@@ -94,12 +95,11 @@ public:
     const StoredEntry* Find(const std::string& name) const;
 
     // The bytes of `entry`, from the file opened anew; none with the reason.
-    std::optional<std::vector<std::uint8_t>> Read(const StoredEntry& entry,
-                                                  ArchiveError* error) const;
+    std::optional<std::vector<std::uint8_t>> Read(const StoredEntry& entry, ReadError* error) const;
 
 private:
     std::string m_path;
-    ArchiveError m_error = ArchiveError::None;
+    ReadError m_error = ReadError::None;
     const ArchiveKindRow* m_kind = nullptr;
     ArchiveDirectory m_directory;
     std::map<std::string, std::size_t, std::less<>> m_byName; // index into the entries
@@ -125,12 +125,12 @@ std::optional<std::vector<std::string>> ListArchiveEntries(const std::string& ar
                                                            std::string folder,
                                                            std::optional<SourceFormat> format,
                                                            ListingDepth depth,
-                                                           ArchiveError* error = nullptr);
+                                                           ReadError* error = nullptr);
 
 // The folders that the entries' names of the archive at `archive` run through ("textures",
 // "textures/e1"), each once, in the order first met; none in a kind without folders (a wad).
 // None, with the reason, when the archive cannot be read.
 std::optional<std::vector<std::string>> ListArchiveFolders(const std::string& archive,
-                                                           ArchiveError* error = nullptr);
+                                                           ReadError* error = nullptr);
 
 } // namespace texelary

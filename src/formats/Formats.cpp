@@ -103,7 +103,7 @@ void ReadPcx(std::span<const std::uint8_t> file, SourceRead& out) {
 
 // A mip texture lump of a wad of `kind`, with its levels when asked for.
 template <WadKind kind> void ReadMipTexture(std::span<const std::uint8_t> lump, SourceRead& out) {
-    ArchiveError refused = ArchiveError::None;
+    ReadError refused = ReadError::None;
     auto texture = DecodeMipTexture(lump, kind, &refused);
     if (!texture) {
         out.reason = ReadErrorOfMipTexture(refused);
@@ -213,8 +213,8 @@ const char* WadRefusal(const IndexedImage& image, const WriteOptions& options) {
     if (image.width <= 0 || image.height <= 0 || image.width % 16 != 0 || image.height % 16 != 0) {
         return "a wad's textures must be a multiple of 16 pixels wide and high";
     }
-    const ArchiveError name = CheckEntryName(options.name);
-    return name == ArchiveError::None ? nullptr : DescribeArchiveError(name);
+    const ReadError name = CheckEntryName(options.name);
+    return name == ReadError::None ? nullptr : DescribeReadError(name);
 }
 
 // The other targets store a palette of the picture's own, or the user's.
@@ -334,7 +334,7 @@ void ReadSourceFile(const SourceFormatRow& format, const std::string& path, Sour
             return;
         }
     }
-    const auto bytes = ReadInput(path, &out.reason, format.wad);
+    const auto bytes = ReadInput(path, &out.reason, format.wad, &out.reasonDetail);
     if (bytes && bytes->empty()) {
         out.reason = ReadError::Empty;
     } else if (bytes) {
@@ -373,18 +373,6 @@ std::optional<SourceFormat> SourceFormatOfPath(const std::string& path) {
 std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, SourceFormat format,
                                           ReadError* error) {
     return RowOf(format).inspect(file, error);
-}
-
-std::optional<std::vector<std::string>> ArchiveEntriesOf(const std::string& archive,
-                                                         SourceFormat format, std::string& reason) {
-    const std::optional<WadKind> wad = RowOf(format).wad;
-    auto names = ArchiveEntryNames(archive, reason, wad);
-    if (names && !wad) {
-        std::erase_if(*names, [format](const std::string& name) {
-            return SourceFormatOfPath(name) != format;
-        });
-    }
-    return names;
 }
 
 std::optional<SourceFormat> SourceFormatNamed(std::string_view option) {

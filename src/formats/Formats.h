@@ -139,12 +139,6 @@ std::optional<SourceFormat> SourceFormatOfPath(const std::string& path);
 std::optional<TextureInfo> InspectTexture(std::span<const std::uint8_t> file, SourceFormat format,
                                           ReadError* error = nullptr);
 
-// The names of the textures of `format` in the archive at `archive`, in its directory's order: a
-// pak's entries with the format's extension, or a wad's mip textures of the format's kind. None,
-// with the reason, when the archive cannot be read.
-std::optional<std::vector<std::string>> ArchiveEntriesOf(const std::string& archive,
-                                                         SourceFormat format, std::string& reason);
-
 // The format whose command-line name is `option`, in any case; none when no format has it.
 std::optional<SourceFormat> SourceFormatNamed(std::string_view option);
 std::optional<TargetFormat> TargetFormatNamed(std::string_view option);

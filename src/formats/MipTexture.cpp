@@ -82,24 +82,24 @@ std::optional<std::size_t> FindPalette(std::span<const std::uint8_t> lump,
 }
 
 // What DecodeMipTexture refuses before anything is allocated; None when the lump is whole.
-ArchiveError CheckLevels(std::span<const std::uint8_t> lump, const StoredLevels& stored) {
+ReadError CheckLevels(std::span<const std::uint8_t> lump, const StoredLevels& stored) {
     using namespace MipTextureLayout;
     const StoredLevel& full = stored.levels[0];
     const auto count = PixelCount(full.width, full.height);
     if (!count) {
-        return ArchiveError::TextureSize;
+        return ReadError::TextureSize;
     }
     if (*count == 0) {
-        return ArchiveError::NoPixels;
+        return ReadError::TextureNoPixels;
     }
     for (const StoredLevel& level : stored.levels) {
         const std::size_t pixels = LevelPixels(level);
         if (pixels != 0 && (level.offset < static_cast<std::int32_t>(kHeaderSize) ||
                             !FitsIn(lump.size(), static_cast<std::size_t>(level.offset), pixels))) {
-            return ArchiveError::LevelOutside;
+            return ReadError::LevelOutside;
         }
     }
-    return ArchiveError::None;
+    return ReadError::None;
 }
 
 std::unique_ptr<IndexedImage> TakeLevel(std::span<const std::uint8_t> lump,
@@ -110,29 +110,27 @@ std::unique_ptr<IndexedImage> TakeLevel(std::span<const std::uint8_t> lump,
 
 std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const Palette& palette,
                                                 std::string_view name, WadKind kind, MipFilter mips,
-                                                ArchiveError* error) {
+                                                WriteError* error) {
     using namespace MipTextureLayout;
     const auto layout =
         LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
     const std::size_t extra = kind == WadKind::Wad3 ? kPaletteEnd : 0;
     constexpr std::size_t kLimit = std::numeric_limits<std::int32_t>::max();
-    ArchiveError refusal = ArchiveError::None;
+    WriteError refusal = WriteError::None;
     if (image.width == 0 || image.height == 0) {
-        refusal = ArchiveError::NoPixels;
+        refusal = WriteError::TextureNoPixels;
     } else if (image.width < 0 || image.height < 0) {
-        refusal = ArchiveError::TextureSize;
+        refusal = WriteError::TextureSize;
     } else if (image.width % 16 != 0 || image.height % 16 != 0) {
-        refusal = ArchiveError::NotMultipleOf16;
+        refusal = WriteError::NotMultipleOf16;
     } else if (!layout || layout->fileSize > kLimit - extra) {
-        refusal = ArchiveError::TextureSize;
+        refusal = WriteError::TextureSize;
     } else if (!image.pixels) {
-        refusal = ArchiveError::NoPixels;
-    } else if (name.size() >= kNameSize) {
-        refusal = ArchiveError::NameTooLong;
-    } else {
-        refusal = CheckEntryName(name);
+        refusal = WriteError::TextureNoPixels;
+    } else if (CheckEntryName(name, kNameSize) != ReadError::None) {
+        refusal = WriteError::BadEntryName;
     }
-    if (!SetArchiveError(error, refusal)) {
+    if (!SetWriteError(error, refusal)) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> lump(layout->fileSize + extra); // zeroed: name padded
@@ -162,14 +160,14 @@ StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump) {
 }
 
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
-                                           ArchiveError* error) {
+                                           ReadError* error) {
     using namespace MipTextureLayout;
     if (lump.size() < kHeaderSize) {
-        SetArchiveError(error, ArchiveError::Truncated);
+        SetReadError(error, ReadError::Truncated);
         return std::nullopt;
     }
     const StoredLevels stored = ReadMipTextureLevels(lump);
-    if (!SetArchiveError(error, CheckLevels(lump, stored))) {
+    if (!SetReadError(error, CheckLevels(lump, stored))) {
         return std::nullopt;
     }
     try {
@@ -178,7 +176,7 @@ std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, W
         if (kind == WadKind::Wad3) {
             const auto at = FindPalette(lump, stored.levels[kLevelCount - 1]);
             if (!at) {
-                SetArchiveError(error, ArchiveError::NoPalette);
+                SetReadError(error, ReadError::NoPalette);
                 return std::nullopt;
             }
             std::memcpy(texture.palette.data(), lump.data() + *at + kColours,
@@ -194,25 +192,25 @@ std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, W
             }
         }
         if (!texture.image) { // the levels were checked: only memory can run out
-            SetArchiveError(error, ArchiveError::OutOfMemory);
+            SetReadError(error, ReadError::OutOfMemory);
             return std::nullopt;
         }
-        SetArchiveError(error, ArchiveError::None);
+        SetReadError(error, ReadError::None);
         return texture;
     } catch (const std::bad_alloc&) {
-        SetArchiveError(error, ArchiveError::OutOfMemory);
+        SetReadError(error, ReadError::OutOfMemory);
         return std::nullopt;
     }
 }
 
 std::optional<std::vector<std::uint8_t>> EncodeWad2MipTexture(const IndexedImage& image,
                                                               std::string_view name, MipFilter mips,
-                                                              ArchiveError* error,
+                                                              WriteError* error,
                                                               const Palette& palette) {
     try {
         return Encode(image, palette, name, WadKind::Wad2, mips, error);
     } catch (const std::bad_alloc&) {
-        SetArchiveError(error, ArchiveError::OutOfMemory);
+        SetWriteError(error, WriteError::OutOfMemory);
         return std::nullopt;
     }
 }
@@ -220,28 +218,27 @@ std::optional<std::vector<std::uint8_t>> EncodeWad2MipTexture(const IndexedImage
 std::optional<std::vector<std::uint8_t>> EncodeWad3MipTexture(const IndexedImage& image,
                                                               const Palette& palette,
                                                               std::string_view name, MipFilter mips,
-                                                              ArchiveError* error) {
+                                                              WriteError* error) {
     try {
         return Encode(image, palette, name, WadKind::Wad3, mips, error);
     } catch (const std::bad_alloc&) {
-        SetArchiveError(error, ArchiveError::OutOfMemory);
+        SetWriteError(error, WriteError::OutOfMemory);
         return std::nullopt;
     }
 }
 
-ReadError ReadErrorOfMipTexture(ArchiveError error) {
+ReadError ReadErrorOfMipTexture(ReadError error) {
     switch (error) {
-    case ArchiveError::None:
-        return ReadError::None;
-    case ArchiveError::Truncated:
-    case ArchiveError::NoPalette:
+    case ReadError::None:
+    case ReadError::Truncated:
+    case ReadError::OutOfMemory:
+        return error;
+    case ReadError::NoPalette:
         return ReadError::Truncated;
-    case ArchiveError::NoPixels:
+    case ReadError::TextureNoPixels:
         return ReadError::NoPixels;
-    case ArchiveError::OutOfMemory:
-        return ReadError::OutOfMemory;
-    case ArchiveError::TextureSize:
-    case ArchiveError::LevelOutside:
+    case ReadError::TextureSize:
+    case ReadError::LevelOutside:
         return ReadError::BadHeader;
     default:
         return ReadError::CorruptData;

@@ -4,6 +4,7 @@
 // the size and the offsets of four levels, the levels' pixels, and in a WAD3 the texture's own
 // palette after the last level. WAD2 textures index the fixed Wad2Palette.
 
+#include "base/WriteError.h"
 #include "colour/Wad2Palette.h"
 #include "formats/Archive.h"
 #include "formats/ReadError.h"
@@ -43,25 +44,26 @@ StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump);
 // at each even offset (from the lump's start) up to 4 bytes past that place, where every byte
 // skipped is zero; the first count of 256 found is taken. What follows the palette is ignored.
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
-                                           ArchiveError* error = nullptr);
+                                           ReadError* error = nullptr);
 
-// The reader's reason for a lump DecodeMipTexture refused for `error`.
-ReadError ReadErrorOfMipTexture(ArchiveError error);
+// What a texture's reader says of a lump DecodeMipTexture refused for `error`: the reasons every
+// reader gives (Truncated, NoPixels, BadHeader, ...), not the lump's own.
+ReadError ReadErrorOfMipTexture(ReadError error);
 
 // A WAD2 mip texture lump named `name` for `image`, whose pixels already index Wad2Palette, or a
 // WAD3 one for `image` and its `palette`, which the lump carries. Levels 1 to 3 are made by `mips`
 // as the .wal writer makes its own, averaged ones in the lump's palette. None, with the reason,
 // for a width or height that is not a positive multiple of 16, a texture too large for a lump,
-// an image without pixels, a name longer than 15 bytes or one that CheckEntryName refuses, or no
-// memory. The image never changes.
+// an image without pixels, a name longer than 15 bytes or one that CheckEntryName refuses
+// (BadEntryName), or no memory. The image never changes.
 // `palette` is the one the WAD2 texture's pixels index: the fixed one unless the user gave another.
 std::optional<std::vector<std::uint8_t>> EncodeWad2MipTexture(const IndexedImage& image,
                                                               std::string_view name,
                                                               MipFilter mips = MipFilter::Point,
-                                                              ArchiveError* error = nullptr,
+                                                              WriteError* error = nullptr,
                                                               const Palette& palette = Wad2Palette);
 std::optional<std::vector<std::uint8_t>>
 EncodeWad3MipTexture(const IndexedImage& image, const Palette& palette, std::string_view name,
-                     MipFilter mips = MipFilter::Point, ArchiveError* error = nullptr);
+                     MipFilter mips = MipFilter::Point, WriteError* error = nullptr);
 
 } // namespace texelary

@@ -54,77 +54,76 @@ bool HasSignature(std::span<const std::uint8_t> header, const std::uint8_t (&sig
 }
 
 // The entry at the cursor, or the reason it is refused.
-ArchiveError TakeEntry(ByteCursor& cursor, std::uint64_t fileSize, PakEntry& entry) {
+ReadError TakeEntry(ByteCursor& cursor, std::uint64_t fileSize, PakEntry& entry) {
     using namespace PakLayout;
     const auto field = cursor.Bytes(kEntryNameSize);
     const std::int32_t offset = cursor.I32();
     const std::int32_t length = cursor.I32();
     if (!cursor.Ok()) {
-        return ArchiveError::BadDirectoryLength;
+        return ReadError::BadDirectoryLength;
     }
     std::string name;
-    if (const ArchiveError refused = TakeEntryName(field, name); refused != ArchiveError::None) {
+    if (const ReadError refused = TakeEntryName(field, name); refused != ReadError::None) {
         return refused;
     }
-    if (const ArchiveError outside = CheckEntryPlace(offset, length, kHeaderSize, fileSize);
-        outside != ArchiveError::None) {
+    if (const ReadError outside = CheckEntryPlace(offset, length, kHeaderSize, fileSize);
+        outside != ReadError::None) {
         return outside;
     }
     entry.name = std::move(name);
     entry.offset = static_cast<std::uint32_t>(offset);
     entry.length = static_cast<std::uint32_t>(length);
-    return ArchiveError::None;
+    return ReadError::None;
 }
 
 } // namespace
 
 std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> header,
-                                             std::uint64_t fileSize, ArchiveError* error) {
+                                             std::uint64_t fileSize, ReadError* error) {
     using namespace PakLayout;
     if (HasSignature(header, kSpak)) {
-        SetArchiveError(error, ArchiveError::Spak);
+        SetReadError(error, ReadError::Spak);
         return std::nullopt;
     }
     if (header.size() >= 4 && !HasSignature(header, kPack)) {
-        SetArchiveError(error, ArchiveError::BadSignature);
+        SetReadError(error, ReadError::NotAnArchive);
         return std::nullopt;
     }
     ByteCursor cursor(header, kDirectoryOffset);
     const std::int32_t offset = cursor.I32();
     const std::int32_t length = cursor.I32();
     if (!cursor.Ok()) {
-        SetArchiveError(error, ArchiveError::Truncated);
+        SetReadError(error, ReadError::ArchiveTruncated);
         return std::nullopt;
     }
-    ArchiveError refusal = ArchiveError::None;
+    ReadError refusal = ReadError::None;
     if (length < 0) {
-        refusal = ArchiveError::BadDirectoryLength;
+        refusal = ReadError::BadDirectoryLength;
     } else if (const auto bytes = static_cast<std::size_t>(length); bytes % kEntrySize != 0) {
         // A length that would be whole in the longer entries only is that variant's.
-        refusal = bytes % kLongEntrySize == 0 ? ArchiveError::PakEntries72
-                                              : ArchiveError::BadDirectoryLength;
+        refusal =
+            bytes % kLongEntrySize == 0 ? ReadError::PakEntries72 : ReadError::BadDirectoryLength;
     } else if (bytes / kEntrySize > kMaxArchiveEntries) {
-        refusal = ArchiveError::BadEntryCount;
+        refusal = ReadError::BadEntryCount;
     } else if (offset < static_cast<std::int32_t>(kHeaderSize)) {
-        refusal = ArchiveError::DirectoryOverlapsHeader;
+        refusal = ReadError::DirectoryOverlapsHeader;
     } else if (!FitsIn(fileSize, static_cast<std::uint64_t>(offset), bytes)) {
-        refusal = ArchiveError::DirectoryPastEnd;
+        refusal = ReadError::DirectoryPastEnd;
     }
-    if (!SetArchiveError(error, refusal)) {
+    if (!SetReadError(error, refusal)) {
         return std::nullopt;
     }
     return DirectoryPlace{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)};
 }
 
 std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint8_t> directory,
-                                                       std::uint64_t fileSize,
-                                                       ArchiveError* error) {
+                                                       std::uint64_t fileSize, ReadError* error) {
     return ParseEntries<PakEntry>(directory, PakLayout::kEntrySize, fileSize, TakeEntry, error);
 }
 
-std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, ArchiveError* error) {
+std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, ReadError* error) {
     if (file.Size() < kPakHeaderSize) {
-        SetArchiveError(error, file.Ok() ? ArchiveError::Truncated : file.Error());
+        SetReadError(error, file.Ok() ? ReadError::ArchiveTruncated : file.Error());
         return std::nullopt;
     }
     const auto header = file.Read(0, kPakHeaderSize, error);
@@ -134,7 +133,7 @@ std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, Archive
 }
 
 std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const PakEntry& entry,
-                                                      ArchiveError* error) {
+                                                      ReadError* error) {
     return file.Read(entry.offset, entry.length, error);
 }
 
@@ -157,16 +156,6 @@ void PakWriter::StoreHeader(std::uint8_t* header, std::size_t count,
     std::memcpy(header + kSignature, kPack, 4);
     StoreLE32(header + kDirectoryOffset, directoryOffset);
     StoreLE32(header + kDirectoryLength, static_cast<std::uint32_t>(kEntrySize * count));
-}
-
-bool WritePak(ReplacingFile& out, std::span<const ArchiveMember> members, ArchiveError* error) {
-    PakWriter pak(out);
-    for (const ArchiveMember& member : members) {
-        if (!pak.Add(member.name, member.bytes, 0, error)) {
-            return false;
-        }
-    }
-    return pak.Finish(error);
 }
 
 } // namespace texelary

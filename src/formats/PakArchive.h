@@ -32,28 +32,22 @@ struct PakEntry {
 // of another size, a length that is not a whole number of entries or lists more than
 // kMaxArchiveEntries, or a directory that overlaps the header or runs past the end of the file.
 std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> header,
-                                             std::uint64_t fileSize, ArchiveError* error = nullptr);
+                                             std::uint64_t fileSize, ReadError* error = nullptr);
 
 // The entries of the directory bytes of a pak of `fileSize` bytes, in their order. None, with the
 // reason of the first entry at fault, when a name breaks CheckEntryName or fills its field, or an
 // entry overlaps the header or runs past the end of the file.
 std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint8_t> directory,
                                                        std::uint64_t fileSize,
-                                                       ArchiveError* error = nullptr);
+                                                       ReadError* error = nullptr);
 
 // The header, then the directory, read from `file` and parsed as above.
 std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file,
-                                                      ArchiveError* error = nullptr);
+                                                      ReadError* error = nullptr);
 
 // The bytes of one entry of the directory just read from `file`.
 std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const PakEntry& entry,
-                                                      ArchiveError* error = nullptr);
-
-// One file to put in a new archive; the bytes stay the caller's.
-struct ArchiveMember {
-    std::string_view name;
-    std::span<const std::uint8_t> bytes;
-};
+                                                      ReadError* error = nullptr);
 
 // A new pak written entry by entry (see ArchiveWriter): names of at most 55 bytes, entries back
 // to back after the header, the directory last.
@@ -67,11 +61,5 @@ private:
     void StoreHeader(std::uint8_t* header, std::size_t count,
                      std::uint32_t directoryOffset) const override;
 };
-
-// Writes a whole pak holding `members`, in their order, to `out`; the caller commits it. False,
-// with the reason, for a name CheckEntryName refuses or longer than 55 bytes, more than
-// kMaxArchiveEntries members, an archive past 2 GB, or a failed write.
-bool WritePak(ReplacingFile& out, std::span<const ArchiveMember> members,
-              ArchiveError* error = nullptr);
 
 } // namespace texelary

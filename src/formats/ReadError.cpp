@@ -52,6 +52,62 @@ const char* DescribeReadError(ReadError error) {
         return "the .wal_json file beside it does not hold texture fields";
     case ReadError::NoTrailingPalette:
         return "the 256-colour palette at the end of the file is missing or cut short";
+    case ReadError::ArchiveCannotOpen:
+        return "the file cannot be opened or read";
+    case ReadError::ArchiveTruncated:
+        return "the file ends before the data its header or directory announces";
+    case ReadError::NotAnArchive:
+        return "not an archive of this kind";
+    case ReadError::PakEntries72:
+        return "a pak with 72-byte directory entries, a variant that is not supported";
+    case ReadError::Spak:
+        return "a SPAK archive (128-byte directory entries), a variant that is not supported";
+    case ReadError::BadDirectoryLength:
+        return "the directory's length is not a whole number of entries";
+    case ReadError::BadEntryCount:
+        return "the number of entries is out of range";
+    case ReadError::DirectoryOverlapsHeader:
+        return "the directory overlaps the header";
+    case ReadError::DirectoryPastEnd:
+        return "the directory runs past the end of the file";
+    case ReadError::EntryOverlapsHeader:
+        return "an entry overlaps the header";
+    case ReadError::EntryPastEnd:
+        return "an entry runs past the end of the file";
+    case ReadError::Compressed:
+        return "a compressed lump, which is not supported";
+    case ReadError::NameEmpty:
+        return "an entry's name is empty";
+    case ReadError::NameTooLong:
+        return "an entry's name is too long for its field";
+    case ReadError::NameAbsolute:
+        return "an entry's name is an absolute path";
+    case ReadError::NameParent:
+        return "an entry's name has a \"..\" part";
+    case ReadError::NameEmptyPart:
+        return "an entry's name has an empty or \".\" part";
+    case ReadError::NameBackslash:
+        return "an entry's name holds a backslash";
+    case ReadError::NameColon:
+        return "an entry's name holds a drive letter or a colon";
+    case ReadError::NameControl:
+        return "an entry's name holds a control character";
+    case ReadError::TextureSize:
+        return "the texture's size is out of range";
+    case ReadError::TextureNoPixels:
+        return "the texture has no pixels";
+    case ReadError::LevelOutside:
+        return "a mip level lies outside its lump";
+    case ReadError::NoPalette:
+        return "the lump holds no 256-colour palette after its last level";
+    case ReadError::NotAProject:
+        return "not a project file";
+    case ReadError::ProjectVersion:
+        return "a project file of another version";
+    case ReadError::ProjectCutShort:
+        return "the file is cut short";
+    case ReadError::ProjectDamaged:
+        return "the file is damaged";
     }
     return "unknown error";
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Why a reader gave no picture. The readers keep their simple shapes (a picture or none, true or
-// false); this reason is handed out beside them, for the conversion run's messages and the tests.
+// Why something read was refused: a picture by its reader, an archive, its directory or one of
+// its entries, a mip texture lump, a project file. The readers keep their simple shapes (a picture
+// or none, true or false); this reason is handed out beside them, for the messages and the tests.
 
 #include <cstdint>
 #include <optional>
@@ -21,18 +22,54 @@ enum class ReadError : std::uint8_t {
     OutOfMemory,
     CorruptData, // the picture data contradicts its header: a run past the end, a bad checksum
     NoSuchFile,
-    NotAFile,         // a directory, a device, a pipe
-    Empty,            // a file of 0 bytes
-    NoPixels,         // the header gives a width or height of 0
-    UnsupportedDepth, // a picture of another depth than 8 bits per pixel (256 colours)
-    NotBuiltIn,       // this build was made without the library the format needs
-    IndexPastPalette, // a pixel of a palette picture names a colour its palette does not have
-    BadArchive,       // the pak or wad that holds the file cannot be read
-    NotInWad,         // a texture of a wad format named by a path that leads into no wad
-    WrongWadKind,     // a WAD2 read as a WAD3 or the other way round
-    NotMipTexture,    // a lump of a wad that is not a mip texture
-    BadSidecar,       // the texture fields file beside a picture cannot be read as one
+    NotAFile,          // a directory, a device, a pipe
+    Empty,             // a file of 0 bytes
+    NoPixels,          // the header gives a width or height of 0
+    UnsupportedDepth,  // a picture of another depth than 8 bits per pixel (256 colours)
+    NotBuiltIn,        // this build was made without the library the format needs
+    IndexPastPalette,  // a pixel of a palette picture names a colour its palette does not have
+    BadArchive,        // the pak or wad that holds the file cannot be read
+    NotInWad,          // a texture of a wad format named by a path that leads into no wad
+    WrongWadKind,      // a WAD2 read as a WAD3 or the other way round
+    NotMipTexture,     // a lump of a wad that is not a mip texture
+    BadSidecar,        // the texture fields file beside a picture cannot be read as one
     NoTrailingPalette, // a 256-colour PCX without the palette at its end, or with it cut short
+
+    // Archives (paks and wads), said of the archive file rather than of a picture.
+    ArchiveCannotOpen, // exists, but cannot be opened or read
+    ArchiveTruncated,  // the file ends before its header, or before bytes its directory announced
+    NotAnArchive,      // not an archive of this kind at all
+    PakEntries72,      // a pak whose directory entries are 72 bytes long
+    Spak,              // "SPAK", the pak variant with 128-byte entries
+    BadDirectoryLength,
+    BadEntryCount, // negative, or more entries than the file or this program can hold
+    DirectoryOverlapsHeader,
+    DirectoryPastEnd,
+    EntryOverlapsHeader,
+    EntryPastEnd,
+    Compressed, // a wad lump stored compressed
+
+    // An entry's name, read or to be written (CheckEntryName).
+    NameEmpty,
+    NameTooLong, // fills its field with no room for the terminating zero
+    NameAbsolute,
+    NameParent,    // a part ".."
+    NameEmptyPart, // a part "." or an empty one ("a//b", "a/")
+    NameBackslash,
+    NameColon, // a drive letter ("C:") or any other colon
+    NameControl,
+
+    // A mip texture lump of a wad.
+    TextureSize,
+    TextureNoPixels,
+    LevelOutside,
+    NoPalette,
+
+    // A project file (*.mm).
+    NotAProject,
+    ProjectVersion, // a project file of another version
+    ProjectCutShort,
+    ProjectDamaged,
 };
 
 // The reason in a few words, lower case and without a full stop, so that it reads both after a

@@ -173,7 +173,7 @@ std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadEr
 
 std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                              ReadError* error) {
-    ArchiveError refused = ArchiveError::None;
+    ReadError refused = ReadError::None;
     const auto texture = DecodeMipTexture(lump, kind, &refused);
     if (!texture) {
         SetReadError(error, ReadErrorOfMipTexture(refused));

@@ -57,7 +57,7 @@ constexpr std::uint8_t kSignatureStart[3] = {'W', 'A', 'D'};
 namespace {
 
 // The lump at the cursor, or the reason it is refused.
-ArchiveError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump) {
+ReadError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump) {
     using namespace WadLayout;
     const std::int32_t offset = cursor.I32();
     const std::int32_t sizeOnDisk = cursor.I32();
@@ -67,17 +67,17 @@ ArchiveError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump)
     cursor.Skip(2);
     const auto field = cursor.Bytes(kEntryNameSize);
     if (!cursor.Ok()) {
-        return ArchiveError::BadDirectoryLength;
+        return ReadError::BadDirectoryLength;
     }
     std::string name;
-    if (const ArchiveError refused = TakeEntryName(field, name); refused != ArchiveError::None) {
+    if (const ReadError refused = TakeEntryName(field, name); refused != ReadError::None) {
         return refused;
     }
     if (compression != 0) {
-        return ArchiveError::Compressed;
+        return ReadError::Compressed;
     }
-    if (const ArchiveError outside = CheckEntryPlace(offset, sizeOnDisk, kHeaderSize, fileSize);
-        outside != ArchiveError::None) {
+    if (const ReadError outside = CheckEntryPlace(offset, sizeOnDisk, kHeaderSize, fileSize);
+        outside != ReadError::None) {
         return outside;
     }
     lump = {std::move(name),
@@ -86,13 +86,13 @@ ArchiveError TakeLump(ByteCursor& cursor, std::uint64_t fileSize, WadLump& lump)
             size,
             type,
             compression};
-    return ArchiveError::None;
+    return ReadError::None;
 }
 
 } // namespace
 
 std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
-                                        std::uint64_t fileSize, ArchiveError* error) {
+                                        std::uint64_t fileSize, ReadError* error) {
     using namespace WadLayout;
     ByteCursor cursor(header);
     const auto signature = cursor.Bytes(4);
@@ -102,25 +102,25 @@ std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
                      std::memcmp(signature.data(), kSignatureStart, 3) == 0 &&
                      (signature[3] == '2' || signature[3] == '3');
     if (!wad && header.size() >= 4) {
-        SetArchiveError(error, ArchiveError::BadSignature);
+        SetReadError(error, ReadError::NotAnArchive);
         return std::nullopt;
     }
     if (!cursor.Ok()) {
-        SetArchiveError(error, ArchiveError::Truncated);
+        SetReadError(error, ReadError::ArchiveTruncated);
         return std::nullopt;
     }
-    ArchiveError refusal = ArchiveError::None;
+    ReadError refusal = ReadError::None;
     // The count is weighed against the file before the directory is read or anything made.
     if (count < 0 || static_cast<std::size_t>(count) > kMaxArchiveEntries ||
         static_cast<std::uint64_t>(count) * kEntryLength > fileSize) {
-        refusal = ArchiveError::BadEntryCount;
+        refusal = ReadError::BadEntryCount;
     } else if (offset < static_cast<std::int32_t>(kHeaderSize)) {
-        refusal = ArchiveError::DirectoryOverlapsHeader;
+        refusal = ReadError::DirectoryOverlapsHeader;
     } else if (!FitsIn(fileSize, static_cast<std::uint64_t>(offset),
                        static_cast<std::size_t>(count) * kEntryLength)) {
-        refusal = ArchiveError::DirectoryPastEnd;
+        refusal = ReadError::DirectoryPastEnd;
     }
-    if (!SetArchiveError(error, refusal)) {
+    if (!SetReadError(error, refusal)) {
         return std::nullopt;
     }
     const WadKind kind = signature[3] == '2' ? WadKind::Wad2 : WadKind::Wad3;
@@ -130,13 +130,13 @@ std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
 }
 
 std::optional<std::vector<WadLump>> ParseWadDirectory(std::span<const std::uint8_t> directory,
-                                                      std::uint64_t fileSize, ArchiveError* error) {
+                                                      std::uint64_t fileSize, ReadError* error) {
     return ParseEntries<WadLump>(directory, WadLayout::kEntryLength, fileSize, TakeLump, error);
 }
 
-std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ArchiveError* error) {
+std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ReadError* error) {
     if (file.Size() < kWadHeaderSize) {
-        SetArchiveError(error, file.Ok() ? ArchiveError::Truncated : file.Error());
+        SetReadError(error, file.Ok() ? ReadError::ArchiveTruncated : file.Error());
         return std::nullopt;
     }
     const auto header = file.Read(0, kWadHeaderSize, error);
@@ -152,7 +152,7 @@ std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ArchiveError* er
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWadLump(ArchiveFile& file, const WadLump& lump,
-                                                     ArchiveError* error) {
+                                                     ReadError* error) {
     return file.Read(lump.offset, lump.sizeOnDisk, error);
 }
 
@@ -178,17 +178,6 @@ void WadWriter::StoreHeader(std::uint8_t* header, std::size_t count,
     header[kSignature + 3] = m_kind == WadKind::Wad2 ? '2' : '3';
     StoreLE32(header + kCount, static_cast<std::uint32_t>(count));
     StoreLE32(header + kDirectoryOffset, directoryOffset);
-}
-
-bool WriteWad(ReplacingFile& out, WadKind kind, std::span<const WadMember> lumps,
-              ArchiveError* error) {
-    WadWriter wad(out, kind);
-    for (const WadMember& lump : lumps) {
-        if (!wad.Add(lump.name, lump.bytes, lump.type, error)) {
-            return false;
-        }
-    }
-    return wad.Finish(error);
 }
 
 } // namespace texelary

@@ -55,28 +55,21 @@ struct WadDirectory {
 // that is negative, past kMaxArchiveEntries or more than the file could hold (checked before
 // anything is allocated), or a directory that overlaps the header or runs past the end.
 std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
-                                        std::uint64_t fileSize, ArchiveError* error = nullptr);
+                                        std::uint64_t fileSize, ReadError* error = nullptr);
 
 // The lumps of the directory bytes of a wad of `fileSize` bytes. None, with the reason of the
 // first entry at fault, when a name breaks CheckEntryName or has no terminating zero, a lump is
 // compressed, or it overlaps the header or runs past the end of the file.
 std::optional<std::vector<WadLump>> ParseWadDirectory(std::span<const std::uint8_t> directory,
                                                       std::uint64_t fileSize,
-                                                      ArchiveError* error = nullptr);
+                                                      ReadError* error = nullptr);
 
 // The header, then the directory, read from `file` and parsed as above.
-std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ArchiveError* error = nullptr);
+std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ReadError* error = nullptr);
 
 // The bytes of one lump of the directory just read from `file`.
 std::optional<std::vector<std::uint8_t>> ReadWadLump(ArchiveFile& file, const WadLump& lump,
-                                                     ArchiveError* error = nullptr);
-
-// One lump to put in a new wad; the bytes stay the caller's.
-struct WadMember {
-    std::string_view name;
-    std::uint8_t type = 0;
-    std::span<const std::uint8_t> bytes;
-};
+                                                     ReadError* error = nullptr);
 
 // A new wad of `kind` written lump by lump (see ArchiveWriter): names of at most 15 bytes,
 // lumps uncompressed, each and the directory at a multiple of 4 bytes.
@@ -92,11 +85,5 @@ private:
 
     WadKind m_kind;
 };
-
-// Writes a whole wad of `kind` holding `lumps`, in their order, to `out`; the caller commits it.
-// False, with the reason, for a name CheckEntryName refuses or longer than 15 bytes, more than
-// kMaxArchiveEntries lumps, an archive past 2 GB, or a failed write.
-bool WriteWad(ReplacingFile& out, WadKind kind, std::span<const WadMember> lumps,
-              ArchiveError* error = nullptr);
 
 } // namespace texelary

@@ -177,14 +177,14 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* erro
                                      : file.subspan(offset, std::min(size, file.size() - offset));
     };
     if (!BlockHoldsText(block(L::SignatureOffset, L::SignatureSize), L::Signature)) {
-        return Refuse(error, ReadError::BadSignature);
+        return Refuse(error, ReadError::NotAProject);
     }
     const bool versionThere = file.size() > L::VersionOffset + L::Version.size();
     if (versionThere && !BlockHoldsText(block(L::VersionOffset, L::VersionSize), L::Version)) {
-        return Refuse(error, ReadError::Unsupported);
+        return Refuse(error, ReadError::ProjectVersion);
     }
     if (file.size() < L::HeaderSize) {
-        return Refuse(error, ReadError::Truncated);
+        return Refuse(error, ReadError::ProjectCutShort);
     }
 
     ByteCursor cursor(file, L::CountOffset);
@@ -194,20 +194,20 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* erro
     const auto convTo = TargetFormatAt(cursor.I32());
     const auto convFrom = SourceFormatAt(cursor.I32());
     if (!cursor.Ok() || count < 0 || !convTo || !convFrom) {
-        return Refuse(error, ReadError::BadHeader);
+        return Refuse(error, ReadError::ProjectDamaged);
     }
     const auto names = static_cast<std::size_t>(count);
     const auto namesSize = CheckedMul(names, L::FieldSize);
     // Bytes after the last name are ignored: they hurt nothing.
     if (!namesSize || !FitsIn(file.size(), L::NamesOffset, *namesSize)) {
-        return Refuse(error, ReadError::Truncated);
+        return Refuse(error, ReadError::ProjectCutShort);
     }
 
     Project project;
     auto inputDir = ReadField(file, L::InputDirOffset);
     auto outputDir = ReadField(file, L::OutputDirOffset);
     if (!inputDir || !outputDir) {
-        return Refuse(error, ReadError::BadHeader);
+        return Refuse(error, ReadError::ProjectDamaged);
     }
     project.inputDir = std::move(*inputDir);
     project.outputDir = std::move(*outputDir);
@@ -217,7 +217,7 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* erro
     for (std::size_t i = 0; i < names; ++i) {
         auto name = ReadField(file, L::NamesOffset + i * L::FieldSize);
         if (!name) {
-            return Refuse(error, ReadError::BadHeader);
+            return Refuse(error, ReadError::ProjectDamaged);
         }
         project.files.push_back(std::move(*name));
     }
@@ -284,21 +284,6 @@ bool LoadProject(Project& project, const std::string& path, ReadError* error) {
     }
     project = std::move(*loaded); // moving strings and vectors cannot fail half way
     return true;
-}
-
-const char* DescribeProjectError(ReadError error) {
-    switch (error) {
-    case ReadError::BadSignature:
-        return "not a project file";
-    case ReadError::Unsupported:
-        return "a project file of another version";
-    case ReadError::Truncated:
-        return "the file is cut short";
-    case ReadError::BadHeader:
-        return "the file is damaged";
-    default:
-        return DescribeReadError(error);
-    }
 }
 
 std::string ProjectDirectory(const std::string& directory, const std::string& projectPath) {

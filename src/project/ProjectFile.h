@@ -37,18 +37,15 @@ bool SaveProject(const Project& project, const std::string& path,
 // Reads `path` into `project`. The whole file is checked first: a file that cannot be read, a
 // wrong signature or version, a file shorter than its count says, a negative count, a text field
 // without a terminating zero, or a format index out of range gives false and leaves `project`
-// exactly as it was; `error` (when given) then receives the reason, for DescribeProjectError.
+// exactly as it was; `error` (when given) then receives the reason, for DescribeReadError: the
+// file's own (NotAProject, ProjectVersion, ProjectCutShort, ProjectDamaged, Empty) or why it
+// cannot be read.
 bool LoadProject(Project& project, const std::string& path, ReadError* error = nullptr);
 
 // A project's directory as a run takes it: a relative one is taken from the folder of the project
 // file at `projectPath` (none: as it stands), so that a project works wherever the program is
 // started; an absolute one as it stands. The project itself keeps what the user typed.
 std::string ProjectDirectory(const std::string& directory, const std::string& projectPath);
-
-// Why a project file was refused, in a few words without a full stop: "not a project file",
-// "a project file of another version", "the file is cut short", "the file is damaged", or
-// what DescribeReadError says of a file that cannot be read.
-const char* DescribeProjectError(ReadError error);
 
 // The same on bytes. EncodeProject gives an empty vector where SaveProject would refuse.
 std::vector<std::uint8_t> EncodeProject(const Project& project,

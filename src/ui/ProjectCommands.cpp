@@ -172,7 +172,7 @@ bool ProjectCommands::Open(const QString& path) {
     ReadError reason = ReadError::None;
     if (!LoadProject(project, LocalPath(path), &reason)) {
         ShowBox(*m_windows.Boxes, "Could'nt open specified file.", BoxIcon::Stop, WindowButtons::Ok,
-                DescribeProjectError(reason));
+                DescribeReadError(reason));
         return false;
     }
     m_fileName = path;

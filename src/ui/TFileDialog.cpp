@@ -99,17 +99,17 @@ bool TFileDialog::ReadPakFolder(const QString& path, QStringList& names) {
 bool TFileDialog::ReadWad(const QString& path, WadKind kind, QStringList& names) {
     const std::string local = LocalPath(path);
     std::optional<WadKind> found;
-    ArchiveError error = ArchiveError::BadSignature;
+    ReadError error = ReadError::NotAnArchive;
     if (IsArchiveFile(local)) {
         const OpenedArchive& archive = ArchiveAt(local);
         const bool otherKind = archive.Kind() != nullptr && !archive.Kind()->holdsTextures;
-        error = otherKind ? ArchiveError::BadSignature : archive.Error();
-        if (archive.Error() == ArchiveError::None) {
+        error = otherKind ? ReadError::NotAnArchive : archive.Error();
+        if (archive.Error() == ReadError::None) {
             found = archive.Directory().mipTextures;
         }
     }
-    if (!found && error != ArchiveError::None && error != ArchiveError::BadSignature) {
-        ReportUnreadableArchive(path, DescribeArchiveError(error));
+    if (!found && error != ReadError::None && error != ReadError::NotAnArchive) {
+        ReportUnreadableArchive(path, DescribeReadError(error));
         return false;
     }
     if (found != kind) {
@@ -121,10 +121,10 @@ bool TFileDialog::ReadWad(const QString& path, WadKind kind, QStringList& names)
                 DescribeReadError(found ? ReadError::WrongWadKind : ReadError::NotInWad));
         return false;
     }
-    ArchiveError listed = ArchiveError::None;
+    ReadError listed = ReadError::None;
     const auto lumps = ListArchiveEntries(local, {}, *m_format, ListingDepth::Recursive, &listed);
     if (!lumps) {
-        ReportUnreadableArchive(path, DescribeArchiveError(listed));
+        ReportUnreadableArchive(path, DescribeReadError(listed));
         return false;
     }
     for (const std::string& lump : *lumps) {

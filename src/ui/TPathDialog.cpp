@@ -56,10 +56,10 @@ std::optional<ArchivePlace> ArchivePlaceOf(const QString& path) {
 
 // The folders of an archive (ListArchiveFolders); none, with the reason, when it can't be read.
 std::optional<QStringList> FoldersIn(const QString& archive, QString& why) {
-    ArchiveError error = ArchiveError::None;
+    ReadError error = ReadError::None;
     const auto folders = ListArchiveFolders(LocalPath(archive), &error);
     if (!folders) {
-        why = QString::fromLatin1(DescribeArchiveError(error));
+        why = QString::fromLatin1(DescribeReadError(error));
         return std::nullopt;
     }
     QStringList names;

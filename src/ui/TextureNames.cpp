@@ -48,12 +48,12 @@ std::optional<QStringList> TextureNamesIn(const QString& folder, SourceFormat fo
 std::optional<QStringList> ArchiveTextureNames(const std::string& local, SourceFormat format,
                                                std::string& archive, std::string& why) {
     const PathInArchive place = ArchiveFolderOf(local).value_or(PathInArchive{local, {}});
-    ArchiveError error = ArchiveError::None;
+    ReadError error = ReadError::None;
     const auto entries =
         ListArchiveEntries(place.archive, place.entry, format, ListingDepth::Folder, &error);
     if (!entries) {
         archive = place.archive;
-        why = DescribeArchiveError(error);
+        why = DescribeReadError(error);
         return std::nullopt;
     }
     const std::size_t prefix = place.entry.empty() ? 0 : place.entry.size() + 1;

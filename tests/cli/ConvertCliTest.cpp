@@ -584,7 +584,7 @@ TEST_F(ConvertCli, InfoListsTheEntriesOfPaksAndWads) {
         "\"height\":8},{\"width\":4,\"height\":4},{\"width\":2,\"height\":2}]},{\"name\":"
         "\"palette\",\"size\":768,\"kind\":\"lump 0x40\",\"levels\":[]}]}\n"
         "{\"file\":\"cut.pak\",\"error\":\"" +
-            std::string(DescribeArchiveError(ArchiveError::DirectoryPastEnd)) + "\"}\n");
+            std::string(DescribeReadError(ReadError::DirectoryPastEnd)) + "\"}\n");
 }
 
 TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {

@@ -7,6 +7,7 @@
 #include "colour/WalPalette.h"
 #include "convert/EntryPaths.h"
 #include "convert/OutputGuard.h"
+#include "formats/ArchiveBytes.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
@@ -561,6 +562,39 @@ TEST_F(ConversionRunTest, FailedReadsSayWhyAndWriteNothing) {
         EXPECT_EQ(state.Failed, 1);
         EXPECT_EQ(state.Converted, 0);
         EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
+    }
+}
+
+// An entry of a pak that cannot be read fails as one reason, with what is wrong with the pak.
+TEST_F(ConversionRunTest, AnEntryOfADamagedPakSaysWhatIsWrongWithThePak) {
+    const std::vector<std::uint8_t> whole = test::ArchiveBytes("PACK", {{"a.wal", 12, 8}});
+    const std::vector<std::uint8_t> cut(whole.begin(), whole.end() - 10);
+    // Each pak of its own name: the directory of the last one read is kept while its file's size
+    // and time of change stay the same.
+    const struct {
+        const char* pak;
+        std::vector<std::uint8_t> bytes;
+        const char* detail;
+    } cases[] = {
+        {"cut.pak", cut, "the directory runs past the end of the file"},
+        {"long.pak", test::With32(whole, 20 + 60, 73), "an entry runs past the end of the file"},
+        {"parent.pak", test::ArchiveBytes("PACK", {{"../a.wal", 12, 8}}),
+         "an entry's name has a \"..\" part"},
+        {"spak.pak", test::ArchiveBytes("SPAK", {{"a.wal", 12, 8}}),
+         "a SPAK archive (128-byte directory entries), a variant that is not supported"},
+    };
+    settings.RunConvFrom = SourceFormat::Wal;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pak);
+        test::WriteAll(In(c.pak), c.bytes);
+        state = RunState{};
+        feedback = RecordingFeedback{};
+        Run({std::string(c.pak) + "/a.wal"});
+        ASSERT_EQ(feedback.boxes.size(), 1u);
+        EXPECT_EQ(feedback.boxes[0].text, "Could'nt find file \"" + In(c.pak) + kSep + "a.wal\"");
+        EXPECT_EQ(feedback.details[0],
+                  std::string("the pak or wad that holds it cannot be read: ") + c.detail);
+        EXPECT_EQ(state.Failed, 1);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "formats/ArchiveListing.h"
 
+#include "ArchiveFiles.h"
 #include "TestFiles.h"
 #include "formats/Formats.h"
 #include "formats/PakArchive.h"
@@ -86,10 +87,10 @@ TEST(ArchiveListing, ListsWhatLiesUnderAPathByFormatAndDepth) {
         }
         const std::string path = c.path;
         EXPECT_EQ(place->archive, dir.File(path.substr(0, path.find('/'))));
-        ArchiveError error = ArchiveError::CannotOpen;
+        ReadError error = ReadError::ArchiveCannotOpen;
         EXPECT_EQ(ListArchiveEntries(place->archive, place->entry, c.format, c.depth, &error),
                   c.listed);
-        EXPECT_EQ(error, ArchiveError::None);
+        EXPECT_EQ(error, ReadError::None);
     }
 }
 
@@ -107,10 +108,10 @@ TEST(ArchiveListing, FoldersNamesAndRefusals) {
     EXPECT_EQ(ArchiveAt(dir.File("base.pak")).Find("README.TXT"), nullptr);
 
     test::WriteAll(dir.Path() / "junk.pak", std::vector<std::uint8_t>(16, 'x'));
-    for (const auto& [name, expected] : {std::pair{"plain", ArchiveError::NotAFile},
-                                         std::pair{"gone.pak", ArchiveError::NoSuchFile},
-                                         std::pair{"junk.pak", ArchiveError::BadSignature}}) {
-        ArchiveError error = ArchiveError::None;
+    for (const auto& [name, expected] :
+         {std::pair{"plain", ReadError::NotAFile}, std::pair{"gone.pak", ReadError::NoSuchFile},
+          std::pair{"junk.pak", ReadError::NotAnArchive}}) {
+        ReadError error = ReadError::None;
         EXPECT_FALSE(ListArchiveEntries(dir.File(name), {}, {}, ListingDepth::Folder, &error));
         EXPECT_EQ(error, expected) << name;
     }

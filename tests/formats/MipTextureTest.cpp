@@ -1,5 +1,6 @@
 #include "formats/MipTexture.h"
 
+#include "ArchiveFiles.h"
 #include "MipBytes.h"
 #include "TestFiles.h"
 #include "TestImages.h"
@@ -59,14 +60,14 @@ Bytes Lump(std::int32_t width, std::int32_t height, std::optional<std::int32_t> 
 struct DecodeCase {
     const char* what;
     Bytes bytes;
-    ArchiveError error;
+    ReadError error;
     WadKind kind = WadKind::Wad2;
     std::int32_t width = 16, height = 16; // when read
     std::size_t levels = 3;               // after level 0
 };
 
 std::vector<DecodeCase> DecodeCases() {
-    using enum ArchiveError;
+    using enum ReadError;
     constexpr auto kWad3 = WadKind::Wad3;
     const Bytes lump = Lump(16, 16); // 40 + 256 + 64 + 16 + 4 bytes
     const Bytes cut(lump.begin(), lump.end() - 1);
@@ -85,7 +86,7 @@ std::vector<DecodeCase> DecodeCases() {
         {"WAD3 palette cut", Lump(16, 16, 256, {}, 767), NoPalette, kWad3},
         {"WAD3 without a palette", lump, NoPalette, kWad3},
         {"a cut header", Bytes(lump.begin(), lump.begin() + 39), Truncated},
-        {"no width", With32(lump, 16, 0), NoPixels},
+        {"no width", With32(lump, 16, 0), TextureNoPixels},
         {"a negative width", With32(lump, 16, -16), TextureSize},
         {"past 32-bit pixels", With32(With32(lump, 16, 65536), 20, 65536), TextureSize},
         {"level 0 at 0", With32(lump, 24, 0), LevelOutside},
@@ -98,10 +99,10 @@ std::vector<DecodeCase> DecodeCases() {
 
 TEST(MipTextureRead, DecodesTheLevelsAndPaletteOrSaysWhyNot) {
     for (const DecodeCase& c : DecodeCases()) {
-        ArchiveError error = ArchiveError::CannotWrite;
+        ReadError error = ReadError::CannotOpen;
         const auto texture = DecodeMipTexture(c.bytes, c.kind, &error);
         EXPECT_EQ(error, c.error) << c.what;
-        ASSERT_EQ(texture.has_value(), c.error == ArchiveError::None) << c.what;
+        ASSERT_EQ(texture.has_value(), c.error == ReadError::None) << c.what;
         if (!texture) {
             continue;
         }
@@ -142,28 +143,31 @@ TEST(MipTextureWrite, MakesTheLevelsTheOtherWritersMakeAndReadsThemBack) {
 }
 
 TEST(MipTextureWrite, RefusesWhatALumpCannotHoldSayingWhy) {
-    using enum ArchiveError;
+    using enum WriteError;
     struct Case {
         std::int32_t width, height;
         bool pixels;
         std::string name;
-        ArchiveError error;
+        WriteError error;
+        ReadError rule = ReadError::None; // the name's, for BadEntryName
     };
-    for (const Case& c : std::vector<Case>{{16, 16, true, std::string(15, 'n'), None},
-                                           {24, 16, true, "brick", NotMultipleOf16},
-                                           {16, 8, true, "brick", NotMultipleOf16},
-                                           {0, 16, false, "brick", NoPixels},
-                                           {16, 16, false, "brick", NoPixels},
-                                           {-16, 16, false, "brick", TextureSize},
-                                           {65536, 65536, false, "brick", TextureSize},
-                                           {16, 16, true, std::string(16, 'n'), NameTooLong},
-                                           {16, 16, true, "a\\b", NameBackslash}}) {
+    for (const Case& c : std::vector<Case>{
+             {16, 16, true, std::string(15, 'n'), None},
+             {24, 16, true, "brick", NotMultipleOf16},
+             {16, 8, true, "brick", NotMultipleOf16},
+             {0, 16, false, "brick", TextureNoPixels},
+             {16, 16, false, "brick", TextureNoPixels},
+             {-16, 16, false, "brick", TextureSize},
+             {65536, 65536, false, "brick", TextureSize},
+             {16, 16, true, std::string(16, 'n'), BadEntryName, ReadError::NameTooLong},
+             {16, 16, true, "a\\b", BadEntryName, ReadError::NameBackslash}}) {
         IndexedImage image;
         image.width = c.width;
         image.height = c.height;
         ASSERT_TRUE(!c.pixels || AllocatePixels(image, c.width, c.height));
-        ArchiveError wad2 = CannotWrite;
-        ArchiveError wad3 = CannotWrite;
+        EXPECT_EQ(CheckEntryName(c.name, 16), c.rule) << c.name;
+        WriteError wad2 = CannotWrite;
+        WriteError wad3 = CannotWrite;
         EXPECT_EQ(EncodeWad2MipTexture(image, c.name, MipFilter::Point, &wad2).has_value(),
                   c.error == None);
         EXPECT_EQ(EncodeWad3MipTexture(image, Ramp(), c.name, MipFilter::Point, &wad3).has_value(),

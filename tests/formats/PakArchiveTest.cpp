@@ -1,5 +1,6 @@
 #include "formats/PakArchive.h"
 
+#include "ArchiveFiles.h"
 #include "TestFiles.h"
 #include "formats/ArchiveBytes.h"
 #include "formats/ArchiveInput.h"
@@ -24,21 +25,21 @@ Bytes Pak(const std::vector<test::RawEntry>& entries, std::string_view signature
 struct PakCase {
     std::string what;
     Bytes bytes;
-    ArchiveError error;
+    ReadError error;
     std::vector<PakEntry> entries = {}; // when read
 };
 
 std::vector<PakCase> PakCases() {
-    using enum ArchiveError;
+    using enum ReadError;
     const Bytes two = Pak({{"maps/e1m1.bsp", 12, 5}, {"gfx.wad", 17, 3}}); // 148 bytes
     std::vector<PakCase> cases = {
         {"two entries", two, None, {{"maps/e1m1.bsp", 12, 5}, {"gfx.wad", 17, 3}}},
         {"no entries", Pak({}), None},
         {"an empty entry at the end", Pak({{"a", 20, 0}}), None, {{"a", 20, 0}}},
         {"an entry up to the end", Pak({{"a", 12, 72}}), None, {{"a", 12, 72}}},
-        {"no bytes", {}, Truncated},
-        {"a cut header", {'P', 'A', 'C', 'K', 20, 0, 0, 0}, Truncated},
-        {"another signature", Pak({}, "PAKC"), BadSignature},
+        {"no bytes", {}, ArchiveTruncated},
+        {"a cut header", {'P', 'A', 'C', 'K', 20, 0, 0, 0}, ArchiveTruncated},
+        {"another signature", Pak({}, "PAKC"), NotAnArchive},
         {"SPAK", Pak({{"a", 12, 1}, {"b", 13, 1}}, "SPAK"), Spak},
         {"72-byte entries", With32(two, 8, 72), PakEntries72},
         {"a length of no whole entries", With32(two, 8, 100), BadDirectoryLength},
@@ -54,7 +55,7 @@ std::vector<PakCase> PakCases() {
         {"a name with no end", Pak({{std::string(56, 'a'), 12, 1}}), NameTooLong},
         {"a bad second name", Pak({{"a", 12, 1}, {"../b", 12, 1}}), NameParent},
     };
-    const std::vector<std::pair<std::string, ArchiveError>> names = {
+    const std::vector<std::pair<std::string, ReadError>> names = {
         {"a..b/c.d/...", None},  {"", NameEmpty},           {"/etc/passwd", NameAbsolute},
         {"..", NameParent},      {"a/../../b", NameParent}, {"a/..", NameParent},
         {"a//b", NameEmptyPart}, {"a/", NameEmptyPart},     {"./a", NameEmptyPart},
@@ -72,21 +73,21 @@ TEST(PakRead, ReadsTheDirectoryOrSaysWhyNot) {
     ScratchDir dir;
     for (const PakCase& c : PakCases()) {
         ArchiveFile file = test::OpenBytes(dir, c.bytes);
-        ArchiveError error = ArchiveError::CannotWrite;
+        ReadError error = ReadError::CannotOpen;
         const auto entries = ReadPakDirectory(file, &error);
         EXPECT_EQ(error, c.error) << c.what;
-        ASSERT_EQ(entries.has_value(), c.error == ArchiveError::None) << c.what;
+        ASSERT_EQ(entries.has_value(), c.error == ReadError::None) << c.what;
         if (entries) {
             EXPECT_EQ(*entries, c.entries) << c.what;
         }
     }
-    ArchiveError error = ArchiveError::None;
+    ReadError error = ReadError::None;
     ArchiveFile missing(dir.File("missing.pak"));
     EXPECT_FALSE(ReadPakDirectory(missing, &error));
-    EXPECT_EQ(error, ArchiveError::NoSuchFile);
+    EXPECT_EQ(error, ReadError::NoSuchFile);
     ArchiveFile folder(Utf8Path(dir.Path()));
     EXPECT_FALSE(ReadPakDirectory(folder, &error));
-    EXPECT_EQ(error, ArchiveError::NotAFile);
+    EXPECT_EQ(error, ReadError::NotAFile);
 }
 
 TEST(PakWrite, WritesWhatItsReaderReadsBack) {
@@ -107,13 +108,13 @@ TEST(PakWrite, WritesWhatItsReaderReadsBack) {
     EXPECT_EQ(ReadPakEntry(file, entries->at(0)), wall);
     EXPECT_EQ(ReadPakEntry(file, entries->at(2)), readme);
     EXPECT_EQ(file.Size(), 12u + 302u + 3u * 64u); // the directory right after the bytes
-    ArchiveError error = ArchiveError::None;
+    ReadError error = ReadError::None;
     EXPECT_FALSE(file.Read(12, SIZE_MAX, &error)); // refused before anything is allocated
-    EXPECT_EQ(error, ArchiveError::Truncated);
+    EXPECT_EQ(error, ReadError::ArchiveTruncated);
     // Entries are read from the file as it is when asked for.
     std::filesystem::resize_file(dir.Path() / "out.pak", 16);
     EXPECT_FALSE(ReadPakEntry(file, entries->at(0), &error));
-    EXPECT_EQ(error, ArchiveError::Truncated);
+    EXPECT_EQ(error, ReadError::ArchiveTruncated);
 }
 
 // Reading an entry leaves the archive free: it can be replaced at once (Windows refuses to

@@ -24,13 +24,13 @@ Bytes Wad(const std::vector<test::RawEntry>& lumps, std::string_view signature =
 struct WadCase {
     const char* what;
     Bytes bytes;
-    ArchiveError error;
+    ReadError error;
     std::vector<WadLump> lumps = {}; // when read
     WadKind kind = WadKind::Wad2;
 };
 
 std::vector<WadCase> WadCases() {
-    using enum ArchiveError;
+    using enum ReadError;
     const std::vector<test::RawEntry> raw = {{"brick", 12, 5, 0x44}, {"palette", 17, 3, 0x40}};
     const std::vector<WadLump> read = {{"brick", 12, 5, 5, 0x44, 0},
                                        {"palette", 17, 3, 3, 0x40, 0}};
@@ -44,10 +44,10 @@ std::vector<WadCase> WadCases() {
          None,
          {{"ab", 12, 8, 8, 0x43, 0}}},
         {"a lump up to the end", one({"a", 12, 40}), None, {{"a", 12, 40, 40, 0x44, 0}}},
-        {"no bytes", {}, Truncated},
-        {"a cut header", {'W', 'A', 'D', '2', 1, 0, 0, 0, 20}, Truncated},
-        {"WAD4", Wad(raw, "WAD4"), BadSignature},
-        {"a pak", Wad(raw, "PACK"), BadSignature},
+        {"no bytes", {}, ArchiveTruncated},
+        {"a cut header", {'W', 'A', 'D', '2', 1, 0, 0, 0, 20}, ArchiveTruncated},
+        {"WAD4", Wad(raw, "WAD4"), NotAnArchive},
+        {"a pak", Wad(raw, "PACK"), NotAnArchive},
         {"a negative count", With32(two, 4, -1), BadEntryCount},
         {"more lumps than the file holds", With32(two, 4, 3), BadEntryCount},
         {"more lumps than allowed", With32(two, 4, (1 << 18) + 1), BadEntryCount},
@@ -66,10 +66,10 @@ TEST(WadRead, ReadsTheDirectoryOrSaysWhyNot) {
     ScratchDir dir;
     for (const WadCase& c : WadCases()) {
         ArchiveFile file = test::OpenBytes(dir, c.bytes);
-        ArchiveError error = ArchiveError::CannotWrite;
+        ReadError error = ReadError::CannotOpen;
         const auto directory = ReadWadDirectory(file, &error);
         EXPECT_EQ(error, c.error) << c.what;
-        ASSERT_EQ(directory.has_value(), c.error == ArchiveError::None) << c.what;
+        ASSERT_EQ(directory.has_value(), c.error == ReadError::None) << c.what;
         if (directory) {
             EXPECT_EQ(directory->kind, c.kind) << c.what;
             EXPECT_EQ(directory->lumps, c.lumps) << c.what;
@@ -78,7 +78,7 @@ TEST(WadRead, ReadsTheDirectoryOrSaysWhyNot) {
 }
 
 // A name either writer refuses leaves the archive whole: the entries before and after it are
-// written and read back, the refused one is not.
+// written and read back, the refused one is not. The writer names the rule it breaks.
 TEST(ArchiveWrite, ARefusedNameIsLeftOutAndTheArchiveStaysWhole) {
     ScratchDir dir;
     const Bytes bytes = {1, 2, 3};
@@ -86,9 +86,8 @@ TEST(ArchiveWrite, ARefusedNameIsLeftOutAndTheArchiveStaysWhole) {
         const bool pak = field == 56;
         const std::string longest(field - 1, 'n');
         for (const auto& [name, expected] :
-             {std::pair{longest, ArchiveError::None},
-              std::pair{longest + "n", ArchiveError::NameTooLong},
-              std::pair{std::string("a/../b"), ArchiveError::NameParent}}) {
+             {std::pair{longest, ReadError::None}, std::pair{longest + "n", ReadError::NameTooLong},
+              std::pair{std::string("a/../b"), ReadError::NameParent}}) {
             SCOPED_TRACE(name);
             std::vector<std::string> names;
             {
@@ -101,9 +100,11 @@ TEST(ArchiveWrite, ARefusedNameIsLeftOutAndTheArchiveStaysWhole) {
                 }
                 ArchiveWriter& writer = *made;
                 ASSERT_TRUE(writer.Add("first", bytes, 0x44));
-                ArchiveError error = ArchiveError::CannotWrite;
-                EXPECT_EQ(writer.Add(name, bytes, 0x44, &error), expected == ArchiveError::None);
-                EXPECT_EQ(error, expected);
+                WriteError error = WriteError::CannotWrite;
+                EXPECT_EQ(writer.Add(name, bytes, 0x44, &error), expected == ReadError::None);
+                EXPECT_EQ(error, expected == ReadError::None ? WriteError::None
+                                                             : WriteError::BadEntryName);
+                EXPECT_EQ(writer.CheckName(name), expected);
                 ASSERT_TRUE(writer.Add("last", bytes, 0x44));
                 ASSERT_TRUE(writer.Finish());
                 ASSERT_TRUE(out.Commit());
@@ -123,8 +124,8 @@ TEST(ArchiveWrite, ARefusedNameIsLeftOutAndTheArchiveStaysWhole) {
                 }
             }
             const std::vector<std::string> kept =
-                expected == ArchiveError::None ? std::vector<std::string>{"first", name, "last"}
-                                               : std::vector<std::string>{"first", "last"};
+                expected == ReadError::None ? std::vector<std::string>{"first", name, "last"}
+                                            : std::vector<std::string>{"first", "last"};
             EXPECT_EQ(names, kept);
         }
     }

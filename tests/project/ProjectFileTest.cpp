@@ -220,38 +220,41 @@ TEST(ProjectFile, DamagedFilesAreRefusedAndTheProjectStaysAsItWas) {
         ReadError reason;
     };
     const Case cases[] = {
-        {"wrong signature", ReferenceFile().Text(0, "Texelarz").Get(), ReadError::BadSignature},
+        {"wrong signature", ReferenceFile().Text(0, "Texelarz").Get(), ReadError::NotAProject},
         {"signature in other letters", ReferenceFile().Text(0, "texelary").Get(),
-         ReadError::BadSignature},
+         ReadError::NotAProject},
         {"signature letters followed by letters", ReferenceFile().Text(8, "X").Get(),
-         ReadError::BadSignature},
-        {"version 1.01", ReferenceFile().Text(32, "1.01").Get(), ReadError::Unsupported},
+         ReadError::NotAProject},
+        {"version 1.01", ReferenceFile().Text(32, "1.01").Get(), ReadError::ProjectVersion},
         {"version followed by a digit", ReferenceFile().Text(36, "0").Get(),
-         ReadError::Unsupported},
-        {"one byte short of its count", ReferenceFile().Resize(563).Get(), ReadError::Truncated},
+         ReadError::ProjectVersion},
+        {"one byte short of its count", ReferenceFile().Resize(563).Get(),
+         ReadError::ProjectCutShort},
         {"a whole name short of its count", ReferenceFile().Resize(436).Get(),
-         ReadError::Truncated},
-        {"header cut short", ReferenceFile().Resize(307).Get(), ReadError::Truncated},
-        {"signature alone", ReferenceFile().Resize(32).Get(), ReadError::Truncated},
-        {"negative count", ReferenceFile().I32(40, -1).Get(), ReadError::BadHeader},
+         ReadError::ProjectCutShort},
+        {"header cut short", ReferenceFile().Resize(307).Get(), ReadError::ProjectCutShort},
+        {"signature alone", ReferenceFile().Resize(32).Get(), ReadError::ProjectCutShort},
+        {"negative count", ReferenceFile().I32(40, -1).Get(), ReadError::ProjectDamaged},
         {"most negative count",
          ReferenceFile().I32(40, std::numeric_limits<std::int32_t>::min()).Get(),
-         ReadError::BadHeader},
-        {"count larger than the file", ReferenceFile().I32(40, 3).Get(), ReadError::Truncated},
-        {"largest count", ReferenceFile().I32(40, maxCount).Get(), ReadError::Truncated},
+         ReadError::ProjectDamaged},
+        {"count larger than the file", ReferenceFile().I32(40, 3).Get(),
+         ReadError::ProjectCutShort},
+        {"largest count", ReferenceFile().I32(40, maxCount).Get(), ReadError::ProjectCutShort},
         {"input directory without zero", ReferenceFile().Fill(44, 128, 'a').Get(),
-         ReadError::BadHeader},
+         ReadError::ProjectDamaged},
         {"output directory without zero", ReferenceFile().Fill(172, 128, 'b').Get(),
-         ReadError::BadHeader},
+         ReadError::ProjectDamaged},
         {"first name without zero", ReferenceFile().Fill(308, 128, 'c').Get(),
-         ReadError::BadHeader},
-        {"last name without zero", ReferenceFile().Fill(436, 128, 'd').Get(), ReadError::BadHeader},
+         ReadError::ProjectDamaged},
+        {"last name without zero", ReferenceFile().Fill(436, 128, 'd').Get(),
+         ReadError::ProjectDamaged},
         {"convert-from past the last", ReferenceFile().I32(304, kSourceFormatCount).Get(),
-         ReadError::BadHeader},
-        {"convert-from -1", ReferenceFile().I32(304, -1).Get(), ReadError::BadHeader},
+         ReadError::ProjectDamaged},
+        {"convert-from -1", ReferenceFile().I32(304, -1).Get(), ReadError::ProjectDamaged},
         {"convert-to past the last", ReferenceFile().I32(300, kTargetFormatCount).Get(),
-         ReadError::BadHeader},
-        {"convert-to -1", ReferenceFile().I32(300, -1).Get(), ReadError::BadHeader},
+         ReadError::ProjectDamaged},
+        {"convert-to -1", ReferenceFile().I32(300, -1).Get(), ReadError::ProjectDamaged},
         {"empty file", Bytes{}, ReadError::Empty},
     };
 
@@ -284,10 +287,10 @@ TEST(ProjectFile, FilesThatCannotBeReadAreRefused) {
     ReadError reason = ReadError::None;
     EXPECT_FALSE(LoadProject(project, dir.File("missing.mm"), &reason));
     EXPECT_EQ(project, UntouchedProject());
-    EXPECT_STREQ(DescribeProjectError(reason), "no such file");
+    EXPECT_STREQ(DescribeReadError(reason), "no such file");
     EXPECT_FALSE(LoadProject(project, dir.Path().string(), &reason));
     EXPECT_EQ(project, UntouchedProject());
-    EXPECT_STREQ(DescribeProjectError(reason), "not a file");
+    EXPECT_STREQ(DescribeReadError(reason), "not a file");
 }
 
 TEST(ProjectFile, BytesAfterATextsZeroAreIgnored) {

@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "ArchiveFiles.h"
 #include "base/FileIo.h"
 #include "colour/WalPalette.h"
 #include "formats/MipTexture.h"
