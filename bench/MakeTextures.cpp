@@ -2,7 +2,7 @@
 // a fixed seed. Usage: make-textures DIR [SMALL_COUNT [LARGE_COUNT]]
 // (defaults: 2000 bitmaps of 256 x 256 and 100 of 1024 x 1024, in DIR/bmp).
 
-#include "BenchBmp.h"
+#include "BmpBuilder.h"
 #include "base/FileIo.h"
 
 #include <cmath>
@@ -56,7 +56,7 @@ bool WriteSet(const std::filesystem::path& directory, const char* prefix, int co
         const IndexedImage picture = MakePicture(size, random);
         const Palette palette = MakePalette(random);
         if (!WriteFileReplacing((directory / name).string(),
-                                bench::EncodeBmp8(picture, palette, false))) {
+                                test::EncodeBmp8(picture, palette, false))) {
             std::fprintf(stderr, "cannot write %s\n", (directory / name).string().c_str());
             return false;
         }

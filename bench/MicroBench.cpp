@@ -2,7 +2,7 @@
 // decoder, the two writers (to memory, with sampled and averaged levels), and true colour brought
 // down to 256 colours.
 
-#include "BenchBmp.h"
+#include "BmpBuilder.h"
 #include "colour/NearestColour.h"
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
@@ -95,7 +95,7 @@ BENCHMARK(BM_RemapSamePalette);
 void BM_DecodeBmp(benchmark::State& state) {
     const IndexedImage picture = NoisyPicture(256, 256, 4);
     const std::vector<std::uint8_t> file =
-        bench::EncodeBmp8(picture, Palette{}, state.range(0) != 0);
+        test::EncodeBmp8(picture, Palette{}, state.range(0) != 0);
     for (auto _ : state) {
         auto image = ReadBmpImage(file);
         benchmark::DoNotOptimize(image.get());

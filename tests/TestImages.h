@@ -5,6 +5,7 @@
 #include "formats/ReadError.h"
 #include "image/IndexedImage.h"
 
+#include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <memory>
@@ -27,6 +28,25 @@ IndexedImage MakePicture(std::int32_t width, std::int32_t height, PixelAt pixel)
         }
     }
     return image;
+}
+
+// A 32-bit TGA of width x height pixels, top row first, pixel(x, y) giving red, green, blue and
+// alpha.
+template <typename PixelAt>
+std::vector<std::uint8_t> MakeTga32(std::int32_t width, std::int32_t height, PixelAt pixel) {
+    std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (const std::int32_t side : {width, height}) {
+        tga.push_back(static_cast<std::uint8_t>(side));
+        tga.push_back(static_cast<std::uint8_t>(side >> 8));
+    }
+    tga.insert(tga.end(), {32, 0x28}); // 8 alpha bits, top row first
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::array<std::uint8_t, 4> rgba = pixel(x, y);
+            tga.insert(tga.end(), {rgba[2], rgba[1], rgba[0], rgba[3]});
+        }
+    }
+    return tga;
 }
 
 // The pixels of an image with a buffer, to be changed in place.

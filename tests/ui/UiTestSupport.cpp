@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include "ArchiveFiles.h"
+#include "BmpBuilder.h"
 #include "base/FileIo.h"
 #include "colour/WalPalette.h"
 #include "formats/MipTexture.h"
@@ -26,6 +27,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <vector>
 
 namespace texelary::test {
 
@@ -197,46 +199,24 @@ QStringList Session::Entries() {
 }
 
 void WriteBitmap(const QString& path, int width, int height) {
-    const int stride = (width + 3) / 4 * 4;
-    const int pixelBytes = stride * height;
-    const int offset = 14 + 40 + 1024;
-    QByteArray bytes;
-    auto put16 = [&bytes](int value) {
-        bytes.append(char(value & 0xff));
-        bytes.append(char((value >> 8) & 0xff));
-    };
-    auto put32 = [&bytes](int value) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes.append(char((value >> shift) & 0xff));
-        }
-    };
-    bytes.append("BM");
-    put32(offset + pixelBytes);
-    put32(0);
-    put32(offset);
-    put32(40);
-    put32(width);
-    put32(height);
-    put16(1);
-    put16(8);
-    put32(0);
-    put32(pixelBytes);
-    put32(2835);
-    put32(2835);
-    put32(256);
-    put32(0);
-    for (int i = 0; i < 256; ++i) {
-        bytes.append(char(i));
-        bytes.append(char(i));
-        bytes.append(char(255 - i));
-        bytes.append('\0');
-    }
+    // Row y counted from the bottom holds (7x + 3y) mod 256; entry i is (255 - i, i, i).
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
+                                     static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < stride; ++x) {
-            bytes.append(char((x * 7 + y * 3) & 0xff));
+        for (int x = 0; x < width; ++x) {
+            pixels[static_cast<std::size_t>(y * width + x)] =
+                static_cast<std::uint8_t>((x * 7 + (height - 1 - y) * 3) & 0xff);
         }
     }
-    WriteText(path, bytes);
+    Palette palette{};
+    for (std::size_t i = 0; i < 256; ++i) {
+        palette[3 * i] = static_cast<std::uint8_t>(255 - i);
+        palette[3 * i + 1] = static_cast<std::uint8_t>(i);
+        palette[3 * i + 2] = static_cast<std::uint8_t>(i);
+    }
+    const std::vector<std::uint8_t> bytes = EncodeBmp8(width, height, pixels.data(), palette);
+    WriteText(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                               static_cast<qsizetype>(bytes.size())));
 }
 
 void WriteText(const QString& path, const QByteArray& bytes) {

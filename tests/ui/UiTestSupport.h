@@ -125,7 +125,7 @@ IndexedImage Picture16();
 // texture) and half.wad (WAD3: {fence), each texture Picture16.
 void WriteTestArchives(Session& session);
 
-// Writes an uncompressed 8-bit bitmap with a 256-colour grey palette.
+// Writes an uncompressed 8-bit bitmap with a palette of 256 colours.
 void WriteBitmap(const QString& path, int width, int height);
 void WriteText(const QString& path, const QByteArray& bytes);
 

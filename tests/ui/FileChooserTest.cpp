@@ -1,0 +1,274 @@
+// The file chooser of "Add...": what it offers, what it adds, and archives listed as folders.
+
+#include "WindowsTest.h"
+
+namespace texelary::test {
+
+void WindowsTest::AddAppendsSelectionInChooserOrder() {
+    Session session;
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("C.BMP"), 300, 20);
+    WriteText(session.PathOf("notes.txt"), "x");
+    WriteBitmap(session.PathOf(".hidden.bmp"), 4, 4);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("folder.bmp")));
+
+    QStringList listed;
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        listed = Texts(files);
+        files.selectAll();
+        return int(QDialog::Accepted);
+    });
+
+    // Case ignored in the mask and in the order; folders, hidden files and other masks left out.
+    QCOMPARE(listed, (QStringList{"A.bmp", "b.bmp", "C.BMP"}));
+    QCOMPARE(session.Entries(), (QStringList{"A.bmp", "b.bmp", "C.BMP"}));
+    QCOMPARE(session.BmpList().currentRow(), 2);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    // The last one added is previewed.
+    QCOMPARE(PreviewPictureSize(session), QSize(300, 20));
+    // Reading the directory made it the current directory; after Add the chooser is reset.
+    QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
+    QCOMPARE(SelectedTexts(session.FileList()), QStringList{"A.bmp"});
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+}
+
+void WindowsTest::AddKeepsDuplicatesAndShowsLastAdded() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 5, 7);
+    WriteBitmap(session.PathOf("b.bmp"), 9, 3);
+    WriteBitmap(session.PathOf("c.bmp"), 2, 2);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        files.item(0)->setSelected(true);
+        files.item(2)->setSelected(true);
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
+    session.AddAll();
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp", "a.bmp", "b.bmp", "c.bmp"}));
+    QCOMPARE(session.BmpList().currentRow(), 4);
+    QCOMPARE(PreviewPictureSize(session), QSize(2, 2));
+}
+
+void WindowsTest::ChooserOpensWithFirstFileAloneSelected() {
+    Session session;
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("c.bmp"), 4, 4);
+    QStringList selectedAtOpening;
+    int currentAtOpening = -2;
+    // Leave every file selected when the chooser is cancelled: the next opening still selects
+    // the first file alone.
+    session.Add([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>(QStringLiteral("File"))->selectAll();
+        return int(QDialog::Rejected);
+    });
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        selectedAtOpening = SelectedTexts(files);
+        currentAtOpening = files.currentRow();
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(selectedAtOpening, QStringList{"A.bmp"});
+    QCOMPARE(currentAtOpening, 0);
+    QCOMPARE(session.Entries(), QStringList{"A.bmp"});
+}
+
+void WindowsTest::DoubleClickAcceptsChooser() {
+    Session session;
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("c.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        const QPoint centre = files.visualItemRect(files.item(1)).center();
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(files.viewport(), Qt::LeftButton, {}, centre);
+        return kClosedByAction;
+    });
+    QVERIFY(!session.Windows().FileDialog->isVisible());
+    QCOMPARE(session.Entries(), QStringList{"b.bmp"});
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::CancelledOrEmptyChooserAddsNothing() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.Add([](QDialog&) { return int(QDialog::Rejected); });
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+
+    // No file matches: "Ok" returns false and nothing is added.
+    session.ConvFrom().setCurrentIndex(1);
+    session.Add([](QDialog&) { return int(QDialog::Accepted); });
+    QCOMPARE(session.FileList().count(), 0);
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QVERIFY(session.Modals.Unanswered.isEmpty());
+}
+
+void WindowsTest::DeselectedChooserAddsNothingButEnablesCreate() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        const QPoint first = files.visualItemRect(files.item(0)).center();
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, Qt::ControlModifier, first);
+        return int(QDialog::Accepted);
+    });
+    QVERIFY(SelectedTexts(session.FileList()) == QStringList{"a.bmp"}); // reset after Add
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::ChooserMaskFollowsSourceFormat_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("bitmap") << 0 << "*.bmp" << QStringList{"a.bmp", "B.BMP"};
+    QTest::newRow("m8") << 1 << "*.m8" << QStringList{"c.m8", "D.M8"};
+    QTest::newRow("wal") << 2 << "*.wal" << QStringList{"e.Wal", "f.wal"};
+}
+
+void WindowsTest::ChooserMaskFollowsSourceFormat() {
+    QFETCH(int, from);
+    QFETCH(QString, mask);
+    QFETCH(QStringList, listed);
+    Session session;
+    for (const char* name : {"a.bmp", "B.BMP", "c.m8", "D.M8", "e.Wal", "f.wal", "g.bmp.txt"}) {
+        WriteText(session.PathOf(QString::fromLatin1(name)), "x");
+    }
+    session.ConvFrom().setCurrentIndex(from);
+    QStringList seen;
+    session.Add([&](QDialog& dialog) {
+        seen = Texts(*dialog.findChild<QListWidget*>(QStringLiteral("File")));
+        return int(QDialog::Rejected);
+    });
+    QCOMPARE(session.Windows().FileDialog->Mask(), mask);
+    QCOMPARE(session.Windows().FileDialog->Directory(), session.InputPath().text());
+    QCOMPARE(seen, listed);
+}
+
+void WindowsTest::UnreadableInputDirectoryIsReported() {
+    Session session;
+    session.InputPath().setText(session.PathOf("gone"));
+    session.Click("AddBtn");
+    QCOMPARE(session.Modals.Shown, QStringList{}); // the chooser is not shown
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("gone")));
+    QCOMPARE(box.caption, std::string("Texelary"));
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == WindowButtons::Ok);
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+}
+
+void WindowsTest::AddListsTheTexturesOfAnArchive_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QStringList>("listed");
+    const int wal = IndexOf(SourceFormat::Wal);
+    QTest::newRow("pak") << wal << "base.pak" << QStringList{"a.wal"};
+    QTest::newRow("folder in a pak") << wal << "base.pak/textures" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("folder in a pak, separator after it")
+        << wal << "base.pak/textures/" << QStringList{"c.wal", "D.Wal"};
+    QTest::newRow("folder in a pak, bitmaps")
+        << IndexOf(SourceFormat::Bmp) << "base.pak/textures" << QStringList{"f.bmp"};
+    QTest::newRow("folder deeper in a pak")
+        << wal << "base.pak/textures/e1" << QStringList{"e.wal"};
+    QTest::newRow("folder not in the pak") << wal << "base.pak/maps" << QStringList{};
+    QTest::newRow("wad2") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
+                          << QStringList{"*lava", "brick"};
+    QTest::newRow("wad3") << IndexOf(SourceFormat::Wad3) << "half.wad" << QStringList{"{fence"};
+}
+
+// The chooser lists an archive's textures of the source format by their names in the input
+// directory, and they are added as a folder's files are.
+void WindowsTest::AddListsTheTexturesOfAnArchive() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QStringList, listed);
+    Session session;
+    WriteTestArchives(session);
+    session.ConvFrom().setCurrentIndex(from);
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
+    QStringList seen;
+    session.Add([&](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        seen = Texts(files);
+        files.selectAll();
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"});
+    QCOMPARE(seen, listed);
+    QCOMPARE(session.Entries(), listed);
+    QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
+}
+
+void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("detail");
+    const QString wad2 = QStringLiteral("WAD2 textures (*.wad)");
+    const int exclamation = int(BoxIcon::Exclamation);
+    const int stop = int(BoxIcon::Stop);
+    QTest::newRow("wad2 from a folder")
+        << IndexOf(SourceFormat::Wad2) << "."
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad2 from a pak")
+        << IndexOf(SourceFormat::Wad2) << "base.pak"
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad2 from a folder in a pak")
+        << IndexOf(SourceFormat::Wad2) << "base.pak/textures"
+        << "The input path \"%1\" holds no " + wad2 + "." << exclamation
+        << "only the mip textures of a wad can be read in this format";
+    QTest::newRow("wad3 from a wad2")
+        << IndexOf(SourceFormat::Wad3) << "gfx.wad"
+        << "The input path \"%1\" holds no WAD3 textures (*.wad)." << exclamation
+        << "the wad is not of this kind (WAD2 or WAD3)";
+    QTest::newRow("damaged wad") << IndexOf(SourceFormat::Wad2) << "bad.wad"
+                                 << "Cannot read the archive \"%1\"." << stop << "";
+    QTest::newRow("damaged pak") << IndexOf(SourceFormat::Wal) << "bad.pak/textures"
+                                 << "Cannot read the archive \"%1\"." << stop << "";
+}
+
+// Instead of the chooser, a box: the input holds no textures of a wad's format, or the archive
+// can't be read (its reason, whatever the reader says, as the detail).
+void WindowsTest::AddSaysWhyAnArchiveIsNotListed() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    QFETCH(QString, detail);
+    Session session;
+    WriteTestArchives(session);
+    WriteText(session.PathOf("bad.wad"), QByteArray("WAD2\xff\xff\xff\x7f\x0c\0\0\0", 12));
+    WriteText(session.PathOf("bad.pak"), QByteArray("PACK\x0c\0\0\0\x40\0\0\0", 12));
+    session.ConvFrom().setCurrentIndex(from);
+    const QString path = QDir::cleanPath(session.PathOf(input));
+    session.InputPath().setText(QDir::toNativeSeparators(path));
+    session.Click("AddBtn");
+    QCOMPARE(session.Modals.Shown, QStringList{});
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    // The box names the input, or the archive the input runs through.
+    const QString named =
+        input.startsWith(QStringLiteral("bad.pak")) ? session.PathOf("bad.pak") : path;
+    QCOMPARE(QString::fromStdString(box.text), text.arg(QDir::toNativeSeparators(named)));
+    QCOMPARE(int(box.icon), icon);
+    if (detail.isEmpty()) {
+        QVERIFY(!box.detail.empty());
+    } else {
+        QCOMPARE(QString::fromStdString(box.detail), detail);
+    }
+    QCOMPARE(session.BmpList().count(), 0);
+}
+
+} // namespace texelary::test

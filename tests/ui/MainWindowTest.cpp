@@ -1,0 +1,577 @@
+// The main window: its list of names, the preview, the keys, the boxes and dropped files.
+
+#include "WindowsTest.h"
+
+namespace texelary::test {
+
+void WindowsTest::StartsWithEmptyProjectInCurrentDirectory() {
+    Session session;
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
+    QVERIFY(session.Windows().Main->isVisible());
+    QCOMPARE(session.BmpList().count(), 0);
+    QCOMPARE(session.BmpList().currentRow(), -1);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QVERIFY(!session.Item("SaveBtn").isEnabled());
+    QVERIFY(session.Item("SaveAsBtn").isEnabled());
+    QVERIFY(session.Button("AddBtn").isEnabled());
+    QVERIFY(session.Button("DeleteBtn").isEnabled());
+    QCOMPARE(session.InputPath().text(), current);
+    QCOMPARE(session.OutputPath().text(), current);
+    QCOMPARE(session.ConvFrom().currentIndex(), 0);
+    QCOMPARE(session.ConvTo().currentIndex(), 0);
+    QVERIFY(session.Windows().Main->ProjectFileName().isEmpty());
+    QVERIFY(session.Windows().CurrentWorker == nullptr);
+    // The seven windows exist, and the main window alone is on screen.
+    const AppWindows& windows = session.Windows();
+    const std::vector<const QWidget*> dialogs{windows.ProjectSetup, windows.AboutDialog,
+                                              windows.SplashDialog, windows.ProcessDialog,
+                                              windows.PathDialog,   windows.FileDialog};
+    for (const QWidget* dialog : dialogs) {
+        QVERIFY(dialog != nullptr);
+        QVERIFY2(!dialog->isVisible(), qPrintable(dialog->objectName()));
+    }
+}
+
+void WindowsTest::DeleteMakesNeighbourCurrent_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("newCurrent");
+    QTest::addColumn<bool>("createEnabled");
+    QTest::newRow("middle of three") << 3 << 1 << QStringList{"a.bmp", "c.bmp"} << 1 << true;
+    QTest::newRow("last of three") << 3 << 2 << QStringList{"a.bmp", "b.bmp"} << 1 << true;
+    QTest::newRow("first of three") << 3 << 0 << QStringList{"b.bmp", "c.bmp"} << 0 << true;
+    QTest::newRow("only line") << 1 << 0 << QStringList{} << -1 << false;
+    QTest::newRow("no current line")
+        << 3 << -1 << QStringList{"a.bmp", "b.bmp", "c.bmp"} << -1 << false;
+}
+
+void WindowsTest::DeleteMakesNeighbourCurrent() {
+    QFETCH(int, count);
+    QFETCH(int, current);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, newCurrent);
+    QFETCH(bool, createEnabled);
+    Session session;
+    const QStringList names{"a.bmp", "b.bmp", "c.bmp"};
+    for (int i = 0; i < count; ++i) {
+        WriteBitmap(session.PathOf(names[i]), 4, 4);
+    }
+    session.AddAll();
+    session.BmpList().setCurrentRow(current, QItemSelectionModel::ClearAndSelect);
+    session.Click("DeleteBtn");
+    QCOMPARE(session.Entries(), remaining);
+    QCOMPARE(session.BmpList().currentRow(), newCurrent);
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), createEnabled);
+}
+
+void WindowsTest::DeleteOnEmptyListDisablesCreate() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.Add([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>(QStringLiteral("File"))->clearSelection();
+        return int(QDialog::Accepted);
+    });
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    session.Click("DeleteBtn");
+    QCOMPARE(session.BmpList().count(), 0);
+    QVERIFY(!session.Button("CreateBtn").isEnabled());
+    QVERIFY(session.Button("DeleteBtn").isEnabled());
+}
+
+void WindowsTest::PreviewFollowsListOnlyForBitmaps() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 10, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 6, 8);
+    session.AddAll();
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+
+    // Clicking an item shows it; moving with the keyboard shows the newly current one.
+    QListWidget& list = session.BmpList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(0)).center());
+    QCOMPARE(PreviewPictureSize(session), QSize(10, 4));
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(list.currentRow(), 1);
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+
+    // For .m8 sources a bitmap is refused by the .m8 reader: the box says so, and the preview
+    // is emptied rather than left showing another file.
+    session.ConvFrom().setCurrentIndex(1);
+    QTest::keyClick(&list, Qt::Key_Up);
+    QCOMPARE(list.currentRow(), 0);
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+
+    // Delete shows the entry that takes the deleted one's place, and nothing once the list is
+    // empty.
+    session.ConvFrom().setCurrentIndex(0);
+    session.Click("DeleteBtn");
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    session.Click("DeleteBtn");
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+
+    // A file that can't be opened empties the preview quietly; so does New.
+    session.AddAll();
+    QCOMPARE(PreviewPictureSize(session), QSize(6, 8));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+    QTest::keyClick(&list, Qt::Key_Up);
+    QCOMPARE(PreviewPictureSize(session), QSize(10, 4));
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    session.Item("NewProject").trigger();
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
+}
+
+// Every source format but bitmaps is shown through the reader the run uses, in the file's own
+// colours; a file that reader refuses is reported with the file's name and the reason.
+void WindowsTest::PreviewKeepsTheAspectRatio() {
+    const struct {
+        QSize picture;
+        bool withLevels;
+        QRect drawn;
+    } cases[] = {
+        {{300, 20}, false, {0, 63, 133, 8}}, // wide: letter-boxed
+        {{20, 300}, false, {63, 0, 8, 133}}, // tall: pillar-boxed
+        {{2, 2}, false, {0, 0, 133, 133}},   // small: enlarged to fill
+        {{16, 16}, true, {0, 23, 133, 88}},  // with its levels' column: half as wide again
+    };
+    for (const auto& c : cases) {
+        QCOMPARE(PreviewLabel::FittedRect(c.picture, c.withLevels, QRect(0, 0, 133, 133)), c.drawn);
+    }
+    // Drawn so: a wide red picture leaves the panel's top and bottom as they were.
+    Session session;
+    QImage red(30, 2, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    auto& preview = static_cast<PreviewLabel&>(Preview(session));
+    preview.ShowPicture(red, {});
+    const QImage shown = preview.grab().toImage();
+    QCOMPARE(shown.pixel(66, 66), qRgb(255, 0, 0));
+    QVERIFY(shown.pixel(66, 2) != qRgb(255, 0, 0));
+    QVERIFY(shown.pixel(66, 130) != qRgb(255, 0, 0));
+}
+
+void WindowsTest::PreviewShowsLevelsAndHeaderFields() {
+    Session session;
+    IndexedImage picture;
+    QVERIFY(AllocatePixels(picture, 16, 8));
+    picture.width = 16;
+    picture.height = 8;
+    const HeaderFields fields{"e1u1/floor", "e1u1/fl\xC3\xB6or2", 1, 2, 3};
+    const auto bytes = *WriteWal(picture, WalPalette, WriteOptions(MipFilter::Point, fields));
+    QFile file(session.PathOf("floor.wal"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    file.close();
+    WriteBitmap(session.PathOf("b.bmp"), 6, 8);
+
+    auto& preview = static_cast<PreviewLabel&>(Preview(session));
+    auto& info = *session.Windows().Main->findChild<QLabel*>(QStringLiteral("PreviewInfo"));
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wal));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("floor.wal"));
+    QList<QSize> levels;
+    for (const QImage& level : preview.Levels()) {
+        levels.append(level.size());
+    }
+    QCOMPARE(levels, (QList<QSize>{{8, 4}, {4, 2}, {2, 1}}));
+    // As --info words them: a name's bytes that are not printable ASCII as \xHH.
+    QCOMPARE(info.toolTip(),
+             QStringLiteral("size: 16 x 8, levels: 4: 16 x 8, 8 x 4, 4 x 2, 2 x 1 | name: "
+                            "\"e1u1/floor\", animation name: \"e1u1/fl\\xC3\\xB6or2\", flags: "
+                            "0x00000001, contents: 0x00000002, value: 0x00000003"));
+    QVERIFY(info.text().startsWith(QStringLiteral("size: 16 x 8")));
+
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Bmp));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("b.bmp"));
+    QVERIFY(preview.Levels().isEmpty());
+    QCOMPARE(info.toolTip(), QStringLiteral("size: 6 x 8"));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("missing.bmp"));
+    QCOMPARE(info.text(), QString());
+}
+
+void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
+    Session session;
+    IndexedImage picture;
+    QVERIFY(AllocatePixels(picture, 5, 3));
+    picture.width = 5;
+    picture.height = 3;
+    for (std::uint8_t i = 0; i < 15; ++i) {
+        picture.pixels[i] = static_cast<std::uint8_t>(40 + i);
+    }
+    Palette palette{};
+    palette[3 * 40] = 250; // pixel (0, 0): red
+    const auto write = [&session](const QString& name, const std::vector<std::uint8_t>& bytes) {
+        QFile file(session.PathOf(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    };
+    write(QStringLiteral("a.m8"), *WriteM8(picture, palette));
+    write(QStringLiteral("a.wal"), *WriteWal(picture, WalPalette));
+    write(QStringLiteral("a.png"), *EncodePng(picture, palette));
+    for (const char* name : {"pillow.tga", "pillow.pcx", "pillow-rgba.png"}) {
+        QVERIFY(QFile::copy(QStringLiteral(TEXELARY_TEST_DATA "/made/") + QLatin1String(name),
+                            session.PathOf(QLatin1String(name))));
+    }
+    WriteText(session.PathOf(QStringLiteral("cut.tga")), "not a targa");
+
+    const struct {
+        SourceFormat from;
+        const char* file;
+        QSize size;
+        QRgb topLeft;
+    } cases[] = {
+        {SourceFormat::M8, "a.m8", {5, 3}, qRgb(250, 0, 0)},
+        {SourceFormat::Wal,
+         "a.wal",
+         {5, 3},
+         qRgb(WalPalette[120], WalPalette[121], WalPalette[122])},
+        {SourceFormat::Png, "a.png", {5, 3}, qRgb(250, 0, 0)},
+        {SourceFormat::Tga, "pillow.tga", {16, 8}, 0},
+        {SourceFormat::Pcx, "pillow.pcx", {16, 8}, 0},
+        {SourceFormat::Png, "pillow-rgba.png", {16, 8}, 0},
+    };
+    for (const auto& c : cases) {
+        session.ConvFrom().setCurrentIndex(IndexOf(c.from));
+        session.Windows().Main->ShowPreview(session.Dir(), QLatin1String(c.file));
+        QCOMPARE(PreviewPictureSize(session), c.size);
+        if (c.topLeft != 0) {
+            QCOMPARE(Preview(session).pixmap().toImage().pixel(0, 0), c.topLeft);
+        }
+    }
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Tga));
+    session.Windows().Main->ShowPreview(session.Dir(), QStringLiteral("cut.tga"));
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0)); // emptied
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(
+        QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("cut.tga")));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty());
+}
+
+// A pak's entries and a wad's lumps are read as the run reads them, bitmaps too.
+void WindowsTest::PreviewShowsTexturesInArchives() {
+    Session session;
+    WriteTestArchives(session);
+    const auto colour = [](const Palette& palette, std::size_t index) {
+        return qRgb(palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]);
+    };
+    const struct {
+        SourceFormat from;
+        const char* input;
+        const char* entry;
+        QSize size;
+        QRgb topLeft; // 0: not looked at
+    } cases[] = {
+        {SourceFormat::Wal, "base.pak", "a.wal", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Wal, "base.pak/textures/e1", "e.wal", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Bmp, "base.pak/textures", "f.bmp", {4, 4}, 0},
+        {SourceFormat::Wad2, "gfx.wad", "*LAVA", {16, 16}, colour(Wad2Palette, 40)},
+        {SourceFormat::Wad3, "half.wad", "{fence", {16, 16}, colour(WalPalette, 40)},
+    };
+    for (const auto& c : cases) {
+        session.ConvFrom().setCurrentIndex(IndexOf(c.from));
+        session.Windows().Main->ShowPreview(session.PathOf(QLatin1String(c.input)),
+                                            QLatin1String(c.entry));
+        QCOMPARE(PreviewPictureSize(session), c.size);
+        if (c.topLeft != 0) {
+            QCOMPARE(Preview(session).pixmap().toImage().pixel(0, 0), c.topLeft);
+        }
+    }
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+
+    // An entry the archive doesn't have is passed over quietly, as a missing file is; one it
+    // has but the reader refuses is reported.
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("missing"));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+    session.Windows().Main->ShowPreview(session.PathOf("gfx.wad"), QStringLiteral("palette"));
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0)); // emptied
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QVERIFY(
+        QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("palette")));
+    QCOMPARE(session.Boxes.Shown[0].detail, std::string("the lump is not a mip texture"));
+}
+
+void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 3, 3);
+    WriteText(session.PathOf("b.bmp"), "this is no bitmap at all");
+    session.AddAll();
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.bmp"}));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const ShownBox& box = session.Boxes.Shown[0];
+    QCOMPARE(box.caption, std::string("Texelary"));
+    QVERIFY(box.icon == BoxIcon::Stop && box.buttons == WindowButtons::Ok);
+    QVERIFY(!box.text.empty());
+    QVERIFY(QString::fromStdString(box.text).contains(QStringLiteral("b.bmp"))); // names the file
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    // The program goes on: the first file still previews.
+    QListWidget& list = session.BmpList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(0)).center());
+    QCOMPARE(PreviewPictureSize(session), QSize(3, 3));
+}
+
+void WindowsTest::KeyReleasedWithoutItsPressDoesNotPreview() {
+    Session session;
+    WriteText(session.PathOf("bad.bmp"), "this is no bitmap at all");
+    session.AddAll();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    QListWidget& list = session.BmpList();
+    list.setFocus();
+    // The Enter or Escape that closed the box was pressed in the box; its release reaches the
+    // list, which must not preview again and so open the same box once more.
+    QTest::keyRelease(&list, Qt::Key_Return);
+    QTest::keyRelease(&list, Qt::Key_Escape);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    // A key pressed and released in the list still previews.
+    QTest::keyClick(&list, Qt::Key_Home);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
+}
+
+void WindowsTest::BoxesShowTheReasonAsInformativeText() {
+    QtMessageBoxes boxes;
+    QString informative;
+    QString defaultButton;
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [&, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            informative = box->informativeText();
+            defaultButton = box->defaultButton()->text();
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::Cancel);
+    QVERIFY(boxes.ShowMessage("Could'nt find file \"a.bmp\"", "Texelary", WindowButtons::OkCancel,
+                              BoxIcon::Stop, "the file is empty") == WindowAnswer::Cancel);
+    QCOMPARE(informative, QStringLiteral("The file is empty."));
+    answer(QMessageBox::Yes);
+    QVERIFY(boxes.ShowMessage("Replace it?", "Texelary", WindowButtons::YesNo, BoxIcon::Exclamation,
+                              {}) == WindowAnswer::Yes);
+    QCOMPARE(informative, QString());
+    QCOMPARE(
+        defaultButton,
+        QMessageBox(QMessageBox::NoIcon, {}, {}, QMessageBox::No).button(QMessageBox::No)->text());
+}
+
+void WindowsTest::FailingHandlersReportWithoutThrowing() {
+    Session session;
+    WriteText(session.PathOf("b.bmp"), "this is no bitmap at all");
+    TMain& main = *session.Windows().Main;
+    QVERIFY_THROWS_NO_EXCEPTION(main.ShowPreview(session.Dir(), QStringLiteral("b.bmp")));
+    TFileDialog& chooser = *session.Windows().FileDialog;
+    chooser.SetDirectory(session.PathOf("gone"));
+    bool chosen = true;
+    QVERIFY_THROWS_NO_EXCEPTION(chosen = chooser.RunFileDialog());
+    QVERIFY(!chosen);
+    TPathDialog& paths = *session.Windows().PathDialog;
+    bool opened = true;
+    QVERIFY_THROWS_NO_EXCEPTION(opened = paths.OpenDirectory(session.PathOf("gone")));
+    QVERIFY(!opened);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{3});
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("b.bmp")));
+    QVERIFY(!session.Boxes.Shown[0].detail.empty()); // the loader's own words
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[1].text).contains(QStringLiteral("gone")));
+    QVERIFY(QString::fromStdString(session.Boxes.Shown[2].text).contains(QStringLiteral("gone")));
+}
+
+void WindowsTest::EnterPressesAddOrFocusedButton() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.BmpList().setFocus();
+    session.Modals.Then([](QDialog&) { return int(QDialog::Rejected); });
+    QTest::keyClick(&session.BmpList(), Qt::Key_Return);
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"});
+
+    session.Modals.Then([](QDialog&) { return int(QDialog::Accepted); });
+    session.Button("DeleteBtn").setFocus();
+    QTest::keyClick(&session.Button("DeleteBtn"), Qt::Key_Return);
+    QCOMPARE(session.Modals.Shown, QStringList{"TFileDialog"}); // Delete, not Add
+    QVERIFY(!session.Modals.Empty());
+}
+
+void WindowsTest::DeleteKeyRemovesSelectedEntry() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 4, 4);
+    }
+    session.AddAll();
+    QListWidget& list = session.BmpList();
+    list.setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "c.bmp"}));
+    QCOMPARE(list.currentRow(), 1);
+}
+
+void WindowsTest::DeleteRemovesEverySelectedEntry_data() {
+    QTest::addColumn<QString>("how");     // after a click on the first row, if any
+    QTest::addColumn<QList<int>>("rows"); // clicked in turn
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("newCurrent");
+    QTest::newRow("ctrl-click") << "ctrl" << QList<int>{1, 3}
+                                << QStringList{"a.bmp", "c.bmp", "e.bmp"} << 1;
+    QTest::newRow("shift-click") << "shift" << QList<int>{1, 3} << QStringList{"a.bmp", "e.bmp"}
+                                 << 1;
+    QTest::newRow("shift-click to the end")
+        << "shift" << QList<int>{2, 4} << QStringList{"a.bmp", "b.bmp"} << 1;
+    QTest::newRow("ctrl+a") << "ctrl+a" << QList<int>{} << QStringList{} << -1;
+}
+
+// Shift and Ctrl with a click, and Ctrl+A, select many entries; the preview shows the current
+// one; Delete removes them all.
+void WindowsTest::DeleteRemovesEverySelectedEntry() {
+    QFETCH(QString, how);
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, newCurrent);
+    Session session;
+    const QStringList names{"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
+    for (int i = 0; i < names.size(); ++i) {
+        WriteBitmap(session.PathOf(names[i]), 4 + i, 4); // each its own width
+    }
+    session.AddAll();
+    QListWidget& list = session.BmpList();
+    list.setFocus();
+    const Qt::KeyboardModifiers modifiers = how == QLatin1String("ctrl")    ? Qt::ControlModifier
+                                            : how == QLatin1String("shift") ? Qt::ShiftModifier
+                                                                            : Qt::NoModifier;
+    for (int i = 0; i < rows.size(); ++i) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : modifiers,
+                          list.visualItemRect(list.item(rows[i])).center());
+    }
+    if (how == QLatin1String("ctrl+a")) {
+        QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(SelectedTexts(list), names);
+    }
+    QCOMPARE(PreviewPictureSize(session), QSize(4 + list.currentRow(), 4));
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(session.Entries(), remaining);
+    QCOMPARE(list.currentRow(), newCurrent);
+    QCOMPARE(SelectedTexts(list),
+             newCurrent < 0 ? QStringList{} : QStringList{remaining[newCurrent]});
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), newCurrent >= 0);
+}
+
+void WindowsTest::KeysRunTheFileMenuAndQuit() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    // A window's keys work while it is the active window, as it is after each dialog closes.
+    auto press = [&main](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QApplication::setActiveWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(&main, key, modifiers);
+    };
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    session.AddAll();
+    const QString path = session.PathOf("keys.mm");
+
+    // Ctrl+S on a project without a file asks for its name, as Ctrl+Shift+S does; then it saves
+    // there without asking.
+    session.Modals.Then(ChooseFile(path));
+    press(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QFileInfo(path).size(), 308 + 128);
+    session.Click("DeleteBtn");
+    press(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QFileInfo(path).size(), 308);
+    session.Modals.Then(ChooseFile(path));
+    session.Boxes.Answers = {WindowAnswer::Yes};
+    press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    session.AddAll();
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    press(Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(session.BmpList().count(), 0);
+    session.Modals.Then(ChooseFile(path));
+    press(Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(session.Windows().Main->ProjectFileName(), path);
+    QCOMPARE(session.Modals.Shown, (QStringList{"TFileDialog", "SaveDialogMm", "SaveDialogMm",
+                                                "TFileDialog", "OpenDialogMm"}));
+    press(Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!main.isVisible());
+}
+
+void WindowsTest::TitleNamesTheProjectFile() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    const QString path = session.PathOf("stones.mm");
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    session.Item("NewProject").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    QVERIFY(main.OpenProjectFile(path));
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0}); // nothing was changed in between
+
+    // A star marks changes not saved, until they are saved or set aside.
+    session.OutputPath().setText(session.PathOf("out"));
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm* - Texelary"));
+    session.Item("SaveBtn").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    session.ConvTo().setCurrentIndex(1);
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    session.Item("NewProject").trigger();
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    session.InputPath().setText(session.PathOf("in"));
+    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary*"));
+}
+
+void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteText(session.PathOf("b.wal"), "x");
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("other/folder.bmp")));
+    WriteBitmap(session.PathOf("other/c.bmp"), 4, 4);
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(session.PathOf("a.bmp")),
+                     QUrl::fromLocalFile(session.PathOf("b.wal")),
+                     QUrl::fromLocalFile(session.PathOf("other/c.bmp")),
+                     QUrl::fromLocalFile(session.PathOf("other/folder.bmp")),
+                     QUrl(QStringLiteral("https://example.org/d.bmp"))});
+    QWidget& target = *session.BmpList().viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &drop);
+
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.BmpList().currentRow(), 0);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    QCOMPARE(PreviewPictureSize(session), QSize(4, 4));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{1});
+    const QStringList lines = session.Boxes.Texts()[0].split(QLatin1Char('\n'));
+    const QString input = QDir::toNativeSeparators(session.InputPath().text());
+    QCOMPARE(lines,
+             (QStringList{"Not added to the image list:",
+                          "b.wal: the project converts from Windows Bitmap (*.bmp)",
+                          "c.bmp: not in the input directory " + input, "folder.bmp: not a file",
+                          "https://example.org/d.bmp: not a file on this computer"}));
+    QVERIFY(session.Boxes.Shown[0].icon == BoxIcon::Exclamation);
+
+    // A wad's textures are its lumps: a wad dropped is no texture of it.
+    WriteTestArchives(session);
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    QMimeData wad;
+    wad.setUrls({QUrl::fromLocalFile(session.PathOf("gfx.wad"))});
+    QDragEnterEvent wadEnter(QPoint(5, 5), Qt::CopyAction, &wad, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &wadEnter);
+    QDropEvent wadDrop(QPointF(5, 5), Qt::CopyAction, &wad, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &wadDrop);
+    QCOMPARE(session.Entries(), QStringList{"a.bmp"});
+    QCOMPARE(session.Boxes.Texts().value(1),
+             QStringLiteral("Not added to the image list:\n"
+                            "gfx.wad: the project converts from WAD2 textures (*.wad)"));
+}
+
+int RunWindowsTests(int argc, char** argv) {
+    WindowsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace texelary::test

@@ -1,0 +1,146 @@
+#pragma once
+
+// What the window tests of the WindowsTest class share: the class, whose test functions live in
+// one file per window, and the helpers used by more than one of them.
+
+#include "UiTestSupport.h"
+#include "base/Version.h"
+#include "colour/Wad2Palette.h"
+#include "colour/WalPalette.h"
+#include "formats/M8Format.h"
+#include "formats/PngFormat.h"
+#include "formats/WadArchive.h"
+#include "formats/WalFormat.h"
+#include "project/ProjectFile.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PreviewPicture.h"
+#include "ui/TAboutDialog.h"
+#include "ui/TFileDialog.h"
+#include "ui/TMain.h"
+#include "ui/TPathDialog.h"
+#include "ui/TProcessDialog.h"
+#include "ui/TProjectSetup.h"
+#include "ui/TSplashDialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <stdexcept>
+
+namespace texelary::test {
+
+inline QLabel& Preview(Session& session) {
+    return *session.Windows().Main->findChild<QLabel*>(QStringLiteral("ImagePrev"));
+}
+
+inline QSize PreviewPictureSize(Session& session) {
+    return Preview(session).pixmap().size();
+}
+
+// Answers a project file dialog with `path`.
+inline ModalAction ChooseFile(const QString& path) {
+    return [path](QDialog& dialog) {
+        static_cast<QFileDialog&>(dialog).selectFile(path);
+        return int(QDialog::Accepted);
+    };
+}
+
+inline std::string Local(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+inline bool AnyFileDialog() {
+    const QWidgetList widgets = QApplication::allWidgets();
+    return std::any_of(widgets.begin(), widgets.end(), [](QWidget* widget) {
+        return qobject_cast<QFileDialog*>(widget) != nullptr;
+    });
+}
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StartsWithEmptyProjectInCurrentDirectory();
+    void AddAppendsSelectionInChooserOrder();
+    void AddKeepsDuplicatesAndShowsLastAdded();
+    void ChooserOpensWithFirstFileAloneSelected();
+    void DoubleClickAcceptsChooser();
+    void CancelledOrEmptyChooserAddsNothing();
+    void DeselectedChooserAddsNothingButEnablesCreate();
+    void ChooserMaskFollowsSourceFormat_data();
+    void ChooserMaskFollowsSourceFormat();
+    void UnreadableInputDirectoryIsReported();
+    void AddListsTheTexturesOfAnArchive_data();
+    void AddListsTheTexturesOfAnArchive();
+    void AddSaysWhyAnArchiveIsNotListed_data();
+    void AddSaysWhyAnArchiveIsNotListed();
+    void DeleteMakesNeighbourCurrent_data();
+    void DeleteMakesNeighbourCurrent();
+    void DeleteOnEmptyListDisablesCreate();
+    void PreviewFollowsListOnlyForBitmaps();
+    void PreviewKeepsTheAspectRatio();
+    void PreviewShowsLevelsAndHeaderFields();
+    void PreviewReadsOtherFormatsAsTheRunDoes();
+    void PreviewShowsTexturesInArchives();
+    void RejectedBitmapIsReportedAndProgramGoesOn();
+    void KeyReleasedWithoutItsPressDoesNotPreview();
+    void NewResetsProjectToCurrentDirectory();
+    void RelativeFoldersAreTheProjectFilesOwn();
+    void SaveAsSaveAndLoadRoundTrip();
+    void RefusedLoadChangesNothing();
+    void RefusedLoadSaysWhy_data();
+    void RefusedLoadSaysWhy();
+    void SaveAsAsksBeforeReplacing();
+    void BoxesShowTheReasonAsInformativeText();
+    void FailingHandlersReportWithoutThrowing();
+    void SaveThatCannotCreateFileSaysSo();
+    void SaveWarnsAboutNamesStoredCut();
+    void LoadedM8ProjectPreviewsThroughTheM8Reader();
+    void PathChooserSetsBothDirectories();
+    void CancelledPathChooserKeepsField();
+    void PathChooserGivesRootWithSeparator();
+    void PathChooserTakesTheHighlightedLine_data();
+    void PathChooserTakesTheHighlightedLine();
+    void SetupDialogKeepsChangesWhenClosed();
+    void SetupDialogTakesTypedPathsThatItCanUse();
+    void PathChooserTakesATypedFolder();
+    void OtherSourceFormatAsksToClearTheList_data();
+    void OtherSourceFormatAsksToClearTheList();
+    void OutputFileDialogsFillTheOutputField_data();
+    void OutputFileDialogsFillTheOutputField();
+    void AboutIsShownModally();
+    void EnterPressesAddOrFocusedButton();
+    void DriveChangeShowsThatVolume();
+    void EnterOpensFolderInPathChooser();
+    void TypingInPathChooserFindsFolder();
+    void PathChooserIndentsPicturesWithNames();
+    void PathChooserOpensWithFoldersFocused();
+    void PathChooserOpensArchivesLikeFolders();
+    void DeleteKeyRemovesSelectedEntry();
+    void DeleteRemovesEverySelectedEntry_data();
+    void DeleteRemovesEverySelectedEntry();
+    void KeysRunTheFileMenuAndQuit();
+    void TitleNamesTheProjectFile();
+    void ChangesNotSavedAreAskedAbout_data();
+    void ChangesNotSavedAreAskedAbout();
+    void DroppedFilesAreAddedWhenTheyMayBe();
+};
+
+} // namespace texelary::test
