@@ -147,6 +147,10 @@ std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes,
     } catch (const Json::parse_error& error) {
         reason = "a JSON syntax error at " + PlaceOf(bytes, error.byte);
         return std::nullopt;
+    } catch (const Json::exception&) {
+        // The parser's only other refusal: a number past the range of a double.
+        reason = "a number too large to be read";
+        return std::nullopt;
     }
     if (!file.is_object()) {
         reason = "not a JSON object";

@@ -40,6 +40,7 @@ const SidecarCase kCases[] = {
      "\"name\": [\"a very long list of names\",\"that go... is not text"},
     {R"([1, 2])", 0, 0, 0, "not a JSON object"},
     {R"({"flags": 1)", 0, 0, 0, "a JSON syntax error at line 1, column 12"},
+    {R"({"animation": 3333333333E333333})", 0, 0, 0, "a number too large to be read"},
     {"{\n  \"flags\": 1,\n  \"value\" 2\n}", 0, 0, 0, "a JSON syntax error at line 3, column 11"},
 };
 
