@@ -19,8 +19,7 @@ inline void PutLE(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes
 // The file header and a 40-byte info header for a bottom-up bitmap.
 inline std::vector<std::uint8_t> BmpHeaders(std::int32_t width, std::int32_t height,
                                             std::uint16_t bitCount, std::uint32_t colours,
-                                            std::uint32_t dataSize,
-                                            std::uint32_t compression = 0) {
+                                            std::uint32_t dataSize, std::uint32_t compression = 0) {
     const std::uint32_t dataOffset = 14 + 40 + colours * 4;
     std::vector<std::uint8_t> out = {'B', 'M'};
     PutLE(out, dataOffset + dataSize, 4);

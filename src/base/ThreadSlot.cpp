@@ -55,7 +55,8 @@ void SetSlotValue(unsigned long index, void* value) {
 
 } // namespace
 
-ThreadSlot::ThreadSlot(Free free) : m_free(free) {
+ThreadSlot::ThreadSlot(Free free)
+    : m_free(free) {
     if (!NewSlot(free, m_index)) {
         throw std::runtime_error("no thread-local slot left");
     }

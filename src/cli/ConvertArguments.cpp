@@ -275,8 +275,8 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
         return "--json goes with --info";
     }
     if (a.info) {
-        if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven || a.recursive ||
-            a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
+        if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
+            a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
             !a.paletteFile.empty() || a.mips != MipFilter::Point) {
             return "--info takes only files (and --json)";
         }

@@ -16,10 +16,11 @@ namespace texelary {
 // quality from the histogram of all its opaque colours, refined over the same histogram, and
 // each pixel the nearest colour of it by the measure of MapToPalette (and the same error
 // diffusion, when asked for). The histogram knows no order of pixels, so a picture turned or
-// mirrored gets the same palette, and no colour is missed for being rare. With a transparent index, pixels less than half opaque
-// take that index, its palette entry is black, and the picture's colours fill the other 255.
-// Entries left over are black. Null when memory runs out or the quantiser fails, and in a build
-// without libimagequant for a picture of more colours than fit; `palette` is then untouched.
+// mirrored gets the same palette, and no colour is missed for being rare. With a transparent index,
+// pixels less than half opaque take that index, its palette entry is black, and the picture's
+// colours fill the other 255. Entries left over are black. Null when memory runs out or the
+// quantiser fails, and in a build without libimagequant for a picture of more colours than fit;
+// `palette` is then untouched.
 std::unique_ptr<IndexedImage> QuantizeToOwnPalette(const RgbaImage& image, Palette& palette,
                                                    const TrueColourOptions& options = {});
 

@@ -101,7 +101,8 @@ std::optional<Header> ReadableHeader(std::span<const std::uint8_t> file, ReadErr
 const char* RefuseM8(const IndexedImage& image, const WriteOptions& options) {
     using namespace M8Layout;
     const auto layout =
-        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, options.mips == MipFilter::Box ? LevelSizes::Averaged : LevelSizes::Scaled);
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount,
+                     options.mips == MipFilter::Box ? LevelSizes::Averaged : LevelSizes::Scaled);
     return layout ? nullptr : DescribeWriteError(WriteError::TooLarge);
 }
 

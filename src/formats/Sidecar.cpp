@@ -19,23 +19,34 @@ struct NamedBit {
 
 // The surface flags and contents of the game whose map compilers read these files.
 constexpr std::array kSurfaceFlags{
-    NamedBit{"light", 0x1},      NamedBit{"slick", 0x2},     NamedBit{"sky", 0x4},
-    NamedBit{"warp", 0x8},       NamedBit{"trans33", 0x10},  NamedBit{"trans66", 0x20},
-    NamedBit{"flowing", 0x40},   NamedBit{"nodraw", 0x80},   NamedBit{"hint", 0x100},
+    NamedBit{"light", 0x1},    NamedBit{"slick", 0x2},    NamedBit{"sky", 0x4},
+    NamedBit{"warp", 0x8},     NamedBit{"trans33", 0x10}, NamedBit{"trans66", 0x20},
+    NamedBit{"flowing", 0x40}, NamedBit{"nodraw", 0x80},  NamedBit{"hint", 0x100},
     NamedBit{"skip", 0x200},
 };
 constexpr std::array kContents{
-    NamedBit{"solid", 0x1},               NamedBit{"window", 0x2},
-    NamedBit{"aux", 0x4},                 NamedBit{"lava", 0x8},
-    NamedBit{"slime", 0x10},              NamedBit{"water", 0x20},
-    NamedBit{"mist", 0x40},               NamedBit{"areaportal", 0x8000},
-    NamedBit{"playerclip", 0x10000},      NamedBit{"monsterclip", 0x20000},
-    NamedBit{"current_0", 0x40000},       NamedBit{"current_90", 0x80000},
-    NamedBit{"current_180", 0x100000},    NamedBit{"current_270", 0x200000},
-    NamedBit{"current_up", 0x400000},     NamedBit{"current_down", 0x800000},
-    NamedBit{"origin", 0x1000000},        NamedBit{"monster", 0x2000000},
-    NamedBit{"deadmonster", 0x4000000},   NamedBit{"detail", 0x8000000},
-    NamedBit{"translucent", 0x10000000},  NamedBit{"ladder", 0x20000000},
+    NamedBit{"solid", 0x1},
+    NamedBit{"window", 0x2},
+    NamedBit{"aux", 0x4},
+    NamedBit{"lava", 0x8},
+    NamedBit{"slime", 0x10},
+    NamedBit{"water", 0x20},
+    NamedBit{"mist", 0x40},
+    NamedBit{"areaportal", 0x8000},
+    NamedBit{"playerclip", 0x10000},
+    NamedBit{"monsterclip", 0x20000},
+    NamedBit{"current_0", 0x40000},
+    NamedBit{"current_90", 0x80000},
+    NamedBit{"current_180", 0x100000},
+    NamedBit{"current_270", 0x200000},
+    NamedBit{"current_up", 0x400000},
+    NamedBit{"current_down", 0x800000},
+    NamedBit{"origin", 0x1000000},
+    NamedBit{"monster", 0x2000000},
+    NamedBit{"deadmonster", 0x4000000},
+    NamedBit{"detail", 0x8000000},
+    NamedBit{"translucent", 0x10000000},
+    NamedBit{"ladder", 0x20000000},
 };
 
 using Json = nlohmann::json;
@@ -114,7 +125,8 @@ std::string Shown(const Json& value) {
 std::string SidecarPath(const std::string& picturePath) {
     const std::size_t slash = picturePath.find_last_of("/\\");
     const std::size_t dot = picturePath.rfind('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? picturePath.substr(0, dot) : picturePath) + ".wal_json";
 }
 
@@ -139,8 +151,7 @@ std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
     return {text.begin(), text.end()};
 }
 
-std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes,
-                                         std::string& reason) {
+std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes, std::string& reason) {
     Json file;
     try {
         file = Json::parse(bytes.begin(), bytes.end(), nullptr, true, true);

@@ -1,7 +1,6 @@
 #include "ui/ProcThread.h"
 
 #include "base/Failure.h"
-
 #include "ui/MessageBoxes.h"
 #include "ui/TProcessDialog.h"
 

@@ -92,10 +92,10 @@ void TMain::LayOutWindow() {
     const auto keepInside = [](QGroupBox& frame, const QMargins& total) {
         frame.ensurePolished();
         const QMargins style = frame.contentsMargins();
-        frame.layout()->setContentsMargins(
-            std::max(0, total.left() - style.left()), std::max(0, total.top() - style.top()),
-            std::max(0, total.right() - style.right()),
-            std::max(0, total.bottom() - style.bottom()));
+        frame.layout()->setContentsMargins(std::max(0, total.left() - style.left()),
+                                           std::max(0, total.top() - style.top()),
+                                           std::max(0, total.right() - style.right()),
+                                           std::max(0, total.bottom() - style.bottom()));
     };
     keepInside(*m_ui->GroupBox1, {8, 20, 12, 10});
     keepInside(*m_ui->GroupBox2, {8, 20, 10, 10});

@@ -57,8 +57,7 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
             &TProjectSetup::TransparentIndexClick);
     connect(m_ui->Dither, &QCheckBox::toggled, this, &TProjectSetup::DitherClick);
     connect(m_ui->Fullbright, &QCheckBox::toggled, this, &TProjectSetup::FullbrightClick);
-    connect(m_ui->PaletteChoice, &QComboBox::activated, this,
-            &TProjectSetup::PaletteChoiceChange);
+    connect(m_ui->PaletteChoice, &QComboBox::activated, this, &TProjectSetup::PaletteChoiceChange);
 }
 
 TProjectSetup::~TProjectSetup() = default;
@@ -260,12 +259,12 @@ void TProjectSetup::PaletteChoiceChange(int index) {
         return;
     }
     if (m_paletteFolder.isEmpty()) {
-        m_paletteFolder = m_paletteFile.isEmpty() ? QDir::currentPath()
-                                                  : QFileInfo(m_paletteFile).absolutePath();
+        m_paletteFolder =
+            m_paletteFile.isEmpty() ? QDir::currentPath() : QFileInfo(m_paletteFile).absolutePath();
     }
-    const QString chosen = RunFileNameDialog(m_windows, *this, "PaletteFileDialog",
-                                             QStringLiteral("pcx lmp pal gpl bmp png tga m8"),
-                                             false, m_paletteFolder);
+    const QString chosen =
+        RunFileNameDialog(m_windows, *this, "PaletteFileDialog",
+                          QStringLiteral("pcx lmp pal gpl bmp png tga m8"), false, m_paletteFolder);
     if (chosen.isEmpty()) {
         ShowPaletteFile(m_paletteFile);
         return;

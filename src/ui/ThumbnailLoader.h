@@ -87,9 +87,9 @@ private:
     // over is under the mutex, where the thread sanitizer sees it as well.
     mutable std::mutex m_mutex;
     std::condition_variable m_idle; // the last thread has stopped working
-    std::deque<QString> m_queue; // newest first
+    std::deque<QString> m_queue;    // newest first
     std::deque<Made> m_made;
-    QSet<QString> m_asked;       // queued or being read
+    QSet<QString> m_asked; // queued or being read
     SourceFormat m_format = SourceFormat::Bmp;
     unsigned m_generation = 0; // counts the Resets: what was read before one is not taken
     int m_workers = 0;

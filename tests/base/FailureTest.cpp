@@ -13,13 +13,14 @@ namespace {
 TEST(Failure, SaysWhatTheExceptionSays) {
     const auto from = [](auto thrown) { return DescribeFailure(std::make_exception_ptr(thrown)); };
     EXPECT_EQ(from(std::bad_alloc()), "out of memory");
-    EXPECT_EQ(from(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again))),
-              std::make_error_code(std::errc::resource_unavailable_try_again).message());
-    EXPECT_NE(from(std::filesystem::filesystem_error(
-                       "cannot list", std::filesystem::path("lost/folder"),
-                       std::make_error_code(std::errc::permission_denied)))
-                  .find("lost/folder"),
-              std::string::npos);
+    EXPECT_EQ(
+        from(std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again))),
+        std::make_error_code(std::errc::resource_unavailable_try_again).message());
+    EXPECT_NE(
+        from(std::filesystem::filesystem_error("cannot list", std::filesystem::path("lost/folder"),
+                                               std::make_error_code(std::errc::permission_denied)))
+            .find("lost/folder"),
+        std::string::npos);
     EXPECT_EQ(from(std::runtime_error("the pool stopped")), "the pool stopped");
     EXPECT_EQ(from(42), "an unexpected error");
 }

@@ -3,8 +3,8 @@
 #include "TestFiles.h"
 
 #include <functional>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 #ifdef __unix__
 #include <sys/wait.h>
@@ -236,7 +236,8 @@ TEST(FileIo, DirectoryThatRefusesNewFilesIsWrittenInPlaceWholeOrNotAtAll) {
     const std::vector<std::uint8_t> old(5000, 9);
     const std::vector<std::uint8_t> bytes(70000, 1); // more than a stream's buffer
     const std::optional<WriteStep> none;
-    for (const auto fault : {none, std::optional(WriteStep::Write), std::optional(WriteStep::Flush)}) {
+    for (const auto fault :
+         {none, std::optional(WriteStep::Write), std::optional(WriteStep::Flush)}) {
         SCOPED_TRACE(fault ? static_cast<int>(*fault) : -1);
         ScratchDir dir;
         const std::string path = dir.File("open.bin");

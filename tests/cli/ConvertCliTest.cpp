@@ -901,8 +901,8 @@ TEST_F(ConvertCli, SidecarCarriesTheFieldsThroughAPng) {
     const IndexedImage image = test::MakePicture(16, 16, [](std::int32_t x, std::int32_t y) {
         return static_cast<std::uint8_t>(16 * y + x);
     });
-    const auto wal = WriteWal(image, WalPalette,
-                              {MipFilter::Point, HeaderFields{"e1u1/water", "e1u1/water2", 8, 32, 5}});
+    const auto wal = WriteWal(
+        image, WalPalette, {MipFilter::Point, HeaderFields{"e1u1/water", "e1u1/water2", 8, 32, 5}});
     ASSERT_TRUE(wal);
     test::WriteAll(dir.Path() / "water.wal", *wal);
     ASSERT_EQ(Run("--from wal --to png --sidecar --output . water.wal").status, 0);
@@ -917,7 +917,8 @@ TEST_F(ConvertCli, SidecarCarriesTheFieldsThroughAPng) {
     EXPECT_NE(test::ReadAll(dir.Path() / "plain" / "water.wal"), *wal);
 
     const std::string bogus = R"({"flags": "bogus"})";
-    test::WriteAll(dir.Path() / "water.wal_json", std::vector<std::uint8_t>(bogus.begin(), bogus.end()));
+    test::WriteAll(dir.Path() / "water.wal_json",
+                   std::vector<std::uint8_t>(bogus.begin(), bogus.end()));
     const Outcome bad = Run("--from png --to wal --keep-header --output bad water.png");
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.errors.find("does not hold texture fields: \"flags\": \"bogus\" is not a number"),
@@ -989,7 +990,8 @@ TEST_F(ConvertCli, APaletteFileReplacesTheBuiltInOnes) {
                    {'J', 'A',  'S', 'C',  '-', 'P', 'A', 'L', '\n', '0',  '1', '0',
                     '0', '\n', '3', '\n', '1', ' ', '2', ' ', '3',  '\n', '4', ' ',
                     '5', ' ',  '6', '\n', '7', ' ', '8', ' ', '9',  '\n'});
-    test::WriteAll(dir.Path() / "stone.tga", test::MakeTga32(16, 16, [](std::int32_t, std::int32_t) {
+    test::WriteAll(dir.Path() / "stone.tga",
+                   test::MakeTga32(16, 16, [](std::int32_t, std::int32_t) {
                        return std::array<std::uint8_t, 4>{100, 100, 100, 255};
                    }));
     ASSERT_EQ(Run("--from tga --to wal --palette grey.lmp --output out stone.tga").status, 0);

@@ -1,8 +1,7 @@
 #include "colour/LastPerThread.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 namespace texelary {
@@ -14,7 +13,8 @@ std::atomic<int> destroyedDamaged{0};
 
 struct Probe {
     static constexpr unsigned kMark = 0x5eedf00d;
-    explicit Probe(int made) : key(made) {}
+    explicit Probe(int made)
+        : key(made) {}
     ~Probe() {
         ++destroyed;
         if (mark != kMark) {

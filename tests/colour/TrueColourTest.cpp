@@ -275,9 +275,9 @@ TEST(QuantizeToOwnPalette, GivesEveryEntryAColourWhenThePictureHasMoreColours) {
     }
     for (std::size_t i = 0; i < 3600; ++i) {
         const auto& base = bases[i % 100];
-        image.pixels.insert(image.pixels.end(),
-                            {base[0], base[1], static_cast<std::uint8_t>(base[2] + i / 100 % 3),
-                             255});
+        image.pixels.insert(
+            image.pixels.end(),
+            {base[0], base[1], static_cast<std::uint8_t>(base[2] + i / 100 % 3), 255});
     }
     Palette palette{};
     ASSERT_TRUE(QuantizeToOwnPalette(image, palette));

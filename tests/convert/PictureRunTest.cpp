@@ -247,7 +247,8 @@ TEST_F(PictureRun, DamagedFilesSayWhyAndWriteNothing) {
     for (const Damaged& c :
          {Damaged{"pillow.png", SourceFormat::Png, 60, "ends before"},
           Damaged{"pillow.tga", SourceFormat::Tga, 40, "ends before"},
-          Damaged{"pillow.pcx", SourceFormat::Pcx, 140, "palette at the end of the file is missing"},
+          Damaged{"pillow.pcx", SourceFormat::Pcx, 140,
+                  "palette at the end of the file is missing"},
           Damaged{"pillow.pcx", SourceFormat::Png, 4000, "not a file of this kind"}}) {
         if (!TEXELARY_HAVE_LIBSPNG && c.from == SourceFormat::Png) {
             continue; // built without libspng: LeftOutLibrariesTest.cpp

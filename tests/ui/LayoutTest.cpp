@@ -373,8 +373,7 @@ void LayoutTest::ButtonsHaveMnemonicsOfTheirOwn() {
                 problems.append(button->objectName() + " has no mnemonic");
             }
         }
-        QVERIFY2(problems.isEmpty(),
-                 qPrintable(window->objectName() + ": " + problems.join(", ")));
+        QVERIFY2(problems.isEmpty(), qPrintable(window->objectName() + ": " + problems.join(", ")));
     }
 }
 
