@@ -182,6 +182,41 @@ unsigned DefaultJobs() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
+namespace {
+
+// Into an archive: it is written whole at the end of the run, or not at all; one that cannot be
+// made is said once, before anything is converted. False then; `archive` stays null for a run
+// into a folder.
+bool OpenArchive(const RunSettings& settings, RunFeedback& feedback,
+                 std::unique_ptr<ArchiveOutput>& archive) {
+    const auto target = ArchiveTargetOf(settings.RunOutputDir, settings.RunConvTo);
+    if (!target) {
+        return true;
+    }
+    archive = std::make_unique<ArchiveOutput>(*target);
+    if (const std::string problem = archive->Problem(); !problem.empty()) {
+        feedback.ShowMessage("Error writing " + Quoted(target->path), kMessageCaption,
+                             BoxButtons::Ok, BoxIcon::Stop, problem);
+        return false;
+    }
+    return true;
+}
+
+// No more threads than entries: a short list on a machine of many cores starts few, and a list
+// of one entry is converted on the calling thread, with no thread to start for it.
+unsigned PoolThreads(unsigned jobs, std::size_t count) {
+    return jobs == 1 || count == 1 ? 0u : static_cast<unsigned>(std::min<std::size_t>(jobs, count));
+}
+
+// The running sum in single precision can fall short of 100 (six entries end at 99.99), so the
+// bar shows 100 outright once the last entry is done.
+void MoveBar(RunState& state, RunFeedback& feedback, bool last) {
+    feedback.SetProgress(last ? 100 : static_cast<int>(state.Progress));
+    state.Progress = state.Step + state.Progress;
+}
+
+} // namespace
+
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback) {
     const bool formatsKnown = SourceFormatAt(IndexOf(settings.RunConvFrom)) &&
                               TargetFormatAt(IndexOf(settings.RunConvTo));
@@ -189,17 +224,10 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         state.Aborted = 1;
         return;
     }
-    // Into an archive: it is written whole at the end of the run, or not at all; one that cannot
-    // be made is said once, before anything is converted.
     std::unique_ptr<ArchiveOutput> archive;
-    if (const auto target = ArchiveTargetOf(settings.RunOutputDir, settings.RunConvTo)) {
-        archive = std::make_unique<ArchiveOutput>(*target);
-        if (const std::string problem = archive->Problem(); !problem.empty()) {
-            feedback.ShowMessage("Error writing " + Quoted(target->path), kMessageCaption,
-                                 BoxButtons::Ok, BoxIcon::Stop, problem);
-            state.Aborted = 1;
-            return;
-        }
+    if (!OpenArchive(settings, feedback, archive)) {
+        state.Aborted = 1;
+        return;
     }
     const EntryRecipe recipe = RecipeOf(settings, archive != nullptr);
     const auto stopped = [&settings] { return settings.stop != nullptr && settings.stop->load(); };
@@ -211,14 +239,10 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
     // results not reached and with them their temporary files.
     const unsigned jobs = std::max(1u, settings.jobs);
     const std::size_t ahead = jobs == 1 ? 1 : std::size_t{jobs} * kEntriesAheadPerJob;
-    // No more threads than entries: a short list on a machine of many cores starts few, and a
-    // list of one entry is converted on this thread, with no thread to start for it.
     const std::size_t count = settings.RunFiles.size();
-    const auto threads =
-        jobs == 1 || count == 1 ? 0u : static_cast<unsigned>(std::min<std::size_t>(jobs, count));
     OrderedPool<EntryTask, EntryResult> pool(
-        threads, [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); },
-        settings.stop);
+        PoolThreads(jobs, count),
+        [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); }, settings.stop);
     std::size_t submitted = 0;
 
     for (std::size_t i = 0; i < count; ++i) {
@@ -245,11 +269,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
         }
         ++(converted ? state.Converted : state.Failed);
 
-        // The running sum in single precision can fall short of 100 (six entries end at 99.99),
-        // so the bar shows 100 outright once the last entry is done.
-        const bool last = i + 1 == count;
-        feedback.SetProgress(last ? 100 : static_cast<int>(state.Progress));
-        state.Progress = state.Step + state.Progress;
+        MoveBar(state, feedback, i + 1 == count);
     }
     state.Done = 1;
     if (archive != nullptr && archive->Count() != 0) {

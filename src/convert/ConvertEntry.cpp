@@ -112,6 +112,36 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const TrueColourOptions& colours
     return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
 }
 
+// One file of the entry, `picture` written to `path` (or kept as bytes for the archive), as one
+// more of `outputs`. False, with the reason in that output, when it could not be made.
+bool WriteOutput(const EntryRecipe& recipe, const IndexedImage& picture, const Palette& palette,
+                 const WriteOptions& options, const std::string& path,
+                 std::vector<EntryOutput>& outputs) {
+    const char* refusal = recipe.to->refusal ? recipe.to->refusal(picture, options) : nullptr;
+    if (refusal != nullptr) {
+        outputs.push_back({path, nullptr, std::nullopt, refusal});
+        return false;
+    }
+    auto bytes = recipe.to->write(picture, palette, options);
+    if (!bytes) {
+        // The picture fit the format (its refusal said nothing): memory ran out.
+        outputs.push_back(
+            {path, nullptr, std::nullopt, DescribeWriteError(WriteError::OutOfMemory)});
+        return false;
+    }
+    if (recipe.intoArchive) {
+        outputs.push_back({path, nullptr, std::move(bytes), {}});
+        return true;
+    }
+    auto output = std::make_unique<ReplacingFile>(path);
+    if (!output->Write(*bytes) || !output->Finish()) {
+        outputs.push_back({path, nullptr, std::nullopt, DescribeWriteError(output->Error())});
+        return false;
+    }
+    outputs.push_back({path, std::move(output), std::nullopt, {}});
+    return true;
+}
+
 EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTask& task) {
     EntryResult result;
     result.task = task;
@@ -143,30 +173,9 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
             const std::string path =
                 level == 0 ? task.outputPath
                            : task.levelPaths + std::to_string(level) + "." + recipe.to->extension;
-            const char* refusal =
-                recipe.to->refusal ? recipe.to->refusal(picture, options) : nullptr;
-            if (refusal != nullptr) {
-                result.outputs.push_back({path, nullptr, std::nullopt, refusal});
+            if (!WriteOutput(recipe, picture, read.palette, options, path, result.outputs)) {
                 return result;
             }
-            auto bytes = recipe.to->write(picture, read.palette, options);
-            if (!bytes) {
-                // The picture fit the format (its refusal said nothing): memory ran out.
-                result.outputs.push_back(
-                    {path, nullptr, std::nullopt, DescribeWriteError(WriteError::OutOfMemory)});
-                return result;
-            }
-            if (recipe.intoArchive) {
-                result.outputs.push_back({path, nullptr, std::move(bytes), {}});
-                continue;
-            }
-            auto output = std::make_unique<ReplacingFile>(path);
-            if (!output->Write(*bytes) || !output->Finish()) {
-                result.outputs.push_back(
-                    {path, nullptr, std::nullopt, DescribeWriteError(output->Error())});
-                return result;
-            }
-            result.outputs.push_back({path, std::move(output), std::nullopt, {}});
         }
         if (recipe.options.sidecar && read.fields && recipe.to->format == TargetFormat::Png) {
             if (!AddSidecar(recipe.intoArchive, task, *result.image, *read.fields,
