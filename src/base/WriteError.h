@@ -4,6 +4,8 @@
 // or false, bytes or none); this reason travels beside them to the messages, so that "Error
 // writing" says what the file system or the format said, not a guess made afterwards.
 
+#include "base/Reason.h"
+
 #include <cstdint>
 
 namespace texelary {
@@ -36,15 +38,6 @@ enum class WriteError : std::uint8_t {
 // The reason in a few words, lower case and without a full stop, so that it reads after a colon
 // ("Error writing "out/a.wal": the disk is full").
 const char* DescribeWriteError(WriteError error);
-
-// Stores `value` where the caller asked for a reason, if it did. Returns whether `value` is None,
-// as SetReadError does.
-inline bool SetWriteError(WriteError* error, WriteError value) {
-    if (error != nullptr) {
-        *error = value;
-    }
-    return value == WriteError::None;
-}
 
 // The reason for an errno value of a failed open, write, flush, close or rename.
 WriteError WriteErrorFromErrno(int code);

@@ -96,12 +96,12 @@ ArchiveFile::ArchiveFile(const std::string& path)
 std::optional<std::vector<std::uint8_t>> ArchiveFile::Read(std::uint64_t offset, std::size_t length,
                                                            ReadError* error) {
     if (!Ok()) {
-        SetReadError(error, m_error);
+        SetReason(error, m_error);
         return std::nullopt;
     }
     const std::uint64_t size = m_file.Size();
     if (offset > size || length > size - offset) {
-        SetReadError(error, ReadError::ArchiveTruncated);
+        SetReason(error, ReadError::ArchiveTruncated);
         return std::nullopt;
     }
     try {
@@ -111,14 +111,13 @@ std::optional<std::vector<std::uint8_t>> ArchiveFile::Read(std::uint64_t offset,
             std::error_code failed;
             const auto now = std::filesystem::file_size(m_path, failed);
             const bool shorter = !failed && (now < offset || now - offset < length);
-            SetReadError(error,
-                         shorter ? ReadError::ArchiveTruncated : ReadError::ArchiveCannotOpen);
+            SetReason(error, shorter ? ReadError::ArchiveTruncated : ReadError::ArchiveCannotOpen);
             return std::nullopt;
         }
-        SetReadError(error, ReadError::None);
+        SetReason(error, ReadError::None);
         return bytes;
     } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
+        SetReason(error, ReadError::OutOfMemory);
         return std::nullopt;
     }
 }
@@ -156,35 +155,35 @@ WriteError ArchiveWriter::Failure() const {
 bool ArchiveWriter::Add(std::string_view name, std::span<const std::uint8_t> bytes,
                         std::uint8_t type, WriteError* error) {
     if (m_failed) {
-        return SetWriteError(error, Failure());
+        return SetReason(error, Failure());
     }
     if (CheckName(name) != ReadError::None) {
-        return SetWriteError(error, WriteError::BadEntryName);
+        return SetReason(error, WriteError::BadEntryName);
     }
     if (m_count >= kMaxArchiveEntries) {
-        return SetWriteError(error, WriteError::TooManyEntries);
+        return SetReason(error, WriteError::TooManyEntries);
     }
     // The entry, then the directory with one entry more, must end inside the limit.
     const std::uint64_t start = AlignedUp(m_position, m_layout.alignment);
     const std::uint64_t end =
         AlignedUp(start + bytes.size(), m_layout.alignment) + m_layout.entrySize * (m_count + 1);
     if (bytes.size() > kArchiveLimit || end > kArchiveLimit) {
-        return SetWriteError(error, WriteError::ArchiveTooLarge);
+        return SetReason(error, WriteError::ArchiveTooLarge);
     }
     try {
         m_directory.resize(m_directory.size() + m_layout.entrySize, 0);
     } catch (const std::bad_alloc&) {
-        return SetWriteError(error, WriteError::OutOfMemory);
+        return SetReason(error, WriteError::OutOfMemory);
     }
     StoreEntry(m_directory.data() + m_layout.entrySize * m_count, name,
                static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(bytes.size()), type);
     m_failed = !Pad() || !m_out.Write(bytes);
     if (m_failed) {
-        return SetWriteError(error, Failure());
+        return SetReason(error, Failure());
     }
     m_position += bytes.size();
     ++m_count;
-    return SetWriteError(error, WriteError::None);
+    return SetReason(error, WriteError::None);
 }
 
 bool ArchiveWriter::Finish(WriteError* error) {
@@ -196,7 +195,7 @@ bool ArchiveWriter::Finish(WriteError* error) {
         StoreHeader(header.data(), m_count, static_cast<std::uint32_t>(m_position));
         m_failed = !m_out.OverwriteStart(header);
     }
-    return SetWriteError(error, m_failed ? Failure() : WriteError::None);
+    return SetReason(error, m_failed ? Failure() : WriteError::None);
 }
 
 } // namespace texelary

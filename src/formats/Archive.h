@@ -65,21 +65,21 @@ std::optional<std::vector<Entry>> ParseEntries(std::span<const std::uint8_t> dir
                                                std::size_t entrySize, std::uint64_t fileSize,
                                                Take take, ReadError* error) {
     if (directory.size() % entrySize != 0 || directory.size() / entrySize > kMaxArchiveEntries) {
-        SetReadError(error, ReadError::BadDirectoryLength);
+        SetReason(error, ReadError::BadDirectoryLength);
         return std::nullopt;
     }
     try {
         std::vector<Entry> entries(directory.size() / entrySize);
         ByteCursor cursor(directory);
         for (Entry& entry : entries) {
-            if (!SetReadError(error, take(cursor, fileSize, entry))) {
+            if (!SetReason(error, take(cursor, fileSize, entry))) {
                 return std::nullopt;
             }
         }
-        SetReadError(error, ReadError::None);
+        SetReason(error, ReadError::None);
         return entries;
     } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
+        SetReason(error, ReadError::OutOfMemory);
         return std::nullopt;
     }
 }

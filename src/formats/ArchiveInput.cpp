@@ -10,10 +10,10 @@ namespace {
 // own beside it; memory running out is the input's own.
 std::nullopt_t RefuseArchive(ReadError archiveError, ReadError* error, std::string* detail) {
     if (archiveError == ReadError::OutOfMemory) {
-        SetReadError(error, ReadError::OutOfMemory);
+        SetReason(error, ReadError::OutOfMemory);
         return std::nullopt;
     }
-    SetReadError(error, ReadError::BadArchive);
+    SetReason(error, ReadError::BadArchive);
     if (detail != nullptr) {
         *detail = DescribeReadError(archiveError);
     }
@@ -28,7 +28,7 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
     const auto inArchive = SplitArchivePath(path);
     if (!inArchive) {
         if (mipTexturesOf) {
-            SetReadError(error, ReadError::NotInWad);
+            SetReason(error, ReadError::NotInWad);
             return std::nullopt;
         }
         return ReadInputFile(path, error);
@@ -39,16 +39,16 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
     }
     const std::optional<WadKind> wad = archive.Directory().mipTextures;
     if (mipTexturesOf && wad != mipTexturesOf) {
-        SetReadError(error, wad ? ReadError::WrongWadKind : ReadError::NotInWad);
+        SetReason(error, wad ? ReadError::WrongWadKind : ReadError::NotInWad);
         return std::nullopt;
     }
     const StoredEntry* entry = archive.Find(inArchive->entry);
     if (entry == nullptr) {
-        SetReadError(error, ReadError::NoSuchFile);
+        SetReason(error, ReadError::NoSuchFile);
         return std::nullopt;
     }
     if (mipTexturesOf && !archive.Directory().IsMipTexture(*entry)) {
-        SetReadError(error, ReadError::NotMipTexture);
+        SetReason(error, ReadError::NotMipTexture);
         return std::nullopt;
     }
     ReadError reason = ReadError::None;
@@ -56,7 +56,7 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
     if (!bytes) {
         return RefuseArchive(reason, error, detail);
     }
-    SetReadError(error, ReadError::None);
+    SetReason(error, ReadError::None);
     return bytes;
 }
 

@@ -196,7 +196,7 @@ std::optional<std::vector<std::uint8_t>> OpenedArchive::Read(const StoredEntry& 
                                                              ReadError* error) const {
     ArchiveFile file(m_path);
     if (!file.Ok() || m_kind == nullptr) {
-        SetReadError(error, file.Ok() ? m_error : file.Error());
+        SetReason(error, file.Ok() ? m_error : file.Error());
         return std::nullopt;
     }
     return m_kind->readEntry(file, entry, error);
@@ -215,7 +215,7 @@ std::optional<std::vector<std::string>> ListArchiveEntries(const std::string& ar
                                                            std::optional<SourceFormat> format,
                                                            ListingDepth depth, ReadError* error) {
     const OpenedArchive& opened = ArchiveAt(archive);
-    if (!SetReadError(error, opened.Error())) {
+    if (!SetReason(error, opened.Error())) {
         return std::nullopt;
     }
     std::replace(folder.begin(), folder.end(), '\\', '/');
@@ -236,7 +236,7 @@ std::optional<std::vector<std::string>> ListArchiveEntries(const std::string& ar
 std::optional<std::vector<std::string>> ListArchiveFolders(const std::string& archive,
                                                            ReadError* error) {
     const OpenedArchive& opened = ArchiveAt(archive);
-    if (!SetReadError(error, opened.Error())) {
+    if (!SetReason(error, opened.Error())) {
         return std::nullopt;
     }
     std::vector<std::string> folders;

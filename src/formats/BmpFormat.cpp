@@ -194,19 +194,19 @@ bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFi
                 ReadError* error) {
     using namespace BmpLayout;
     if (bytes.size() < 2 || bytes[Signature] != 'B' || bytes[Signature + 1] != 'M') {
-        return SetReadError(error, ReadError::BadSignature);
+        return SetReason(error, ReadError::BadSignature);
     }
     ByteCursor cursor(bytes, PixelOffset);
     fields.pixelOffset = cursor.U32();
     fields.headerSize = cursor.U32();
     if (!cursor.Ok()) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
     if (!KnownHeaderSize(fields.headerSize)) {
-        return SetReadError(error, ReadError::BadHeader);
+        return SetReason(error, ReadError::BadHeader);
     }
     if (!FitsIn(bytes.size(), FileHeaderSize, fields.headerSize)) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
 
     const std::uint8_t* p = bytes.data();
@@ -236,14 +236,14 @@ bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFi
     height = height < 0 ? -height : height; // 64 bits: the lowest 32-bit value turns positive
     if (planes != 1 || width <= 0 || height == 0 || width > MaxSide || height > MaxSide ||
         !DefinedBitCount(header.bitCount)) {
-        return SetReadError(error, ReadError::BadHeader);
+        return SetReason(error, ReadError::BadHeader);
     }
     // Run-length data is always stored bottom row first.
     if (header.topDown && Compressed(header)) {
-        return SetReadError(error, ReadError::BadHeader);
+        return SetReason(error, ReadError::BadHeader);
     }
     if (!Readable(header.bitCount, header.compression, fields.headerSize)) {
-        return SetReadError(error, ReadError::Unsupported);
+        return SetReason(error, ReadError::Unsupported);
     }
     header.width = static_cast<std::int32_t>(width);
     header.height = static_cast<std::int32_t>(height);
@@ -365,10 +365,10 @@ void DecodeRle8(std::span<const std::uint8_t> data, std::uint8_t* pixels, std::s
 bool TakePalette(Palette& palette, std::span<const std::uint8_t> bytes, const BmpHeader& header,
                  ReadError* error) {
     if (header.bitCount != 8) {
-        return SetReadError(error, ReadError::UnsupportedDepth);
+        return SetReason(error, ReadError::UnsupportedDepth);
     }
     if (!FitsIn(bytes.size(), header.tableStart, header.entryCount * header.entrySize)) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
     Palette colours{};
     const std::uint8_t* entry = bytes.data() + header.tableStart;
@@ -378,7 +378,7 @@ bool TakePalette(Palette& palette, std::span<const std::uint8_t> bytes, const Bm
         colours[i * 3 + 2] = entry[0];
     }
     palette = colours;
-    return SetReadError(error, ReadError::None);
+    return SetReason(error, ReadError::None);
 }
 
 std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, ReadError* error) {
@@ -387,22 +387,22 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
         return nullptr;
     }
     if (header.pixelStart > file.size()) {
-        SetReadError(error, ReadError::Truncated);
+        SetReason(error, ReadError::Truncated);
         return nullptr;
     }
     const std::span<const std::uint8_t> data = file.subspan(header.pixelStart);
     if (header.pixelBytes > data.size()) {
-        SetReadError(error, ReadError::Truncated);
+        SetReason(error, ReadError::Truncated);
         return nullptr;
     }
     const auto count = PixelCount(header.width, header.height);
     if (!count) {
-        SetReadError(error, ReadError::BadHeader);
+        SetReason(error, ReadError::BadHeader);
         return nullptr;
     }
     if (Compressed(header) && *count > CompressedPixelsAllowed &&
         *count / MaxPixelsPerCompressedByte > data.size()) {
-        SetReadError(error, ReadError::Truncated);
+        SetReason(error, ReadError::Truncated);
         return nullptr;
     }
 
@@ -412,13 +412,13 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
         const PixelView stored{header.width, header.height,
                                static_cast<std::size_t>(header.rowBytes), data.data()};
         if (!CopyRows(*image, stored, header.topDown ? RowOrder::TopDown : RowOrder::BottomUp)) {
-            SetReadError(error, ReadError::OutOfMemory);
+            SetReason(error, ReadError::OutOfMemory);
             return nullptr;
         }
     } else {
         image = MakeIndexedImage(header.width, header.height);
         if (!image) {
-            SetReadError(error, ReadError::OutOfMemory);
+            SetReason(error, ReadError::OutOfMemory);
             return nullptr;
         }
         std::memset(image->pixels.get(), 0, *count);
@@ -429,7 +429,7 @@ std::unique_ptr<IndexedImage> ParseImage(std::span<const std::uint8_t> file, Rea
                        static_cast<std::size_t>(header.height));
         }
     }
-    SetReadError(error, ReadError::None);
+    SetReason(error, ReadError::None);
     return image;
 }
 
@@ -446,7 +446,7 @@ std::unique_ptr<IndexedImage> ReadBmpImage(std::span<const std::uint8_t> file, R
     try {
         return ParseImage(file, error);
     } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
+        SetReason(error, ReadError::OutOfMemory);
         return nullptr;
     }
 }

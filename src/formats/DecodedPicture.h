@@ -40,7 +40,7 @@ struct DecodedPicture {
 
 // What a picture reader gives when it fails: none, with the reason stored where asked.
 inline std::optional<DecodedPicture> NoPicture(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
+    SetReason(error, reason);
     return std::nullopt;
 }
 
@@ -52,7 +52,7 @@ template <class Parse> std::optional<DecodedPicture> ParseGuarded(Parse&& parse,
     try {
         auto picture = parse();
         if (picture) {
-            SetReadError(error, ReadError::None);
+            SetReason(error, ReadError::None);
         }
         return picture;
     } catch (const std::bad_alloc&) {

@@ -90,7 +90,7 @@ std::optional<Header> ReadableHeader(std::span<const std::uint8_t> file, ReadErr
     using namespace M8Layout;
     const auto header = ZeroPaddedHeader<kHeaderSize>(file);
     if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
-        SetReadError(error, ReadError::Unsupported);
+        SetReason(error, ReadError::Unsupported);
         return std::nullopt;
     }
     return header;
@@ -156,7 +156,7 @@ bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadErr
         return false;
     }
     std::memcpy(palette.data(), header->data() + M8Layout::kPalette, palette.size());
-    SetReadError(error, ReadError::None);
+    SetReason(error, ReadError::None);
     return true;
 }
 
@@ -165,7 +165,7 @@ std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file, Rea
     if (!header) {
         return std::nullopt;
     }
-    SetReadError(error, ReadError::None);
+    SetReason(error, ReadError::None);
     return LoadHeaderFields(header->data(), M8Layout::kFieldOffsets);
 }
 

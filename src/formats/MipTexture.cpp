@@ -130,7 +130,7 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
     } else if (CheckEntryName(name, kNameSize) != ReadError::None) {
         refusal = WriteError::BadEntryName;
     }
-    if (!SetWriteError(error, refusal)) {
+    if (!SetReason(error, refusal)) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> lump(layout->fileSize + extra); // zeroed: name padded
@@ -163,11 +163,11 @@ std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, W
                                            ReadError* error) {
     using namespace MipTextureLayout;
     if (lump.size() < kHeaderSize) {
-        SetReadError(error, ReadError::Truncated);
+        SetReason(error, ReadError::Truncated);
         return std::nullopt;
     }
     const StoredLevels stored = ReadMipTextureLevels(lump);
-    if (!SetReadError(error, CheckLevels(lump, stored))) {
+    if (!SetReason(error, CheckLevels(lump, stored))) {
         return std::nullopt;
     }
     try {
@@ -176,7 +176,7 @@ std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, W
         if (kind == WadKind::Wad3) {
             const auto at = FindPalette(lump, stored.levels[kLevelCount - 1]);
             if (!at) {
-                SetReadError(error, ReadError::NoPalette);
+                SetReason(error, ReadError::NoPalette);
                 return std::nullopt;
             }
             std::memcpy(texture.palette.data(), lump.data() + *at + kColours,
@@ -192,13 +192,13 @@ std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, W
             }
         }
         if (!texture.image) { // the levels were checked: only memory can run out
-            SetReadError(error, ReadError::OutOfMemory);
+            SetReason(error, ReadError::OutOfMemory);
             return std::nullopt;
         }
-        SetReadError(error, ReadError::None);
+        SetReason(error, ReadError::None);
         return texture;
     } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
+        SetReason(error, ReadError::OutOfMemory);
         return std::nullopt;
     }
 }
@@ -210,7 +210,7 @@ std::optional<std::vector<std::uint8_t>> EncodeWad2MipTexture(const IndexedImage
     try {
         return Encode(image, palette, name, WadKind::Wad2, mips, error);
     } catch (const std::bad_alloc&) {
-        SetWriteError(error, WriteError::OutOfMemory);
+        SetReason(error, WriteError::OutOfMemory);
         return std::nullopt;
     }
 }
@@ -222,7 +222,7 @@ std::optional<std::vector<std::uint8_t>> EncodeWad3MipTexture(const IndexedImage
     try {
         return Encode(image, palette, name, WadKind::Wad3, mips, error);
     } catch (const std::bad_alloc&) {
-        SetWriteError(error, WriteError::OutOfMemory);
+        SetReason(error, WriteError::OutOfMemory);
         return std::nullopt;
     }
 }

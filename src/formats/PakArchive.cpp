@@ -82,18 +82,18 @@ std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> heade
                                              std::uint64_t fileSize, ReadError* error) {
     using namespace PakLayout;
     if (HasSignature(header, kSpak)) {
-        SetReadError(error, ReadError::Spak);
+        SetReason(error, ReadError::Spak);
         return std::nullopt;
     }
     if (header.size() >= 4 && !HasSignature(header, kPack)) {
-        SetReadError(error, ReadError::NotAnArchive);
+        SetReason(error, ReadError::NotAnArchive);
         return std::nullopt;
     }
     ByteCursor cursor(header, kDirectoryOffset);
     const std::int32_t offset = cursor.I32();
     const std::int32_t length = cursor.I32();
     if (!cursor.Ok()) {
-        SetReadError(error, ReadError::ArchiveTruncated);
+        SetReason(error, ReadError::ArchiveTruncated);
         return std::nullopt;
     }
     ReadError refusal = ReadError::None;
@@ -110,7 +110,7 @@ std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> heade
     } else if (!FitsIn(fileSize, static_cast<std::uint64_t>(offset), bytes)) {
         refusal = ReadError::DirectoryPastEnd;
     }
-    if (!SetReadError(error, refusal)) {
+    if (!SetReason(error, refusal)) {
         return std::nullopt;
     }
     return DirectoryPlace{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)};
@@ -123,7 +123,7 @@ std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint
 
 std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, ReadError* error) {
     if (file.Size() < kPakHeaderSize) {
-        SetReadError(error, file.Ok() ? ReadError::ArchiveTruncated : file.Error());
+        SetReason(error, file.Ok() ? ReadError::ArchiveTruncated : file.Error());
         return std::nullopt;
     }
     const auto header = file.Read(0, kPakHeaderSize, error);

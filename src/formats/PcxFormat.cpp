@@ -89,10 +89,10 @@ bool IsTrueColour(const PcxHeader& header) {
 bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadError* error) {
     using namespace PcxLayout;
     if (file.empty() || file[Manufacturer] != ManufacturerZsoft) {
-        return SetReadError(error, ReadError::BadSignature);
+        return SetReason(error, ReadError::BadSignature);
     }
     if (file.size() < HeaderSize) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
     ByteCursor cursor(file, Version);
     const std::uint8_t version = cursor.U8();
@@ -106,26 +106,26 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
     header.planes = cursor.U8();
     header.lineBytes = cursor.U16();
     if (!cursor.Ok()) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
     if (version == 1 || version > 5 || encoding > 1) {
-        return SetReadError(error, ReadError::BadSignature);
+        return SetReason(error, ReadError::BadSignature);
     }
     header.runLength = encoding == 1;
     if (xMax < xMin || yMax < yMin || header.planes == 0 || header.planes > 4 ||
         (header.bits != 1 && header.bits != 2 && header.bits != 4 && header.bits != 8)) {
-        return SetReadError(error, ReadError::BadHeader);
+        return SetReason(error, ReadError::BadHeader);
     }
     header.width = xMax - xMin + 1;
     header.height = yMax - yMin + 1;
     if (header.lineBytes * 8 < static_cast<std::size_t>(header.width) * header.bits) {
-        return SetReadError(error, ReadError::BadHeader);
+        return SetReason(error, ReadError::BadHeader);
     }
     const bool indexed =
         header.bits * header.planes <= 8 && (header.bits == 1 || header.planes == 1);
     const bool trueColour = IsTrueColour(header);
     if (!indexed && !trueColour) {
-        return SetReadError(error, ReadError::Unsupported);
+        return SetReason(error, ReadError::Unsupported);
     }
     return true;
 }

@@ -6,12 +6,12 @@
 namespace texelary {
 
 std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t>, ReadError* error) {
-    SetReadError(error, ReadError::NotBuiltIn);
+    SetReason(error, ReadError::NotBuiltIn);
     return std::nullopt;
 }
 
 std::optional<DecodedPicture> ParsePngFile(FileReader&, ReadError* error) {
-    SetReadError(error, ReadError::NotBuiltIn);
+    SetReason(error, ReadError::NotBuiltIn);
     return std::nullopt;
 }
 

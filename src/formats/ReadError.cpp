@@ -128,7 +128,7 @@ ReadError WhyCannotRead(const std::string& path) {
 
 std::optional<std::vector<std::uint8_t>> ReadInputFile(const std::string& path, ReadError* error) {
     auto bytes = ReadFileBytes(path);
-    SetReadError(error, bytes ? ReadError::None : WhyCannotRead(path));
+    SetReason(error, bytes ? ReadError::None : WhyCannotRead(path));
     return bytes;
 }
 

@@ -4,6 +4,8 @@
 // its entries, a mip texture lump, a project file. The readers keep their simple shapes (a picture
 // or none, true or false); this reason is handed out beside them, for the messages and the tests.
 
+#include "base/Reason.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -75,15 +77,6 @@ enum class ReadError : std::uint8_t {
 // The reason in a few words, lower case and without a full stop, so that it reads both after a
 // colon ("...: the file is empty") and, its first letter raised, as a sentence of its own.
 const char* DescribeReadError(ReadError error);
-
-// Stores `value` where the caller asked for a reason, if it did. Returns whether `value` is None,
-// so that a reader can end with `return SetReadError(error, ReadError::Truncated);`.
-inline bool SetReadError(ReadError* error, ReadError value) {
-    if (error != nullptr) {
-        *error = value;
-    }
-    return value == ReadError::None;
-}
 
 // The whole file, or none with the reason in `error`: no such file, not a file, cannot be read
 // or no memory. An empty file is 0 bytes, not a failure: each format decides what that means.

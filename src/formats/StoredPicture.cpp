@@ -12,26 +12,26 @@ std::unique_ptr<IndexedImage> TakeStoredPicture(std::span<const std::uint8_t> fi
                                                 std::int32_t height, ReadError* error) {
     const auto count = PixelCount(width, height);
     if (!count) {
-        SetReadError(error, ReadError::BadHeader);
+        SetReason(error, ReadError::BadHeader);
         return nullptr;
     }
     if (*count != 0 && !FitsIn(file.size(), offset, *count)) {
-        SetReadError(error, ReadError::Truncated);
+        SetReason(error, ReadError::Truncated);
         return nullptr;
     }
     try {
         auto image = MakeIndexedImage(width, height);
         if (!image) {
-            SetReadError(error, ReadError::OutOfMemory);
+            SetReason(error, ReadError::OutOfMemory);
             return nullptr;
         }
         if (*count != 0) {
             std::memcpy(image->pixels.get(), file.data() + offset, *count);
         }
-        SetReadError(error, ReadError::None);
+        SetReason(error, ReadError::None);
         return image;
     } catch (const std::bad_alloc&) {
-        SetReadError(error, ReadError::OutOfMemory);
+        SetReason(error, ReadError::OutOfMemory);
         return nullptr;
     }
 }

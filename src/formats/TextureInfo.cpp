@@ -176,7 +176,7 @@ std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump,
     ReadError refused = ReadError::None;
     const auto texture = DecodeMipTexture(lump, kind, &refused);
     if (!texture) {
-        SetReadError(error, ReadErrorOfMipTexture(refused));
+        SetReason(error, ReadErrorOfMipTexture(refused));
         return std::nullopt;
     }
     TextureInfo info = InfoOfImage(*texture->image);

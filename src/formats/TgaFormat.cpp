@@ -235,14 +235,14 @@ TgaHeader DescribeHeader(const TgaFields& fields) {
 bool ParseHeader(std::span<const std::uint8_t> file, TgaHeader& header, ReadError* error) {
     TgaFields fields;
     if (!ReadFields(file, fields)) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
     if (const ReadError reason = CheckFields(fields); reason != ReadError::None) {
-        return SetReadError(error, reason);
+        return SetReason(error, reason);
     }
     header = DescribeHeader(fields);
     if (header.dataStart > file.size()) {
-        return SetReadError(error, ReadError::Truncated);
+        return SetReason(error, ReadError::Truncated);
     }
     return true;
 }

@@ -102,11 +102,11 @@ std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
                      std::memcmp(signature.data(), kSignatureStart, 3) == 0 &&
                      (signature[3] == '2' || signature[3] == '3');
     if (!wad && header.size() >= 4) {
-        SetReadError(error, ReadError::NotAnArchive);
+        SetReason(error, ReadError::NotAnArchive);
         return std::nullopt;
     }
     if (!cursor.Ok()) {
-        SetReadError(error, ReadError::ArchiveTruncated);
+        SetReason(error, ReadError::ArchiveTruncated);
         return std::nullopt;
     }
     ReadError refusal = ReadError::None;
@@ -120,7 +120,7 @@ std::optional<WadHeader> ParseWadHeader(std::span<const std::uint8_t> header,
                        static_cast<std::size_t>(count) * kEntryLength)) {
         refusal = ReadError::DirectoryPastEnd;
     }
-    if (!SetReadError(error, refusal)) {
+    if (!SetReason(error, refusal)) {
         return std::nullopt;
     }
     const WadKind kind = signature[3] == '2' ? WadKind::Wad2 : WadKind::Wad3;
@@ -136,7 +136,7 @@ std::optional<std::vector<WadLump>> ParseWadDirectory(std::span<const std::uint8
 
 std::optional<WadDirectory> ReadWadDirectory(ArchiveFile& file, ReadError* error) {
     if (file.Size() < kWadHeaderSize) {
-        SetReadError(error, file.Ok() ? ReadError::ArchiveTruncated : file.Error());
+        SetReason(error, file.Ok() ? ReadError::ArchiveTruncated : file.Error());
         return std::nullopt;
     }
     const auto header = file.Read(0, kWadHeaderSize, error);

@@ -159,7 +159,7 @@ std::vector<std::uint8_t> Encode(const Project& project, std::vector<std::string
 }
 
 std::optional<Project> Refuse(ReadError* error, ReadError reason) {
-    SetReadError(error, reason);
+    SetReason(error, reason);
     return std::nullopt;
 }
 
@@ -221,7 +221,7 @@ std::optional<Project> Parse(std::span<const std::uint8_t> file, ReadError* erro
         }
         project.files.push_back(std::move(*name));
     }
-    SetReadError(error, ReadError::None);
+    SetReason(error, ReadError::None);
     return project;
 }
 

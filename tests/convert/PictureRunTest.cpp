@@ -2,6 +2,7 @@
 // the 8-bit bitmaps they were made from, true colour comes down to the target's palette, mip
 // textures go to PNG and back unchanged, and refused files say why and leave nothing behind.
 
+#include "RecordingFeedback.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "colour/Quantize.h"
@@ -19,17 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Answers every box with OK and keeps each box's text and reason.
-class Boxes final : public RunFeedback {
-public:
-    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons, BoxIcon,
-                          const std::string& detail) override {
-        shown.push_back(text + ": " + detail);
-        return BoxAnswer::Ok;
-    }
-    void SetProgress(int) override {}
-    std::vector<std::string> shown;
-};
+using Boxes = test::RecordingFeedback;
 
 class PictureRun : public ::testing::Test {
 protected:

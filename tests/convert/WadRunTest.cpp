@@ -2,6 +2,7 @@
 // names of at most 15 bytes and none twice, '{' textures see-through with index 255 pure blue,
 // '#' written '*'; WAD2 textures take the full-bright colours only when the run allows them.
 
+#include "RecordingFeedback.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "colour/Wad2Palette.h"
@@ -17,18 +18,7 @@
 namespace texelary {
 namespace {
 
-// Answers every box with OK and keeps the boxes and notices, "text: detail" for a box.
-class Recorder final : public RunFeedback {
-public:
-    BoxAnswer ShowMessage(const std::string& text, const std::string&, BoxButtons, BoxIcon,
-                          const std::string& detail) override {
-        shown.push_back(text + ": " + detail);
-        return BoxAnswer::Ok;
-    }
-    void SetProgress(int) override {}
-    void ShowNotice(const std::string& text) override { shown.push_back(text); }
-    std::vector<std::string> shown;
-};
+using Recorder = test::RecordingFeedback;
 
 class WadRun : public ::testing::Test {
 protected:
