@@ -591,7 +591,8 @@ TEST_F(ConversionRunTest, AnEntryOfADamagedPakSaysWhatIsWrongWithThePak) {
         feedback = RecordingFeedback{};
         Run({std::string(c.pak) + "/a.wal"});
         ASSERT_EQ(feedback.boxes.size(), 1u);
-        EXPECT_EQ(feedback.boxes[0].text, "Could'nt find file \"" + In(c.pak) + kSep + "a.wal\"");
+        // The entry's own name keeps the '/' it was given with, on every system.
+        EXPECT_EQ(feedback.boxes[0].text, "Could'nt find file \"" + In(c.pak) + "/a.wal\"");
         EXPECT_EQ(feedback.details[0],
                   std::string("the pak or wad that holds it cannot be read: ") + c.detail);
         EXPECT_EQ(state.Failed, 1);

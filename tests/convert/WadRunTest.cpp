@@ -7,7 +7,6 @@
 #include "TestImages.h"
 #include "colour/Wad2Palette.h"
 #include "convert/ConversionRun.h"
-#include "convert/EntryPaths.h"
 #include "formats/ArchiveInput.h"
 #include "formats/MipTexture.h"
 
@@ -71,11 +70,10 @@ TEST_F(WadRun, TexturesFollowTheEnginesRules) {
                                 "BRICK.old.tga", "{fence.tga", "#water.tga"},
                                "t.wad", TargetFormat::Wad3);
     EXPECT_EQ(shown, (std::vector<std::string>{
-                         "Error writing \"" + JoinPath(Wad("t.wad"), "odd") +
+                         "Error writing \"" + Wad("t.wad") + "/odd" +
                              "\": a wad's textures must be a multiple of 16 pixels wide and high",
-                         "Texture name cut to fit in \"" +
-                             JoinPath(Wad("t.wad"), "averyveryverylo") + "\"",
-                         "Error writing \"" + JoinPath(Wad("t.wad"), "BRICK") +
+                         "Texture name cut to fit in \"" + Wad("t.wad") + "/averyveryverylo" + "\"",
+                         "Error writing \"" + Wad("t.wad") + "/BRICK" +
                              "\": an earlier texture of this run has the same name in the wad"}));
     std::string reason;
     EXPECT_EQ(ArchiveEntryNames(Wad("t.wad"), reason),
