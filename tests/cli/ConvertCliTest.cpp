@@ -1,10 +1,12 @@
-// Runs texelary-convert as a child process and checks its exit status, messages and files.
+// Runs texelary-convert as a child process, or its command in this one where no file is touched,
+// and checks its exit status, messages and files.
 
 #include "BmpBuilder.h"
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "base/Version.h"
+#include "cli/ConvertCommand.h"
 #include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
 #include "formats/ArchiveBytes.h"
@@ -21,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #ifdef _WIN32
@@ -360,6 +363,27 @@ TEST_F(ConvertCli, NamesOutsideTheCodePageArriveWhole) {
     EXPECT_EQ(info.output.rfind(Utf8(u8"{\"file\":\"壁.bmp\","), 0), 0u) << info.output;
 }
 
+// The command run in this process, its standard streams caught: for arguments (separated by
+// single spaces, none quoted) that are refused before any file is read.
+Outcome RunHere(const std::string& arguments) {
+    std::vector<std::string> args;
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;) {
+        args.push_back(word);
+    }
+    std::ostringstream output;
+    std::ostringstream errors;
+    std::streambuf* const out = std::cout.rdbuf(output.rdbuf());
+    std::streambuf* const err = std::cerr.rdbuf(errors.rdbuf());
+    Outcome outcome;
+    outcome.status = RunConvertCommand(args);
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+    outcome.output = output.str();
+    outcome.errors = errors.str();
+    return outcome;
+}
+
 // Each message is the first rule broken, in the order the program checks them: an option's own
 // value as it is read (before a later --help), then the rules between options.
 TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
@@ -397,13 +421,13 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
         {"--from wad2 --to png --input . a",
          "--from wad2 reads the textures of a wad: give the .wad as --input"}};
     for (const auto& [arguments, message] : cases) {
-        const Outcome outcome = Run(arguments);
+        const Outcome outcome = RunHere(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
         EXPECT_EQ(outcome.errors, std::string("texelary-convert: ") + message +
                                       "\nTry 'texelary-convert --help' for more information.\n")
             << arguments;
     }
-    const Outcome help = Run("--help");
+    const Outcome help = RunHere("--help");
     EXPECT_EQ(help.status, 0);
     for (const char* option :
          {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
@@ -411,7 +435,7 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
           "--dither", "--transparent-index 255", "--all-levels", "--palette FILE", "--sidecar"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
-    EXPECT_EQ(Run("-h --frobnicate").output, help.output); // nothing after it is read
+    EXPECT_EQ(RunHere("-h --frobnicate").output, help.output); // nothing after it is read
     EXPECT_EQ(Run("--version").output, std::string("texelary-convert ") + kVersion + "\n");
 }
 
