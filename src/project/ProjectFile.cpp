@@ -29,11 +29,11 @@
 // |        |          |                    | 5 PCX                                          |
 // | 308    | 128 each | file names         | n texts in list order, each ended by a zero    |
 //
-// The indices are those of the format table (formats/Formats.h); older programs knew only the
-// first two or three of each. The convert-to index comes before the convert-from index. In a text
-// field the bytes after the first zero carry no meaning: we write zeros there, and the reader
-// ignores whatever it finds. Likewise the signature and version blocks are compared only up to
-// their text's zero byte.
+// The indices are those of the format table (formats/Formats.h). The convert-to index comes
+// before the convert-from index. In a text field the bytes after the first zero carry no meaning:
+// we write zeros there, and the reader ignores whatever it finds. Likewise the signature and
+// version blocks are compared only up to their text's zero byte. Names are UTF-8; one that is not
+// is taken in the system's 8-bit code page (the ANSI code page on Windows).
 
 namespace texelary {
 

@@ -132,8 +132,8 @@ TEST(AwkwardFiles, NamesOutsideTheCodePageAreReadConvertedAndWritten) {
     EXPECT_EQ(loaded, project);
 }
 
-// Project files of older programs hold names in the ANSI code page ("café" as 63 61 66 E9), which
-// are not UTF-8. They must still name the files such a program made, through the narrow C library.
+// A name in a project file that is not UTF-8 ("café" as 63 61 66 E9) is taken in the system's
+// 8-bit code page, and must still name its file, through the narrow C library.
 TEST(AwkwardFiles, NameThatIsNotUtf8StillNamesItsFile) {
     ScratchDir dir;
     const std::string folder = Utf8Path(dir.Path());
