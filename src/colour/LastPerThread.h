@@ -4,7 +4,7 @@
 // picture of one game from its palette), so what a search builds for its palettes is kept per
 // thread and reused while they come back unchanged, byte for byte.
 
-#include "base/ThreadSlot.h"
+#include "base/ThreadCaches.h"
 
 #include <memory>
 
@@ -12,7 +12,8 @@ namespace texelary {
 
 // The last Value made from a Key on each thread. A Value is made with Value(key); for another
 // key, a Value that has Reset(key) is reset in place, keeping its memory, and any other is made
-// anew. Key needs operator==. A thread's Value is freed when the thread ends.
+// anew. Key needs operator==. A thread's Value is kept in its ThreadCaches, and freed with them:
+// when the thread ends or releases them.
 template <class Key, class Value> class LastPerThread {
 public:
     // Valid until the next call on this thread. Throws what making the Value throws, and then
@@ -42,17 +43,17 @@ private:
     };
 
     State& Mine() {
-        if (void* state = m_slot.Get()) {
+        if (void* state = m_place.Get()) {
             return *static_cast<State*>(state);
         }
         auto made = std::make_unique<State>();
-        m_slot.Set(made.get());
+        m_place.Set(made.get());
         return *made.release();
     }
 
     static void Free(void* state) { delete static_cast<State*>(state); }
 
-    ThreadSlot m_slot{&Free};
+    ThreadCaches::Place m_place{&Free};
 };
 
 } // namespace texelary

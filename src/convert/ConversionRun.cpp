@@ -1,5 +1,6 @@
 #include "convert/ConversionRun.h"
 
+#include "base/ThreadCaches.h"
 #include "base/Utf8.h"
 #include "convert/ArchiveOutput.h"
 #include "convert/ConvertEntry.h"
@@ -215,6 +216,17 @@ void MoveBar(RunState& state, RunFeedback& feedback, bool last) {
     state.Progress = state.Step + state.Progress;
 }
 
+// The archive directories and palette tables that this thread's caches kept for the run's
+// entries (it converts them itself when the pool has no threads) are freed as the run ends, on
+// every way out; the pool's threads free theirs as they end.
+class RunsCaches {
+public:
+    RunsCaches() = default;
+    ~RunsCaches() { ThreadCaches::ReleaseThisThread(); }
+    RunsCaches(const RunsCaches&) = delete;
+    RunsCaches& operator=(const RunsCaches&) = delete;
+};
+
 } // namespace
 
 void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& feedback) {
@@ -240,6 +252,7 @@ void RunConversion(const RunSettings& settings, RunState& state, RunFeedback& fe
     const unsigned jobs = std::max(1u, settings.jobs);
     const std::size_t ahead = jobs == 1 ? 1 : std::size_t{jobs} * kEntriesAheadPerJob;
     const std::size_t count = settings.RunFiles.size();
+    const RunsCaches caches; // released once the pool has closed
     OrderedPool<EntryTask, EntryResult> pool(
         PoolThreads(jobs, count),
         [&recipe](const EntryTask& task) { return ConvertEntry(recipe, task); }, settings.stop);
