@@ -455,4 +455,16 @@ bool ReadBmpPalette(Palette& palette, std::span<const std::uint8_t> file, ReadEr
     return ParsePalette(palette, file, file.size(), error);
 }
 
+std::optional<DecodedTexture> DecodeBmp(std::span<const std::uint8_t> file, ReadError* error,
+                                        LevelsWanted /*levels*/) {
+    auto image = ReadBmpImage(file, error);
+    if (!image) {
+        return std::nullopt;
+    }
+    DecodedTexture bitmap;
+    bitmap.indexed = std::move(image);
+    bitmap.paletteRead = ReadBmpPalette(bitmap.palette, file, error);
+    return bitmap;
+}
+
 } // namespace texelary

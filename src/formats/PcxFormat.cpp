@@ -189,7 +189,7 @@ ReadError ExpandRuns(std::span<const std::uint8_t> data, std::span<std::uint8_t>
 
 // A true-colour picture from `lines`, the rows' bytes: plane p of a row gives channel p of its
 // pixels, alpha 255 without a fourth plane. False when memory runs out.
-bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedPicture& picture) {
+bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedTexture& picture) {
     picture.trueColour = MakeRgbaImage(header.width, header.height);
     if (!picture.trueColour) {
         return false;
@@ -208,7 +208,7 @@ bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedP
 
 // A palette picture from `lines`, the rows' bytes: plane p of a row gives bits p x bits and up
 // of its pixels' indices. False when memory runs out.
-bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedPicture& picture) {
+bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedTexture& picture) {
     picture.indexed = MakeIndexedImage(header.width, header.height);
     if (!picture.indexed) {
         return false;
@@ -233,7 +233,7 @@ bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedPict
     return true;
 }
 
-std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+std::optional<DecodedTexture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
     PcxHeader header;
     if (!ParseHeader(file, header, error)) {
         return std::nullopt;
@@ -243,7 +243,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, ReadError::BadHeader);
     }
 
-    DecodedPicture picture;
+    DecodedTexture picture;
     const auto data = LoadPalette(file, header, picture.palette);
     if (!data) {
         return NoPicture(error, ReadError::NoTrailingPalette);
@@ -272,9 +272,9 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 } // namespace
 
-std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error) {
-    return ParseGuarded(Parse, file, error);
+std::optional<DecodedTexture> ParsePcxPicture(std::span<const std::uint8_t> file, ReadError* error,
+                                              LevelsWanted /*levels*/) {
+    return ParseGuarded([&] { return Parse(file, error); }, error);
 }
 
 } // namespace texelary

@@ -330,7 +330,7 @@ std::size_t PixelNumber(const TgaHeader& header, std::size_t column, std::size_t
 // The colour map's entries that an 8-bit index can reach, into the picture's palette and
 // palette alpha.
 void LoadColourMap(std::span<const std::uint8_t> file, const TgaHeader& header,
-                   DecodedPicture& picture) {
+                   DecodedTexture& picture) {
     const std::uint8_t* entry = file.data() + header.mapStart;
     for (std::size_t i = 0; i < header.mapLength && header.firstEntry + i < 256; ++i) {
         std::uint8_t rgba[4];
@@ -344,7 +344,7 @@ void LoadColourMap(std::span<const std::uint8_t> file, const TgaHeader& header,
 // A colour-mapped picture from the colour map and the `stored` indices in file order. False when
 // memory runs out.
 bool FillIndexed(std::span<const std::uint8_t> file, const TgaHeader& header,
-                 const std::uint8_t* stored, DecodedPicture& picture) {
+                 const std::uint8_t* stored, DecodedTexture& picture) {
     LoadColourMap(file, header, picture);
     picture.indexed = MakeIndexedImage(header.width, header.height);
     if (!picture.indexed) {
@@ -361,7 +361,7 @@ bool FillIndexed(std::span<const std::uint8_t> file, const TgaHeader& header,
 
 // A true-colour picture from the `stored` grey or colour pixels in file order. False when memory
 // runs out.
-bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, DecodedPicture& picture) {
+bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, DecodedTexture& picture) {
     picture.trueColour = MakeRgbaImage(header.width, header.height);
     if (!picture.trueColour) {
         return false;
@@ -382,7 +382,7 @@ bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, Decoded
     return true;
 }
 
-std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+std::optional<DecodedTexture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
     TgaHeader header;
     if (!ParseHeader(file, header, error)) {
         return std::nullopt;
@@ -412,7 +412,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         header.alpha = AlphaBytesInUse(header, stored, *count);
     }
 
-    DecodedPicture picture;
+    DecodedTexture picture;
     const bool filled = header.kind == TypeColourMapped ? FillIndexed(file, header, stored, picture)
                                                         : FillTrueColour(header, stored, picture);
     if (!filled) {
@@ -423,9 +423,9 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 } // namespace
 
-std::optional<DecodedPicture> ParseTgaPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error) {
-    return ParseGuarded(Parse, file, error);
+std::optional<DecodedTexture> ParseTgaPicture(std::span<const std::uint8_t> file, ReadError* error,
+                                              LevelsWanted /*levels*/) {
+    return ParseGuarded([&] { return Parse(file, error); }, error);
 }
 
 } // namespace texelary
