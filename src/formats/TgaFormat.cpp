@@ -44,25 +44,26 @@ namespace texelary {
 
 namespace TgaLayout {
 
-constexpr std::size_t IdLength = 0;
-constexpr std::size_t ColourMapType = 1;
-constexpr std::size_t ImageType = 2;
-constexpr std::size_t FirstEntry = 3;
-constexpr std::size_t MapLength = 5;
-constexpr std::size_t MapEntrySize = 7;
-constexpr std::size_t Width = 12;
-constexpr std::size_t Height = 14;
-constexpr std::size_t PixelDepth = 16;
-constexpr std::size_t Descriptor = 17;
-constexpr std::size_t HeaderSize = 18;
+constexpr std::size_t kIdLength = 0;
+constexpr std::size_t kColourMapType = 1;
+constexpr std::size_t kImageType = 2;
+constexpr std::size_t kFirstEntry = 3;
+constexpr std::size_t kMapLength = 5;
+constexpr std::size_t kMapEntrySize = 7;
+constexpr std::size_t kWidth = 12;
+constexpr std::size_t kHeight = 14;
+constexpr std::size_t kPixelDepth = 16;
+constexpr std::size_t kDescriptor = 17;
+constexpr std::size_t kHeaderSize = 18;
 
-static_assert(Descriptor + 1 == HeaderSize);
+static_assert(kDescriptor + 1 == kHeaderSize);
 // The cursor reads the fields one after another, skipping the 4-byte origin before the width.
-static_assert(IdLength == 0 && ColourMapType == IdLength + 1 && ImageType == ColourMapType + 1);
-static_assert(FirstEntry == ImageType + 1 && MapLength == FirstEntry + 2 &&
-              MapEntrySize == MapLength + 2);
-static_assert(Width == MapEntrySize + 1 + 4 && Height == Width + 2 && PixelDepth == Height + 2 &&
-              Descriptor == PixelDepth + 1);
+static_assert(kIdLength == 0 && kColourMapType == kIdLength + 1 &&
+              kImageType == kColourMapType + 1);
+static_assert(kFirstEntry == kImageType + 1 && kMapLength == kFirstEntry + 2 &&
+              kMapEntrySize == kMapLength + 2);
+static_assert(kWidth == kMapEntrySize + 1 + 4 && kHeight == kWidth + 2 &&
+              kPixelDepth == kHeight + 2 && kDescriptor == kPixelDepth + 1);
 
 } // namespace TgaLayout
 
@@ -134,7 +135,7 @@ bool ReadFields(std::span<const std::uint8_t> file, TgaFields& fields) {
     fields.height = cursor.U16();
     fields.pixelBits = cursor.U8();
     fields.descriptor = cursor.U8();
-    static_assert(HeaderSize == 18);
+    static_assert(kHeaderSize == 18);
     return cursor.Ok();
 }
 
@@ -226,7 +227,7 @@ TgaHeader DescribeHeader(const TgaFields& fields) {
     header.alpha = (fields.descriptor & AlphaBitsMask) != 0;
     header.rightToLeft = (fields.descriptor & RightToLeft) != 0;
     header.topRowFirst = (fields.descriptor & TopRowFirst) != 0;
-    header.mapStart = HeaderSize + fields.idLength;
+    header.mapStart = kHeaderSize + fields.idLength;
     const std::size_t mapBytes = fields.mapType == 1 ? header.mapLength * header.entryBytes : 0;
     header.dataStart = header.mapStart + mapBytes;
     return header;
