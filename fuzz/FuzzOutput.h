@@ -6,7 +6,7 @@
 #include "colour/NearestColour.h"
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
-#include "formats/DecodedPicture.h"
+#include "formats/DecodedTexture.h"
 #include "formats/M8Format.h"
 #include "formats/PngFormat.h"
 #include "formats/WalFormat.h"
@@ -69,7 +69,7 @@ inline void CheckPngRoundTrip(const IndexedImage& image, const Palette& palette)
 // The rest of a conversion for a picture of a PNG, TGA or PCX file: a palette picture as a
 // bitmap's, a true-colour one brought down to WalPalette (plainly and dithered, with a
 // transparent index) and, when small enough for the quantiser to be quick, to a palette of its own.
-inline void ConvertDecoded(DecodedPicture& picture) {
+inline void ConvertDecoded(DecodedTexture& picture) {
     if (picture.IsIndexed()) {
         CheckPngRoundTrip(*picture.indexed, picture.palette);
         ConvertBoth(*picture.indexed, picture.palette);

@@ -187,7 +187,9 @@ std::optional<ArchiveEntry> ListEntry(const OpenedArchive& archive, const Stored
         return std::nullopt;
     }
     if (!format) {
-        listed.levels = ReadMipTextureLevels(*bytes).levels;
+        if (const auto header = ReadMipTextureLevels(*bytes)) {
+            listed.levels = header->levels;
+        }
     } else if (const auto info = InspectTexture(*bytes, *format)) {
         listed.levels = info->levels;
     }

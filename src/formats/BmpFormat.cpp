@@ -45,47 +45,47 @@ namespace texelary {
 
 namespace BmpLayout {
 
-constexpr std::size_t Signature = 0;
-constexpr std::size_t PixelOffset = 10;
-constexpr std::size_t InfoSize = 14;
-constexpr std::size_t FileHeaderSize = 14;
+constexpr std::size_t kSignature = 0;
+constexpr std::size_t kPixelOffset = 10;
+constexpr std::size_t kInfoSize = 14;
+constexpr std::size_t kFileHeaderSize = 14;
 
-constexpr std::size_t CoreWidth = 18;
-constexpr std::size_t CoreHeight = 20;
-constexpr std::size_t CorePlanes = 22;
-constexpr std::size_t CoreBitCount = 24;
+constexpr std::size_t kCoreWidth = 18;
+constexpr std::size_t kCoreHeight = 20;
+constexpr std::size_t kCorePlanes = 22;
+constexpr std::size_t kCoreBitCount = 24;
 
-constexpr std::size_t Width = 18;
-constexpr std::size_t Height = 22;
-constexpr std::size_t Planes = 26;
-constexpr std::size_t BitCount = 28;
-constexpr std::size_t Compression = 30;
-constexpr std::size_t ColorsUsed = 46;
+constexpr std::size_t kWidth = 18;
+constexpr std::size_t kHeight = 22;
+constexpr std::size_t kPlanes = 26;
+constexpr std::size_t kBitCount = 28;
+constexpr std::size_t kCompression = 30;
+constexpr std::size_t kColorsUsed = 46;
 
-constexpr std::size_t CoreHeaderSize = 12;     // OS/2 1.x
-constexpr std::size_t ShortOs2HeaderSize = 16; // OS/2 2.x cut after the bit count
-constexpr std::size_t InfoHeaderSize = 40;
-constexpr std::size_t Os2HeaderSize = 64; // OS/2 2.x in full
-constexpr std::size_t V5HeaderSize = 124; // the longest
+constexpr std::size_t kCoreHeaderSize = 12;     // OS/2 1.x
+constexpr std::size_t kShortOs2HeaderSize = 16; // OS/2 2.x cut after the bit count
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kOs2HeaderSize = 64; // OS/2 2.x in full
+constexpr std::size_t kV5HeaderSize = 124; // the longest
 
 // Colour masks that follow a 40-byte header with bit-field compression (red, green, blue and,
 // for the alpha kind, alpha; 4 bytes each).
-constexpr std::size_t BitFieldMasksSize = 12;
-constexpr std::size_t AlphaBitFieldMasksSize = 16;
+constexpr std::size_t kBitFieldMasksSize = 12;
+constexpr std::size_t kAlphaBitFieldMasksSize = 16;
 
-constexpr std::size_t CoreEntrySize = 3;
-constexpr std::size_t EntrySize = 4;
-constexpr std::size_t MaxEntries = 256;
+constexpr std::size_t kCoreEntrySize = 3;
+constexpr std::size_t kEntrySize = 4;
+constexpr std::size_t kMaxEntries = 256;
 
 // Enough of a file for its headers and a whole colour table.
-constexpr std::size_t PalettePrefix = FileHeaderSize + V5HeaderSize + MaxEntries * EntrySize;
+constexpr std::size_t kPalettePrefix = kFileHeaderSize + kV5HeaderSize + kMaxEntries * kEntrySize;
 
-static_assert(PixelOffset + 4 == FileHeaderSize && InfoSize == FileHeaderSize);
-static_assert(CoreBitCount + 2 == FileHeaderSize + CoreHeaderSize);
-static_assert(BitCount + 2 == FileHeaderSize + ShortOs2HeaderSize);
-static_assert(ColorsUsed + 8 == FileHeaderSize + InfoHeaderSize);
-static_assert(FileHeaderSize + InfoHeaderSize + MaxEntries * EntrySize == 1078);
-static_assert(PalettePrefix == 1162);
+static_assert(kPixelOffset + 4 == kFileHeaderSize && kInfoSize == kFileHeaderSize);
+static_assert(kCoreBitCount + 2 == kFileHeaderSize + kCoreHeaderSize);
+static_assert(kBitCount + 2 == kFileHeaderSize + kShortOs2HeaderSize);
+static_assert(kColorsUsed + 8 == kFileHeaderSize + kInfoHeaderSize);
+static_assert(kFileHeaderSize + kInfoHeaderSize + kMaxEntries * kEntrySize == 1078);
+static_assert(kPalettePrefix == 1162);
 
 } // namespace BmpLayout
 
@@ -181,7 +181,7 @@ bool Readable(std::uint16_t bitCount, std::uint32_t compression, std::size_t hea
     case CompressionRle4:
         return bitCount == 4;
     case CompressionBitFields: // in a 64-byte OS/2 header, 3 means Huffman coding instead
-        return (bitCount == 16 || bitCount == 32) && headerSize != BmpLayout::Os2HeaderSize;
+        return (bitCount == 16 || bitCount == 32) && headerSize != BmpLayout::kOs2HeaderSize;
     case CompressionAlphaBitFields:
         return bitCount == 16 || bitCount == 32;
     default:
@@ -193,10 +193,10 @@ bool Readable(std::uint16_t bitCount, std::uint32_t compression, std::size_t hea
 bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFields& fields,
                 ReadError* error) {
     using namespace BmpLayout;
-    if (bytes.size() < 2 || bytes[Signature] != 'B' || bytes[Signature + 1] != 'M') {
+    if (bytes.size() < 2 || bytes[kSignature] != 'B' || bytes[kSignature + 1] != 'M') {
         return SetReason(error, ReadError::BadSignature);
     }
-    ByteCursor cursor(bytes, PixelOffset);
+    ByteCursor cursor(bytes, kPixelOffset);
     fields.pixelOffset = cursor.U32();
     fields.headerSize = cursor.U32();
     if (!cursor.Ok()) {
@@ -205,7 +205,7 @@ bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFi
     if (!KnownHeaderSize(fields.headerSize)) {
         return SetReason(error, ReadError::BadHeader);
     }
-    if (!FitsIn(bytes.size(), FileHeaderSize, fields.headerSize)) {
+    if (!FitsIn(bytes.size(), kFileHeaderSize, fields.headerSize)) {
         return SetReason(error, ReadError::Truncated);
     }
 
@@ -214,21 +214,21 @@ bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFi
     std::int64_t height = 0;
     std::uint16_t planes = 0;
     header.compression = CompressionNone;
-    if (fields.headerSize == CoreHeaderSize) {
-        width = LoadLE16(p + CoreWidth);
-        height = LoadLE16(p + CoreHeight);
-        planes = LoadLE16(p + CorePlanes);
-        header.bitCount = LoadLE16(p + CoreBitCount);
+    if (fields.headerSize == kCoreHeaderSize) {
+        width = LoadLE16(p + kCoreWidth);
+        height = LoadLE16(p + kCoreHeight);
+        planes = LoadLE16(p + kCorePlanes);
+        header.bitCount = LoadLE16(p + kCoreBitCount);
     } else {
-        width = LoadLE32Signed(p + Width);
-        height = LoadLE32Signed(p + Height);
-        planes = LoadLE16(p + Planes);
-        header.bitCount = LoadLE16(p + BitCount);
-        if (FileHeaderSize + fields.headerSize >= Compression + 4) {
-            header.compression = LoadLE32(p + Compression);
+        width = LoadLE32Signed(p + kWidth);
+        height = LoadLE32Signed(p + kHeight);
+        planes = LoadLE16(p + kPlanes);
+        header.bitCount = LoadLE16(p + kBitCount);
+        if (kFileHeaderSize + fields.headerSize >= kCompression + 4) {
+            header.compression = LoadLE32(p + kCompression);
         }
-        if (FileHeaderSize + fields.headerSize >= ColorsUsed + 4) {
-            fields.colorsUsed = LoadLE32(p + ColorsUsed);
+        if (kFileHeaderSize + fields.headerSize >= kColorsUsed + 4) {
+            fields.colorsUsed = LoadLE32(p + kColorsUsed);
         }
     }
 
@@ -253,17 +253,17 @@ bool ReadFields(std::span<const std::uint8_t> bytes, BmpHeader& header, LayoutFi
 // Where the colour table starts, how long its entries are, and how many the header announces.
 std::size_t LocateColourTable(BmpHeader& header, const LayoutFields& fields) {
     using namespace BmpLayout;
-    header.entrySize = fields.headerSize == CoreHeaderSize ? CoreEntrySize : EntrySize;
-    header.tableStart = FileHeaderSize + fields.headerSize;
-    if (fields.headerSize == InfoHeaderSize && header.compression == CompressionBitFields) {
-        header.tableStart += BitFieldMasksSize;
-    } else if (fields.headerSize == InfoHeaderSize &&
+    header.entrySize = fields.headerSize == kCoreHeaderSize ? kCoreEntrySize : kEntrySize;
+    header.tableStart = kFileHeaderSize + fields.headerSize;
+    if (fields.headerSize == kInfoHeaderSize && header.compression == CompressionBitFields) {
+        header.tableStart += kBitFieldMasksSize;
+    } else if (fields.headerSize == kInfoHeaderSize &&
                header.compression == CompressionAlphaBitFields) {
-        header.tableStart += AlphaBitFieldMasksSize;
+        header.tableStart += kAlphaBitFieldMasksSize;
     }
     std::size_t entries = header.bitCount <= 8 ? std::size_t{1} << header.bitCount : 0;
     if (fields.colorsUsed != 0) {
-        entries = std::min<std::size_t>(fields.colorsUsed, MaxEntries);
+        entries = std::min<std::size_t>(fields.colorsUsed, kMaxEntries);
     }
     return entries;
 }
@@ -453,6 +453,18 @@ std::unique_ptr<IndexedImage> ReadBmpImage(std::span<const std::uint8_t> file, R
 
 bool ReadBmpPalette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
     return ParsePalette(palette, file, file.size(), error);
+}
+
+std::optional<DecodedTexture> DecodeBmp(std::span<const std::uint8_t> file, ReadError* error,
+                                        LevelsWanted /*levels*/) {
+    auto image = ReadBmpImage(file, error);
+    if (!image) {
+        return std::nullopt;
+    }
+    DecodedTexture bitmap;
+    bitmap.indexed = std::move(image);
+    bitmap.paletteRead = ReadBmpPalette(bitmap.palette, file, error);
+    return bitmap;
 }
 
 } // namespace texelary

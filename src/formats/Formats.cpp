@@ -1,9 +1,8 @@
 #include "formats/Formats.h"
 
 #include "base/NativePath.h"
-#include "colour/Quantize.h"
+#include "colour/TargetPalette.h"
 #include "colour/Wad2Palette.h"
-#include "colour/WalPalette.h"
 #include "formats/ArchiveInput.h"
 #include "formats/BmpFormat.h"
 #include "formats/M8Format.h"
@@ -22,99 +21,18 @@ namespace texelary {
 
 namespace {
 
-void ReadBmp(std::span<const std::uint8_t> file, SourceRead& out) {
-    out.image = ReadBmpImage(file, &out.reason);
-    out.paletteRead = out.image && ReadBmpPalette(out.palette, file, &out.reason);
-}
-
-// The levels after level 0 that the header names, as far as they have pixels. A level whose
-// pixels are not all in the file fails the whole read, with the reason.
-void TakeLevels(std::span<const std::uint8_t> file, const StoredLevels& stored, SourceRead& out) {
-    for (std::size_t i = 1; i < stored.levels.size(); ++i) {
-        const StoredLevel& level = stored.levels[i];
-        if (level.width == 0 || level.height == 0) {
-            return;
-        }
-        std::unique_ptr<IndexedImage> picture;
-        if (level.offset > 0) {
-            picture = TakeStoredPicture(file, static_cast<std::size_t>(level.offset), level.width,
-                                        level.height, &out.reason);
-        } else {
-            out.reason = ReadError::BadHeader;
-        }
-        if (!picture) {
-            out.image.reset();
-            out.levels.clear();
-            return;
-        }
-        out.levels.push_back(std::move(picture));
-    }
-}
-
-void ReadM8(std::span<const std::uint8_t> file, SourceRead& out) {
-    out.image = ReadM8Image(file, &out.reason);
-    out.paletteRead = out.image && ReadM8Palette(out.palette, file, &out.reason);
-    if (out.paletteRead) {
-        out.fields = ReadM8Fields(file);
-    }
-    if (out.paletteRead && out.wantLevels) {
-        TakeLevels(file, ReadM8Levels(file), out);
-    }
-}
-
-void ReadWal(std::span<const std::uint8_t> file, SourceRead& out) {
-    out.image = ReadWalImage(file, &out.reason);
-    out.paletteRead = out.image && ReadWalPalette(out.palette);
-    if (out.paletteRead) {
-        out.fields = ReadWalFields(file);
-    }
-    if (out.paletteRead && out.wantLevels) {
-        TakeLevels(file, ReadWalLevels(file), out);
-    }
-}
-
-// A palette picture as it stands (its indices and colours, like an 8-bit bitmap's), or a
-// true-colour one for the target to bring down.
-void TakeDecoded(std::optional<DecodedPicture> decoded, SourceRead& out) {
+// Every texture read, whatever its format, goes into `out` the same way.
+void TakeTexture(std::optional<DecodedTexture> decoded, SourceRead& out) {
     if (!decoded) {
         return;
     }
-    if (decoded->IsIndexed()) {
-        out.image = std::move(decoded->indexed);
-        out.palette = decoded->palette;
-        out.paletteAlpha = decoded->paletteAlpha;
-    } else {
-        out.trueColour = std::move(decoded->trueColour);
-    }
-    out.paletteRead = true;
-}
-
-void ReadPng(std::span<const std::uint8_t> file, SourceRead& out) {
-    TakeDecoded(ParsePngPicture(file, &out.reason), out);
-}
-
-void ReadTga(std::span<const std::uint8_t> file, SourceRead& out) {
-    TakeDecoded(ParseTgaPicture(file, &out.reason), out);
-}
-
-void ReadPcx(std::span<const std::uint8_t> file, SourceRead& out) {
-    TakeDecoded(ParsePcxPicture(file, &out.reason), out);
-}
-
-// A mip texture lump of a wad of `kind`, with its levels when asked for.
-template <WadKind kind> void ReadMipTexture(std::span<const std::uint8_t> lump, SourceRead& out) {
-    ReadError refused = ReadError::None;
-    auto texture = DecodeMipTexture(lump, kind, &refused);
-    if (!texture) {
-        out.reason = ReadErrorOfMipTexture(refused);
-        return;
-    }
-    out.image = std::move(texture->image);
-    out.palette = texture->palette;
-    out.paletteRead = true;
-    if (out.wantLevels) {
-        out.levels = std::move(texture->levels);
-    }
+    out.image = std::move(decoded->indexed);
+    out.trueColour = std::move(decoded->trueColour);
+    out.palette = decoded->palette;
+    out.paletteAlpha = decoded->paletteAlpha;
+    out.paletteRead = decoded->paletteRead;
+    out.fields = std::move(decoded->fields);
+    out.levels = std::move(decoded->levels);
 }
 
 template <WadKind kind>
@@ -127,44 +45,6 @@ WritePngRow(const IndexedImage& image, const Palette& palette, const WriteOption
     return EncodePng(image, palette, options.transparentIndex);
 }
 
-// .wal textures index the fixed palette: each pixel takes its nearest colour there.
-std::unique_ptr<IndexedImage> ToWalPalette(const RgbaImage& picture, Palette& palette,
-                                           const TrueColourOptions& options) {
-    const Palette& fixed = options.palette ? *options.palette : WalPalette;
-    auto image = MapToPalette(picture, fixed, options);
-    if (image) {
-        palette = fixed;
-    }
-    return image;
-}
-
-// The WAD2 palette as the nearest-colour searches see it: without --fullbright, its entries 224
-// to 255 hold the colour of an ordinary entry, whose lower index wins every tie, so that no
-// pixel is given one of them but the transparent index. That entry is 0, or 1 when 0 is the
-// transparent index (which the search passes over).
-Palette Wad2SearchPalette(const Palette& fixed, bool fullbright,
-                          std::optional<std::uint8_t> transparentIndex) {
-    Palette palette = fixed;
-    if (!fullbright) {
-        const std::size_t stand = transparentIndex == 0 ? 1 : 0;
-        for (std::size_t i = 224; i < 256; ++i) {
-            std::copy_n(fixed.begin() + 3 * stand, 3, palette.begin() + 3 * i);
-        }
-    }
-    return palette;
-}
-
-std::unique_ptr<IndexedImage> ToWad2Palette(const RgbaImage& picture, Palette& palette,
-                                            const TrueColourOptions& options) {
-    const Palette& fixed = options.palette ? *options.palette : Wad2Palette;
-    auto image = MapToPalette(
-        picture, Wad2SearchPalette(fixed, options.fullbright, options.transparentIndex), options);
-    if (image) {
-        palette = fixed;
-    }
-    return image;
-}
-
 // A WAD2 texture of a picture on another palette takes the nearest colours of the WAD2 one; a
 // picture already on it keeps its indices.
 std::optional<std::vector<std::uint8_t>>
@@ -174,16 +54,11 @@ WriteWad2Row(const IndexedImage& image, const Palette& palette, const WriteOptio
         if (palette == fixed) {
             return EncodeWad2MipTexture(image, options.name, options.mips, nullptr, fixed);
         }
-        IndexedImage remapped;
-        const PixelView rows{image.width, image.height, static_cast<std::size_t>(image.width),
-                             image.pixels.get()};
-        if (!image.pixels || !CopyRows(remapped, rows, RowOrder::TopDown)) {
+        const auto remapped = RemapToWad2Palette(image, palette, fixed, options.fullbright);
+        if (!remapped) {
             return std::nullopt;
         }
-        const std::size_t count = PixelCount(image.width, image.height).value_or(0);
-        RemapToPalette({remapped.pixels.get(), count},
-                       Wad2SearchPalette(fixed, options.fullbright, std::nullopt), palette);
-        return EncodeWad2MipTexture(remapped, options.name, options.mips, nullptr, fixed);
+        return EncodeWad2MipTexture(*remapped, options.name, options.mips, nullptr, fixed);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -217,44 +92,31 @@ const char* WadRefusal(const IndexedImage& image, const WriteOptions& options) {
     return name == ReadError::None ? nullptr : DescribeReadError(name);
 }
 
-// The other targets store a palette of the picture's own, or the user's.
-std::unique_ptr<IndexedImage> ToOwnPalette(const RgbaImage& picture, Palette& palette,
-                                           const TrueColourOptions& options) {
-    if (options.palette) { // the user's, instead of one of the picture's own
-        auto image = MapToNewPalette(picture, *options.palette, options);
-        if (image) {
-            palette = *options.palette;
-        }
-        return image;
-    }
-    return QuantizeToOwnPalette(picture, palette, options);
-}
-
 constexpr const char* kInvalidPalette = " has an invalid color palette. Must be 256 colors";
 constexpr const char* kNoPalette = " couldn't read palette.";
 
-template <PictureParser Parse>
+template <TextureDecoder Decode>
 std::optional<TextureInfo> InspectWith(std::span<const std::uint8_t> file, ReadError* error) {
-    return InspectPicture(file, Parse, error);
+    return InspectPicture(file, Decode, error);
 }
 
 constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
-    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", std::nullopt, ReadBmp,
+    {SourceFormat::Bmp, "bmp", "Windows Bitmap (*.bmp)", "*.bmp", std::nullopt, DecodeBmp,
      kInvalidPalette, InspectBmp},
-    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", std::nullopt, ReadM8, kNoPalette,
+    {SourceFormat::M8, "m8", "Heretic2 (*.m8)", "*.m8", std::nullopt, DecodeM8, kNoPalette,
      InspectM8},
-    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", std::nullopt, ReadWal, kNoPalette,
+    {SourceFormat::Wal, "wal", "QuakeX (*.wal)", "*.wal", std::nullopt, DecodeWal, kNoPalette,
      InspectWal},
-    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", std::nullopt, ReadPng,
-     kNoPalette, InspectWith<ParsePngPicture>},
-    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", std::nullopt, ReadTga,
+    {SourceFormat::Png, "png", "Portable Network Graphics (*.png)", "*.png", std::nullopt,
+     ParsePngPicture, kNoPalette, InspectWith<ParsePngPicture>},
+    {SourceFormat::Tga, "tga", "Truevision Targa (*.tga)", "*.tga", std::nullopt, ParseTgaPicture,
      kNoPalette, InspectWith<ParseTgaPicture>},
-    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", std::nullopt, ReadPcx, kNoPalette,
-     InspectWith<ParsePcxPicture>},
-    {SourceFormat::Wad2, "wad2", "WAD2 textures (*.wad)", "*.wad", WadKind::Wad2,
-     ReadMipTexture<WadKind::Wad2>, kNoPalette, InspectMip<WadKind::Wad2>},
-    {SourceFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "*.wad", WadKind::Wad3,
-     ReadMipTexture<WadKind::Wad3>, kNoPalette, InspectMip<WadKind::Wad3>},
+    {SourceFormat::Pcx, "pcx", "PC Paintbrush (*.pcx)", "*.pcx", std::nullopt, ParsePcxPicture,
+     kNoPalette, InspectWith<ParsePcxPicture>},
+    {SourceFormat::Wad2, "wad2", "WAD2 textures (*.wad)", "*.wad", WadKind::Wad2, DecodeWad2Lump,
+     kNoPalette, InspectMip<WadKind::Wad2>},
+    {SourceFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "*.wad", WadKind::Wad3, DecodeWad3Lump,
+     kNoPalette, InspectMip<WadKind::Wad3>},
 }};
 
 constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
@@ -322,14 +184,14 @@ void ReadSourceFile(const SourceFormatRow& format, const std::string& path, Sour
     if (format.format == SourceFormat::Png && !SplitArchivePath(path)) {
         FileReader file(path);
         if (file.Ok() && file.Size() >= kReadAsDecoded) {
-            TakeDecoded(ParsePngFile(file, &out.reason), out);
+            TakeTexture(ParsePngFile(file, &out.reason), out);
             return;
         }
         if (auto bytes = file.Ok() ? file.ReadWhole() : std::nullopt) {
             if (bytes->empty()) {
                 out.reason = ReadError::Empty;
             } else {
-                format.read(*bytes, out);
+                ReadSourceBytes(format, *bytes, out);
             }
             return;
         }
@@ -338,8 +200,15 @@ void ReadSourceFile(const SourceFormatRow& format, const std::string& path, Sour
     if (bytes && bytes->empty()) {
         out.reason = ReadError::Empty;
     } else if (bytes) {
-        format.read(*bytes, out);
+        ReadSourceBytes(format, *bytes, out);
     }
+}
+
+void ReadSourceBytes(const SourceFormatRow& format, std::span<const std::uint8_t> file,
+                     SourceRead& out) {
+    TakeTexture(
+        format.decode(file, &out.reason, out.wantLevels ? LevelsWanted::All : LevelsWanted::First),
+        out);
 }
 
 std::span<const SourceFormatRow> SourceFormatRows() {

@@ -6,7 +6,7 @@
 // a format is adding its value and one row to the table in Formats.cpp.
 
 #include "colour/NearestColour.h"
-#include "formats/DecodedPicture.h"
+#include "formats/DecodedTexture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/TextureInfo.h"
@@ -65,7 +65,7 @@ struct SourceRead {
     std::unique_ptr<RgbaImage> trueColour;
     Palette palette{};
     // With a palette picture: each entry's opacity (255 where the file gives none).
-    std::array<std::uint8_t, 256> paletteAlpha = DecodedPicture::MakeOpaqueAlpha();
+    std::array<std::uint8_t, 256> paletteAlpha = DecodedTexture::MakeOpaqueAlpha();
     bool paletteRead = false;           // with a picture: whether its palette could be had
     std::optional<HeaderFields> fields; // the header fields of a format that has them
     // With `wantLevels`: the levels after level 0 that the file stores, in order, as far as they
@@ -83,8 +83,8 @@ struct SourceFormatRow {
     // Set for the textures of a wad, which are its mip texture lumps rather than files: the kind
     // of wad they are read from, by lump name.
     std::optional<WadKind> wad;
-    // Reads the picture of a whole file, then its palette (and fields) when the picture was had.
-    void (*read)(std::span<const std::uint8_t> file, SourceRead& out);
+    // The format's reader, of a whole file (or a wad's lump).
+    TextureDecoder decode;
     // Said after the quoted path when the palette cannot be had.
     const char* paletteFailure;
     // What --info says of a whole file; none, with the reason, when the reader refuses it.
@@ -119,9 +119,14 @@ struct TargetFormatRow {
 
 // The read step of the run and of the preview alike: the file at `path` (or the archive entry it
 // names, see ArchiveInput.h; for a wad's format, the mip texture lump) read once, whole, and its
-// bytes given to the row's reader. A file that cannot be read, or is empty, leaves `out` without
+// bytes given to ReadSourceBytes. A file that cannot be read, or is empty, leaves `out` without
 // a picture and with the reason.
 void ReadSourceFile(const SourceFormatRow& format, const std::string& path, SourceRead& out);
+
+// What the row's reader makes of the bytes of a whole file, into `out`: its picture, palette,
+// fields and (with `out.wantLevels`) smaller levels, or the reason it has none.
+void ReadSourceBytes(const SourceFormatRow& format, std::span<const std::uint8_t> file,
+                     SourceRead& out);
 
 // The rows, in index order.
 std::span<const SourceFormatRow> SourceFormatRows();

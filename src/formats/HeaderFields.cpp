@@ -36,16 +36,6 @@ void StoreTextField(std::uint8_t* field, std::size_t size, std::string_view text
     }
 }
 
-HeaderFields LoadHeaderFields(const std::uint8_t* header, const HeaderFieldOffsets& at) {
-    HeaderFields fields;
-    fields.name = LoadTextField(header + at.name, kTextureNameFieldSize);
-    fields.animationName = LoadTextField(header + at.animationName, kTextureNameFieldSize);
-    fields.flags = LoadLE32(header + at.flags);
-    fields.contents = LoadLE32(header + at.contents);
-    fields.value = LoadLE32(header + at.value);
-    return fields;
-}
-
 void StoreHeaderFields(std::uint8_t* header, const HeaderFieldOffsets& at,
                        const HeaderFields& fields) {
     StoreTextField(header + at.name, kTextureNameFieldSize, fields.name);

@@ -41,7 +41,6 @@ struct HeaderFieldOffsets {
     std::size_t name, animationName, flags, contents, value;
 };
 
-HeaderFields LoadHeaderFields(const std::uint8_t* header, const HeaderFieldOffsets& at);
 // Names cut as StoreTextField says.
 void StoreHeaderFields(std::uint8_t* header, const HeaderFieldOffsets& at,
                        const HeaderFields& fields);

@@ -82,17 +82,43 @@ void StoreFields(std::uint8_t* header, const std::optional<HeaderFields>& fields
     StoreHeaderFields(header, kFieldOffsets, *fields);
 }
 
-using Header = std::array<std::uint8_t, M8Layout::kHeaderSize>;
-
-// The header of `file`, zero-padded; none, with the reason in `error`, when it is the older
-// version's, whose layout differs.
-std::optional<Header> ReadableHeader(std::span<const std::uint8_t> file, ReadError* error) {
+// The header of `file`, read whole and checked once: none, with the reason in `error`, when it
+// is the older version's, whose layout differs, or the file ends inside it.
+std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, ReadError* error) {
     using namespace M8Layout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    if (LoadLE32Signed(header.data() + kVersion) == kOlderVersion) {
+    ByteCursor cursor(file);
+    const std::int32_t version = cursor.I32();
+    if (cursor.Ok() && version == kOlderVersion) {
         SetReason(error, ReadError::Unsupported);
         return std::nullopt;
     }
+    const auto name = cursor.Bytes(kNameSize);
+    std::array<std::array<std::int32_t, kLevelCount>, 3> table{}; // widths, heights, offsets
+    for (auto& column : table) {
+        for (std::int32_t& entry : column) {
+            entry = cursor.I32();
+        }
+    }
+    const auto animationName = cursor.Bytes(kNameSize);
+    const auto colours = cursor.Bytes(std::tuple_size_v<Palette>);
+    const std::uint32_t flags = cursor.U32();
+    const std::uint32_t contents = cursor.U32();
+    const std::uint32_t value = cursor.U32();
+    if (!cursor.Ok()) {
+        SetReason(error, ReadError::Truncated);
+        return std::nullopt;
+    }
+    MipFileHeader header;
+    header.stored.headerSize = kHeaderSize;
+    header.stored.version = version;
+    for (std::size_t i = 0; i < kLevelCount; ++i) {
+        header.stored.levels.push_back({table[0][i], table[1][i], table[2][i]});
+    }
+    header.fields =
+        HeaderFields{LoadTextField(name.data(), kNameSize),
+                     LoadTextField(animationName.data(), kNameSize), flags, contents, value};
+    std::copy(colours.begin(), colours.end(), header.palette.begin());
+    SetReason(error, ReadError::None);
     return header;
 }
 
@@ -138,49 +164,41 @@ std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, cons
     }
 }
 
-std::unique_ptr<IndexedImage> ReadM8Image(std::span<const std::uint8_t> file, ReadError* error) {
-    using namespace M8Layout;
-    const auto header = ReadableHeader(file, error);
-    if (!header) {
-        return nullptr;
-    }
-    // Level 0 always starts right after the header, whatever the offset table says.
-    const std::int32_t width = LoadLE32Signed(header->data() + kWidths);
-    const std::int32_t height = LoadLE32Signed(header->data() + kHeights);
-    return TakeStoredPicture(file, kHeaderSize, width, height, error);
+std::optional<MipFileHeader> ReadM8Header(std::span<const std::uint8_t> file, ReadError* error) {
+    return ReadHeader(file, error);
 }
 
-bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
-    const auto header = ReadableHeader(file, error);
-    if (!header) {
-        return false;
-    }
-    std::memcpy(palette.data(), header->data() + M8Layout::kPalette, palette.size());
-    SetReason(error, ReadError::None);
-    return true;
-}
-
-std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
-    const auto header = ReadableHeader(file, error);
+std::optional<DecodedTexture> DecodeM8(std::span<const std::uint8_t> file, ReadError* error,
+                                       LevelsWanted levels) {
+    auto header = ReadHeader(file, error);
     if (!header) {
         return std::nullopt;
     }
-    SetReason(error, ReadError::None);
-    return LoadHeaderFields(header->data(), M8Layout::kFieldOffsets);
+    // Level 0 always starts right after the header, whatever the offset table says.
+    return DecodeStoredTexture(file, std::move(*header), levels, error);
+}
+
+std::unique_ptr<IndexedImage> ReadM8Image(std::span<const std::uint8_t> file, ReadError* error) {
+    auto texture = DecodeM8(file, error, LevelsWanted::First);
+    return texture ? std::move(texture->indexed) : nullptr;
+}
+
+bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadError* error) {
+    const auto header = ReadHeader(file, error);
+    if (header) {
+        palette = header->palette;
+    }
+    return header.has_value();
+}
+
+std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
+    auto header = ReadHeader(file, error);
+    return header ? std::optional<HeaderFields>(std::move(header->fields)) : std::nullopt;
 }
 
 StoredLevels ReadM8Levels(std::span<const std::uint8_t> file) {
-    using namespace M8Layout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    StoredLevels stored;
-    stored.headerSize = kHeaderSize;
-    stored.version = LoadLE32Signed(header.data() + kVersion);
-    for (std::size_t i = 0; i < kLevelCount; ++i) {
-        stored.levels.push_back({LoadLE32Signed(header.data() + kWidths + 4 * i),
-                                 LoadLE32Signed(header.data() + kHeights + 4 * i),
-                                 LoadLE32Signed(header.data() + kOffsets + 4 * i)});
-    }
-    return stored;
+    auto header = ReadHeader(file, nullptr);
+    return header ? std::move(header->stored) : StoredLevels{};
 }
 
 } // namespace texelary

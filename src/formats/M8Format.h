@@ -3,6 +3,7 @@
 // Heretic2 mip textures (.m8): a 1040-byte header holding the palette and the sizes and offsets
 // of sixteen mip levels, then the pixels of the levels back to back.
 
+#include "formats/DecodedTexture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
@@ -29,20 +30,28 @@ std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, cons
 // format. Null when it fits.
 const char* RefuseM8(const IndexedImage& image, const WriteOptions& options);
 
-// Level 0 of the bytes of a .m8 file. Null when its header does not fit the file; `error` (when
-// given) receives the reason.
+// The header of the bytes of a .m8 file, read whole: its version, sixteen level entries, fields
+// and palette as stored. None, with the reason in `error`, for the older version this program
+// does not read (Unsupported) or a file that ends inside the header (Truncated).
+std::optional<MipFileHeader> ReadM8Header(std::span<const std::uint8_t> file,
+                                          ReadError* error = nullptr);
+
+// The texture of the bytes of a .m8 file: level 0, the stored palette and the header fields, and
+// the smaller levels when asked for. None, with the reason, when the header is refused as
+// ReadM8Header says or a level wanted does not fit the file.
+std::optional<DecodedTexture> DecodeM8(std::span<const std::uint8_t> file, ReadError* error,
+                                       LevelsWanted levels);
+
+// Level 0 alone (DecodeM8's); null, with the reason, when it cannot be had.
 std::unique_ptr<IndexedImage> ReadM8Image(std::span<const std::uint8_t> file,
                                           ReadError* error = nullptr);
-// The palette stored in the file; false when the header is not whole.
+// The palette stored in the file; false, with the palette untouched, when the header is refused.
 bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file,
                    ReadError* error = nullptr);
-
-// The name, animation name, flags, contents and value of the file's header; none when the file
-// is of the older version this program does not read.
+// The name, animation name, flags, contents and value of the header; none when it is refused.
 std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file,
                                          ReadError* error = nullptr);
-
-// The version and the sixteen level entries of the header, as stored.
+// The version and the sixteen level entries of the header, as stored; none when it is refused.
 StoredLevels ReadM8Levels(std::span<const std::uint8_t> file);
 
 } // namespace texelary

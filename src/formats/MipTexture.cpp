@@ -22,6 +22,7 @@
 #include "formats/HeaderFields.h"
 #include "formats/MipLevels.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -40,8 +41,7 @@ static_assert(kLevelCount <= kMaxMipLevels);
 
 constexpr std::size_t kColourCount = 0;
 constexpr std::size_t kColours = 2;
-constexpr std::size_t kPaletteSize = 770; // the count and the colours
-constexpr std::size_t kPaletteEnd = 772;  // with the padding
+constexpr std::size_t kPaletteEnd = 772; // with the padding
 constexpr std::size_t kMaxPalettePadding = 4;
 
 static_assert(kWidth == kName + kNameSize && kHeight == kWidth + 4 && kOffsets == kHeight + 4);
@@ -154,19 +154,32 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
 
 } // namespace
 
-StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump) {
+std::optional<StoredLevels> ReadMipTextureLevels(std::span<const std::uint8_t> lump,
+                                                 ReadError* error) {
     using namespace MipTextureLayout;
-    return HalvedLevels(lump, kHeaderSize, kWidth, kHeight, kOffsets, kLevelCount);
+    ByteCursor cursor(lump, kWidth);
+    const std::int32_t width = cursor.I32();
+    const std::int32_t height = cursor.I32();
+    std::array<std::int32_t, kLevelCount> offsets{};
+    for (std::int32_t& offset : offsets) {
+        offset = cursor.I32();
+    }
+    if (!cursor.Ok()) {
+        SetReason(error, ReadError::Truncated);
+        return std::nullopt;
+    }
+    SetReason(error, ReadError::None);
+    return HalvedLevels(kHeaderSize, width, height, offsets);
 }
 
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                            ReadError* error) {
     using namespace MipTextureLayout;
-    if (lump.size() < kHeaderSize) {
-        SetReason(error, ReadError::Truncated);
+    const auto read = ReadMipTextureLevels(lump, error);
+    if (!read) {
         return std::nullopt;
     }
-    const StoredLevels stored = ReadMipTextureLevels(lump);
+    const StoredLevels& stored = *read;
     if (!SetReason(error, CheckLevels(lump, stored))) {
         return std::nullopt;
     }
@@ -225,6 +238,37 @@ std::optional<std::vector<std::uint8_t>> EncodeWad3MipTexture(const IndexedImage
         SetReason(error, WriteError::OutOfMemory);
         return std::nullopt;
     }
+}
+
+namespace {
+
+std::optional<DecodedTexture> DecodeLump(std::span<const std::uint8_t> lump, WadKind kind,
+                                         ReadError* error, LevelsWanted levels) {
+    ReadError refused = ReadError::None;
+    auto texture = DecodeMipTexture(lump, kind, &refused);
+    if (!texture) {
+        return NoPicture(error, ReadErrorOfMipTexture(refused));
+    }
+    DecodedTexture decoded;
+    decoded.indexed = std::move(texture->image);
+    decoded.palette = texture->palette;
+    if (levels == LevelsWanted::All) {
+        decoded.levels = std::move(texture->levels);
+    }
+    SetReason(error, ReadError::None);
+    return decoded;
+}
+
+} // namespace
+
+std::optional<DecodedTexture> DecodeWad2Lump(std::span<const std::uint8_t> lump, ReadError* error,
+                                             LevelsWanted levels) {
+    return DecodeLump(lump, WadKind::Wad2, error, levels);
+}
+
+std::optional<DecodedTexture> DecodeWad3Lump(std::span<const std::uint8_t> lump, ReadError* error,
+                                             LevelsWanted levels) {
+    return DecodeLump(lump, WadKind::Wad3, error, levels);
 }
 
 ReadError ReadErrorOfMipTexture(ReadError error) {

@@ -7,6 +7,7 @@
 #include "base/WriteError.h"
 #include "colour/Wad2Palette.h"
 #include "formats/Archive.h"
+#include "formats/DecodedTexture.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
 #include "formats/WadArchive.h"
@@ -30,9 +31,16 @@ struct MipTexture {
     Palette palette{};                                 // Wad2Palette, or a WAD3 lump's own
 };
 
+namespace MipTextureLayout {
+// A WAD3 lump's palette after its last level: the count and the colours.
+inline constexpr std::size_t kPaletteSize = 2 + sizeof(Palette);
+} // namespace MipTextureLayout
+
 // The four levels of the lump's header, unchecked: level 0's size as stored, the others' worked
 // out from it (W / 2^i x H / 2^i), and the four offsets from the start of the lump as stored.
-StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump);
+// None, with the reason (Truncated), for a lump shorter than its header.
+std::optional<StoredLevels> ReadMipTextureLevels(std::span<const std::uint8_t> lump,
+                                                 ReadError* error = nullptr);
 
 // The texture of a mip texture lump of a wad of `kind`. None, with the reason, for a lump shorter
 // than its header, a size that is negative or past a signed 32-bit pixel count, no pixels, a
@@ -45,6 +53,14 @@ StoredLevels ReadMipTextureLevels(std::span<const std::uint8_t> lump);
 // skipped is zero; the first count of 256 found is taken. What follows the palette is ignored.
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                            ReadError* error = nullptr);
+
+// The texture of a WAD2 or WAD3 mip texture lump in the shape of every reader (TextureDecoder):
+// level 0 and the lump's palette, and levels 1 to 3 when asked for. None, with the reason a
+// texture's reader gives (ReadErrorOfMipTexture), when DecodeMipTexture refuses the lump.
+std::optional<DecodedTexture> DecodeWad2Lump(std::span<const std::uint8_t> lump, ReadError* error,
+                                             LevelsWanted levels);
+std::optional<DecodedTexture> DecodeWad3Lump(std::span<const std::uint8_t> lump, ReadError* error,
+                                             LevelsWanted levels);
 
 // What a texture's reader says of a lump DecodeMipTexture refused for `error`: the reasons every
 // reader gives (Truncated, NoPixels, BadHeader, ...), not the lump's own.

@@ -130,7 +130,7 @@ std::optional<PaletteFile> ParsePaletteFile(const std::string& name,
     }
     if (const auto format = SourceFormatOfPath(name)) {
         SourceRead read;
-        RowOf(*format).read(bytes, read);
+        ReadSourceBytes(RowOf(*format), bytes, read);
         if (read.image && read.paletteRead) {
             return PaletteFile{read.palette, 256};
         }

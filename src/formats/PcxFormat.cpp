@@ -40,26 +40,26 @@ namespace texelary {
 
 namespace PcxLayout {
 
-constexpr std::size_t Manufacturer = 0;
-constexpr std::size_t Version = 1;
-constexpr std::size_t Encoding = 2;
-constexpr std::size_t BitsPerPixel = 3;
-constexpr std::size_t Window = 4;
-constexpr std::size_t HeaderPalette = 16;
-constexpr std::size_t Planes = 65;
-constexpr std::size_t BytesPerLine = 66;
-constexpr std::size_t HeaderSize = 128;
+constexpr std::size_t kManufacturer = 0;
+constexpr std::size_t kVersion = 1;
+constexpr std::size_t kEncoding = 2;
+constexpr std::size_t kBitsPerPixel = 3;
+constexpr std::size_t kWindow = 4;
+constexpr std::size_t kHeaderPalette = 16;
+constexpr std::size_t kPlanes = 65;
+constexpr std::size_t kBytesPerLine = 66;
+constexpr std::size_t kHeaderSize = 128;
 
-constexpr std::size_t HeaderPaletteEntries = 16;
-constexpr std::uint8_t PaletteMarker = 0x0C;
-constexpr std::size_t TrailingPaletteSize = 1 + 768;
+constexpr std::size_t kHeaderPaletteEntries = 16;
+constexpr std::uint8_t kPaletteMarker = 0x0C;
+constexpr std::size_t kTrailingPaletteSize = 1 + 768;
 
-static_assert(HeaderPalette + 3 * HeaderPaletteEntries + 1 == Planes);
-static_assert(Window + 8 + 4 == HeaderPalette);
+static_assert(kHeaderPalette + 3 * kHeaderPaletteEntries + 1 == kPlanes);
+static_assert(kWindow + 8 + 4 == kHeaderPalette);
 // The cursor reads these one after another.
-static_assert(Encoding == Version + 1 && BitsPerPixel == Encoding + 1 &&
-              Window == BitsPerPixel + 1);
-static_assert(BytesPerLine == Planes + 1);
+static_assert(kEncoding == kVersion + 1 && kBitsPerPixel == kEncoding + 1 &&
+              kWindow == kBitsPerPixel + 1);
+static_assert(kBytesPerLine == kPlanes + 1);
 
 } // namespace PcxLayout
 
@@ -88,13 +88,13 @@ bool IsTrueColour(const PcxHeader& header) {
 
 bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadError* error) {
     using namespace PcxLayout;
-    if (file.empty() || file[Manufacturer] != ManufacturerZsoft) {
+    if (file.empty() || file[kManufacturer] != ManufacturerZsoft) {
         return SetReason(error, ReadError::BadSignature);
     }
-    if (file.size() < HeaderSize) {
+    if (file.size() < kHeaderSize) {
         return SetReason(error, ReadError::Truncated);
     }
-    ByteCursor cursor(file, Version);
+    ByteCursor cursor(file, kVersion);
     const std::uint8_t version = cursor.U8();
     const std::uint8_t encoding = cursor.U8();
     header.bits = cursor.U8();
@@ -102,7 +102,7 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
     const std::uint16_t yMin = cursor.U16();
     const std::uint16_t xMax = cursor.U16();
     const std::uint16_t yMax = cursor.U16();
-    cursor = ByteCursor(file, Planes);
+    cursor = ByteCursor(file, kPlanes);
     header.planes = cursor.U8();
     header.lineBytes = cursor.U16();
     if (!cursor.Ok()) {
@@ -136,24 +136,24 @@ bool ParseHeader(std::span<const std::uint8_t> file, PcxHeader& header, ReadErro
 std::optional<std::span<const std::uint8_t>>
 LoadPalette(std::span<const std::uint8_t> file, const PcxHeader& header, Palette& palette) {
     using namespace PcxLayout;
-    std::span<const std::uint8_t> data = file.subspan(HeaderSize);
+    std::span<const std::uint8_t> data = file.subspan(kHeaderSize);
     if (header.bits == 8 && header.planes == 1) {
         // The palette is found from the end of the file; the pixel data stops before it. A file
         // without it has lost its colours: guessing them (grey) would report a broken file as
         // converted.
-        if (data.size() < TrailingPaletteSize ||
-            data[data.size() - TrailingPaletteSize] != PaletteMarker) {
+        if (data.size() < kTrailingPaletteSize ||
+            data[data.size() - kTrailingPaletteSize] != kPaletteMarker) {
             return std::nullopt;
         }
         std::memcpy(palette.data(), data.data() + data.size() - 768, 768);
-        data = data.first(data.size() - TrailingPaletteSize);
+        data = data.first(data.size() - kTrailingPaletteSize);
     } else if (header.bits == 1 && header.planes == 1) {
         // Black and white whatever the header palette holds, as other readers take these files:
         // writers fill that palette in too many ways (left 0, eight black entries, the two
         // colours of a picture of another program's) for its entries to be trusted.
         palette[3] = palette[4] = palette[5] = 255;
     } else if (!IsTrueColour(header)) {
-        std::memcpy(palette.data(), file.data() + HeaderPalette, 3 * HeaderPaletteEntries);
+        std::memcpy(palette.data(), file.data() + kHeaderPalette, 3 * kHeaderPaletteEntries);
     }
     return data;
 }
@@ -189,7 +189,7 @@ ReadError ExpandRuns(std::span<const std::uint8_t> data, std::span<std::uint8_t>
 
 // A true-colour picture from `lines`, the rows' bytes: plane p of a row gives channel p of its
 // pixels, alpha 255 without a fourth plane. False when memory runs out.
-bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedPicture& picture) {
+bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedTexture& picture) {
     picture.trueColour = MakeRgbaImage(header.width, header.height);
     if (!picture.trueColour) {
         return false;
@@ -208,7 +208,7 @@ bool FillTrueColour(const PcxHeader& header, const std::uint8_t* lines, DecodedP
 
 // A palette picture from `lines`, the rows' bytes: plane p of a row gives bits p x bits and up
 // of its pixels' indices. False when memory runs out.
-bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedPicture& picture) {
+bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedTexture& picture) {
     picture.indexed = MakeIndexedImage(header.width, header.height);
     if (!picture.indexed) {
         return false;
@@ -233,7 +233,7 @@ bool FillIndexed(const PcxHeader& header, const std::uint8_t* lines, DecodedPict
     return true;
 }
 
-std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+std::optional<DecodedTexture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
     PcxHeader header;
     if (!ParseHeader(file, header, error)) {
         return std::nullopt;
@@ -243,7 +243,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         return NoPicture(error, ReadError::BadHeader);
     }
 
-    DecodedPicture picture;
+    DecodedTexture picture;
     const auto data = LoadPalette(file, header, picture.palette);
     if (!data) {
         return NoPicture(error, ReadError::NoTrailingPalette);
@@ -272,9 +272,9 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 } // namespace
 
-std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error) {
-    return ParseGuarded(Parse, file, error);
+std::optional<DecodedTexture> ParsePcxPicture(std::span<const std::uint8_t> file, ReadError* error,
+                                              LevelsWanted /*levels*/) {
+    return ParseGuarded([&] { return Parse(file, error); }, error);
 }
 
 } // namespace texelary

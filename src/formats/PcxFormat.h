@@ -6,7 +6,7 @@
 // plane, with the header's palette) and two-colour ones (1 bit in one plane, black and white);
 // 24 and 32-bit pictures (8 bits in 3 or 4 planes) arrive as true colour.
 
-#include "formats/DecodedPicture.h"
+#include "formats/DecodedTexture.h"
 #include "formats/ReadError.h"
 
 #include <cstdint>
@@ -20,7 +20,9 @@ namespace texelary {
 // when the file cannot be read, is not a PCX file, holds header values out of range, is a kind
 // this reader does not read (other plane counts), or its data is cut short or runs past the
 // picture.
-std::optional<DecodedPicture> ParsePcxPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error = nullptr);
+// Every reader's shape (TextureDecoder); the format stores no smaller levels.
+std::optional<DecodedTexture> ParsePcxPicture(std::span<const std::uint8_t> file,
+                                              ReadError* error = nullptr,
+                                              LevelsWanted levels = LevelsWanted::First);
 
 } // namespace texelary

@@ -348,9 +348,9 @@ void UnpackSamples(const std::uint8_t* packed, std::size_t rowBytes, unsigned de
     }
 }
 
-std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& ihdr,
+std::optional<DecodedTexture> DecodeIndexed(spng_ctx* context, const spng_ihdr& ihdr,
                                             ReadError* error) {
-    DecodedPicture picture;
+    DecodedTexture picture;
     spng_plte plte{};
     if (const int status = spng_get_plte(context, &plte); status != SPNG_OK) {
         return NoPicture(error, Translate(status));
@@ -401,9 +401,9 @@ std::optional<DecodedPicture> DecodeIndexed(spng_ctx* context, const spng_ihdr& 
     return picture;
 }
 
-std::optional<DecodedPicture> DecodeTrueColour(spng_ctx* context, const spng_ihdr& ihdr,
+std::optional<DecodedTexture> DecodeTrueColour(spng_ctx* context, const spng_ihdr& ihdr,
                                                ReadError* error) {
-    DecodedPicture picture;
+    DecodedTexture picture;
     picture.trueColour = MakeRgbaImage(static_cast<std::int32_t>(ihdr.width),
                                        static_cast<std::int32_t>(ihdr.height));
     if (!picture.trueColour) {
@@ -424,7 +424,7 @@ std::optional<DecodedPicture> DecodeTrueColour(spng_ctx* context, const spng_ihd
     return picture;
 }
 
-std::optional<DecodedPicture> Parse(PngBytes& file, ReadError* error) {
+std::optional<DecodedTexture> Parse(PngBytes& file, ReadError* error) {
     // The signature is checked here, so that a short or foreign file gets its own reason.
     constexpr std::array<std::uint8_t, 8> Signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     const auto prefix = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), 8));
@@ -485,7 +485,7 @@ std::optional<DecodedPicture> Parse(PngBytes& file, ReadError* error) {
     return picture;
 }
 
-std::optional<DecodedPicture> ParseFromMemory(std::span<const std::uint8_t> file,
+std::optional<DecodedTexture> ParseFromMemory(std::span<const std::uint8_t> file,
                                               ReadError* error) {
     PngBytes bytes(file);
     return Parse(bytes, error);
@@ -493,12 +493,12 @@ std::optional<DecodedPicture> ParseFromMemory(std::span<const std::uint8_t> file
 
 } // namespace
 
-std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error) {
-    return ParseGuarded(ParseFromMemory, file, error);
+std::optional<DecodedTexture> ParsePngPicture(std::span<const std::uint8_t> file, ReadError* error,
+                                              LevelsWanted /*levels*/) {
+    return ParseGuarded([&] { return ParseFromMemory(file, error); }, error);
 }
 
-std::optional<DecodedPicture> ParsePngFile(FileReader& file, ReadError* error) {
+std::optional<DecodedTexture> ParsePngFile(FileReader& file, ReadError* error) {
     return ParseGuarded(
         [&] {
             PngBytes bytes(file);

@@ -6,7 +6,7 @@
 // one picture as an 8-bit palette file with all 256 colours, which reads back byte for byte.
 
 #include "base/FileIo.h"
-#include "formats/DecodedPicture.h"
+#include "formats/DecodedTexture.h"
 #include "formats/ReadError.h"
 #include "image/IndexedImage.h"
 
@@ -22,13 +22,15 @@ namespace texelary {
 // are not a PNG, is damaged (a bad checksum of a chunk or of the image data, a broken
 // compressed stream, data missing), has pixels naming colours past its palette, or would need
 // more memory than its size can justify.
-std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error = nullptr);
+// Every reader's shape (TextureDecoder); the format stores no smaller levels.
+std::optional<DecodedTexture> ParsePngPicture(std::span<const std::uint8_t> file,
+                                              ReadError* error = nullptr,
+                                              LevelsWanted levels = LevelsWanted::First);
 
 // The same for the PNG file `file`, read as the decoder goes rather than held whole, so that a
 // large file costs little more memory than its picture. Its image data is read twice: once to
 // decode it, once to check it.
-std::optional<DecodedPicture> ParsePngFile(FileReader& file, ReadError* error = nullptr);
+std::optional<DecodedTexture> ParsePngFile(FileReader& file, ReadError* error = nullptr);
 
 // `image` as an 8-bit palette PNG holding all 256 entries of `palette`. None for a picture
 // without pixels (a PNG has at least one) or when libspng or memory fails.

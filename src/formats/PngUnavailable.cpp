@@ -5,12 +5,13 @@
 
 namespace texelary {
 
-std::optional<DecodedPicture> ParsePngPicture(std::span<const std::uint8_t>, ReadError* error) {
+std::optional<DecodedTexture> ParsePngPicture(std::span<const std::uint8_t>, ReadError* error,
+                                              LevelsWanted /*levels*/) {
     SetReason(error, ReadError::NotBuiltIn);
     return std::nullopt;
 }
 
-std::optional<DecodedPicture> ParsePngFile(FileReader&, ReadError* error) {
+std::optional<DecodedTexture> ParsePngFile(FileReader&, ReadError* error) {
     SetReason(error, ReadError::NotBuiltIn);
     return std::nullopt;
 }

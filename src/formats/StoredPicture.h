@@ -3,14 +3,14 @@
 // The full-size picture of a mip texture file: width x height pixel bytes stored at a fixed
 // offset, rows top to bottom with no padding.
 
+#include "formats/DecodedTexture.h"
+#include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "image/IndexedImage.h"
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -26,31 +26,24 @@ struct StoredLevel {
 };
 
 // What a mip texture file's header says about its levels, unchecked, for looking inside files.
+// Its readers only make one of a header that is whole in the file.
 struct StoredLevels {
     std::size_t headerSize = 0;          // where level 0 belongs
     std::optional<std::int32_t> version; // for formats that store one
     std::vector<StoredLevel> levels;     // every entry of the header's table, level 0 first
 };
 
-// The header of a mip texture file as its readers see it: a file shorter than the header reads
-// as if its missing bytes were zero.
-template <std::size_t Size>
-std::array<std::uint8_t, Size> ZeroPaddedHeader(std::span<const std::uint8_t> file) {
-    std::array<std::uint8_t, Size> header{};
-    const std::size_t length = std::min(file.size(), Size);
-    if (length != 0) {
-        std::memcpy(header.data(), file.data(), length);
-    }
-    return header;
-}
+// The header of a .m8 or .wal file, read whole.
+struct MipFileHeader {
+    StoredLevels stored;
+    HeaderFields fields;
+    Palette palette{}; // the file's own, or the fixed one its format indexes
+};
 
-// The levels of a header that stores level 0's width and height (int32 at `widthAt` and
-// `heightAt`) and `count` offsets (int32 from `offsetsAt`): level i's size is level 0's halved i
-// times, as the .wal and the wads' mip textures store them. A header shorter than `headerSize`
-// reads as if its missing bytes were zero.
-StoredLevels HalvedLevels(std::span<const std::uint8_t> file, std::size_t headerSize,
-                          std::size_t widthAt, std::size_t heightAt, std::size_t offsetsAt,
-                          std::size_t count);
+// The levels of a header that stores level 0's width and height and one offset per level: level
+// i's size is level 0's halved i times, as the .wal and the wads' mip textures store them.
+StoredLevels HalvedLevels(std::size_t headerSize, std::int32_t width, std::int32_t height,
+                          std::span<const std::int32_t> offsets);
 
 // A new picture holding the width x height bytes at `offset` of `file`. The header is checked
 // against the file before anything is allocated: null (with the reason in `error`) for a
@@ -59,5 +52,19 @@ StoredLevels HalvedLevels(std::span<const std::uint8_t> file, std::size_t header
 std::unique_ptr<IndexedImage> TakeStoredPicture(std::span<const std::uint8_t> file,
                                                 std::size_t offset, std::int32_t width,
                                                 std::int32_t height, ReadError* error);
+
+// The pictures of the levels after level 0 of `stored`, in order, as far as they have pixels (the
+// first level with a side of 0 ends them). None, with the reason, when a level with pixels has no
+// offset or its pixels are not all in `file`, or memory runs out.
+std::optional<std::vector<std::unique_ptr<IndexedImage>>>
+TakeStoredLevels(std::span<const std::uint8_t> file, const StoredLevels& stored, ReadError* error);
+
+// The texture of a .m8 or .wal file whose header is `header`: level 0 right after the header
+// (whatever the offset table says), the header's palette and fields, and with LevelsWanted::All
+// the levels after it. None, with the reason, when a level is refused as TakeStoredPicture and
+// TakeStoredLevels say.
+std::optional<DecodedTexture> DecodeStoredTexture(std::span<const std::uint8_t> file,
+                                                  MipFileHeader header, LevelsWanted levels,
+                                                  ReadError* error);
 
 } // namespace texelary

@@ -113,9 +113,9 @@ TextureInfo InfoOfImage(const IndexedImage& image) {
 
 } // namespace
 
-std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, PictureParser parse,
+std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureDecoder decode,
                                           ReadError* error) {
-    const std::optional<DecodedPicture> picture = parse(file, error);
+    const std::optional<DecodedTexture> picture = decode(file, error, LevelsWanted::First);
     if (!picture) {
         return std::nullopt;
     }
@@ -131,44 +131,52 @@ std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, Pi
 }
 
 std::optional<TextureInfo> InspectBmp(std::span<const std::uint8_t> file, ReadError* error) {
-    const auto image = ReadBmpImage(file, error);
-    if (!image) {
+    ReadError reason = ReadError::None;
+    const auto bitmap = DecodeBmp(file, &reason, LevelsWanted::First);
+    if (!bitmap) {
+        SetReason(error, reason);
         return std::nullopt;
     }
-    TextureInfo info = InfoOfImage(*image);
-    info.levels.push_back({image->width, image->height, 0});
-    Palette palette{};
-    if (!ReadBmpPalette(palette, file)) {
+    SetReason(error, ReadError::None);
+    TextureInfo info = InfoOfImage(*bitmap->indexed);
+    info.levels.push_back({info.width, info.height, 0});
+    if (!bitmap->paletteRead) {
         info.ruleBreaks.push_back("not a 256-colour bitmap");
     }
     return info;
 }
 
-std::optional<TextureInfo> InspectM8(std::span<const std::uint8_t> file, ReadError* error) {
-    const auto image = ReadM8Image(file, error);
-    if (!image) {
+namespace {
+
+// What a .m8 or .wal file shows, from its header: none, with the reason, when its reader refuses
+// the header or level 0.
+std::optional<TextureInfo> InspectStored(std::span<const std::uint8_t> file,
+                                         std::optional<MipFileHeader> header, ReadError* error) {
+    if (!header) {
         return std::nullopt;
     }
-    TextureInfo info = InfoOfImage(*image);
-    const StoredLevels stored = ReadM8Levels(file);
-    if (stored.version != 2) {
-        info.ruleBreaks.push_back("version " + std::to_string(stored.version.value_or(0)) +
-                                  ", not 2");
+    const auto texture = DecodeStoredTexture(file, *header, LevelsWanted::First, error);
+    if (!texture) {
+        return std::nullopt;
     }
-    CheckLevels(stored, file.size(), info);
-    info.fields = ReadM8Fields(file);
+    TextureInfo info = InfoOfImage(*texture->indexed);
+    const std::optional<std::int32_t> version = header->stored.version;
+    if (version && *version != 2) {
+        info.ruleBreaks.push_back("version " + std::to_string(*version) + ", not 2");
+    }
+    CheckLevels(header->stored, file.size(), info);
+    info.fields = std::move(header->fields);
     return info;
 }
 
+} // namespace
+
+std::optional<TextureInfo> InspectM8(std::span<const std::uint8_t> file, ReadError* error) {
+    return InspectStored(file, ReadM8Header(file, error), error);
+}
+
 std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadError* error) {
-    const auto image = ReadWalImage(file, error);
-    if (!image) {
-        return std::nullopt;
-    }
-    TextureInfo info = InfoOfImage(*image);
-    CheckLevels(ReadWalLevels(file), file.size(), info);
-    info.fields = ReadWalFields(file);
-    return info;
+    return InspectStored(file, ReadWalHeader(file, error), error);
 }
 
 std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
@@ -180,12 +188,12 @@ std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump,
         return std::nullopt;
     }
     TextureInfo info = InfoOfImage(*texture->image);
-    // A WAD3 lump's palette (a count and 768 bytes) follows its last level.
-    constexpr std::size_t kPaletteBlock = 2 + 768;
-    const std::size_t levelsEnd = kind == WadKind::Wad3 && lump.size() >= kPaletteBlock
-                                      ? lump.size() - kPaletteBlock
+    // A WAD3 lump's palette follows its last level.
+    using MipTextureLayout::kPaletteSize;
+    const std::size_t levelsEnd = kind == WadKind::Wad3 && lump.size() >= kPaletteSize
+                                      ? lump.size() - kPaletteSize
                                       : lump.size();
-    CheckLevels(ReadMipTextureLevels(lump), levelsEnd, info);
+    CheckLevels(*ReadMipTextureLevels(lump), levelsEnd, info);
     return info;
 }
 

@@ -3,7 +3,7 @@
 // A look inside a texture file: what it is, its levels, its header fields, how many indices its
 // picture uses, and where it strays from its format's rules. For the command line's --info.
 
-#include "formats/DecodedPicture.h"
+#include "formats/DecodedTexture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/StoredPicture.h"
@@ -39,9 +39,9 @@ std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadEr
 // A mip texture lump of a wad of `kind`: its four levels, no header fields.
 std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                              ReadError* error);
-// A picture of an everyday format, read by `parse`: one level, no header fields, indices only
+// A picture of an everyday format, read by `decode`: one level, no header fields, indices only
 // when it has a palette.
-std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, PictureParser parse,
+std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureDecoder decode,
                                           ReadError* error);
 
 } // namespace texelary

@@ -44,25 +44,26 @@ namespace texelary {
 
 namespace TgaLayout {
 
-constexpr std::size_t IdLength = 0;
-constexpr std::size_t ColourMapType = 1;
-constexpr std::size_t ImageType = 2;
-constexpr std::size_t FirstEntry = 3;
-constexpr std::size_t MapLength = 5;
-constexpr std::size_t MapEntrySize = 7;
-constexpr std::size_t Width = 12;
-constexpr std::size_t Height = 14;
-constexpr std::size_t PixelDepth = 16;
-constexpr std::size_t Descriptor = 17;
-constexpr std::size_t HeaderSize = 18;
+constexpr std::size_t kIdLength = 0;
+constexpr std::size_t kColourMapType = 1;
+constexpr std::size_t kImageType = 2;
+constexpr std::size_t kFirstEntry = 3;
+constexpr std::size_t kMapLength = 5;
+constexpr std::size_t kMapEntrySize = 7;
+constexpr std::size_t kWidth = 12;
+constexpr std::size_t kHeight = 14;
+constexpr std::size_t kPixelDepth = 16;
+constexpr std::size_t kDescriptor = 17;
+constexpr std::size_t kHeaderSize = 18;
 
-static_assert(Descriptor + 1 == HeaderSize);
+static_assert(kDescriptor + 1 == kHeaderSize);
 // The cursor reads the fields one after another, skipping the 4-byte origin before the width.
-static_assert(IdLength == 0 && ColourMapType == IdLength + 1 && ImageType == ColourMapType + 1);
-static_assert(FirstEntry == ImageType + 1 && MapLength == FirstEntry + 2 &&
-              MapEntrySize == MapLength + 2);
-static_assert(Width == MapEntrySize + 1 + 4 && Height == Width + 2 && PixelDepth == Height + 2 &&
-              Descriptor == PixelDepth + 1);
+static_assert(kIdLength == 0 && kColourMapType == kIdLength + 1 &&
+              kImageType == kColourMapType + 1);
+static_assert(kFirstEntry == kImageType + 1 && kMapLength == kFirstEntry + 2 &&
+              kMapEntrySize == kMapLength + 2);
+static_assert(kWidth == kMapEntrySize + 1 + 4 && kHeight == kWidth + 2 &&
+              kPixelDepth == kHeight + 2 && kDescriptor == kPixelDepth + 1);
 
 } // namespace TgaLayout
 
@@ -134,7 +135,7 @@ bool ReadFields(std::span<const std::uint8_t> file, TgaFields& fields) {
     fields.height = cursor.U16();
     fields.pixelBits = cursor.U8();
     fields.descriptor = cursor.U8();
-    static_assert(HeaderSize == 18);
+    static_assert(kHeaderSize == 18);
     return cursor.Ok();
 }
 
@@ -226,7 +227,7 @@ TgaHeader DescribeHeader(const TgaFields& fields) {
     header.alpha = (fields.descriptor & AlphaBitsMask) != 0;
     header.rightToLeft = (fields.descriptor & RightToLeft) != 0;
     header.topRowFirst = (fields.descriptor & TopRowFirst) != 0;
-    header.mapStart = HeaderSize + fields.idLength;
+    header.mapStart = kHeaderSize + fields.idLength;
     const std::size_t mapBytes = fields.mapType == 1 ? header.mapLength * header.entryBytes : 0;
     header.dataStart = header.mapStart + mapBytes;
     return header;
@@ -330,7 +331,7 @@ std::size_t PixelNumber(const TgaHeader& header, std::size_t column, std::size_t
 // The colour map's entries that an 8-bit index can reach, into the picture's palette and
 // palette alpha.
 void LoadColourMap(std::span<const std::uint8_t> file, const TgaHeader& header,
-                   DecodedPicture& picture) {
+                   DecodedTexture& picture) {
     const std::uint8_t* entry = file.data() + header.mapStart;
     for (std::size_t i = 0; i < header.mapLength && header.firstEntry + i < 256; ++i) {
         std::uint8_t rgba[4];
@@ -344,7 +345,7 @@ void LoadColourMap(std::span<const std::uint8_t> file, const TgaHeader& header,
 // A colour-mapped picture from the colour map and the `stored` indices in file order. False when
 // memory runs out.
 bool FillIndexed(std::span<const std::uint8_t> file, const TgaHeader& header,
-                 const std::uint8_t* stored, DecodedPicture& picture) {
+                 const std::uint8_t* stored, DecodedTexture& picture) {
     LoadColourMap(file, header, picture);
     picture.indexed = MakeIndexedImage(header.width, header.height);
     if (!picture.indexed) {
@@ -361,7 +362,7 @@ bool FillIndexed(std::span<const std::uint8_t> file, const TgaHeader& header,
 
 // A true-colour picture from the `stored` grey or colour pixels in file order. False when memory
 // runs out.
-bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, DecodedPicture& picture) {
+bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, DecodedTexture& picture) {
     picture.trueColour = MakeRgbaImage(header.width, header.height);
     if (!picture.trueColour) {
         return false;
@@ -382,7 +383,7 @@ bool FillTrueColour(const TgaHeader& header, const std::uint8_t* stored, Decoded
     return true;
 }
 
-std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
+std::optional<DecodedTexture> Parse(std::span<const std::uint8_t> file, ReadError* error) {
     TgaHeader header;
     if (!ParseHeader(file, header, error)) {
         return std::nullopt;
@@ -412,7 +413,7 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
         header.alpha = AlphaBytesInUse(header, stored, *count);
     }
 
-    DecodedPicture picture;
+    DecodedTexture picture;
     const bool filled = header.kind == TypeColourMapped ? FillIndexed(file, header, stored, picture)
                                                         : FillTrueColour(header, stored, picture);
     if (!filled) {
@@ -423,9 +424,9 @@ std::optional<DecodedPicture> Parse(std::span<const std::uint8_t> file, ReadErro
 
 } // namespace
 
-std::optional<DecodedPicture> ParseTgaPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error) {
-    return ParseGuarded(Parse, file, error);
+std::optional<DecodedTexture> ParseTgaPicture(std::span<const std::uint8_t> file, ReadError* error,
+                                              LevelsWanted /*levels*/) {
+    return ParseGuarded([&] { return Parse(file, error); }, error);
 }
 
 } // namespace texelary

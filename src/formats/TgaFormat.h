@@ -5,7 +5,7 @@
 // 16-bit grey-and-alpha ones arrive as true colour. Uncompressed and run-length coded, any row and
 // column order.
 
-#include "formats/DecodedPicture.h"
+#include "formats/DecodedTexture.h"
 #include "formats/ReadError.h"
 
 #include <cstdint>
@@ -19,7 +19,9 @@ namespace texelary {
 // the file cannot be read, its header is not a TGA header or holds values out of range, it is a
 // kind this reader does not read (16-bit indices, interleaved rows, Huffman coding), or
 // its data is cut short or runs past the picture.
-std::optional<DecodedPicture> ParseTgaPicture(std::span<const std::uint8_t> file,
-                                              ReadError* error = nullptr);
+// Every reader's shape (TextureDecoder); the format stores no smaller levels.
+std::optional<DecodedTexture> ParseTgaPicture(std::span<const std::uint8_t> file,
+                                              ReadError* error = nullptr,
+                                              LevelsWanted levels = LevelsWanted::First);
 
 } // namespace texelary

@@ -25,6 +25,7 @@
 #include "formats/MipLevels.h"
 #include "formats/StoredPicture.h"
 
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -108,6 +109,36 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
     }
 }
 
+// The header of `file`, read whole and checked once: none, with the reason in `error`, when the
+// file ends inside it.
+std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace WalLayout;
+    ByteCursor cursor(file);
+    const auto name = cursor.Bytes(kNameSize);
+    const std::int32_t width = cursor.I32();
+    const std::int32_t height = cursor.I32();
+    std::array<std::int32_t, kLevelCount> offsets{};
+    for (std::int32_t& offset : offsets) {
+        offset = cursor.I32();
+    }
+    const auto animationName = cursor.Bytes(kNameSize);
+    const std::uint32_t flags = cursor.U32();
+    const std::uint32_t contents = cursor.U32();
+    const std::uint32_t value = cursor.U32();
+    if (!cursor.Ok()) {
+        SetReason(error, ReadError::Truncated);
+        return std::nullopt;
+    }
+    MipFileHeader header;
+    header.stored = HalvedLevels(kHeaderSize, width, height, offsets);
+    header.fields =
+        HeaderFields{LoadTextField(name.data(), kNameSize),
+                     LoadTextField(animationName.data(), kNameSize), flags, contents, value};
+    header.palette = WalPalette;
+    SetReason(error, ReadError::None);
+    return header;
+}
+
 } // namespace
 
 const char* RefuseWal(const IndexedImage& image, const WriteOptions& /*options*/) {
@@ -126,24 +157,32 @@ std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, con
     }
 }
 
-std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file, ReadError* error) {
-    using namespace WalLayout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    // Level 0 always starts right after the header, whatever the offset table says.
-    const std::int32_t width = LoadLE32Signed(header.data() + kWidth);
-    const std::int32_t height = LoadLE32Signed(header.data() + kHeight);
-    return TakeStoredPicture(file, kHeaderSize, width, height, error);
+std::optional<MipFileHeader> ReadWalHeader(std::span<const std::uint8_t> file, ReadError* error) {
+    return ReadHeader(file, error);
 }
 
-HeaderFields ReadWalFields(std::span<const std::uint8_t> file) {
-    using namespace WalLayout;
-    const auto header = ZeroPaddedHeader<kHeaderSize>(file);
-    return LoadHeaderFields(header.data(), kFieldOffsets);
+std::optional<DecodedTexture> DecodeWal(std::span<const std::uint8_t> file, ReadError* error,
+                                        LevelsWanted levels) {
+    auto header = ReadHeader(file, error);
+    if (!header) {
+        return std::nullopt;
+    }
+    return DecodeStoredTexture(file, std::move(*header), levels, error);
+}
+
+std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file, ReadError* error) {
+    auto texture = DecodeWal(file, error, LevelsWanted::First);
+    return texture ? std::move(texture->indexed) : nullptr;
+}
+
+std::optional<HeaderFields> ReadWalFields(std::span<const std::uint8_t> file) {
+    auto header = ReadHeader(file, nullptr);
+    return header ? std::optional<HeaderFields>(std::move(header->fields)) : std::nullopt;
 }
 
 StoredLevels ReadWalLevels(std::span<const std::uint8_t> file) {
-    using namespace WalLayout;
-    return HalvedLevels(file, kHeaderSize, kWidth, kHeight, kOffsets, kLevelCount);
+    auto header = ReadHeader(file, nullptr);
+    return header ? std::move(header->stored) : StoredLevels{};
 }
 
 bool ReadWalPalette(Palette& palette) {

@@ -183,25 +183,22 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"older layout", M8Bytes().Set(0, 1).Size(1, 1).Pixels(1).Bytes(),
                                false, ReadError::Unsupported, 0, 0}));
 
-TEST(M8Palette, ReadsThePaletteFieldAndZeroesWhatAShortFileLacks) {
-    ScratchDir dir;
-    const std::string path = dir.File("palette.m8");
-    Palette palette = Ramp();
-
-    WriteAll(path, {});
-    ASSERT_TRUE(test::ReadM8PaletteFile(palette, path));
-    EXPECT_EQ(palette, Palette{});
-
-    // A file that ends 40 bytes into the palette field.
+TEST(M8Palette, ReadsThePaletteFieldOfAWholeHeaderAndRefusesAShortOne) {
     auto bytes = M8Bytes().Bytes();
     for (std::size_t i = 0; i < 768; ++i) {
         bytes[260 + i] = static_cast<std::uint8_t>(i + 1);
     }
-    bytes.resize(300);
-    WriteAll(path, bytes);
-    ASSERT_TRUE(test::ReadM8PaletteFile(palette, path));
+    Palette palette = Ramp();
+    ReadError error = ReadError::None;
+    // A file that ends 40 bytes into the palette field.
+    EXPECT_FALSE(ReadM8Palette(palette, std::span(bytes).first(300), &error));
+    EXPECT_EQ(error, ReadError::Truncated);
+    EXPECT_EQ(palette, Ramp());
+
+    ASSERT_TRUE(ReadM8Palette(palette, bytes, &error));
+    EXPECT_EQ(error, ReadError::None);
     for (std::size_t i = 0; i < 768; ++i) {
-        ASSERT_EQ(palette[i], i < 40 ? static_cast<std::uint8_t>(i + 1) : 0) << "byte " << i;
+        ASSERT_EQ(palette[i], static_cast<std::uint8_t>(i + 1)) << "byte " << i;
     }
 }
 

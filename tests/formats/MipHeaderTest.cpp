@@ -2,6 +2,7 @@
 // in both formats.
 
 #include "MipBytes.h"
+#include "formats/Formats.h"
 #include "formats/M8Format.h"
 #include "formats/WalFormat.h"
 
@@ -43,9 +44,9 @@ struct HeaderCase {
 };
 
 const HeaderCase kCases[] = {
-    {"empty file", 0, 0, 0, Cut::Everything, true, ReadError::None, 0, 0},
-    // Header bytes past the end of a short file read as zero.
-    {"header cut after the width", 3, 9, 0, Cut::AfterWidth, true, ReadError::None, 3, 0},
+    {"empty file", 0, 0, 0, Cut::Everything, false, ReadError::Truncated, 0, 0},
+    // A file that ends inside its header is refused, not read as if the rest were zero.
+    {"header cut after the width", 3, 9, 0, Cut::AfterWidth, false, ReadError::Truncated, 0, 0},
     {"exact", 4, 4, 16, Cut::None, true, ReadError::None, 4, 4},
     {"with all levels", 4, 4, 21, Cut::None, true, ReadError::None, 4, 4},
     {"trailing bytes", 4, 4, 40, Cut::None, true, ReadError::None, 4, 4},
@@ -113,6 +114,52 @@ INSTANTIATE_TEST_SUITE_P(BothFormats, MipHeaderCases,
                          ::testing::Combine(::testing::ValuesIn(kFormats),
                                             ::testing::ValuesIn(kCases)),
                          NameOf);
+
+// A file that ends inside its header, whatever field it ends in, is refused as cut short by the
+// run's read (the row's reader) and by --info alike; a whole header with no pixels after it is a
+// 0 x 0 picture.
+struct CutHeaderCase {
+    SourceFormat format;
+    std::size_t length; // of the file, from the start of its header
+    ReadError error;
+};
+
+const CutHeaderCase kCutHeaders[] = {
+    {SourceFormat::M8, 3, ReadError::Truncated},    // inside the version
+    {SourceFormat::M8, 40, ReadError::Truncated},   // after level 0's width
+    {SourceFormat::M8, 300, ReadError::Truncated},  // inside the palette
+    {SourceFormat::M8, 1039, ReadError::Truncated}, // one byte short
+    {SourceFormat::M8, 1040, ReadError::None},
+    {SourceFormat::Wal, 1, ReadError::Truncated},  // inside the name
+    {SourceFormat::Wal, 36, ReadError::Truncated}, // after the width
+    {SourceFormat::Wal, 60, ReadError::Truncated}, // inside the animation name
+    {SourceFormat::Wal, 99, ReadError::Truncated}, // one byte short
+    {SourceFormat::Wal, 100, ReadError::None},
+};
+
+TEST(MipHeaderCut, IsRefusedAsCutShortByTheReadAndByInfo) {
+    for (const CutHeaderCase& c : kCutHeaders) {
+        const bool m8 = c.format == SourceFormat::M8;
+        const auto bytes = MipBytes(m8 ? test::kM8Shape : test::kWalShape).Cut(c.length).Bytes();
+        SCOPED_TRACE(std::string(m8 ? "m8" : "wal") + " of " + std::to_string(c.length) + " bytes");
+
+        SourceRead read;
+        read.wantLevels = true;
+        ReadSourceBytes(RowOf(c.format), bytes, read);
+        EXPECT_EQ(read.reason, c.error);
+        EXPECT_EQ(read.image != nullptr, c.error == ReadError::None);
+        EXPECT_EQ(read.fields.has_value(), c.error == ReadError::None);
+
+        ReadError error = ReadError::None;
+        const auto info = InspectTexture(bytes, c.format, &error);
+        EXPECT_EQ(error, c.error);
+        ASSERT_EQ(info.has_value(), c.error == ReadError::None);
+        if (info) {
+            EXPECT_EQ(info->width, 0);
+        }
+    }
+    EXPECT_STREQ(DescribeReadError(ReadError::Truncated), "the file ends before its picture data");
+}
 
 } // namespace
 } // namespace texelary

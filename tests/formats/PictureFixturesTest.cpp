@@ -18,8 +18,6 @@
 namespace texelary {
 namespace {
 
-using Reader = std::optional<DecodedPicture> (*)(std::span<const std::uint8_t>, ReadError*);
-
 struct FixtureCase {
     const char* file;
     const char* bitmap; // the 8-bit bitmap it was made from, under tests/data/
@@ -31,7 +29,7 @@ void PrintTo(const FixtureCase& c, std::ostream* out) {
     *out << c.file;
 }
 
-Reader ReaderFor(const std::string& file) {
+TextureDecoder ReaderFor(const std::string& file) {
     const std::string extension = file.substr(file.rfind('.') + 1);
     return extension == "png"   ? ParsePngPicture
            : extension == "tga" ? ParseTgaPicture
@@ -51,8 +49,8 @@ TEST_P(MadeByPrograms, ReadLikeTheBitmapTheyWereMadeFrom) {
     ASSERT_TRUE(bitmap && ReadBmpPalette(colours, bitmapBytes));
 
     ReadError error = ReadError::BadHeader;
-    const auto picture =
-        ReaderFor(c.file)(test::ReadAll(test::DataPath(std::string("made/") + c.file)), &error);
+    const auto picture = ReaderFor(c.file)(
+        test::ReadAll(test::DataPath(std::string("made/") + c.file)), &error, LevelsWanted::First);
     ASSERT_TRUE(picture) << DescribeReadError(error);
     EXPECT_EQ(error, ReadError::None);
     ASSERT_EQ(picture->IsIndexed(), c.indexed);

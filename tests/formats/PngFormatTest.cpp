@@ -164,7 +164,7 @@ Bytes WithIhdr(std::uint32_t width, std::uint32_t height, std::uint8_t depth) {
 }
 
 // The same bytes as a file, read by pieces as the decoder goes.
-std::optional<DecodedPicture> ParsedFromFile(const Bytes& bytes, ReadError* error) {
+std::optional<DecodedTexture> ParsedFromFile(const Bytes& bytes, ReadError* error) {
     test::ScratchDir dir;
     test::WriteAll(dir.File("a.png"), bytes);
     FileReader file(dir.File("a.png"));
