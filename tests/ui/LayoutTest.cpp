@@ -272,7 +272,7 @@ void LayoutTest::WindowsMatchTheirLayouts() {
     Session session;
     for (const WindowLayout& layout : Layouts(session.Windows())) {
         const QString window = layout.window->objectName();
-        QCOMPARE(layout.window->windowTitle(), layout.caption);
+        QCOMPARE(VisibleTitle(*layout.window), layout.caption);
         QCOMPARE(layout.client->size(), layout.clientSize);
         // Fixed frames but the main window's, which opens at its least size and grows from there.
         // Closing any window but the main one leaves the program on.

@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -192,6 +193,11 @@ void Session::AddAll() {
         dialog.findChild<QListWidget*>(QStringLiteral("File"))->selectAll();
         return int(QDialog::Accepted);
     });
+}
+
+QString VisibleTitle(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    return handle != nullptr ? handle->title() : window.windowTitle();
 }
 
 QStringList Session::Entries() {

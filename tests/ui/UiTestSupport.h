@@ -129,6 +129,10 @@ void WriteTestArchives(Session& session);
 void WriteBitmap(const QString& path, int width, int height);
 void WriteText(const QString& path, const QByteArray& bytes);
 
+// The title the window system is given for `window`: with Qt's "[*]" shown as the modified mark
+// or left out. A window never shown has no such title yet; its own is taken then.
+QString VisibleTitle(const QWidget& window);
+
 // The texts of the list's items, in order, and of its selected items.
 QStringList Texts(const QListWidget& list);
 QStringList SelectedTexts(const QListWidget& list);
