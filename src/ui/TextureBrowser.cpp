@@ -2,14 +2,13 @@
 
 #include "formats/AnimationChains.h"
 #include "ui/AppWindows.h"
+#include "ui/ProjectModel.h"
 #include "ui/TMain.h"
-#include "ui/TProjectSetup.h"
 #include "ui/TextureModel.h"
 #include "ui/TextureNames.h"
 #include "ui/TexturePicture.h"
 #include "ui/ThumbnailLoader.h"
 
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -124,10 +123,7 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     connect(m_timer, &QTimer::timeout, this, &TTextureBrowser::FrameTimerTimer);
     // The project's input folder and source format may change while the window is open.
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    connect(&setup.InputPath(), &QLineEdit::textChanged, this, &TTextureBrowser::ProjectChange);
-    connect(&setup.ConvFrom(), &QComboBox::currentIndexChanged, this,
-            &TTextureBrowser::ProjectChange);
+    connect(m_windows.Project, &ProjectModel::changed, this, &TTextureBrowser::ProjectChange);
     ShowNothing();
 }
 
@@ -265,17 +261,18 @@ void TTextureBrowser::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TTextureBrowser::ProjectChange() {
-    if (isVisible()) {
+void TTextureBrowser::ProjectChange(ProjectModel::Field field) {
+    if ((field == ProjectModel::Field::InputDir || field == ProjectModel::Field::ConvFrom) &&
+        isVisible()) {
         Reload();
     }
 }
 
 void TTextureBrowser::Reload() {
     Stop();
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    const QString folder = m_windows.Main->RunFolder(setup.InputPath().text());
-    m_format = SourceFormatAt(setup.ConvFrom().currentIndex());
+    const ProjectModel& project = *m_windows.Project;
+    const QString folder = m_windows.Main->RunFolder(project.InputPath());
+    m_format = project.ConvFrom();
     QString reason;
     const auto names =
         m_format ? TextureNamesIn(folder, *m_format, reason) : std::optional<QStringList>();

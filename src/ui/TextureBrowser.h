@@ -12,6 +12,7 @@
 // file that cannot be read gets a placeholder and its reason, never a box.
 
 #include "formats/Formats.h"
+#include "ui/ProjectModel.h"
 
 #include <QImage>
 #include <QString>
@@ -49,7 +50,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
-    void ProjectChange();
+    void ProjectChange(texelary::ProjectModel::Field field);
     void FilterChange(const QString& text);
     void TexturesCurrentChange();
     void TexturesSelectionChange();

@@ -474,13 +474,12 @@ void LayoutTest::FormatListsOfferEveryFormatInIndexOrder() {
         }
         return items;
     };
-    const TProjectSetup& setup = *session.Windows().ProjectSetup;
     QCOMPARE(
-        texts(setup.ConvFrom()),
+        texts(session.ConvFrom()),
         (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
                      "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
                      "PC Paintbrush (*.pcx)", "WAD2 textures (*.wad)", "WAD3 textures (*.wad)"}));
-    QCOMPARE(texts(setup.ConvTo()),
+    QCOMPARE(texts(session.ConvTo()),
              (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)", "Portable Network Graphics (*.png)",
                           "WAD2 textures (*.wad)", "WAD3 textures (*.wad)"}));
 }

@@ -164,16 +164,16 @@ QAction& Session::Item(const char* name) {
 }
 
 QLineEdit& Session::InputPath() {
-    return Windows().ProjectSetup->InputPath();
+    return SetupControl<QLineEdit>("InputPath");
 }
 QLineEdit& Session::OutputPath() {
-    return Windows().ProjectSetup->OutputPath();
+    return SetupControl<QLineEdit>("OutputPath");
 }
 QComboBox& Session::ConvFrom() {
-    return Windows().ProjectSetup->ConvFrom();
+    return SetupControl<QComboBox>("ConvFrom");
 }
 QComboBox& Session::ConvTo() {
-    return Windows().ProjectSetup->ConvTo();
+    return SetupControl<QComboBox>("ConvTo");
 }
 QListWidget& Session::FileList() {
     return Windows().FileDialog->File();

@@ -8,6 +8,7 @@
 #include "image/IndexedImage.h"
 #include "ui/AppWindows.h"
 #include "ui/MessageBoxes.h"
+#include "ui/TProjectSetup.h"
 
 #include <QDialog>
 #include <QString>
@@ -96,6 +97,14 @@ public:
     QLineEdit& OutputPath();
     QComboBox& ConvFrom();
     QComboBox& ConvTo();
+    // A control of the setup dialog, by its name.
+    template <class Control> Control& SetupControl(const char* name) {
+        auto* control = Windows().ProjectSetup->findChild<Control*>(QString::fromLatin1(name));
+        if (control == nullptr) {
+            qFatal("no setup control %s", name);
+        }
+        return *control;
+    }
     QListWidget& FileList(); // the file chooser's list
 
     // Clicks a button of the main window with the mouse.
