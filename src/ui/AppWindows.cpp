@@ -1,5 +1,6 @@
 #include "ui/AppWindows.h"
 
+#include "ui/ProjectModel.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMain.h"
@@ -33,6 +34,8 @@ WindowSet::WindowSet(MessageBoxes& boxes, ModalRunner runModal) {
     InitPictures();
     m_windows.Boxes = &boxes;
     m_windows.RunModal = std::move(runModal);
+    m_project = std::make_unique<ProjectModel>();
+    m_windows.Project = m_project.get();
     m_main = std::make_unique<TMain>(m_windows);
     m_windows.Main = m_main.get();
     m_projectSetup = std::make_unique<TProjectSetup>(m_windows);
@@ -60,6 +63,7 @@ WindowSet::~WindowSet() {
     m_aboutDialog.reset();
     m_projectSetup.reset();
     m_main.reset();
+    m_project.reset();
 }
 
 QFont WindowFont() {

@@ -16,6 +16,7 @@ namespace texelary {
 
 class MessageBoxes;
 class ProcThread;
+class ProjectModel;
 class TMain;
 class TProjectSetup;
 class TAboutDialog;
@@ -33,6 +34,8 @@ int ExecModal(QDialog& dialog);
 
 // The program-wide references. The windows are owned by WindowSet; these only point at them.
 struct AppWindows {
+    // The project and the program settings, which every window reads and the setup dialog edits.
+    ProjectModel* Project = nullptr;
     TMain* Main = nullptr;
     TProjectSetup* ProjectSetup = nullptr;
     TAboutDialog* AboutDialog = nullptr;
@@ -50,9 +53,9 @@ struct AppWindows {
     ModalRunner RunModal = ExecModal;
 };
 
-// Creates the seven windows once, in the start-up order (main window, project setup, about,
-// splash, progress, path chooser, file chooser), hidden, then the texture browser, and destroys
-// them in reverse order.
+// Creates the project model, then the seven windows once, in the start-up order (main window,
+// project setup, about, splash, progress, path chooser, file chooser), hidden, then the texture
+// browser, and destroys them in reverse order, the model last.
 class WindowSet {
 public:
     explicit WindowSet(MessageBoxes& boxes, ModalRunner runModal = ExecModal);
@@ -64,6 +67,7 @@ public:
 
 private:
     AppWindows m_windows;
+    std::unique_ptr<ProjectModel> m_project;
     std::unique_ptr<TMain> m_main;
     std::unique_ptr<TProjectSetup> m_projectSetup;
     std::unique_ptr<TAboutDialog> m_aboutDialog;

@@ -3,14 +3,12 @@
 #include "formats/ArchiveListing.h"
 #include "formats/Formats.h"
 #include "ui/LocalPath.h"
-#include "ui/TProjectSetup.h"
+#include "ui/ProjectModel.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHash>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QUrl>
@@ -34,16 +32,14 @@ std::optional<PathInArchive> FolderInArchive(const QString& folder) {
 // out once per drop, not once per file: a drop of 10,000 files from one folder resolves it once.
 class DropRules {
 public:
-    DropRules(const TProjectSetup& setup, const QString& inputFolder)
-        : m_setup(setup)
-        , m_from(SourceFormatAt(setup.ConvFrom().currentIndex()))
+    DropRules(const ProjectModel& project, const QString& inputFolder)
+        : m_project(project)
+        , m_from(project.ConvFrom())
         , m_inputFolder(inputFolder)
         , m_inputDir(QDir(inputFolder).canonicalPath()) {
-        if (m_from) {
-            m_mask.setPattern(QRegularExpression::wildcardToRegularExpression(
-                QString::fromLatin1(RowOf(*m_from).mask)));
-            m_mask.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
-        }
+        m_mask.setPattern(QRegularExpression::wildcardToRegularExpression(
+            QString::fromLatin1(RowOf(m_from).mask)));
+        m_mask.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
     }
 
     // Why the dropped `url` may not be added to the project; empty when it may.
@@ -60,7 +56,7 @@ public:
             return QStringLiteral("not a file");
         }
         // A wad's textures are lumps inside it, which no file dropped can be.
-        if (!m_from || !m_mask.match(file.fileName()).hasMatch() || RowOf(*m_from).wad) {
+        if (!m_mask.match(file.fileName()).hasMatch() || RowOf(m_from).wad) {
             return ConvertsFrom();
         }
         if (m_inputDir.isEmpty() || CanonicalFolder(file.absolutePath()) != m_inputDir) {
@@ -74,7 +70,7 @@ private:
     // added; empty when it may: it is in the input folder, which runs through the same archive,
     // and of the source format (a wad's formats take every texture of the wad).
     QString WhyEntryNotAdded(const PathInArchive& folder, const QString& name) {
-        if (!m_from || (!RowOf(*m_from).wad && !m_mask.match(name).hasMatch())) {
+        if (!RowOf(m_from).wad && !m_mask.match(name).hasMatch()) {
             return ConvertsFrom();
         }
         if (!m_inputInArchive) {
@@ -88,12 +84,13 @@ private:
     }
 
     QString ConvertsFrom() const {
-        return QStringLiteral("the project converts from ") + m_setup.ConvFrom().currentText();
+        return QStringLiteral("the project converts from ") +
+               QString::fromLatin1(RowOf(m_from).caption);
     }
 
     QString NotInInput() const {
         return QStringLiteral("not in the input directory ") +
-               QDir::toNativeSeparators(m_setup.InputPath().text());
+               QDir::toNativeSeparators(m_project.InputPath());
     }
 
     const QString& CanonicalFolder(const QString& folder) {
@@ -104,8 +101,8 @@ private:
         return *known;
     }
 
-    const TProjectSetup& m_setup;
-    std::optional<SourceFormat> m_from;
+    const ProjectModel& m_project;
+    SourceFormat m_from;
     QString m_inputFolder;
     QString m_inputDir;
     QRegularExpression m_mask;
@@ -116,9 +113,9 @@ private:
 
 } // namespace
 
-DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& setup,
+DroppedFiles ListDroppedFiles(const QMimeData& dropped, const ProjectModel& project,
                               const QString& inputFolder) {
-    DropRules rules(setup, inputFolder);
+    DropRules rules(project, inputFolder);
     DroppedFiles outcome;
     const QList<QUrl> urls = dropped.urls();
     for (const QUrl& url : urls) {

@@ -10,7 +10,7 @@ class QMimeData;
 
 namespace texelary {
 
-class TProjectSetup;
+class ProjectModel;
 
 // What became of the files of one drop.
 struct DroppedFiles {
@@ -19,10 +19,10 @@ struct DroppedFiles {
 };
 
 // Sorts the dropped files into those that may be added to the image list, by name (those of the
-// project's source format in its input directory, `inputFolder` as the run takes the setup
-// dialog's), and the others. A path through a pak or a wad (the texture browser's, when the
+// project's source format in its input directory, `inputFolder` as the run takes the
+// project's), and the others. A path through a pak or a wad (the texture browser's, when the
 // input directory runs through one) names the texture inside it.
-DroppedFiles ListDroppedFiles(const QMimeData& dropped, const TProjectSetup& setup,
+DroppedFiles ListDroppedFiles(const QMimeData& dropped, const ProjectModel& project,
                               const QString& inputFolder);
 
 // Accepts a drag over the image list when it carries files.

@@ -28,6 +28,8 @@ struct ProgramSettings {
     // true colour takes for the other targets instead of a palette of its own; empty for the
     // built-in palettes.
     QString paletteFile{};
+
+    bool operator==(const ProgramSettings&) const = default;
 };
 
 // The saved settings; the defaults where none were saved or a stored value is unknown.

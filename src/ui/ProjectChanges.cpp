@@ -17,12 +17,16 @@ void ProjectChanges::Settled(const QString& fileName) {
     ShowTitle(fileName);
 }
 
+// Qt shows the star where the title holds "[*]"; a "[*]" in the file's own name is doubled, which
+// Qt shows as it stands.
 void ProjectChanges::ShowTitle(const QString& fileName) {
     m_fileName = fileName;
-    const QString star = m_changed ? QStringLiteral("*") : QString();
-    m_window.setWindowTitle(fileName.isEmpty() ? QStringLiteral("Texelary") + star
-                                               : QFileInfo(fileName).fileName() + star +
-                                                     QStringLiteral(" - Texelary"));
+    const QString mark = QStringLiteral("[*]");
+    QString name = QFileInfo(fileName).fileName();
+    name.replace(mark, mark + mark);
+    m_window.setWindowTitle(fileName.isEmpty() ? QStringLiteral("Texelary") + mark
+                                               : name + mark + QStringLiteral(" - Texelary"));
+    m_window.setWindowModified(m_changed);
 }
 
 } // namespace texelary

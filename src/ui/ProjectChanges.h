@@ -1,7 +1,7 @@
 #pragma once
 
 // Whether the project has changes not saved, and the main window's title, which names the
-// project's file and marks changes not saved with a star.
+// project's file and marks changes not saved with a star (the window's modified mark).
 
 #include <QString>
 

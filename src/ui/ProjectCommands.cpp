@@ -7,14 +7,12 @@
 #include "ui/LocalPath.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProjectChanges.h"
+#include "ui/ProjectModel.h"
 #include "ui/TMain.h"
-#include "ui/TProjectSetup.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStringList>
@@ -59,23 +57,18 @@ void ProjectCommands::New() {
         return;
     }
     const QString current = QDir::toNativeSeparators(QDir::currentPath());
-    TProjectSetup& setup = *m_windows.ProjectSetup;
-    setup.InputPath().setText(current);
-    setup.OutputPath().setText(current);
-    setup.ConvFrom().setCurrentIndex(0);
-    setup.ConvTo().setCurrentIndex(0);
+    ProjectModel& project = *m_windows.Project;
+    project.SetInputPath(current);
+    project.SetOutputPath(current);
+    project.SetConvFrom(SourceFormat::Bmp);
+    project.SetConvTo(TargetFormat::M8);
     m_saveBtn.setEnabled(false);
     m_main.ClearBmpList();
     m_changes.Settled(TitleName());
 }
 
 Project ProjectCommands::CurrentProject() const {
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    Project project;
-    project.inputDir = LocalPath(setup.InputPath().text());
-    project.outputDir = LocalPath(setup.OutputPath().text());
-    project.convFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
-    project.convTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
+    Project project = m_windows.Project->Current();
     const FileList& files = m_main.Files();
     for (std::size_t i = 0; i < files.Count(); ++i) {
         project.files.push_back(files.Entry(i));
@@ -84,13 +77,13 @@ Project ProjectCommands::CurrentProject() const {
 }
 
 void ProjectCommands::ShowProject(const Project& project) {
-    TProjectSetup& setup = *m_windows.ProjectSetup;
+    ProjectModel& model = *m_windows.Project;
     QListWidget& list = m_main.BmpList();
     list.clear();
-    setup.InputPath().setText(FromLocalPath(project.inputDir));
-    setup.OutputPath().setText(FromLocalPath(project.outputDir));
-    setup.ConvTo().setCurrentIndex(IndexOf(project.convTo));
-    setup.ConvFrom().setCurrentIndex(IndexOf(project.convFrom));
+    model.SetInputPath(FromLocalPath(project.inputDir));
+    model.SetOutputPath(FromLocalPath(project.outputDir));
+    model.SetConvTo(project.convTo);
+    model.SetConvFrom(project.convFrom);
     QStringList names;
     names.reserve(static_cast<qsizetype>(project.files.size()));
     for (const std::string& name : project.files) {

@@ -2,8 +2,8 @@
 
 // The File menu's project commands: New, Save, Save As and Load, their file dialogs, the project
 // file's name, and the question "Save changes to the project?" before changes not saved are set
-// aside. The project's directories and formats are the setup dialog's controls, its list the
-// main window's image list.
+// aside. The project's directories and formats are the project model's, its list the main
+// window's image list.
 
 #include <QString>
 

@@ -11,7 +11,7 @@
 #include "ui/LocalPath.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreviewPicture.h"
-#include "ui/ProgramSettings.h"
+#include "ui/ProjectModel.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TProcessDialog.h"
@@ -21,9 +21,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -31,7 +29,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -213,21 +210,15 @@ void TMain::showEvent(QShowEvent* event) {
 }
 
 void TMain::FormShow() {
-    TProjectSetup& setup = *m_windows.ProjectSetup;
-    // The setup dialog is made after this window: its controls are watched from the first showing.
-    connect(&setup.InputPath(), &QLineEdit::textChanged, this, &TMain::ProjectChanged,
-            Qt::UniqueConnection);
-    connect(&setup.OutputPath(), &QLineEdit::textChanged, this, &TMain::ProjectChanged,
-            Qt::UniqueConnection);
-    connect(&setup.ConvFrom(), &QComboBox::currentIndexChanged, this, &TMain::ProjectChanged,
-            Qt::UniqueConnection);
-    connect(&setup.ConvTo(), &QComboBox::currentIndexChanged, this, &TMain::ProjectChanged,
+    ProjectModel& project = *m_windows.Project;
+    // The project is watched from the first showing.
+    connect(&project, &ProjectModel::changed, this, &TMain::ProjectFieldChange,
             Qt::UniqueConnection);
     // Folders are shown and kept as the system writes them (with a backslash on Windows), and so
     // are the paths that the run's messages build from them.
     const QString current = QDir::toNativeSeparators(QDir::currentPath());
-    setup.InputPath().setText(current);
-    setup.OutputPath().setText(current);
+    project.SetInputPath(current);
+    project.SetOutputPath(current);
     m_project->Started(current);
 }
 
@@ -243,10 +234,16 @@ void TMain::ProjectChanged() {
     m_changes.Changed();
 }
 
+// The program settings are not the project's: they leave the title as it is.
+void TMain::ProjectFieldChange(ProjectModel::Field field) {
+    if (field != ProjectModel::Field::Settings) {
+        ProjectChanged();
+    }
+}
+
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
     const QString path = FromLocalPath(JoinPath(LocalPath(directory), LocalPath(fileName)));
-    ShowPreviewPicture(*m_ui->ImagePrev, *m_previewInfo, path,
-                       SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
+    ShowPreviewPicture(*m_ui->ImagePrev, *m_previewInfo, path, m_windows.Project->ConvFrom());
 }
 
 void TMain::resizeEvent(QResizeEvent* event) {
@@ -264,16 +261,13 @@ void TMain::PreviewSelected() {
         ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
         return;
     }
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    if (SourceFormatAt(setup.ConvFrom().currentIndex())) {
-        ShowPreview(RunFolder(setup.InputPath().text()), current->text());
-    }
+    ShowPreview(RunFolder(m_windows.Project->InputPath()), current->text());
 }
 
 void TMain::AddBtnClick() {
     TFileDialog& chooser = *m_windows.FileDialog;
-    chooser.SetSourceFormat(SourceFormatAt(m_windows.ProjectSetup->ConvFrom().currentIndex()));
-    chooser.SetDirectory(RunFolder(m_windows.ProjectSetup->InputPath().text()));
+    chooser.SetSourceFormat(m_windows.Project->ConvFrom());
+    chooser.SetDirectory(RunFolder(m_windows.Project->InputPath()));
     if (!chooser.RunFileDialog()) {
         return;
     }
@@ -304,9 +298,8 @@ void TMain::AppendToBmpList(const QStringList& names) {
 }
 
 void TMain::AddDroppedFiles(const QMimeData& dropped) {
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    const DroppedFiles outcome =
-        ListDroppedFiles(dropped, setup, RunFolder(setup.InputPath().text()));
+    const ProjectModel& project = *m_windows.Project;
+    const DroppedFiles outcome = ListDroppedFiles(dropped, project, RunFolder(project.InputPath()));
     AppendToBmpList(outcome.added);
     if (!outcome.added.isEmpty()) {
         m_ui->CreateBtn->setEnabled(true);
@@ -379,21 +372,21 @@ void TMain::QuitBtnClick() {
 }
 
 void TMain::CreateBtnClick() {
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
+    const ProjectModel& project = *m_windows.Project;
+    const ProgramSettings& settings = project.Settings();
     TProcessDialog& progress = *m_windows.ProcessDialog;
     RunSettings& run = progress.Settings();
-    run.RunInputDir = LocalPath(RunFolder(setup.InputPath().text()));
-    run.RunOutputDir = LocalPath(RunFolder(setup.OutputPath().text()));
-    run.RunConvTo = static_cast<TargetFormat>(setup.ConvTo().currentIndex());
-    run.RunConvFrom = static_cast<SourceFormat>(setup.ConvFrom().currentIndex());
-    run.options.keepHeader = setup.KeepHeader().isChecked();
+    run.RunInputDir = LocalPath(RunFolder(project.InputPath()));
+    run.RunOutputDir = LocalPath(RunFolder(project.OutputPath()));
+    run.RunConvTo = project.ConvTo();
+    run.RunConvFrom = project.ConvFrom();
+    run.options.keepHeader = settings.keepHeader;
     WriteOptions& write = run.options.write;
-    write.mips = static_cast<MipFilter>(setup.MipLevels().currentIndex());
-    write.dither = setup.Dither().isChecked();
-    write.fullbright = setup.Fullbright().isChecked();
-    write.transparentIndex = setup.TransparentIndex().isChecked()
-                                 ? std::optional<std::uint8_t>(kTransparentIndex)
-                                 : std::nullopt;
+    write.mips = settings.mips;
+    write.dither = settings.dither;
+    write.fullbright = settings.fullbright;
+    write.transparentIndex =
+        settings.transparentIndex ? std::optional<std::uint8_t>(kTransparentIndex) : std::nullopt;
     // The run is given a copy of the names, which it reads from its own thread.
     run.RunFiles.clear();
     run.RunFiles.reserve(m_files->Count());
@@ -403,7 +396,7 @@ void TMain::CreateBtnClick() {
     // A palette file is read for each run, as it is now; one the target cannot take (too few
     // colours for a fixed palette, or no longer a palette) starts no run.
     write.palette.reset();
-    if (const QString palette = setup.PaletteFile(); !palette.isEmpty()) {
+    if (const QString palette = settings.paletteFile; !palette.isEmpty()) {
         std::string reason;
         write.palette = ReadRunPalette(LocalPath(palette), run.RunConvTo, reason);
         if (!write.palette) {

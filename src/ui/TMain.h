@@ -3,7 +3,7 @@
 // The main window: the project's file list (the image list, which is the project's list while the
 // program runs), a preview of the selected file, the four buttons and the menu bar through which
 // everything else is reached. It keeps no copy of the project's settings: the directories and
-// formats are read from the project setup dialog when an action needs them.
+// formats are read from the project model when an action needs them.
 //
 // The image list takes many selections (Shift and Ctrl with a click or the arrows, Ctrl+A). Beyond
 // the buttons and menus: Delete removes the selected entries, Ctrl+N/S/Shift+S/O run the File
@@ -21,6 +21,7 @@
 #include "ui/ListKeys.h"
 #include "ui/ProjectChanges.h"
 #include "ui/ProjectCommands.h"
+#include "ui/ProjectModel.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -83,7 +84,7 @@ public:
     void ClearBmpList();
     const FileList& Files() const { return *m_files; }
     const QString& ProjectFileName() const { return m_project->FileName(); }
-    // A folder of the setup dialog as the run, the preview and Add... take it: a relative one
+    // A folder of the project as the run, the preview and Add... take it: a relative one
     // from the project file's folder (see ProjectDirectory), so a project opened from anywhere
     // finds its files.
     QString RunFolder(const QString& typed) const;
@@ -111,6 +112,7 @@ private slots:
     void SaveAsBtnClick();
     void LoadBtnClick();
     void ProjectChanged();
+    void ProjectFieldChange(texelary::ProjectModel::Field field);
 
 private:
     void LayOutWindow();

@@ -8,7 +8,6 @@
 #include "ui/FileNameDialog.h"
 #include "ui/LocalPath.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ProgramSettings.h"
 #include "ui/TMain.h"
 #include "ui/TPathDialog.h"
 #include "ui_TProjectSetup.h"
@@ -17,13 +16,15 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 
 namespace texelary {
 
 TProjectSetup::TProjectSetup(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TProjectSetup>())
-    , m_windows(windows) {
+    , m_windows(windows)
+    , m_model(*windows.Project) {
     m_ui->setupUi(this);
     FixWindow(*this, kDialogFrame);
     // The lists offer the formats in index order, so a list's index is the format's.
@@ -33,20 +34,27 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     for (const TargetFormatRow& row : TargetFormatRows()) {
         m_ui->ConvTo->addItem(QString::fromLatin1(row.caption));
     }
-    m_ui->ConvFrom->setCurrentIndex(0);
-    m_ui->ConvTo->setCurrentIndex(0);
-    const ProgramSettings saved = LoadProgramSettings();
-    m_ui->KeepHeader->setChecked(saved.keepHeader);
-    m_ui->MipLevels->setCurrentIndex(static_cast<int>(saved.mips));
-    m_ui->TransparentIndex->setChecked(saved.transparentIndex);
-    m_ui->Dither->setChecked(saved.dither);
-    m_ui->Fullbright->setChecked(saved.fullbright);
-    ShowPaletteFile(saved.paletteFile);
+    m_ui->InputPath->setText(m_model.InputPath());
+    m_ui->OutputPath->setText(m_model.OutputPath());
+    m_ui->ConvFrom->setCurrentIndex(IndexOf(m_model.ConvFrom()));
+    m_ui->ConvTo->setCurrentIndex(IndexOf(m_model.ConvTo()));
+    ShowSettings();
     ConvToChange();
+    ConnectControls();
+}
+
+// The project's controls write to the model as they change; the program settings' write all of
+// the settings, which the model saves.
+void TProjectSetup::ConnectControls() {
     connect(m_ui->BmpDirBtn, &QPushButton::clicked, this, &TProjectSetup::BmpDirBtnClick);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
     connect(m_ui->PakBtn, &QPushButton::clicked, this, &TProjectSetup::PakBtnClick);
+    connect(m_ui->InputPath, &QLineEdit::textChanged, &m_model, &ProjectModel::SetInputPath);
+    connect(m_ui->OutputPath, &QLineEdit::textChanged, &m_model, &ProjectModel::SetOutputPath);
     connect(m_ui->ConvTo, &QComboBox::currentIndexChanged, this, &TProjectSetup::ConvToChange);
+    connect(m_ui->ConvTo, &QComboBox::currentIndexChanged, &m_model, &ProjectModel::SetConvToAt);
+    connect(m_ui->ConvFrom, &QComboBox::currentIndexChanged, &m_model,
+            &ProjectModel::SetConvFromAt);
     // The user's choice alone: New and Load set the format with the list they bring.
     connect(m_ui->ConvFrom, &QComboBox::activated, this, &TProjectSetup::ConvFromChange);
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &TProjectSetup::OkBtnClick);
@@ -58,42 +66,36 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     connect(m_ui->Dither, &QCheckBox::toggled, this, &TProjectSetup::DitherClick);
     connect(m_ui->Fullbright, &QCheckBox::toggled, this, &TProjectSetup::FullbrightClick);
     connect(m_ui->PaletteChoice, &QComboBox::activated, this, &TProjectSetup::PaletteChoiceChange);
+    connect(&m_model, &ProjectModel::changed, this, &TProjectSetup::ProjectChange);
 }
 
 TProjectSetup::~TProjectSetup() = default;
 
-QLineEdit& TProjectSetup::InputPath() const {
-    return *m_ui->InputPath;
-}
-QLineEdit& TProjectSetup::OutputPath() const {
-    return *m_ui->OutputPath;
-}
-QComboBox& TProjectSetup::ConvFrom() const {
-    return *m_ui->ConvFrom;
-}
-QComboBox& TProjectSetup::ConvTo() const {
-    return *m_ui->ConvTo;
-}
-QCheckBox& TProjectSetup::KeepHeader() const {
-    return *m_ui->KeepHeader;
-}
-QComboBox& TProjectSetup::MipLevels() const {
-    return *m_ui->MipLevels;
-}
-QCheckBox& TProjectSetup::TransparentIndex() const {
-    return *m_ui->TransparentIndex;
-}
-QComboBox& TProjectSetup::PaletteChoice() const {
-    return *m_ui->PaletteChoice;
-}
-QString TProjectSetup::PaletteFile() const {
-    return m_paletteFile;
-}
-QCheckBox& TProjectSetup::Dither() const {
-    return *m_ui->Dither;
-}
-QCheckBox& TProjectSetup::Fullbright() const {
-    return *m_ui->Fullbright;
+// A change another window made to the model is shown; one this dialog made shows already, and a
+// field is set only when its text differs, so that typing keeps its cursor.
+void TProjectSetup::ProjectChange(ProjectModel::Field field) {
+    const auto showText = [](QLineEdit& edit, const QString& text) {
+        if (edit.text() != text) {
+            edit.setText(text);
+        }
+    };
+    switch (field) {
+    case ProjectModel::Field::InputDir:
+        showText(*m_ui->InputPath, m_model.InputPath());
+        break;
+    case ProjectModel::Field::OutputDir:
+        showText(*m_ui->OutputPath, m_model.OutputPath());
+        break;
+    case ProjectModel::Field::ConvFrom:
+        m_ui->ConvFrom->setCurrentIndex(IndexOf(m_model.ConvFrom()));
+        break;
+    case ProjectModel::Field::ConvTo:
+        m_ui->ConvTo->setCurrentIndex(IndexOf(m_model.ConvTo()));
+        break;
+    case ProjectModel::Field::Settings:
+        ShowSettings();
+        break;
+    }
 }
 
 void TProjectSetup::showEvent(QShowEvent* event) {
@@ -217,10 +219,26 @@ void TProjectSetup::ConvToChange() {
 // The dialog's program settings are what the settings are while the program runs; a change to
 // any of them is saved at once.
 void TProjectSetup::SaveSettings() const {
-    SaveProgramSettings({m_ui->KeepHeader->isChecked(),
-                         static_cast<MipFilter>(m_ui->MipLevels->currentIndex()),
-                         m_ui->Dither->isChecked(), m_ui->TransparentIndex->isChecked(),
-                         m_ui->Fullbright->isChecked(), m_paletteFile});
+    if (m_showingSettings) {
+        return;
+    }
+    const MipFilter mips = m_ui->MipLevels->currentIndex() == static_cast<int>(MipFilter::Box)
+                               ? MipFilter::Box
+                               : MipFilter::Point;
+    m_model.SetSettings({m_ui->KeepHeader->isChecked(), mips, m_ui->Dither->isChecked(),
+                         m_ui->TransparentIndex->isChecked(), m_ui->Fullbright->isChecked(),
+                         m_paletteFile});
+}
+
+void TProjectSetup::ShowSettings() {
+    const ProgramSettings settings = m_model.Settings();
+    const QScopedValueRollback showing(m_showingSettings, true);
+    m_ui->KeepHeader->setChecked(settings.keepHeader);
+    m_ui->MipLevels->setCurrentIndex(static_cast<int>(settings.mips));
+    m_ui->TransparentIndex->setChecked(settings.transparentIndex);
+    m_ui->Dither->setChecked(settings.dither);
+    m_ui->Fullbright->setChecked(settings.fullbright);
+    ShowPaletteFile(settings.paletteFile);
 }
 
 void TProjectSetup::KeepHeaderClick() {

@@ -2,15 +2,14 @@
 
 #include "formats/AnimationChains.h"
 #include "ui/AppWindows.h"
+#include "ui/ProjectModel.h"
 #include "ui/TMain.h"
-#include "ui/TProjectSetup.h"
 #include "ui/TextureModel.h"
 #include "ui/TextureNames.h"
 #include "ui/TexturePicture.h"
 #include "ui/ThumbnailLoader.h"
+#include "ui_TextureBrowser.h"
 
-#include <QComboBox>
-#include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,12 +18,9 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QShowEvent>
 #include <QSpinBox>
-#include <QSplitter>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
 
 namespace texelary {
@@ -32,8 +28,9 @@ namespace texelary {
 namespace {
 
 namespace BrowserLayout {
-constexpr int kThumbnail = 64;          // the square a thumbnail fits
-constexpr QSize kCell{104, 100};        // a thumbnail with two lines of text below
+// The square a thumbnail fits: the grid's icon size in TextureBrowser.ui, whose cells of 104 x 100
+// take a thumbnail with two lines of text below.
+constexpr int kThumbnail = 64;
 constexpr QSize kFirstSize{960, 640};   // the window at its first showing
 constexpr int kPaletteCell = 9;         // a palette grid of 16 x 9 + 1 pixels
 constexpr int kLevelGap = 4;            // between the mip levels shown side by side
@@ -85,160 +82,41 @@ QImage Zoomed(const QImage& picture, int zoom) {
     return picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-// A picture that scrolls with the mouse; the keyboard goes from control to control past it.
-QScrollArea* Scrolled(QWidget* inside, const char* name) {
-    auto* area = new QScrollArea;
-    area->setObjectName(QString::fromLatin1(name));
-    area->setFocusPolicy(Qt::NoFocus);
-    area->setWidget(inside);
-    area->setWidgetResizable(true);
-    area->setAlignment(Qt::AlignCenter);
-    return area;
-}
-
 } // namespace
 
 TTextureBrowser::TTextureBrowser(AppWindows& windows)
-    : m_windows(windows)
+    : m_ui(std::make_unique<Ui::TTextureBrowser>())
+    , m_windows(windows)
     , m_loader(std::make_unique<ThumbnailLoader>(BrowserLayout::kThumbnail))
     , m_model(std::make_unique<TextureModel>(*m_loader)) {
-    setObjectName(QStringLiteral("TTextureBrowser"));
-    setWindowTitle(QStringLiteral("Textures - Texelary"));
+    m_ui->setupUi(this);
     setWindowFlags(Qt::Window);
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(WindowFont());
-    BuildWindow();
+    m_ui->Textures->setModel(m_model.get());
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("FrameTimer"));
     m_timer->setInterval(BrowserLayout::kFrameMs);
 
-    connect(m_filter, &QLineEdit::textChanged, this, &TTextureBrowser::FilterChange);
-    connect(m_textures->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    connect(m_ui->Filter, &QLineEdit::textChanged, this, &TTextureBrowser::FilterChange);
+    connect(m_ui->Textures->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TTextureBrowser::TexturesCurrentChange);
-    connect(m_textures->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(m_ui->Textures->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TTextureBrowser::TexturesSelectionChange);
-    connect(m_zoom, &QSpinBox::valueChanged, this, &TTextureBrowser::ZoomChange);
-    connect(m_play, &QPushButton::clicked, this, &TTextureBrowser::PlayBtnClick);
-    connect(m_add, &QPushButton::clicked, this, &TTextureBrowser::AddBtnClick);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->Zoom, &QSpinBox::valueChanged, this, &TTextureBrowser::ZoomChange);
+    connect(m_ui->PlayBtn, &QPushButton::clicked, this, &TTextureBrowser::PlayBtnClick);
+    connect(m_ui->AddBtn, &QPushButton::clicked, this, &TTextureBrowser::AddBtnClick);
+    connect(m_ui->CloseBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(m_timer, &QTimer::timeout, this, &TTextureBrowser::FrameTimerTimer);
     // The project's input folder and source format may change while the window is open.
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    connect(&setup.InputPath(), &QLineEdit::textChanged, this, &TTextureBrowser::ProjectChange);
-    connect(&setup.ConvFrom(), &QComboBox::currentIndexChanged, this,
-            &TTextureBrowser::ProjectChange);
+    connect(m_windows.Project, &ProjectModel::changed, this, &TTextureBrowser::ProjectChange);
     ShowNothing();
 }
 
 TTextureBrowser::~TTextureBrowser() {
     // The view lets go of its model before the model goes.
-    m_textures->setModel(nullptr);
-}
-
-void TTextureBrowser::BuildWindow() {
-    m_filter = new QLineEdit;
-    m_filter->setObjectName(QStringLiteral("Filter"));
-    m_filter->setClearButtonEnabled(true);
-    auto* filterLabel = new QLabel(QStringLiteral("&Filter:"));
-    filterLabel->setBuddy(m_filter);
-    m_count = new QLabel;
-    m_count->setObjectName(QStringLiteral("Count"));
-    auto* top = new QHBoxLayout;
-    top->addWidget(filterLabel);
-    top->addWidget(m_filter, 1);
-    top->addWidget(m_count, 1);
-
-    m_textures = new QListView;
-    m_textures->setObjectName(QStringLiteral("Textures"));
-    m_textures->setModel(m_model.get());
-    m_textures->setViewMode(QListView::IconMode);
-    m_textures->setMovement(QListView::Static);
-    m_textures->setResizeMode(QListView::Adjust);
-    m_textures->setUniformItemSizes(true);
-    m_textures->setIconSize(QSize(BrowserLayout::kThumbnail, BrowserLayout::kThumbnail));
-    m_textures->setGridSize(BrowserLayout::kCell);
-    m_textures->setTextElideMode(Qt::ElideMiddle);
-    m_textures->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_textures->setDragEnabled(true);
-    m_textures->setDragDropMode(QAbstractItemView::DragOnly);
-    m_textures->setDefaultDropAction(Qt::CopyAction);
-
-    QWidget* details = BuildDetails();
-
-    auto* split = new QSplitter;
-    split->addWidget(m_textures);
-    split->addWidget(details);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    split->setChildrenCollapsible(false);
-
-    m_add = new QPushButton(QStringLiteral("&Add to list"));
-    m_add->setObjectName(QStringLiteral("AddBtn"));
-    m_close = new QPushButton(QStringLiteral("&Close"));
-    m_close->setObjectName(QStringLiteral("CloseBtn"));
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_add);
-    bottom->addStretch(1);
-    bottom->addWidget(m_close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(split, 1);
-    layout->addLayout(bottom);
-
-    // Reading order: the filter, the grid, the picture's controls, then the buttons below.
-    setTabOrder(m_filter, m_textures);
-    setTabOrder(m_textures, m_zoom);
-    setTabOrder(m_zoom, m_play);
-    setTabOrder(m_play, m_add);
-    setTabOrder(m_add, m_close);
-}
-
-// The selected texture's side: the picture and its controls, its levels, its palette and its
-// header fields.
-QWidget* TTextureBrowser::BuildDetails() {
-    m_picture = new QLabel;
-    m_picture->setObjectName(QStringLiteral("Picture"));
-    m_picture->setAlignment(Qt::AlignCenter);
-    m_zoom = new QSpinBox;
-    m_zoom->setObjectName(QStringLiteral("Zoom"));
-    m_zoom->setRange(1, 8);
-    m_zoom->setValue(2);
-    m_zoom->setSuffix(QStringLiteral("x"));
-    auto* zoomLabel = new QLabel(QStringLiteral("&Zoom:"));
-    zoomLabel->setBuddy(m_zoom);
-    m_play = new QPushButton(QStringLiteral("&Play"));
-    m_play->setObjectName(QStringLiteral("PlayBtn"));
-    m_frame = new QLabel;
-    m_frame->setObjectName(QStringLiteral("Frame"));
-    auto* controls = new QHBoxLayout;
-    controls->addWidget(zoomLabel);
-    controls->addWidget(m_zoom);
-    controls->addWidget(m_play);
-    controls->addWidget(m_frame, 1);
-    m_levels = new QLabel;
-    m_levels->setObjectName(QStringLiteral("Levels"));
-    m_levels->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_palette = new QLabel;
-    m_palette->setObjectName(QStringLiteral("PaletteGrid"));
-    m_palette->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_fields = new QLabel;
-    m_fields->setObjectName(QStringLiteral("Fields"));
-    m_fields->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_fields->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* about = new QHBoxLayout;
-    about->addWidget(m_palette);
-    about->addWidget(m_fields, 1);
-
-    auto* details = new QWidget;
-    auto* detailLayout = new QVBoxLayout(details);
-    detailLayout->setContentsMargins(0, 0, 0, 0);
-    detailLayout->addWidget(Scrolled(m_picture, "PictureArea"), 3);
-    detailLayout->addLayout(controls);
-    detailLayout->addWidget(Scrolled(m_levels, "LevelsArea"), 2);
-    detailLayout->addLayout(about);
-    return details;
+    m_ui->Textures->setModel(nullptr);
 }
 
 void TTextureBrowser::Open() {
@@ -265,25 +143,26 @@ void TTextureBrowser::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TTextureBrowser::ProjectChange() {
-    if (isVisible()) {
+void TTextureBrowser::ProjectChange(ProjectModel::Field field) {
+    if ((field == ProjectModel::Field::InputDir || field == ProjectModel::Field::ConvFrom) &&
+        isVisible()) {
         Reload();
     }
 }
 
 void TTextureBrowser::Reload() {
     Stop();
-    const TProjectSetup& setup = *m_windows.ProjectSetup;
-    const QString folder = m_windows.Main->RunFolder(setup.InputPath().text());
-    m_format = SourceFormatAt(setup.ConvFrom().currentIndex());
+    const ProjectModel& project = *m_windows.Project;
+    const QString folder = m_windows.Main->RunFolder(project.InputPath());
+    m_format = project.ConvFrom();
     QString reason;
     const auto names =
         m_format ? TextureNamesIn(folder, *m_format, reason) : std::optional<QStringList>();
     m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp),
                          names.value_or(QStringList()));
-    FilterChange(m_filter->text());
+    FilterChange(m_ui->Filter->text());
     if (!names) {
-        m_count->setText(reason);
+        m_ui->Count->setText(reason);
     }
 }
 
@@ -291,13 +170,13 @@ void TTextureBrowser::FilterChange(const QString& text) {
     m_model->SetFilter(text);
     const auto all = m_model->AllNames().size();
     const int shown = m_model->rowCount();
-    m_count->setText(shown == all ? QStringLiteral("%1 textures").arg(all)
-                                  : QStringLiteral("%1 of %2 textures").arg(shown).arg(all));
+    m_ui->Count->setText(shown == all ? QStringLiteral("%1 textures").arg(all)
+                                      : QStringLiteral("%1 of %2 textures").arg(shown).arg(all));
     ShowNothing();
 }
 
 void TTextureBrowser::TexturesCurrentChange() {
-    const QModelIndex current = m_textures->currentIndex();
+    const QModelIndex current = m_ui->Textures->currentIndex();
     if (current.isValid()) {
         ShowTexture(current.row());
     } else {
@@ -306,7 +185,7 @@ void TTextureBrowser::TexturesCurrentChange() {
 }
 
 void TTextureBrowser::TexturesSelectionChange() {
-    m_add->setEnabled(m_textures->selectionModel()->hasSelection());
+    m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
 }
 
 void TTextureBrowser::ShowNothing() {
@@ -314,13 +193,13 @@ void TTextureBrowser::ShowNothing() {
     m_shown = QImage();
     m_levelImages.clear();
     m_frames.clear();
-    m_picture->clear();
-    m_levels->clear();
-    m_palette->clear();
-    m_fields->clear();
-    m_frame->clear();
-    m_play->setEnabled(false);
-    m_add->setEnabled(m_textures->selectionModel()->hasSelection());
+    m_ui->Picture->clear();
+    m_ui->Levels->clear();
+    m_ui->PaletteGrid->clear();
+    m_ui->Fields->clear();
+    m_ui->Frame->clear();
+    m_ui->PlayBtn->setEnabled(false);
+    m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
 }
 
 void TTextureBrowser::ShowTexture(int row) {
@@ -333,9 +212,9 @@ void TTextureBrowser::ShowTexture(int row) {
     m_shown = PictureOf(read);
     if (m_shown.isNull()) {
         const ReadError reason = read.reason == ReadError::None ? ReadError::NoPixels : read.reason;
-        m_picture->setPixmap(m_loader->Damaged());
-        m_fields->setText(name + QStringLiteral("\nCannot be read: ") +
-                          QString::fromLatin1(DescribeReadError(reason)));
+        m_ui->Picture->setPixmap(m_loader->Damaged());
+        m_ui->Fields->setText(name + QStringLiteral("\nCannot be read: ") +
+                              QString::fromLatin1(DescribeReadError(reason)));
         return;
     }
     m_levelImages.push_back(m_shown);
@@ -345,12 +224,12 @@ void TTextureBrowser::ShowTexture(int row) {
                 m_levelImages.push_back(picture);
             }
         }
-        m_palette->setPixmap(
+        m_ui->PaletteGrid->setPixmap(
             QPixmap::fromImage(PaletteGrid(read.palette, BrowserLayout::kPaletteCell)));
     } else {
-        m_palette->setText(QStringLiteral("True colour:\nno palette"));
+        m_ui->PaletteGrid->setText(QStringLiteral("True colour:\nno palette"));
     }
-    m_fields->setText(Describe(name, *m_format, m_levelImages, read.fields));
+    m_ui->Fields->setText(Describe(name, *m_format, m_levelImages, read.fields));
     FindFrames(name, read.fields);
     ZoomChange();
 }
@@ -406,27 +285,27 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
     const auto at = std::find_if(m_frames.begin(), m_frames.end(),
                                  [&](const Frame& frame) { return frame.name == name; });
     m_frameAt = at == m_frames.end() ? 0 : static_cast<std::size_t>(at - m_frames.begin());
-    m_play->setEnabled(true);
+    m_ui->PlayBtn->setEnabled(true);
     ShowFrameNumber();
 }
 
 void TTextureBrowser::ShowFrameNumber() {
-    m_frame->setText(QStringLiteral("Frame %1 of %2: %3")
-                         .arg(m_frameAt + 1)
-                         .arg(m_frames.size())
-                         .arg(m_frames[m_frameAt].name));
+    m_ui->Frame->setText(QStringLiteral("Frame %1 of %2: %3")
+                             .arg(m_frameAt + 1)
+                             .arg(m_frames.size())
+                             .arg(m_frames[m_frameAt].name));
 }
 
 void TTextureBrowser::ZoomChange() {
     ShowPicture(m_frames.empty() ? m_shown : m_frames[m_frameAt].picture);
     if (!m_levelImages.empty()) {
-        m_levels->setPixmap(QPixmap::fromImage(SideBySide(m_levelImages, m_zoom->value())));
+        m_ui->Levels->setPixmap(QPixmap::fromImage(SideBySide(m_levelImages, m_ui->Zoom->value())));
     }
 }
 
 void TTextureBrowser::ShowPicture(const QImage& picture) {
     if (!picture.isNull()) {
-        m_picture->setPixmap(QPixmap::fromImage(Zoomed(picture, m_zoom->value())));
+        m_ui->Picture->setPixmap(QPixmap::fromImage(Zoomed(picture, m_ui->Zoom->value())));
     }
 }
 
@@ -435,13 +314,13 @@ void TTextureBrowser::PlayBtnClick() {
         Stop();
     } else if (m_frames.size() > 1) {
         m_timer->start();
-        m_play->setText(QStringLiteral("&Stop"));
+        m_ui->PlayBtn->setText(QStringLiteral("&Stop"));
     }
 }
 
 void TTextureBrowser::Stop() {
     m_timer->stop();
-    m_play->setText(QStringLiteral("&Play"));
+    m_ui->PlayBtn->setText(QStringLiteral("&Play"));
 }
 
 void TTextureBrowser::FrameTimerTimer() {
@@ -456,7 +335,7 @@ void TTextureBrowser::FrameTimerTimer() {
 
 void TTextureBrowser::AddBtnClick() {
     QList<int> rows;
-    const QModelIndexList selected = m_textures->selectionModel()->selectedIndexes();
+    const QModelIndexList selected = m_ui->Textures->selectionModel()->selectedIndexes();
     for (const QModelIndex& index : selected) {
         rows.append(index.row());
     }

@@ -12,6 +12,7 @@
 // file that cannot be read gets a placeholder and its reason, never a box.
 
 #include "formats/Formats.h"
+#include "ui/ProjectModel.h"
 
 #include <QImage>
 #include <QString>
@@ -21,13 +22,12 @@
 #include <vector>
 
 class QKeyEvent;
-class QLabel;
-class QLineEdit;
-class QListView;
-class QPushButton;
 class QShowEvent;
-class QSpinBox;
 class QTimer;
+
+namespace Ui {
+class TTextureBrowser;
+}
 
 namespace texelary {
 
@@ -49,7 +49,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
-    void ProjectChange();
+    void ProjectChange(texelary::ProjectModel::Field field);
     void FilterChange(const QString& text);
     void TexturesCurrentChange();
     void TexturesSelectionChange();
@@ -65,8 +65,6 @@ private:
         QImage picture;
     };
 
-    void BuildWindow();
-    QWidget* BuildDetails();
     void Reload();
     void ShowNothing();
     void ShowTexture(int row);
@@ -75,23 +73,12 @@ private:
     void ShowPicture(const QImage& picture);
     void Stop();
 
+    std::unique_ptr<Ui::TTextureBrowser> m_ui;
     AppWindows& m_windows;
     std::unique_ptr<ThumbnailLoader> m_loader;
     std::unique_ptr<TextureModel> m_model;
     std::optional<SourceFormat> m_format;
 
-    QLineEdit* m_filter = nullptr;
-    QLabel* m_count = nullptr;
-    QListView* m_textures = nullptr;
-    QLabel* m_picture = nullptr;
-    QSpinBox* m_zoom = nullptr;
-    QPushButton* m_play = nullptr;
-    QLabel* m_frame = nullptr;
-    QLabel* m_levels = nullptr;
-    QLabel* m_palette = nullptr;
-    QLabel* m_fields = nullptr;
-    QPushButton* m_add = nullptr;
-    QPushButton* m_close = nullptr;
     QTimer* m_timer = nullptr;
 
     QImage m_shown;                    // the selected texture's picture, at 1x

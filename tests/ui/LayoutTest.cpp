@@ -272,7 +272,7 @@ void LayoutTest::WindowsMatchTheirLayouts() {
     Session session;
     for (const WindowLayout& layout : Layouts(session.Windows())) {
         const QString window = layout.window->objectName();
-        QCOMPARE(layout.window->windowTitle(), layout.caption);
+        QCOMPARE(VisibleTitle(*layout.window), layout.caption);
         QCOMPARE(layout.client->size(), layout.clientSize);
         // Fixed frames but the main window's, which opens at its least size and grows from there.
         // Closing any window but the main one leaves the program on.
@@ -474,13 +474,12 @@ void LayoutTest::FormatListsOfferEveryFormatInIndexOrder() {
         }
         return items;
     };
-    const TProjectSetup& setup = *session.Windows().ProjectSetup;
     QCOMPARE(
-        texts(setup.ConvFrom()),
+        texts(session.ConvFrom()),
         (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
                      "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
                      "PC Paintbrush (*.pcx)", "WAD2 textures (*.wad)", "WAD3 textures (*.wad)"}));
-    QCOMPARE(texts(setup.ConvTo()),
+    QCOMPARE(texts(session.ConvTo()),
              (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)", "Portable Network Graphics (*.png)",
                           "WAD2 textures (*.wad)", "WAD3 textures (*.wad)"}));
 }

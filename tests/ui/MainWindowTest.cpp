@@ -497,28 +497,28 @@ void WindowsTest::KeysRunTheFileMenuAndQuit() {
 void WindowsTest::TitleNamesTheProjectFile() {
     Session session;
     TMain& main = *session.Windows().Main;
-    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("Texelary"));
     const QString path = session.PathOf("stones.mm");
     session.Modals.Then(ChooseFile(path));
     session.Item("SaveAsBtn").trigger();
-    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("stones.mm - Texelary"));
     session.Item("NewProject").trigger();
-    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("Texelary"));
     QVERIFY(main.OpenProjectFile(path));
-    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("stones.mm - Texelary"));
     QCOMPARE(session.Boxes.Shown.size(), std::size_t{0}); // nothing was changed in between
 
     // A star marks changes not saved, until they are saved or set aside.
     session.OutputPath().setText(session.PathOf("out"));
-    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm* - Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("stones.mm* - Texelary"));
     session.Item("SaveBtn").trigger();
-    QCOMPARE(main.windowTitle(), QStringLiteral("stones.mm - Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("stones.mm - Texelary"));
     session.ConvTo().setCurrentIndex(1);
     session.Boxes.Answers = {WindowAnswer::Discard};
     session.Item("NewProject").trigger();
-    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("Texelary"));
     session.InputPath().setText(session.PathOf("in"));
-    QCOMPARE(main.windowTitle(), QStringLiteral("Texelary*"));
+    QCOMPARE(VisibleTitle(main), QStringLiteral("Texelary*"));
 }
 
 void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {

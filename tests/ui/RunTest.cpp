@@ -8,6 +8,7 @@
 #include "formats/WalFormat.h"
 #include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ProjectModel.h"
 #include "ui/TMain.h"
 #include "ui/TProcessDialog.h"
 #include "ui/TProjectSetup.h"
@@ -352,12 +353,13 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
         QVERIFY(WriteWalFile(image, WalPalette, source, {MipFilter::Point, belt}));
         session.ConvFrom().setCurrentIndex(2);
         session.AddAll();
-        TProjectSetup& setup = *session.Windows().ProjectSetup;
-        QVERIFY(!setup.KeepHeader().isChecked());
-        QCOMPARE(setup.MipLevels().currentText(), QStringLiteral("sampled"));
-        QTest::mouseClick(&setup.KeepHeader(), Qt::LeftButton);
-        setup.MipLevels().setCurrentIndex(1);
-        QCOMPARE(setup.MipLevels().currentText(), QStringLiteral("averaged"));
+        QVERIFY(!session.SetupControl<QCheckBox>("KeepHeader").isChecked());
+        QCOMPARE(session.SetupControl<QComboBox>("MipLevels").currentText(),
+                 QStringLiteral("sampled"));
+        QTest::mouseClick(&session.SetupControl<QCheckBox>("KeepHeader"), Qt::LeftButton);
+        session.SetupControl<QComboBox>("MipLevels").setCurrentIndex(1);
+        QCOMPARE(session.SetupControl<QComboBox>("MipLevels").currentText(),
+                 QStringLiteral("averaged"));
         session.Click("CreateBtn");
         QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
 
@@ -371,8 +373,8 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
     // The next start of the program finds both as they were left.
     {
         Session session;
-        QVERIFY(session.Windows().ProjectSetup->KeepHeader().isChecked());
-        QCOMPARE(session.Windows().ProjectSetup->MipLevels().currentIndex(), 1);
+        QVERIFY(session.SetupControl<QCheckBox>("KeepHeader").isChecked());
+        QCOMPARE(session.SetupControl<QComboBox>("MipLevels").currentIndex(), 1);
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
@@ -384,10 +386,9 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
                         session.PathOf(QStringLiteral("rgba.png"))));
     session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Png));
     session.AddAll();
-    TProjectSetup& setup = *session.Windows().ProjectSetup;
-    setup.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
-    QTest::mouseClick(&setup.TransparentIndex(), Qt::LeftButton);
-    QTest::mouseClick(&setup.Dither(), Qt::LeftButton);
+    session.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
+    QTest::mouseClick(&session.SetupControl<QCheckBox>("TransparentIndex"), Qt::LeftButton);
+    QTest::mouseClick(&session.SetupControl<QCheckBox>("Dither"), Qt::LeftButton);
     const RunSettings& run = session.Windows().ProcessDialog->Settings();
     session.Click("CreateBtn");
     QCOMPARE(session.Boxes.Texts(), QStringList{"All done"});
@@ -405,8 +406,7 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
         Session session;
         WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
         session.AddAll();
-        TProjectSetup& setup = *session.Windows().ProjectSetup;
-        QVERIFY(!setup.Fullbright().isChecked());
+        QVERIFY(!session.SetupControl<QCheckBox>("Fullbright").isChecked());
         const struct {
             TargetFormat to;
             bool enabled;
@@ -416,11 +416,11 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
                        {TargetFormat::Wad3, false},
                        {TargetFormat::Wad2, true}};
         for (const auto& target : targets) {
-            setup.ConvTo().setCurrentIndex(IndexOf(target.to));
-            QCOMPARE(setup.Fullbright().isEnabled(), target.enabled);
+            session.ConvTo().setCurrentIndex(IndexOf(target.to));
+            QCOMPARE(session.SetupControl<QCheckBox>("Fullbright").isEnabled(), target.enabled);
         }
-        QTest::mouseClick(&setup.Fullbright(), Qt::LeftButton);
-        QVERIFY(setup.Fullbright().isChecked());
+        QTest::mouseClick(&session.SetupControl<QCheckBox>("Fullbright"), Qt::LeftButton);
+        QVERIFY(session.SetupControl<QCheckBox>("Fullbright").isChecked());
         session.OutputPath().setText(session.PathOf(QStringLiteral("out.wad")));
         const RunSettings& run = session.Windows().ProcessDialog->Settings();
         session.Click("CreateBtn");
@@ -429,7 +429,7 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
     }
     {
         Session session;
-        QVERIFY(session.Windows().ProjectSetup->Fullbright().isChecked());
+        QVERIFY(session.SetupControl<QCheckBox>("Fullbright").isChecked());
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
@@ -451,13 +451,12 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
             static_cast<QFileDialog&>(dialog).selectFile(path);
             return int(QDialog::Accepted);
         });
-        QComboBox& choice = session.Windows().ProjectSetup->PaletteChoice();
+        QComboBox& choice = session.SetupControl<QComboBox>("PaletteChoice");
         choice.setCurrentIndex(1);
         emit choice.activated(1);
     };
     {
         Session session;
-        TProjectSetup& setup = *session.Windows().ProjectSetup;
         const QString full = session.PathOf(QStringLiteral("mod.pal"));
         const QString few = session.PathOf(QStringLiteral("few.pal"));
         writePalette(full, 256);
@@ -468,16 +467,16 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
         choose(session, notes.fileName());
         QCOMPARE(session.Boxes.Texts().size(), 1);
         QVERIFY(session.Boxes.Texts()[0].startsWith(QStringLiteral("Cannot use the palette")));
-        QVERIFY(setup.PaletteFile().isEmpty());
-        QCOMPARE(setup.PaletteChoice().currentIndex(), 0);
+        QVERIFY(session.Windows().Project->Settings().paletteFile.isEmpty());
+        QCOMPARE(session.SetupControl<QComboBox>("PaletteChoice").currentIndex(), 0);
         session.Boxes.Shown.clear();
 
         WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
         session.AddAll();
-        setup.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
+        session.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
         const RunSettings& run = session.Windows().ProcessDialog->Settings();
         choose(session, few);
-        QCOMPARE(setup.PaletteFile(), few);
+        QCOMPARE(session.Windows().Project->Settings().paletteFile, few);
         session.Click("CreateBtn");
         QCOMPARE(session.Boxes.Texts().size(), 1); // refused for .wal, and nothing ran
         QVERIFY(!QFileInfo::exists(session.PathOf(QStringLiteral("a.wal"))));
@@ -489,11 +488,11 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
     }
     {
         Session session;
-        TProjectSetup& setup = *session.Windows().ProjectSetup;
-        QVERIFY(setup.PaletteFile().endsWith(QStringLiteral("mod.pal")));
-        QCOMPARE(setup.PaletteChoice().currentIndex(), 1);
-        setup.PaletteChoice().setCurrentIndex(0);
-        emit setup.PaletteChoice().activated(0);
+        QVERIFY(
+            session.Windows().Project->Settings().paletteFile.endsWith(QStringLiteral("mod.pal")));
+        QCOMPARE(session.SetupControl<QComboBox>("PaletteChoice").currentIndex(), 1);
+        session.SetupControl<QComboBox>("PaletteChoice").setCurrentIndex(0);
+        emit session.SetupControl<QComboBox>("PaletteChoice").activated(0);
         WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);
         session.AddAll();
         session.Click("CreateBtn");

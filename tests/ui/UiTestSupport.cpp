@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -163,16 +164,16 @@ QAction& Session::Item(const char* name) {
 }
 
 QLineEdit& Session::InputPath() {
-    return Windows().ProjectSetup->InputPath();
+    return SetupControl<QLineEdit>("InputPath");
 }
 QLineEdit& Session::OutputPath() {
-    return Windows().ProjectSetup->OutputPath();
+    return SetupControl<QLineEdit>("OutputPath");
 }
 QComboBox& Session::ConvFrom() {
-    return Windows().ProjectSetup->ConvFrom();
+    return SetupControl<QComboBox>("ConvFrom");
 }
 QComboBox& Session::ConvTo() {
-    return Windows().ProjectSetup->ConvTo();
+    return SetupControl<QComboBox>("ConvTo");
 }
 QListWidget& Session::FileList() {
     return Windows().FileDialog->File();
@@ -192,6 +193,11 @@ void Session::AddAll() {
         dialog.findChild<QListWidget*>(QStringLiteral("File"))->selectAll();
         return int(QDialog::Accepted);
     });
+}
+
+QString VisibleTitle(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    return handle != nullptr ? handle->title() : window.windowTitle();
 }
 
 QStringList Session::Entries() {

@@ -8,6 +8,7 @@
 #include "image/IndexedImage.h"
 #include "ui/AppWindows.h"
 #include "ui/MessageBoxes.h"
+#include "ui/TProjectSetup.h"
 
 #include <QDialog>
 #include <QString>
@@ -96,6 +97,14 @@ public:
     QLineEdit& OutputPath();
     QComboBox& ConvFrom();
     QComboBox& ConvTo();
+    // A control of the setup dialog, by its name.
+    template <class Control> Control& SetupControl(const char* name) {
+        auto* control = Windows().ProjectSetup->findChild<Control*>(QString::fromLatin1(name));
+        if (control == nullptr) {
+            qFatal("no setup control %s", name);
+        }
+        return *control;
+    }
     QListWidget& FileList(); // the file chooser's list
 
     // Clicks a button of the main window with the mouse.
@@ -128,6 +137,10 @@ void WriteTestArchives(Session& session);
 // Writes an uncompressed 8-bit bitmap with a palette of 256 colours.
 void WriteBitmap(const QString& path, int width, int height);
 void WriteText(const QString& path, const QByteArray& bytes);
+
+// The title the window system is given for `window`: with Qt's "[*]" shown as the modified mark
+// or left out. A window never shown has no such title yet; its own is taken then.
+QString VisibleTitle(const QWidget& window);
 
 // The texts of the list's items, in order, and of its selected items.
 QStringList Texts(const QListWidget& list);

@@ -14,6 +14,7 @@
 #include "project/ProjectFile.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreviewPicture.h"
+#include "ui/ProjectModel.h"
 #include "ui/TAboutDialog.h"
 #include "ui/TFileDialog.h"
 #include "ui/TMain.h"
@@ -37,6 +38,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTest>
 #include <QTimer>
@@ -138,6 +140,9 @@ private slots:
     void DeleteRemovesEverySelectedEntry();
     void KeysRunTheFileMenuAndQuit();
     void TitleNamesTheProjectFile();
+    void ProjectModelSignalsEachChange();
+    void ProjectModelRefusesUnknownFormats();
+    void SetupDialogAndModelFollowEachOther();
     void ChangesNotSavedAreAskedAbout_data();
     void ChangesNotSavedAreAskedAbout();
     void DroppedFilesAreAddedWhenTheyMayBe();
