@@ -6,14 +6,14 @@
 #include "colour/NearestColour.h"
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
-#include "formats/BmpFormat.h"
-#include "formats/M8Format.h"
-#include "formats/PngFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/pictures/BmpFormat.h"
+#include "formats/pictures/PngFormat.h"
 
 #ifdef TEXELARY_BENCH_SPNG
 #include <spng.h>
 #endif
-#include "formats/WalFormat.h"
+#include "formats/mips/WalFormat.h"
 #include "image/Resample.h"
 
 #include <benchmark/benchmark.h>

@@ -9,7 +9,7 @@
 //       the same reader, on libspng, that a conversion uses) and writes to OUTPUT a file of the
 //       size of the same-named file in SIZES, one file after another on one thread.
 
-#include "formats/PngFormat.h"
+#include "formats/pictures/PngFormat.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,12 +9,12 @@
 #include "UiTestSupport.h"
 #include "colour/WalPalette.h"
 #include "convert/ConversionRun.h"
-#include "formats/WalFormat.h"
-#include "ui/Application.h"
-#include "ui/TMain.h"
-#include "ui/TProcessDialog.h"
-#include "ui/TextureBrowser.h"
-#include "ui/TextureModel.h"
+#include "formats/mips/WalFormat.h"
+#include "ui/app/Application.h"
+#include "ui/app/TMain.h"
+#include "ui/browser/TextureBrowser.h"
+#include "ui/browser/TextureModel.h"
+#include "ui/run/TProcessDialog.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // Bitmap reader: picture and palette from hostile bytes, then both writers.
 
 #include "FuzzOutput.h"
-#include "formats/BmpFormat.h"
+#include "formats/pictures/BmpFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

@@ -3,7 +3,7 @@
 
 #include "FuzzOutput.h"
 #include "formats/Formats.h"
-#include "formats/M8Format.h"
+#include "formats/mips/M8Format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

@@ -4,7 +4,7 @@
 // nearest-colour tables are made anew whenever the palette changes, it ran 500 times slower.
 
 #include "FuzzMipTexture.h"
-#include "formats/MipTexture.h"
+#include "formats/mips/MipTexture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

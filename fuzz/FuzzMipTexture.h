@@ -3,7 +3,7 @@
 // What the wad and mip texture harnesses do with a texture a lump gave: write it back as a lump
 // of the same kind, which must read back the same.
 
-#include "formats/MipTexture.h"
+#include "formats/mips/MipTexture.h"
 
 #include <cstdlib>
 #include <cstring>

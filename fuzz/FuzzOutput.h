@@ -7,9 +7,9 @@
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
 #include "formats/DecodedTexture.h"
-#include "formats/M8Format.h"
-#include "formats/PngFormat.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/PngFormat.h"
 
 #include <cstdlib>
 #include <cstring>

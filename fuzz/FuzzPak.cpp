@@ -1,8 +1,8 @@
 // Pak reader: the header and the directory from hostile bytes, as the reader takes them from a
 // file; every entry accepted must lie inside the file, after the header, with a name that passes.
 
+#include "archives/PakArchive.h"
 #include "base/ByteOrder.h"
-#include "formats/PakArchive.h"
 
 #include <algorithm>
 #include <cstdlib>

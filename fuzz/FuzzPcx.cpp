@@ -1,7 +1,7 @@
 // PCX reader from hostile bytes, then the rest of a conversion.
 
 #include "FuzzOutput.h"
-#include "formats/PcxFormat.h"
+#include "formats/pictures/PcxFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

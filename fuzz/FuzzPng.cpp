@@ -1,7 +1,7 @@
 // PNG reader (libspng) from hostile bytes, then the rest of a conversion.
 
 #include "FuzzOutput.h"
-#include "formats/PngFormat.h"
+#include "formats/pictures/PngFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

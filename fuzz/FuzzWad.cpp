@@ -4,8 +4,8 @@
 
 #include "FuzzMipTexture.h"
 #include "FuzzOutput.h"
+#include "archives/WadArchive.h"
 #include "base/ByteOrder.h"
-#include "formats/WadArchive.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include "FuzzOutput.h"
 #include "formats/Formats.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/WalFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace texelary;

@@ -3,10 +3,10 @@
 // Whole paks and wads written in one call, for the tests that need an archive on disk: the
 // program itself writes its archives entry by entry (ArchiveWriter), as a run converts them.
 
+#include "archives/PakArchive.h"
+#include "archives/WadArchive.h"
 #include "base/FileIo.h"
 #include "base/WriteError.h"
-#include "formats/PakArchive.h"
-#include "formats/WadArchive.h"
 
 #include <cstdint>
 #include <span>

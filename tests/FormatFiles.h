@@ -5,9 +5,9 @@
 // holds them.
 
 #include "base/FileIo.h"
-#include "formats/BmpFormat.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/BmpFormat.h"
 
 #include <memory>
 #include <string>

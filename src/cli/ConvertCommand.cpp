@@ -1,13 +1,13 @@
 #include "cli/ConvertCommand.h"
 
+#include "archives/ArchiveInput.h"
+#include "archives/ArchiveOutput.h"
 #include "base/NativePath.h"
 #include "base/Version.h"
 #include "cli/ConvertArguments.h"
 #include "cli/InfoCommand.h"
-#include "convert/ArchiveOutput.h"
 #include "convert/ConversionRun.h"
 #include "convert/OutputGuard.h"
-#include "formats/ArchiveInput.h"
 #include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
 

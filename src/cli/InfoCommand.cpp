@@ -1,16 +1,16 @@
 #include "cli/InfoCommand.h"
 
+#include "archives/ArchiveInput.h"
+#include "archives/ArchiveListing.h"
+#include "archives/WadArchive.h"
 #include "base/NativePath.h"
 #include "base/Utf8.h"
 #include "formats/AnimationChains.h"
-#include "formats/ArchiveInput.h"
-#include "formats/ArchiveListing.h"
 #include "formats/Formats.h"
-#include "formats/MipTexture.h"
 #include "formats/ReadError.h"
 #include "formats/TextureDescription.h"
 #include "formats/TextureInfo.h"
-#include "formats/WadArchive.h"
+#include "formats/mips/MipTexture.h"
 
 #include <algorithm>
 #include <cstdio>

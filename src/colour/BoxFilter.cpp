@@ -1,6 +1,6 @@
 #include "colour/BoxFilter.h"
 
-#include "colour/LastPerThread.h"
+#include "base/LastPerThread.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "colour/NearestColour.h"
 
-#include "colour/LastPerThread.h"
+#include "base/LastPerThread.h"
 #include "colour/Nearest.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "colour/WalPalette.h"
 
-#include "colour/LastPerThread.h"
+#include "base/LastPerThread.h"
 #include "colour/NearestColour.h"
 
 #include <array>

@@ -1,13 +1,13 @@
 #include "convert/ConversionRun.h"
 
+#include "archives/ArchiveInput.h"
+#include "archives/ArchiveOutput.h"
 #include "base/ThreadCaches.h"
 #include "base/Utf8.h"
-#include "convert/ArchiveOutput.h"
 #include "convert/ConvertEntry.h"
 #include "convert/EntryPaths.h"
 #include "convert/OrderedPool.h"
 #include "convert/OutputGuard.h"
-#include "formats/ArchiveInput.h"
 #include "formats/ReadError.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "convert/ConvertEntry.h"
 
+#include "archives/ArchiveInput.h"
 #include "colour/Quantize.h"
-#include "formats/ArchiveInput.h"
 #include "formats/Sidecar.h"
 #include "image/RgbaImage.h"
 

@@ -1,17 +1,17 @@
 #include "formats/Formats.h"
 
+#include "archives/ArchiveInput.h"
 #include "base/NativePath.h"
 #include "colour/TargetPalette.h"
 #include "colour/Wad2Palette.h"
-#include "formats/ArchiveInput.h"
-#include "formats/BmpFormat.h"
-#include "formats/M8Format.h"
-#include "formats/MipTexture.h"
-#include "formats/PcxFormat.h"
-#include "formats/PngFormat.h"
-#include "formats/StoredPicture.h"
-#include "formats/TgaFormat.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/MipTexture.h"
+#include "formats/mips/StoredPicture.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/BmpFormat.h"
+#include "formats/pictures/PcxFormat.h"
+#include "formats/pictures/PngFormat.h"
+#include "formats/pictures/TgaFormat.h"
 
 #include <algorithm>
 #include <array>

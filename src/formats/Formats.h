@@ -5,12 +5,12 @@
 // chooser and --info, and the reader, writer and look inside that the run and --info use. Adding
 // a format is adding its value and one row to the table in Formats.cpp.
 
+#include "archives/WadArchive.h"
 #include "colour/NearestColour.h"
 #include "formats/DecodedTexture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/TextureInfo.h"
-#include "formats/WadArchive.h"
 #include "formats/WriteOptions.h"
 #include "image/IndexedImage.h"
 #include "image/RgbaImage.h"

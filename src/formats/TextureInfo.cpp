@@ -1,9 +1,9 @@
 #include "formats/TextureInfo.h"
 
-#include "formats/BmpFormat.h"
-#include "formats/M8Format.h"
-#include "formats/MipTexture.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/MipTexture.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/BmpFormat.h"
 
 #include <algorithm>
 #include <array>

@@ -3,11 +3,11 @@
 // A look inside a texture file: what it is, its levels, its header fields, how many indices its
 // picture uses, and where it strays from its format's rules. For the command line's --info.
 
+#include "archives/WadArchive.h"
 #include "formats/DecodedTexture.h"
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
-#include "formats/StoredPicture.h"
-#include "formats/WadArchive.h"
+#include "formats/mips/StoredPicture.h"
 
 #include <cstddef>
 #include <cstdint>

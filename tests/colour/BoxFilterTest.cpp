@@ -8,8 +8,8 @@
 #include "TestImages.h"
 #include "colour/Nearest.h"
 #include "colour/WalPalette.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 
 #include <gtest/gtest.h>
 

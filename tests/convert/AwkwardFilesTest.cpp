@@ -9,9 +9,9 @@
 #include "base/FileIo.h"
 #include "colour/WalPalette.h"
 #include "convert/ConversionRun.h"
-#include "formats/BmpFormat.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/BmpFormat.h"
 #include "project/ProjectFile.h"
 
 #include <cstdio>

@@ -4,13 +4,13 @@
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "archives/ArchiveBytes.h"
 #include "colour/WalPalette.h"
 #include "convert/EntryPaths.h"
 #include "convert/OutputGuard.h"
-#include "formats/ArchiveBytes.h"
-#include "formats/BmpFormat.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/BmpFormat.h"
 
 #include <deque>
 #include <functional>

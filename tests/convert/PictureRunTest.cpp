@@ -8,9 +8,9 @@
 #include "colour/Quantize.h"
 #include "colour/WalPalette.h"
 #include "convert/ConversionRun.h"
-#include "formats/M8Format.h"
-#include "formats/PngFormat.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
+#include "formats/pictures/PngFormat.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

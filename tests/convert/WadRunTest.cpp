@@ -5,10 +5,10 @@
 #include "RecordingFeedback.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "archives/ArchiveInput.h"
 #include "colour/Wad2Palette.h"
 #include "convert/ConversionRun.h"
-#include "formats/ArchiveInput.h"
-#include "formats/MipTexture.h"
+#include "formats/mips/MipTexture.h"
 
 #include <array>
 #include <cstdlib>

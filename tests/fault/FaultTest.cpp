@@ -8,8 +8,8 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "colour/WalPalette.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 #include "project/ProjectFile.h"
 
 #include <csignal>

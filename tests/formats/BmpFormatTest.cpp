@@ -1,4 +1,4 @@
-#include "formats/BmpFormat.h"
+#include "formats/pictures/BmpFormat.h"
 
 #include "FormatFiles.h"
 #include "TestFiles.h"

@@ -5,8 +5,8 @@
 
 #include "TestImages.h"
 #include "colour/WalPalette.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "TestImages.h"
 #include "colour/Quantize.h"
 #include "formats/Formats.h"
-#include "formats/PngFormat.h"
 #include "formats/TextureInfo.h"
+#include "formats/pictures/PngFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "formats/M8Format.h"
+#include "formats/mips/M8Format.h"
 
 #include "FormatFiles.h"
 #include "MipBytes.h"

@@ -3,8 +3,8 @@
 
 #include "MipBytes.h"
 #include "formats/Formats.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 
 #include <cctype>
 #include <gtest/gtest.h>

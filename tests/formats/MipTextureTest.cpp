@@ -1,12 +1,12 @@
-#include "formats/MipTexture.h"
+#include "formats/mips/MipTexture.h"
 
 #include "ArchiveFiles.h"
 #include "MipBytes.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "archives/ArchiveBytes.h"
 #include "colour/Wad2Palette.h"
-#include "formats/ArchiveBytes.h"
-#include "formats/M8Format.h"
+#include "formats/mips/M8Format.h"
 
 #include <gtest/gtest.h>
 #include <string>

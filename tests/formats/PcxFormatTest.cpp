@@ -1,4 +1,4 @@
-#include "formats/PcxFormat.h"
+#include "formats/pictures/PcxFormat.h"
 
 #include "TestImages.h"
 

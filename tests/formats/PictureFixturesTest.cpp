@@ -4,10 +4,10 @@
 
 #include "TestFiles.h"
 #include "TestImages.h"
-#include "formats/BmpFormat.h"
-#include "formats/PcxFormat.h"
-#include "formats/PngFormat.h"
-#include "formats/TgaFormat.h"
+#include "formats/pictures/BmpFormat.h"
+#include "formats/pictures/PcxFormat.h"
+#include "formats/pictures/PngFormat.h"
+#include "formats/pictures/TgaFormat.h"
 
 #include <gtest/gtest.h>
 #include <optional>

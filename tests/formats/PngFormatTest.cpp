@@ -1,10 +1,10 @@
-#include "formats/PngFormat.h"
+#include "formats/pictures/PngFormat.h"
 
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "colour/WalPalette.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 
 #include <array>
 #include <gtest/gtest.h>

@@ -7,8 +7,8 @@
 #include "TestImages.h"
 #include "colour/WalPalette.h"
 #include "formats/Formats.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 
 #include <gtest/gtest.h>
 

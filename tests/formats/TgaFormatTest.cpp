@@ -1,4 +1,4 @@
-#include "formats/TgaFormat.h"
+#include "formats/pictures/TgaFormat.h"
 
 #include "TestImages.h"
 

@@ -1,4 +1,4 @@
-#include "formats/WalFormat.h"
+#include "formats/mips/WalFormat.h"
 
 #include "FormatFiles.h"
 #include "MipBytes.h"

@@ -2,14 +2,14 @@
 // size, tab order; and each window rendered to a PNG in the build directory, to be looked at.
 
 #include "UiTestSupport.h"
-#include "ui/TAboutDialog.h"
-#include "ui/TFileDialog.h"
-#include "ui/TMain.h"
-#include "ui/TPathDialog.h"
-#include "ui/TProcessDialog.h"
-#include "ui/TProjectSetup.h"
-#include "ui/TSplashDialog.h"
-#include "ui/TextureBrowser.h"
+#include "ui/about/TAboutDialog.h"
+#include "ui/about/TSplashDialog.h"
+#include "ui/app/TMain.h"
+#include "ui/browser/TextureBrowser.h"
+#include "ui/choosers/TFileDialog.h"
+#include "ui/choosers/TPathDialog.h"
+#include "ui/project/TProjectSetup.h"
+#include "ui/run/TProcessDialog.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

@@ -2,16 +2,16 @@
 
 #include "FormatFiles.h"
 #include "UiTestSupport.h"
+#include "archives/ArchiveInput.h"
 #include "colour/WalPalette.h"
-#include "formats/ArchiveInput.h"
-#include "formats/M8Format.h"
-#include "formats/WalFormat.h"
+#include "formats/mips/M8Format.h"
+#include "formats/mips/WalFormat.h"
 #include "project/ProjectFile.h"
-#include "ui/MessageBoxes.h"
-#include "ui/ProjectModel.h"
-#include "ui/TMain.h"
-#include "ui/TProcessDialog.h"
-#include "ui/TProjectSetup.h"
+#include "ui/app/MessageBoxes.h"
+#include "ui/app/TMain.h"
+#include "ui/project/ProjectModel.h"
+#include "ui/project/TProjectSetup.h"
+#include "ui/run/TProcessDialog.h"
 
 #include <QAction>
 #include <QApplication>

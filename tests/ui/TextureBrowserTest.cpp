@@ -1,13 +1,13 @@
 // The texture browser: what it lists, its filter, what a selected texture shows, animations, and
 // how its textures reach the project's list.
 
-#include "ui/TextureBrowser.h"
+#include "ui/browser/TextureBrowser.h"
 
 #include "FormatFiles.h"
 #include "UiTestSupport.h"
 #include "colour/WalPalette.h"
-#include "ui/TMain.h"
-#include "ui/TextureModel.h"
+#include "ui/app/TMain.h"
+#include "ui/browser/TextureModel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // Runs every window test class under the program's own application object, so that the default
 // error report is part of what is tested.
 
-#include "ui/Application.h"
+#include "ui/app/Application.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -2,17 +2,17 @@
 
 #include "ArchiveFiles.h"
 #include "BmpBuilder.h"
+#include "archives/PakArchive.h"
+#include "archives/WadArchive.h"
 #include "base/FileIo.h"
 #include "colour/WalPalette.h"
-#include "formats/MipTexture.h"
-#include "formats/PakArchive.h"
-#include "formats/WadArchive.h"
-#include "formats/WalFormat.h"
-#include "ui/Application.h"
-#include "ui/TFileDialog.h"
-#include "ui/TMain.h"
-#include "ui/TProcessDialog.h"
-#include "ui/TProjectSetup.h"
+#include "formats/mips/MipTexture.h"
+#include "formats/mips/WalFormat.h"
+#include "ui/app/Application.h"
+#include "ui/app/TMain.h"
+#include "ui/choosers/TFileDialog.h"
+#include "ui/project/TProjectSetup.h"
+#include "ui/run/TProcessDialog.h"
 
 #include <QAction>
 #include <QComboBox>

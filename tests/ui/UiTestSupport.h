@@ -6,9 +6,9 @@
 
 #include "convert/ConversionRun.h"
 #include "image/IndexedImage.h"
-#include "ui/AppWindows.h"
-#include "ui/MessageBoxes.h"
-#include "ui/TProjectSetup.h"
+#include "ui/app/AppWindows.h"
+#include "ui/app/MessageBoxes.h"
+#include "ui/project/TProjectSetup.h"
 
 #include <QDialog>
 #include <QString>

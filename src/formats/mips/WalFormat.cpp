@@ -1,0 +1,193 @@
+#include "formats/mips/WalFormat.h"
+
+// Byte layout of a .wal file (all numbers little-endian, 32-bit):
+//
+//   offset  size  field
+//        0    32  name, NUL-terminated, zero-padded: empty, or the source's name when its
+//                 header fields are kept (so are the animation name, flags, contents and
+//                 value below); a kept name is cut to 31 bytes without splitting a UTF-8 character
+//       32     4  width of level 0
+//       36     4  height of level 0
+//       40    16  level offsets, 4 entries, level 0 first: where level i's pixels start, 0 for an
+//                 empty level; the reader takes level 0 from offset 100 whatever they say
+//       56    32  animation name: empty, or the source's, cut like the name
+//       88     4  flags: 0, or the source's (copied as stored)
+//       92     4  contents: 0, or the source's
+//       96     4  value: 0, or the source's
+//      100        pixels of the four levels back to back, level 0 first, rows top to bottom;
+//                 level i is floor(W / 2^i) x floor(H / 2^i) and indexes WalPalette
+//
+// Sizes and positions must fit a signed 32-bit integer.
+
+#include "base/ByteOrder.h"
+#include "base/FileIo.h"
+#include "colour/WalPalette.h"
+#include "formats/mips/MipLevels.h"
+#include "formats/mips/StoredPicture.h"
+
+#include <array>
+#include <cstring>
+#include <new>
+
+namespace texelary {
+
+namespace WalLayout {
+constexpr std::size_t kName = 0;
+constexpr std::size_t kNameSize = 32;
+constexpr std::size_t kWidth = 32;
+constexpr std::size_t kHeight = 36;
+constexpr std::size_t kOffsets = 40;
+constexpr std::size_t kAnimationName = 56;
+constexpr std::size_t kFlags = 88;
+constexpr std::size_t kContents = 92;
+constexpr std::size_t kValue = 96;
+constexpr std::size_t kHeaderSize = 100;
+
+constexpr std::size_t kLevelCount = 4;
+static_assert(kLevelCount <= kMaxMipLevels);
+
+static_assert(kWidth == kName + kNameSize);
+static_assert(kHeight == kWidth + 4 && kOffsets == kHeight + 4);
+static_assert(kAnimationName == kOffsets + kLevelCount * 4);
+static_assert(kFlags == kAnimationName + kNameSize);
+static_assert(kContents == kFlags + 4 && kValue == kContents + 4);
+static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 100);
+static_assert(kNameSize == kTextureNameFieldSize);
+constexpr HeaderFieldOffsets kFieldOffsets{kName, kAnimationName, kFlags, kContents, kValue};
+} // namespace WalLayout
+
+namespace {
+
+// The header's name, animation name, flags, contents and value, when the source's are kept.
+void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
+    StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
+}
+
+// The whole file. Level 0 is the picture's pixels remapped from `palette` onto the fixed palette
+// (WalPalette, or the options' own) in the buffer, unless `palette` is that one; the smaller levels
+// are then made from level 0 as it stands there, so the remapped picture needs no copy of its own.
+std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const Palette& palette,
+                                                const WriteOptions& options) {
+    using namespace WalLayout;
+    // The header's sizes are the scaled ones whatever the filter.
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize)) {
+        return std::nullopt;
+    }
+    try {
+        std::vector<std::uint8_t> file(layout->fileSize); // zeroed: every unset byte is 0
+        std::uint8_t* header = file.data();
+        StoreLE32(header + kWidth, image.width);
+        StoreLE32(header + kHeight, image.height);
+        if (options.fields) {
+            StoreFields(header, *options.fields);
+        }
+        for (std::size_t i = 0; i < kLevelCount; ++i) {
+            StoreLE32(header + kOffsets + 4 * i, layout->levels[i].offset);
+        }
+        if (layout->levels[0].offset == 0) { // a picture without pixels
+            return file;
+        }
+        const std::size_t pixelCount =
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+        std::uint8_t* level0 = file.data() + kHeaderSize;
+        const std::uint8_t* pixels = image.pixels.get();
+        // A picture already on the .wal palette keeps its indices, those of its repeated colours
+        // included: a texture goes round trips unchanged. Any other is remapped on its way into
+        // the buffer.
+        const Palette& fixed = options.palette ? *options.palette : WalPalette;
+        if (palette != fixed) {
+            RemapToPalette({pixels, pixelCount}, level0, fixed, palette);
+        } else {
+            std::memcpy(level0, pixels, pixelCount);
+        }
+        MakeSmallerLevels(file.data(), *layout, options.mips, fixed);
+        return file;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+// The header of `file`, read whole and checked once: none, with the reason in `error`, when the
+// file ends inside it.
+std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, ReadError* error) {
+    using namespace WalLayout;
+    ByteCursor cursor(file);
+    const auto name = cursor.Bytes(kNameSize);
+    const std::int32_t width = cursor.I32();
+    const std::int32_t height = cursor.I32();
+    std::array<std::int32_t, kLevelCount> offsets{};
+    for (std::int32_t& offset : offsets) {
+        offset = cursor.I32();
+    }
+    const auto animationName = cursor.Bytes(kNameSize);
+    const std::uint32_t flags = cursor.U32();
+    const std::uint32_t contents = cursor.U32();
+    const std::uint32_t value = cursor.U32();
+    if (!cursor.Ok()) {
+        SetReason(error, ReadError::Truncated);
+        return std::nullopt;
+    }
+    MipFileHeader header;
+    header.stored = HalvedLevels(kHeaderSize, width, height, offsets);
+    header.fields =
+        HeaderFields{LoadTextField(name.data(), kNameSize),
+                     LoadTextField(animationName.data(), kNameSize), flags, contents, value};
+    header.palette = WalPalette;
+    SetReason(error, ReadError::None);
+    return header;
+}
+
+} // namespace
+
+const char* RefuseWal(const IndexedImage& image, const WriteOptions& /*options*/) {
+    using namespace WalLayout;
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    return layout ? nullptr : DescribeWriteError(WriteError::TooLarge);
+}
+
+std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, const Palette& palette,
+                                                  const WriteOptions& options) {
+    try {
+        return Encode(image, palette, options);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<MipFileHeader> ReadWalHeader(std::span<const std::uint8_t> file, ReadError* error) {
+    return ReadHeader(file, error);
+}
+
+std::optional<DecodedTexture> DecodeWal(std::span<const std::uint8_t> file, ReadError* error,
+                                        LevelsWanted levels) {
+    auto header = ReadHeader(file, error);
+    if (!header) {
+        return std::nullopt;
+    }
+    return DecodeStoredTexture(file, std::move(*header), levels, error);
+}
+
+std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file, ReadError* error) {
+    auto texture = DecodeWal(file, error, LevelsWanted::First);
+    return texture ? std::move(texture->indexed) : nullptr;
+}
+
+std::optional<HeaderFields> ReadWalFields(std::span<const std::uint8_t> file) {
+    auto header = ReadHeader(file, nullptr);
+    return header ? std::optional<HeaderFields>(std::move(header->fields)) : std::nullopt;
+}
+
+StoredLevels ReadWalLevels(std::span<const std::uint8_t> file) {
+    auto header = ReadHeader(file, nullptr);
+    return header ? std::move(header->stored) : StoredLevels{};
+}
+
+bool ReadWalPalette(Palette& palette) {
+    palette = WalPalette;
+    return true;
+}
+
+} // namespace texelary

@@ -1,0 +1,349 @@
+#include "ui/browser/TextureBrowser.h"
+
+#include "formats/AnimationChains.h"
+#include "ui/app/AppWindows.h"
+#include "ui/app/TMain.h"
+#include "ui/browser/TextureModel.h"
+#include "ui/browser/ThumbnailLoader.h"
+#include "ui/choosers/TextureNames.h"
+#include "ui/preview/TexturePicture.h"
+#include "ui/project/ProjectModel.h"
+#include "ui_TextureBrowser.h"
+
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QTimer>
+#include <algorithm>
+
+namespace texelary {
+
+namespace {
+
+namespace BrowserLayout {
+// The square a thumbnail fits: the grid's icon size in TextureBrowser.ui, whose cells of 104 x 100
+// take a thumbnail with two lines of text below.
+constexpr int kThumbnail = 64;
+constexpr QSize kFirstSize{960, 640};   // the window at its first showing
+constexpr int kPaletteCell = 9;         // a palette grid of 16 x 9 + 1 pixels
+constexpr int kLevelGap = 4;            // between the mip levels shown side by side
+constexpr int kFrameMs = 200;           // the engines' animations: five frames a second
+constexpr std::size_t kMostFrames = 64; // an animation's frames followed at most
+} // namespace BrowserLayout
+
+// The header fields and levels of one texture of format `kind`, as --info words them, each
+// label with a capital letter.
+QString Describe(const QString& name, SourceFormat kind, const std::vector<QImage>& levels,
+                 const std::optional<HeaderFields>& fields) {
+    QList<QSize> sizes;
+    for (const QImage& level : levels) {
+        sizes.append(level.size());
+    }
+    QStringList lines{name};
+    for (const DescribedFact& fact : ShownFacts(kind, sizes, fields)) {
+        QString line = FactText(fact);
+        line[0] = line[0].toUpper();
+        lines.append(line);
+    }
+    if (!fields) {
+        lines.append(QStringLiteral("No header fields"));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The levels side by side, top aligned, each `zoom` times its size.
+QImage SideBySide(const std::vector<QImage>& levels, int zoom) {
+    int width = 0;
+    int height = 0;
+    for (const QImage& level : levels) {
+        width += level.width() * zoom + BrowserLayout::kLevelGap;
+        height = std::max(height, level.height() * zoom);
+    }
+    QImage strip(std::max(width - BrowserLayout::kLevelGap, 1), std::max(height, 1),
+                 QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    QPainter painter(&strip);
+    int x = 0;
+    for (const QImage& level : levels) {
+        painter.drawImage(QRect(x, 0, level.width() * zoom, level.height() * zoom), level);
+        x += level.width() * zoom + BrowserLayout::kLevelGap;
+    }
+    return strip;
+}
+
+QImage Zoomed(const QImage& picture, int zoom) {
+    return picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+} // namespace
+
+TTextureBrowser::TTextureBrowser(AppWindows& windows)
+    : m_ui(std::make_unique<Ui::TTextureBrowser>())
+    , m_windows(windows)
+    , m_loader(std::make_unique<ThumbnailLoader>(BrowserLayout::kThumbnail))
+    , m_model(std::make_unique<TextureModel>(*m_loader)) {
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Window);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFont(WindowFont());
+    m_ui->Textures->setModel(m_model.get());
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("FrameTimer"));
+    m_timer->setInterval(BrowserLayout::kFrameMs);
+
+    connect(m_ui->Filter, &QLineEdit::textChanged, this, &TTextureBrowser::FilterChange);
+    connect(m_ui->Textures->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TTextureBrowser::TexturesCurrentChange);
+    connect(m_ui->Textures->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TTextureBrowser::TexturesSelectionChange);
+    connect(m_ui->Zoom, &QSpinBox::valueChanged, this, &TTextureBrowser::ZoomChange);
+    connect(m_ui->PlayBtn, &QPushButton::clicked, this, &TTextureBrowser::PlayBtnClick);
+    connect(m_ui->AddBtn, &QPushButton::clicked, this, &TTextureBrowser::AddBtnClick);
+    connect(m_ui->CloseBtn, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_timer, &QTimer::timeout, this, &TTextureBrowser::FrameTimerTimer);
+    // The project's input folder and source format may change while the window is open.
+    connect(m_windows.Project, &ProjectModel::changed, this, &TTextureBrowser::ProjectChange);
+    ShowNothing();
+}
+
+TTextureBrowser::~TTextureBrowser() {
+    // The view lets go of its model before the model goes.
+    m_ui->Textures->setModel(nullptr);
+}
+
+void TTextureBrowser::Open() {
+    Reload();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TTextureBrowser::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && !m_placed) {
+        m_placed = true;
+        resize(BrowserLayout::kFirstSize);
+        CentreOnScreen(*this);
+    }
+}
+
+void TTextureBrowser::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TTextureBrowser::ProjectChange(ProjectModel::Field field) {
+    if ((field == ProjectModel::Field::InputDir || field == ProjectModel::Field::ConvFrom) &&
+        isVisible()) {
+        Reload();
+    }
+}
+
+void TTextureBrowser::Reload() {
+    Stop();
+    const ProjectModel& project = *m_windows.Project;
+    const QString folder = m_windows.Main->RunFolder(project.InputPath());
+    m_format = project.ConvFrom();
+    QString reason;
+    const auto names =
+        m_format ? TextureNamesIn(folder, *m_format, reason) : std::optional<QStringList>();
+    m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp),
+                         names.value_or(QStringList()));
+    FilterChange(m_ui->Filter->text());
+    if (!names) {
+        m_ui->Count->setText(reason);
+    }
+}
+
+void TTextureBrowser::FilterChange(const QString& text) {
+    m_model->SetFilter(text);
+    const auto all = m_model->AllNames().size();
+    const int shown = m_model->rowCount();
+    m_ui->Count->setText(shown == all ? QStringLiteral("%1 textures").arg(all)
+                                      : QStringLiteral("%1 of %2 textures").arg(shown).arg(all));
+    ShowNothing();
+}
+
+void TTextureBrowser::TexturesCurrentChange() {
+    const QModelIndex current = m_ui->Textures->currentIndex();
+    if (current.isValid()) {
+        ShowTexture(current.row());
+    } else {
+        ShowNothing();
+    }
+}
+
+void TTextureBrowser::TexturesSelectionChange() {
+    m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
+}
+
+void TTextureBrowser::ShowNothing() {
+    Stop();
+    m_shown = QImage();
+    m_levelImages.clear();
+    m_frames.clear();
+    m_ui->Picture->clear();
+    m_ui->Levels->clear();
+    m_ui->PaletteGrid->clear();
+    m_ui->Fields->clear();
+    m_ui->Frame->clear();
+    m_ui->PlayBtn->setEnabled(false);
+    m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
+}
+
+void TTextureBrowser::ShowTexture(int row) {
+    ShowNothing();
+    if (!m_format) {
+        return;
+    }
+    const QString name = m_model->NameAt(row);
+    const SourceRead read = ReadTexture(RowOf(*m_format), m_model->PathAt(row));
+    m_shown = PictureOf(read);
+    if (m_shown.isNull()) {
+        const ReadError reason = read.reason == ReadError::None ? ReadError::NoPixels : read.reason;
+        m_ui->Picture->setPixmap(m_loader->Damaged());
+        m_ui->Fields->setText(name + QStringLiteral("\nCannot be read: ") +
+                              QString::fromLatin1(DescribeReadError(reason)));
+        return;
+    }
+    m_levelImages.push_back(m_shown);
+    if (read.image) {
+        for (const auto& level : read.levels) {
+            if (const QImage picture = PictureOf(*level, read.palette); !picture.isNull()) {
+                m_levelImages.push_back(picture);
+            }
+        }
+        m_ui->PaletteGrid->setPixmap(
+            QPixmap::fromImage(PaletteGrid(read.palette, BrowserLayout::kPaletteCell)));
+    } else {
+        m_ui->PaletteGrid->setText(QStringLiteral("True colour:\nno palette"));
+    }
+    m_ui->Fields->setText(Describe(name, *m_format, m_levelImages, read.fields));
+    FindFrames(name, read.fields);
+    ZoomChange();
+}
+
+// The frames of the animation the texture `name` is part of, read now: there are few, and a
+// frame that cannot be read ends the animation there.
+void TTextureBrowser::FindFrames(const QString& name, const std::optional<HeaderFields>& fields) {
+    const QStringList& names = m_model->AllNames();
+    std::vector<std::string> utf8Names; // as the animation chains compare them
+    utf8Names.reserve(static_cast<std::size_t>(names.size()));
+    for (const QString& listed : names) {
+        utf8Names.push_back(listed.toStdString());
+    }
+    const auto isFrame = [this](const QString& frame) {
+        return std::any_of(m_frames.begin(), m_frames.end(),
+                           [&](const Frame& known) { return known.name == frame; });
+    };
+    const std::vector<std::size_t> numbered = NumberedFramesOf(name.toStdString(), utf8Names);
+    if (!numbered.empty()) {
+        for (const std::size_t at : numbered) {
+            const QString& frame = names[static_cast<qsizetype>(at)];
+            const QImage picture =
+                frame == name ? m_shown
+                              : PictureOf(ReadTexture(RowOf(*m_format),
+                                                      TexturePath(m_model->Folder(), frame)));
+            if (picture.isNull()) {
+                break;
+            }
+            m_frames.push_back({frame, picture});
+        }
+    } else if (fields && !fields->animationName.empty()) {
+        // From this texture through the next frames its header and theirs name, until the
+        // animation comes back round.
+        m_frames.push_back({name, m_shown});
+        auto at = TextureNamed(fields->animationName, utf8Names);
+        while (at && !isFrame(names[static_cast<qsizetype>(*at)]) &&
+               m_frames.size() < BrowserLayout::kMostFrames) {
+            const QString& frame = names[static_cast<qsizetype>(*at)];
+            const SourceRead read =
+                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), frame));
+            const QImage picture = PictureOf(read);
+            if (picture.isNull()) {
+                break;
+            }
+            m_frames.push_back({frame, picture});
+            at = read.fields ? TextureNamed(read.fields->animationName, utf8Names) : std::nullopt;
+        }
+    }
+    if (m_frames.size() < 2) {
+        m_frames.clear();
+        return;
+    }
+    const auto at = std::find_if(m_frames.begin(), m_frames.end(),
+                                 [&](const Frame& frame) { return frame.name == name; });
+    m_frameAt = at == m_frames.end() ? 0 : static_cast<std::size_t>(at - m_frames.begin());
+    m_ui->PlayBtn->setEnabled(true);
+    ShowFrameNumber();
+}
+
+void TTextureBrowser::ShowFrameNumber() {
+    m_ui->Frame->setText(QStringLiteral("Frame %1 of %2: %3")
+                             .arg(m_frameAt + 1)
+                             .arg(m_frames.size())
+                             .arg(m_frames[m_frameAt].name));
+}
+
+void TTextureBrowser::ZoomChange() {
+    ShowPicture(m_frames.empty() ? m_shown : m_frames[m_frameAt].picture);
+    if (!m_levelImages.empty()) {
+        m_ui->Levels->setPixmap(QPixmap::fromImage(SideBySide(m_levelImages, m_ui->Zoom->value())));
+    }
+}
+
+void TTextureBrowser::ShowPicture(const QImage& picture) {
+    if (!picture.isNull()) {
+        m_ui->Picture->setPixmap(QPixmap::fromImage(Zoomed(picture, m_ui->Zoom->value())));
+    }
+}
+
+void TTextureBrowser::PlayBtnClick() {
+    if (m_timer->isActive()) {
+        Stop();
+    } else if (m_frames.size() > 1) {
+        m_timer->start();
+        m_ui->PlayBtn->setText(QStringLiteral("&Stop"));
+    }
+}
+
+void TTextureBrowser::Stop() {
+    m_timer->stop();
+    m_ui->PlayBtn->setText(QStringLiteral("&Play"));
+}
+
+void TTextureBrowser::FrameTimerTimer() {
+    if (m_frames.empty()) {
+        Stop();
+        return;
+    }
+    m_frameAt = (m_frameAt + 1) % m_frames.size();
+    ShowFrameNumber();
+    ShowPicture(m_frames[m_frameAt].picture);
+}
+
+void TTextureBrowser::AddBtnClick() {
+    QList<int> rows;
+    const QModelIndexList selected = m_ui->Textures->selectionModel()->selectedIndexes();
+    for (const QModelIndex& index : selected) {
+        rows.append(index.row());
+    }
+    if (rows.isEmpty()) {
+        return;
+    }
+    std::sort(rows.begin(), rows.end());
+    m_windows.Main->AddDroppedFiles(*m_model->UrlsOf(rows));
+}
+
+} // namespace texelary

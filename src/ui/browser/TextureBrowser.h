@@ -1,0 +1,91 @@
+#pragma once
+
+// The texture browser: every texture of the project's source format in its input folder (or in
+// the pak or wad the input folder runs through), as a grid of thumbnails with name and size that
+// are made in the background, so the window answers at once whatever the number of textures.
+// Selecting one shows it large (zoomed 1x to 8x, texels as sharp squares), its mip levels side by
+// side, its palette as a 16 x 16 grid and its header fields; a texture that is a frame of an
+// animation (numbered frames "+0name" ... or the next frames its header names) plays it. The
+// filter shows the textures whose names contain its text. "Add to list", or a drag onto the main
+// window's image list, adds the selected textures to the project by the rules a drop of files
+// follows. Pictures are read with the run's own read step: what is shown is what is converted. A
+// file that cannot be read gets a placeholder and its reason, never a box.
+
+#include "formats/Formats.h"
+#include "ui/project/ProjectModel.h"
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QKeyEvent;
+class QShowEvent;
+class QTimer;
+
+namespace Ui {
+class TTextureBrowser;
+}
+
+namespace texelary {
+
+struct AppWindows;
+class TextureModel;
+class ThumbnailLoader;
+
+class TTextureBrowser final : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTextureBrowser(AppWindows& windows);
+    ~TTextureBrowser() override;
+
+    // Lists the project's textures afresh and brings the window to the front.
+    void Open();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void ProjectChange(texelary::ProjectModel::Field field);
+    void FilterChange(const QString& text);
+    void TexturesCurrentChange();
+    void TexturesSelectionChange();
+    void ZoomChange();
+    void PlayBtnClick();
+    void AddBtnClick();
+    void FrameTimerTimer();
+
+private:
+    // One frame of the animation shown.
+    struct Frame {
+        QString name;
+        QImage picture;
+    };
+
+    void Reload();
+    void ShowNothing();
+    void ShowTexture(int row);
+    void FindFrames(const QString& name, const std::optional<HeaderFields>& fields);
+    void ShowFrameNumber();
+    void ShowPicture(const QImage& picture);
+    void Stop();
+
+    std::unique_ptr<Ui::TTextureBrowser> m_ui;
+    AppWindows& m_windows;
+    std::unique_ptr<ThumbnailLoader> m_loader;
+    std::unique_ptr<TextureModel> m_model;
+    std::optional<SourceFormat> m_format;
+
+    QTimer* m_timer = nullptr;
+
+    QImage m_shown;                    // the selected texture's picture, at 1x
+    std::vector<QImage> m_levelImages; // its levels, level 0 first
+    std::vector<Frame> m_frames;       // its animation, itself first; empty when it has none
+    std::size_t m_frameAt = 0;
+    bool m_placed = false; // sized and centred at its first showing
+};
+
+} // namespace texelary

@@ -1,0 +1,356 @@
+#include "ui/choosers/TPathDialog.h"
+
+#include "archives/ArchiveListing.h"
+#include "ui/app/AppWindows.h"
+#include "ui/app/Application.h"
+#include "ui/app/LocalPath.h"
+#include "ui/app/MessageBoxes.h"
+#include "ui_TPathDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QStorageInfo>
+#include <QStyle>
+#include <algorithm>
+#include <optional>
+
+namespace texelary {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+
+QString CleanAbsolute(const QString& directory) {
+    return QDir::cleanPath(QDir(directory).absolutePath());
+}
+
+constexpr int kDepthRole = Qt::UserRole + 1;
+
+// Appends one line to the directory list, `depth` steps below the root.
+void AddFolder(QListWidget& list, const QIcon& icon, int depth, const QString& name,
+               const QString& path) {
+    auto* item = new QListWidgetItem(icon, name, &list);
+    item->setData(kPathRole, path);
+    item->setData(kDepthRole, depth);
+}
+
+// An archive and a folder inside it ("textures/e1", empty for the archive itself), from a path
+// that is or runs through one; none for other paths.
+struct ArchivePlace {
+    QString archive;
+    QString folder;
+};
+
+std::optional<ArchivePlace> ArchivePlaceOf(const QString& path) {
+    const auto place = ArchiveFolderOf(LocalPath(path));
+    if (!place) {
+        return std::nullopt;
+    }
+    return ArchivePlace{FromLocalPath(place->archive), FromLocalPath(place->entry)};
+}
+
+// The folders of an archive (ListArchiveFolders); none, with the reason, when it can't be read.
+std::optional<QStringList> FoldersIn(const QString& archive, QString& why) {
+    ReadError error = ReadError::None;
+    const auto folders = ListArchiveFolders(LocalPath(archive), &error);
+    if (!folders) {
+        why = QString::fromLatin1(DescribeReadError(error));
+        return std::nullopt;
+    }
+    QStringList names;
+    for (const std::string& folder : *folders) {
+        names.append(FromLocalPath(folder));
+    }
+    return names;
+}
+
+QIcon ArchiveIcon(const QStyle& style) {
+    return style.standardIcon(QStyle::SP_FileIcon);
+}
+
+} // namespace
+
+QSize FolderLines::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const int depth = index.data(kDepthRole).toInt();
+    return {QStyledItemDelegate::sizeHint(option, index).width() + depth * kIndent, kLineHeight};
+}
+
+void FolderLines::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const {
+    QStyleOptionViewItem indented(option);
+    indented.rect.setLeft(option.rect.left() + index.data(kDepthRole).toInt() * kIndent);
+    QStyledItemDelegate::paint(painter, indented, index);
+}
+
+TPathDialog::TPathDialog(AppWindows& windows)
+    : m_ui(std::make_unique<Ui::TPathDialog>())
+    , m_windows(windows) {
+    m_ui->setupUi(this);
+    m_ui->Path->setItemDelegate(&m_folderLines);
+    FixWindow(*this, kDialogFrame);
+    connect(m_ui->OkBtn, &QPushButton::clicked, this, &TPathDialog::OkBtnClick);
+    connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->Path, &QListWidget::itemDoubleClicked, this, &TPathDialog::PathDblClick);
+    connect(m_ui->Path, &QListWidget::currentItemChanged, this, &TPathDialog::PathChange);
+    m_ui->PathLabel->installEventFilter(this);
+    m_ui->Path->installEventFilter(this);
+
+    // The list starts at the process's current directory, on the drive the selector shows.
+    FillDrives();
+    OpenDirectory(QDir::currentPath());
+    connect(m_ui->Drive, &QComboBox::activated, this, &TPathDialog::DriveChange);
+}
+
+TPathDialog::~TPathDialog() = default;
+
+bool TPathDialog::RunPathDialog(PathChoice choice, const QString& start) {
+    m_choice = choice;
+    if (!start.isEmpty()) {
+        m_directory = CleanAbsolute(QDir::fromNativeSeparators(start));
+    }
+    if (m_windows.RunModal(*this) != QDialog::Accepted) {
+        return false;
+    }
+    const QListWidgetItem* highlighted = m_ui->Path->currentItem();
+    const QString typed = FieldPath();
+    m_chosenPath = !typed.isEmpty() && StillThere(typed) ? typed
+                   : highlighted != nullptr              ? highlighted->data(kPathRole).toString()
+                                                         : m_directory;
+    return true;
+}
+
+// The field shows the highlighted line's path as the system writes it, until a path is typed.
+void TPathDialog::PathChange(QListWidgetItem* current) {
+    const QString path = current != nullptr
+                             ? QDir::toNativeSeparators(current->data(kPathRole).toString())
+                             : QString();
+    m_ui->PathLabel->setText(path);
+    m_ui->PathLabel->setToolTip(path);
+}
+
+QString TPathDialog::FieldPath() const {
+    const QString typed = m_ui->PathLabel->text().trimmed();
+    return typed.isEmpty() ? QString() : CleanAbsolute(QDir::fromNativeSeparators(typed));
+}
+
+void TPathDialog::FillDrives() {
+    const QSignalBlocker blocker(m_ui->Drive);
+    m_ui->Drive->clear();
+    const QIcon driveIcon = style()->standardIcon(QStyle::SP_DriveHDIcon);
+    QStringList roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath())) {
+            roots.append(volume.rootPath());
+        }
+    }
+    roots.sort();
+    for (const QString& root : roots) {
+        m_ui->Drive->addItem(driveIcon, QDir::toNativeSeparators(root), root);
+    }
+}
+
+void TPathDialog::ShowDriveOf(const QString& directory) {
+    const QSignalBlocker blocker(m_ui->Drive);
+    const QString root = QStorageInfo(directory).rootPath();
+    int index = m_ui->Drive->findData(root);
+    if (index < 0 && !root.isEmpty()) {
+        m_ui->Drive->addItem(style()->standardIcon(QStyle::SP_DriveHDIcon),
+                             QDir::toNativeSeparators(root), root);
+        index = m_ui->Drive->count() - 1;
+    }
+    m_ui->Drive->setCurrentIndex(index);
+}
+
+bool TPathDialog::OpenDirectory(const QString& directory) {
+    const QString path = CleanAbsolute(directory);
+    return ArchivePlaceOf(path) ? OpenArchive(path) : OpenFolder(path);
+}
+
+bool TPathDialog::OpenFolder(const QString& path) {
+    QDir dir(path);
+    if (!dir.exists() || !dir.isReadable()) {
+        ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    QList<Line> children;
+    for (const QString& subfolder :
+         dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
+        children.append({subfolder, dir.absoluteFilePath(subfolder)});
+    }
+    if (m_choice == PathChoice::FoldersAndArchives) {
+        // Name filters ignore case, so these also find BASE.PAK.
+        const QStringList archives =
+            dir.entryList(QStringList{QStringLiteral("*.pak"), QStringLiteral("*.wad")},
+                          QDir::Files, QDir::Name | QDir::IgnoreCase);
+        for (const QString& archive : archives) {
+            children.append({archive, dir.absoluteFilePath(archive), true});
+        }
+    }
+    if (!QDir::setCurrent(path)) {
+        ReportApplicationError(QStringLiteral("Cannot open the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    m_directory = path;
+    ShowLines(ChainTo(path), children);
+    ShowDriveOf(path);
+    return true;
+}
+
+// The archive's own line stands below the folder that holds it, and the pak's folders below it;
+// the process's current directory stays the last folder opened.
+bool TPathDialog::OpenArchive(const QString& path) {
+    const ArchivePlace place = *ArchivePlaceOf(path);
+    QString why;
+    const std::optional<QStringList> folders = FoldersIn(place.archive, why);
+    if (!folders) {
+        ReportApplicationError(QStringLiteral("Cannot read the archive \"%1\".")
+                                   .arg(QDir::toNativeSeparators(place.archive)),
+                               why);
+        return false;
+    }
+    if (!place.folder.isEmpty() && !folders->contains(place.folder)) {
+        ReportApplicationError(QStringLiteral("Cannot read the directory \"%1\".")
+                                   .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    const QString holder = QFileInfo(place.archive).absolutePath();
+    QList<Line> chain = ChainTo(holder);
+    chain.append({QFileInfo(place.archive).fileName(), place.archive, true});
+    QString reached = place.archive;
+    if (!place.folder.isEmpty()) {
+        for (const QString& part : place.folder.split(QLatin1Char('/'))) {
+            reached += QLatin1Char('/') + part;
+            chain.append({part, reached});
+        }
+    }
+    const QString prefix = place.folder.isEmpty() ? QString() : place.folder + QLatin1Char('/');
+    QList<Line> children;
+    for (const QString& folder : *folders) {
+        const QString rest = folder.mid(prefix.size());
+        if (folder.startsWith(prefix) && !rest.contains(QLatin1Char('/'))) {
+            children.append({rest, place.archive + QLatin1Char('/') + folder});
+        }
+    }
+    std::sort(children.begin(), children.end(), [](const Line& a, const Line& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    m_directory = reached;
+    ShowLines(chain, children);
+    ShowDriveOf(holder);
+    return true;
+}
+
+QList<TPathDialog::Line> TPathDialog::ChainTo(const QString& folder) {
+    QList<Line> chain;
+    for (QDir up(folder);;) {
+        const QString path = up.absolutePath();
+        chain.prepend({up.isRoot() ? QDir::toNativeSeparators(path) : up.dirName(), path});
+        if (up.isRoot() || !up.cdUp()) {
+            break;
+        }
+    }
+    return chain;
+}
+
+// Each line is indented one step deeper than its parent.
+void TPathDialog::ShowLines(const QList<Line>& chain, const QList<Line>& children) {
+    QListWidget& list = *m_ui->Path;
+    list.clear();
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon archiveIcon = ArchiveIcon(*style());
+    int depth = 0;
+    for (const Line& line : chain) {
+        AddFolder(list, line.archive ? archiveIcon : openIcon, depth, line.name, line.path);
+        ++depth;
+    }
+    list.setCurrentRow(list.count() - 1);
+    for (const Line& line : children) {
+        AddFolder(list, line.archive ? archiveIcon : closedIcon, depth, line.name, line.path);
+    }
+}
+
+bool TPathDialog::StillThere(const QString& path) const {
+    if (QDir(path).exists()) {
+        return true;
+    }
+    const auto place =
+        m_choice == PathChoice::FoldersAndArchives ? ArchivePlaceOf(path) : std::nullopt;
+    if (!place || place->folder.isEmpty()) {
+        return place.has_value();
+    }
+    QString why;
+    const auto folders = FoldersIn(place->archive, why);
+    return folders && folders->contains(place->folder);
+}
+
+// Return opens the highlighted folder in the list, and takes the typed path in the field as
+// "Ok" does.
+bool TPathDialog::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == m_ui->Path || watched == m_ui->PathLabel) &&
+        event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (watched == m_ui->Path) {
+                PathDblClick(m_ui->Path->currentItem());
+            } else {
+                OkBtnClick();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TPathDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        CentreOnScreen(*this);
+        // Folders may have come or gone since the last use: read the directory again, or the
+        // nearest one above it that is still there (a folder alone, when no archive is offered).
+        QString still = m_directory;
+        while (!StillThere(still) && QFileInfo(still).path() != still) {
+            still = QFileInfo(still).path();
+        }
+        OpenDirectory(still);
+        // The arrow keys and typing go to the folders, whatever had the focus when it closed.
+        m_ui->Path->setFocus();
+    }
+}
+
+// A typed path that names nothing the chooser offers is said in a box; the chooser stays open.
+void TPathDialog::OkBtnClick() {
+    const QString typed = FieldPath();
+    if (!typed.isEmpty() && !StillThere(typed)) {
+        ShowBox(*m_windows.Boxes,
+                "\"" + LocalPath(QDir::toNativeSeparators(typed)) + "\" is not a folder",
+                BoxIcon::Stop, WindowButtons::Ok,
+                QFileInfo::exists(typed) ? "it is not a folder" : "the folder does not exist");
+        m_ui->PathLabel->setFocus();
+        m_ui->PathLabel->selectAll();
+        return;
+    }
+    done(QDialog::Accepted);
+}
+
+void TPathDialog::DriveChange(int index) {
+    const QString root = m_ui->Drive->itemData(index).toString();
+    if (!root.isEmpty()) {
+        OpenDirectory(root);
+    }
+}
+
+void TPathDialog::PathDblClick(QListWidgetItem* item) {
+    if (item != nullptr) {
+        OpenDirectory(item->data(kPathRole).toString());
+    }
+}
+
+} // namespace texelary

@@ -1,0 +1,113 @@
+#pragma once
+
+// The path chooser: a directory list (the folders from the root down to the current directory,
+// then its subfolders) and a drive selector (this machine's mounted volumes). It opens at the
+// folder the field it fills names; opening a folder makes it the process's current directory.
+// OK takes the highlighted line's folder, which the field beside it shows, or a path typed or
+// pasted into that field; a typed path that is no folder (nor, where textures are read from, an
+// archive) is said in a box and the chooser stays open. Return on a focused button presses it,
+// and Return in the field presses OK.
+//
+// Where textures are read from, the list also holds the paks and wads (.pak and .wad files, in any
+// case) of the current folder, after its subfolders and with a file's picture, and opens them as
+// folders: a pak holds the folders that its entries' names run through, a wad none. The chosen
+// path is then the archive ("base.pak") or a folder inside a pak ("base.pak/textures/e1").
+
+#include "ui/app/AppWindows.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QStyledItemDelegate>
+#include <cstdint>
+#include <memory>
+
+class QListWidgetItem;
+
+namespace Ui {
+class TPathDialog;
+}
+
+namespace texelary {
+
+struct AppWindows;
+
+// The directory list's lines, 16 pixels high. The indentation is drawn, not stored in the text:
+// each line's folder picture and name stand one step further right than its parent's, and typing
+// a folder's first letters finds it.
+class FolderLines final : public QStyledItemDelegate {
+public:
+    static constexpr int kLineHeight = 16;
+    static constexpr int kIndent = 10; // pixels per level below the root
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+};
+
+// What the chooser offers: folders alone (where outputs are written), or the archives too (where
+// textures are read).
+enum class PathChoice : std::uint8_t { Folders, FoldersAndArchives };
+
+class TPathDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPathDialog(AppWindows& windows);
+    ~TPathDialog() override;
+
+    // Shows the chooser modally, offering `choice`, at `start` (a field's text: a folder, or for
+    // FoldersAndArchives an archive or a folder inside a pak), or at the nearest folder above it
+    // that is still there; an empty `start` keeps the directory last shown. True when it was
+    // closed with OK: ChosenPath then holds the highlighted line's path. Otherwise false and
+    // ChosenPath is left as it was.
+    bool RunPathDialog(PathChoice choice, const QString& start);
+    const QString& ChosenPath() const { return m_chosenPath; }
+
+    // The directory the list shows: absolute, no trailing separator except for a root.
+    const QString& Directory() const { return m_directory; }
+
+    // Makes `directory` the list's current directory and, for a folder, the process's current
+    // directory. `directory` may be an archive or a folder inside a pak. A directory or an
+    // archive that can't be read is reported by the application's error report and gives false;
+    // the list is then unchanged.
+    bool OpenDirectory(const QString& directory);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void OkBtnClick();
+    void DriveChange(int index);
+    void PathDblClick(QListWidgetItem* item);
+    void PathChange(QListWidgetItem* current);
+
+private:
+    // One line of the list: the name it shows and the directory it opens.
+    struct Line {
+        QString name;
+        QString path;
+        bool archive = false; // drawn with a file's picture
+    };
+    // The field's text as an absolute path; empty when the field is.
+    QString FieldPath() const;
+    bool OpenFolder(const QString& path);
+    bool OpenArchive(const QString& path);
+    // The lines from the root down to `folder`, a folder of this machine.
+    static QList<Line> ChainTo(const QString& folder);
+    // Fills the list: `chain` indented step by step down to the current directory, which becomes
+    // the current line, then `children` one step further in.
+    void ShowLines(const QList<Line>& chain, const QList<Line>& children);
+    // Whether `path` can still be opened, as far as can be told without reading it whole.
+    bool StillThere(const QString& path) const;
+    void FillDrives();
+    void ShowDriveOf(const QString& directory);
+
+    std::unique_ptr<Ui::TPathDialog> m_ui;
+    FolderLines m_folderLines;
+    AppWindows& m_windows;
+    QString m_chosenPath;
+    QString m_directory;
+    PathChoice m_choice = PathChoice::FoldersAndArchives;
+};
+
+} // namespace texelary
