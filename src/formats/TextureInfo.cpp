@@ -149,9 +149,10 @@ std::optional<TextureInfo> InspectBmp(std::span<const std::uint8_t> file, ReadEr
 namespace {
 
 // What a .m8 or .wal file shows, from its header: none, with the reason, when its reader refuses
-// the header or level 0.
+// the header or level 0. A stored version other than `expectedVersion` breaks the rules.
 std::optional<TextureInfo> InspectStored(std::span<const std::uint8_t> file,
-                                         std::optional<MipFileHeader> header, ReadError* error) {
+                                         std::optional<MipFileHeader> header,
+                                         std::int32_t expectedVersion, ReadError* error) {
     if (!header) {
         return std::nullopt;
     }
@@ -161,8 +162,9 @@ std::optional<TextureInfo> InspectStored(std::span<const std::uint8_t> file,
     }
     TextureInfo info = InfoOfImage(*texture->indexed);
     const std::optional<std::int32_t> version = header->stored.version;
-    if (version && *version != 2) {
-        info.ruleBreaks.push_back("version " + std::to_string(*version) + ", not 2");
+    if (version && *version != expectedVersion) {
+        info.ruleBreaks.push_back("version " + std::to_string(*version) + ", not " +
+                                  std::to_string(expectedVersion));
     }
     CheckLevels(header->stored, file.size(), info);
     info.fields = std::move(header->fields);
@@ -172,11 +174,12 @@ std::optional<TextureInfo> InspectStored(std::span<const std::uint8_t> file,
 } // namespace
 
 std::optional<TextureInfo> InspectM8(std::span<const std::uint8_t> file, ReadError* error) {
-    return InspectStored(file, ReadM8Header(file, error), error);
+    return InspectStored(file, ReadM8Header(file, error), 2, error);
 }
 
 std::optional<TextureInfo> InspectWal(std::span<const std::uint8_t> file, ReadError* error) {
-    return InspectStored(file, ReadWalHeader(file, error), error);
+    // Only a version-3 file stores a version, and it is always 3.
+    return InspectStored(file, ReadWalHeader(file, error), 3, error);
 }
 
 std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump, WadKind kind,

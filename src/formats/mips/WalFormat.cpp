@@ -18,6 +18,27 @@
 //                 level i is floor(W / 2^i) x floor(H / 2^i) and indexes WalPalette
 //
 // Sizes and positions must fit a signed 32-bit integer.
+//
+// A later game of the family writes version 3, which keeps its palette in the file. Its first
+// byte is 3, where a classic file starts with a name character (or 0 for no name):
+//
+//   offset  size  field
+//        0     1  version: 3
+//        1    32  name, NUL-terminated: here in the game's own files, though one public
+//                 description puts it at 4
+//       33     3  padding
+//       36     4  width of level 0
+//       40     4  height of level 0
+//       44    36  level offsets, 9 entries, level 0 first, 0 for an empty level
+//       80    32  animation name
+//      112     4  flags
+//      116     4  contents
+//      120   768  palette, 256 x (R, G, B), index 0 first; index 255 is see-through
+//      888     4  value
+//      892        pixels of the levels, level 0 first; level i is floor(W / 2^i) x floor(H / 2^i)
+//
+// Learnt from TrenchBroom's WalTextureReader (its reader of these files) and checked against a
+// file of the game.
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
@@ -25,6 +46,7 @@
 #include "formats/mips/MipLevels.h"
 #include "formats/mips/StoredPicture.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -55,6 +77,36 @@ static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 100);
 static_assert(kNameSize == kTextureNameFieldSize);
 constexpr HeaderFieldOffsets kFieldOffsets{kName, kAnimationName, kFlags, kContents, kValue};
 } // namespace WalLayout
+
+namespace Wal3Layout {
+constexpr std::size_t kVersion = 0;
+constexpr std::size_t kName = 1;
+constexpr std::size_t kNameSize = 32;
+constexpr std::size_t kPaddingSize = 3;
+constexpr std::size_t kWidth = 36;
+constexpr std::size_t kHeight = 40;
+constexpr std::size_t kOffsets = 44;
+constexpr std::size_t kAnimationName = 80;
+constexpr std::size_t kFlags = 112;
+constexpr std::size_t kContents = 116;
+constexpr std::size_t kPalette = 120;
+constexpr std::size_t kValue = 888;
+constexpr std::size_t kHeaderSize = 892;
+
+constexpr std::size_t kLevelCount = 9;
+static_assert(kLevelCount <= kMaxMipLevels);
+constexpr std::uint8_t kVersionByte = 3;
+constexpr std::size_t kSeeThroughIndex = 255;
+
+static_assert(kName == kVersion + 1 && kWidth == kName + kNameSize + kPaddingSize);
+static_assert(kHeight == kWidth + 4 && kOffsets == kHeight + 4);
+static_assert(kAnimationName == kOffsets + kLevelCount * 4);
+static_assert(kFlags == kAnimationName + kNameSize);
+static_assert(kContents == kFlags + 4 && kPalette == kContents + 4);
+static_assert(kValue == kPalette + std::tuple_size_v<Palette>);
+static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 892);
+static_assert(kNameSize == kTextureNameFieldSize);
+} // namespace Wal3Layout
 
 namespace {
 
@@ -109,9 +161,10 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
     }
 }
 
-// The header of `file`, read whole and checked once: none, with the reason in `error`, when the
-// file ends inside it.
-std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, ReadError* error) {
+// The header of a classic `file`, read whole and checked once: none, with the reason in `error`,
+// when the file ends inside it.
+std::optional<MipFileHeader> ReadClassicHeader(std::span<const std::uint8_t> file,
+                                               ReadError* error) {
     using namespace WalLayout;
     ByteCursor cursor(file);
     const auto name = cursor.Bytes(kNameSize);
@@ -137,6 +190,49 @@ std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, Read
     header.palette = WalPalette;
     SetReason(error, ReadError::None);
     return header;
+}
+
+// The header of a version-3 `file`, read whole and checked once: none, with the reason in
+// `error`, when the file ends inside it.
+std::optional<MipFileHeader> ReadVersion3Header(std::span<const std::uint8_t> file,
+                                                ReadError* error) {
+    using namespace Wal3Layout;
+    ByteCursor cursor(file);
+    const std::uint8_t version = cursor.U8();
+    const auto name = cursor.Bytes(kNameSize);
+    cursor.Skip(kPaddingSize);
+    const std::int32_t width = cursor.I32();
+    const std::int32_t height = cursor.I32();
+    std::array<std::int32_t, kLevelCount> offsets{};
+    for (std::int32_t& offset : offsets) {
+        offset = cursor.I32();
+    }
+    const auto animationName = cursor.Bytes(kNameSize);
+    const std::uint32_t flags = cursor.U32();
+    const std::uint32_t contents = cursor.U32();
+    const auto colours = cursor.Bytes(std::tuple_size_v<Palette>);
+    const std::uint32_t value = cursor.U32();
+    if (!cursor.Ok()) {
+        SetReason(error, ReadError::Truncated);
+        return std::nullopt;
+    }
+    MipFileHeader header;
+    header.stored = HalvedLevels(kHeaderSize, width, height, offsets);
+    header.stored.version = version;
+    header.fields =
+        HeaderFields{LoadTextField(name.data(), kNameSize),
+                     LoadTextField(animationName.data(), kNameSize), flags, contents, value};
+    std::copy(colours.begin(), colours.end(), header.palette.begin());
+    SetReason(error, ReadError::None);
+    return header;
+}
+
+bool IsVersion3(std::span<const std::uint8_t> file) {
+    return !file.empty() && file[Wal3Layout::kVersion] == Wal3Layout::kVersionByte;
+}
+
+std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, ReadError* error) {
+    return IsVersion3(file) ? ReadVersion3Header(file, error) : ReadClassicHeader(file, error);
 }
 
 } // namespace
@@ -167,7 +263,11 @@ std::optional<DecodedTexture> DecodeWal(std::span<const std::uint8_t> file, Read
     if (!header) {
         return std::nullopt;
     }
-    return DecodeStoredTexture(file, std::move(*header), levels, error);
+    auto texture = DecodeStoredTexture(file, std::move(*header), levels, error);
+    if (texture && IsVersion3(file)) {
+        texture->paletteAlpha[Wal3Layout::kSeeThroughIndex] = 0;
+    }
+    return texture;
 }
 
 std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file, ReadError* error) {

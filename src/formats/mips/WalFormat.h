@@ -1,7 +1,8 @@
 #pragma once
 
 // QuakeX mip textures (.wal): a 100-byte header, then four mip levels whose pixels index the
-// fixed WalPalette.
+// fixed WalPalette. The reader also takes the version-3 files of a later game of the family: an
+// 892-byte header holding the file's own palette, then up to nine levels.
 
 #include "formats/DecodedTexture.h"
 #include "formats/HeaderFields.h"
@@ -31,26 +32,27 @@ std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, con
 const char* RefuseWal(const IndexedImage& image, const WriteOptions& options);
 
 // The header of the bytes of a .wal file, read whole: level 0's size and the others' worked out
-// from it (the header holds only level 0's), the four offsets and the fields as stored, and the
-// fixed WalPalette the pixels index. None, with the reason in `error`, for a file that ends inside
-// the header (Truncated).
+// from it (the header holds only level 0's), the offsets and the fields as stored, and the
+// palette the pixels index: the fixed WalPalette, or a version-3 file's own (its version then
+// set). None, with the reason in `error`, for a file that ends inside the header (Truncated).
 std::optional<MipFileHeader> ReadWalHeader(std::span<const std::uint8_t> file,
                                            ReadError* error = nullptr);
 
-// The texture of the bytes of a .wal file: level 0, WalPalette and the header fields, and the
-// smaller levels when asked for. None, with the reason, when the header is refused as
-// ReadWalHeader says or a level wanted does not fit the file.
+// The texture of the bytes of a .wal file: level 0, the header's palette (index 255 see-through
+// in a version-3 file) and the header fields, and the smaller levels when asked for. None, with the
+// reason, when the header is refused as ReadWalHeader says or a level wanted does not fit the file.
 std::optional<DecodedTexture> DecodeWal(std::span<const std::uint8_t> file, ReadError* error,
                                         LevelsWanted levels);
 
 // Level 0 alone (DecodeWal's); null, with the reason, when it cannot be had.
 std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file,
                                            ReadError* error = nullptr);
-// A .wal file has no palette of its own: fills `palette` with WalPalette and returns true.
+// A classic .wal file has no palette of its own: fills `palette` with WalPalette and returns
+// true. (DecodeWal gives a version-3 file's own.)
 bool ReadWalPalette(Palette& palette);
 // The name, animation name, flags, contents and value of the header; none when it is refused.
 std::optional<HeaderFields> ReadWalFields(std::span<const std::uint8_t> file);
-// The four levels of the header (ReadWalHeader's); none when it is refused.
+// The levels of the header (ReadWalHeader's); none when it is refused.
 StoredLevels ReadWalLevels(std::span<const std::uint8_t> file);
 
 } // namespace texelary
