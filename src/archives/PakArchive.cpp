@@ -30,7 +30,7 @@
 //   254         nothing
 //   255         the end
 // Decoding stops once the output holds the entry's length: real files follow with the end code,
-// or with a last byte that the game's reader never takes for a code.
+// or with a stray last byte (that reader never takes a stream's last byte for a code).
 //
 // "SPAK", with 128-byte entries, is refused by name rather than read as garbage.
 
