@@ -23,8 +23,9 @@ std::optional<ArchiveDirectory> ReadPakListing(ArchiveFile& file, ReadError* err
     ArchiveDirectory directory;
     directory.entries.reserve(pak->size());
     for (PakEntry& entry : *pak) {
-        directory.entries.push_back(
-            {std::move(entry.name), entry.offset, entry.length, 0, entry.length});
+        directory.entries.push_back({std::move(entry.name), entry.offset, entry.length, 0,
+                                     entry.decoded.value_or(entry.length),
+                                     entry.decoded.has_value()});
     }
     return directory;
 }
@@ -48,9 +49,18 @@ ReadStoredEntry(ArchiveFile& file, const StoredEntry& entry, ReadError* error) {
     return file.Read(entry.offset, entry.length, error);
 }
 
+std::optional<std::vector<std::uint8_t>>
+ReadPakStoredEntry(ArchiveFile& file, const StoredEntry& entry, ReadError* error) {
+    PakEntry pak{entry.name, entry.offset, entry.length};
+    if (entry.coded) {
+        pak.decoded = entry.size;
+    }
+    return ReadPakEntry(file, pak, error);
+}
+
 // Tried in this order: a file of either name is read as whichever kind its signature says.
 constexpr ArchiveKindRow kArchiveKinds[] = {
-    {".pak", ReadPakListing, ReadStoredEntry, true, false, false},
+    {".pak", ReadPakListing, ReadPakStoredEntry, true, false, false},
     {".wad", ReadWadListing, ReadStoredEntry, false, true, true},
 };
 

@@ -49,6 +49,7 @@ struct StoredEntry {
     std::uint32_t length = 0; // the bytes it takes in the file
     std::uint8_t type = 0;    // a wad lump's type; a pak's entries have none
     std::uint32_t size = 0;   // as the directory states it: a wad lump's size uncompressed
+    bool coded = false;       // a pak entry stored run-length coded, `size` bytes once decoded
 };
 
 struct ArchiveDirectory {

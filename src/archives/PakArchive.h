@@ -1,7 +1,8 @@
 #pragma once
 
 // Pak archives (.pak): a 12-byte header, the entries' bytes, and a directory of 64-byte entries
-// naming each one's place, with '/' between folders in its name.
+// naming each one's place, with '/' between folders in its name; or of 72-byte entries, which
+// may be stored run-length coded.
 
 #include "archives/Archive.h"
 #include "base/FileIo.h"
@@ -22,21 +23,26 @@ constexpr std::size_t kPakHeaderSize = 12;
 struct PakEntry {
     std::string name; // checked by CheckEntryName
     std::uint32_t offset = 0;
-    std::uint32_t length = 0;
+    std::uint32_t length = 0; // the bytes it takes in the file
+    // A run-length coded entry's length once decoded; none for one stored plain.
+    std::optional<std::uint32_t> decoded = std::nullopt;
 
     bool operator==(const PakEntry&) const = default;
 };
 
 // Where the directory of a pak of `fileSize` bytes lies, from the file's first bytes (at least
-// kPakHeaderSize of them). None, with the reason, for another signature or a variant with entries
-// of another size, a length that is not a whole number of entries or lists more than
-// kMaxArchiveEntries, or a directory that overlaps the header or runs past the end of the file.
+// kPakHeaderSize of them). None, with the reason, for another signature or "SPAK", a length that
+// is not a whole number of 64 or 72-byte entries or lists more than kMaxArchiveEntries, or a
+// directory that overlaps the header or runs past the end of the file.
 std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> header,
                                              std::uint64_t fileSize, ReadError* error = nullptr);
 
-// The entries of the directory bytes of a pak of `fileSize` bytes, in their order. None, with the
-// reason of the first entry at fault, when a name breaks CheckEntryName or fills its field, or an
-// entry overlaps the header or runs past the end of the file.
+// The entries of the directory bytes of a pak of `fileSize` bytes, in their order, 64 or 72 bytes
+// each as the directory's length says (see PakArchive.cpp for a length that fits both). None,
+// with the reason of the first entry at fault, when a name breaks CheckEntryName or fills its
+// field, an entry's stored bytes overlap the header or run past the end of the file, its coding
+// is unknown (Compressed), or its length is not its stored bytes' or more than they can decode to
+// (BadStoredEntry).
 std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint8_t> directory,
                                                        std::uint64_t fileSize,
                                                        ReadError* error = nullptr);
@@ -45,7 +51,8 @@ std::optional<std::vector<PakEntry>> ParsePakDirectory(std::span<const std::uint
 std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file,
                                                       ReadError* error = nullptr);
 
-// The bytes of one entry of the directory just read from `file`.
+// The bytes of one entry of the directory just read from `file`, decoded when it is coded: none,
+// with the reason, when its codes end before its length or would run past it (BadStoredEntry).
 std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const PakEntry& entry,
                                                       ReadError* error = nullptr);
 

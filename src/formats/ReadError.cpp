@@ -58,8 +58,6 @@ const char* DescribeReadError(ReadError error) {
         return "the file ends before the data its header or directory announces";
     case ReadError::NotAnArchive:
         return "not an archive of this kind";
-    case ReadError::PakEntries72:
-        return "a pak with 72-byte directory entries, a variant that is not supported";
     case ReadError::Spak:
         return "a SPAK archive (128-byte directory entries), a variant that is not supported";
     case ReadError::BadDirectoryLength:
@@ -76,6 +74,8 @@ const char* DescribeReadError(ReadError error) {
         return "an entry runs past the end of the file";
     case ReadError::Compressed:
         return "a compressed lump, which is not supported";
+    case ReadError::BadStoredEntry:
+        return "an entry's stored bytes do not make the length its directory gives";
     case ReadError::NameEmpty:
         return "an entry's name is empty";
     case ReadError::NameTooLong:

@@ -41,7 +41,6 @@ enum class ReadError : std::uint8_t {
     ArchiveCannotOpen, // exists, but cannot be opened or read
     ArchiveTruncated,  // the file ends before its header, or before bytes its directory announced
     NotAnArchive,      // not an archive of this kind at all
-    PakEntries72,      // a pak whose directory entries are 72 bytes long
     Spak,              // "SPAK", the pak variant with 128-byte entries
     BadDirectoryLength,
     BadEntryCount, // negative, or more entries than the file or this program can hold
@@ -49,7 +48,8 @@ enum class ReadError : std::uint8_t {
     DirectoryPastEnd,
     EntryOverlapsHeader,
     EntryPastEnd,
-    Compressed, // a wad lump stored compressed
+    Compressed,     // a wad lump stored compressed, or a pak entry coded in an unknown way
+    BadStoredEntry, // a pak entry whose stored bytes do not make the length it is listed with
 
     // An entry's name, read or to be written (CheckEntryName).
     NameEmpty,
