@@ -1,5 +1,6 @@
 // Pak reader: the header and the directory from hostile bytes, as the reader takes them from a
-// file; every entry accepted must lie inside the file, after the header, with a name that passes.
+// file; every entry accepted must lie inside the file, after the header, with a name that passes,
+// and a run-length coded one decodes to exactly its length or is refused.
 
 #include "archives/PakArchive.h"
 #include "base/ByteOrder.h"
@@ -22,6 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (entry.offset < kPakHeaderSize || !FitsIn(size, entry.offset, entry.length) ||
             CheckEntryName(entry.name) != ReadError::None) {
             std::abort();
+        }
+        if (entry.decoded) {
+            const auto decoded =
+                DecodePakRuns(bytes.subspan(entry.offset, entry.length), *entry.decoded);
+            if (decoded && decoded->size() != *entry.decoded) {
+                std::abort();
+            }
         }
     }
     return 0;

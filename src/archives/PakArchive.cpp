@@ -181,30 +181,6 @@ bool TakeCode(std::span<const std::uint8_t> coded, std::size_t& at, std::vector<
     return true;
 }
 
-// The `length` bytes the codes of `coded` make; none with the reason when they end before or
-// would run past them (BadStoredEntry), or memory runs out.
-std::optional<std::vector<std::uint8_t>> DecodeRuns(std::span<const std::uint8_t> coded,
-                                                    std::size_t length, ReadError* error) {
-    try {
-        std::vector<std::uint8_t> out;
-        out.reserve(length);
-        std::size_t at = 0;
-        while (out.size() < length && at < coded.size() && coded[at] != PakLayout::kEndCode) {
-            if (!TakeCode(coded, at, out, length)) {
-                SetReason(error, ReadError::BadStoredEntry);
-                return std::nullopt;
-            }
-        }
-        if (!SetReason(error, out.size() == length ? ReadError::None : ReadError::BadStoredEntry)) {
-            return std::nullopt;
-        }
-        return out;
-    } catch (const std::bad_alloc&) {
-        SetReason(error, ReadError::OutOfMemory);
-        return std::nullopt;
-    }
-}
-
 } // namespace
 
 std::optional<DirectoryPlace> ParsePakHeader(std::span<const std::uint8_t> header,
@@ -277,13 +253,35 @@ std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file, ReadErr
     return directory ? ParsePakDirectory(*directory, file.Size(), error) : std::nullopt;
 }
 
+std::optional<std::vector<std::uint8_t>> DecodePakRuns(std::span<const std::uint8_t> coded,
+                                                       std::size_t length, ReadError* error) {
+    try {
+        std::vector<std::uint8_t> out;
+        out.reserve(length);
+        std::size_t at = 0;
+        while (out.size() < length && at < coded.size() && coded[at] != PakLayout::kEndCode) {
+            if (!TakeCode(coded, at, out, length)) {
+                SetReason(error, ReadError::BadStoredEntry);
+                return std::nullopt;
+            }
+        }
+        if (!SetReason(error, out.size() == length ? ReadError::None : ReadError::BadStoredEntry)) {
+            return std::nullopt;
+        }
+        return out;
+    } catch (const std::bad_alloc&) {
+        SetReason(error, ReadError::OutOfMemory);
+        return std::nullopt;
+    }
+}
+
 std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const PakEntry& entry,
                                                       ReadError* error) {
     auto bytes = file.Read(entry.offset, entry.length, error);
     if (!bytes || !entry.decoded) {
         return bytes;
     }
-    return DecodeRuns(*bytes, *entry.decoded, error);
+    return DecodePakRuns(*bytes, *entry.decoded, error);
 }
 
 PakWriter::PakWriter(ReplacingFile& out)

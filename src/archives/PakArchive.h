@@ -56,6 +56,11 @@ std::optional<std::vector<PakEntry>> ReadPakDirectory(ArchiveFile& file,
 std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const PakEntry& entry,
                                                       ReadError* error = nullptr);
 
+// The `length` bytes that the run-length codes of a coded entry's stored bytes make; none with
+// the reason when they end before or would run past them (BadStoredEntry), or memory runs out.
+std::optional<std::vector<std::uint8_t>>
+DecodePakRuns(std::span<const std::uint8_t> coded, std::size_t length, ReadError* error = nullptr);
+
 // A new pak written entry by entry (see ArchiveWriter): names of at most 55 bytes, entries back
 // to back after the header, the directory last.
 class PakWriter final : public ArchiveWriter {
