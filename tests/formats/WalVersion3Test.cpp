@@ -5,6 +5,7 @@
 #include "MipBytes.h"
 #include "RecordingFeedback.h"
 #include "TestFiles.h"
+#include "colour/WalPalette.h"
 #include "convert/ConversionRun.h"
 #include "formats/Formats.h"
 #include "formats/TextureInfo.h"
@@ -86,6 +87,23 @@ TEST(WalVersion3, FieldsLieAtTheirOwnOffsets) {
     EXPECT_EQ(texture->fields->flags, 7u);
     EXPECT_EQ(texture->fields->contents, 8u);
     EXPECT_EQ(texture->fields->value, 9u);
+}
+
+// A classic .wal begins with its name: one whose first byte is 3 is not written (it would read as
+// version 3), and the refusal says why; any other kept name reads back as the same kind.
+TEST(WalVersion3, ClassicWriterRefusesANameThatWouldMarkVersion3) {
+    const auto image = ReadWalImage(RealFile());
+    ASSERT_TRUE(image);
+    for (const char* name : {"\x03test", "test"}) {
+        const WriteOptions options{MipFilter::Point, HeaderFields{name, "", 0, 0, 0}};
+        const bool marks = name[0] == '\x03';
+        const auto written = WriteWal(*image, WalPalette, options);
+        EXPECT_EQ(written.has_value(), !marks) << name;
+        EXPECT_EQ(RefuseWal(*image, options) != nullptr, marks) << name;
+        if (written) {
+            EXPECT_EQ(ReadWalFields(*written)->name, name);
+        }
+    }
 }
 
 struct Hostile {

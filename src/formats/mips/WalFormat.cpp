@@ -115,6 +115,14 @@ void StoreFields(std::uint8_t* header, const HeaderFields& fields) {
     StoreHeaderFields(header, WalLayout::kFieldOffsets, fields);
 }
 
+// A classic .wal starts with its name, and a first byte of 3 marks a version-3 file: a name that
+// begins with that byte (never text, but a version-3 source may hold one) would make the file read
+// as the other kind, here and in the editors.
+bool NameMarksVersion3(const WriteOptions& options) {
+    return options.fields && !options.fields->name.empty() &&
+           static_cast<std::uint8_t>(options.fields->name.front()) == Wal3Layout::kVersionByte;
+}
+
 // The whole file. Level 0 is the picture's pixels remapped from `palette` onto the fixed palette
 // (WalPalette, or the options' own) in the buffer, unless `palette` is that one; the smaller levels
 // are then made from level 0 as it stands there, so the remapped picture needs no copy of its own.
@@ -124,7 +132,8 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
     // The header's sizes are the scaled ones whatever the filter.
     const auto layout =
         LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
-    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize)) {
+    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize) ||
+        NameMarksVersion3(options)) {
         return std::nullopt;
     }
     try {
@@ -237,8 +246,11 @@ std::optional<MipFileHeader> ReadHeader(std::span<const std::uint8_t> file, Read
 
 } // namespace
 
-const char* RefuseWal(const IndexedImage& image, const WriteOptions& /*options*/) {
+const char* RefuseWal(const IndexedImage& image, const WriteOptions& options) {
     using namespace WalLayout;
+    if (NameMarksVersion3(options)) {
+        return "a name that begins with the byte 3 would read as a version-3 .wal";
+    }
     const auto layout =
         LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
     return layout ? nullptr : DescribeWriteError(WriteError::TooLarge);

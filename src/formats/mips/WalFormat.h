@@ -22,13 +22,14 @@ namespace texelary {
 
 // The whole file for `image`, its pixels remapped from `palette` onto WalPalette (each to the
 // nearest colour there), with its four mip levels made from the remapped picture; none when the
-// picture's size does not fit the format or memory runs out. The image never changes. Level i is
+// picture's size does not fit the format, a kept name begins with the byte that marks a version-3
+// file, or memory runs out. The image never changes. Level i is
 // floor(W / 2^i) x floor(H / 2^i) with either filter: readers work the sizes out that way.
 std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, const Palette& palette,
                                                   const WriteOptions& options = {});
 
 // Why WriteWal would give nothing for `image` but for memory: the picture's size does not fit the
-// format. Null when it fits.
+// format, or the kept name would mark the file as version 3. Null when it fits.
 const char* RefuseWal(const IndexedImage& image, const WriteOptions& options);
 
 // The header of the bytes of a .wal file, read whole: level 0's size and the others' worked out
