@@ -192,13 +192,11 @@ bool ReadM8Palette(Palette& palette, std::span<const std::uint8_t> file, ReadErr
 }
 
 std::optional<HeaderFields> ReadM8Fields(std::span<const std::uint8_t> file, ReadError* error) {
-    auto header = ReadHeader(file, error);
-    return header ? std::optional<HeaderFields>(std::move(header->fields)) : std::nullopt;
+    return FieldsOf(ReadHeader(file, error));
 }
 
 StoredLevels ReadM8Levels(std::span<const std::uint8_t> file) {
-    auto header = ReadHeader(file, nullptr);
-    return header ? std::move(header->stored) : StoredLevels{};
+    return LevelsOf(ReadHeader(file, nullptr));
 }
 
 } // namespace texelary

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace texelary {
@@ -39,6 +40,15 @@ struct MipFileHeader {
     HeaderFields fields;
     Palette palette{}; // the file's own, or the fixed one its format indexes
 };
+
+// What the .m8 and .wal readers give of a header they read: its fields, its levels (none, or
+// empty ones, for a header that was refused).
+inline std::optional<HeaderFields> FieldsOf(std::optional<MipFileHeader> header) {
+    return header ? std::optional<HeaderFields>(std::move(header->fields)) : std::nullopt;
+}
+inline StoredLevels LevelsOf(std::optional<MipFileHeader> header) {
+    return header ? std::move(header->stored) : StoredLevels{};
+}
 
 // The levels of a header that stores level 0's width and height and one offset per level: level
 // i's size is level 0's halved i times, as the .wal and the wads' mip textures store them.

@@ -288,13 +288,11 @@ std::unique_ptr<IndexedImage> ReadWalImage(std::span<const std::uint8_t> file, R
 }
 
 std::optional<HeaderFields> ReadWalFields(std::span<const std::uint8_t> file) {
-    auto header = ReadHeader(file, nullptr);
-    return header ? std::optional<HeaderFields>(std::move(header->fields)) : std::nullopt;
+    return FieldsOf(ReadHeader(file, nullptr));
 }
 
 StoredLevels ReadWalLevels(std::span<const std::uint8_t> file) {
-    auto header = ReadHeader(file, nullptr);
-    return header ? std::move(header->stored) : StoredLevels{};
+    return LevelsOf(ReadHeader(file, nullptr));
 }
 
 bool ReadWalPalette(Palette& palette) {
