@@ -1,16 +1,59 @@
 #pragma once
 
-// The five header fields that .m8 and .wal textures share beyond their pixels: the texture's
+// The five header fields that the family's mip textures share beyond their pixels: the texture's
 // name (its path in the game, "Palace/floor32"), the name of the next frame of its animation,
-// and the surface flags, contents and value that map compilers and engines read. Both formats
-// hold the two names in zero-padded text fields of the same size.
+// and the surface flags, contents and value that map compilers and engines read. The .m8 and
+// the .wal hold the two names in zero-padded text fields of the same size; the .m32 and the .swl
+// in larger ones.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace texelary {
+
+// What an .m32 header holds beyond the five shared fields: two more texture names, the scale the
+// engine draws it at, and the detail texture blended over it. Stored as they are, so that an .m32
+// written from an .m32 keeps every byte of its header.
+struct M32Fields {
+    std::string alternateName;
+    std::string damageName;
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    std::int32_t mipScale = 1;
+    std::string detailName;
+    float detailScaleX = 0.0f;
+    float detailScaleY = 0.0f;
+    float detailU = 0.0f;
+    float detailV = 0.0f;
+    float detailAlpha = 0.0f;
+    std::int32_t detailSourceBlend = 0;
+    std::int32_t detailDestinationBlend = 0;
+    std::array<std::int32_t, 20> reserved{}; // the first holds a second flags word
+
+    bool operator==(const M32Fields&) const = default;
+};
+
+// What a SiN .swl header holds beyond the five shared fields: how the surface lights, shows
+// through and moves what touches it.
+struct SwlFields {
+    std::uint16_t direct = 0;
+    float animationTime = 0.0f;
+    float nonLit = 0.0f;
+    std::uint16_t directAngle = 0;
+    std::uint16_t translucenceAngle = 0;
+    float directStyle = 0.0f;
+    float translucence = 0.0f;
+    float friction = 0.0f;
+    float restitution = 0.0f;
+    float translucenceMagnitude = 0.0f;
+    std::array<float, 3> colour{};
+
+    bool operator==(const SwlFields&) const = default;
+};
 
 struct HeaderFields {
     std::string name;          // the bytes of the field up to its first zero
@@ -18,6 +61,10 @@ struct HeaderFields {
     std::uint32_t flags = 0;   // stored bits, copied as they are
     std::uint32_t contents = 0;
     std::uint32_t value = 0;
+    // The fields of one format alone, set when the texture came from it (or from a sidecar that
+    // gives them): kept when it is written to that format again, left out of the others.
+    std::optional<M32Fields> m32 = std::nullopt;
+    std::optional<SwlFields> swl = std::nullopt;
 
     bool operator==(const HeaderFields&) const = default;
 };
