@@ -48,6 +48,20 @@ void BringDown(const EntryRecipe& recipe, const TrueColourOptions& options, Sour
     read.trueColour.reset();
 }
 
+// Makes what was read a true-colour picture, for a target that writes one: a palette picture
+// takes its colours, each pixel as opaque as its entry.
+void KeepTrueColour(SourceRead& read) {
+    read.levels.clear();
+    if (!read.image) {
+        return;
+    }
+    read.trueColour = read.image->width == 0 || read.image->height == 0
+                          ? std::make_unique<RgbaImage>()
+                          : ExpandToRgba(*read.image, read.palette, read.paletteAlpha);
+    read.image.reset();
+    read.reason = read.trueColour ? read.reason : ReadError::OutOfMemory;
+}
+
 // The fields of the .wal_json file beside a picture source, into `read`: none when there is no
 // such file; one that cannot be read or holds no fields fails the entry.
 bool ReadSidecar(const std::string& path, SourceRead& read) {
@@ -93,40 +107,58 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const TrueColourOptions& colours
                      const std::string& path, SourceRead& read, bool& besideFields) {
     read.wantLevels = recipe.levelFiles;
     ReadSourceFile(*recipe.from, path, read);
-    besideFields =
-        read.image && !read.fields && (recipe.options.sidecar || recipe.options.keepHeader);
+    const bool picture = read.image || read.trueColour;
+    besideFields = picture && !read.fields && (recipe.options.sidecar || recipe.options.keepHeader);
     if (besideFields && !ReadSidecar(path, read)) {
         read.image.reset();
+        read.trueColour.reset();
         return EntryStage::NotFound;
     }
     if (read.paletteRead) {
-        BringDown(recipe, colours, read);
+        if (recipe.to->writeTrueColour) {
+            KeepTrueColour(read);
+        } else {
+            BringDown(recipe, colours, read);
+        }
     }
-    if (read.image && (read.image->width == 0 || read.image->height == 0)) {
+    if ((read.image && (read.image->width == 0 || read.image->height == 0)) ||
+        (read.trueColour && (read.trueColour->width == 0 || read.trueColour->height == 0))) {
         read.image.reset();
+        read.trueColour.reset();
         read.reason = ReadError::NoPixels;
     }
-    if (!read.image) {
+    if (!read.image && !read.trueColour) {
         return EntryStage::NotFound;
     }
     return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
 }
 
-// One file of the entry, `picture` written to `path` (or kept as bytes for the archive), as one
-// more of `outputs`. False, with the reason in that output, when it could not be made.
-bool WriteOutput(const EntryRecipe& recipe, const IndexedImage& picture, const Palette& palette,
+// The output file's bytes for the picture read (`picture` for a palette target, `read`'s true
+// colour for the others), or why there are none.
+std::optional<std::vector<std::uint8_t>> Encode(const TargetFormatRow& to, const SourceRead& read,
+                                                const IndexedImage* picture,
+                                                const WriteOptions& options, const char*& why) {
+    why = picture ? (to.refusal ? to.refusal(*picture, options) : nullptr)
+                  : to.trueColourRefusal(*read.trueColour, options);
+    if (why != nullptr) {
+        return std::nullopt;
+    }
+    auto bytes = picture ? to.write(*picture, read.palette, options)
+                         : to.writeTrueColour(*read.trueColour, options);
+    // The picture fit the format (its refusal said nothing): memory ran out.
+    why = bytes ? nullptr : DescribeWriteError(WriteError::OutOfMemory);
+    return bytes;
+}
+
+// One file of the entry written to `path` (or kept as bytes for the archive), as one more of
+// `outputs`. False, with the reason in that output, when it could not be made.
+bool WriteOutput(const EntryRecipe& recipe, const SourceRead& read, const IndexedImage* picture,
                  const WriteOptions& options, const std::string& path,
                  std::vector<EntryOutput>& outputs) {
-    const char* refusal = recipe.to->refusal ? recipe.to->refusal(picture, options) : nullptr;
-    if (refusal != nullptr) {
-        outputs.push_back({path, nullptr, std::nullopt, refusal});
-        return false;
-    }
-    auto bytes = recipe.to->write(picture, palette, options);
+    const char* why = nullptr;
+    auto bytes = Encode(*recipe.to, read, picture, options, why);
     if (!bytes) {
-        // The picture fit the format (its refusal said nothing): memory ran out.
-        outputs.push_back(
-            {path, nullptr, std::nullopt, DescribeWriteError(WriteError::OutOfMemory)});
+        outputs.push_back({path, nullptr, std::nullopt, why});
         return false;
     }
     if (recipe.intoArchive) {
@@ -148,6 +180,8 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
     WriteOptions options = recipe.options.write;
     if (task.seeThrough) {
         options.transparentIndex = 255;
+    } else if (!options.transparentIndex) {
+        options.transparentIndex = recipe.to->seeThroughIndex;
     }
     try {
         SourceRead read;
@@ -169,11 +203,12 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
         result.stage = EntryStage::NotWritten;
         // Level 0, then the levels after it when they are files of their own.
         for (std::size_t level = 0; level == 0 || level <= read.levels.size(); ++level) {
-            const IndexedImage& picture = level == 0 ? *result.image : *read.levels[level - 1];
+            const IndexedImage* picture =
+                level == 0 ? result.image.get() : read.levels[level - 1].get();
             const std::string path =
                 level == 0 ? task.outputPath
                            : task.levelPaths + std::to_string(level) + "." + recipe.to->extension;
-            if (!WriteOutput(recipe, picture, read.palette, options, path, result.outputs)) {
+            if (!WriteOutput(recipe, read, picture, options, path, result.outputs)) {
                 return result;
             }
         }

@@ -130,6 +130,8 @@ constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
      ToWad2Palette, WriteWad2Row, WadRefusal},
     {TargetFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "wad", WadKind::Wad3, false, ToOwnPalette,
      WriteWad3Row, WadRefusal},
+    {TargetFormat::Wal3, "wal3", "QuakeX version 3 (*.wal)", "wal", std::nullopt,
+     false, ToOwnPalette, WriteWal3, RefuseWal3, 255},
 }};
 
 // Every row stands at its own index.

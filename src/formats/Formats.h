@@ -38,10 +38,10 @@ enum class SourceFormat : std::int32_t {
     Wad3 = 7
 };
 // Convert-to index.
-enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1, Png = 2, Wad2 = 3, Wad3 = 4 };
+enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1, Png = 2, Wad2 = 3, Wad3 = 4, Wal3 = 5 };
 
 constexpr std::int32_t kSourceFormatCount = 8;
-constexpr std::int32_t kTargetFormatCount = 5;
+constexpr std::int32_t kTargetFormatCount = 6;
 
 // The format with this index; none for an index out of range.
 std::optional<SourceFormat> SourceFormatAt(std::int32_t index);
@@ -115,6 +115,16 @@ struct TargetFormatRow {
     // Why the format cannot store this picture under the options' name, in a few words; null
     // when it can. May itself be null, for formats that take every picture.
     const char* (*refusal)(const IndexedImage& image, const WriteOptions& options);
+    // The index the format's textures draw as a hole, which pixels less than half opaque take
+    // when the user names no other; none for formats without one.
+    std::optional<std::uint8_t> seeThroughIndex = std::nullopt;
+    // Set for a format of true colour (.m32), which writes a picture as it is, never brought
+    // down to a palette, in place of `write` and `refusal`: a palette picture is written in its
+    // colours, with the opacity its palette gives each entry.
+    std::optional<std::vector<std::uint8_t>> (*writeTrueColour)(
+        const RgbaImage& picture, const WriteOptions& options) = nullptr;
+    const char* (*trueColourRefusal)(const RgbaImage& picture,
+                                     const WriteOptions& options) = nullptr;
 };
 
 // The read step of the run and of the preview alike: the file at `path` (or the archive entry it

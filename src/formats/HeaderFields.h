@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace texelary {
 
@@ -54,6 +55,41 @@ struct SwlFields {
 
     bool operator==(const SwlFields&) const = default;
 };
+
+// Every field of `fields` (an M32Fields or SwlFields, const or not) given to `visit` in the
+// header's order, with its key in a sidecar's JSON and its label in --info:
+// visit("scale_x", "scale x", fields.scaleX). One list serves the sidecar, --info and the tests.
+template <class Fields, class Visit> void VisitFormatFields(Fields& fields, Visit&& visit) {
+    if constexpr (std::is_same_v<std::remove_const_t<Fields>, M32Fields>) {
+        visit("alternate_name", "alternate name", fields.alternateName);
+        visit("damage_name", "damage name", fields.damageName);
+        visit("scale_x", "scale x", fields.scaleX);
+        visit("scale_y", "scale y", fields.scaleY);
+        visit("mip_scale", "mip scale", fields.mipScale);
+        visit("detail_name", "detail name", fields.detailName);
+        visit("detail_scale_x", "detail scale x", fields.detailScaleX);
+        visit("detail_scale_y", "detail scale y", fields.detailScaleY);
+        visit("detail_u", "detail u", fields.detailU);
+        visit("detail_v", "detail v", fields.detailV);
+        visit("detail_alpha", "detail alpha", fields.detailAlpha);
+        visit("detail_blend_source", "detail blend src", fields.detailSourceBlend);
+        visit("detail_blend_destination", "detail blend dst", fields.detailDestinationBlend);
+        visit("reserved", "reserved", fields.reserved);
+    } else {
+        static_assert(std::is_same_v<std::remove_const_t<Fields>, SwlFields>);
+        visit("direct", "direct", fields.direct);
+        visit("animation_time", "animation time", fields.animationTime);
+        visit("non_lit", "non-lit", fields.nonLit);
+        visit("direct_angle", "direct angle", fields.directAngle);
+        visit("translucence_angle", "trans angle", fields.translucenceAngle);
+        visit("direct_style", "direct style", fields.directStyle);
+        visit("translucence", "translucence", fields.translucence);
+        visit("friction", "friction", fields.friction);
+        visit("restitution", "restitution", fields.restitution);
+        visit("translucence_magnitude", "trans magnitude", fields.translucenceMagnitude);
+        visit("colour", "colour", fields.colour);
+    }
+}
 
 struct HeaderFields {
     std::string name;          // the bytes of the field up to its first zero

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -120,6 +122,104 @@ std::string Shown(const Json& value) {
     return text;
 }
 
+// One field of a format's own from its JSON value: false for a value of another kind, or out of
+// the field's range. What each kind of field holds, for the message, is WhatItHolds's.
+bool Take(const Json& value, std::string& to) {
+    if (!value.is_string()) {
+        return false;
+    }
+    to = value.get<std::string>();
+    return true;
+}
+bool Take(const Json& value, float& to) {
+    if (!value.is_number() ||
+        std::abs(value.get<double>()) > static_cast<double>(std::numeric_limits<float>::max())) {
+        return false;
+    }
+    to = static_cast<float>(value.get<double>());
+    return true;
+}
+bool Take(const Json& value, std::int32_t& to) {
+    const auto bits = Bits(value);
+    to = bits ? static_cast<std::int32_t>(*bits) : to;
+    return bits.has_value();
+}
+bool Take(const Json& value, std::uint16_t& to) {
+    if (!value.is_number_integer() || value.get<std::int64_t>() < 0 ||
+        value.get<std::int64_t>() > 0xFFFF) {
+        return false;
+    }
+    to = static_cast<std::uint16_t>(value.get<std::int64_t>());
+    return true;
+}
+template <class T, std::size_t N> bool Take(const Json& value, std::array<T, N>& to) {
+    if (!value.is_array() || value.size() > N) {
+        return false;
+    }
+    std::array<T, N> taken{};
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (!Take(value[i], taken[i])) {
+            return false;
+        }
+    }
+    to = taken;
+    return true;
+}
+
+std::string WhatItHolds(const std::string&) {
+    return "text";
+}
+std::string WhatItHolds(float) {
+    return "a number";
+}
+std::string WhatItHolds(std::int32_t) {
+    return "a number of 32 bits";
+}
+std::string WhatItHolds(std::uint16_t) {
+    return "a number from 0 to 65535";
+}
+template <class T, std::size_t N> std::string WhatItHolds(const std::array<T, N>&) {
+    return "a list of at most " + std::to_string(N) + " of " + WhatItHolds(T{});
+}
+
+// A format's own fields, every one written.
+template <class Fields> nlohmann::ordered_json FormatFieldsJson(const Fields& fields) {
+    auto object = nlohmann::ordered_json::object();
+    VisitFormatFields(fields, [&object](const char* key, const char*, const auto& member) {
+        object[key] = member;
+    });
+    return object;
+}
+
+// The object of a format's own fields at `key` of `file`, when there is one, into `to`; the
+// fields it leaves out keep their values for a new texture. False, with the reason, for a value
+// that is not an object or a field of the wrong kind.
+template <class Fields>
+bool TakeFormatFields(const Json& file, const char* key, std::optional<Fields>& to,
+                      std::string& reason) {
+    if (!file.contains(key)) {
+        return true;
+    }
+    const Json& object = file[key];
+    if (!object.is_object()) {
+        reason = std::string("\"") + key + "\": " + Shown(object) + " is not a JSON object";
+        return false;
+    }
+    Fields fields;
+    bool taken = true;
+    VisitFormatFields(fields, [&](const char* name, const char*, auto& member) {
+        if (taken && object.contains(name) && !Take(object[name], member)) {
+            reason = std::string("\"") + key + "." + name + "\": " + Shown(object[name]) +
+                     " is not " + WhatItHolds(member);
+            taken = false;
+        }
+    });
+    if (taken) {
+        to = fields;
+    }
+    return taken;
+}
+
 } // namespace
 
 std::string SidecarPath(const std::string& picturePath) {
@@ -143,6 +243,12 @@ std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
     file["value"] = fields.value;
     if (!fields.animationName.empty()) {
         file["animation"] = fields.animationName;
+    }
+    if (fields.m32) {
+        file["m32"] = FormatFieldsJson(*fields.m32);
+    }
+    if (fields.swl) {
+        file["swl"] = FormatFieldsJson(*fields.swl);
     }
     // Names are the bytes of their fields: ones that are not UTF-8 are written as they stand
     // rather than refused, so that no texture loses its name.
@@ -197,7 +303,9 @@ std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes, st
     const auto plain = [](const Json& value) { return Bits(value); };
     if (!text("name", fields.name) || !text("animation", fields.animationName) ||
         !number("flags", flags, fields.flags) || !number("contents", contents, fields.contents) ||
-        !number("value", plain, fields.value)) {
+        !number("value", plain, fields.value) ||
+        !TakeFormatFields(file, "m32", fields.m32, reason) ||
+        !TakeFormatFields(file, "swl", fields.swl, reason)) {
         return std::nullopt;
     }
     return fields;

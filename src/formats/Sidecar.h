@@ -10,6 +10,18 @@
 // "name" is this program's own, for a texture to come back with the name it had; other tools
 // ignore it. "width" and "height" tell an editor the size to treat the surface as having: a
 // picture converted with the file keeps its own size.
+//
+// A texture with fields of its format's own carries them under that format's key, every one,
+// so that a round trip through a picture keeps them (keys as VisitFormatFields names them):
+//   "m32": {"alternate_name": "", "damage_name": "", "scale_x": 1.0, "scale_y": 1.0,
+//           "mip_scale": 1, "detail_name": "", "detail_scale_x": 0.0, "detail_scale_y": 0.0,
+//           "detail_u": 0.0, "detail_v": 0.0, "detail_alpha": 0.0, "detail_blend_source": 0,
+//           "detail_blend_destination": 0, "reserved": [0, ...20 numbers]}
+//   "swl": {"direct": 0, "animation_time": 0.0, "non_lit": 0.0, "direct_angle": 0,
+//           "translucence_angle": 0, "direct_style": 0.0, "translucence": 0.0, "friction": 0.0,
+//           "restitution": 0.0, "translucence_magnitude": 0.0, "colour": [0.0, 0.0, 0.0]}
+// A field left out takes a new texture's value (scales and mip scale 1, the rest 0); a list may
+// be shorter than the field, the rest 0.
 
 #include "formats/HeaderFields.h"
 

@@ -1,5 +1,7 @@
 #include "formats/Sidecar.h"
 
+#include "FamilyFields.h"
+
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -42,6 +44,20 @@ const SidecarCase kCases[] = {
     {R"({"flags": 1)", 0, 0, 0, "a JSON syntax error at line 1, column 12"},
     {R"({"animation": 3333333333E333333})", 0, 0, 0, "a number too large to be read"},
     {"{\n  \"flags\": 1,\n  \"value\" 2\n}", 0, 0, 0, "a JSON syntax error at line 3, column 11"},
+    // A format's own fields: each of its kind and range.
+    {R"({"m32": {"scale_x": 2.5, "reserved": [7]}, "swl": {}})", 0, 0, 0, nullptr},
+    {R"({"m32": 3})", 0, 0, 0, "\"m32\": 3 is not a JSON object"},
+    {R"({"m32": {"scale_x": "big"}})", 0, 0, 0, "\"m32.scale_x\": \"big\" is not a number"},
+    {R"({"m32": {"scale_y": 1e39}})", 0, 0, 0, "\"m32.scale_y\": 1e+39 is not a number"},
+    {R"({"m32": {"detail_name": 1}})", 0, 0, 0, "\"m32.detail_name\": 1 is not text"},
+    {R"({"m32": {"mip_scale": 2147483648.5}})", 0, 0, 0,
+     "\"m32.mip_scale\": 2147483648.5 is not a number of 32 bits"},
+    {R"({"swl": {"direct": 65536}})", 0, 0, 0,
+     "\"swl.direct\": 65536 is not a number from 0 to 65535"},
+    {R"({"swl": {"colour": [1, 2, 3, 4]}})", 0, 0, 0,
+     "\"swl.colour\": [1,2,3,4] is not a list of at most 3 of a number"},
+    {R"({"m32": {"reserved": [1, -1, 0.5]}})", 0, 0, 0,
+     "\"m32.reserved\": [1,-1,0.5] is not a list of at most 20 of a number of 32 bits"},
 };
 
 TEST(Sidecar, ReadsTheShapesOtherToolsWrite) {
@@ -72,6 +88,21 @@ TEST(Sidecar, WrittenFieldsReadBack) {
     EXPECT_EQ(ParseSidecar(bytes, reason), fields) << reason;
     const auto unnamed = EncodeSidecar(8, 8, HeaderFields{});
     EXPECT_EQ(std::string(unnamed.begin(), unnamed.end()).find("name"), std::string::npos);
+
+    const HeaderFields every = test::EveryHeaderFieldSet();
+    EXPECT_EQ(ParseSidecar(EncodeSidecar(8, 8, every), reason), every) << reason;
+}
+
+// A format's object may give some of its fields: the rest keep a new texture's.
+TEST(Sidecar, FormatFieldsLeftOutKeepTheirDefaults) {
+    std::string reason;
+    const auto fields = ParseSidecar(Text(R"({"m32": {"scale_x": 2.5, "reserved": [7]}})"), reason);
+    ASSERT_TRUE(fields && fields->m32) << reason;
+    M32Fields expected;
+    expected.scaleX = 2.5f;
+    expected.reserved[0] = 7;
+    EXPECT_EQ(*fields->m32, expected);
+    EXPECT_FALSE(fields->swl);
 }
 
 TEST(Sidecar, PathBesideThePicture) {

@@ -38,7 +38,8 @@
 //      892        pixels of the levels, level 0 first; level i is floor(W / 2^i) x floor(H / 2^i)
 //
 // Learnt from TrenchBroom's WalTextureReader (its reader of these files) and checked against a
-// file of the game.
+// file of the game. Written with the picture's own palette and the fields as in a classic file;
+// the levels halve until a side reaches 0, as in the game's file.
 
 #include "base/ByteOrder.h"
 #include "base/FileIo.h"
@@ -106,6 +107,7 @@ static_assert(kContents == kFlags + 4 && kPalette == kContents + 4);
 static_assert(kValue == kPalette + std::tuple_size_v<Palette>);
 static_assert(kHeaderSize == kValue + 4 && kHeaderSize == 892);
 static_assert(kNameSize == kTextureNameFieldSize);
+constexpr HeaderFieldOffsets kFieldOffsets{kName, kAnimationName, kFlags, kContents, kValue};
 } // namespace Wal3Layout
 
 namespace {
@@ -168,6 +170,37 @@ std::optional<std::vector<std::uint8_t>> Encode(const IndexedImage& image, const
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+}
+
+// The whole version-3 file: the picture's indices and palette kept as they are, index 255 the
+// see-through one, and as many levels as halve down to a side of 1 (at most nine).
+std::optional<std::vector<std::uint8_t>>
+EncodeVersion3(const IndexedImage& image, const Palette& palette, const WriteOptions& options) {
+    using namespace Wal3Layout;
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    if (!layout || (!image.pixels && layout->fileSize != kHeaderSize)) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> file(layout->fileSize); // zeroed: every unset byte is 0
+    std::uint8_t* header = file.data();
+    header[kVersion] = kVersionByte;
+    if (options.fields) {
+        StoreHeaderFields(header, kFieldOffsets, *options.fields);
+    }
+    StoreLE32(header + kWidth, image.width);
+    StoreLE32(header + kHeight, image.height);
+    for (std::size_t i = 0; i < kLevelCount; ++i) {
+        StoreLE32(header + kOffsets + 4 * i, layout->levels[i].offset);
+    }
+    std::memcpy(header + kPalette, palette.data(), palette.size());
+    if (layout->levels[0].offset != 0) {
+        std::memcpy(file.data() + kHeaderSize, image.pixels.get(),
+                    static_cast<std::size_t>(image.width) *
+                        static_cast<std::size_t>(image.height));
+        MakeSmallerLevels(file.data(), *layout, options.mips, palette);
+    }
+    return file;
 }
 
 // The header of a classic `file`, read whole and checked once: none, with the reason in `error`,
@@ -260,6 +293,22 @@ std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, con
                                                   const WriteOptions& options) {
     try {
         return Encode(image, palette, options);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+const char* RefuseWal3(const IndexedImage& image, const WriteOptions& /*options*/) {
+    using namespace Wal3Layout;
+    const auto layout =
+        LayOutLevels(image.width, image.height, kHeaderSize, kLevelCount, LevelSizes::Scaled);
+    return layout ? nullptr : DescribeWriteError(WriteError::TooLarge);
+}
+
+std::optional<std::vector<std::uint8_t>>
+WriteWal3(const IndexedImage& image, const Palette& palette, const WriteOptions& options) {
+    try {
+        return EncodeVersion3(image, palette, options);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

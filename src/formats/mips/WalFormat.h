@@ -32,6 +32,16 @@ std::optional<std::vector<std::uint8_t>> WriteWal(const IndexedImage& image, con
 // format, or the kept name would mark the file as version 3. Null when it fits.
 const char* RefuseWal(const IndexedImage& image, const WriteOptions& options);
 
+// The whole version-3 file for `image`: its indices and `palette` kept as they are (index 255 is
+// the one the game draws as a hole), the options' fields in the header, and levels
+// floor(W / 2^i) x floor(H / 2^i) made with the options' filter until a side reaches 0, at most
+// nine. None when the picture's size does not fit the format or memory runs out.
+std::optional<std::vector<std::uint8_t>>
+WriteWal3(const IndexedImage& image, const Palette& palette, const WriteOptions& options = {});
+
+// Why WriteWal3 would give nothing for `image` but for memory; null when it fits.
+const char* RefuseWal3(const IndexedImage& image, const WriteOptions& options);
+
 // The header of the bytes of a .wal file, read whole: level 0's size and the others' worked out
 // from it (the header holds only level 0's), the offsets and the fields as stored, and the
 // palette the pixels index: the fixed WalPalette, or a version-3 file's own (its version then
