@@ -28,7 +28,7 @@ std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingF
     if (target.wad) {
         return std::make_unique<WadWriter>(file, *target.wad);
     }
-    return std::make_unique<PakWriter>(file);
+    return std::make_unique<PakWriter>(file, target.longPakEntries);
 }
 
 } // namespace

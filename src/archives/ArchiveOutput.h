@@ -21,6 +21,7 @@ namespace texelary {
 struct ArchiveTarget {
     std::string path;
     std::optional<WadKind> wad; // none for a pak
+    bool longPakEntries = false; // a pak with the 72-byte directory entries of the later game
 };
 
 // The archive a run with this output path and target format writes: the path itself for a wad

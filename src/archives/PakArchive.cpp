@@ -284,10 +284,11 @@ std::optional<std::vector<std::uint8_t>> ReadPakEntry(ArchiveFile& file, const P
     return DecodePakRuns(*bytes, *entry.decoded, error);
 }
 
-PakWriter::PakWriter(ReplacingFile& out)
-    : ArchiveWriter(out,
-                    {PakLayout::kHeaderSize, PakLayout::kEntrySize, PakLayout::kEntryNameSize, 1}) {
-}
+PakWriter::PakWriter(ReplacingFile& out, bool longEntries)
+    : ArchiveWriter(out, {PakLayout::kHeaderSize,
+                          longEntries ? PakLayout::kLongEntrySize : PakLayout::kEntrySize,
+                          PakLayout::kEntryNameSize, 1})
+    , m_longEntries(longEntries) {}
 
 void PakWriter::StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
                            std::uint32_t size, std::uint8_t) const {
@@ -295,6 +296,10 @@ void PakWriter::StoreEntry(std::uint8_t* entry, std::string_view name, std::uint
     std::memcpy(entry + kEntryName, name.data(), name.size());
     StoreLE32(entry + kEntryOffset, offset);
     StoreLE32(entry + kEntryLength, size);
+    if (m_longEntries) {
+        StoreLE32(entry + kLongEntryStored, size);
+        StoreLE32(entry + kLongEntryCoding, static_cast<std::uint32_t>(kStoredPlain));
+    }
 }
 
 void PakWriter::StoreHeader(std::uint8_t* header, std::size_t count,
@@ -302,7 +307,8 @@ void PakWriter::StoreHeader(std::uint8_t* header, std::size_t count,
     using namespace PakLayout;
     std::memcpy(header + kSignature, kPack, 4);
     StoreLE32(header + kDirectoryOffset, directoryOffset);
-    StoreLE32(header + kDirectoryLength, static_cast<std::uint32_t>(kEntrySize * count));
+    const std::size_t entrySize = m_longEntries ? kLongEntrySize : kEntrySize;
+    StoreLE32(header + kDirectoryLength, static_cast<std::uint32_t>(entrySize * count));
 }
 
 } // namespace texelary

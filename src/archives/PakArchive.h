@@ -62,12 +62,15 @@ std::optional<std::vector<std::uint8_t>>
 DecodePakRuns(std::span<const std::uint8_t> coded, std::size_t length, ReadError* error = nullptr);
 
 // A new pak written entry by entry (see ArchiveWriter): names of at most 55 bytes, entries back
-// to back after the header, the directory last.
+// to back after the header, the directory last. Its directory entries are 64 bytes, or with
+// `longEntries` the 72 bytes of the later game's paks, each entry stored plain.
 class PakWriter final : public ArchiveWriter {
 public:
-    explicit PakWriter(ReplacingFile& out);
+    explicit PakWriter(ReplacingFile& out, bool longEntries = false);
 
 private:
+    bool m_longEntries;
+
     void StoreEntry(std::uint8_t* entry, std::string_view name, std::uint32_t offset,
                     std::uint32_t size, std::uint8_t type) const override;
     void StoreHeader(std::uint8_t* header, std::size_t count,

@@ -107,6 +107,14 @@ Result SetJobs(ConvertArguments& arguments, const std::string& value) {
     return std::nullopt;
 }
 
+Result SetPakEntries(ConvertArguments& arguments, const std::string& value) {
+    if (value != "64" && value != "72") {
+        return "--pak-entries takes 64 or 72, not '" + value + "'";
+    }
+    arguments.longPakEntries = value == "72";
+    return std::nullopt;
+}
+
 Result SetMips(ConvertArguments& arguments, const std::string& value) {
     const auto filter = NameIndex(value, {"point", "box"});
     if (!filter) {
@@ -152,6 +160,10 @@ const std::vector<OptionRow>& OptionRows() {
          "none. Wad textures must be multiples of 16 pixels wide and\n"
          "high; WAD3 names starting with '{' are see-through (pixels\n"
          "less than half opaque become index 255, drawn as holes)"},
+        {"--pak-entries", "", "64|72", SetPakEntries,
+         "with --output FILE.pak: the size of its directory entries;\n"
+         "72 writes the paks of the later game of the family that\n"
+         "reads them (default: 64, the classic paks)"},
         {"--recursive", "", "", SetFlag<&A::recursive>,
          "take the files of the source format under --input, folders\n"
          "and all, and write them into the same folders under --output"},
@@ -277,7 +289,7 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     if (a.info) {
         if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
             a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
-            !a.paletteFile.empty() || a.mips != MipFilter::Point) {
+            !a.paletteFile.empty() || a.mips != MipFilter::Point || a.longPakEntries) {
             return "--info takes only files (and --json)";
         }
         return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
@@ -304,6 +316,9 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     }
     if (!RowOf(*a.to).wad && wadOutput) {
         return "--output FILE.wad goes with --to wad2 or wad3";
+    }
+    if (a.longPakEntries && (RowOf(*a.to).wad || !EndsWithIgnoringCase(a.outputDir, ".pak"))) {
+        return "--pak-entries goes with --output FILE.pak";
     }
     if (a.recursive && (!a.inputGiven || !a.outputGiven)) {
         return "--recursive needs --input and --output";

@@ -28,6 +28,7 @@ struct ConvertArguments {
     bool jobsGiven = false;
     bool keepHeader = false;
     bool sidecar = false;
+    bool longPakEntries = false; // --pak-entries 72
     MipFilter mips = MipFilter::Point;
     bool dither = false;
     std::optional<std::uint8_t> transparentIndex;

@@ -280,6 +280,7 @@ RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments
     settings.options.keepHeader = arguments.keepHeader;
     settings.options.allLevels = arguments.allLevels;
     settings.options.sidecar = arguments.sidecar;
+    settings.longPakEntries = arguments.longPakEntries;
     WriteOptions& write = settings.options.write;
     write.mips = arguments.mips;
     write.dither = arguments.dither;

@@ -8,6 +8,7 @@
 #include "formats/AnimationChains.h"
 #include "formats/Formats.h"
 #include "formats/ReadError.h"
+#include "formats/Sidecar.h"
 #include "formats/TextureDescription.h"
 #include "formats/TextureInfo.h"
 #include "formats/mips/MipTexture.h"
@@ -95,12 +96,19 @@ void PrintJson(const std::string& path, SourceFormat kind, const TextureInfo& in
                                 {"width", info.width},
                                 {"height", info.height},
                                 {"levels", LevelsJson(info.levels)}});
+    object["version"] = info.version ? Json(*info.version) : Json();
     const std::optional<HeaderFields>& fields = info.fields;
     object["name"] = fields ? Json(JsonText(fields->name)) : Json();
     object["animationName"] = fields ? Json(JsonText(fields->animationName)) : Json();
     object["flags"] = fields ? Json(FieldHex(fields->flags)) : Json();
     object["contents"] = fields ? Json(FieldHex(fields->contents)) : Json();
     object["value"] = fields ? Json(FieldHex(fields->value)) : Json();
+    if (fields && fields->m32) {
+        object["m32"] = FormatFieldsJson(*fields->m32);
+    }
+    if (fields && fields->swl) {
+        object["swl"] = FormatFieldsJson(*fields->swl);
+    }
     object["distinctIndices"] = info.distinctIndices ? Json(*info.distinctIndices) : Json();
     object["followsRules"] = info.ruleBreaks.empty();
     object["ruleBreaks"] = TextsJson(info.ruleBreaks);

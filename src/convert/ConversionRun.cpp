@@ -190,10 +190,11 @@ namespace {
 // into a folder.
 bool OpenArchive(const RunSettings& settings, RunFeedback& feedback,
                  std::unique_ptr<ArchiveOutput>& archive) {
-    const auto target = ArchiveTargetOf(settings.RunOutputDir, settings.RunConvTo);
+    auto target = ArchiveTargetOf(settings.RunOutputDir, settings.RunConvTo);
     if (!target) {
         return true;
     }
+    target->longPakEntries = settings.longPakEntries;
     archive = std::make_unique<ArchiveOutput>(*target);
     if (const std::string problem = archive->Problem(); !problem.empty()) {
         feedback.ShowMessage("Error writing " + Quoted(target->path), kMessageCaption,

@@ -36,6 +36,8 @@ struct RunSettings {
     // more spreads the work over as many threads. The boxes, the bar, the counts and the files
     // written are the same either way.
     unsigned jobs = 1;
+    // A pak output gets the 72-byte directory entries of the later game's paks.
+    bool longPakEntries = false;
     // When set (from any thread, or from a signal handler), no further file is begun and the run
     // ends as aborted before its next entry, as after Cancel between entries. May be none.
     const std::atomic<bool>* stop = nullptr;

@@ -183,7 +183,7 @@ template <class T, std::size_t N> std::string WhatItHolds(const std::array<T, N>
 }
 
 // A format's own fields, every one written.
-template <class Fields> nlohmann::ordered_json FormatFieldsJson(const Fields& fields) {
+template <class Fields> nlohmann::ordered_json FieldsJson(const Fields& fields) {
     auto object = nlohmann::ordered_json::object();
     VisitFormatFields(fields, [&object](const char* key, const char*, const auto& member) {
         object[key] = member;
@@ -221,6 +221,14 @@ bool TakeFormatFields(const Json& file, const char* key, std::optional<Fields>& 
 }
 
 } // namespace
+
+nlohmann::ordered_json FormatFieldsJson(const M32Fields& fields) {
+    return FieldsJson(fields);
+}
+
+nlohmann::ordered_json FormatFieldsJson(const SwlFields& fields) {
+    return FieldsJson(fields);
+}
 
 std::string SidecarPath(const std::string& picturePath) {
     const std::size_t slash = picturePath.find_last_of("/\\");

@@ -26,6 +26,7 @@
 #include "formats/HeaderFields.h"
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,5 +45,9 @@ std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
 // a few words, for a file that is not a JSON object, a key of the wrong kind, a name that is no
 // flag or contents of the game's, or a number that does not fit 32 bits.
 std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes, std::string& reason);
+
+// A format's own fields as the sidecar writes them, every one: for --info --json too.
+nlohmann::ordered_json FormatFieldsJson(const M32Fields& fields);
+nlohmann::ordered_json FormatFieldsJson(const SwlFields& fields);
 
 } // namespace texelary

@@ -1,5 +1,6 @@
 #include "formats/TextureDescription.h"
 
+#include <array>
 #include <cstdio>
 
 namespace texelary {
@@ -28,15 +29,48 @@ void AddHeaderFields(const HeaderFields& fields, std::vector<DescribedFact>& fac
     facts.push_back({TextureFact::Value, "value", FieldHex(fields.value), {}});
 }
 
+std::string FieldText(const std::string& text) {
+    return QuotedName(text);
+}
+std::string FieldText(float number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(number));
+    return text;
+}
+template <class Number> std::string FieldText(Number number) {
+    return std::to_string(number);
+}
+template <class T, std::size_t N> std::string FieldText(const std::array<T, N>& list) {
+    std::string text;
+    for (const T& entry : list) {
+        text += (text.empty() ? "" : ", ") + FieldText(entry);
+    }
+    return text;
+}
+
+template <class Fields>
+void AddFormatFields(const std::optional<Fields>& fields, std::vector<DescribedFact>& facts) {
+    if (fields) {
+        VisitFormatFields(*fields, [&facts](const char*, const char* label, const auto& member) {
+            facts.push_back({TextureFact::FormatField, label, FieldText(member), {}});
+        });
+    }
+}
+
 } // namespace
 
 std::vector<DescribedFact> DescribeTexture(SourceFormat kind, const TextureInfo& info) {
     std::vector<DescribedFact> facts;
     facts.push_back({TextureFact::Kind, "kind", RowOf(kind).option, {}});
+    if (info.version) {
+        facts.push_back({TextureFact::Version, "version", std::to_string(*info.version), {}});
+    }
     facts.push_back({TextureFact::Size, "size", SizeText(info.width, info.height), {}});
     facts.push_back({TextureFact::Levels, "levels", LevelsText(info.levels), {}});
     if (info.fields) {
         AddHeaderFields(*info.fields, facts);
+        AddFormatFields(info.fields->m32, facts);
+        AddFormatFields(info.fields->swl, facts);
     }
     facts.push_back(
         {TextureFact::DistinctIndices,

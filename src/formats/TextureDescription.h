@@ -25,7 +25,9 @@ enum class TextureFact : std::int32_t {
     Contents = 6,
     Value = 7,
     DistinctIndices = 8,
-    Rules = 9
+    Rules = 9,
+    Version = 10,
+    FormatField = 11 // one of the fields of a format's own, after the five shared ones
 };
 
 struct DescribedFact {
@@ -36,8 +38,8 @@ struct DescribedFact {
 };
 
 // The facts of a texture of format `kind` that `info` describes, in --info's order: its kind,
-// size and levels, its five header fields when it has them, the distinct indices its picture uses
-// and whether it follows its format's rules.
+// version when stored, size and levels, its five header fields and its format's own when it has
+// them, the distinct indices its picture uses and whether it follows its format's rules.
 std::vector<DescribedFact> DescribeTexture(SourceFormat kind, const TextureInfo& info);
 
 // A name in double quotes, whatever bytes a header holds: bytes that are not printable ASCII, and

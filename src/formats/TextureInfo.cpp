@@ -162,6 +162,7 @@ std::optional<TextureInfo> InspectStored(std::span<const std::uint8_t> file,
     }
     TextureInfo info = InfoOfImage(*texture->indexed);
     const std::optional<std::int32_t> version = header->stored.version;
+    info.version = version;
     if (version && *version != expectedVersion) {
         info.ruleBreaks.push_back("version " + std::to_string(*version) + ", not " +
                                   std::to_string(expectedVersion));

@@ -671,7 +671,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
         return "{\"file\":\"" + file +
                "\",\"kind\":\"m8\",\"width\":2,\"height\":8,\"levels\":["
                "{\"width\":2,\"height\":8},{\"width\":1,\"height\":4},{\"width\":1,"
-               "\"height\":2},{\"width\":1,\"height\":1}],\"name\":\"Mines/belt3\","
+               "\"height\":2},{\"width\":1,\"height\":1}],\"version\":2,\"name\":\"Mines/belt3\","
                "\"animationName\":\"Mines/belt4\",\"flags\":\"0x01000000\",\"contents\":"
                "\"0x00000020\",\"value\":\"0x00000007\",\"distinctIndices\":16,\"followsRules\":" +
                rules + "}\n";
@@ -682,7 +682,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
                   belt("padded.m8", "false,\"ruleBreaks\":[\"the file goes on 1 byte past its last "
                                     "level\"]") +
                   "{\"file\":\"a.bmp\",\"kind\":\"bmp\",\"width\":4,\"height\":2,\"levels\":["
-                  "{\"width\":4,\"height\":2}],\"name\":null,\"animationName\":null,"
+                  "{\"width\":4,\"height\":2}],\"version\":null,\"name\":null,\"animationName\":null,"
                   "\"flags\":null,\"contents\":null,\"value\":null,\"distinctIndices\":8,"
                   "\"followsRules\":true,\"ruleBreaks\":[]}\n"
                   "{\"animatedTextures\":2,\"animationProblems\":[\"the next frame of "
