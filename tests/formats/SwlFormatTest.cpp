@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,6 +93,10 @@ const std::vector<Sample>& Samples() {
 
 std::vector<std::uint8_t> SampleBytes(const char* file) {
     return test::ReadAll(test::DataPath(std::string("family/") + file));
+}
+
+void PrintTo(const Sample& sample, std::ostream* out) {
+    *out << sample.file;
 }
 
 class SwlSamples : public ::testing::TestWithParam<Sample> {};
@@ -191,6 +196,36 @@ TEST(SwlWrite, LeavesEveryFieldZeroWithoutKeptFields) {
     EXPECT_EQ(back->fields, (HeaderFields{"", "", 0, 0, 0, std::nullopt, SwlFields{}}));
 }
 
+TEST(SwlWrite, KeepsTheSharedFieldsAloneWithZerosForTheRest) {
+    const HeaderFields shared{"sin/wall", "sin/wall2", 1, 2, 0x12345};
+    const auto file =
+        WriteSwl(test::Patterned(4, 4), SamplePalette(), WriteOptions(MipFilter::Point, shared));
+    ASSERT_TRUE(file);
+    const auto back = DecodeSwl(*file, nullptr, LevelsWanted::First);
+    ASSERT_TRUE(back);
+    // The value keeps its low 16 bits; the field after it stays 0.
+    EXPECT_EQ(back->fields,
+              (HeaderFields{"sin/wall", "sin/wall2", 1, 2, 0x2345, std::nullopt, SwlFields{}}));
+}
+
+TEST(SwlRead, TakesLevel0FromItsOffsetWhereverItIs) {
+    auto bytes = SampleBytes("swl_thin.swl");
+    bytes.insert(bytes.begin() + kHeaderSize, {9, 9, 9, 9});
+    for (std::size_t at : {kOffsetsAt, kOffsetsAt + 4}) {
+        bytes[at] = static_cast<std::uint8_t>(bytes[at] + 4); // 1236 + 4 and 1252 + 4: no carry
+    }
+    const auto texture = DecodeSwl(bytes, nullptr, LevelsWanted::All);
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(PixelsOf(*texture->indexed), PixelsOf(SampleLevel(false, 0, 8, 2)));
+    ASSERT_EQ(texture->levels.size(), 1u);
+    EXPECT_EQ(PixelsOf(*texture->levels[0]), PixelsOf(SampleLevel(false, 1, 8, 2)));
+    // The look inside says where it departs from the usual layout.
+    const auto info = InspectSwl(bytes, nullptr);
+    ASSERT_TRUE(info);
+    ASSERT_FALSE(info->ruleBreaks.empty());
+    EXPECT_EQ(info->ruleBreaks[0], "level 0 starts at 1240, not right after the one before (1236)");
+}
+
 TEST(SwlChecksum, IsTheCrcThatTheSamplesScriptComputes) {
     // 0xb76f: binascii.crc_hqx(bytes(1024), 0xffff), the CRC-CCITT of an all-black palette.
     EXPECT_EQ(SwlPaletteChecksum(Palette{}), 0xb76f);
@@ -241,6 +276,10 @@ struct HostileCase {
     LevelsWanted levels;
     ReadError error; // None: a picture must come back
 };
+
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.what;
+}
 
 class SwlHostile : public ::testing::TestWithParam<HostileCase> {};
 
