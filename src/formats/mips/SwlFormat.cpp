@@ -31,12 +31,14 @@
 //     1236        pixels of the four levels, level 0 first, rows top to bottom; level i is
 //                 floor(W / 2^i) x floor(H / 2^i) and indexes the file's palette
 //
-// The layout is Ritual's sinmiptex_t as the public readers of SiN's textures give it (Yamagi
-// Quake II's SWL_Decode, QuArK's QkSin and Wally's DecodeSWL agree on every offset), and like
-// them this reader takes level 0 from its offset. None of those readers or writers computes the
-// palette checksum (they copy the stored one or leave it 0), and no public source of the game's
-// tools shows how it is made: it is computed here with the CRC_Block of the Quake tools that
-// SiN's were built from, so a file written here may differ from the game's own in those two bytes.
+// The layout is Ritual's sinmiptex_t as the public readers of SiN's textures give it: Yamagi
+// Quake II's SWL_Decode, QuArK's QkSin and Wally's DecodeSWL agree on every offset, and all three
+// take level 0 from its offset, as this reader does. None of them computes the palette checksum
+// (QuArK and Wally copy the stored one or leave it 0) and no public source of the game's own tools
+// shows how it is made, so the writer stores the CRC_Block of the Quake II code that SiN was built
+// on (CRC-CCITT as above) over the palette bytes. A file written here may therefore differ from
+// one of the game's in those two bytes; the reader never refuses a file for them, and the look
+// inside only reports a checksum that its palette does not give.
 
 #include "base/ByteOrder.h"
 #include "formats/HeaderFields.h"
