@@ -39,9 +39,8 @@ bool SizesFollow(const std::vector<StoredLevel>& levels, bool keepOne) {
     return true;
 }
 
-// Checks the level table of a mip texture against the format's rules: each level half the one
-// before, the levels with pixels back to back from the end of the header, the others at offset
-// 0, and the file ending with the last level.
+} // namespace
+
 void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& info) {
     constexpr std::int64_t kFarPastAnyFile = std::int64_t{1} << 62;
     const auto& levels = stored.levels;
@@ -92,6 +91,8 @@ void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& 
     }
 }
 
+namespace {
+
 std::size_t DistinctIndices(const IndexedImage& image) {
     std::bitset<256> used;
     const std::size_t count =
@@ -102,7 +103,8 @@ std::size_t DistinctIndices(const IndexedImage& image) {
     return used.count();
 }
 
-// What every palette picture of a mip texture or bitmap shows: its size and the indices used.
+} // namespace
+
 TextureInfo InfoOfImage(const IndexedImage& image) {
     TextureInfo info;
     info.width = image.width;
@@ -110,8 +112,6 @@ TextureInfo InfoOfImage(const IndexedImage& image) {
     info.distinctIndices = DistinctIndices(image);
     return info;
 }
-
-} // namespace
 
 std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureDecoder decode,
                                           ReadError* error) {

@@ -45,4 +45,14 @@ std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump,
 std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureDecoder decode,
                                           ReadError* error);
 
+// The parts of a look inside that every mip texture format shares, for the formats' own Inspect
+// functions. What every palette picture of a mip texture or bitmap shows: its size and the
+// indices used.
+TextureInfo InfoOfImage(const IndexedImage& image);
+// Checks the level table of a mip texture against the format's rules: each level half the one
+// before, the levels with pixels back to back from the end of the header, the others at offset
+// 0, and the file ending with the last level. Adds the levels with pixels and the rule breaks to
+// `info`.
+void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& info);
+
 } // namespace texelary
