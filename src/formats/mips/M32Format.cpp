@@ -36,8 +36,16 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TEXELARY_M32_SSE2 1
+#else
+#define TEXELARY_M32_SSE2 0
+#endif
 
 namespace texelary {
 
@@ -293,46 +301,120 @@ std::uint32_t LoadPixel(const std::uint8_t* at) {
     return pixel;
 }
 
-// Writes the level below the aboveWidth x aboveHeight level `above`: each channel of pixel (x, y)
-// the sum over the block at (2x, 2y) divided by its pixel count, rounded down, as
-// AverageLevelInto does for palette pictures. The four channels are summed at once in two 16-bit
-// lanes each (4 x 255 fits); a block of 2 pixels is counted twice, so every sum divides by 4.
-void AverageRgbaInto(std::uint8_t* target, const std::uint8_t* above, std::int32_t aboveWidth,
-                     std::int32_t aboveHeight) {
+#if TEXELARY_M32_SSE2
+// Pixels 0, 2, 4, 6 (`Pick` 2, 0, 2, 0) or 1, 3, 5, 7 of the eight at `at`.
+template <int Pick> __m128i EveryOther(const std::uint8_t* at) {
+    const __m128 low = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    const __m128 high =
+        _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)));
+    return _mm_castps_si128(_mm_shuffle_ps(low, high, Pick));
+}
+
+__m128i Widened(__m128i a, __m128i b, __m128i c, __m128i d, bool high) {
+    const __m128i zero = _mm_setzero_si128();
+    const auto widen = [&](__m128i v) {
+        return high ? _mm_unpackhi_epi8(v, zero) : _mm_unpacklo_epi8(v, zero);
+    };
+    return _mm_add_epi16(_mm_add_epi16(widen(a), widen(b)), _mm_add_epi16(widen(c), widen(d)));
+}
+#endif
+
+// Writes `width` pixels of a row of the level below from rows `top` and `bottom` of the level
+// above (the same row when it has one): each channel of pixel x the sum over the pixels at 2x
+// and 2x + 1 of both rows (2x alone when `pairs` is false) divided by 4, rounded down. A block
+// of two pixels is counted twice, so that this is the sum over the block divided by its pixel
+// count, as AverageLevelInto rounds.
+void AverageRowInto(std::uint8_t* target, const std::uint8_t* top, const std::uint8_t* bottom,
+                    std::size_t width, bool pairs) {
+    std::size_t x = 0;
+#if TEXELARY_M32_SSE2
+    constexpr int kEven = _MM_SHUFFLE(2, 0, 2, 0);
+    constexpr int kOdd = _MM_SHUFFLE(3, 1, 3, 1);
+    for (; pairs && x + 4 <= width; x += 4) {
+        const std::uint8_t* t = top + 8 * x;
+        const std::uint8_t* b = bottom + 8 * x;
+        const __m128i te = EveryOther<kEven>(t), to = EveryOther<kOdd>(t);
+        const __m128i be = EveryOther<kEven>(b), bo = EveryOther<kOdd>(b);
+        const __m128i low = _mm_srli_epi16(Widened(te, to, be, bo, false), 2);
+        const __m128i high = _mm_srli_epi16(Widened(te, to, be, bo, true), 2);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 4 * x), _mm_packus_epi16(low, high));
+    }
+#endif
+    // The four channels summed at once, two 16-bit lanes per word (4 x 255 fits).
     constexpr std::uint32_t kLanes = 0x00ff00ffu;
-    const std::int32_t width = HalvedSide(aboveWidth);
-    const std::int32_t height = HalvedSide(aboveHeight);
-    const std::size_t stride = kBytesPerPixel * static_cast<std::size_t>(aboveWidth);
-    const std::size_t across = aboveWidth > 1 ? kBytesPerPixel : 0;
-    const std::size_t down = aboveHeight > 1 ? stride : 0;
-    for (std::int32_t y = 0; y < height; ++y) {
-        const std::uint8_t* top = above + static_cast<std::size_t>(y) * 2 * down;
-        const std::uint8_t* bottom = top + down;
-        for (std::int32_t x = 0; x < width; ++x, top += 2 * across, bottom += 2 * across) {
-            const std::uint32_t a = LoadPixel(top);
-            const std::uint32_t b = LoadPixel(top + across);
-            const std::uint32_t c = LoadPixel(bottom);
-            const std::uint32_t d = LoadPixel(bottom + across);
-            const std::uint32_t even = (a & kLanes) + (b & kLanes) + (c & kLanes) + (d & kLanes);
-            const std::uint32_t odd = ((a >> 8) & kLanes) + ((b >> 8) & kLanes) +
-                                      ((c >> 8) & kLanes) + ((d >> 8) & kLanes);
-            const std::uint32_t pixel = ((even >> 2) & kLanes) | (((odd >> 2) & kLanes) << 8);
-            std::memcpy(target, &pixel, sizeof pixel);
-            target += kBytesPerPixel;
+    const std::size_t across = pairs ? kBytesPerPixel : 0;
+    for (; x < width; ++x) {
+        const std::size_t left = (pairs ? 8 : 4) * x;
+        const std::uint32_t p[4] = {LoadPixel(top + left), LoadPixel(top + left + across),
+                                    LoadPixel(bottom + left), LoadPixel(bottom + left + across)};
+        std::uint32_t even = 0;
+        std::uint32_t odd = 0;
+        for (const std::uint32_t pixel : p) {
+            even += pixel & kLanes;
+            odd += (pixel >> 8) & kLanes;
+        }
+        const std::uint32_t pixel = ((even >> 2) & kLanes) | (((odd >> 2) & kLanes) << 8);
+        std::memcpy(target + 4 * x, &pixel, sizeof pixel);
+    }
+}
+
+// Writes `width` pixels of a point-sampled row: pixel x is pixel x << shift of `row`.
+void SampleRowInto(std::uint8_t* target, const std::uint8_t* row, std::size_t width,
+                   std::size_t shift) {
+    std::size_t x = 0;
+#if TEXELARY_M32_SSE2
+    for (; shift == 1 && x + 4 <= width; x += 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 4 * x),
+                         EveryOther<_MM_SHUFFLE(2, 0, 2, 0)>(row + 8 * x));
+    }
+#endif
+    for (; x < width; ++x) {
+        std::memcpy(target + 4 * x, row + kBytesPerPixel * (x << shift), kBytesPerPixel);
+    }
+}
+
+// Where the levels after level 0 are made before they are appended to the file, so that level 0
+// goes into the file once and each of its rows is used for the levels while it is in the cache.
+struct SmallerLevels {
+    const WriteLayout& layout;
+    std::uint8_t* bytes; // level 1 first
+
+    std::uint8_t* Row(std::size_t level, std::size_t y) const {
+        const M32Level& at = layout.levels[level];
+        return bytes + (at.offset - layout.levels[1].offset) + kBytesPerPixel * at.width * y;
+    }
+};
+
+// Makes the rows of levels 1 and on that row y of level 0 (`row`, with the one above it) makes.
+void MakeRowsBelow(const SmallerLevels& smaller, const std::uint8_t* row, std::size_t rowBytes,
+                   std::size_t y, MipFilter mips) {
+    const WriteLayout& layout = smaller.layout;
+    if (mips == MipFilter::Box) {
+        const bool tall = layout.levels[0].height > 1;
+        const M32Level& below = layout.levels[1];
+        if ((!tall || y % 2 == 1) && (tall ? y / 2 : y) < below.height) {
+            AverageRowInto(smaller.Row(1, tall ? y / 2 : y), tall ? row - rowBytes : row, row,
+                           below.width, layout.levels[0].width > 1);
+        }
+        return;
+    }
+    for (std::size_t i = 1; i < layout.count && y % (std::size_t{1} << i) == 0; ++i) {
+        if ((y >> i) < layout.levels[i].height) {
+            SampleRowInto(smaller.Row(i, y >> i), row, layout.levels[i].width, i);
         }
     }
 }
 
-// Writes `level` (number `shift` of the chain) from level 0 alone: the top-left pixel of each
-// 2^shift block, as the palette writers' point-sampled levels take it.
-void SampleRgbaInto(std::uint8_t* target, const std::uint8_t* full, std::int32_t fullWidth,
-                    const M32Level& level, std::size_t shift) {
-    const std::size_t stride = kBytesPerPixel * static_cast<std::size_t>(fullWidth);
-    for (std::size_t y = 0; y < level.height; ++y) {
-        const std::uint8_t* row = full + (y << shift) * stride;
-        for (std::size_t x = 0; x < level.width; ++x) {
-            std::memcpy(target, row + kBytesPerPixel * (x << shift), kBytesPerPixel);
-            target += kBytesPerPixel;
+// Averages levels 2 and on, each from the one above it.
+void AverageSmallest(const SmallerLevels& smaller) {
+    const WriteLayout& layout = smaller.layout;
+    for (std::size_t i = 2; i < layout.count; ++i) {
+        const M32Level& above = layout.levels[i - 1];
+        const bool tall = above.height > 1;
+        for (std::size_t y = 0; y < layout.levels[i].height; ++y) {
+            const std::uint8_t* top = smaller.Row(i - 1, tall ? 2 * y : y);
+            AverageRowInto(smaller.Row(i, y), top, tall ? top + kBytesPerPixel * above.width : top,
+                           layout.levels[i].width, above.width > 1);
         }
     }
 }
@@ -390,7 +472,7 @@ void CheckRules(const M32Header& header, std::size_t fileSize, TextureInfo& info
     auto position = static_cast<std::int64_t>(kHeaderSize);
     for (std::size_t i = 0; i < kLevelCount; ++i) {
         const M32Level& level = header.levels[i];
-        // Held at 2^62, far past any file, so that neither this nor the sum can overflow.
+        // Both held at 2^62, far past any file, so that neither this nor the sum can overflow.
         const std::uint64_t pixels = std::uint64_t{level.width} * level.height;
         const std::int64_t bytes = pixels > kFarPastAnyFile / 4
                                        ? kFarPastAnyFile
@@ -411,7 +493,7 @@ void CheckRules(const M32Header& header, std::size_t fileSize, TextureInfo& info
         info.levels.push_back({static_cast<std::int32_t>(level.width),
                                static_cast<std::int32_t>(level.height),
                                static_cast<std::int32_t>(level.offset)});
-        position = std::min(position + bytes, kFarPastAnyFile);
+        position = bytes < kFarPastAnyFile - position ? position + bytes : kFarPastAnyFile;
     }
     const auto size = static_cast<std::int64_t>(fileSize);
     if (size < position) {
@@ -482,6 +564,32 @@ std::optional<std::vector<RgbaImage>> DecodeM32Levels(std::span<const std::uint8
 
 namespace texelary {
 
+namespace {
+
+// Appends level 0, row by row, and the levels after it to the header in `file`. Nothing is
+// written twice but the smaller levels, which are a third of level 0 at most.
+void AppendLevels(std::vector<std::uint8_t>& file, const RgbaImage& picture,
+                  const WriteLayout& layout, MipFilter mips) {
+    const std::size_t rowBytes = kBytesPerPixel * layout.levels[0].width;
+    const std::size_t smallerBytes =
+        layout.fileSize - file.size() - rowBytes * layout.levels[0].height;
+    const auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(smallerBytes);
+    const SmallerLevels smaller{layout, bytes.get()};
+    const std::uint8_t* row = picture.pixels.data();
+    for (std::size_t y = 0; y < layout.levels[0].height; ++y, row += rowBytes) {
+        file.insert(file.end(), row, row + rowBytes);
+        if (layout.count > 1) {
+            MakeRowsBelow(smaller, row, rowBytes, y, mips);
+        }
+    }
+    if (mips == MipFilter::Box) {
+        AverageSmallest(smaller);
+    }
+    file.insert(file.end(), bytes.get(), bytes.get() + smallerBytes);
+}
+
+} // namespace
+
 const char* RefuseM32(const RgbaImage& picture, const WriteOptions& /*options*/) {
     if (picture.width <= 0 || picture.height <= 0) {
         return DescribeWriteError(WriteError::TextureNoPixels);
@@ -501,7 +609,6 @@ std::optional<std::vector<std::uint8_t>> WriteM32(const RgbaImage& picture,
         return std::nullopt;
     }
     try {
-        // Level 0 is appended rather than copied over zeros: the copy is most of the work.
         std::vector<std::uint8_t> file;
         file.reserve(layout->fileSize);
         file.resize(kHeaderSize);
@@ -512,20 +619,7 @@ std::optional<std::vector<std::uint8_t>> WriteM32(const RgbaImage& picture,
             StoreLE32(file.data() + kHeights + 4 * i, level.height);
             StoreLE32(file.data() + kOffsets + 4 * i, level.offset);
         }
-        file.insert(file.end(), picture.pixels.begin(), picture.pixels.end());
-        file.resize(layout->fileSize);
-        for (std::size_t i = 1; i < layout->count; ++i) {
-            const M32Level& level = layout->levels[i];
-            std::uint8_t* target = file.data() + level.offset;
-            if (options.mips == MipFilter::Box) {
-                const M32Level& above = layout->levels[i - 1];
-                AverageRgbaInto(target, file.data() + above.offset,
-                                static_cast<std::int32_t>(above.width),
-                                static_cast<std::int32_t>(above.height));
-            } else {
-                SampleRgbaInto(target, file.data() + kHeaderSize, picture.width, level, i);
-            }
-        }
+        AppendLevels(file, picture, *layout, options.mips);
         return file;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
