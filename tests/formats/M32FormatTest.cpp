@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace texelary {
@@ -205,6 +206,60 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{3, 1, MipFilter::Point, {{0, 1, 2, 3}}},
         // 5 x 1 ends 2 x 1, 1 x 1: point samples 0, 2 then 0.
         LevelCase{5, 1, MipFilter::Point, {{0, 1, 2, 3, 20, 21, 22, 23}, {0, 1, 2, 3}}}));
+
+// The level below `above` by its definition, one channel at a time.
+RgbaImage BlockAverages(const RgbaImage& above) {
+    const std::int32_t blockWidth = above.width > 1 ? 2 : 1;
+    const std::int32_t blockHeight = above.height > 1 ? 2 : 1;
+    RgbaImage level{above.width / blockWidth, above.height / blockHeight, {}};
+    for (std::int32_t y = 0; y < level.height; ++y) {
+        for (std::int32_t x = 0; x < level.width; ++x) {
+            for (std::int32_t c = 0; c < 4; ++c) {
+                std::int32_t sum = 0;
+                for (std::int32_t dy = 0; dy < blockHeight; ++dy) {
+                    for (std::int32_t dx = 0; dx < blockWidth; ++dx) {
+                        const auto at =
+                            4 * ((y * blockHeight + dy) * above.width + x * blockWidth + dx) + c;
+                        sum += above.pixels[static_cast<std::size_t>(at)];
+                    }
+                }
+                level.pixels.push_back(static_cast<std::uint8_t>(sum / (blockWidth * blockHeight)));
+            }
+        }
+    }
+    return level;
+}
+
+RgbaImage TopLeftPixels(const RgbaImage& full, const RgbaImage& level, std::size_t shift) {
+    RgbaImage sampled{level.width, level.height, {}};
+    for (std::int32_t y = 0; y < level.height; ++y) {
+        for (std::int32_t x = 0; x < level.width; ++x) {
+            const auto at = 4 * static_cast<std::size_t>((y << shift) * full.width + (x << shift));
+            sampled.pixels.insert(sampled.pixels.end(),
+                                  full.pixels.begin() + static_cast<std::ptrdiff_t>(at),
+                                  full.pixels.begin() + static_cast<std::ptrdiff_t>(at + 4));
+        }
+    }
+    return sampled;
+}
+
+TEST(M32Format, MakesTheLevelsOfLargerPicturesAsTheirBlocksSay) {
+    for (const auto& [width, height] : {std::pair{37, 11}, {64, 64}, {33, 1}, {1, 19}, {130, 3}}) {
+        const RgbaImage picture = Picture(width, height);
+        const auto averaged = LevelsByHand(*WriteM32(picture, {MipFilter::Box, std::nullopt}));
+        const auto sampled = LevelsByHand(*WriteM32(picture, {MipFilter::Point, std::nullopt}));
+        ASSERT_EQ(averaged.size(), sampled.size());
+        std::vector<RgbaImage> expectAveraged{picture}, expectSampled{picture};
+        for (std::size_t i = 1; i < averaged.size(); ++i) {
+            expectAveraged.push_back(BlockAverages(expectAveraged.back()));
+            expectSampled.push_back(TopLeftPixels(picture, expectAveraged.back(), i));
+        }
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        ExpectSameLevels(averaged, expectAveraged);
+        ExpectSameLevels(sampled, expectSampled);
+        EXPECT_EQ(averaged.back().width * averaged.back().height, 1);
+    }
+}
 
 TEST(M32Format, RefusesPicturesWithoutPixelsOrPastThirtyTwoBitOffsets) {
     EXPECT_EQ(RefuseM32(Picture(2, 1), {}), nullptr);

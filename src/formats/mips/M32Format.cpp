@@ -187,12 +187,9 @@ std::size_t StoredLevelCount(const M32Header& header) {
 // when each has sides and a pixel count below 2^31, starts past the header and ends in the file.
 ReadError CheckLevels(std::span<const std::uint8_t> file, const M32Header& header,
                       std::size_t count) {
-    constexpr auto kLargest = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
     for (std::size_t i = 0; i < count; ++i) {
         const M32Level& level = header.levels[i];
-        if (level.width > kLargest || level.height > kLargest) {
-            return ReadError::BadHeader;
-        }
+        // A side past 2^31 - 1 reads as negative, which PixelCount refuses.
         const auto pixels = PixelCount(static_cast<std::int32_t>(level.width),
                                        static_cast<std::int32_t>(level.height));
         if (!pixels || level.offset < kHeaderSize) {
