@@ -241,7 +241,7 @@ struct WriteLayout {
     std::size_t fileSize = 0;
 };
 
-std::optional<WriteLayout> LayOutLevels(std::int32_t width, std::int32_t height) {
+std::optional<WriteLayout> LayOutM32Levels(std::int32_t width, std::int32_t height) {
     if (width <= 0 || height <= 0) {
         return std::nullopt;
     }
@@ -591,7 +591,7 @@ const char* RefuseM32(const RgbaImage& picture, const WriteOptions& /*options*/)
     if (picture.width <= 0 || picture.height <= 0) {
         return DescribeWriteError(WriteError::TextureNoPixels);
     }
-    if (!LayOutLevels(picture.width, picture.height)) {
+    if (!LayOutM32Levels(picture.width, picture.height)) {
         return DescribeWriteError(WriteError::TooLarge);
     }
     return picture.pixels.empty() ? DescribeWriteError(WriteError::TextureNoPixels) : nullptr;
@@ -599,7 +599,7 @@ const char* RefuseM32(const RgbaImage& picture, const WriteOptions& /*options*/)
 
 std::optional<std::vector<std::uint8_t>> WriteM32(const RgbaImage& picture,
                                                   const WriteOptions& options) {
-    const auto layout = LayOutLevels(picture.width, picture.height);
+    const auto layout = LayOutM32Levels(picture.width, picture.height);
     const std::size_t fullBytes = kBytesPerPixel * static_cast<std::size_t>(picture.width) *
                                   static_cast<std::size_t>(picture.height);
     if (!layout || picture.pixels.size() != fullBytes) {
