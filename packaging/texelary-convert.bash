@@ -31,8 +31,12 @@ _texelary_convert() {
     --jobs)
         return
         ;;
+    --pak-entries)
+        mapfile -t COMPREPLY < <(compgen -W "64 72" -- "$cur")
+        return
+        ;;
     --palette)
-        _filedir '@(pcx|PCX|lmp|LMP|pal|PAL|gpl|GPL|bmp|BMP|png|PNG|tga|TGA|m8|M8)'
+        _filedir '@(pcx|PCX|lmp|LMP|pal|PAL|gpl|GPL|bmp|BMP|png|PNG|tga|TGA|m8|M8|swl|SWL)'
         return
         ;;
     --input | --output)
@@ -45,7 +49,7 @@ _texelary_convert() {
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
             --stop-on-error --jobs --keep-header --sidecar --mips --dither --transparent-index --fullbright --palette
-            --all-levels
+            --all-levels --pak-entries
             --info --json --help --version" -- "$cur")
         return
     fi

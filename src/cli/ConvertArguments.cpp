@@ -185,7 +185,7 @@ const std::vector<OptionRow>& OptionRows() {
          ".tga or .pcx (its palette), a palette.lmp (768 bytes), a\n"
          "JASC .pal or a GIMP .gpl"},
         {"--all-levels", "", "", SetFlag<&A::allLevels>,
-         "with --to png: every mip level of a .m8 or .wal source, as\n"
+         "with --to png: every mip level of a .m8, .wal or .swl, as\n"
          "NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)"},
         {"--stop-on-error", "", "", SetFlag<&A::stopOnError>,
          "end the run at the first file that fails (default: skip it)"},
@@ -195,14 +195,16 @@ const std::vector<OptionRow>& OptionRows() {
          "with --jobs 1, which converts one file after another"},
         {"--keep-header", "", "", SetFlag<&A::keepHeader>,
          "copy the name, animation name, flags, contents and value of\n"
-         ".m8 and .wal sources into their outputs (.m8 flags as stored,\n"
-         "high bits included); names too long for the target are cut\n"
-         "and reported"},
+         ".m8, .m32, .wal and .swl sources into their outputs (flags as\n"
+         "stored, high bits included), and an .m32's or .swl's other\n"
+         "fields into one of its own kind; names too long for the\n"
+         "target are cut and reported"},
         {"--sidecar", "", "", SetFlag<&A::sidecar>,
          "texture fields beside pictures, for map compilers that read\n"
-         "PNG textures: every PNG made from a .m8 or .wal gets a\n"
-         "NAME.wal_json file beside it (name, size, flags, contents,\n"
-         "value, animation name), and a picture source with one\n"
+         "PNG textures: every PNG made from a .m8, .m32, .wal or .swl\n"
+         "gets a NAME.wal_json file beside it (name, size, flags,\n"
+         "contents, value, animation name, and an .m32's or .swl's\n"
+         "other fields), and a picture source with one\n"
          "beside it gives its fields to the output, as --keep-header\n"
          "does for textures"},
         {"--mips", "", "point|box", SetMips,
@@ -212,8 +214,9 @@ const std::vector<OptionRow>& OptionRows() {
          "own tools did"},
         {"--info", "", "", SetFlag<&A::info>,
          "print what each FILE holds (.bmp, .m8, .wal, .png, .tga,\n"
-         ".pcx): kind, size, levels, names, flags, contents and\n"
-         "value, distinct indices, and whether it follows its\n"
+         ".pcx, .m32, .swl): kind, version, size, levels, names,\n"
+         "flags, contents, value and every other header field,\n"
+         "distinct indices, and whether it follows its\n"
          "format's rules; for a .pak or .wad, its entries (name,\n"
          "size, kind, and a texture's levels)"},
         {"--json", "", "", SetFlag<&A::json>, "with --info: one JSON object per file"},
@@ -337,24 +340,27 @@ std::string Usage() {
         "[OPTIONS] [FILE|FOLDER...]\n"
         "  or:  texelary-convert --info [--json] FILE...\n"
         "\n"
-        "Converts textures between Windows bitmaps (.bmp), Heretic2 (.m8) and QuakeX (.wal)\n"
-        "mip textures, PNG, TGA and PCX pictures and the textures of WAD2 and WAD3 wads, into\n"
-        ".m8, .wal, PNG or a new wad, inside .pak files as well as out. The first form runs\n"
-        "a project saved by Texelary; the second converts the named files of the input\n"
-        "directory into the output directory (both default to the current directory); the third\n"
-        "converts every file of the source format under the input directory (or under the named\n"
-        "files and folders of it), extensions compared in any case, recreating its folders under\n"
-        "the output directory. Each output file has the name of its input, cut after the first\n"
-        "dot, with the new extension.\n"
+        "Converts textures between Windows bitmaps (.bmp), the mip textures of Heretic2 (.m8,\n"
+        "and .m32 in true colour), QuakeX (.wal, and version 3 with a palette of its own) and\n"
+        "SiN (.swl), PNG, TGA and PCX pictures and the textures of WAD2 and WAD3 wads, into\n"
+        "any of those mip textures, PNG or a new wad, inside .pak files as well as out. The\n"
+        "first form runs a project saved by Texelary; the second converts the named files of\n"
+        "the input directory into the output directory (both default to the current\n"
+        "directory); the third converts every file of the source format under the input\n"
+        "directory (or under the named files and folders of it), extensions compared in any\n"
+        "case, recreating its folders under the output directory. Each output file has the\n"
+        "name of its input, cut after the first dot, with the new extension.\n"
         "\n"
         "Palette pictures (8-bit PNG, TGA and PCX) convert with their own indices and colours,\n"
         "like 8-bit bitmaps. True-colour ones take, for .wal and WAD2, the nearest colour of the\n"
-        "game's palette and, for .m8, PNG and WAD3, a palette of their own made by libimagequant.\n"
+        "game's palette and, for .m8, version-3 .wal, .swl, PNG and WAD3, a palette of their own\n"
+        "made by libimagequant; .m32 keeps true colour, alpha and all.\n"
         "\n"
         "Everyday commands:\n"
         "  texelary-convert --from wal --to png --recursive --input pak0.pak --output textures\n"
         "  texelary-convert --from png --to wad2 --recursive --input textures --output my.wad\n"
         "  texelary-convert --from wad3 --to png --recursive --input halflife.wad --output out\n"
+        "  texelary-convert --from m32 --to png --sidecar --recursive --input h2 --output png\n"
         "\n";
     for (const OptionRow& row : OptionRows()) {
         text += HelpEntry(row);

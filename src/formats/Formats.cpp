@@ -4,9 +4,11 @@
 #include "base/NativePath.h"
 #include "colour/TargetPalette.h"
 #include "colour/Wad2Palette.h"
+#include "formats/mips/M32Format.h"
 #include "formats/mips/M8Format.h"
 #include "formats/mips/MipTexture.h"
 #include "formats/mips/StoredPicture.h"
+#include "formats/mips/SwlFormat.h"
 #include "formats/mips/WalFormat.h"
 #include "formats/pictures/BmpFormat.h"
 #include "formats/pictures/PcxFormat.h"
@@ -117,6 +119,10 @@ constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
      kNoPalette, InspectMip<WadKind::Wad2>},
     {SourceFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "*.wad", WadKind::Wad3, DecodeWad3Lump,
      kNoPalette, InspectMip<WadKind::Wad3>},
+    {SourceFormat::M32, "m32", "Heretic2 true colour (*.m32)", "*.m32", std::nullopt, DecodeM32,
+     kNoPalette, InspectM32},
+    {SourceFormat::Swl, "swl", "SiN (*.swl)", "*.swl", std::nullopt, DecodeSwl, kNoPalette,
+     InspectSwl},
 }};
 
 constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
@@ -132,6 +138,10 @@ constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
      WriteWad3Row, WadRefusal},
     {TargetFormat::Wal3, "wal3", "QuakeX version 3 (*.wal)", "wal", std::nullopt,
      false, ToOwnPalette, WriteWal3, RefuseWal3, 255},
+    {TargetFormat::M32, "m32", "Heretic2 true colour (*.m32)", "m32", std::nullopt, false, nullptr,
+     nullptr, nullptr, std::nullopt, WriteM32, RefuseM32},
+    {TargetFormat::Swl, "swl", "SiN (*.swl)", "swl", std::nullopt, false, ToOwnPalette, WriteSwl,
+     RefuseSwl},
 }};
 
 // Every row stands at its own index.

@@ -35,13 +35,24 @@ enum class SourceFormat : std::int32_t {
     Tga = 4,
     Pcx = 5,
     Wad2 = 6,
-    Wad3 = 7
+    Wad3 = 7,
+    M32 = 8,
+    Swl = 9
 };
 // Convert-to index.
-enum class TargetFormat : std::int32_t { M8 = 0, Wal = 1, Png = 2, Wad2 = 3, Wad3 = 4, Wal3 = 5 };
+enum class TargetFormat : std::int32_t {
+    M8 = 0,
+    Wal = 1,
+    Png = 2,
+    Wad2 = 3,
+    Wad3 = 4,
+    Wal3 = 5,
+    M32 = 6,
+    Swl = 7
+};
 
-constexpr std::int32_t kSourceFormatCount = 8;
-constexpr std::int32_t kTargetFormatCount = 6;
+constexpr std::int32_t kSourceFormatCount = 10;
+constexpr std::int32_t kTargetFormatCount = 8;
 
 // The format with this index; none for an index out of range.
 std::optional<SourceFormat> SourceFormatAt(std::int32_t index);

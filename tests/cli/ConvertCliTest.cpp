@@ -390,7 +390,7 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     const std::pair<const char*, const char*> cases[] = {
         {"--from bmp a.bmp", "--to is missing"},
         {"--from gif --to m8 a.bmp",
-         "unknown source format 'gif' (bmp, m8, wal, png, tga, pcx, wad2 or wad3)"},
+         "unknown source format 'gif' (bmp, m8, wal, png, tga, pcx, wad2, wad3, m32 or swl)"},
         {"--from bmp --to m8", "no files given"},
         {"--frobnicate --help", "unknown option '--frobnicate'"},
         {"--jobs=2 a.bmp", "unknown option '--jobs=2'"},
@@ -419,7 +419,12 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
         {"--from png --to wal --output out.WAD a", "--output FILE.wad goes with --to wad2 or wad3"},
         {"--from png --to wad3 --fullbright --output a.wad a", "--fullbright goes with --to wad2"},
         {"--from wad2 --to png --input . a",
-         "--from wad2 reads the textures of a wad: give the .wad as --input"}};
+         "--from wad2 reads the textures of a wad: give the .wad as --input"},
+        {"--from png --to m32 --pak-entries 80 a", "--pak-entries takes 64 or 72, not '80'"},
+        {"--from png --to m32 --pak-entries 72 a", "--pak-entries goes with --output FILE.pak"},
+        {"--from png --to wad2 --pak-entries 72 --output a.pak a",
+         "--to wad2 needs --output FILE.wad"},
+        {"--info --pak-entries 72 a.pak", "--info takes only files (and --json)"}};
     for (const auto& [arguments, message] : cases) {
         const Outcome outcome = RunHere(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
@@ -431,7 +436,8 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(help.status, 0);
     for (const char* option :
          {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
-          "bmp, m8, wal, png, tga, pcx, wad2 or wad3", "m8, wal, png, wad2 or wad3", "--recursive",
+          "bmp, m8, wal, png, tga, pcx, wad2, wad3, m32 or swl",
+          "m8, wal, png, wad2, wad3, wal3, m32 or swl", "--pak-entries 64|72", "--recursive",
           "--dither", "--transparent-index 255", "--all-levels", "--palette FILE", "--sidecar"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
@@ -697,7 +703,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               "texelary-convert: cut.m8: the file ends before its picture data\n"
               "texelary-convert: missing.wal: no such file\n"
               "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
-              ".wal, .png, .tga, .pcx, .pak, .wad)\n");
+              ".wal, .png, .tga, .pcx, .m32, .swl, .pak, .wad)\n");
 }
 
 // Whatever bytes a header's names hold, --info --json writes valid JSON: UTF-8 characters as they

@@ -54,7 +54,7 @@ void WindowsTest::ProjectModelRefusesUnknownFormats() {
     QCOMPARE(model.ConvFrom(), SourceFormat::Pcx);
     QCOMPARE(model.ConvTo(), TargetFormat::Wad2);
     QVERIFY(model.SetConvFromAt(kSourceFormatCount - 1));
-    QCOMPARE(model.ConvFrom(), SourceFormat::Wad3);
+    QCOMPARE(model.ConvFrom(), SourceFormat::Swl);
 }
 
 // Typing in the dialog changes the model at once; a change another window makes to the model
