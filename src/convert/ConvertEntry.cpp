@@ -48,6 +48,12 @@ void BringDown(const EntryRecipe& recipe, const TrueColourOptions& options, Sour
     read.trueColour.reset();
 }
 
+// Whether the run writes true colour: to a target of true colour alone, or from a texture of true
+// colour to a target that can keep it.
+bool WritesTrueColour(const EntryRecipe& recipe) {
+    return recipe.to->writeTrueColour && (!recipe.to->write || recipe.from->trueColourTexture);
+}
+
 // Makes what was read a true-colour picture, for a target that writes one: a palette picture
 // takes its colours, each pixel as opaque as its entry.
 void KeepTrueColour(SourceRead& read) {
@@ -81,9 +87,9 @@ bool ReadSidecar(const std::string& path, SourceRead& read) {
 
 // The .wal_json file of a PNG written from a source with header fields, beside it (or beside it
 // in the archive), as one more output of the entry. False when it could not be made.
-bool AddSidecar(bool intoArchive, const EntryTask& task, const IndexedImage& picture,
+bool AddSidecar(bool intoArchive, const EntryTask& task, std::int32_t width, std::int32_t height,
                 const HeaderFields& fields, std::vector<EntryOutput>& outputs) {
-    auto bytes = EncodeSidecar(picture.width, picture.height, fields);
+    auto bytes = EncodeSidecar(width, height, fields);
     const std::string path = SidecarPath(task.outputPath);
     if (intoArchive) {
         outputs.push_back({path, nullptr, std::move(bytes), {}});
@@ -115,7 +121,7 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const TrueColourOptions& colours
         return EntryStage::NotFound;
     }
     if (read.paletteRead) {
-        if (recipe.to->writeTrueColour) {
+        if (WritesTrueColour(recipe)) {
             KeepTrueColour(read);
         } else {
             BringDown(recipe, colours, read);
@@ -138,8 +144,9 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const TrueColourOptions& colours
 std::optional<std::vector<std::uint8_t>> Encode(const TargetFormatRow& to, const SourceRead& read,
                                                 const IndexedImage* picture,
                                                 const WriteOptions& options, const char*& why) {
+    const auto refusal = to.trueColourRefusal;
     why = picture ? (to.refusal ? to.refusal(*picture, options) : nullptr)
-                  : to.trueColourRefusal(*read.trueColour, options);
+                  : (refusal ? refusal(*read.trueColour, options) : nullptr);
     if (why != nullptr) {
         return std::nullopt;
     }
@@ -213,7 +220,10 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
             }
         }
         if (recipe.options.sidecar && read.fields && recipe.to->format == TargetFormat::Png) {
-            if (!AddSidecar(recipe.intoArchive, task, *result.image, *read.fields,
+            const bool palette = result.image != nullptr;
+            const std::int32_t width = palette ? result.image->width : read.trueColour->width;
+            const std::int32_t height = palette ? result.image->height : read.trueColour->height;
+            if (!AddSidecar(recipe.intoArchive, task, width, height, *read.fields,
                             result.outputs)) {
                 return result;
             }

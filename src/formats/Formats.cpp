@@ -47,6 +47,11 @@ WritePngRow(const IndexedImage& image, const Palette& palette, const WriteOption
     return EncodePng(image, palette, options.transparentIndex);
 }
 
+std::optional<std::vector<std::uint8_t>> WriteRgbaPngRow(const RgbaImage& picture,
+                                                         const WriteOptions& /*options*/) {
+    return EncodeRgbaPng(picture);
+}
+
 // A WAD2 texture of a picture on another palette takes the nearest colours of the WAD2 one; a
 // picture already on it keeps its indices.
 std::optional<std::vector<std::uint8_t>>
@@ -120,7 +125,7 @@ constexpr std::array<SourceFormatRow, kSourceFormatCount> kSourceRows = {{
     {SourceFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "*.wad", WadKind::Wad3, DecodeWad3Lump,
      kNoPalette, InspectMip<WadKind::Wad3>},
     {SourceFormat::M32, "m32", "Heretic2 true colour (*.m32)", "*.m32", std::nullopt, DecodeM32,
-     kNoPalette, InspectM32},
+     kNoPalette, InspectM32, true},
     {SourceFormat::Swl, "swl", "SiN (*.swl)", "*.swl", std::nullopt, DecodeSwl, kNoPalette,
      InspectSwl},
 }};
@@ -131,7 +136,7 @@ constexpr std::array<TargetFormatRow, kTargetFormatCount> kTargetRows = {{
     {TargetFormat::Wal, "wal", "QuakeX (*.wal)", "wal", std::nullopt, false, ToWalPalette, WriteWal,
      RefuseWal},
     {TargetFormat::Png, "png", "Portable Network Graphics (*.png)", "png", std::nullopt, true,
-     ToOwnPalette, WritePngRow, nullptr},
+     ToOwnPalette, WritePngRow, nullptr, std::nullopt, WriteRgbaPngRow},
     {TargetFormat::Wad2, "wad2", "WAD2 textures (*.wad)", "wad", WadKind::Wad2, false,
      ToWad2Palette, WriteWad2Row, WadRefusal},
     {TargetFormat::Wad3, "wad3", "WAD3 textures (*.wad)", "wad", WadKind::Wad3, false, ToOwnPalette,

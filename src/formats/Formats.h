@@ -100,6 +100,9 @@ struct SourceFormatRow {
     const char* paletteFailure;
     // What --info says of a whole file; none, with the reason, when the reader refuses it.
     std::optional<TextureInfo> (*inspect)(std::span<const std::uint8_t> file, ReadError* error);
+    // Set for textures of true colour (.m32): a target that can hold true colour (PNG) keeps it
+    // rather than bringing the picture down to a palette.
+    bool trueColourTexture = false;
 };
 
 struct TargetFormatRow {
@@ -129,9 +132,10 @@ struct TargetFormatRow {
     // The index the format's textures draw as a hole, which pixels less than half opaque take
     // when the user names no other; none for formats without one.
     std::optional<std::uint8_t> seeThroughIndex = std::nullopt;
-    // Set for a format of true colour (.m32), which writes a picture as it is, never brought
-    // down to a palette, in place of `write` and `refusal`: a palette picture is written in its
-    // colours, with the opacity its palette gives each entry.
+    // Set for a format that can hold true colour: .m32, which writes every picture as it is,
+    // never brought down to a palette (a palette picture in its colours, each pixel as opaque as
+    // its entry), and has no `write` or `refusal`; and PNG, which writes the picture of a
+    // true-colour texture so. A null refusal takes every picture.
     std::optional<std::vector<std::uint8_t>> (*writeTrueColour)(
         const RgbaImage& picture, const WriteOptions& options) = nullptr;
     const char* (*trueColourRefusal)(const RgbaImage& picture,

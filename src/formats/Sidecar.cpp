@@ -186,6 +186,13 @@ template <class T, std::size_t N> std::string WhatItHolds(const std::array<T, N>
 template <class Fields> nlohmann::ordered_json FieldsJson(const Fields& fields) {
     auto object = nlohmann::ordered_json::object();
     VisitFormatFields(fields, [&object](const char* key, const char*, const auto& member) {
+        // The reserved words are left out while they are all 0, as they nearly always are.
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(member)>,
+                                     std::array<std::int32_t, 20>>) {
+            if (std::all_of(member.begin(), member.end(), [](std::int32_t v) { return v == 0; })) {
+                return;
+            }
+        }
         object[key] = member;
     });
     return object;

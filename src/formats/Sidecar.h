@@ -16,7 +16,7 @@
 //   "m32": {"alternate_name": "", "damage_name": "", "scale_x": 1.0, "scale_y": 1.0,
 //           "mip_scale": 1, "detail_name": "", "detail_scale_x": 0.0, "detail_scale_y": 0.0,
 //           "detail_u": 0.0, "detail_v": 0.0, "detail_alpha": 0.0, "detail_blend_source": 0,
-//           "detail_blend_destination": 0, "reserved": [0, ...20 numbers]}
+//           "detail_blend_destination": 0, "reserved": [20 numbers, left out when all 0]}
 //   "swl": {"direct": 0, "animation_time": 0.0, "non_lit": 0.0, "direct_angle": 0,
 //           "translucence_angle": 0, "direct_style": 0.0, "translucence": 0.0, "friction": 0.0,
 //           "restitution": 0.0, "translucence_magnitude": 0.0, "colour": [0.0, 0.0, 0.0]}

@@ -65,5 +65,25 @@ TEST(TextureDescription, FactsComeInInfosOrder) {
                   "format's rules=not followed", "first rule", "second rule"}));
 }
 
+// A format's own fields follow the five shared ones, each with its label; a stored version
+// follows the kind.
+TEST(TextureDescription, FieldsOfAFormatsOwnFollowTheSharedOnes) {
+    TextureInfo info;
+    info.version = 3;
+    info.fields = HeaderFields{};
+    info.fields->swl = SwlFields{};
+    info.fields->swl->translucenceAngle = 90;
+    info.fields->swl->friction = 0.1f;
+    info.fields->swl->colour = {1.0f, 0.5f, 0.0f};
+    const auto lines = Lines(DescribeTexture(SourceFormat::Swl, info));
+    ASSERT_EQ(lines.size(), 4 + 5 + 11 + 2u);
+    EXPECT_EQ(lines[1], "version=3");
+    EXPECT_EQ(lines[9], "direct=0");
+    EXPECT_EQ(lines[12], "direct angle=0");
+    EXPECT_EQ(lines[13], "trans angle=90");
+    EXPECT_EQ(lines[16], "friction=0.100000001"); // as stored, to the last bit
+    EXPECT_EQ(lines[19], "colour=1, 0.5, 0");
+}
+
 } // namespace
 } // namespace texelary

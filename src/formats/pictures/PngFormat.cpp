@@ -491,6 +491,26 @@ std::optional<DecodedTexture> ParseFromMemory(std::span<const std::uint8_t> file
     return Parse(bytes, error);
 }
 
+// Encodes the `size` bytes of rows at `pixels` with the header set on `ctx`, and gives the file.
+std::optional<std::vector<std::uint8_t>> EncodedBytes(spng_ctx* ctx, const void* pixels,
+                                                      std::size_t size) {
+    if (spng_encode_image(ctx, pixels, size, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != SPNG_OK) {
+        return std::nullopt;
+    }
+    std::size_t length = 0;
+    int status = SPNG_OK;
+    const std::unique_ptr<void, MallocFree> buffer(spng_get_png_buffer(ctx, &length, &status));
+    if (!buffer || status != SPNG_OK) {
+        return std::nullopt;
+    }
+    try {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());
+        return std::vector<std::uint8_t>(bytes, bytes + length);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 std::optional<DecodedTexture> ParsePngPicture(std::span<const std::uint8_t> file, ReadError* error,
@@ -540,23 +560,31 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage& image,
     }
     if (spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1) != SPNG_OK ||
         spng_set_ihdr(ctx, &ihdr) != SPNG_OK || spng_set_plte(ctx, &plte) != SPNG_OK ||
-        (transparentIndex && spng_set_trns(ctx, &trns) != SPNG_OK) ||
-        spng_encode_image(ctx, image.pixels.get(), *count, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) !=
-            SPNG_OK) {
+        (transparentIndex && spng_set_trns(ctx, &trns) != SPNG_OK)) {
         return std::nullopt;
     }
-    std::size_t length = 0;
-    int status = SPNG_OK;
-    const std::unique_ptr<void, MallocFree> buffer(spng_get_png_buffer(ctx, &length, &status));
-    if (!buffer || status != SPNG_OK) {
+    return EncodedBytes(ctx, image.pixels.get(), *count);
+}
+
+std::optional<std::vector<std::uint8_t>> EncodeRgbaPng(const RgbaImage& picture) {
+    const auto count = PixelCount(picture.width, picture.height);
+    if (!count || *count == 0 || picture.pixels.size() != 4 * *count) {
         return std::nullopt;
     }
-    try {
-        const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());
-        return std::vector<std::uint8_t>(bytes, bytes + length);
-    } catch (const std::bad_alloc&) {
+    SpngContext context(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!context) {
         return std::nullopt;
     }
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(picture.width);
+    ihdr.height = static_cast<std::uint32_t>(picture.height);
+    ihdr.bit_depth = 8;
+    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+    if (spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1) != SPNG_OK ||
+        spng_set_ihdr(context.get(), &ihdr) != SPNG_OK) {
+        return std::nullopt;
+    }
+    return EncodedBytes(context.get(), picture.pixels.data(), picture.pixels.size());
 }
 
 } // namespace texelary

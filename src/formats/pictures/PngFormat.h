@@ -40,4 +40,8 @@ std::optional<std::vector<std::uint8_t>>
 EncodePng(const IndexedImage& image, const Palette& palette,
           std::optional<std::uint8_t> transparentIndex = std::nullopt);
 
+// `picture` as an 8-bit RGBA PNG, every channel of every pixel kept (a fully transparent
+// pixel's colour too). None for a picture without pixels or when libspng or memory fails.
+std::optional<std::vector<std::uint8_t>> EncodeRgbaPng(const RgbaImage& picture);
+
 } // namespace texelary

@@ -21,4 +21,8 @@ std::optional<std::vector<std::uint8_t>> EncodePng(const IndexedImage&, const Pa
     return std::nullopt;
 }
 
+std::optional<std::vector<std::uint8_t>> EncodeRgbaPng(const RgbaImage&) {
+    return std::nullopt;
+}
+
 } // namespace texelary
