@@ -185,8 +185,9 @@ const std::vector<OptionRow>& OptionRows() {
          ".tga or .pcx (its palette), a palette.lmp (768 bytes), a\n"
          "JASC .pal or a GIMP .gpl"},
         {"--all-levels", "", "", SetFlag<&A::allLevels>,
-         "with --to png: every mip level of a .m8, .wal or .swl, as\n"
-         "NAME.0.png, NAME.1.png, ... (other sources: NAME.0.png)"},
+         "with --to png: every mip level of a texture (.m8, .m32,\n"
+         ".wal, .swl), as NAME.0.png, NAME.1.png, ... (other\n"
+         "sources: NAME.0.png)"},
         {"--stop-on-error", "", "", SetFlag<&A::stopOnError>,
          "end the run at the first file that fails (default: skip it)"},
         {"--jobs", "", "N", SetJobs,

@@ -57,7 +57,7 @@ bool WritesTrueColour(const EntryRecipe& recipe) {
 // Makes what was read a true-colour picture, for a target that writes one: a palette picture
 // takes its colours, each pixel as opaque as its entry.
 void KeepTrueColour(SourceRead& read) {
-    read.levels.clear();
+    read.levels.clear(); // a palette picture's levels are written by palette targets alone
     if (!read.image) {
         return;
     }
@@ -139,19 +139,25 @@ EntryStage ReadEntry(const EntryRecipe& recipe, const TrueColourOptions& colours
     return read.paletteRead ? EntryStage::Written : EntryStage::BadPalette;
 }
 
-// The output file's bytes for the picture read (`picture` for a palette target, `read`'s true
-// colour for the others), or why there are none.
-std::optional<std::vector<std::uint8_t>> Encode(const TargetFormatRow& to, const SourceRead& read,
-                                                const IndexedImage* picture,
+// One level of what was read: a palette picture in `palette`'s colours, or true colour.
+struct LevelPicture {
+    const IndexedImage* indexed = nullptr;
+    const RgbaImage* trueColour = nullptr;
+    const Palette* palette = nullptr;
+};
+
+// The output file's bytes for `picture`, or why there are none.
+std::optional<std::vector<std::uint8_t>> Encode(const TargetFormatRow& to,
+                                                const LevelPicture& picture,
                                                 const WriteOptions& options, const char*& why) {
     const auto refusal = to.trueColourRefusal;
-    why = picture ? (to.refusal ? to.refusal(*picture, options) : nullptr)
-                  : (refusal ? refusal(*read.trueColour, options) : nullptr);
+    why = picture.indexed ? (to.refusal ? to.refusal(*picture.indexed, options) : nullptr)
+                          : (refusal ? refusal(*picture.trueColour, options) : nullptr);
     if (why != nullptr) {
         return std::nullopt;
     }
-    auto bytes = picture ? to.write(*picture, read.palette, options)
-                         : to.writeTrueColour(*read.trueColour, options);
+    auto bytes = picture.indexed ? to.write(*picture.indexed, *picture.palette, options)
+                                 : to.writeTrueColour(*picture.trueColour, options);
     // The picture fit the format (its refusal said nothing): memory ran out.
     why = bytes ? nullptr : DescribeWriteError(WriteError::OutOfMemory);
     return bytes;
@@ -159,11 +165,11 @@ std::optional<std::vector<std::uint8_t>> Encode(const TargetFormatRow& to, const
 
 // One file of the entry written to `path` (or kept as bytes for the archive), as one more of
 // `outputs`. False, with the reason in that output, when it could not be made.
-bool WriteOutput(const EntryRecipe& recipe, const SourceRead& read, const IndexedImage* picture,
+bool WriteOutput(const EntryRecipe& recipe, const LevelPicture& picture,
                  const WriteOptions& options, const std::string& path,
                  std::vector<EntryOutput>& outputs) {
     const char* why = nullptr;
-    auto bytes = Encode(*recipe.to, read, picture, options, why);
+    auto bytes = Encode(*recipe.to, picture, options, why);
     if (!bytes) {
         outputs.push_back({path, nullptr, std::nullopt, why});
         return false;
@@ -209,13 +215,20 @@ EntryResult ConvertEntryKeepingPicture(const EntryRecipe& recipe, const EntryTas
         options.name = task.textureName;
         result.stage = EntryStage::NotWritten;
         // Level 0, then the levels after it when they are files of their own.
-        for (std::size_t level = 0; level == 0 || level <= read.levels.size(); ++level) {
-            const IndexedImage* picture =
-                level == 0 ? result.image.get() : read.levels[level - 1].get();
+        const bool indexed = result.image != nullptr;
+        const std::size_t levels = indexed ? read.levels.size() : read.trueColourLevels.size();
+        for (std::size_t level = 0; level == 0 || level <= levels; ++level) {
+            LevelPicture picture{nullptr, nullptr, &read.palette};
+            if (indexed) {
+                picture.indexed = level == 0 ? result.image.get() : read.levels[level - 1].get();
+            } else {
+                picture.trueColour =
+                    level == 0 ? read.trueColour.get() : read.trueColourLevels[level - 1].get();
+            }
             const std::string path =
                 level == 0 ? task.outputPath
                            : task.levelPaths + std::to_string(level) + "." + recipe.to->extension;
-            if (!WriteOutput(recipe, read, picture, options, path, result.outputs)) {
+            if (!WriteOutput(recipe, picture, options, path, result.outputs)) {
                 return result;
             }
         }

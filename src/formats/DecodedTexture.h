@@ -39,6 +39,8 @@ struct DecodedTexture {
     // The levels after level 0 that the file stores, in order, as far as they have pixels; only
     // when they were asked for (formats without levels give none).
     std::vector<std::unique_ptr<IndexedImage>> levels;
+    // The same for a true-colour texture (.m32), whose levels are true colour too.
+    std::vector<std::unique_ptr<RgbaImage>> trueColourLevels;
 
     bool IsIndexed() const { return indexed != nullptr; }
 

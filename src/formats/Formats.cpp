@@ -35,6 +35,7 @@ void TakeTexture(std::optional<DecodedTexture> decoded, SourceRead& out) {
     out.paletteRead = decoded->paletteRead;
     out.fields = std::move(decoded->fields);
     out.levels = std::move(decoded->levels);
+    out.trueColourLevels = std::move(decoded->trueColourLevels);
 }
 
 template <WadKind kind>

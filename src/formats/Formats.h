@@ -82,6 +82,7 @@ struct SourceRead {
     // With `wantLevels`: the levels after level 0 that the file stores, in order, as far as they
     // have pixels (formats without levels give none).
     std::vector<std::unique_ptr<IndexedImage>> levels;
+    std::vector<std::unique_ptr<RgbaImage>> trueColourLevels; // of a true-colour texture
     ReadError reason = ReadError::None; // why the picture or the palette failed
     std::string reasonDetail;           // where in the file, when known: "line 2, column 5"
 };

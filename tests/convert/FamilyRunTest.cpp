@@ -27,7 +27,8 @@ protected:
     // Converts `names` of `in` into `out` as --keep-header --sidecar would; true when every file
     // converted without a box.
     bool Run(const fs::path& in, const fs::path& out, std::vector<std::string> names,
-             SourceFormat from, TargetFormat to, bool longPakEntries = false) {
+             SourceFormat from, TargetFormat to, bool longPakEntries = false,
+             bool allLevels = false) {
         RunSettings settings;
         settings.RunFiles = std::move(names);
         settings.RunInputDir = in.string();
@@ -37,6 +38,7 @@ protected:
         settings.options.keepHeader = true;
         settings.options.sidecar = true;
         settings.longPakEntries = longPakEntries;
+        settings.options.allLevels = allLevels;
         RunState state;
         PrepareProgress(state, settings.RunFiles.size());
         test::RecordingFeedback boxes;
@@ -114,6 +116,24 @@ TEST_F(FamilyRun, SharedFieldsTravelBetweenTheFormats) {
         EXPECT_EQ(Bytes(m32->trueColour->pixels.begin() + 4 * static_cast<std::ptrdiff_t>(i),
                         m32->trueColour->pixels.begin() + 4 * static_cast<std::ptrdiff_t>(i + 1)),
                   expected);
+    }
+}
+
+// Every level of an .m32 as a true-colour PNG of its own, exactly.
+TEST_F(FamilyRun, EveryLevelOfATrueColourTextureBecomesAPng) {
+    if (!TEXELARY_HAVE_LIBSPNG) {
+        GTEST_SKIP() << "built without libspng";
+    }
+    const fs::path out = Folder("out");
+    ASSERT_TRUE(Run(test::DataPath("family"), out, {"__tb_empty.m32"}, SourceFormat::M32,
+                    TargetFormat::Png, false, true));
+    const auto levels = DecodeM32Levels(test::ReadAll(test::DataPath("family/__tb_empty.m32")));
+    ASSERT_TRUE(levels && levels->size() == 6);
+    for (std::size_t i = 0; i < levels->size(); ++i) {
+        const auto png =
+            ParsePngPicture(test::ReadAll(out / ("__tb_empty." + std::to_string(i) + ".png")));
+        ASSERT_TRUE(png && png->trueColour) << i;
+        EXPECT_EQ(png->trueColour->pixels, (*levels)[i].pixels) << i;
     }
 }
 

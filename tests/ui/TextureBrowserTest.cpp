@@ -119,6 +119,7 @@ private slots:
     void ListsTheTexturesOfTheSourceFormat();
     void FilterShowsTheNamesThatContainIt();
     void SelectionShowsPictureLevelsPaletteAndFields();
+    void TrueColourShowsItsLevelsOverACheckerboard();
     void AnimationStepsThroughItsFrames_data();
     void AnimationStepsThroughItsFrames();
     void AddToListAddsExactlyTheSelected();
@@ -226,6 +227,26 @@ void TextureBrowserTest::SelectionShowsPictureLevelsPaletteAndFields() {
     QCOMPARE(Part<QLabel>(session, "PaletteGrid").pixmap().size(), QSize(145, 145));
     QCOMPARE(PixelOf(session, "PaletteGrid", 1 + 9 * 9 + 4, 1 + 2 * 9 + 4), WalColour(41));
     QVERIFY(!Part<QPushButton>(session, "PlayBtn").isEnabled());
+}
+
+// An .m32 of the map editor's tests: 2 x 2, red, green, blue and a see-through white, and a
+// 1 x 1 level.
+void TextureBrowserTest::TrueColourShowsItsLevelsOverACheckerboard() {
+    Session session;
+    QVERIFY(QFile::copy(QStringLiteral(TEXELARY_TEST_DATA "/family/test.m32"),
+                        session.PathOf("test.m32")));
+    Open(session, SourceFormat::M32);
+    Part<QSpinBox>(session, "Zoom").setValue(8);
+    Select(session, {"test.m32"});
+    const QStringList fields = LabelText(session, "Fields").split(QLatin1Char('\n'));
+    QVERIFY(fields.contains(QStringLiteral("Levels: 2: 2 x 2, 1 x 1")));
+    QVERIFY(fields.contains(QStringLiteral("Detail name: \"test_detail\"")));
+    QCOMPARE(PixelOf(session, "Picture", 4, 4), QColor(255, 0, 0));
+    // Texel (1, 1) is wholly see-through: the checkerboard's squares show, 8 pixels each.
+    QCOMPARE(PixelOf(session, "Picture", 12, 12), QColor(0xCC, 0xCC, 0xCC));
+    QCOMPARE(PixelOf(session, "Picture", 15, 8), QColor(0xCC, 0xCC, 0xCC));
+    QCOMPARE(Part<QLabel>(session, "Levels").pixmap().size(), QSize(8 * (2 + 1) + 4, 16));
+    QCOMPARE(LabelText(session, "PaletteGrid"), QStringLiteral("True colour:\nno palette"));
 }
 
 void TextureBrowserTest::AnimationStepsThroughItsFrames_data() {

@@ -507,7 +507,7 @@ void CheckRules(const M32Header& header, std::size_t fileSize, TextureInfo& info
 } // namespace
 
 std::optional<DecodedTexture> DecodeM32(std::span<const std::uint8_t> file, ReadError* error,
-                                        LevelsWanted /*levels*/) {
+                                        LevelsWanted levels) {
     return ParseGuarded(
         [&]() -> std::optional<DecodedTexture> {
             std::size_t count = 0;
@@ -518,6 +518,16 @@ std::optional<DecodedTexture> DecodeM32(std::span<const std::uint8_t> file, Read
             DecodedTexture texture;
             texture.trueColour = std::make_unique<RgbaImage>(TakeLevel(file, header->levels[0]));
             texture.fields = std::move(header->fields);
+            if (levels == LevelsWanted::All) {
+                auto all = DecodeM32Levels(file, error);
+                if (!all) {
+                    return std::nullopt;
+                }
+                for (std::size_t i = 1; i < all->size(); ++i) {
+                    texture.trueColourLevels.push_back(
+                        std::make_unique<RgbaImage>(std::move((*all)[i])));
+                }
+            }
             return texture;
         },
         error);

@@ -17,8 +17,8 @@
 namespace texelary {
 
 // The texture of the bytes of a .m32 file: level 0 as true colour (alpha kept) and the header
-// fields, the .m32 ones in `fields->m32`. The smaller levels are true colour too, so they are
-// not in DecodedTexture::levels whatever `levels` asks: DecodeM32Levels gives them. None, with
+// fields, the .m32 ones in `fields->m32`; with LevelsWanted::All the smaller levels too, in
+// DecodedTexture::trueColourLevels, each checked as DecodeM32Levels checks them. None, with
 // the reason in `error`: a version other than 4 (BadSignature), a file that ends inside the
 // header or before level 0's pixels (Truncated), a level 0 without pixels (NoPixels), a side
 // past 2^31 - 1, a pixel count past it or an offset inside the header (BadHeader).

@@ -58,6 +58,14 @@ QString Describe(const QString& name, SourceFormat kind, const std::vector<QImag
     return lines.join(QLatin1Char('\n'));
 }
 
+// The picture `zoom` times its size, every texel a sharp square.
+QImage Zoomed(const QImage& picture, int zoom) {
+    return picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// The squares see-through pixels show over, whatever the zoom.
+constexpr int kCheckerSquare = 8;
+
 // The levels side by side, top aligned, each `zoom` times its size.
 QImage SideBySide(const std::vector<QImage>& levels, int zoom) {
     int width = 0;
@@ -72,14 +80,10 @@ QImage SideBySide(const std::vector<QImage>& levels, int zoom) {
     QPainter painter(&strip);
     int x = 0;
     for (const QImage& level : levels) {
-        painter.drawImage(QRect(x, 0, level.width() * zoom, level.height() * zoom), level);
+        painter.drawImage(QPoint(x, 0), OverCheckerboard(Zoomed(level, zoom), kCheckerSquare));
         x += level.width() * zoom + BrowserLayout::kLevelGap;
     }
     return strip;
-}
-
-QImage Zoomed(const QImage& picture, int zoom) {
-    return picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 } // namespace
@@ -218,6 +222,11 @@ void TTextureBrowser::ShowTexture(int row) {
         return;
     }
     m_levelImages.push_back(m_shown);
+    for (const auto& level : read.trueColourLevels) {
+        if (const QImage picture = PictureOf(*level); !picture.isNull()) {
+            m_levelImages.push_back(picture);
+        }
+    }
     if (read.image) {
         for (const auto& level : read.levels) {
             if (const QImage picture = PictureOf(*level, read.palette); !picture.isNull()) {
@@ -305,7 +314,8 @@ void TTextureBrowser::ZoomChange() {
 
 void TTextureBrowser::ShowPicture(const QImage& picture) {
     if (!picture.isNull()) {
-        m_ui->Picture->setPixmap(QPixmap::fromImage(Zoomed(picture, m_ui->Zoom->value())));
+        m_ui->Picture->setPixmap(QPixmap::fromImage(
+            OverCheckerboard(Zoomed(picture, m_ui->Zoom->value()), kCheckerSquare)));
     }
 }
 

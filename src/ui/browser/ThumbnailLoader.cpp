@@ -14,6 +14,8 @@ namespace {
 
 // More requests than a window shows at once: those beyond it were scrolled past.
 constexpr std::size_t kMaxQueued = 512;
+// The squares a thumbnail's see-through pixels show over.
+constexpr int kThumbnailChecker = 4;
 
 QPixmap Placeholder(int side, bool crossed) {
     QPixmap picture(side, side);
@@ -130,7 +132,9 @@ ThumbnailLoader::Made ThumbnailLoader::Make(const QString& path, SourceFormat fo
             made.size = picture.size();
             // Point sampled, as the mip levels are: every texel stays a sharp square.
             made.picture =
-                picture.scaled(m_side, m_side, Qt::KeepAspectRatio, Qt::FastTransformation)
+                OverCheckerboard(
+                    picture.scaled(m_side, m_side, Qt::KeepAspectRatio, Qt::FastTransformation),
+                    kThumbnailChecker)
                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
     } catch (const std::exception&) {

@@ -40,13 +40,35 @@ QImage PictureOf(const SourceRead& read) {
     if (read.image && read.paletteRead) {
         return PictureOf(*read.image, read.palette);
     }
-    if (read.trueColour && read.trueColour->width > 0 && read.trueColour->height > 0) {
-        const RgbaImage& image = *read.trueColour;
-        return QImage(image.pixels.data(), image.width, image.height, 4 * image.width,
-                      QImage::Format_RGBA8888)
-            .copy();
+    return read.trueColour ? PictureOf(*read.trueColour) : QImage();
+}
+
+QImage PictureOf(const RgbaImage& image) {
+    if (image.width <= 0 || image.height <= 0 || image.pixels.empty()) {
+        return {};
     }
-    return {};
+    return QImage(image.pixels.data(), image.width, image.height, 4 * image.width,
+                  QImage::Format_RGBA8888)
+        .copy();
+}
+
+QImage OverCheckerboard(const QImage& picture, int square) {
+    if (picture.isNull() || !picture.hasAlphaChannel()) {
+        return picture;
+    }
+    QImage board(picture.size(), QImage::Format_RGB32);
+    if (board.isNull()) {
+        return picture; // no memory for it
+    }
+    board.fill(QColor(0xCC, 0xCC, 0xCC));
+    QPainter painter(&board);
+    for (int y = 0; y < board.height(); y += square) {
+        for (int x = (y / square) % 2 == 0 ? square : 0; x < board.width(); x += 2 * square) {
+            painter.fillRect(x, y, square, square, QColor(0x99, 0x99, 0x99));
+        }
+    }
+    painter.drawImage(0, 0, picture);
+    return board;
 }
 
 QImage PaletteGrid(const Palette& palette, int cell) {

@@ -17,6 +17,13 @@ namespace texelary {
 // A palette picture in its palette's colours; a null picture for one without pixels.
 QImage PictureOf(const IndexedImage& image, const Palette& palette);
 
+// A true-colour picture as it is; a null picture for one without pixels.
+QImage PictureOf(const RgbaImage& image);
+
+// `picture` over a checkerboard of grey squares of `square` pixels, so that its see-through
+// parts show; a picture without an alpha channel as it is.
+QImage OverCheckerboard(const QImage& picture, int square);
+
 // The full-size picture of what one read gave: the palette picture in its own colours, or the
 // true-colour one as it is; a null picture when the read gave none (or no palette to draw it).
 QImage PictureOf(const SourceRead& read);
