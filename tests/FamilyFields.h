@@ -28,7 +28,10 @@ template <class Fields> Fields EveryFieldSet(std::int32_t seed = 1) {
         ++next;
     };
     VisitFormatFields(fields, [&set](const char*, const char*, auto& member) {
-        if constexpr (requires { member.size(); member[0]; } &&
+        if constexpr (requires {
+                          member.size();
+                          member[0];
+                      } &&
                       !std::is_same_v<std::remove_cvref_t<decltype(member)>, std::string>) {
             for (auto& entry : member) {
                 set(entry);

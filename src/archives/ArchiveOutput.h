@@ -20,7 +20,7 @@ namespace texelary {
 
 struct ArchiveTarget {
     std::string path;
-    std::optional<WadKind> wad; // none for a pak
+    std::optional<WadKind> wad;  // none for a pak
     bool longPakEntries = false; // a pak with the 72-byte directory entries of the later game
 };
 

@@ -21,7 +21,7 @@ namespace texelary {
 struct TextureInfo {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::vector<StoredLevel> levels;    // the levels that hold pixels, level 0 first
+    std::vector<StoredLevel> levels;     // the levels that hold pixels, level 0 first
     std::optional<std::int32_t> version; // for formats that store one
     std::optional<HeaderFields> fields;  // none for kinds without them
     // Palette indices that the full-size picture uses; none for a true-colour picture.

@@ -682,19 +682,20 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
                "\"0x00000020\",\"value\":\"0x00000007\",\"distinctIndices\":16,\"followsRules\":" +
                rules + "}\n";
     };
-    EXPECT_EQ(outcome.output,
-              belt("belt3.m8", "true,\"ruleBreaks\":[]") +
-                  "{\"file\":\"cut.m8\",\"error\":\"the file ends before its picture data\"}\n" +
-                  belt("padded.m8", "false,\"ruleBreaks\":[\"the file goes on 1 byte past its last "
-                                    "level\"]") +
-                  "{\"file\":\"a.bmp\",\"kind\":\"bmp\",\"width\":4,\"height\":2,\"levels\":["
-                  "{\"width\":4,\"height\":2}],\"version\":null,\"name\":null,\"animationName\":null,"
-                  "\"flags\":null,\"contents\":null,\"value\":null,\"distinctIndices\":8,"
-                  "\"followsRules\":true,\"ruleBreaks\":[]}\n"
-                  "{\"animatedTextures\":2,\"animationProblems\":[\"the next frame of "
-                  "\\\"belt3.m8\\\", \\\"Mines/belt4\\\", is none of the textures given\","
-                  "\"the next frame of \\\"padded.m8\\\", \\\"Mines/belt4\\\", is none of the "
-                  "textures given\"]}\n");
+    EXPECT_EQ(
+        outcome.output,
+        belt("belt3.m8", "true,\"ruleBreaks\":[]") +
+            "{\"file\":\"cut.m8\",\"error\":\"the file ends before its picture data\"}\n" +
+            belt("padded.m8", "false,\"ruleBreaks\":[\"the file goes on 1 byte past its last "
+                              "level\"]") +
+            "{\"file\":\"a.bmp\",\"kind\":\"bmp\",\"width\":4,\"height\":2,\"levels\":["
+            "{\"width\":4,\"height\":2}],\"version\":null,\"name\":null,\"animationName\":null,"
+            "\"flags\":null,\"contents\":null,\"value\":null,\"distinctIndices\":8,"
+            "\"followsRules\":true,\"ruleBreaks\":[]}\n"
+            "{\"animatedTextures\":2,\"animationProblems\":[\"the next frame of "
+            "\\\"belt3.m8\\\", \\\"Mines/belt4\\\", is none of the textures given\","
+            "\"the next frame of \\\"padded.m8\\\", \\\"Mines/belt4\\\", is none of the "
+            "textures given\"]}\n");
 
     const Outcome text = Run("--info cut.m8 missing.wal notes.txt");
     EXPECT_EQ(text.status, 1);

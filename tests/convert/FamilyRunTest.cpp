@@ -78,10 +78,11 @@ TEST_F(FamilyRun, RealFilesComeBackFromPngByteForByte) {
     for (const RoundTrip& trip : trips) {
         SCOPED_TRACE(trip.file);
         const std::string png = fs::path(trip.file).replace_extension("png").string();
-        ASSERT_TRUE(Run(test::DataPath("family"), pictures, {trip.file}, trip.from,
-                        TargetFormat::Png));
+        ASSERT_TRUE(
+            Run(test::DataPath("family"), pictures, {trip.file}, trip.from, TargetFormat::Png));
         ASSERT_TRUE(Run(pictures, back, {png}, SourceFormat::Png, trip.back));
-        EXPECT_EQ(test::ReadAll(back / trip.file), test::ReadAll(test::DataPath("family") / trip.file));
+        EXPECT_EQ(test::ReadAll(back / trip.file),
+                  test::ReadAll(test::DataPath("family") / trip.file));
     }
     // The true-colour textures went through PNG as true colour, see-through pixels' colours and
     // all.
@@ -93,8 +94,8 @@ TEST_F(FamilyRun, RealFilesComeBackFromPngByteForByte) {
 // out of the others.
 TEST_F(FamilyRun, SharedFieldsTravelBetweenTheFormats) {
     const fs::path out = Folder("out");
-    ASSERT_TRUE(Run(test::DataPath("family"), out, {"test.m32"}, SourceFormat::M32,
-                    TargetFormat::Swl));
+    ASSERT_TRUE(
+        Run(test::DataPath("family"), out, {"test.m32"}, SourceFormat::M32, TargetFormat::Swl));
     ReadError error = ReadError::None;
     const auto swl = DecodeSwl(test::ReadAll(out / "test.swl"), &error, LevelsWanted::First);
     ASSERT_TRUE(swl && swl->fields) << DescribeReadError(error);

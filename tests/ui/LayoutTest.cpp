@@ -474,17 +474,16 @@ void LayoutTest::FormatListsOfferEveryFormatInIndexOrder() {
         }
         return items;
     };
+    QCOMPARE(texts(session.ConvFrom()),
+             (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
+                          "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
+                          "PC Paintbrush (*.pcx)", "WAD2 textures (*.wad)", "WAD3 textures (*.wad)",
+                          "Heretic2 true colour (*.m32)", "SiN (*.swl)"}));
     QCOMPARE(
-        texts(session.ConvFrom()),
-        (QStringList{"Windows Bitmap (*.bmp)", "Heretic2 (*.m8)", "QuakeX (*.wal)",
-                     "Portable Network Graphics (*.png)", "Truevision Targa (*.tga)",
-                     "PC Paintbrush (*.pcx)", "WAD2 textures (*.wad)", "WAD3 textures (*.wad)",
+        texts(session.ConvTo()),
+        (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)", "Portable Network Graphics (*.png)",
+                     "WAD2 textures (*.wad)", "WAD3 textures (*.wad)", "QuakeX version 3 (*.wal)",
                      "Heretic2 true colour (*.m32)", "SiN (*.swl)"}));
-    QCOMPARE(texts(session.ConvTo()),
-             (QStringList{"Heretic2 (*.m8)", "QuakeX (*.wal)", "Portable Network Graphics (*.png)",
-                          "WAD2 textures (*.wad)", "WAD3 textures (*.wad)",
-                          "QuakeX version 3 (*.wal)", "Heretic2 true colour (*.m32)",
-                          "SiN (*.swl)"}));
 }
 
 void LayoutTest::WindowsUseElevenPixelFont() {

@@ -131,11 +131,10 @@ ThumbnailLoader::Made ThumbnailLoader::Make(const QString& path, SourceFormat fo
         if (!picture.isNull()) {
             made.size = picture.size();
             // Point sampled, as the mip levels are: every texel stays a sharp square.
-            made.picture =
-                OverCheckerboard(
-                    picture.scaled(m_side, m_side, Qt::KeepAspectRatio, Qt::FastTransformation),
-                    kThumbnailChecker)
-                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            made.picture = OverCheckerboard(picture.scaled(m_side, m_side, Qt::KeepAspectRatio,
+                                                           Qt::FastTransformation),
+                                            kThumbnailChecker)
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
     } catch (const std::exception&) {
         made.picture = QImage();
