@@ -152,12 +152,7 @@ std::optional<std::vector<std::uint8_t>> WriteM8(const IndexedImage& image, cons
             StoreLE32(header + kOffsets + 4 * i, layout->levels[i].offset);
         }
         std::memcpy(header + kPalette, palette.data(), palette.size());
-        if (layout->levels[0].offset != 0) {
-            std::memcpy(file.data() + kHeaderSize, image.pixels.get(),
-                        static_cast<std::size_t>(image.width) *
-                            static_cast<std::size_t>(image.height));
-            MakeSmallerLevels(file.data(), *layout, options.mips, palette);
-        }
+        PlaceLevels(file.data(), *layout, image, options.mips, palette);
         return file;
     } catch (const std::bad_alloc&) {
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "colour/BoxFilter.h"
 #include "image/Resample.h"
 
+#include <cstring>
 #include <limits>
 
 namespace texelary {
@@ -68,6 +69,16 @@ void MakeSmallerLevels(std::uint8_t* file, const MipLevels& layout, MipFilter mi
         AverageLevelInto(file + static_cast<std::size_t>(layout.levels[i].offset),
                          LevelView(file, layout.levels[i - 1]), nearest);
     }
+}
+
+void PlaceLevels(std::uint8_t* file, const MipLevels& layout, const IndexedImage& image,
+                 MipFilter mips, const Palette& palette) {
+    if (layout.levels[0].offset == 0) {
+        return;
+    }
+    std::memcpy(file + layout.levels[0].offset, image.pixels.get(),
+                static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+    MakeSmallerLevels(file, layout, mips, palette);
 }
 
 } // namespace texelary

@@ -48,4 +48,10 @@ std::optional<MipLevels> LayOutLevels(std::int32_t width, std::int32_t height,
 void MakeSmallerLevels(std::uint8_t* file, const MipLevels& layout, MipFilter mips,
                        const Palette& palette);
 
+// Every level inside `file` (layout.fileSize bytes): `image`'s pixels as level 0, the picture's
+// indices as they are, then the smaller levels as MakeSmallerLevels makes them. Nothing for a
+// picture without pixels.
+void PlaceLevels(std::uint8_t* file, const MipLevels& layout, const IndexedImage& image,
+                 MipFilter mips, const Palette& palette);
+
 } // namespace texelary

@@ -307,12 +307,7 @@ std::optional<std::vector<std::uint8_t>> WriteSwl(const IndexedImage& image, con
         if (options.fields) {
             StoreFields(header, *options.fields);
         }
-        if (layout->levels[0].offset != 0) {
-            std::memcpy(file.data() + kHeaderSize, image.pixels.get(),
-                        static_cast<std::size_t>(image.width) *
-                            static_cast<std::size_t>(image.height));
-            MakeSmallerLevels(file.data(), *layout, options.mips, palette);
-        }
+        PlaceLevels(file.data(), *layout, image, options.mips, palette);
         return file;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
