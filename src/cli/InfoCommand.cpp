@@ -74,6 +74,17 @@ Json TextsJson(const std::vector<std::string>& texts) {
 
 // One JSON object a line, compact: UTF-8 characters as they are, control characters, quotes and
 // backslashes escaped.
+// A format's own fields as the sidecar writes them, names as JsonText gives them.
+template <class Fields> Json FormatFieldsText(const Fields& fields) {
+    Json object = FormatFieldsJson(fields);
+    for (Json& field : object) {
+        if (field.is_string()) {
+            field = JsonText(field.get<std::string>());
+        }
+    }
+    return object;
+}
+
 void PrintJsonLine(const Json& object, std::ostream& out) {
     out << object.dump() << '\n';
 }
@@ -104,10 +115,10 @@ void PrintJson(const std::string& path, SourceFormat kind, const TextureInfo& in
     object["contents"] = fields ? Json(FieldHex(fields->contents)) : Json();
     object["value"] = fields ? Json(FieldHex(fields->value)) : Json();
     if (fields && fields->m32) {
-        object["m32"] = FormatFieldsJson(*fields->m32);
+        object["m32"] = FormatFieldsText(*fields->m32);
     }
     if (fields && fields->swl) {
-        object["swl"] = FormatFieldsJson(*fields->swl);
+        object["swl"] = FormatFieldsText(*fields->swl);
     }
     object["distinctIndices"] = info.distinctIndices ? Json(*info.distinctIndices) : Json();
     object["followsRules"] = info.ruleBreaks.empty();

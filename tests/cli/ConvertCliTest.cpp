@@ -11,6 +11,7 @@
 #include "cli/ConvertCommand.h"
 #include "colour/Wad2Palette.h"
 #include "colour/WalPalette.h"
+#include "formats/mips/M32Format.h"
 #include "formats/mips/M8Format.h"
 #include "formats/mips/MipTexture.h"
 #include "formats/mips/WalFormat.h"
@@ -722,6 +723,19 @@ TEST_F(ConvertCli, InfoAsJsonKeepsEveryNameValid) {
     EXPECT_NE(outcome.output.find("\"name\":\"w\xC3\xA4ll \xC3\xA9\\u0001\\n\\\"\\\\\","),
               std::string::npos)
         << outcome.output;
+
+    // The names of a format's own fields too.
+    RgbaImage picture;
+    picture.width = picture.height = 1;
+    picture.pixels = {1, 2, 3, 4};
+    HeaderFields fields;
+    fields.m32 = M32Fields{};
+    fields.m32->detailName = "d\xE9tail";
+    test::WriteAll(dir.Path() / "odd.m32", *WriteM32(picture, {MipFilter::Point, fields}));
+    const Outcome m32 = Run("--info --json odd.m32");
+    EXPECT_EQ(m32.status, 0) << m32.errors;
+    EXPECT_NE(m32.output.find("\"detail_name\":\"d\xC3\xA9tail\""), std::string::npos)
+        << m32.output;
 }
 
 // A 16 x 16 mip texture lump made byte by byte: pixel i of each level is index (i + level) % 256,
