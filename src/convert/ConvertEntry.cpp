@@ -16,6 +16,14 @@ namespace {
 // Whether a pixel less than half opaque has another index than `transparent`.
 bool SeeThroughElsewhere(const IndexedImage& image, const std::array<std::uint8_t, 256>& alpha,
                          std::uint8_t transparent) {
+    // Most palettes are opaque throughout: then no pixel can be, whatever its index.
+    bool anySeeThrough = false;
+    for (std::size_t entry = 0; entry < alpha.size(); ++entry) {
+        anySeeThrough |= alpha[entry] < OpaqueAlpha && entry != transparent;
+    }
+    if (!anySeeThrough) {
+        return false;
+    }
     const std::uint8_t* pixels = image.pixels.get();
     const std::size_t count = PixelCount(image.width, image.height).value_or(0);
     return std::any_of(pixels, pixels + count, [&alpha, transparent](std::uint8_t index) {

@@ -2,6 +2,7 @@
 
 #include "base/ByteOrder.h"
 
+#include <cstring>
 #include <new>
 
 namespace texelary {
@@ -41,13 +42,16 @@ std::unique_ptr<RgbaImage> ExpandToRgba(const IndexedImage& image, const Palette
     if (!result) {
         return nullptr;
     }
+    // Each entry's four bytes once, then one copy of four bytes a pixel.
+    std::array<std::array<std::uint8_t, 4>, 256> colours{};
+    for (std::size_t entry = 0; entry < 256; ++entry) {
+        colours[entry] = {palette[3 * entry], palette[3 * entry + 1], palette[3 * entry + 2],
+                          alpha[entry]};
+    }
     std::uint8_t* out = result->pixels.data();
+    const std::uint8_t* pixels = image.pixels.get();
     for (std::size_t i = 0; i < *count; ++i, out += 4) {
-        const std::size_t entry = image.pixels[i];
-        out[0] = palette[3 * entry];
-        out[1] = palette[3 * entry + 1];
-        out[2] = palette[3 * entry + 2];
-        out[3] = alpha[entry];
+        std::memcpy(out, colours[pixels[i]].data(), 4);
     }
     return result;
 }
