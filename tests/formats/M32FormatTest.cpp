@@ -91,6 +91,7 @@ TEST_P(M32RealFile, ReadsEveryLevelAndFieldAndWritesTheSameBytes) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->levels.size(), real.levelCount);
     EXPECT_TRUE(info->ruleBreaks.empty());
+    EXPECT_EQ(info->version, 4);
     EXPECT_FALSE(info->distinctIndices);
     EXPECT_EQ(info->fields, real.fields);
 }

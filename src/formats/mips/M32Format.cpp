@@ -541,6 +541,7 @@ std::optional<TextureInfo> InspectM32(std::span<const std::uint8_t> file, ReadEr
     TextureInfo info;
     info.width = static_cast<std::int32_t>(header->levels[0].width);
     info.height = static_cast<std::int32_t>(header->levels[0].height);
+    info.version = kVersionWritten; // the only version the reader takes
     CheckRules(*header, file.size(), info);
     info.fields = header->fields;
     return info;
