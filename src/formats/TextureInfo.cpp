@@ -41,21 +41,26 @@ bool SizesFollow(const std::vector<StoredLevel>& levels, bool keepOne) {
 
 } // namespace
 
+void CheckLevelSizes(const std::vector<StoredLevel>& levels, TextureInfo& info) {
+    if (SizesFollow(levels, false) || SizesFollow(levels, true)) {
+        return;
+    }
+    for (std::size_t i = 1; i < levels.size(); ++i) {
+        const StoredLevel halved = HalvedLevel(levels[i - 1], false);
+        if (levels[i].width != halved.width || levels[i].height != halved.height) {
+            info.ruleBreaks.push_back("level " + std::to_string(i) + " is " +
+                                      SizeText(levels[i].width, levels[i].height) +
+                                      ", not half of level " + std::to_string(i - 1) + " (" +
+                                      SizeText(halved.width, halved.height) + ")");
+            return;
+        }
+    }
+}
+
 void CheckLevels(const StoredLevels& stored, std::size_t fileSize, TextureInfo& info) {
     constexpr std::int64_t kFarPastAnyFile = std::int64_t{1} << 62;
     const auto& levels = stored.levels;
-    if (!SizesFollow(levels, false) && !SizesFollow(levels, true)) {
-        for (std::size_t i = 1; i < levels.size(); ++i) {
-            const StoredLevel halved = HalvedLevel(levels[i - 1], false);
-            if (levels[i].width != halved.width || levels[i].height != halved.height) {
-                info.ruleBreaks.push_back("level " + std::to_string(i) + " is " +
-                                          SizeText(levels[i].width, levels[i].height) +
-                                          ", not half of level " + std::to_string(i - 1) + " (" +
-                                          SizeText(halved.width, halved.height) + ")");
-                break;
-            }
-        }
-    }
+    CheckLevelSizes(levels, info);
     std::int64_t position = static_cast<std::int64_t>(stored.headerSize);
     for (std::size_t i = 0; i < levels.size(); ++i) {
         const StoredLevel& level = levels[i];

@@ -45,6 +45,11 @@ std::optional<TextureInfo> InspectMipTexture(std::span<const std::uint8_t> lump,
 std::optional<TextureInfo> InspectPicture(std::span<const std::uint8_t> file, TextureDecoder decode,
                                           ReadError* error);
 
+// Where the sides of a table of levels do not halve, in --info's words (the first level that
+// breaks the rule), when they follow neither way files halve them: both sides rounded down, or a
+// side of 1 kept while the other halves.
+void CheckLevelSizes(const std::vector<StoredLevel>& levels, TextureInfo& info);
+
 // The parts of a look inside that every mip texture format shares, for the formats' own Inspect
 // functions. What every palette picture of a mip texture or bitmap shows: its size and the
 // indices used.

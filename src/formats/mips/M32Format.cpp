@@ -415,48 +415,16 @@ void AverageSmallest(const SmallerLevels& smaller) {
     }
 }
 
-std::string SizeText(std::int64_t width, std::int64_t height) {
-    return std::to_string(width) + " x " + std::to_string(height);
-}
-
-// The level below `above` by the two ways of halving that files show: both sides halved and
-// rounded down, or a side of 1 kept at 1 until the chain ends at 1 x 1.
-M32Level HalvedLevel(const M32Level& above, bool keepOne) {
-    if (!keepOne) {
-        return {above.width / 2, above.height / 2, 0};
-    }
-    if (above.width <= 1 && above.height <= 1) {
-        return {0, 0, 0};
-    }
-    return {above.width > 1 ? above.width / 2 : 1, above.height > 1 ? above.height / 2 : 1, 0};
-}
-
-bool SizesFollow(const M32Header& header, bool keepOne) {
-    for (std::size_t i = 1; i < kLevelCount; ++i) {
-        const M32Level expected = HalvedLevel(header.levels[i - 1], keepOne);
-        if (header.levels[i].width != expected.width ||
-            header.levels[i].height != expected.height) {
-            return false;
-        }
-    }
-    return true;
-}
-
+// The sides of the level table as --info's size rule takes them; sides past 2^31 - 1, which no
+// file's levels can have, held there.
 void CheckSizes(const M32Header& header, TextureInfo& info) {
-    if (SizesFollow(header, false) || SizesFollow(header, true)) {
-        return;
+    constexpr std::uint32_t kLargest = 0x7FFFFFFFu;
+    std::vector<StoredLevel> levels;
+    for (const M32Level& level : header.levels) {
+        levels.push_back({static_cast<std::int32_t>(std::min(level.width, kLargest)),
+                          static_cast<std::int32_t>(std::min(level.height, kLargest)), 0});
     }
-    for (std::size_t i = 1; i < kLevelCount; ++i) {
-        const M32Level& level = header.levels[i];
-        const M32Level halved = HalvedLevel(header.levels[i - 1], false);
-        if (level.width != halved.width || level.height != halved.height) {
-            info.ruleBreaks.push_back("level " + std::to_string(i) + " is " +
-                                      SizeText(level.width, level.height) + ", not half of level " +
-                                      std::to_string(i - 1) + " (" +
-                                      SizeText(halved.width, halved.height) + ")");
-            return;
-        }
-    }
+    CheckLevelSizes(levels, info);
 }
 
 // Where the level table strays from the rules the writers keep, in the words --info uses for the
