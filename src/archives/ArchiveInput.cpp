@@ -47,6 +47,10 @@ std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, Read
         SetReason(error, ReadError::NoSuchFile);
         return std::nullopt;
     }
+    if (entry->outside) {
+        SetReason(error, ReadError::TextureOutside);
+        return std::nullopt;
+    }
     if (mipTexturesOf && !archive.Directory().IsMipTexture(*entry)) {
         SetReason(error, ReadError::NotMipTexture);
         return std::nullopt;

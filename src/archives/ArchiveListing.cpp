@@ -35,11 +35,28 @@ std::optional<ArchiveDirectory> ReadWadListing(ArchiveFile& file, ReadError* err
     if (!wad) {
         return std::nullopt;
     }
-    ArchiveDirectory directory{wad->kind, {}};
+    ArchiveDirectory directory{wad->kind, {}, std::nullopt, 0};
     directory.entries.reserve(wad->lumps.size());
     for (WadLump& lump : wad->lumps) {
         directory.entries.push_back(
             {std::move(lump.name), lump.offset, lump.sizeOnDisk, lump.type, lump.size});
+    }
+    return directory;
+}
+
+// A map's textures, as a wad's mip textures of the kind its version's palette makes them.
+std::optional<ArchiveDirectory> ReadMapListing(ArchiveFile& file, ReadError* error) {
+    auto map = ReadMapTextures(file, error);
+    if (!map) {
+        return std::nullopt;
+    }
+    const WadKind kind = *MapTextureKind(map->version);
+    ArchiveDirectory directory{kind, {}, map->version, map->missing};
+    directory.entries.reserve(map->textures.size());
+    for (MapTexture& texture : map->textures) {
+        directory.entries.push_back({std::move(texture.name), texture.offset, texture.length,
+                                     MipTextureType(kind),
+                                     texture.length, false, texture.outside});
     }
     return directory;
 }
@@ -62,6 +79,7 @@ ReadPakStoredEntry(ArchiveFile& file, const StoredEntry& entry, ReadError* error
 constexpr ArchiveKindRow kArchiveKinds[] = {
     {".pak", ReadPakListing, ReadPakStoredEntry, true, false, false},
     {".wad", ReadWadListing, ReadStoredEntry, false, true, true},
+    {".bsp", ReadMapListing, ReadStoredEntry, false, true, true},
 };
 
 bool IsSeparator(char c) {

@@ -10,6 +10,7 @@
 // and closed, so that it can be replaced meanwhile.
 
 #include "archives/Archive.h"
+#include "archives/MapArchive.h"
 #include "archives/WadArchive.h"
 
 #include <cstdint>
@@ -31,7 +32,7 @@ struct PathInArchive {
 };
 
 // Whether `path` names an archive file: a file (not a folder) whose name ends in an archive's
-// extension (.pak or .wad), in any case.
+// extension (.pak, .wad or .bsp), in any case.
 bool IsArchiveFile(const std::string& path);
 
 // Whether `path` runs through an archive file (a part ending in an archive's extension, in any
@@ -50,6 +51,7 @@ struct StoredEntry {
     std::uint8_t type = 0;    // a wad lump's type; a pak's entries have none
     std::uint32_t size = 0;   // as the directory states it: a wad lump's size uncompressed
     bool coded = false;       // a pak entry stored run-length coded, `size` bytes once decoded
+    bool outside = false;     // a map's texture without pixels (MapTexture): no mip texture
 };
 
 struct ArchiveDirectory {
@@ -57,9 +59,11 @@ struct ArchiveDirectory {
     // an archive that holds none (a pak).
     std::optional<WadKind> mipTextures;
     std::vector<StoredEntry> entries; // in the directory's order
+    std::optional<MapVersion> map;    // the version of a compiled map; none for a pak or wad
+    std::size_t missingTextures = 0;  // a map's texture offsets of -1, which name nothing
 
     bool IsMipTexture(const StoredEntry& entry) const {
-        return mipTextures && entry.type == MipTextureType(*mipTextures);
+        return mipTextures && entry.type == MipTextureType(*mipTextures) && !entry.outside;
     }
 };
 

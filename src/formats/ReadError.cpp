@@ -41,7 +41,7 @@ const char* DescribeReadError(ReadError error) {
     case ReadError::IndexPastPalette:
         return "a pixel uses a colour past the end of the palette";
     case ReadError::BadArchive:
-        return "the pak or wad that holds it cannot be read";
+        return "the pak, wad or map that holds it cannot be read";
     case ReadError::NotInWad:
         return "only the mip textures of a wad can be read in this format";
     case ReadError::WrongWadKind:
@@ -76,6 +76,15 @@ const char* DescribeReadError(ReadError error) {
         return "a compressed lump, which is not supported";
     case ReadError::BadStoredEntry:
         return "an entry's stored bytes do not make the length its directory gives";
+    case ReadError::LumpOverlapsHeader:
+        return "a lump of the map overlaps its header";
+    case ReadError::LumpPastEnd:
+        return "a lump of the map runs past the end of the file";
+    case ReadError::MapNamesTextures:
+        return "the map names its textures rather than holding them (--textures-of takes them "
+               "from the game's folder)";
+    case ReadError::TextureOutside:
+        return "the map holds no pixels for the texture (it lives in a wad outside the map)";
     case ReadError::NameEmpty:
         return "an entry's name is empty";
     case ReadError::NameTooLong:

@@ -50,6 +50,10 @@ enum class ReadError : std::uint8_t {
     EntryPastEnd,
     Compressed,     // a wad lump stored compressed, or a pak entry coded in an unknown way
     BadStoredEntry, // a pak entry whose stored bytes do not make the length it is listed with
+    LumpOverlapsHeader, // a compiled map's lump that starts inside its header
+    LumpPastEnd,        // a compiled map's lump that runs past the end of the file
+    MapNamesTextures,   // a version-38 map, which names its textures rather than holding them
+    TextureOutside,     // a map's texture whose pixels are not in the map
 
     // An entry's name, read or to be written (CheckEntryName).
     NameEmpty,

@@ -650,7 +650,7 @@ TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {
     test::WriteAll(dir.Path() / "cut.pak", {pak.bytes.begin(), pak.bytes.end() - 10});
     const Outcome cut = Run("--from wal --to m8 --input cut.pak --output . textures/e1/copy.wal");
     EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.errors.find("the pak or wad that holds it cannot be read"), std::string::npos)
+    EXPECT_NE(cut.errors.find("the pak, wad or map that holds it cannot be read"), std::string::npos)
         << cut.errors;
     const Outcome folder = Run("--from wal --to m8 --recursive --input Base.PAK --output . maps");
     EXPECT_EQ(folder.status, 2);

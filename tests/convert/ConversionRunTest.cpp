@@ -594,7 +594,7 @@ TEST_F(ConversionRunTest, AnEntryOfADamagedPakSaysWhatIsWrongWithThePak) {
         // The entry's own name keeps the '/' it was given with, on every system.
         EXPECT_EQ(feedback.boxes[0].text, "Could'nt find file \"" + In(c.pak) + "/a.wal\"");
         EXPECT_EQ(feedback.details[0],
-                  std::string("the pak or wad that holds it cannot be read: ") + c.detail);
+                  std::string("the pak, wad or map that holds it cannot be read: ") + c.detail);
         EXPECT_EQ(state.Failed, 1);
     }
 }
