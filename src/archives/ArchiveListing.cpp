@@ -55,8 +55,7 @@ std::optional<ArchiveDirectory> ReadMapListing(ArchiveFile& file, ReadError* err
     directory.entries.reserve(map->textures.size());
     for (MapTexture& texture : map->textures) {
         directory.entries.push_back({std::move(texture.name), texture.offset, texture.length,
-                                     MipTextureType(kind),
-                                     texture.length, false, texture.outside});
+                                     MipTextureType(kind), texture.length, false, texture.outside});
     }
     return directory;
 }

@@ -20,11 +20,15 @@ namespace {
 
 constexpr std::size_t kLongestLumpName = 15;
 
-bool EndsInPak(const std::string& path) {
-    return path.size() > 4 && AsciiLower(path.substr(path.size() - 4)) == ".pak";
+bool EndsIn(const std::string& path, std::string_view extension) {
+    return path.size() > extension.size() &&
+           AsciiLower(path.substr(path.size() - extension.size())) == extension;
 }
 
 std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingFile& file) {
+    if (target.map) {
+        return nullptr;
+    }
     if (target.wad) {
         return std::make_unique<WadWriter>(file, *target.wad);
     }
@@ -35,10 +39,10 @@ std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingF
 
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to) {
     if (const auto wad = RowOf(to).wad) {
-        return ArchiveTarget{outputDir, wad};
+        return ArchiveTarget{outputDir, wad, false, EndsIn(outputDir, ".bsp")};
     }
     std::error_code error;
-    if (EndsInPak(outputDir) && !fs::is_directory(NativePath(outputDir), error)) {
+    if (EndsIn(outputDir, ".pak") && !fs::is_directory(NativePath(outputDir), error)) {
         return ArchiveTarget{outputDir, std::nullopt};
     }
     return std::nullopt;
@@ -72,12 +76,18 @@ std::string ArchiveEntryName(const ArchiveTarget& target, const std::string& out
 ArchiveOutput::ArchiveOutput(const ArchiveTarget& target)
     : m_target(target)
     , m_file(target.path)
-    , m_writer(WriterFor(target, m_file)) {}
+    , m_writer(WriterFor(target, m_file))
+    , m_map(target.map ? std::make_unique<MapWriter>(target.path, m_file) : nullptr) {}
 
 std::string ArchiveOutput::Problem() const {
     std::error_code error;
     if (fs::is_directory(NativePath(m_target.path), error)) {
         return "a folder has that name";
+    }
+    if (m_map) {
+        if (std::string problem = m_map->Problem(*m_target.wad); !problem.empty()) {
+            return problem;
+        }
     }
     if (!m_file.Ok()) {
         return DescribeWriteError(m_file.Error());
@@ -93,18 +103,30 @@ std::string ArchiveOutput::Refusal(const std::string& input, const std::string& 
         !error) {
         return "the output is the input file itself";
     }
-    if (const ReadError refused = m_writer->CheckName(name); refused != ReadError::None) {
+    if (m_map) {
+        if (std::string refused = m_map->Refusal(name); !refused.empty()) {
+            return refused;
+        }
+    } else if (const ReadError refused = m_writer->CheckName(name); refused != ReadError::None) {
         return DescribeReadError(refused);
     }
     if (m_names.count(AsciiLower(name)) != 0) {
-        return m_target.wad ? "an earlier texture of this run has the same name in the wad"
-                            : "an earlier file of this run has the same name in the pak";
+        return m_map          ? "an earlier texture of this run has the same name in the map"
+               : m_target.wad ? "an earlier texture of this run has the same name in the wad"
+                              : "an earlier file of this run has the same name in the pak";
     }
     return {};
 }
 
 bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> bytes,
                         std::string& why) {
+    if (m_map) {
+        if (!m_map->Replace(name, bytes, why)) {
+            return false;
+        }
+        m_names.insert(AsciiLower(name));
+        return true;
+    }
     WriteError error = WriteError::None;
     const std::uint8_t type = m_target.wad ? MipTextureType(*m_target.wad) : 0;
     if (!m_writer->Add(name, bytes, type, &error)) {
@@ -117,7 +139,7 @@ bool ArchiveOutput::Add(const std::string& name, std::span<const std::uint8_t> b
 
 bool ArchiveOutput::Commit(std::string& why) {
     WriteError error = WriteError::None;
-    if (!m_writer->Finish(&error)) {
+    if (m_writer && !m_writer->Finish(&error)) {
         why = WhyNot(error, {});
         return false;
     }
@@ -130,8 +152,9 @@ bool ArchiveOutput::Commit(std::string& why) {
 
 std::string ArchiveOutput::WhyNot(WriteError error, const std::string& name) const {
     // A refused name is said by the rule it breaks, as Refusal says it.
-    return error == WriteError::BadEntryName ? DescribeReadError(m_writer->CheckName(name))
-                                             : DescribeWriteError(error);
+    return error == WriteError::BadEntryName && m_writer
+               ? DescribeReadError(m_writer->CheckName(name))
+               : DescribeWriteError(error);
 }
 
 } // namespace texelary

@@ -1,10 +1,12 @@
 #pragma once
 
 // A run whose outputs go into one new archive rather than files of their own: a wad for the wad
-// formats, a pak for an output path that ends in .pak. The archive is written as the entries
-// come, to a temporary file beside it, and put in place only when the run has converted them all.
+// formats, a pak for an output path that ends in .pak; or into an existing compiled map, whose
+// textures of the same names they replace. The archive is written as the entries come, to a
+// temporary file beside it, and put in place only when the run has converted them all.
 
 #include "archives/Archive.h"
+#include "archives/MapWriter.h"
 #include "base/FileIo.h"
 #include "formats/Formats.h"
 
@@ -22,10 +24,11 @@ struct ArchiveTarget {
     std::string path;
     std::optional<WadKind> wad;  // none for a pak
     bool longPakEntries = false; // a pak with the 72-byte directory entries of the later game
+    bool map = false;            // an existing compiled map (.bsp) whose textures are replaced
 };
 
 // The archive a run with this output path and target format writes: the path itself for a wad
-// format; for any other, the path when it ends in .pak (in any case) and is not a folder. None
+// format (a map when it ends in .bsp, in any case); for any other, the path when it ends in .pak (in any case) and is not a folder. None
 // when the outputs are files.
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to);
 
@@ -45,14 +48,15 @@ public:
     // Why the entry read from `input` may not go into the archive as `name`; empty when it may.
     std::string Refusal(const std::string& input, const std::string& name) const;
 
-    // Appends the entry; false with the reason when the archive could not take it.
+    // Appends the entry, or writes it over the map's texture of its name; false with the reason
+    // when the archive could not take it.
     bool Add(const std::string& name, std::span<const std::uint8_t> bytes, std::string& why);
 
     // Writes the directory and puts the archive in place of any file at its path; false, with
     // the reason, when that failed and the old file (if any) is left as it was.
     bool Commit(std::string& why);
 
-    std::size_t Count() const { return m_writer->Count(); }
+    std::size_t Count() const { return m_map ? m_map->Count() : m_writer->Count(); }
     const ArchiveTarget& Target() const { return m_target; }
 
 private:
@@ -60,7 +64,8 @@ private:
 
     ArchiveTarget m_target;
     ReplacingFile m_file;
-    std::unique_ptr<ArchiveWriter> m_writer;
+    std::unique_ptr<ArchiveWriter> m_writer; // null for a map
+    std::unique_ptr<MapWriter> m_map;        // null for a new archive
     std::set<std::string> m_names; // in lower case: no two may differ only in case
 };
 

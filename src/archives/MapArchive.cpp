@@ -24,9 +24,11 @@
 //       72     4  the texture info of the next frame, -1 for none
 
 #include "base/ByteOrder.h"
+#include "formats/AnimationChains.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <new>
 
 namespace texelary {
@@ -106,7 +108,7 @@ std::optional<MapVersion> VersionOf(std::span<const std::uint8_t> header) {
     default:
         break;
     }
-    return is("BSP2") ? std::optional(MapVersion::Bsp2)
+    return is("BSP2")   ? std::optional(MapVersion::Bsp2)
            : is("2PSB") ? std::optional(MapVersion::Bsp2Old)
            : is("IBSP") ? std::optional(MapVersion::Ibsp)
                         : std::nullopt;
@@ -197,7 +199,8 @@ std::optional<MapHeader> ReadMapHeader(ArchiveFile& file, ReadError* error) {
         SetReason(error, file.Error());
         return std::nullopt;
     }
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kMapHeaderSize));
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kMapHeaderSize));
     const auto header = file.Read(0, size, error);
     return header ? ParseMapHeader(*header, file.Size(), error) : std::nullopt;
 }
@@ -245,8 +248,8 @@ std::optional<MapTextures> ReadMapTextures(ArchiveFile& file, ReadError* error) 
             ReadError refusal = ReadError::None;
             if (offset >= 0 && static_cast<std::uint32_t>(offset) < listEnd) {
                 refusal = ReadError::EntryOverlapsHeader;
-            } else if (offset < 0 ||
-                       !FitsIn(lump.length, static_cast<std::uint64_t>(offset), kTextureHeaderSize)) {
+            } else if (offset < 0 || !FitsIn(lump.length, static_cast<std::uint64_t>(offset),
+                                             kTextureHeaderSize)) {
                 refusal = ReadError::EntryPastEnd;
             }
             const auto textureHeader =
@@ -299,6 +302,23 @@ std::optional<std::vector<MapTextureInfo>> ReadMapTextureInfos(ArchiveFile& file
             return ReadError::None;
         },
         error);
+}
+
+std::vector<NamedTexture> NamedTextures(const std::vector<MapTextureInfo>& infos) {
+    std::vector<NamedTexture> textures;
+    std::map<std::string, std::size_t> byKey;
+    for (const MapTextureInfo& info : infos) {
+        const auto [place, added] = byKey.emplace(AnimationKey(info.name), textures.size());
+        if (added) {
+            textures.push_back({info.name, {}});
+        }
+        const bool hasNext = info.next >= 0 && static_cast<std::size_t>(info.next) < infos.size();
+        std::string& next = textures[place->second].next;
+        if (next.empty() && hasNext) {
+            next = infos[static_cast<std::size_t>(info.next)].name;
+        }
+    }
+    return textures;
 }
 
 } // namespace texelary

@@ -83,8 +83,8 @@ std::optional<MapTextures> ReadMapTextures(ArchiveFile& file, ReadError* error =
 
 // One texture info of a version-38 map, as far as textures go.
 struct MapTextureInfo {
-    std::string name;   // a path under textures/ without extension ("e1u1/floor1_3")
-    std::int32_t next;  // the texture info of its next frame; -1 for none
+    std::string name;  // a path under textures/ without extension ("e1u1/floor1_3")
+    std::int32_t next; // the texture info of its next frame; -1 for none
 };
 
 // The texture infos of the version-38 map in `file`, in their order. None, with the reason: that
@@ -92,5 +92,15 @@ struct MapTextureInfo {
 // is not a whole number of 76-byte infos, NameTooLong for a name field without its zero.
 std::optional<std::vector<MapTextureInfo>> ReadMapTextureInfos(ArchiveFile& file,
                                                                ReadError* error = nullptr);
+
+// A texture a version-38 map names, once however many texture infos use it.
+struct NamedTexture {
+    std::string name; // as the first info that names it writes it
+    std::string next; // the name of its next frame; empty for none (or an index past the infos)
+};
+
+// The textures the infos name, each once (names compared as AnimationKey compares them), in the
+// order first met; the next frame is the first one any of its infos gives.
+std::vector<NamedTexture> NamedTextures(const std::vector<MapTextureInfo>& infos);
 
 } // namespace texelary

@@ -452,12 +452,12 @@ bool ReplacingFile::Write(std::span<const std::uint8_t> bytes) {
     return Ok();
 }
 
-bool ReplacingFile::OverwriteStart(std::span<const std::uint8_t> bytes) {
-    if (!Ok() || m_closed || bytes.size() > m_written) {
+bool ReplacingFile::OverwriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (!Ok() || m_closed || offset > m_written || bytes.size() > m_written - offset) {
         return Fail(WriteError::FileSystem);
     }
     if (m_inPlace) {
-        std::copy(bytes.begin(), bytes.end(), m_held.begin());
+        std::copy(bytes.begin(), bytes.end(), m_held.begin() + static_cast<std::ptrdiff_t>(offset));
         return true;
     }
     if (!WritePending()) {
@@ -466,8 +466,8 @@ bool ReplacingFile::OverwriteStart(std::span<const std::uint8_t> bytes) {
     if (!bytes.empty() && HookFails(WriteStep::Write)) {
         return FailWithErrno();
     }
-    if (!SeekTo(m_descriptor, 0, SEEK_SET) || !WriteFully(m_descriptor, bytes) ||
-        !SeekTo(m_descriptor, 0, SEEK_END)) {
+    if (!SeekTo(m_descriptor, static_cast<std::int64_t>(offset), SEEK_SET) ||
+        !WriteFully(m_descriptor, bytes) || !SeekTo(m_descriptor, 0, SEEK_END)) {
         return FailWithErrno();
     }
     return true;

@@ -76,7 +76,9 @@ public:
     // Writes `bytes` over the first bytes written so far, for a header whose fields are known
     // only once the rest is written; later writes go on at the end. False, and the file given
     // up, when fewer bytes have been written or the write fails.
-    bool OverwriteStart(std::span<const std::uint8_t> bytes);
+    bool OverwriteStart(std::span<const std::uint8_t> bytes) { return OverwriteAt(0, bytes); }
+    // The same at `offset`, for bytes of a copy changed in place.
+    bool OverwriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // Flushes and closes the temporary file, leaving Commit() only the rename: the costly part of
     // a write can then run on one thread and the replacing, in order, on another. False on any
     // failure; nothing is replaced then. Nothing more can be written after it.

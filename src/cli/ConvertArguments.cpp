@@ -87,6 +87,11 @@ Result SetPalette(ConvertArguments& arguments, const std::string& value) {
     return std::nullopt;
 }
 
+Result SetTexturesOf(ConvertArguments& arguments, const std::string& value) {
+    arguments.texturesOf = value;
+    return std::nullopt;
+}
+
 Result SetTransparentIndex(ConvertArguments& arguments, const std::string& value) {
     if (value.empty() || value.size() > 3 || !AllDigits(value) || std::stoi(value) > 255) {
         return "transparent index '" + value + "' is not 0 to 255";
@@ -148,7 +153,9 @@ const std::vector<OptionRow>& OptionRows() {
          "are then named by their paths in it (textures/e1u1/a.wal);\n"
          "or, with --from wad2 or wad3, the .wad whose textures are\n"
          "converted, named by their lump names in any case (a '*' at\n"
-         "the start of a name is written '#' in output file names)"},
+         "the start of a name is written '#' in output file names),\n"
+         "or a compiled map (.bsp) that holds its textures: wad2 for\n"
+         "a version 29 or BSP2 map, wad3 for a version 30 map"},
         {"--output", "", "DIR", SetOutput,
          "directory the converted files are written to (must exist);\n"
          "or a FILE.pak, made anew with every output in it, folders\n"
@@ -157,13 +164,22 @@ const std::vector<OptionRow>& OptionRows() {
          "first dot and to 15 characters; '#' at the start becomes\n"
          "'*'). The archive is written at the end of the run, whole,\n"
          "replacing any file of its name; a run ended early writes\n"
-         "none. Wad textures must be multiples of 16 pixels wide and\n"
-         "high; WAD3 names starting with '{' are see-through (pixels\n"
-         "less than half opaque become index 255, drawn as holes)"},
+         "none. With --to wad2 or wad3, an existing MAP.bsp instead:\n"
+         "each texture is written over the map's of the same name and\n"
+         "size, every other byte kept; the map is replaced only when\n"
+         "every texture went in. Wad textures must be multiples of 16\n"
+         "pixels wide and high; WAD3 names starting with '{' are\n"
+         "see-through (pixels less than half opaque become index 255,\n"
+         "drawn as holes)"},
         {"--pak-entries", "", "64|72", SetPakEntries,
          "with --output FILE.pak: the size of its directory entries;\n"
          "72 writes the paks of the later game of the family that\n"
          "reads them (default: 64, the classic paks)"},
+        {"--textures-of", "", "MAP", SetTexturesOf,
+         "in place of files: the textures a version-38 map (.bsp)\n"
+         "names, found under --input (a game folder or a pak) as\n"
+         "textures/NAME or NAME with the source format's extension,\n"
+         "in any case; the names the input lacks are listed and fail"},
         {"--recursive", "", "", SetFlag<&A::recursive>,
          "take the files of the source format under --input, folders\n"
          "and all, and write them into the same folders under --output"},
@@ -219,7 +235,9 @@ const std::vector<OptionRow>& OptionRows() {
          "flags, contents, value and every other header field,\n"
          "distinct indices, and whether it follows its\n"
          "format's rules; for a .pak or .wad, its entries (name,\n"
-         "size, kind, and a texture's levels)"},
+         "size, kind, and a texture's levels); for a .bsp, its\n"
+         "textures (\"outside\" for those without pixels), or the\n"
+         "textures a version-38 map names and their animations"},
         {"--json", "", "", SetFlag<&A::json>, "with --info: one JSON object per file"},
         {"--help", "-h", "", SetFlag<&A::help>, "show this text"},
         {"--version", "", "", SetFlag<&A::version>, "show the version"},
@@ -293,7 +311,8 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     if (a.info) {
         if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
             a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
-            !a.paletteFile.empty() || a.mips != MipFilter::Point || a.longPakEntries) {
+            !a.paletteFile.empty() || a.mips != MipFilter::Point || a.longPakEntries ||
+            !a.texturesOf.empty()) {
             return "--info takes only files (and --json)";
         }
         return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
@@ -315,17 +334,28 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
         return "--fullbright goes with --to wad2";
     }
     const bool wadOutput = EndsWithIgnoringCase(a.outputDir, ".wad");
-    if (RowOf(*a.to).wad && !wadOutput) {
-        return std::string("--to ") + RowOf(*a.to).option + " needs --output FILE.wad";
+    const bool mapOutput = EndsWithIgnoringCase(a.outputDir, ".bsp");
+    if (RowOf(*a.to).wad && !wadOutput && !mapOutput) {
+        return std::string("--to ") + RowOf(*a.to).option + " needs --output FILE.wad or MAP.bsp";
     }
-    if (!RowOf(*a.to).wad && wadOutput) {
-        return "--output FILE.wad goes with --to wad2 or wad3";
+    if (!RowOf(*a.to).wad && (wadOutput || mapOutput)) {
+        return wadOutput ? "--output FILE.wad goes with --to wad2 or wad3"
+                         : "--output MAP.bsp goes with --to wad2 or wad3";
     }
     if (a.longPakEntries && (RowOf(*a.to).wad || !EndsWithIgnoringCase(a.outputDir, ".pak"))) {
         return "--pak-entries goes with --output FILE.pak";
     }
     if (a.recursive && (!a.inputGiven || !a.outputGiven)) {
         return "--recursive needs --input and --output";
+    }
+    if (!a.texturesOf.empty()) {
+        if (a.recursive || !a.operands.empty()) {
+            return "--textures-of takes the place of files and --recursive";
+        }
+        if (RowOf(*a.from).wad || !a.inputGiven) {
+            return "--textures-of needs --input, a game folder or pak of textures";
+        }
+        return std::nullopt;
     }
     if (!a.recursive && a.operands.empty()) {
         return "no files given";

@@ -35,6 +35,7 @@ struct ConvertArguments {
     bool allLevels = false;
     bool fullbright = false;
     std::string paletteFile; // empty: the built-in palettes
+    std::string texturesOf;  // --textures-of: a map whose named textures are the files
     bool info = false;
     bool json = false;
     bool help = false;                 // the reading stopped at --help

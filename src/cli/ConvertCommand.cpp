@@ -2,12 +2,15 @@
 
 #include "archives/ArchiveInput.h"
 #include "archives/ArchiveOutput.h"
+#include "archives/MapArchive.h"
 #include "base/NativePath.h"
+#include "base/Utf8.h"
 #include "base/Version.h"
 #include "cli/ConvertArguments.h"
 #include "cli/InfoCommand.h"
 #include "convert/ConversionRun.h"
 #include "convert/OutputGuard.h"
+#include "formats/AnimationChains.h"
 #include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
 
@@ -19,6 +22,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -231,10 +235,59 @@ void MakeOutputFolders(const std::string& outputDir, const std::vector<std::stri
     }
 }
 
+// The files under the input that the version-38 map `map` names (--textures-of), each found as
+// textures/NAME or NAME with the source format's extension, names compared in any case; the
+// names the input lacks are said, one line each, and counted in `lacking`. Returns an exit status
+// when the program should end at once.
+std::optional<int> TakeTexturesOf(const std::string& map, Project& project, std::size_t& lacking) {
+    ArchiveFile file(map);
+    ReadError error = ReadError::None;
+    const auto infos = ReadMapTextureInfos(file, &error);
+    if (!infos) {
+        return UsageError("cannot read the map '" + map + "': " + DescribeReadError(error));
+    }
+    std::string problem;
+    const auto files = FilesUnder(project.inputDir, {}, project.convFrom, problem);
+    if (!problem.empty()) {
+        return UsageError(problem);
+    }
+    std::map<std::string, std::string> byKey;
+    for (const std::string& found : files) {
+        byKey.emplace(AnimationKey(found), found);
+    }
+    const std::string extension = AsciiLower(RowOf(project.convFrom).mask + 1);
+    std::vector<std::string> missing;
+    const std::vector<NamedTexture> named = NamedTextures(*infos);
+    for (const NamedTexture& texture : named) {
+        const std::string key = AnimationKey(texture.name) + extension;
+        auto found = byKey.find("textures/" + key);
+        found = found != byKey.end() ? found : byKey.find(key);
+        if (found != byKey.end()) {
+            project.files.push_back(found->second);
+        } else {
+            missing.push_back(texture.name);
+        }
+    }
+    lacking = missing.size();
+    if (!missing.empty()) {
+        std::cerr << "texelary-convert: '" << map << "' names " << named.size()
+                  << " textures; the input lacks " << missing.size() << " of them:\n";
+        for (const std::string& name : missing) {
+            std::cerr << "  " << name << '\n';
+        }
+    }
+    if (project.files.empty()) {
+        std::cerr << "texelary-convert: none of them is in '" << project.inputDir << "'\n";
+        return kExitFailed;
+    }
+    return std::nullopt;
+}
+
 // The project the arguments name: the saved one, or one made of --from, --to, the directories and
 // the files (with --recursive, those found under the input directory, their output folders made).
 // Returns an exit status when the program should end at once.
-std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
+std::optional<int> MakeProject(ConvertArguments& arguments, Project& project,
+                               std::size_t& lacking) {
     if (!arguments.from && !arguments.to) {
         const std::string& path = arguments.operands.front();
         ReadError reason = ReadError::None;
@@ -254,18 +307,23 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project) {
     project.files = std::move(arguments.operands);
     if (RowOf(project.convFrom).wad && !IsArchiveFile(project.inputDir)) {
         return UsageError(std::string("--from ") + RowOf(project.convFrom).option +
-                          " reads the textures of a wad: give the .wad as --input");
+                          " reads the textures of a wad or map: give the .wad or .bsp as --input");
     }
-    if (arguments.recursive) {
+    if (!arguments.texturesOf.empty()) {
+        if (const auto status = TakeTexturesOf(arguments.texturesOf, project, lacking)) {
+            return status;
+        }
+    } else if (arguments.recursive) {
         std::string problem;
         auto files = FilesUnder(project.inputDir, project.files, project.convFrom, problem);
         if (!problem.empty()) {
             return UsageError(problem);
         }
-        if (!ArchiveTargetOf(project.outputDir, project.convTo)) {
-            MakeOutputFolders(project.outputDir, files);
-        }
         project.files = std::move(files);
+    }
+    if ((arguments.recursive || !arguments.texturesOf.empty()) &&
+        !ArchiveTargetOf(project.outputDir, project.convTo)) {
+        MakeOutputFolders(project.outputDir, project.files);
     }
     return std::nullopt;
 }
@@ -371,10 +429,12 @@ int RunConvertCommand(std::span<const std::string> args) {
         return RunInfo(arguments.operands, arguments.json, std::cout, std::cerr);
     }
     Project project;
-    if (const auto status = MakeProject(arguments, project)) {
+    std::size_t lacking = 0; // textures --textures-of's map names that the input lacks
+    if (const auto status = MakeProject(arguments, project, lacking)) {
         return *status;
     }
-    return Convert(project, arguments);
+    const int status = Convert(project, arguments);
+    return lacking != 0 && status == kExitConverted ? kExitFailed : status;
 }
 
 } // namespace texelary

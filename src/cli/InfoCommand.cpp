@@ -2,6 +2,7 @@
 
 #include "archives/ArchiveInput.h"
 #include "archives/ArchiveListing.h"
+#include "archives/MapArchive.h"
 #include "archives/WadArchive.h"
 #include "base/NativePath.h"
 #include "base/Utf8.h"
@@ -134,7 +135,7 @@ std::string Extensions() {
             names += (names.empty() ? "" : ", ") + std::string(row.mask + 1);
         }
     }
-    return names + ", .pak, .wad";
+    return names + ", .pak, .wad, .bsp";
 }
 
 // The texture in the file and its format, or the reason it cannot be looked at.
@@ -155,19 +156,21 @@ std::optional<TextureInfo> Inspect(const std::string& path, SourceFormat& kind,
     return info;
 }
 
-// ---- archives: a .pak or .wad is listed entry by entry rather than looked into as one texture
+// ---- archives: a .pak, .wad or .bsp is listed entry by entry rather than looked into as one
+// texture
 
 // One entry of an archive: its name, its size, what it holds and, for a texture, its levels.
 struct ArchiveEntry {
     std::string name;
     std::uint32_t size = 0;
-    std::string kind; // a format's option name, "mip texture", "lump 0xNN" or "other"
+    std::string kind; // a format's option name, "mip texture", "outside", "lump 0xNN" or "other"
     std::vector<StoredLevel> levels;
 };
 
 struct ArchiveListing {
-    std::string kind; // pak, wad2 or wad3
+    std::string kind; // pak, wad2, wad3, or "map 29", "map BSP2", "map 30"...
     std::vector<ArchiveEntry> entries;
+    std::size_t missing = 0; // a map's textures of offset -1
 };
 
 bool IsArchivePath(const std::string& path) {
@@ -176,7 +179,7 @@ bool IsArchivePath(const std::string& path) {
         return false;
     }
     const std::string extension = AsciiLower(path.substr(dot));
-    return extension == ".pak" || extension == ".wad";
+    return extension == ".pak" || extension == ".wad" || extension == ".bsp";
 }
 
 // What one entry holds: a pak's texture entries are looked into one at a time, its others named
@@ -190,10 +193,10 @@ std::optional<ArchiveEntry> ListEntry(const OpenedArchive& archive, const Stored
         char type[16];
         std::snprintf(type, sizeof type, "lump 0x%02X", stored.type);
         listed.kind = type;
-        if (!directory.IsMipTexture(stored)) {
+        if (!directory.IsMipTexture(stored) && !stored.outside) {
             return listed;
         }
-        listed.kind = "mip texture";
+        listed.kind = stored.outside ? "outside" : "mip texture";
     } else {
         format = SourceFormatOfPath(stored.name);
         if (!format) {
@@ -209,6 +212,9 @@ std::optional<ArchiveEntry> ListEntry(const OpenedArchive& archive, const Stored
         if (const auto header = ReadMipTextureLevels(*bytes)) {
             listed.levels = header->levels;
         }
+        // A texture outside the map has its size, and no levels in the map.
+        listed.levels.resize(stored.outside ? std::min<std::size_t>(listed.levels.size(), 1)
+                                            : listed.levels.size());
     } else if (const auto info = InspectTexture(*bytes, *format)) {
         listed.levels = info->levels;
     }
@@ -220,8 +226,16 @@ std::optional<ArchiveListing> ListArchive(const std::string& path, std::string& 
     ReadError error = archive.Error();
     std::optional<ArchiveListing> listing;
     if (error == ReadError::None) {
-        const std::optional<WadKind> wad = archive.Directory().mipTextures;
-        listing = ArchiveListing{!wad ? "pak" : *wad == WadKind::Wad2 ? "wad2" : "wad3", {}};
+        const ArchiveDirectory& directory = archive.Directory();
+        const std::optional<WadKind> wad = directory.mipTextures;
+        listing = ArchiveListing{!wad                    ? "pak"
+                                 : *wad == WadKind::Wad2 ? "wad2"
+                                                         : "wad3",
+                                 {},
+                                 directory.missingTextures};
+        if (directory.map) {
+            listing->kind = std::string("map ") + MapVersionName(*directory.map);
+        }
         for (const StoredEntry& stored : archive.Directory().entries) {
             auto listed = ListEntry(archive, stored, error);
             if (!listed) {
@@ -241,6 +255,9 @@ void PrintArchiveText(const std::string& path, const ArchiveListing& listing, st
     out << path << '\n';
     out << Labelled("kind") << listing.kind << '\n';
     out << Labelled("entries") << listing.entries.size() << '\n';
+    if (listing.missing != 0) {
+        out << Labelled("missing") << listing.missing << '\n';
+    }
     for (const ArchiveEntry& entry : listing.entries) {
         out << "    " << QuotedName(entry.name) << ", " << entry.size << " bytes, " << entry.kind;
         for (std::size_t i = 0; i < entry.levels.size(); ++i) {
@@ -259,10 +276,51 @@ void PrintArchiveJson(const std::string& path, const ArchiveListing& listing, st
                                         {"kind", entry.kind},
                                         {"levels", LevelsJson(entry.levels)}}));
     }
-    PrintJsonLine(
-        Json::object(
-            {{"file", JsonText(path)}, {"kind", listing.kind}, {"entries", std::move(entries)}}),
-        out);
+    Json object = Json::object(
+        {{"file", JsonText(path)}, {"kind", listing.kind}, {"entries", std::move(entries)}});
+    if (listing.kind.starts_with("map")) {
+        object["missing"] = listing.missing;
+    }
+    PrintJsonLine(object, out);
+}
+
+// The textures a version-38 map names, with the next frame of each animated one; none, with the
+// reason, when the map cannot be read. Each goes into `animated` for the chains' check.
+bool ListNamedTextures(const std::string& path, bool json, std::ostream& out,
+                       std::vector<AnimatedTexture>& animated, std::string& reason) {
+    ArchiveFile file(path);
+    ReadError error = ReadError::None;
+    const auto infos = ReadMapTextureInfos(file, &error);
+    if (!infos) {
+        reason = DescribeReadError(error);
+        return false;
+    }
+    const std::vector<NamedTexture> named = NamedTextures(*infos);
+    Json textures = Json::array();
+    if (!json) {
+        out << path << '\n' << Labelled("kind") << "map 38\n";
+        out << Labelled("textures") << named.size() << " named\n";
+    }
+    for (const NamedTexture& texture : named) {
+        animated.push_back({path + ": " + texture.name, {texture.name}, texture.next});
+        if (json) {
+            textures.push_back(
+                Json::object({{"name", JsonText(texture.name)}, {"next", JsonText(texture.next)}}));
+            continue;
+        }
+        out << "    " << QuotedName(texture.name);
+        if (!texture.next.empty()) {
+            out << ", next frame " << QuotedName(texture.next);
+        }
+        out << '\n';
+    }
+    if (json) {
+        PrintJsonLine(
+            Json::object(
+                {{"file", JsonText(path)}, {"kind", "map 38"}, {"textures", std::move(textures)}}),
+            out);
+    }
+    return true;
 }
 
 } // namespace
@@ -341,7 +399,11 @@ int RunInfo(const std::vector<std::string>& arguments, bool json, std::ostream& 
         const std::string& path = file.path;
         std::string reason;
         if (IsArchivePath(path)) {
-            if (const auto listing = ListArchive(path, reason)) {
+            if (ArchiveAt(path).Error() == ReadError::MapNamesTextures) {
+                if (ListNamedTextures(path, json, out, animated, reason)) {
+                    continue;
+                }
+            } else if (const auto listing = ListArchive(path, reason)) {
                 json ? PrintArchiveJson(path, *listing, out)
                      : PrintArchiveText(path, *listing, out);
                 for (const ArchiveEntry& entry : listing->entries) {

@@ -158,10 +158,15 @@ BoxAnswer FinishEntry(EntryResult& result, const EntryRecipe& recipe, OutputGuar
 }
 
 // Puts the archive in place once the run has been through its list. Should that fail, the
-// entries it holds were converted for nothing: they count as failed.
+// entries it holds were converted for nothing: they count as failed. A map takes every texture
+// of the run or none: with some of them replaced it would be neither the old map nor the new.
 void CommitArchive(ArchiveOutput& archive, RunState& state, RunFeedback& feedback) {
     std::string why;
-    if (!archive.Commit(why)) {
+    if (archive.Target().map && state.Failed != 0) {
+        why = std::to_string(state.Failed) + (state.Failed == 1 ? " texture" : " textures") +
+              " could not go in: the map is left as it was";
+    }
+    if (!why.empty() || !archive.Commit(why)) {
         feedback.ShowMessage("Error writing " + Quoted(archive.Target().path), kMessageCaption,
                              BoxButtons::Ok, BoxIcon::Stop, why);
         state.Failed += state.Converted;

@@ -416,16 +416,21 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
         {"--from png --to wal --transparent-index 256 a",
          "transparent index '256' is not 0 to 255"},
         {"--info --dither", "--info takes only files (and --json)"},
-        {"--from png --to wad2 --output out a", "--to wad2 needs --output FILE.wad"},
+        {"--from png --to wad2 --output out a", "--to wad2 needs --output FILE.wad or MAP.bsp"},
         {"--from png --to wal --output out.WAD a", "--output FILE.wad goes with --to wad2 or wad3"},
         {"--from png --to wad3 --fullbright --output a.wad a", "--fullbright goes with --to wad2"},
         {"--from wad2 --to png --input . a",
-         "--from wad2 reads the textures of a wad: give the .wad as --input"},
+         "--from wad2 reads the textures of a wad or map: give the .wad or .bsp as --input"},
         {"--from png --to m32 --pak-entries 80 a", "--pak-entries takes 64 or 72, not '80'"},
         {"--from png --to m32 --pak-entries 72 a", "--pak-entries goes with --output FILE.pak"},
         {"--from png --to wad2 --pak-entries 72 --output a.pak a",
-         "--to wad2 needs --output FILE.wad"},
-        {"--info --pak-entries 72 a.pak", "--info takes only files (and --json)"}};
+         "--to wad2 needs --output FILE.wad or MAP.bsp"},
+        {"--info --pak-entries 72 a.pak", "--info takes only files (and --json)"},
+        {"--from png --to wal --output out.bsp a", "--output MAP.bsp goes with --to wad2 or wad3"},
+        {"--from wal --to png --input . --textures-of m.bsp a",
+         "--textures-of takes the place of files and --recursive"},
+        {"--from wad2 --to png --input a.wad --textures-of m.bsp",
+         "--textures-of needs --input, a game folder or pak of textures"}};
     for (const auto& [arguments, message] : cases) {
         const Outcome outcome = RunHere(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
@@ -650,7 +655,8 @@ TEST_F(ConvertCli, PakEntriesConvertAsTheSameFilesFromAFolderDo) {
     test::WriteAll(dir.Path() / "cut.pak", {pak.bytes.begin(), pak.bytes.end() - 10});
     const Outcome cut = Run("--from wal --to m8 --input cut.pak --output . textures/e1/copy.wal");
     EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.errors.find("the pak, wad or map that holds it cannot be read"), std::string::npos)
+    EXPECT_NE(cut.errors.find("the pak, wad or map that holds it cannot be read"),
+              std::string::npos)
         << cut.errors;
     const Outcome folder = Run("--from wal --to m8 --recursive --input Base.PAK --output . maps");
     EXPECT_EQ(folder.status, 2);
@@ -705,7 +711,7 @@ TEST_F(ConvertCli, InfoAsJsonForAnM8ADamagedFileAndABitmap) {
               "texelary-convert: cut.m8: the file ends before its picture data\n"
               "texelary-convert: missing.wal: no such file\n"
               "texelary-convert: notes.txt: not a kind of file this program reads (.bmp, .m8, "
-              ".wal, .png, .tga, .pcx, .m32, .swl, .pak, .wad)\n");
+              ".wal, .png, .tga, .pcx, .m32, .swl, .pak, .wad, .bsp)\n");
 }
 
 // Whatever bytes a header's names hold, --info --json writes valid JSON: UTF-8 characters as they

@@ -172,6 +172,12 @@ std::optional<StoredLevels> ReadMipTextureLevels(std::span<const std::uint8_t> l
     return HalvedLevels(kHeaderSize, width, height, offsets);
 }
 
+std::optional<std::size_t> Wad3PaletteColours(std::span<const std::uint8_t> lump) {
+    const auto stored = ReadMipTextureLevels(lump);
+    const auto at = stored ? FindPalette(lump, stored->levels.back()) : std::nullopt;
+    return at ? std::optional(*at + MipTextureLayout::kColours) : std::nullopt;
+}
+
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                            ReadError* error) {
     using namespace MipTextureLayout;

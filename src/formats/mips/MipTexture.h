@@ -54,6 +54,10 @@ std::optional<StoredLevels> ReadMipTextureLevels(std::span<const std::uint8_t> l
 std::optional<MipTexture> DecodeMipTexture(std::span<const std::uint8_t> lump, WadKind kind,
                                            ReadError* error = nullptr);
 
+// Where the 768 bytes of a WAD3 lump's colours start, found as DecodeMipTexture finds them;
+// none for a lump shorter than its header or without its palette.
+std::optional<std::size_t> Wad3PaletteColours(std::span<const std::uint8_t> lump);
+
 // The texture of a WAD2 or WAD3 mip texture lump in the shape of every reader (TextureDecoder):
 // level 0 and the lump's palette, and levels 1 to 3 when asked for. None, with the reason a
 // texture's reader gives (ReadErrorOfMipTexture), when DecodeMipTexture refuses the lump.
