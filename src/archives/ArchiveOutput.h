@@ -28,8 +28,8 @@ struct ArchiveTarget {
 };
 
 // The archive a run with this output path and target format writes: the path itself for a wad
-// format (a map when it ends in .bsp, in any case); for any other, the path when it ends in .pak (in any case) and is not a folder. None
-// when the outputs are files.
+// format (a map when it ends in .bsp, in any case); for any other, the path when it ends in .pak
+// (in any case) and is not a folder. None when the outputs are files.
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to);
 
 // The name of a run's entry in the archive: for a pak, its output's path under the output folder
