@@ -66,7 +66,7 @@ private:
     ReplacingFile m_file;
     std::unique_ptr<ArchiveWriter> m_writer; // null for a map
     std::unique_ptr<MapWriter> m_map;        // null for a new archive
-    std::set<std::string> m_names; // in lower case: no two may differ only in case
+    std::set<std::string> m_names;           // in lower case: no two may differ only in case
 };
 
 } // namespace texelary
