@@ -48,8 +48,8 @@ enum class ReadError : std::uint8_t {
     DirectoryPastEnd,
     EntryOverlapsHeader,
     EntryPastEnd,
-    Compressed,     // a wad lump stored compressed, or a pak entry coded in an unknown way
-    BadStoredEntry, // a pak entry whose stored bytes do not make the length it is listed with
+    Compressed,         // a wad lump stored compressed, or a pak entry coded in an unknown way
+    BadStoredEntry,     // a pak entry whose stored bytes do not make the length it is listed with
     LumpOverlapsHeader, // a compiled map's lump that starts inside its header
     LumpPastEnd,        // a compiled map's lump that runs past the end of the file
     MapNamesTextures,   // a version-38 map, which names its textures rather than holding them
