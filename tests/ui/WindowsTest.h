@@ -135,6 +135,7 @@ private slots:
     void PathChooserIndentsPicturesWithNames();
     void PathChooserOpensWithFoldersFocused();
     void PathChooserOpensArchivesLikeFolders();
+    void PathChooserOpensMaps();
     void DeleteKeyRemovesSelectedEntry();
     void DeleteRemovesEverySelectedEntry_data();
     void DeleteRemovesEverySelectedEntry();
