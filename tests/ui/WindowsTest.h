@@ -136,6 +136,7 @@ private slots:
     void PathChooserOpensWithFoldersFocused();
     void PathChooserOpensArchivesLikeFolders();
     void PathChooserOpensMaps();
+    void WadTargetMayWriteIntoAMap();
     void DeleteKeyRemovesSelectedEntry();
     void DeleteRemovesEverySelectedEntry_data();
     void DeleteRemovesEverySelectedEntry();
