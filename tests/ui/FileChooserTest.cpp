@@ -183,6 +183,12 @@ void WindowsTest::AddListsTheTexturesOfAnArchive_data() {
     QTest::newRow("wad2") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
                           << QStringList{"*lava", "brick"};
     QTest::newRow("wad3") << IndexOf(SourceFormat::Wad3) << "half.wad" << QStringList{"{fence"};
+    QTest::newRow("wad2, map of version 29")
+        << IndexOf(SourceFormat::Wad2) << "q1_detail_fence2.bsp"
+        << QStringList{"orangestuff8", "skip", "{trigger"};
+    // EXTERNAL has no pixels in the map, so there is nothing of it to convert.
+    QTest::newRow("wad3, map of version 30")
+        << IndexOf(SourceFormat::Wad3) << "hl.bsp" << QStringList{"embedded", "skip"};
 }
 
 // The chooser lists an archive's textures of the source format by their names in the input
@@ -193,6 +199,7 @@ void WindowsTest::AddListsTheTexturesOfAnArchive() {
     QFETCH(QStringList, listed);
     Session session;
     WriteTestArchives(session);
+    CopyTestMaps(session);
     session.ConvFrom().setCurrentIndex(from);
     session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
     QStringList seen;
@@ -207,6 +214,19 @@ void WindowsTest::AddListsTheTexturesOfAnArchive() {
     QCOMPARE(session.Entries(), listed);
     QCOMPARE(QDir::currentPath(), QDir(session.Dir()).canonicalPath());
 }
+
+namespace {
+
+// The header of a map of version 29 whose texture lump (the third) runs past the file's end.
+QByteArray DamagedMap() {
+    QByteArray header(4 + 15 * 8, '\0');
+    header[0] = 29;
+    header[4 + 2 * 8] = char(4 + 15 * 8); // offset: just after the header
+    header[4 + 2 * 8 + 5] = 4;            // length: 1024
+    return header;
+}
+
+} // namespace
 
 void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
     QTest::addColumn<int>("from");
@@ -237,6 +257,18 @@ void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
                                  << "Cannot read the archive \"%1\"." << stop << "";
     QTest::newRow("damaged pak") << IndexOf(SourceFormat::Wal) << "bad.pak/textures"
                                  << "Cannot read the archive \"%1\"." << stop << "";
+    QTest::newRow("wad3 from a map of version 29")
+        << IndexOf(SourceFormat::Wad3) << "q1_detail_fence2.bsp"
+        << "The input path \"%1\" holds no WAD3 textures (*.wad)." << exclamation
+        << "the wad is not of this kind (WAD2 or WAD3)";
+    QTest::newRow("damaged map") << IndexOf(SourceFormat::Wad2) << "bad.bsp"
+                                 << "Cannot read the archive \"%1\"." << stop
+                                 << "a lump of the map runs past the end of the file";
+    QTest::newRow("map of version 38")
+        << IndexOf(SourceFormat::Wad2) << "credits.bsp"
+        << "Cannot read the archive \"%1\"." << stop
+        << "the map names its textures rather than holding them (--textures-of takes them from "
+           "the game's folder)";
 }
 
 // Instead of the chooser, a box: the input holds no textures of a wad's format, or the archive
@@ -251,6 +283,8 @@ void WindowsTest::AddSaysWhyAnArchiveIsNotListed() {
     WriteTestArchives(session);
     WriteText(session.PathOf("bad.wad"), QByteArray("WAD2\xff\xff\xff\x7f\x0c\0\0\0", 12));
     WriteText(session.PathOf("bad.pak"), QByteArray("PACK\x0c\0\0\0\x40\0\0\0", 12));
+    CopyTestMaps(session);
+    WriteText(session.PathOf("bad.bsp"), DamagedMap());
     session.ConvFrom().setCurrentIndex(from);
     const QString path = QDir::cleanPath(session.PathOf(input));
     session.InputPath().setText(QDir::toNativeSeparators(path));

@@ -255,6 +255,7 @@ void WindowsTest::PreviewReadsOtherFormatsAsTheRunDoes() {
 void WindowsTest::PreviewShowsTexturesInArchives() {
     Session session;
     WriteTestArchives(session);
+    CopyTestMaps(session);
     const auto colour = [](const Palette& palette, std::size_t index) {
         return qRgb(palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]);
     };
@@ -270,6 +271,8 @@ void WindowsTest::PreviewShowsTexturesInArchives() {
         {SourceFormat::Bmp, "base.pak/textures", "f.bmp", {4, 4}, 0},
         {SourceFormat::Wad2, "gfx.wad", "*LAVA", {16, 16}, colour(Wad2Palette, 40)},
         {SourceFormat::Wad3, "half.wad", "{fence", {16, 16}, colour(WalPalette, 40)},
+        {SourceFormat::Wad2, "q1_detail_fence2.bsp", "{TRIGGER", {64, 64}, 0},
+        {SourceFormat::Wad3, "hl.bsp", "embedded", {32, 32}, 0},
     };
     for (const auto& c : cases) {
         session.ConvFrom().setCurrentIndex(IndexOf(c.from));
@@ -293,6 +296,14 @@ void WindowsTest::PreviewShowsTexturesInArchives() {
     QVERIFY(
         QString::fromStdString(session.Boxes.Shown[0].text).contains(QStringLiteral("palette")));
     QCOMPARE(session.Boxes.Shown[0].detail, std::string("the lump is not a mip texture"));
+    // A map's texture whose pixels are in a wad outside it is reported with that reason.
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad3));
+    session.Windows().Main->ShowPreview(session.PathOf("hl.bsp"), QStringLiteral("EXTERNAL"));
+    QCOMPARE(PreviewPictureSize(session), QSize(0, 0));
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{2});
+    QCOMPARE(session.Boxes.Shown[1].detail,
+             std::string("the map holds no pixels for the texture (it lives in a wad outside the "
+                         "map)"));
 }
 
 void WindowsTest::RejectedBitmapIsReportedAndProgramGoesOn() {

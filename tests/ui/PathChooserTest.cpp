@@ -418,4 +418,52 @@ void WindowsTest::PathChooserOpensArchivesLikeFolders() {
     QVERIFY(!session.Boxes.Shown[0].detail.empty());
 }
 
+// Compiled maps stand among the archives and open as a wad does, holding no folders; a map that
+// holds no textures of its own says so, and the list stays where it was.
+void WindowsTest::PathChooserOpensMaps() {
+    Session session;
+    CopyTestMaps(session);
+    QVERIFY(QFile::rename(session.PathOf("hl.bsp"), session.PathOf("HL.BSP")));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    QStringList top;
+    bool archivePicture = false;
+    QStringList beforeRefused;
+    QStringList afterRefused;
+    QStringList inMap;
+    QString opened;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& dialog) {
+        auto& list = *dialog.findChild<QListWidget*>(QStringLiteral("Path"));
+        top = LinesBelow(list);
+        archivePicture = !PictureOf(list, "HL.BSP").isNull() &&
+                         PictureOf(list, "HL.BSP") != PictureOf(list, list.item(0)->text());
+        beforeRefused = Texts(list);
+        OpenLine(list, "credits.bsp");
+        afterRefused = Texts(list);
+        OpenLine(list, "HL.BSP");
+        inMap = LinesBelow(list);
+        opened = static_cast<TPathDialog&>(dialog).Directory();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("OkBtn")), Qt::LeftButton);
+        return kClosedByAction;
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(top, (QStringList{"credits.bsp", "HL.BSP", "q1_detail_fence2.bsp"}));
+    QVERIFY(archivePicture);
+    QCOMPARE(afterRefused, beforeRefused);
+    QCOMPARE(session.Boxes.Texts(),
+             QStringList{"Cannot read the archive \"" +
+                         QDir::toNativeSeparators(root + QStringLiteral("/credits.bsp")) + "\"."});
+    QCOMPARE(session.Boxes.Shown[0].detail,
+             std::string("the map names its textures rather than holding them (--textures-of "
+                         "takes them from the game's folder)"));
+    QCOMPARE(inMap, QStringList{});
+    QCOMPARE(opened, root + QStringLiteral("/HL.BSP"));
+    QCOMPARE(session.InputPath().text(),
+             QDir::toNativeSeparators(root + QStringLiteral("/HL.BSP")));
+}
+
 } // namespace texelary::test

@@ -126,18 +126,22 @@ void WindowsTest::OutputFileDialogsFillTheOutputField_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QString>("extension");
+    QTest::addColumn<QStringList>("filters");
+    // A wad target may also write into a compiled map.
+    const QStringList wads{"*.wad (*.wad)", "*.bsp (*.bsp)"};
+    const QStringList paks{"*.pak (*.pak)"};
     QTest::newRow("wad2, Browse...") << IndexOf(TargetFormat::Wad2) << "Button1"
                                      << "SaveDialogWad"
-                                     << "wad";
+                                     << "wad" << wads;
     QTest::newRow("wad3, Browse...") << IndexOf(TargetFormat::Wad3) << "Button1"
                                      << "SaveDialogWad"
-                                     << "wad";
+                                     << "wad" << wads;
     QTest::newRow("png, Pak...") << IndexOf(TargetFormat::Png) << "PakBtn"
                                  << "SaveDialogPak"
-                                 << "pak";
+                                 << "pak" << paks;
     QTest::newRow("wal, Pak...") << IndexOf(TargetFormat::Wal) << "PakBtn"
                                  << "SaveDialogPak"
-                                 << "pak";
+                                 << "pak" << paks;
 }
 
 // A save dialog for the one file of the run's outputs: it opens in the output folder, offers
@@ -147,6 +151,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
     QFETCH(QString, button);
     QFETCH(QString, dialog);
     QFETCH(QString, extension);
+    QFETCH(QStringList, filters);
     Session session;
     QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("out")));
     session.OutputPath().setText(QDir::toNativeSeparators(session.PathOf("out")));
@@ -158,7 +163,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
         return int(QDialog::Accepted);
     });
     QString opened;
-    QStringList filters;
+    QStringList offered;
     bool saves = false;
     session.Modals.Then([&](QDialog& shown) {
         auto* files = qobject_cast<QFileDialog*>(&shown);
@@ -166,7 +171,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
             return int(QDialog::Rejected);
         }
         opened = files->directory().absolutePath();
-        filters = files->nameFilters();
+        offered = files->nameFilters();
         saves = files->acceptMode() == QFileDialog::AcceptSave;
         files->selectFile(QStringLiteral("textures"));
         return int(QDialog::Accepted);
@@ -175,7 +180,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
     QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", dialog}));
     QCOMPARE(pakEnabled, extension == "pak");
     QCOMPARE(opened, session.PathOf("out"));
-    QCOMPARE(filters, QStringList{"*." + extension + " (*." + extension + ")"});
+    QCOMPARE(offered, filters);
     QVERIFY(saves);
     QCOMPARE(session.OutputPath().text(),
              QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));
@@ -197,6 +202,34 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
     QCOMPARE(opened, session.PathOf("out"));
     QCOMPARE(session.OutputPath().text(),
              QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));
+}
+
+// A wad target's output may be a map that is there: picked under its own filter, a name typed
+// without an extension is the map's, and the dialog takes it as a place the run can write to.
+void WindowsTest::WadTargetMayWriteIntoAMap() {
+    Session session;
+    CopyTestMaps(session);
+    session.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wad2));
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("OkBtn")), Qt::LeftButton);
+        return kClosedByAction;
+    });
+    QString suffix;
+    session.Modals.Then([&](QDialog& shown) {
+        auto& files = static_cast<QFileDialog&>(shown);
+        // The second filter, picked as a user picks it.
+        QTest::keyClick(files.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")), Qt::Key_Down);
+        suffix = files.defaultSuffix();
+        files.selectFile(QStringLiteral("q1_detail_fence2"));
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown, (QStringList{"TProjectSetup", "SaveDialogWad"}));
+    QCOMPARE(suffix, QStringLiteral("bsp"));
+    QCOMPARE(session.OutputPath().text(),
+             QDir::toNativeSeparators(session.PathOf("q1_detail_fence2.bsp")));
+    QCOMPARE(session.Boxes.Texts(), QStringList{});
 }
 
 } // namespace texelary::test

@@ -127,6 +127,8 @@ private slots:
     void AddToListTakesTexturesInAnArchive();
     void DragCarriesTheSelectedFiles();
     void DamagedFileGetsAPlaceholder();
+    void MapShowsItsTexturesAndCountsThoseOutside_data();
+    void MapShowsItsTexturesAndCountsThoseOutside();
 };
 
 void TextureBrowserTest::OpensFromTheViewMenu() {
@@ -316,6 +318,9 @@ void TextureBrowserTest::AddToListTakesTexturesInAnArchive_data() {
     QTest::newRow("wad") << IndexOf(SourceFormat::Wad2) << "gfx.wad"
                          << "*lava"
                          << "half.wad/{fence";
+    QTest::newRow("map") << IndexOf(SourceFormat::Wad2) << "q1_detail_fence2.bsp"
+                         << "{trigger"
+                         << "gfx.wad/brick";
 }
 
 void TextureBrowserTest::AddToListTakesTexturesInAnArchive() {
@@ -325,6 +330,7 @@ void TextureBrowserTest::AddToListTakesTexturesInAnArchive() {
     QFETCH(QString, elsewhere);
     Session session;
     WriteTestArchives(session);
+    CopyTestMaps(session);
     session.InputPath().setText(session.PathOf(input));
     Open(session, *SourceFormatAt(from));
     Select(session, {texture});
@@ -381,6 +387,52 @@ void TextureBrowserTest::DamagedFileGetsAPlaceholder() {
     QVERIFY(LabelText(session, "Fields").startsWith(QStringLiteral("bad.wal\nCannot be read: ")));
     QVERIFY(!Part<QLabel>(session, "Picture").pixmap().isNull());
     QVERIFY(session.Boxes.Shown.empty());
+}
+
+void TextureBrowserTest::MapShowsItsTexturesAndCountsThoseOutside_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("map");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("count"); // %1: the map's path
+    QTest::addColumn<QString>("outside");
+    QTest::newRow("version 29") << IndexOf(SourceFormat::Wad2) << "q1_detail_fence2.bsp"
+                                << QStringList{"orangestuff8", "skip", "{trigger"} << "3 textures"
+                                << "";
+    QTest::newRow("version 30, one texture outside")
+        << IndexOf(SourceFormat::Wad3) << "hl.bsp" << QStringList{"embedded", "skip"}
+        << "2 textures, 1 outside the map"
+        << "Outside the map: EXTERNAL";
+    QTest::newRow("version 30 for WAD2 textures")
+        << IndexOf(SourceFormat::Wad2) << "hl.bsp" << QStringList{} << "0 textures"
+        << "";
+    QTest::newRow("version 38")
+        << IndexOf(SourceFormat::Wad2) << "credits.bsp" << QStringList{}
+        << "Cannot read the archive \"%1\": the map names its textures rather than holding them "
+           "(--textures-of takes them from the game's folder)"
+        << "";
+}
+
+// A map lists the textures it holds the pixels of, each with its thumbnail; those it names but
+// holds elsewhere are counted and named apart, and a map without textures of its own says why.
+void TextureBrowserTest::MapShowsItsTexturesAndCountsThoseOutside() {
+    QFETCH(int, from);
+    QFETCH(QString, map);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, count);
+    QFETCH(QString, outside);
+    Session session;
+    CopyTestMaps(session);
+    session.InputPath().setText(session.PathOf(map));
+    Open(session, *SourceFormatAt(from));
+    QCOMPARE(Listed(session), listed);
+    QCOMPARE(LabelText(session, "Count"),
+             count.replace(QStringLiteral("%1"), QDir::toNativeSeparators(session.PathOf(map))));
+    QCOMPARE(Part<QLabel>(session, "Count").toolTip(), outside);
+    const QAbstractItemModel& model = *Grid(session).model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QTRY_COMPARE(model.index(row, 0).data(TextureModel::ThumbnailRole).toInt(),
+                     int(TextureModel::ThumbnailState::Ready));
+    }
 }
 
 int RunTextureBrowserTests(int argc, char** argv) {

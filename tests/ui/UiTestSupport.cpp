@@ -292,4 +292,13 @@ void WriteTestArchives(Session& session) {
                  {{"{fence", Wad3Lump("{fence"), MipTextureType(WadKind::Wad3)}}, WadKind::Wad3);
 }
 
+void CopyTestMaps(Session& session) {
+    for (const char* name : {"q1_detail_fence2.bsp", "hl.bsp", "credits.bsp"}) {
+        const QString map = QString::fromLatin1(name);
+        if (!QFile::copy(QStringLiteral(TEXELARY_TEST_DATA "/maps/") + map, session.PathOf(map))) {
+            qFatal("cannot copy the test map %s", name);
+        }
+    }
+}
+
 } // namespace texelary::test

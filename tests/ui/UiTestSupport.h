@@ -134,6 +134,11 @@ IndexedImage Picture16();
 // texture) and half.wad (WAD3: {fence), each texture Picture16.
 void WriteTestArchives(Session& session);
 
+// Real compiled maps of the test data, copied into the session's directory: q1_detail_fence2.bsp
+// (version 29: orangestuff8, {trigger and skip), hl.bsp (version 30: embedded and skip, and
+// EXTERNAL held outside it) and credits.bsp (version 38, which only names its textures).
+void CopyTestMaps(Session& session);
+
 // Writes an uncompressed 8-bit bitmap with a palette of 256 colours.
 void WriteBitmap(const QString& path, int width, int height);
 void WriteText(const QString& path, const QByteArray& bytes);

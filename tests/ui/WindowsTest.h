@@ -135,6 +135,8 @@ private slots:
     void PathChooserIndentsPicturesWithNames();
     void PathChooserOpensWithFoldersFocused();
     void PathChooserOpensArchivesLikeFolders();
+    void PathChooserOpensMaps();
+    void WadTargetMayWriteIntoAMap();
     void DeleteKeyRemovesSelectedEntry();
     void DeleteRemovesEverySelectedEntry_data();
     void DeleteRemovesEverySelectedEntry();

@@ -20,7 +20,7 @@ struct DroppedFiles {
 
 // Sorts the dropped files into those that may be added to the image list, by name (those of the
 // project's source format in its input directory, `inputFolder` as the run takes the
-// project's), and the others. A path through a pak or a wad (the texture browser's, when the
+// project's), and the others. A path through a pak, a wad or a map (the texture browser's, when the
 // input directory runs through one) names the texture inside it.
 DroppedFiles ListDroppedFiles(const QMimeData& dropped, const ProjectModel& project,
                               const QString& inputFolder);

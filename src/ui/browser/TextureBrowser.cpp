@@ -164,6 +164,7 @@ void TTextureBrowser::Reload() {
         m_format ? TextureNamesIn(folder, *m_format, reason) : std::optional<QStringList>();
     m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp),
                          names.value_or(QStringList()));
+    m_outside = names ? TexturesOutsideMap(folder, *m_format) : QStringList();
     FilterChange(m_ui->Filter->text());
     if (!names) {
         m_ui->Count->setText(reason);
@@ -174,8 +175,16 @@ void TTextureBrowser::FilterChange(const QString& text) {
     m_model->SetFilter(text);
     const auto all = m_model->AllNames().size();
     const int shown = m_model->rowCount();
-    m_ui->Count->setText(shown == all ? QStringLiteral("%1 textures").arg(all)
-                                      : QStringLiteral("%1 of %2 textures").arg(shown).arg(all));
+    QString count = shown == all ? QStringLiteral("%1 textures").arg(all)
+                                 : QStringLiteral("%1 of %2 textures").arg(shown).arg(all);
+    // A map's textures without pixels can't be shown or converted, but the map does use them.
+    if (!m_outside.isEmpty()) {
+        count += QStringLiteral(", %1 outside the map").arg(m_outside.size());
+    }
+    m_ui->Count->setText(count);
+    m_ui->Count->setToolTip(m_outside.isEmpty() ? QString()
+                                                : QStringLiteral("Outside the map: ") +
+                                                      m_outside.join(QStringLiteral(", ")));
     ShowNothing();
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 // The texture browser: every texture of the project's source format in its input folder (or in
-// the pak or wad the input folder runs through), as a grid of thumbnails with name and size that
-// are made in the background, so the window answers at once whatever the number of textures.
-// Selecting one shows it large (zoomed 1x to 8x, texels as sharp squares), its mip levels side by
-// side, its palette as a 16 x 16 grid and its header fields; a texture that is a frame of an
-// animation (numbered frames "+0name" ... or the next frames its header names) plays it. The
+// the pak, wad or compiled map the input folder runs through), as a grid of thumbnails with name
+// and size that are made in the background, so the window answers at once whatever the number of
+// textures. Selecting one shows it large (zoomed 1x to 8x, texels as sharp squares), its mip levels
+// side by side, its palette as a 16 x 16 grid and its header fields; a texture that is a frame of
+// an animation (numbered frames "+0name" ... or the next frames its header names) plays it. The
 // filter shows the textures whose names contain its text. "Add to list", or a drag onto the main
 // window's image list, adds the selected textures to the project by the rules a drop of files
 // follows. Pictures are read with the run's own read step: what is shown is what is converted. A
@@ -16,6 +16,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -78,6 +79,8 @@ private:
     std::unique_ptr<ThumbnailLoader> m_loader;
     std::unique_ptr<TextureModel> m_model;
     std::optional<SourceFormat> m_format;
+    // The textures the map listed names but holds no pixels for: not in the grid, but counted.
+    QStringList m_outside;
 
     QTimer* m_timer = nullptr;
 

@@ -5,8 +5,9 @@
 // mask (case ignored, folders and hidden files left out), and reading the folder makes it the
 // process's current directory. In a pak, or a folder inside one, they are the entries of the
 // format's extension in that folder, by their names there. The textures of a wad's formats are
-// the wad's mip textures of that kind, by lump name; an input that is no such wad is said in a
-// box.
+// the mip textures of that kind of the wad or compiled map, by lump name (a map's textures held
+// outside it are left out); an input that is no such wad or map is said in a box, and a map that
+// can't be read, or holds no textures of its own, is reported with the reason.
 
 #include "formats/Formats.h"
 #include "ui/app/AppWindows.h"

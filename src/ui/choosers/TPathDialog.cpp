@@ -185,9 +185,9 @@ bool TPathDialog::OpenFolder(const QString& path) {
     }
     if (m_choice == PathChoice::FoldersAndArchives) {
         // Name filters ignore case, so these also find BASE.PAK.
-        const QStringList archives =
-            dir.entryList(QStringList{QStringLiteral("*.pak"), QStringLiteral("*.wad")},
-                          QDir::Files, QDir::Name | QDir::IgnoreCase);
+        const QStringList archives = dir.entryList(
+            QStringList{QStringLiteral("*.pak"), QStringLiteral("*.wad"), QStringLiteral("*.bsp")},
+            QDir::Files, QDir::Name | QDir::IgnoreCase);
         for (const QString& archive : archives) {
             children.append({archive, dir.absoluteFilePath(archive), true});
         }

@@ -8,10 +8,12 @@
 // archive) is said in a box and the chooser stays open. Return on a focused button presses it,
 // and Return in the field presses OK.
 //
-// Where textures are read from, the list also holds the paks and wads (.pak and .wad files, in any
-// case) of the current folder, after its subfolders and with a file's picture, and opens them as
-// folders: a pak holds the folders that its entries' names run through, a wad none. The chosen
-// path is then the archive ("base.pak") or a folder inside a pak ("base.pak/textures/e1").
+// Where textures are read from, the list also holds the paks, wads and compiled maps (.pak, .wad
+// and .bsp files, in any case) of the current folder, after its subfolders and with a file's
+// picture, and opens them as folders: a pak holds the folders that its entries' names run through,
+// a wad or a map none. A map that holds no textures of its own (version 38) or can't be read is
+// reported with its reason, as a damaged archive is. The chosen path is then the archive
+// ("base.pak", "e1m1.bsp") or a folder inside a pak ("base.pak/textures/e1").
 
 #include "ui/app/AppWindows.h"
 

@@ -66,6 +66,28 @@ std::optional<QStringList> ArchiveTextureNames(const std::string& local, SourceF
     return names;
 }
 
+QStringList TexturesOutsideMap(const QString& folder, SourceFormat format) {
+    const std::string local = LocalPath(QDir::cleanPath(QDir(folder).absolutePath()));
+    const std::optional<WadKind> kind = RowOf(format).wad;
+    if (!kind || !IsArchiveFile(local)) {
+        return {};
+    }
+    const OpenedArchive& archive = ArchiveAt(local);
+    const ArchiveDirectory& directory = archive.Directory();
+    if (archive.Error() != ReadError::None || !directory.map || directory.mipTextures != kind) {
+        return {};
+    }
+    QStringList names;
+    for (const StoredEntry& entry : directory.entries) {
+        if (entry.outside) {
+            names.append(FromLocalPath(entry.name));
+        }
+    }
+    names.removeDuplicates();
+    names.sort(Qt::CaseInsensitive);
+    return names;
+}
+
 QString TexturePath(const QString& folder, const QString& name) {
     return FromLocalPath(JoinPath(LocalPath(folder), LocalPath(name)));
 }

@@ -42,9 +42,9 @@ private:
 
 // Shows the file at `path` in `preview` and what its header says in `info`. Bitmaps (and files
 // of a format index out of range) go through the platform's bitmap loader; every other source
-// format, and every texture inside a pak or a wad, through the run's own read step, so that what
-// is shown is what will be converted, palette pictures in their own colours and true-colour ones
-// as they are, with the levels and header fields that step reads. A file that can't be opened,
+// format, and every texture inside a pak, a wad or a map, through the run's own read step, so that
+// what is shown is what will be converted, palette pictures in their own colours and true-colour
+// ones as they are, with the levels and header fields that step reads. A file that can't be opened,
 // or an entry its archive doesn't have, empties the preview; one that opens but is refused is
 // reported by the application's error report, naming the file, with the reader's own words as
 // the reason, and the preview is emptied before the report, so that it never shows another

@@ -125,7 +125,7 @@ void TProjectSetup::ConvFromChange(int index) {
 namespace {
 
 // Why the typed input path `path` (made absolute as the run takes it) is no place textures are
-// read from: a folder, a pak or a wad, or a folder inside a pak. Empty when it is one.
+// read from: a folder, a pak, a wad or a map, or a folder inside a pak. Empty when it is one.
 std::string InputProblem(const QString& path) {
     const std::string local = LocalPath(path);
     if (QFileInfo(path).isDir() || IsArchiveFile(local) || SplitArchivePath(local)) {
@@ -182,11 +182,12 @@ void TProjectSetup::BmpDirBtnClick() {
     }
 }
 
-// A wad target writes one wad, whose name is asked for; the other targets write into a folder.
+// A wad target writes one wad, whose name is asked for, or replaces the textures of the same
+// names in a compiled map that is there; the other targets write into a folder.
 void TProjectSetup::Button1Click() {
     const auto to = TargetFormatAt(m_ui->ConvTo->currentIndex());
     if (to && RowOf(*to).wad) {
-        ChooseOutputFile("SaveDialogWad", QStringLiteral("wad"));
+        ChooseOutputFile("SaveDialogWad", QStringLiteral("wad"), {QStringLiteral("bsp")});
         return;
     }
     TPathDialog& chooser = *m_windows.PathDialog;
@@ -200,10 +201,12 @@ void TProjectSetup::PakBtnClick() {
 }
 
 // The dialog opens in the output folder, or in the folder of the output file.
-void TProjectSetup::ChooseOutputFile(const char* name, const QString& extension) {
+void TProjectSetup::ChooseOutputFile(const char* name, const QString& extension,
+                                     const QStringList& otherExtensions) {
     const QFileInfo output(QDir::fromNativeSeparators(m_ui->OutputPath->text()));
     QString directory = output.isDir() ? output.absoluteFilePath() : output.absolutePath();
-    const QString chosen = RunFileNameDialog(m_windows, *this, name, extension, true, directory);
+    const QString chosen =
+        RunFileNameDialog(m_windows, *this, name, extension, true, directory, otherExtensions);
     if (!chosen.isEmpty()) {
         m_ui->OutputPath->setText(QDir::toNativeSeparators(chosen));
     }

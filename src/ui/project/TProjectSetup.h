@@ -17,12 +17,15 @@
 // while either names no folder (or archive) the run can use.
 //
 // The output is a folder, or one file that takes every texture of a run: the wad of a wad target
-// ("Browse..." then asks for its name), or a pak for the other targets ("Pak...").
+// ("Browse..." then asks for its name), or a pak for the other targets ("Pak..."). A wad target's
+// output may also be a compiled map that is there (.bsp): a run then writes each texture over the
+// map's texture of the same name.
 
 #include "ui/project/ProjectModel.h"
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace Ui {
@@ -64,9 +67,11 @@ private:
     void ShowSettings();
     // Shows `path` (empty for none) as the palette file, and the choice that goes with it.
     void ShowPaletteFile(const QString& path);
-    // Asks for the archive file the output goes into, by its extension, in a dialog named `name`,
-    // and puts the chosen path into the output field.
-    void ChooseOutputFile(const char* name, const QString& extension);
+    // Asks for the archive file the output goes into, by its extension (or one of
+    // `otherExtensions`, each a filter of its own), in a dialog named `name`, and puts the chosen
+    // path into the output field.
+    void ChooseOutputFile(const char* name, const QString& extension,
+                          const QStringList& otherExtensions = {});
 
     std::unique_ptr<Ui::TProjectSetup> m_ui;
     AppWindows& m_windows;
