@@ -1074,5 +1074,77 @@ TEST_F(ConvertCli, APaletteFileReplacesTheBuiltInOnes) {
     EXPECT_EQ(ReadM8Image(test::ReadAll(dir.Path() / "out" / "stone.m8"))->pixels[0], 2);
 }
 
+// A version-38 map of texture infos only: each name with the index of its next frame.
+std::vector<std::uint8_t>
+NamingMap(const std::vector<std::pair<std::string, std::int32_t>>& infos) {
+    test::Bytes map;
+    map.Text("IBSP", 4).I32(38);
+    for (int lump = 0; lump < 19; ++lump) {
+        map.I32(lump == 5 ? 160 : 0)
+            .I32(lump == 5 ? static_cast<std::int32_t>(76 * infos.size()) : 0);
+    }
+    for (const auto& [name, next] : infos) {
+        map.Text("", 40).Text(name, 32).I32(next);
+    }
+    return map.bytes;
+}
+
+TEST_F(ConvertCli, InfoListsTheTexturesOfMaps) {
+    for (const char* name : {"example-bsp2.bsp", "cube.bsp"}) {
+        std::filesystem::copy_file(test::DataPath(std::string("maps/") + name), dir.Path() / name);
+    }
+    // water1 and water2 play in turn; lava1 names a frame the map does not.
+    test::WriteAll(
+        dir.Path() / "q2.bsp",
+        NamingMap({{"e1/water1", 1}, {"e1/water2", 0}, {"e1/lava1", 7}, {"e1/water1", -1}}));
+    const Outcome outcome = Run("--info example-bsp2.bsp cube.bsp q2.bsp");
+    EXPECT_EQ(outcome.status, 0) << outcome.errors;
+    EXPECT_EQ(outcome.output,
+              "example-bsp2.bsp\n"
+              "  kind:             map BSP2\n"
+              "  entries:          5\n"
+              "    \"skip\", 40 bytes, outside: 64 x 64\n"
+              "    \"wood\", 40 bytes, outside: 128 x 128\n"
+              "    \"bricks\", 40 bytes, outside: 32 x 32\n"
+              "    \"16_blood_3\", 380 bytes, mip texture: 16 x 16, 8 x 8, 4 x 4, 2 x 2\n"
+              "    \"origin\", 40 bytes, outside: 64 x 64\n"
+              "cube.bsp\n"
+              "  kind:             map 29\n"
+              "  entries:          0\n"
+              "  missing:          1\n"
+              "q2.bsp\n"
+              "  kind:             map 38\n"
+              "  textures:         3 named\n"
+              "    \"e1/water1\", next frame \"e1/water2\"\n"
+              "    \"e1/water2\", next frame \"e1/water1\"\n"
+              "    \"e1/lava1\"\n"
+              "animations: 2 frames, every chain closes\n");
+}
+
+// --textures-of takes what a version-38 map names from a game folder, in any case, and says what
+// the folder lacks.
+TEST_F(ConvertCli, TexturesOfAMapComeFromTheGameFolder) {
+    std::filesystem::create_directories(dir.Path() / "game" / "textures" / "e1");
+    const IndexedImage image = test::MakePicture(
+        16, 16, [](std::int32_t x, std::int32_t) { return static_cast<std::uint8_t>(x); });
+    for (const char* name : {"game/textures/e1/WATER1.wal", "game/textures/e1/water2.wal",
+                             "game/textures/e1/unused.wal"}) {
+        test::WriteAll(dir.Path() / NativePath(name), *WriteWal(image, WalPalette));
+    }
+    test::WriteAll(dir.Path() / "q2.bsp",
+                   NamingMap({{"e1/water1", 1}, {"e1/water2", 0}, {"e1/lava1", -1}}));
+    const Outcome outcome =
+        Run("--from wal --to wal --input game --textures-of q2.bsp --output needs.pak");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.errors,
+              "texelary-convert: 'q2.bsp' names 3 textures; the input lacks 1 of them:\n"
+              "  e1/lava1\n"
+              "All done\n"
+              "2 converted, 0 failed\n");
+    std::string reason;
+    EXPECT_EQ(ArchiveEntryNames(dir.File("needs.pak"), reason),
+              (std::vector<std::string>{"textures/e1/WATER1.wal", "textures/e1/water2.wal"}));
+}
+
 } // namespace
 } // namespace texelary
