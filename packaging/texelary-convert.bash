@@ -40,8 +40,12 @@ _texelary_convert() {
         return
         ;;
     --input | --output)
-        # A folder, or a pak or wad taken as one.
-        _filedir '@(pak|PAK|Pak|wad|WAD|Wad)'
+        # A folder, or a pak, wad or compiled map taken as one.
+        _filedir '@(pak|PAK|Pak|wad|WAD|Wad|bsp|BSP|Bsp)'
+        return
+        ;;
+    --textures-of)
+        _filedir '@(bsp|BSP|Bsp)'
         return
         ;;
     esac
@@ -49,7 +53,7 @@ _texelary_convert() {
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
             --stop-on-error --jobs --keep-header --sidecar --mips --dither --transparent-index --fullbright --palette
-            --all-levels --pak-entries
+            --all-levels --pak-entries --textures-of
             --info --json --help --version" -- "$cur")
         return
     fi
