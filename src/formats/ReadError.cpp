@@ -43,9 +43,9 @@ const char* DescribeReadError(ReadError error) {
     case ReadError::BadArchive:
         return "the pak, wad or map that holds it cannot be read";
     case ReadError::NotInWad:
-        return "only the mip textures of a wad can be read in this format";
+        return "only the mip textures of a wad or map can be read in this format";
     case ReadError::WrongWadKind:
-        return "the wad is not of this kind (WAD2 or WAD3)";
+        return "the wad or map holds the other kind of textures (WAD2 or WAD3)";
     case ReadError::NotMipTexture:
         return "the lump is not a mip texture";
     case ReadError::BadSidecar:

@@ -792,7 +792,7 @@ TEST_F(ConvertCli, WadTexturesAreReadByLumpNameInAnyCase) {
     const std::pair<const char*, const char*> named[] = {
         {"--from wad3 --to png --input src.wad --output . \"*LAVA\"", ""},
         {"--from wad2 --to png --input src.wad --output . \"*Lava\"",
-         "the wad is not of this kind (WAD2 or WAD3)"},
+         "the wad or map holds the other kind of textures (WAD2 or WAD3)"},
         {"--from wad3 --to png --input src.wad --output . palette",
          "the lump is not a mip texture"},
         {"--from wad3 --to png --input src.wad --output . stone", "no such file"},

@@ -240,19 +240,19 @@ void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
     QTest::newRow("wad2 from a folder")
         << IndexOf(SourceFormat::Wad2) << "."
         << "The input path \"%1\" holds no " + wad2 + "." << exclamation
-        << "only the mip textures of a wad can be read in this format";
+        << "only the mip textures of a wad or map can be read in this format";
     QTest::newRow("wad2 from a pak")
         << IndexOf(SourceFormat::Wad2) << "base.pak"
         << "The input path \"%1\" holds no " + wad2 + "." << exclamation
-        << "only the mip textures of a wad can be read in this format";
+        << "only the mip textures of a wad or map can be read in this format";
     QTest::newRow("wad2 from a folder in a pak")
         << IndexOf(SourceFormat::Wad2) << "base.pak/textures"
         << "The input path \"%1\" holds no " + wad2 + "." << exclamation
-        << "only the mip textures of a wad can be read in this format";
+        << "only the mip textures of a wad or map can be read in this format";
     QTest::newRow("wad3 from a wad2")
         << IndexOf(SourceFormat::Wad3) << "gfx.wad"
         << "The input path \"%1\" holds no WAD3 textures (*.wad)." << exclamation
-        << "the wad is not of this kind (WAD2 or WAD3)";
+        << "the wad or map holds the other kind of textures (WAD2 or WAD3)";
     QTest::newRow("damaged wad") << IndexOf(SourceFormat::Wad2) << "bad.wad"
                                  << "Cannot read the archive \"%1\"." << stop << "";
     QTest::newRow("damaged pak") << IndexOf(SourceFormat::Wal) << "bad.pak/textures"
@@ -260,7 +260,7 @@ void WindowsTest::AddSaysWhyAnArchiveIsNotListed_data() {
     QTest::newRow("wad3 from a map of version 29")
         << IndexOf(SourceFormat::Wad3) << "q1_detail_fence2.bsp"
         << "The input path \"%1\" holds no WAD3 textures (*.wad)." << exclamation
-        << "the wad is not of this kind (WAD2 or WAD3)";
+        << "the wad or map holds the other kind of textures (WAD2 or WAD3)";
     QTest::newRow("damaged map") << IndexOf(SourceFormat::Wad2) << "bad.bsp"
                                  << "Cannot read the archive \"%1\"." << stop
                                  << "a lump of the map runs past the end of the file";
