@@ -224,11 +224,18 @@ std::vector<std::string> FilesUnder(const std::string& inputDir,
 }
 
 // The folders of the entries under the output directory. One that cannot be made shows as the
-// write failure of its files.
+// write failure of its files; an entry that climbs out with ".." gets none made, and none are
+// made in an output directory that is not there (the run says so once).
 void MakeOutputFolders(const std::string& outputDir, const std::vector<std::string>& entries) {
+    std::error_code missing;
+    if (!fs::is_directory(NativePath(outputDir), missing)) {
+        return;
+    }
     for (const std::string& entry : entries) {
         const fs::path folder = NativePath(entry).parent_path();
-        if (!folder.empty()) {
+        const bool climbs = std::any_of(folder.begin(), folder.end(),
+                                        [](const fs::path& part) { return part == ".."; });
+        if (!folder.empty() && !climbs) {
             std::error_code ignored;
             fs::create_directories(NativePath(outputDir) / folder, ignored);
         }
@@ -321,8 +328,7 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project,
         }
         project.files = std::move(files);
     }
-    if ((arguments.recursive || !arguments.texturesOf.empty()) &&
-        !ArchiveTargetOf(project.outputDir, project.convTo)) {
+    if (!ArchiveTargetOf(project.outputDir, project.convTo)) {
         MakeOutputFolders(project.outputDir, project.files);
     }
     return std::nullopt;

@@ -1146,5 +1146,21 @@ TEST_F(ConvertCli, TexturesOfAMapComeFromTheGameFolder) {
               (std::vector<std::string>{"textures/e1/WATER1.wal", "textures/e1/water2.wal"}));
 }
 
+// Files named in sub-folders of the input get their folders under the output, as --recursive
+// gives them; none are made outside it.
+TEST_F(ConvertCli, NamedFilesInSubFoldersGetTheirFolders) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir.Path() / "in" / "game" / "e1" / "u3");
+    fs::create_directories(dir.Path() / "in" / "other");
+    fs::copy_file(dir.Path() / "a.bmp", dir.Path() / "in" / "game" / "e1" / "u3" / "a.bmp");
+    fs::copy_file(dir.Path() / "a.bmp", dir.Path() / "in" / "other" / "a.bmp");
+    const Outcome outcome =
+        Run("--from bmp --to m8 --input " + Separated("in/game") + " --output out " +
+            Separated("e1/u3/a.bmp") + " " + Separated("../other/a.bmp"));
+    EXPECT_EQ(outcome.status, 1) << outcome.errors;
+    EXPECT_TRUE(fs::is_regular_file(dir.Path() / "out" / "e1" / "u3" / "a.m8"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "other")); // out/../other
+}
+
 } // namespace
 } // namespace texelary
