@@ -26,6 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 struct PixelRange {
     std::size_t start;
     std::size_t end;
+    bool operator==(const PixelRange&) const = default;
 };
 
 std::vector<PixelRange> PixelRanges(const Bytes& map, bool palettes) {
@@ -133,6 +134,9 @@ TEST_F(MapRun, PicturesGoOverTheirNamesakesAndNothingElseChanges) {
 
         const Bytes after = test::ReadAll(map);
         ASSERT_EQ(after.size(), before.size());
+        // It still reads as a map, its textures where they were.
+        EXPECT_EQ(PixelRanges(after, c.to == TargetFormat::Wad3),
+                  PixelRanges(before, c.to == TargetFormat::Wad3));
         Bytes outside = after;
         Bytes outsideBefore = before;
         for (const PixelRange& range : PixelRanges(before, c.to == TargetFormat::Wad3)) {
