@@ -19,7 +19,7 @@ void WindowsTest::SetupDialogTakesTypedPathsThatItCanUse() {
     } cases[] = {
         {"InputPath", native + QDir::separator() + "in", 0, nullptr},
         {"InputPath", native + QDir::separator() + "gone", 0, "the folder does not exist"},
-        {"OutputPath", native + QDir::separator() + "notes.txt", 0, "it is not a folder"},
+        {"OutputPath", native + QDir::separator() + "notes.txt", 0, "it is a file"},
         {"OutputPath", native + QDir::separator() + "out.pak", 0, nullptr},
         {"OutputPath", native + QDir::separator() + "gone" + QDir::separator() + "out.wad",
          IndexOf(TargetFormat::Wad2), "the folder does not exist"},

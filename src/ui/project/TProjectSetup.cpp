@@ -131,7 +131,7 @@ std::string InputProblem(const QString& path) {
     if (QFileInfo(path).isDir() || IsArchiveFile(local) || SplitArchivePath(local)) {
         return {};
     }
-    return QFileInfo::exists(path) ? "it is not a folder" : "the folder does not exist";
+    return QFileInfo::exists(path) ? "it is a file" : "the folder does not exist";
 }
 
 // The same for the output path: a folder, or the pak or wad a run of `to` writes, in a folder
@@ -144,7 +144,7 @@ std::string OutputProblem(const QString& path, std::optional<TargetFormat> to) {
     if (to && ArchiveTargetOf(LocalPath(path), *to)) {
         return info.absoluteDir().exists() ? std::string() : "the folder does not exist";
     }
-    return info.exists() ? "it is not a folder" : "the folder does not exist";
+    return info.exists() ? "it is a file" : "the folder does not exist";
 }
 
 } // namespace
