@@ -128,8 +128,8 @@ void WindowsTest::OutputFileDialogsFillTheOutputField_data() {
     QTest::addColumn<QString>("extension");
     QTest::addColumn<QStringList>("filters");
     // A wad target may also write into a compiled map.
-    const QStringList wads{"*.wad (*.wad)", "*.bsp (*.bsp)"};
-    const QStringList paks{"*.pak (*.pak)"};
+    const QStringList wads{"Wads (*.wad)", "Compiled maps (*.bsp)"};
+    const QStringList paks{"Paks (*.pak)"};
     QTest::newRow("wad2, Browse...") << IndexOf(TargetFormat::Wad2) << "Button1"
                                      << "SaveDialogWad"
                                      << "wad" << wads;
@@ -164,6 +164,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
     });
     QString opened;
     QStringList offered;
+    QString title;
     bool saves = false;
     session.Modals.Then([&](QDialog& shown) {
         auto* files = qobject_cast<QFileDialog*>(&shown);
@@ -172,6 +173,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
         }
         opened = files->directory().absolutePath();
         offered = files->nameFilters();
+        title = files->windowTitle();
         saves = files->acceptMode() == QFileDialog::AcceptSave;
         files->selectFile(QStringLiteral("textures"));
         return int(QDialog::Accepted);
@@ -181,6 +183,7 @@ void WindowsTest::OutputFileDialogsFillTheOutputField() {
     QCOMPARE(pakEnabled, extension == "pak");
     QCOMPARE(opened, session.PathOf("out"));
     QCOMPARE(offered, filters);
+    QVERIFY2(title.startsWith("Choose the " + extension + " to write"), qPrintable(title));
     QVERIFY(saves);
     QCOMPARE(session.OutputPath().text(),
              QDir::toNativeSeparators(session.PathOf("out/textures." + extension)));

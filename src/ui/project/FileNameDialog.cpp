@@ -4,19 +4,51 @@
 
 #include <QFileDialog>
 #include <algorithm>
+#include <string_view>
 
 namespace texelary {
 
 namespace {
 
-// "*.wad *.lmp (*.wad *.lmp)" for "wad lmp".
+// What the files of an extension are, for the list of file types.
+struct FileKind {
+    const char* suffix; // the first of the filter's
+    const char* words;
+};
+constexpr FileKind kFileKinds[] = {
+    {"mm", "Texelary projects"},
+    {"wad", "Wads"},
+    {"bsp", "Compiled maps"},
+    {"pak", "Paks"},
+    {"pcx", "Palettes and pictures with one"},
+};
+
+// What each dialog chooses, as its title says; the project's own keep the platform's "Open" and
+// "Save As".
+struct DialogTitle {
+    const char* name;
+    const char* title;
+};
+constexpr DialogTitle kTitles[] = {
+    {"SaveDialogWad", "Choose the wad to write, or the map whose textures to replace"},
+    {"SaveDialogPak", "Choose the pak to write"},
+    {"PaletteFileDialog", "Choose the palette"},
+};
+
+// "Wads (*.wad)" for "wad", "Palettes and pictures with one (*.pcx *.lmp ...)" for "pcx lmp ...".
 QString NameFilter(const QStringList& suffixes) {
     QStringList masks;
     for (const QString& suffix : suffixes) {
         masks.append(QStringLiteral("*.") + suffix);
     }
     const QString mask = masks.join(QLatin1Char(' '));
-    return mask + QStringLiteral(" (") + mask + QStringLiteral(")");
+    QString words = mask;
+    for (const FileKind& kind : kFileKinds) {
+        if (suffixes.value(0) == QLatin1String(kind.suffix)) {
+            words = QString::fromLatin1(kind.words);
+        }
+    }
+    return words + QStringLiteral(" (") + mask + QStringLiteral(")");
 }
 
 } // namespace
@@ -26,6 +58,11 @@ QString RunFileNameDialog(AppWindows& windows, QWidget& parent, const char* name
                           const QStringList& otherExtensions) {
     QFileDialog dialog(&parent);
     dialog.setObjectName(QString::fromLatin1(name));
+    for (const DialogTitle& title : kTitles) {
+        if (std::string_view(name) == title.name) {
+            dialog.setWindowTitle(QString::fromLatin1(title.title));
+        }
+    }
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     const QStringList suffixes = extensions.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QStringList filters{NameFilter(suffixes)};
