@@ -39,13 +39,25 @@ std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingF
 
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to) {
     if (const auto wad = RowOf(to).wad) {
-        return ArchiveTarget{outputDir, wad, false, EndsIn(outputDir, ".bsp")};
+        return ArchiveTarget{outputDir, wad, false, EndsIn(outputDir, ".bsp"), {}};
     }
-    std::error_code error;
-    if (EndsIn(outputDir, ".pak") && !fs::is_directory(NativePath(outputDir), error)) {
-        return ArchiveTarget{outputDir, std::nullopt};
+    // The first part of the path that names a pak rather than a folder.
+    for (std::size_t end = outputDir.find_first_of("/\\");;
+         end = outputDir.find_first_of("/\\", end + 1)) {
+        const std::string pak = outputDir.substr(0, end);
+        std::error_code error;
+        if (EndsIn(pak, ".pak") && !fs::is_directory(NativePath(pak), error)) {
+            ArchiveTarget target{pak, std::nullopt, false, false, {}};
+            if (end != std::string::npos) {
+                bool cut = false;
+                target.folder = ArchiveEntryName(target, outputDir.substr(end + 1), cut);
+            }
+            return target;
+        }
+        if (end == std::string::npos) {
+            return std::nullopt;
+        }
     }
-    return std::nullopt;
 }
 
 std::string ArchiveEntryName(const ArchiveTarget& target, const std::string& outputName,
@@ -64,7 +76,7 @@ std::string ArchiveEntryName(const ArchiveTarget& target, const std::string& out
             }
             start = end + 1;
         }
-        return joined;
+        return target.folder.empty() || joined.empty() ? joined : target.folder + "/" + joined;
     }
     name = name.substr(name.find_last_of('/') + 1);
     name = LumpNameOfFile(name.substr(0, name.find('.')));

@@ -25,15 +25,17 @@ struct ArchiveTarget {
     std::optional<WadKind> wad;  // none for a pak
     bool longPakEntries = false; // a pak with the 72-byte directory entries of the later game
     bool map = false;            // an existing compiled map (.bsp) whose textures are replaced
+    std::string folder;          // a pak's folder that every entry goes into ("textures/mod")
 };
 
 // The archive a run with this output path and target format writes: the path itself for a wad
 // format (a map when it ends in .bsp, in any case); for any other, the path when it ends in .pak
-// (in any case) and is not a folder. None when the outputs are files.
+// (in any case) and is not a folder, or the pak such a path runs through and the folder after it
+// ("mod.pak/textures/mod"). None when the outputs are files.
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to);
 
 // The name of a run's entry in the archive: for a pak, its output's path under the output folder
-// with '/' between folders; for a wad, the input's file name cut at its first dot ('#' at its
+// with '/' between folders, in the target's folder; for a wad, the input's file name cut at its first dot ('#' at its
 // start written '*'), cut to 15 bytes. `cut` tells whether the wad's name had to be cut.
 std::string ArchiveEntryName(const ArchiveTarget& target, const std::string& outputName, bool& cut);
 

@@ -1,5 +1,7 @@
 #include "cli/ConvertArguments.h"
 
+#include "archives/ArchiveOutput.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -159,7 +161,8 @@ const std::vector<OptionRow>& OptionRows() {
         {"--output", "", "DIR", SetOutput,
          "directory the converted files are written to (must exist);\n"
          "or a FILE.pak, made anew with every output in it, folders\n"
-         "kept; with --to wad2 or wad3, the FILE.wad made anew with\n"
+         "kept (FILE.pak/textures/mod puts them in that folder of the\n"
+         "pak); with --to wad2 or wad3, the FILE.wad made anew with\n"
          "every texture as a lump named after its input (cut at the\n"
          "first dot and to 15 characters; '#' at the start becomes\n"
          "'*'). The archive is written at the end of the run, whole,\n"
@@ -342,7 +345,7 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
         return wadOutput ? "--output FILE.wad goes with --to wad2 or wad3"
                          : "--output MAP.bsp goes with --to wad2 or wad3";
     }
-    if (a.longPakEntries && (RowOf(*a.to).wad || !EndsWithIgnoringCase(a.outputDir, ".pak"))) {
+    if (a.longPakEntries && !ArchiveTargetOf(a.outputDir, *a.to)) {
         return "--pak-entries goes with --output FILE.pak";
     }
     if (a.recursive && (!a.inputGiven || !a.outputGiven)) {

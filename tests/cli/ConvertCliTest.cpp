@@ -826,6 +826,13 @@ TEST_F(ConvertCli, ArchiveOutputsHoldWhatFolderOutputsDo) {
             << name;
     }
 
+    // A folder named after the pak holds every entry.
+    const Outcome inFolder =
+        Run(run + "--to png --output " + Separated("in.pak/textures/mod/") + " --pak-entries 72");
+    ASSERT_EQ(inFolder.status, 0) << inFolder.errors;
+    EXPECT_EQ(ArchiveEntryNames(dir.File("in.pak"), reason),
+              (std::vector<std::string>{"textures/mod/deep/copy.png", "textures/mod/hopper.png"}));
+
     // A WAD3 keeps a palette picture's indices and palette, and reads back as the same PNG.
     const Outcome wad = Run(run + "--to wad3 --output w.wad");
     ASSERT_EQ(wad.status, 0) << wad.errors;

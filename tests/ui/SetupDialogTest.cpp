@@ -21,6 +21,8 @@ void WindowsTest::SetupDialogTakesTypedPathsThatItCanUse() {
         {"InputPath", native + QDir::separator() + "gone", 0, "the folder does not exist"},
         {"OutputPath", native + QDir::separator() + "notes.txt", 0, "it is a file"},
         {"OutputPath", native + QDir::separator() + "out.pak", 0, nullptr},
+        {"OutputPath", native + QDir::separator() + "out.pak" + QDir::separator() + "textures", 0,
+         nullptr},
         {"OutputPath", native + QDir::separator() + "gone" + QDir::separator() + "out.wad",
          IndexOf(TargetFormat::Wad2), "the folder does not exist"},
     };

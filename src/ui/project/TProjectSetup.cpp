@@ -141,8 +141,9 @@ std::string OutputProblem(const QString& path, std::optional<TargetFormat> to) {
     if (info.isDir()) {
         return {};
     }
-    if (to && ArchiveTargetOf(LocalPath(path), *to)) {
-        return info.absoluteDir().exists() ? std::string() : "the folder does not exist";
+    if (const auto target = to ? ArchiveTargetOf(LocalPath(path), *to) : std::nullopt) {
+        const QFileInfo archive(FromLocalPath(target->path));
+        return archive.absoluteDir().exists() ? std::string() : "the folder does not exist";
     }
     return info.exists() ? "it is a file" : "the folder does not exist";
 }
