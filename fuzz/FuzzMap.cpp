@@ -45,7 +45,9 @@ void CheckTextures(ArchiveFile& file, const MapHeader& header) {
     const std::uint64_t lumpEnd = std::uint64_t{header.lump.offset} + header.lump.length;
     const WadKind kind = *MapTextureKind(map->version);
     for (const MapTexture& texture : map->textures) {
-        if (texture.offset < header.lump.offset || texture.length < 40 ||
+        // A texture may start inside another's bytes (no compiler writes that), which leaves the
+        // other shorter than a header: the decoder refuses it, so only an empty one is wrong.
+        if (texture.offset < header.lump.offset || texture.length == 0 ||
             std::uint64_t{texture.offset} + texture.length > lumpEnd ||
             CheckEntryName(texture.name) != ReadError::None || texture.name.size() > 15 ||
             texture.width == 0 || texture.height == 0 || texture.width > 32768 ||
