@@ -165,6 +165,8 @@ TEST(MapRead, Version38MapsNameTheirTextures) {
         }
         EXPECT_FALSE(ReadMapTextures(archive, &error));
         EXPECT_EQ(error, ReadError::MapNamesTextures);
+        EXPECT_FALSE(ListArchiveEntries(path, {}, {}, ListingDepth::Recursive, &error));
+        EXPECT_EQ(error, ReadError::MapNamesTextures);
     }
 }
 
