@@ -2,14 +2,14 @@
 # Fuzzes every reader for SECONDS seconds each with libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer (clang). Findings are written to fuzz/regressions/<reader>/, where
 # CTest replays them on every test run; the growing corpus stays in the build directory.
-# Usage: fuzz/run.sh SECONDS [HARNESS...]   (harnesses: bmp m8 m32 wal swl project png tga pcx pak wad mip palette sidecar; default all)
+# Usage: fuzz/run.sh SECONDS [HARNESS...]   (harnesses: bmp m8 m32 wal swl project png tga pcx pak wad map mip palette sidecar; default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:?usage: fuzz/run.sh SECONDS [HARNESS...]}
 shift
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(bmp m8 m32 wal swl project png tga pcx pak wad mip palette sidecar)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(bmp m8 m32 wal swl project png tga pcx pak wad map mip palette sidecar)
 
 command -v clang++ >/dev/null || { echo "fuzz/run.sh needs clang (apt-get install clang)" >&2; exit 1; }
 build=build/fuzz
