@@ -35,8 +35,9 @@ struct ArchiveTarget {
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to);
 
 // The name of a run's entry in the archive: for a pak, its output's path under the output folder
-// with '/' between folders, in the target's folder; for a wad, the input's file name cut at its first dot ('#' at its
-// start written '*'), cut to 15 bytes. `cut` tells whether the wad's name had to be cut.
+// with '/' between folders, in the target's folder; for a wad, the input's file name cut at its
+// first dot ('#' at its start written '*'), cut to 15 bytes. `cut` tells whether the wad's name had
+// to be cut.
 std::string ArchiveEntryName(const ArchiveTarget& target, const std::string& outputName, bool& cut);
 
 class ArchiveOutput {
