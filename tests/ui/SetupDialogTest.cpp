@@ -237,4 +237,22 @@ void WindowsTest::WadTargetMayWriteIntoAMap() {
     QCOMPARE(session.Boxes.Texts(), QStringList{});
 }
 
+// Every option says what it does, and a greyed one why it is greyed.
+void WindowsTest::SetupOptionsSayWhatTheyDo() {
+    Session session;
+    QDialog& setup = *session.Windows().ProjectSetup;
+    for (const char* name : {"KeepHeader", "MipLevels", "TransparentIndex", "Dither",
+                             "PaletteChoice", "InputPath", "PakBtn", "Fullbright"}) {
+        QVERIFY2(!setup.findChild<QWidget*>(QString::fromLatin1(name))->toolTip().isEmpty(), name);
+    }
+    auto& pak = *setup.findChild<QWidget*>(QStringLiteral("PakBtn"));
+    auto& fullbright = *setup.findChild<QWidget*>(QStringLiteral("Fullbright"));
+    session.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Png));
+    QVERIFY(!fullbright.isEnabled() &&
+            fullbright.toolTip().contains(QStringLiteral("choose WAD2")));
+    session.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wad2));
+    QVERIFY(!pak.isEnabled() && pak.toolTip().contains(QStringLiteral("never a pak")));
+    QVERIFY(fullbright.isEnabled() && !fullbright.toolTip().contains(QStringLiteral("choose")));
+}
+
 } // namespace texelary::test

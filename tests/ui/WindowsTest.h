@@ -137,6 +137,7 @@ private slots:
     void PathChooserOpensArchivesLikeFolders();
     void PathChooserOpensMaps();
     void WadTargetMayWriteIntoAMap();
+    void SetupOptionsSayWhatTheyDo();
     void DeleteKeyRemovesSelectedEntry();
     void DeleteRemovesEverySelectedEntry_data();
     void DeleteRemovesEverySelectedEntry();

@@ -39,8 +39,33 @@ TProjectSetup::TProjectSetup(AppWindows& windows)
     m_ui->ConvFrom->setCurrentIndex(IndexOf(m_model.ConvFrom()));
     m_ui->ConvTo->setCurrentIndex(IndexOf(m_model.ConvTo()));
     ShowSettings();
+    ExplainOptions();
     ConvToChange();
     ConnectControls();
+}
+
+// What each option does, in the words of a user who has not met them before.
+void TProjectSetup::ExplainOptions() {
+    const struct {
+        QWidget* control;
+        const char* tip;
+    } tips[] = {
+        {m_ui->KeepHeader, "Copy the name, animation name, flags, contents and value of .m8, .m32, "
+                           ".wal and .swl textures into what they become"},
+        {m_ui->MipLevels, "How the three smaller pictures the engines draw far away are made: "
+                          "sampled takes every other pixel, averaged blends 2 x 2 pixels as the "
+                          "games' own tools did"},
+        {m_ui->TransparentIndex, "Pixels less than half opaque become colour 255, which no opaque "
+                                 "pixel takes, and which the engines draw as holes"},
+        {m_ui->Dither, "When true colour is brought down to 256 colours, spread each pixel's error "
+                       "over its neighbours instead of taking the nearest colour only"},
+        {m_ui->PaletteChoice, "The palette the textures take: the game's own, built in, or a "
+                              "mod's (a colormap.pcx, palette.lmp, .pal, .gpl or a picture's)"},
+        {m_ui->InputPath, "A folder, or a pak, wad or compiled map whose textures are read"},
+    };
+    for (const auto& [control, tip] : tips) {
+        control->setToolTip(QString::fromUtf8(tip));
+    }
 }
 
 // The project's controls write to the model as they change; the program settings' write all of
@@ -213,11 +238,23 @@ void TProjectSetup::ChooseOutputFile(const char* name, const QString& extension,
     }
 }
 
-// "Pak..." is for the targets that write files of their own, the full-bright colours for WAD2.
+// "Pak..." is for the targets that write files of their own, the full-bright colours for WAD2;
+// a greyed one says why.
 void TProjectSetup::ConvToChange() {
     const auto to = TargetFormatAt(m_ui->ConvTo->currentIndex());
-    m_ui->PakBtn->setEnabled(to && !RowOf(*to).wad);
+    const bool pak = to && !RowOf(*to).wad;
+    m_ui->PakBtn->setEnabled(pak);
+    m_ui->PakBtn->setToolTip(
+        pak ? QStringLiteral("Put every output into one new pak (type mod.pak/textures/mod to "
+                             "put them in that folder of it)")
+            : QStringLiteral("A wad target writes one wad (or into a map), never a pak"));
     m_ui->Fullbright->setEnabled(to == TargetFormat::Wad2);
+    m_ui->Fullbright->setToolTip(
+        to == TargetFormat::Wad2
+            ? QStringLiteral("Let pictures take colours 224 to 255 of the palette, which the "
+                             "engines draw unlit, as lamps")
+            : QStringLiteral("Only WAD2 textures have full-bright colours (224 to 255, drawn "
+                             "unlit): choose WAD2 as the target"));
 }
 
 // The dialog's program settings are what the settings are while the program runs; a change to

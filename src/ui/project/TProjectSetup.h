@@ -62,6 +62,7 @@ private slots:
 
 private:
     void ConnectControls();
+    void ExplainOptions();
     // The settings the controls show, made the model's, which saves them.
     void SaveSettings() const;
     void ShowSettings();
