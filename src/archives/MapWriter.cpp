@@ -4,7 +4,6 @@
 #include "formats/mips/MipTexture.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace texelary {
 
