@@ -2,6 +2,9 @@
 
 #include "WindowsTest.h"
 
+#include <QScrollBar>
+#include <functional>
+
 namespace texelary::test {
 
 void WindowsTest::AddAppendsSelectionInChooserOrder() {
@@ -74,6 +77,28 @@ void WindowsTest::ChooserOpensWithFirstFileAloneSelected() {
     QCOMPARE(selectedAtOpening, QStringList{"A.bmp"});
     QCOMPARE(currentAtOpening, 0);
     QCOMPARE(session.Entries(), QStringList{"A.bmp"});
+}
+
+// Whatever had the keys when it was last closed, the chooser opens with them in its list: Ctrl+A
+// selects every file, and "Ok" takes them all.
+void WindowsTest::CtrlASelectsEveryFileInChooser() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 4, 4);
+    }
+    session.Add([](QDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("CancelBtn"))->setFocus();
+        return int(QDialog::Rejected);
+    });
+    session.Add([](QDialog& dialog) {
+        if (dialog.focusWidget() == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("OkBtn")), Qt::LeftButton);
+        return kClosedByAction;
+    });
+    QCOMPARE(session.Entries(), (QStringList{"a.bmp", "b.bmp", "c.bmp"}));
 }
 
 void WindowsTest::DoubleClickAcceptsChooser() {
@@ -150,6 +175,62 @@ void WindowsTest::ChooserMaskFollowsSourceFormat() {
     QCOMPARE(session.Windows().FileDialog->Mask(), mask);
     QCOMPARE(session.Windows().FileDialog->Directory(), session.InputPath().text());
     QCOMPARE(seen, listed);
+}
+
+void WindowsTest::EmptyChooserSaysWhatItLists_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("shortened");
+    QTest::newRow("folder") << IndexOf(SourceFormat::Png) << "."
+                            << "*.png files" << false;
+    QTest::newRow("long folder") << IndexOf(SourceFormat::Png) << QString(120, QLatin1Char('x'))
+                                 << "*.png files" << true;
+    QTest::newRow("folder in a pak") << IndexOf(SourceFormat::Wal) << "base.pak/sound"
+                                     << "*.wal files" << false;
+}
+
+// In place of its lines, an empty list names the files it lists and where, shortened in the
+// middle when it is longer than the list, the whole of it in the tooltip.
+void WindowsTest::EmptyChooserSaysWhatItLists() {
+    QFETCH(int, from);
+    QFETCH(QString, input);
+    QFETCH(QString, what);
+    QFETCH(bool, shortened);
+    Session session;
+    WriteTestArchives(session);
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    QVERIFY(input.contains(QStringLiteral(".pak")) || QDir(session.Dir()).mkpath(input));
+    const QString folder = QDir::cleanPath(QDir(session.PathOf(input)).absolutePath());
+    session.InputPath().setText(QDir::toNativeSeparators(folder));
+    session.ConvFrom().setCurrentIndex(from);
+    QString text;
+    QString whole;
+    bool fits = false;
+    session.Add([&](QDialog& dialog) {
+        const auto& empty = *dialog.findChild<QLabel*>(QStringLiteral("Empty"));
+        text = empty.isVisible() ? empty.text() : QString();
+        whole = empty.toolTip();
+        fits = empty.fontMetrics().horizontalAdvance(text) <= empty.contentsRect().width();
+        return int(QDialog::Rejected);
+    });
+    QCOMPARE(whole, "No " + what + " in " + QDir::toNativeSeparators(folder));
+    QVERIFY(fits);
+    // Shortened in the middle: what it lists and the folder's last letters stay.
+    const QChar ellipsis(0x2026);
+    QVERIFY(text == whole || text.contains(ellipsis));
+    QVERIFY(!shortened || text.contains(ellipsis));
+    QVERIFY(text.startsWith("No " + what));
+    QVERIFY(text.endsWith(whole.right(4)));
+    // With files to list, the words are gone.
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Bmp));
+    session.InputPath().setText(QDir::toNativeSeparators(session.Dir()));
+    bool shown = true;
+    session.Add([&](QDialog& dialog) {
+        shown = dialog.findChild<QLabel*>(QStringLiteral("Empty"))->isVisible();
+        return int(QDialog::Rejected);
+    });
+    QVERIFY(!shown);
 }
 
 void WindowsTest::UnreadableInputDirectoryIsReported() {
@@ -303,6 +384,87 @@ void WindowsTest::AddSaysWhyAnArchiveIsNotListed() {
         QCOMPARE(QString::fromStdString(box.detail), detail);
     }
     QCOMPARE(session.BmpList().count(), 0);
+}
+
+namespace {
+
+// Opens the file chooser (`paths` false) or the input's path chooser and runs `look` inside it.
+void InChooser(Session& session, bool paths, const std::function<void(QDialog&)>& look) {
+    const auto answer = [look](QDialog& dialog) {
+        look(dialog);
+        return int(QDialog::Rejected);
+    };
+    if (!paths) {
+        session.Add(answer);
+        return;
+    }
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then(answer);
+    session.Item("PropertiesBtn").trigger();
+}
+
+} // namespace
+
+void WindowsTest::ChoosersGrowAndShortenLongNames_data() {
+    QTest::addColumn<bool>("paths");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("file chooser") << false << "File";
+    QTest::newRow("path chooser") << true << "Path";
+}
+
+// Each chooser opens at its first size, its least; it can be maximised, and resized it gives the
+// room it gains to its list, its buttons keeping their size and their place from the corner. A
+// name longer than the list is shortened in the middle, its line's tooltip the whole name.
+void WindowsTest::ChoosersGrowAndShortenLongNames() {
+    QFETCH(bool, paths);
+    QFETCH(QString, list);
+    Session session;
+    const QString name = QString(50, QLatin1Char('n')) + QStringLiteral("_middle_") +
+                         QString(50, QLatin1Char('e')) + (paths ? "" : ".bmp");
+    if (paths) {
+        QVERIFY(QDir(session.Dir()).mkdir(name));
+    } else {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    QSize firstSize;
+    QSize grown;
+    QPoint okMoved;
+    QSize okSize;
+    bool maximisable = false;
+    bool shortened = false;
+    int maximisedWidth = 0;
+    InChooser(session, paths, [&](QDialog& dialog) {
+        auto& lines = *dialog.findChild<QListWidget*>(list);
+        const auto& ok = *dialog.findChild<QPushButton*>(QStringLiteral("OkBtn"));
+        const QList<QListWidgetItem*> found = lines.findItems(name, Qt::MatchExactly);
+        shortened = found.size() == 1 && found[0]->toolTip() == name &&
+                    lines.textElideMode() == Qt::ElideMiddle &&
+                    lines.visualItemRect(found[0]).right() < lines.viewport()->width() &&
+                    lines.horizontalScrollBar()->maximum() == 0;
+        firstSize = dialog.size();
+        maximisable = dialog.minimumSize() == firstSize &&
+                      dialog.windowFlags().testFlag(Qt::WindowMaximizeButtonHint);
+        const QSize listBefore = lines.size();
+        const QPoint okBefore = ok.pos();
+        dialog.resize(firstSize + QSize(200, 100));
+        (void)QTest::qWaitFor([&] { return lines.size() != listBefore; });
+        grown = lines.size() - listBefore;
+        okMoved = ok.pos() - okBefore;
+        okSize = ok.size();
+        dialog.showMaximized();
+        (void)QTest::qWaitFor([&] { return dialog.width() > firstSize.width() + 200; });
+        maximisedWidth = lines.width();
+    });
+    QVERIFY(shortened);
+    QVERIFY(maximisable);
+    QCOMPARE(grown, QSize(200, 100));
+    QCOMPARE(okMoved, QPoint(200, 100));
+    QCOMPARE(okSize, QSize(75, 25));
+    QVERIFY(maximisedWidth > grown.width() + 200);
 }
 
 } // namespace texelary::test

@@ -139,11 +139,12 @@ std::vector<WindowLayout> Layouts(AppWindows& windows) {
          {388, 249},
          {{"GroupBox1", 9, 10, 371, 198, "directory path"},
           {"Path", 8, 19, 354, 142, nullptr},
-          {"Drive", 8, 169, 355, 24, nullptr},
+          {"Drive", 8, 169, 272, 24, nullptr},
+          {"NewFolderBtn", 288, 169, 75, 24, "&New folder"},
           {"PathLabel", 9, 217, 205, 25, nullptr},
           {"OkBtn", 222, 217, 75, 25, "&Ok"},
           {"CancelBtn", 305, 217, 75, 25, "&Cancel"}},
-         {"Path", "Drive", "PathLabel", "OkBtn", "CancelBtn"}},
+         {"Path", "Drive", "NewFolderBtn", "PathLabel", "OkBtn", "CancelBtn"}},
         {windows.FileDialog,
          windows.FileDialog,
          "Choose your file",
@@ -274,10 +275,12 @@ void LayoutTest::WindowsMatchTheirLayouts() {
         const QString window = layout.window->objectName();
         QCOMPARE(VisibleTitle(*layout.window), layout.caption);
         QCOMPARE(layout.client->size(), layout.clientSize);
-        // Fixed frames but the main window's, which opens at its least size and grows from there.
-        // Closing any window but the main one leaves the program on.
+        // Fixed frames but the main window's and the choosers', which open at their least size and
+        // grow from there. Closing any window but the main one leaves the program on.
         const bool main = layout.window == session.Windows().Main;
-        QCOMPARE(layout.window->minimumSize() == layout.window->maximumSize(), !main);
+        const bool grows = main || layout.window == session.Windows().PathDialog ||
+                           layout.window == session.Windows().FileDialog;
+        QCOMPARE(layout.window->minimumSize() == layout.window->maximumSize(), !grows);
         QCOMPARE(layout.window->testAttribute(Qt::WA_QuitOnClose),
                  layout.window == session.Windows().Main);
         for (const Control& control : layout.controls) {

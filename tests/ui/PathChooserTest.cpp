@@ -2,6 +2,8 @@
 
 #include "WindowsTest.h"
 
+#include <QInputDialog>
+
 namespace texelary::test {
 
 void WindowsTest::PathChooserSetsBothDirectories() {
@@ -464,6 +466,135 @@ void WindowsTest::PathChooserOpensMaps() {
     QCOMPARE(opened, root + QStringLiteral("/HL.BSP"));
     QCOMPARE(session.InputPath().text(),
              QDir::toNativeSeparators(root + QStringLiteral("/HL.BSP")));
+}
+
+void WindowsTest::NewFolderInPathChooser_data() {
+    QTest::addColumn<QString>("where"); // opened in the session's directory first
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("refused"); // the reason; empty when the folder is made
+    QTest::newRow("made") << "."
+                          << " fresh "
+                          << "";
+    QTest::newRow("there") << "."
+                           << "sub"
+                           << "something of that name is already there";
+    QTest::newRow("parent") << "."
+                            << ".."
+                            << "something of that name is already there";
+    QTest::newRow("separator") << "."
+                               << "a/b"
+                               << "a folder's name holds no / or \\";
+    QTest::newRow("in a pak") << "base.pak"
+                              << "fresh"
+                              << "folders can't be made inside an archive";
+}
+
+// "New folder" asks for a name and makes the folder in the one shown, which then highlights it;
+// a name that can't be made is refused with the reason, and nothing is made.
+void WindowsTest::NewFolderInPathChooser() {
+    QFETCH(QString, where);
+    QFETCH(QString, name);
+    QFETCH(QString, refused);
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("sub")));
+    const QString root = QDir(session.Dir()).canonicalPath();
+    const QString shown = QDir::cleanPath(root + "/" + where);
+    QString asked;
+    QString highlighted;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("BmpDirBtn")),
+                          Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& chooser) {
+        static_cast<TPathDialog&>(chooser).OpenDirectory(shown);
+        QTest::mouseClick(chooser.findChild<QPushButton*>(QStringLiteral("NewFolderBtn")),
+                          Qt::LeftButton);
+        highlighted =
+            chooser.findChild<QListWidget*>(QStringLiteral("Path"))->currentItem()->text();
+        return int(QDialog::Rejected);
+    });
+    session.Modals.Then([&](QDialog& ask) {
+        asked = static_cast<QInputDialog&>(ask).labelText();
+        static_cast<QInputDialog&>(ask).setTextValue(name);
+        return int(QDialog::Accepted);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Modals.Shown,
+             (QStringList{"TProjectSetup", "TPathDialog", "NewFolderDialog"}));
+    QCOMPARE(asked, "Name of the new folder in \"" + QDir::toNativeSeparators(shown) + "\":");
+    const QString made = shown + "/" + name.trimmed();
+    if (refused.isEmpty()) {
+        QVERIFY(QFileInfo(made).isDir());
+        QCOMPARE(highlighted, name.trimmed());
+        QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+        return;
+    }
+    QVERIFY(!QFileInfo::exists(root + "/fresh") && !QFileInfo::exists(root + "/a"));
+    QCOMPARE(session.Boxes.Texts(),
+             QStringList{"Cannot make the folder \"" + QDir::toNativeSeparators(made) + "\"."});
+    QCOMPARE(QString::fromStdString(session.Boxes.Shown[0].detail), refused);
+}
+
+void WindowsTest::PathChooserTakesTildeAsHome_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("home") << "~" << QDir::cleanPath(QDir::homePath());
+    QTest::newRow("in home") << "~/.." << QDir::cleanPath(QDir::homePath() + "/..");
+}
+
+void WindowsTest::PathChooserTakesTildeAsHome() {
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    Session session;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& chooser) {
+        auto& field = *chooser.findChild<QLineEdit*>(QStringLiteral("PathLabel"));
+        field.setText(typed);
+        QTest::keyClick(&field, Qt::Key_Return);
+        return chooser.isVisible() ? int(QDialog::Rejected) : kClosedByAction;
+    });
+    session.Item("PropertiesBtn").trigger();
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+    QCOMPARE(session.OutputPath().text(), QDir::toNativeSeparators(chosen));
+}
+
+// Where outputs go, an archive is not opened as a folder, even when asked by its path.
+void WindowsTest::OutputChooserOpensNoArchive() {
+    Session session;
+    WriteTestArchives(session);
+    const QString pak = QDir(session.Dir()).canonicalPath() + QStringLiteral("/base.pak");
+    bool opened = true;
+    QString shown;
+    session.Modals.Then([](QDialog& setup) {
+        QTest::mouseClick(setup.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        return int(QDialog::Accepted);
+    });
+    session.Modals.Then([&](QDialog& dialog) {
+        auto& chooser = static_cast<TPathDialog&>(dialog);
+        opened = chooser.OpenDirectory(pak);
+        shown = chooser.Directory();
+        return int(QDialog::Rejected);
+    });
+    session.Item("PropertiesBtn").trigger();
+    QVERIFY(!opened);
+    QCOMPARE(shown, QDir(session.Dir()).canonicalPath());
+    QCOMPARE(session.Boxes.Texts(),
+             QStringList{"Cannot read the directory \"" + QDir::toNativeSeparators(pak) + "\"."});
+}
+
+void WindowsTest::PathChooserDrawsPicturesAtTheirSize() {
+    Session session;
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("sub")));
+    QSize icon;
+    InPathChooser(session, [&](TPathDialog&, QListWidget& list) { icon = list.iconSize(); });
+    const int size = FolderLines::IconSize(*session.Windows().PathDialog->style());
+    QVERIFY(size <= FolderLines::kLineHeight);
+    QCOMPARE(icon, QSize(size, size));
 }
 
 } // namespace texelary::test

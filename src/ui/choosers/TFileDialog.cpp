@@ -9,7 +9,9 @@
 #include "ui_TFileDialog.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QShowEvent>
+#include <algorithm>
 
 namespace texelary {
 
@@ -17,8 +19,20 @@ TFileDialog::TFileDialog(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TFileDialog>())
     , m_windows(windows) {
     m_ui->setupUi(this);
-    m_ui->File->setItemDelegate(&m_lineHeight);
-    FixWindow(*this, kDialogFrame);
+    m_ui->File->setItemDelegate(&m_lines);
+    ElideInTheMiddle(*m_ui->File);
+    // The list's frame stays visible around the words that stand in for its lines.
+    m_empty = new QLabel(m_ui->GroupBox1);
+    m_empty->setObjectName(QStringLiteral("Empty"));
+    m_empty->setGeometry(m_ui->File->geometry().marginsRemoved(QMargins(2, 2, 2, 2)));
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_empty->hide();
+    m_layout = std::make_unique<GrowingLayout>(*this, QList<Follow>{{"GroupBox1", 0, 0, 1, 1},
+                                                                    {"File", 0, 0, 1, 1},
+                                                                    {"Empty", 0, 0, 1, 1},
+                                                                    {"OkBtn", 1, 1, 0, 0},
+                                                                    {"CancelBtn", 1, 1, 0, 0}});
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->File, &QListWidget::itemDoubleClicked, this, &TFileDialog::FileDblClick);
@@ -53,7 +67,38 @@ bool TFileDialog::ReadDirectory() {
     }
     m_ui->File->clear();
     m_ui->File->addItems(names);
+    SetLineTips(*m_ui->File);
+    ShowWhatIsMissing(path);
     return true;
+}
+
+// "No *.png files in /maps/textures"; for a wad's formats, whose mask names the wad and not
+// what it holds (a map's textures may all be outside it), "No WAD3 textures (*.wad) in".
+void TFileDialog::ShowWhatIsMissing(const QString& path) {
+    m_empty->setVisible(m_ui->File->count() == 0);
+    if (!m_format) {
+        m_empty->setToolTip(QString());
+        m_empty->clear();
+        return;
+    }
+    const SourceFormatRow& row = RowOf(*m_format);
+    const QString what = row.wad ? QString::fromLatin1(row.caption)
+                                 : QString::fromLatin1(row.mask) + QStringLiteral(" files");
+    m_empty->setToolTip(QStringLiteral("No %1 in %2").arg(what, QDir::toNativeSeparators(path)));
+    ElideWhatIsMissing();
+}
+
+void TFileDialog::ElideWhatIsMissing() {
+    const int room =
+        m_empty->contentsRect().width() - 2 * m_empty->fontMetrics().averageCharWidth();
+    m_empty->setText(
+        m_empty->fontMetrics().elidedText(m_empty->toolTip(), Qt::ElideMiddle, std::max(room, 0)));
+}
+
+void TFileDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    m_layout->Apply();
+    ElideWhatIsMissing();
 }
 
 bool TFileDialog::ReadFolder(const QString& path, QStringList& names) {
@@ -166,6 +211,8 @@ void TFileDialog::showEvent(QShowEvent* event) {
 
 void TFileDialog::FormShow() {
     m_acceptedByDoubleClick = false;
+    // The keys go to the list, so that Ctrl+A selects every file whatever had the focus before.
+    m_ui->File->setFocus();
     // Opens with exactly its first file selected, and that file current.
     if (m_ui->File->count() > 0) {
         m_ui->File->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);

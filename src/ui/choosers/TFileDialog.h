@@ -7,10 +7,13 @@
 // format's extension in that folder, by their names there. The textures of a wad's formats are
 // the mip textures of that kind of the wad or compiled map, by lump name (a map's textures held
 // outside it are left out); an input that is no such wad or map is said in a box, and a map that
-// can't be read, or holds no textures of its own, is reported with the reason.
+// can't be read, or holds no textures of its own, is reported with the reason. An empty list says
+// which files of which folder it would list. It opens with the keyboard in the list, so Ctrl+A
+// selects every file; it can be resized and maximised, the list growing with it.
 
 #include "formats/Formats.h"
 #include "ui/app/AppWindows.h"
+#include "ui/choosers/ChooserLayout.h"
 
 #include <QDialog>
 #include <QString>
@@ -18,6 +21,7 @@
 #include <memory>
 #include <optional>
 
+class QLabel;
 class QListWidget;
 
 namespace Ui {
@@ -54,6 +58,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void FormShow();
@@ -66,9 +71,14 @@ private:
     bool ReadFolder(const QString& path, QStringList& names);
     bool ReadPakFolder(const QString& path, QStringList& names);
     bool ReadWad(const QString& path, WadKind kind, QStringList& names);
+    // What an empty list says in its place, `path` being the folder or archive it lists.
+    void ShowWhatIsMissing(const QString& path);
+    void ElideWhatIsMissing();
 
     std::unique_ptr<Ui::TFileDialog> m_ui;
-    LineHeight m_lineHeight{13};
+    ElidedLines m_lines{13};
+    std::unique_ptr<GrowingLayout> m_layout;
+    QLabel* m_empty = nullptr; // over the list, shown while it is empty
     AppWindows& m_windows;
     QString m_directory;
     QString m_mask;

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QShowEvent>
@@ -20,6 +21,10 @@
 #include <optional>
 
 namespace texelary {
+
+namespace PathDialogLayout {
+constexpr int kDriveLetters = 16; // what the drive selector needs room for at least
+} // namespace PathDialogLayout
 
 namespace {
 
@@ -75,9 +80,8 @@ QIcon ArchiveIcon(const QStyle& style) {
 
 } // namespace
 
-QSize FolderLines::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const int depth = index.data(kDepthRole).toInt();
-    return {QStyledItemDelegate::sizeHint(option, index).width() + depth * kIndent, kLineHeight};
+int FolderLines::IconSize(const QStyle& style) {
+    return std::min(style.pixelMetric(QStyle::PM_SmallIconSize), kLineHeight);
 }
 
 void FolderLines::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -92,8 +96,22 @@ TPathDialog::TPathDialog(AppWindows& windows)
     , m_windows(windows) {
     m_ui->setupUi(this);
     m_ui->Path->setItemDelegate(&m_folderLines);
-    FixWindow(*this, kDialogFrame);
+    ElideInTheMiddle(*m_ui->Path);
+    m_layout = std::make_unique<GrowingLayout>(*this, QList<Follow>{{"GroupBox1", 0, 0, 1, 1},
+                                                                    {"Path", 0, 0, 1, 1},
+                                                                    {"Drive", 0, 1, 1, 0},
+                                                                    {"NewFolderBtn", 1, 1, 0, 0},
+                                                                    {"PathLabel", 0, 1, 1, 0},
+                                                                    {"OkBtn", 1, 1, 0, 0},
+                                                                    {"CancelBtn", 1, 1, 0, 0}});
+    // A volume's name longer than the selector is shortened; the list of them shows it whole.
+    m_ui->Drive->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_ui->Drive->setMinimumContentsLength(PathDialogLayout::kDriveLetters);
+    // Set after the window's font, which the style's sizes may follow.
+    const int icon = FolderLines::IconSize(*style());
+    m_ui->Path->setIconSize(QSize(icon, icon));
     connect(m_ui->OkBtn, &QPushButton::clicked, this, &TPathDialog::OkBtnClick);
+    connect(m_ui->NewFolderBtn, &QPushButton::clicked, this, &TPathDialog::NewFolderBtnClick);
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->Path, &QListWidget::itemDoubleClicked, this, &TPathDialog::PathDblClick);
     connect(m_ui->Path, &QListWidget::currentItemChanged, this, &TPathDialog::PathChange);
@@ -113,7 +131,10 @@ bool TPathDialog::RunPathDialog(PathChoice choice, const QString& start) {
     if (!start.isEmpty()) {
         m_directory = CleanAbsolute(QDir::fromNativeSeparators(start));
     }
-    if (m_windows.RunModal(*this) != QDialog::Accepted) {
+    const int result = m_windows.RunModal(*this);
+    // Between runs the chooser opens whatever it is asked to.
+    m_choice = PathChoice::FoldersAndArchives;
+    if (result != QDialog::Accepted) {
         return false;
     }
     const QListWidgetItem* highlighted = m_ui->Path->currentItem();
@@ -133,9 +154,18 @@ void TPathDialog::PathChange(QListWidgetItem* current) {
     m_ui->PathLabel->setToolTip(path);
 }
 
+QString TPathDialog::ExpandHome(const QString& path) {
+    const QString tilde = QStringLiteral("~");
+    if (path == tilde || path.startsWith(QStringLiteral("~/"))) {
+        return QDir::homePath() + path.mid(tilde.size());
+    }
+    return path;
+}
+
 QString TPathDialog::FieldPath() const {
     const QString typed = m_ui->PathLabel->text().trimmed();
-    return typed.isEmpty() ? QString() : CleanAbsolute(QDir::fromNativeSeparators(typed));
+    return typed.isEmpty() ? QString()
+                           : CleanAbsolute(ExpandHome(QDir::fromNativeSeparators(typed)));
 }
 
 void TPathDialog::FillDrives() {
@@ -151,6 +181,8 @@ void TPathDialog::FillDrives() {
     roots.sort();
     for (const QString& root : roots) {
         m_ui->Drive->addItem(driveIcon, QDir::toNativeSeparators(root), root);
+        m_ui->Drive->setItemData(m_ui->Drive->count() - 1, QDir::toNativeSeparators(root),
+                                 Qt::ToolTipRole);
     }
 }
 
@@ -168,7 +200,8 @@ void TPathDialog::ShowDriveOf(const QString& directory) {
 
 bool TPathDialog::OpenDirectory(const QString& directory) {
     const QString path = CleanAbsolute(directory);
-    return ArchivePlaceOf(path) ? OpenArchive(path) : OpenFolder(path);
+    const bool archives = m_choice == PathChoice::FoldersAndArchives;
+    return archives && ArchivePlaceOf(path) ? OpenArchive(path) : OpenFolder(path);
 }
 
 bool TPathDialog::OpenFolder(const QString& path) {
@@ -275,6 +308,7 @@ void TPathDialog::ShowLines(const QList<Line>& chain, const QList<Line>& childre
     for (const Line& line : children) {
         AddFolder(list, line.archive ? archiveIcon : closedIcon, depth, line.name, line.path);
     }
+    SetLineTips(list);
 }
 
 bool TPathDialog::StillThere(const QString& path) const {
@@ -338,6 +372,56 @@ void TPathDialog::OkBtnClick() {
         return;
     }
     done(QDialog::Accepted);
+}
+
+void TPathDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    m_layout->Apply();
+}
+
+// The new folder becomes the highlighted line, so that "Ok" takes it.
+void TPathDialog::NewFolderBtnClick() {
+    QInputDialog ask(this);
+    ask.setObjectName(QStringLiteral("NewFolderDialog"));
+    ask.setWindowTitle(QStringLiteral("New folder"));
+    ask.setLabelText(QStringLiteral("Name of the new folder in \"%1\":")
+                         .arg(QDir::toNativeSeparators(m_directory)));
+    if (m_windows.RunModal(ask) != QDialog::Accepted || ask.textValue().trimmed().isEmpty()) {
+        return;
+    }
+    const QString name = ask.textValue().trimmed();
+    const QString problem = NewFolderProblem(name);
+    const QString path = m_directory + (m_directory.endsWith(QLatin1Char('/')) ? "" : "/") + name;
+    if (!problem.isEmpty() || !QDir(m_directory).mkdir(name)) {
+        ShowBox(*m_windows.Boxes,
+                LocalPath(QStringLiteral("Cannot make the folder \"%1\".")
+                              .arg(QDir::toNativeSeparators(path))),
+                BoxIcon::Stop, WindowButtons::Ok,
+                LocalPath(problem.isEmpty() ? QStringLiteral("the system refused it") : problem));
+        return;
+    }
+    OpenDirectory(m_directory);
+    const QList<QListWidgetItem*> made = m_ui->Path->findItems(name, Qt::MatchExactly);
+    if (!made.isEmpty()) {
+        m_ui->Path->setCurrentItem(made.last());
+    }
+}
+
+QString TPathDialog::NewFolderProblem(const QString& name) const {
+    if (ArchivePlaceOf(m_directory)) {
+        return QStringLiteral("folders can't be made inside an archive");
+    }
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))) {
+        return QStringLiteral("a folder's name holds no / or \\");
+    }
+    // "." and ".." are there too.
+    if (QFileInfo::exists(QDir(m_directory).filePath(name))) {
+        return QStringLiteral("something of that name is already there");
+    }
+    if (!QFileInfo(m_directory).isWritable()) {
+        return QStringLiteral("the folder can't be written to");
+    }
+    return {};
 }
 
 void TPathDialog::DriveChange(int index) {

@@ -6,16 +6,21 @@
 // OK takes the highlighted line's folder, which the field beside it shows, or a path typed or
 // pasted into that field; a typed path that is no folder (nor, where textures are read from, an
 // archive) is said in a box and the chooser stays open. Return on a focused button presses it,
-// and Return in the field presses OK.
+// and Return in the field presses OK. "~" typed as a path, or at the start of one ("~/maps"), is
+// the home folder. "New folder" makes a folder, named by the user, in the folder the list shows.
+// The chooser can be resized and maximised, the list growing with it; a name longer than the list
+// is shortened in the middle, its line's tooltip the whole name.
 //
 // Where textures are read from, the list also holds the paks, wads and compiled maps (.pak, .wad
 // and .bsp files, in any case) of the current folder, after its subfolders and with a file's
 // picture, and opens them as folders: a pak holds the folders that its entries' names run through,
 // a wad or a map none. A map that holds no textures of its own (version 38) or can't be read is
 // reported with its reason, as a damaged archive is. The chosen path is then the archive
-// ("base.pak", "e1m1.bsp") or a folder inside a pak ("base.pak/textures/e1").
+// ("base.pak", "e1m1.bsp") or a folder inside a pak ("base.pak/textures/e1"). Where outputs are
+// written, archives are neither listed nor opened.
 
 #include "ui/app/AppWindows.h"
+#include "ui/choosers/ChooserLayout.h"
 
 #include <QDialog>
 #include <QList>
@@ -25,6 +30,7 @@
 #include <memory>
 
 class QListWidgetItem;
+class QStyle;
 
 namespace Ui {
 class TPathDialog;
@@ -34,14 +40,17 @@ namespace texelary {
 
 struct AppWindows;
 
-// The directory list's lines, 16 pixels high. The indentation is drawn, not stored in the text:
-// each line's folder picture and name stand one step further right than its parent's, and typing
-// a folder's first letters finds it.
-class FolderLines final : public QStyledItemDelegate {
+// The directory list's lines, 16 pixels high and as wide as the list. The indentation is drawn,
+// not stored in the text: each line's folder picture and name stand one step further right than
+// its parent's, and typing a folder's first letters finds it.
+class FolderLines final : public ElidedLines {
 public:
     static constexpr int kLineHeight = 16;
     static constexpr int kIndent = 10; // pixels per level below the root
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The pictures' size: the style's small icons, never taller than a line.
+    static int IconSize(const QStyle& style);
+    FolderLines()
+        : ElidedLines(kLineHeight) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };
@@ -53,6 +62,9 @@ enum class PathChoice : std::uint8_t { Folders, FoldersAndArchives };
 class TPathDialog final : public QDialog {
     Q_OBJECT
 public:
+    // The user's home folder as `path` names it ("~", "~/maps"); any other path as it is.
+    static QString ExpandHome(const QString& path);
+
     explicit TPathDialog(AppWindows& windows);
     ~TPathDialog() override;
 
@@ -68,17 +80,20 @@ public:
     const QString& Directory() const { return m_directory; }
 
     // Makes `directory` the list's current directory and, for a folder, the process's current
-    // directory. `directory` may be an archive or a folder inside a pak. A directory or an
-    // archive that can't be read is reported by the application's error report and gives false;
-    // the list is then unchanged.
+    // directory. `directory` may be an archive or a folder inside a pak where archives are offered
+    // (always, but while the chooser runs for outputs). A directory or an archive that can't be
+    // read is reported by the application's error report and gives false; the list is then
+    // unchanged.
     bool OpenDirectory(const QString& directory);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void OkBtnClick();
+    void NewFolderBtnClick();
     void DriveChange(int index);
     void PathDblClick(QListWidgetItem* item);
     void PathChange(QListWidgetItem* current);
@@ -103,9 +118,12 @@ private:
     bool StillThere(const QString& path) const;
     void FillDrives();
     void ShowDriveOf(const QString& directory);
+    // Why a folder named `name` can't be made in the current directory; empty when it can.
+    QString NewFolderProblem(const QString& name) const;
 
     std::unique_ptr<Ui::TPathDialog> m_ui;
     FolderLines m_folderLines;
+    std::unique_ptr<GrowingLayout> m_layout;
     AppWindows& m_windows;
     QString m_chosenPath;
     QString m_directory;
