@@ -81,7 +81,7 @@ class WindowsTest : public QObject {
 private slots:
     void StartsWithEmptyProjectInCurrentDirectory();
     void AddAppendsSelectionInChooserOrder();
-    void AddKeepsDuplicatesAndShowsLastAdded();
+    void AddLeavesOutListedNamesAndShowsLastAdded();
     void ChooserOpensWithFirstFileAloneSelected();
     void DoubleClickAcceptsChooser();
     void CancelledOrEmptyChooserAddsNothing();
@@ -148,6 +148,11 @@ private slots:
     void ChangesNotSavedAreAskedAbout_data();
     void ChangesNotSavedAreAskedAbout();
     void DroppedFilesAreAddedWhenTheyMayBe();
+    void ListEditsAreUndoneAndRedone_data();
+    void ListEditsAreUndoneAndRedone();
+    void UndoBackToTheSavedListLeavesNothingToSave();
+    void ListedNamesAreNotAddedAgain_data();
+    void ListedNamesAreNotAddedAgain();
 };
 
 } // namespace texelary::test
