@@ -438,7 +438,7 @@ void LayoutTest::MainMenuHasItsItems() {
     for (const QAction* menu : bar->actions()) {
         menus.append(menu->text());
     }
-    QCOMPARE(menus, (QStringList{"&File", "&View", "&Help"}));
+    QCOMPARE(menus, (QStringList{"&File", "&Edit", "&View", "&Help"}));
     auto items = [&](const char* menuName) {
         QStringList texts;
         const auto* menu = session.Windows().Main->findChild<QMenu*>(QString::fromLatin1(menuName));
@@ -450,10 +450,12 @@ void LayoutTest::MainMenuHasItsItems() {
     };
     QCOMPARE(items("FileMnu"), (QStringList{"&New=NewProject", "-=N1", "&Save=SaveBtn",
                                             "Save &As...=SaveAsBtn", "&Load...=LoadBtn"}));
+    QCOMPARE(items("EditMnu"), (QStringList{"&Undo=UndoBtn", "&Redo=RedoBtn"}));
     QCOMPARE(items("OptionsMnu"),
              (QStringList{"&Project Information...=PropertiesBtn", "&Textures=TexturesBtn"}));
     QCOMPARE(items("HelpMnu"), QStringList{"&About...=AboutBtn"});
-    // The File menu's items, Quit and the texture browser have their keys; nothing else has one.
+    // The File and Edit menus' items, Quit and the texture browser have their keys; nothing else
+    // has one.
     const std::map<QString, QKeySequence> keys{
         {"NewProject", QKeySequence(QStringLiteral("Ctrl+N"))},
         {"SaveBtn", QKeySequence(QStringLiteral("Ctrl+S"))},
@@ -461,6 +463,8 @@ void LayoutTest::MainMenuHasItsItems() {
         {"SaveAsBtn", QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
         {"LoadBtn", QKeySequence(QStringLiteral("Ctrl+O"))},
         {"QuitKey", QKeySequence(QStringLiteral("Ctrl+Q"))},
+        {"UndoBtn", QKeySequence(QStringLiteral("Ctrl+Z"))},
+        {"RedoBtn", QKeySequence(QStringLiteral("Ctrl+Shift+Z"))},
         {"TexturesBtn", QKeySequence(QStringLiteral("Ctrl+B"))}};
     for (const QAction* item : session.Windows().Main->findChildren<QAction*>()) {
         const auto key = keys.find(item->objectName());

@@ -1,6 +1,10 @@
 // The main window: its list of names, the preview, the keys, the boxes and dropped files.
 
 #include "WindowsTest.h"
+#include "convert/OutputGuard.h"
+
+#include <QStatusBar>
+#include <filesystem>
 
 namespace texelary::test {
 
@@ -578,6 +582,197 @@ void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {
     QCOMPARE(session.Boxes.Texts().value(1),
              QStringLiteral("Not added to the image list:\n"
                             "gfx.wad: the project converts from WAD2 textures (*.wad)"));
+}
+
+namespace {
+
+// Runs "Add..." selecting those of `names` that the chooser lists.
+void AddNames(Session& session, const QStringList& names) {
+    session.Add([names](QDialog& dialog) {
+        auto& files = *dialog.findChild<QListWidget*>(QStringLiteral("File"));
+        files.clearSelection();
+        for (int i = 0; i < files.count(); ++i) {
+            files.item(i)->setSelected(names.contains(files.item(i)->text()));
+        }
+        return int(QDialog::Accepted);
+    });
+}
+
+// Drops the session's files `names` onto the image list, as one drop.
+void DropNames(Session& session, const QStringList& names) {
+    QList<QUrl> urls;
+    for (const QString& name : names) {
+        urls.append(QUrl::fromLocalFile(session.PathOf(name)));
+    }
+    QMimeData dropped;
+    dropped.setUrls(urls);
+    QWidget& target = *session.BmpList().viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &drop);
+}
+
+// Presses a key of the main window while it is the active window, as menu keys need.
+void PressInMain(Session& session, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    TMain& main = *session.Windows().Main;
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QTest::keyClick(&main, key, modifiers);
+}
+
+QString StatusMessage(Session& session) {
+    return session.Windows().Main->statusBar()->currentMessage();
+}
+
+} // namespace
+
+void WindowsTest::ListEditsAreUndoneAndRedone_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<int>("undoneCurrent");
+    QTest::newRow("add") << "add" << QStringList{"b.bmp"} << QStringList{"b.bmp", "a.bmp", "c.bmp"}
+                         << 0;
+    QTest::newRow("delete of a selection")
+        << "delete" << QStringList{"a.bmp", "b.bmp", "c.bmp"} << QStringList{"b.bmp"} << 2;
+    QTest::newRow("ctrl+a and delete")
+        << "ctrl+a" << QStringList{"a.bmp", "b.bmp", "c.bmp"} << QStringList{} << 2;
+    QTest::newRow("drop") << "drop" << QStringList{"a.bmp"} << QStringList{"a.bmp", "c.bmp"} << 0;
+}
+
+// Ctrl+Z takes an edit of the list back, Ctrl+Shift+Z and Ctrl+Y make it again; the Edit menu's
+// items are enabled while they have something to do, and "Create..." follows the list.
+void WindowsTest::ListEditsAreUndoneAndRedone() {
+    QFETCH(QString, edit);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(int, undoneCurrent);
+    Session session;
+    QAction& undo = session.Item("UndoBtn");
+    QAction& redo = session.Item("RedoBtn");
+    QVERIFY(!undo.isEnabled() && !redo.isEnabled());
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 4, 4);
+    }
+    AddNames(session, before);
+    QListWidget& list = session.BmpList();
+    list.setFocus();
+    if (edit == QLatin1String("add")) {
+        session.AddAll();
+    } else if (edit == QLatin1String("delete")) {
+        list.item(0)->setSelected(true);
+        list.item(2)->setSelected(true);
+        session.Click("DeleteBtn");
+    } else if (edit == QLatin1String("ctrl+a")) {
+        QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&list, Qt::Key_Delete);
+    } else {
+        DropNames(session, {"c.bmp"});
+    }
+    QCOMPARE(session.Entries(), after);
+    QVERIFY(undo.isEnabled() && !redo.isEnabled());
+
+    PressInMain(session, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(session.Entries(), before);
+    QCOMPARE(list.currentRow(), undoneCurrent);
+    QVERIFY(session.Button("CreateBtn").isEnabled());
+    QVERIFY(redo.isEnabled());
+    PressInMain(session, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(session.Entries(), after);
+    QCOMPARE(session.Button("CreateBtn").isEnabled(), !after.isEmpty());
+    PressInMain(session, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(session.Entries(), before);
+    PressInMain(session, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(session.Entries(), after);
+    QVERIFY(!redo.isEnabled());
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
+}
+
+// Undone back to the list last saved, the project has nothing to save; a change of a folder or a
+// format keeps its star whatever the list does, and New and Load leave nothing to undo.
+void WindowsTest::UndoBackToTheSavedListLeavesNothingToSave() {
+    Session session;
+    TMain& main = *session.Windows().Main;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    WriteBitmap(session.PathOf("b.bmp"), 4, 4);
+    AddNames(session, {"a.bmp"});
+    session.Modals.Then(ChooseFile(session.PathOf("p.mm")));
+    session.Item("SaveAsBtn").trigger();
+    const QString saved = QStringLiteral("p.mm - Texelary");
+    QCOMPARE(VisibleTitle(main), saved);
+    session.AddAll();
+    QCOMPARE(VisibleTitle(main), QStringLiteral("p.mm* - Texelary"));
+    session.Item("UndoBtn").trigger();
+    QCOMPARE(VisibleTitle(main), saved);
+    session.Item("RedoBtn").trigger();
+    QCOMPARE(VisibleTitle(main), QStringLiteral("p.mm* - Texelary"));
+    session.Item("SaveBtn").trigger();
+    session.Item("UndoBtn").trigger(); // past the save: a change again
+    QCOMPARE(VisibleTitle(main), QStringLiteral("p.mm* - Texelary"));
+    session.Item("RedoBtn").trigger();
+    QCOMPARE(VisibleTitle(main), saved);
+
+    session.ConvTo().setCurrentIndex(1);
+    session.Item("UndoBtn").trigger();
+    session.Item("RedoBtn").trigger();
+    QCOMPARE(VisibleTitle(main), QStringLiteral("p.mm* - Texelary"));
+    session.Boxes.Answers = {WindowAnswer::Discard};
+    session.Item("NewProject").trigger();
+    QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
+    QVERIFY(!session.Item("UndoBtn").isEnabled());
+    QVERIFY(!session.Item("RedoBtn").isEnabled());
+    QCOMPARE(VisibleTitle(main), QStringLiteral("Texelary"));
+    session.AddAll();
+    QVERIFY(main.OpenProjectFile(session.PathOf("p.mm")));
+    QVERIFY(!session.Item("UndoBtn").isEnabled());
+}
+
+void WindowsTest::ListedNamesAreNotAddedAgain_data() {
+    QTest::addColumn<QStringList>("first");   // added through the chooser
+    QTest::addColumn<QStringList>("dropped"); // dropped next, or added when empty
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("message");
+    const QString one = QStringLiteral("1 file was already listed and is not added again.");
+    QTest::newRow("added again") << QStringList{"a.bmp", "b.bmp"} << QStringList{}
+                                 << QStringList{"a.bmp", "b.bmp", "c.bmp"}
+                                 << "2 files were already listed and are not added again.";
+    QTest::newRow("dropped again") << QStringList{"a.bmp"} << QStringList{"c.bmp", "a.bmp"}
+                                   << QStringList{"a.bmp", "c.bmp"} << one;
+    QTest::newRow("twice in one drop")
+        << QStringList{} << QStringList{"c.bmp", "c.bmp"} << QStringList{"c.bmp"} << one;
+    QTest::newRow("none listed") << QStringList{"a.bmp"} << QStringList{"b.bmp"}
+                                 << QStringList{"a.bmp", "b.bmp"} << QString();
+    // Names in another case are another file where the file system tells them apart.
+    const bool anyCase = NamesIgnoreCase(std::filesystem::temp_directory_path());
+    QTest::newRow("other case") << QStringList{"a.bmp"} << QStringList{"A.bmp"}
+                                << (anyCase ? QStringList{"a.bmp"} : QStringList{"a.bmp", "A.bmp"})
+                                << (anyCase ? one : QString());
+}
+
+// A name listed already is left out, and the status line says once how many were; no box.
+void WindowsTest::ListedNamesAreNotAddedAgain() {
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, dropped);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, message);
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 4, 4);
+    }
+    if (!QFileInfo::exists(session.PathOf("A.bmp"))) {
+        WriteBitmap(session.PathOf("A.bmp"), 4, 4);
+    }
+    AddNames(session, first);
+    if (dropped.isEmpty()) {
+        AddNames(session, {"a.bmp", "b.bmp", "c.bmp"});
+    } else {
+        DropNames(session, dropped);
+    }
+    QCOMPARE(session.Entries(), entries);
+    QCOMPARE(StatusMessage(session), message);
+    QCOMPARE(session.BmpList().currentRow(), int(entries.size()) - 1);
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
 }
 
 int RunWindowsTests(int argc, char** argv) {

@@ -81,7 +81,7 @@ class WindowsTest : public QObject {
 private slots:
     void StartsWithEmptyProjectInCurrentDirectory();
     void AddAppendsSelectionInChooserOrder();
-    void AddKeepsDuplicatesAndShowsLastAdded();
+    void AddLeavesOutListedNamesAndShowsLastAdded();
     void ChooserOpensWithFirstFileAloneSelected();
     void CtrlASelectsEveryFileInChooser();
     void DoubleClickAcceptsChooser();
@@ -160,6 +160,11 @@ private slots:
     void ChangesNotSavedAreAskedAbout_data();
     void ChangesNotSavedAreAskedAbout();
     void DroppedFilesAreAddedWhenTheyMayBe();
+    void ListEditsAreUndoneAndRedone_data();
+    void ListEditsAreUndoneAndRedone();
+    void UndoBackToTheSavedListLeavesNothingToSave();
+    void ListedNamesAreNotAddedAgain_data();
+    void ListedNamesAreNotAddedAgain();
 };
 
 } // namespace texelary::test

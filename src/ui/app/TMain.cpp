@@ -9,6 +9,7 @@
 #include "ui/about/TAboutDialog.h"
 #include "ui/app/AppWindows.h"
 #include "ui/app/DroppedFiles.h"
+#include "ui/app/ListEdit.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
 #include "ui/browser/TextureBrowser.h"
@@ -33,6 +34,8 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QStatusBar>
+#include <QUndoStack>
 #include <algorithm>
 #include <optional>
 
@@ -122,26 +125,38 @@ void TMain::ConnectHandlers() {
     m_ui->SaveKey->setEnabled(!m_ui->SaveBtn->isEnabled());
     connect(m_ui->SaveBtn, &QAction::enabledChanged, m_ui->SaveKey,
             [key = m_ui->SaveKey](bool saveEnabled) { key->setEnabled(!saveEnabled); });
-    const QAbstractItemModel* entries = m_ui->BmpList->model();
-    connect(entries, &QAbstractItemModel::rowsInserted, this, &TMain::ProjectChanged);
-    connect(entries, &QAbstractItemModel::rowsRemoved, this, &TMain::ProjectChanged);
-    connect(entries, &QAbstractItemModel::modelReset, this, &TMain::ProjectChanged);
+    ConnectListEdits();
     m_ui->BmpList->viewport()->setAcceptDrops(true);
     // Key and mouse releases have no signal: one event filter calls the handlers.
     m_ui->BmpList->installEventFilter(this);
     m_ui->BmpList->viewport()->installEventFilter(this);
 }
 
-TMain::~TMain() {
-    // The list empties itself after this destructor has run, when the window is no TMain any more.
-    disconnect(m_ui->BmpList->model(), nullptr, this, nullptr);
+// Edit > Undo and Redo are enabled while there is an edit of the list to undo or make again.
+// Ctrl+Y makes it again too, as it does in many programs.
+void TMain::ConnectListEdits() {
+    const QUndoStack& edits = m_changes.ListEdits();
+    m_ui->RedoBtn->setShortcuts({m_ui->RedoBtn->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    m_ui->UndoBtn->setEnabled(edits.canUndo());
+    m_ui->RedoBtn->setEnabled(edits.canRedo());
+    connect(&edits, &QUndoStack::canUndoChanged, m_ui->UndoBtn, &QAction::setEnabled);
+    connect(&edits, &QUndoStack::canRedoChanged, m_ui->RedoBtn, &QAction::setEnabled);
+    connect(m_ui->UndoBtn, &QAction::triggered, this, &TMain::UndoBtnClick);
+    connect(m_ui->RedoBtn, &QAction::triggered, this, &TMain::RedoBtnClick);
 }
+
+TMain::~TMain() = default;
 
 QListWidget& TMain::BmpList() const {
     return *m_ui->BmpList;
 }
 
 void TMain::ClearBmpList() {
+    // Emptied with the project's formats or the project itself, which are not undone: nor is this.
+    if (m_ui->BmpList->count() > 0) {
+        m_changes.Changed();
+    }
+    m_changes.ListEdits().clear();
     m_ui->BmpList->clear();
     m_ui->CreateBtn->setEnabled(false);
     ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
@@ -287,14 +302,26 @@ void TMain::AddBtnClick() {
 }
 
 // One insertion and one change of the current line for the whole batch: adding takes as long
-// for 10,000 names onto a long list as onto an empty one.
+// for 10,000 names onto a long list as onto an empty one. A name listed already is left out (a
+// file listed twice would be converted twice), and the status line says how many were.
 void TMain::AppendToBmpList(const QStringList& names) {
-    if (names.isEmpty()) {
-        return;
-    }
     QListWidget& list = *m_ui->BmpList;
-    list.addItems(names);
-    list.setCurrentRow(list.count() - 1, QItemSelectionModel::ClearAndSelect);
+    const QStringList added =
+        NamesNotListed(list, names, RunFolder(m_windows.Project->InputPath()));
+    const auto listed = names.size() - added.size();
+    if (listed == 0) {
+        m_ui->StatusBar->clearMessage();
+    } else {
+        m_ui->StatusBar->showMessage(
+            listed == 1 ? QStringLiteral("1 file was already listed and is not added again.")
+                        : QStringLiteral("%1 files were already listed and are not added again.")
+                              .arg(listed),
+            kListedMessageTime);
+    }
+    if (!added.isEmpty()) {
+        m_changes.ListEdits().push(
+            new ListEdit(list, ListEdit::Kind::Insert, {ListRun{list.count(), added}}));
+    }
 }
 
 void TMain::AddDroppedFiles(const QMimeData& dropped) {
@@ -315,8 +342,9 @@ void TMain::AddDroppedFiles(const QMimeData& dropped) {
     }
 }
 
-// Removes every selected entry, or the current one when none is selected, and makes the entry
-// that took the place of the first one removed current, or the last one left when none did.
+// Removes every selected entry, or the current one when none is selected, as one edit that Undo
+// takes back; the entry that took the place of the first one removed is made current, or the last
+// one left when none did.
 void TMain::DeleteBtnClick() {
     QListWidget& list = *m_ui->BmpList;
     QList<int> rows;
@@ -326,24 +354,25 @@ void TMain::DeleteBtnClick() {
     if (rows.isEmpty() && list.currentRow() >= 0) {
         rows.append(list.currentRow());
     }
-    std::sort(rows.begin(), rows.end());
-    int index = rows.isEmpty() ? -1 : rows.front();
-    // From the bottom up, a run of neighbours at a time: Ctrl+A and Delete is one removal.
-    for (auto last = rows.size(); last > 0;) {
-        auto first = last - 1;
-        while (first > 0 && rows[first - 1] == rows[first] - 1) {
-            --first;
-        }
-        list.model()->removeRows(rows[first], static_cast<int>(last - first));
-        last = first;
+    if (QList<ListRun> runs = RunsOfRows(list, std::move(rows)); !runs.isEmpty()) {
+        m_changes.ListEdits().push(new ListEdit(list, ListEdit::Kind::Remove, std::move(runs)));
     }
-    if (index == list.count()) {
-        --index;
-    }
-    list.setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-    if (list.currentRow() < 0) {
-        m_ui->CreateBtn->setEnabled(false);
-    }
+    ShowListEdited();
+}
+
+void TMain::UndoBtnClick() {
+    m_changes.ListEdits().undo();
+    ShowListEdited();
+}
+
+void TMain::RedoBtnClick() {
+    m_changes.ListEdits().redo();
+    ShowListEdited();
+}
+
+// "Create..." is enabled while the list has a current entry, which the preview shows.
+void TMain::ShowListEdited() {
+    m_ui->CreateBtn->setEnabled(m_ui->BmpList->currentRow() >= 0);
     PreviewSelected();
 }
 

@@ -10,10 +10,13 @@
 // menu's items (Ctrl+S is "Save As..." for a project that has no file yet) and Ctrl+Q quits; the
 // title names the project's file and marks changes not saved with a star; New, Load and Quit ask
 // "Save changes to the project?" while the list, the directories or the formats have changes
-// not saved; files dropped onto the image list are added when they may be. "Create..." starts
-// no run into an output folder that cannot take files, and says why. The window opens at its
-// least size and can be resized and maximised, the list and the preview growing with it; a
-// status line at its bottom says what the previewed file's header holds.
+// not saved; files dropped onto the image list are added when they may be, a name listed already
+// never twice. Edit > Undo (Ctrl+Z) and Redo (Ctrl+Shift+Z, Ctrl+Y) take back and make again what
+// Add..., a drop and Delete did to the list. "Create..." starts no run into an output folder that
+// cannot take files, and says why. The window opens at its least size and can be resized and
+// maximised, the list and the preview growing with it; a status line at its bottom says what the
+// previewed file's header holds, and for a while after an addition how many names were listed
+// already.
 
 #include "convert/ConversionRun.h"
 #include "convert/FileList.h"
@@ -58,6 +61,8 @@ private:
 
 // The height of the main window's status line, below the client area, in pixels.
 constexpr int kStatusLineHeight = 20;
+// How long the status line says that added names were listed already, in milliseconds.
+constexpr int kListedMessageTime = 10000;
 
 class TMain final : public QMainWindow {
     Q_OBJECT
@@ -111,17 +116,22 @@ private slots:
     void SaveBtnClick();
     void SaveAsBtnClick();
     void LoadBtnClick();
+    void UndoBtnClick();
+    void RedoBtnClick();
     void ProjectChanged();
     void ProjectFieldChange(texelary::ProjectModel::Field field);
 
 private:
     void LayOutWindow();
     void ConnectHandlers(); // every handler to its control, by function pointer
+    void ConnectListEdits();
     // The image list's own events, and those of its viewport, where the mouse and drops arrive.
     void BmpListEvent(const QEvent& event);
     bool BmpListViewportEvent(QEvent& event);
     // Appends `names` at the end of the image list in their order and makes the last one current.
     void AppendToBmpList(const QStringList& names);
+    // After an edit of the list: "Create..." and the preview follow its current entry.
+    void ShowListEdited();
 
     std::unique_ptr<Ui::TMain> m_ui;
     QLabel* m_previewInfo = nullptr; // owned by the status bar

@@ -5,6 +5,16 @@
 
 namespace texelary {
 
+ProjectChanges::ProjectChanges(QWidget& window)
+    : m_window(window) {
+    QObject::connect(&m_listEdits, &QUndoStack::cleanChanged, &m_listEdits,
+                     [this] { ShowTitle(m_fileName); });
+}
+
+ProjectChanges::~ProjectChanges() {
+    m_listEdits.blockSignals(true);
+}
+
 void ProjectChanges::Changed() {
     if (!m_changed) {
         m_changed = true;
@@ -14,6 +24,7 @@ void ProjectChanges::Changed() {
 
 void ProjectChanges::Settled(const QString& fileName) {
     m_changed = false;
+    m_listEdits.setClean();
     ShowTitle(fileName);
 }
 
@@ -26,7 +37,7 @@ void ProjectChanges::ShowTitle(const QString& fileName) {
     name.replace(mark, mark + mark);
     m_window.setWindowTitle(fileName.isEmpty() ? QStringLiteral("Texelary") + mark
                                                : name + mark + QStringLiteral(" - Texelary"));
-    m_window.setWindowModified(m_changed);
+    m_window.setWindowModified(Unsaved());
 }
 
 } // namespace texelary

@@ -79,6 +79,8 @@ Project ProjectCommands::CurrentProject() const {
 void ProjectCommands::ShowProject(const Project& project) {
     ProjectModel& model = *m_windows.Project;
     QListWidget& list = m_main.BmpList();
+    // The edits of the list set aside are no longer undone.
+    m_changes.ListEdits().clear();
     list.clear();
     model.SetInputPath(FromLocalPath(project.inputDir));
     model.SetOutputPath(FromLocalPath(project.outputDir));
