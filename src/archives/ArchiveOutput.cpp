@@ -20,11 +20,6 @@ namespace {
 
 constexpr std::size_t kLongestLumpName = 15;
 
-bool EndsIn(const std::string& path, std::string_view extension) {
-    return path.size() > extension.size() &&
-           AsciiLower(path.substr(path.size() - extension.size())) == extension;
-}
-
 std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingFile& file) {
     if (target.map) {
         return nullptr;
@@ -39,14 +34,14 @@ std::unique_ptr<ArchiveWriter> WriterFor(const ArchiveTarget& target, ReplacingF
 
 std::optional<ArchiveTarget> ArchiveTargetOf(const std::string& outputDir, TargetFormat to) {
     if (const auto wad = RowOf(to).wad) {
-        return ArchiveTarget{outputDir, wad, false, EndsIn(outputDir, ".bsp"), {}};
+        return ArchiveTarget{outputDir, wad, false, EndsWithIgnoringCase(outputDir, ".bsp"), {}};
     }
     // The first part of the path that names a pak rather than a folder.
     for (std::size_t end = outputDir.find_first_of("/\\");;
          end = outputDir.find_first_of("/\\", end + 1)) {
         const std::string pak = outputDir.substr(0, end);
         std::error_code error;
-        if (EndsIn(pak, ".pak") && !fs::is_directory(NativePath(pak), error)) {
+        if (EndsWithIgnoringCase(pak, ".pak") && !fs::is_directory(NativePath(pak), error)) {
             ArchiveTarget target{pak, std::nullopt, false, false, {}};
             if (end != std::string::npos) {
                 bool cut = false;

@@ -21,6 +21,11 @@ std::size_t Utf8Prefix(std::string_view text, std::size_t room);
 // in any case; other bytes (UTF-8 included) as they are.
 std::string AsciiLower(std::string text);
 
+// Whether `text` ends in `end` (lower case ASCII), its ASCII letters in any case: ".pak", ".BSP".
+inline bool EndsWithIgnoringCase(const std::string& text, std::string_view end) {
+    return text.size() >= end.size() && AsciiLower(text.substr(text.size() - end.size())) == end;
+}
+
 // A path or name in a message, in double quotes, as it is: paths are the user's own and are shown
 // whole.
 inline std::string Quoted(const std::string& text) {

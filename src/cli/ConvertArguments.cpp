@@ -1,6 +1,7 @@
 #include "cli/ConvertArguments.h"
 
 #include "archives/ArchiveOutput.h"
+#include "base/Utf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -32,13 +33,6 @@ std::optional<std::int32_t> NameIndex(std::string_view name,
         }
     }
     return std::nullopt;
-}
-
-bool EndsWithIgnoringCase(const std::string& text, std::string_view end) {
-    return text.size() >= end.size() &&
-           std::equal(
-               end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-               [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 bool AllDigits(const std::string& text) {
