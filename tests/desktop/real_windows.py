@@ -643,6 +643,37 @@ def scenario_resize(program, directory):
     program.screenshot("added-maximised")
 
 
+
+def scenario_undo_delete(program, directory):
+    """Add... opens the file chooser with the focus in its list, so Ctrl+A then Return take every
+    file; Ctrl+A then Delete empty the image list, Ctrl+Z brings every entry back (the title loses
+    its star: the list is the saved one again), Ctrl+Y empties it again and a second Ctrl+Z undoes
+    that. The list's length is read back from the project file Ctrl+S writes."""
+    names = [f"{letter}.bmp" for letter in "abcdefg"]
+    for name in names:
+        write_bitmap(directory / name)
+    add_all(program)
+    project = save_new(directory, "undo")
+    check(saved_names(project) == len(names),
+          f"Ctrl+A in the file chooser added {saved_names(project)} of {len(names)} files")
+    changed, saved = "undo.mm* - Texelary", "undo.mm - Texelary"
+    program.list_line(0)
+    key("ctrl+a", "Delete")
+    wait_for("the emptied list to mark the project changed", lambda: title(program.main) == changed, 5)
+    program.screenshot("all-deleted")
+    key("ctrl+z")
+    wait_for("Ctrl+Z to bring back the saved list", lambda: title(program.main) == saved, 5)
+    program.screenshot("delete-undone")
+    key("ctrl+y")
+    wait_for("Ctrl+Y to empty the list again", lambda: title(program.main) == changed, 5)
+    key("ctrl+s")
+    wait_for("the redone Delete to be saved", lambda: saved_names(project) == 0, 5)
+    key("ctrl+z")
+    wait_for("a second Ctrl+Z to change the list", lambda: title(program.main) == changed, 5)
+    key("ctrl+s")
+    wait_for("the restored list to be saved", lambda: saved_names(project) == len(names), 5)
+    program.screenshot("delete-undone-saved")
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -673,6 +704,7 @@ SCENARIOS = [
     ("texture-browser", wal_textures, scenario_texture_browser),
     ("type-path", nothing, scenario_type_path),
     ("resize", nothing, scenario_resize),
+    ("undo-delete", nothing, scenario_undo_delete),
 ]
 
 
