@@ -149,7 +149,16 @@ class Program:
         self.shots = shots
         self.name = name
         self.step = 0
-        environment = dict(os.environ, QT_QPA_PLATFORM="xcb")
+        # The program's settings go to a folder of this run's own, never the user's, and stay
+        # there from one start of the program to the next.
+        self.settings = tempfile.TemporaryDirectory()
+        self.command = (executable, directory, arguments)
+        self.start()
+
+    def start(self):
+        """Starts the program (again, once it has ended) and waits for its main window."""
+        executable, directory, arguments = self.command
+        environment = dict(os.environ, QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=self.settings.name)
         launcher = os.environ.get("TEXELARY_LAUNCHER", "").split()
         self.process = subprocess.Popen([*launcher, executable, *arguments], cwd=directory,
                                         env=environment)
@@ -215,6 +224,7 @@ class Program:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+        self.settings.cleanup()
 
 
 # ---- checks
@@ -643,7 +653,6 @@ def scenario_resize(program, directory):
     program.screenshot("added-maximised")
 
 
-
 def scenario_undo_delete(program, directory):
     """Add... opens the file chooser with the focus in its list, so Ctrl+A then Return take every
     file; Ctrl+A then Delete empty the image list, Ctrl+Z brings every entry back (the title loses
@@ -673,6 +682,40 @@ def scenario_undo_delete(program, directory):
     key("ctrl+s")
     wait_for("the restored list to be saved", lambda: saved_names(project) == len(names), 5)
     program.screenshot("delete-undone-saved")
+
+
+def scenario_recent_project(program, directory):
+    """A project saved, the main window moved and resized, the program quit and started again: the
+    window is back at that place and size, and the File menu's first recent project opens it."""
+    write_bitmap(directory / "wall.bmp")
+    add_all(program)
+    save_new(directory, "kept")
+    _, _, width, height = client_geometry(program.main)
+    run("xdotool", "windowsize", str(program.main), str(width + 200), str(height + 100))
+    wait_for("the main window to grow",
+             lambda: client_geometry(program.main)[2:] == (width + 200, height + 100), 5)
+    run("xdotool", "windowmove", str(program.main), "300", "200")
+    wait_for("the main window to move", lambda: abs(frame_geometry(program.main)[0] - 300) <= 10, 5)
+    left_at = client_geometry(program.main)
+    program.screenshot("moved")
+    key("ctrl+q")
+    program.process.wait(10)
+    program.start()
+    wait_for(f"the main window back at {left_at}",
+             lambda: all(abs(a - b) <= 2 for a, b in zip(client_geometry(program.main), left_at)), 5)
+    check(title(program.main) == "Texelary", f"started with {title(program.main)!r}")
+    program.screenshot("back")
+    # A menu is a window that the window manager does not stack: it is found by the program's id.
+    def shown():
+        return run("xdotool", "search", "--onlyvisible", "--pid", str(program.process.pid)).split()
+    before = shown()
+    key("alt+f")
+    wait_for("the File menu", lambda: len(shown()) > len(before), 5)
+    program.screenshot("file-menu")
+    key("1")
+    wait_for('the title "kept.mm - Texelary"',
+             lambda: title(program.main) == "kept.mm - Texelary", 5)
+    program.screenshot("reopened")
 
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
@@ -705,6 +748,7 @@ SCENARIOS = [
     ("type-path", nothing, scenario_type_path),
     ("resize", nothing, scenario_resize),
     ("undo-delete", nothing, scenario_undo_delete),
+    ("recent-project", nothing, scenario_recent_project),
 ]
 
 

@@ -467,4 +467,35 @@ void WindowsTest::ChoosersGrowAndShortenLongNames() {
     QVERIFY(maximisedWidth > grown.width() + 200);
 }
 
+void WindowsTest::ChoosersComeBackAtTheirLastSize_data() {
+    ChoosersGrowAndShortenLongNames_data();
+}
+
+// A chooser resized opens at that size again, in this run and the next; a size kept from smaller
+// layouts than this one's opens it at its first size, never less.
+void WindowsTest::ChoosersComeBackAtTheirLastSize() {
+    QFETCH(bool, paths);
+    QSize firstSize;
+    {
+        Session session;
+        InChooser(session, paths, [&](QDialog& dialog) {
+            firstSize = dialog.size();
+            dialog.resize(firstSize + QSize(120, 60));
+        });
+    }
+    QSize reopened;
+    {
+        Session session(Memory::Kept);
+        InChooser(session, paths, [&](QDialog& dialog) { reopened = dialog.size(); });
+    }
+    QCOMPARE(reopened, firstSize + QSize(120, 60));
+    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary"))
+        .setValue(paths ? QStringLiteral("Windows/PathChooser")
+                        : QStringLiteral("Windows/FileChooser"),
+                  QSize(100, 50));
+    Session session(Memory::Kept);
+    InChooser(session, paths, [&](QDialog& dialog) { reopened = dialog.size(); });
+    QCOMPARE(reopened, firstSize);
+}
+
 } // namespace texelary::test

@@ -333,4 +333,88 @@ void WindowsTest::ChangesNotSavedAreAskedAbout() {
     QCOMPARE(QFileInfo(path).size(), saved ? 308 + 128 : 308);
 }
 
+namespace {
+
+// The File menu's recent projects as they are shown when it opens: "text=name", and each item's
+// tooltip and status tip.
+QStringList RecentItems(Session& session, QStringList* tips = nullptr) {
+    auto& menu = *session.Windows().Main->findChild<QMenu*>(QStringLiteral("FileMnu"));
+    menu.popup(QPoint(0, 0));
+    menu.hide();
+    QStringList items;
+    for (const QAction* item : menu.actions()) {
+        if (item->objectName().startsWith(QStringLiteral("Recent"))) {
+            items.append(item->text() + "=" + item->objectName());
+            if (tips != nullptr) {
+                tips->append(item->toolTip() + "|" + item->statusTip());
+            }
+        }
+    }
+    return items;
+}
+
+} // namespace
+
+// Saved and loaded projects head the File menu's list, which opens them as Load does; files no
+// longer there leave it when the menu opens or when one fails to open, and it is there at the
+// next start.
+void WindowsTest::RecentProjectsOpenFromTheFileMenu() {
+    const QTemporaryDir kept;
+    const QString first = kept.filePath(QStringLiteral("first.mm"));
+    const QString second = kept.filePath(QStringLiteral("second & more.mm"));
+    const QString gone = kept.filePath(QStringLiteral("gone.mm"));
+    QVERIFY(SaveProject(Project{}, Local(second)));
+    QVERIFY(SaveProject(Project{}, Local(gone)));
+    {
+        Session session;
+        QCOMPARE(RecentItems(session), QStringList{});
+        QVERIFY(session.Windows().Main->OpenProjectFile(gone));
+        session.Modals.Then(ChooseFile(first));
+        session.Item("SaveAsBtn").trigger();
+        session.Modals.Then(ChooseFile(second));
+        session.Item("LoadBtn").trigger();
+        QStringList tips;
+        QCOMPARE(RecentItems(session, &tips),
+                 (QStringList{"&1 second && more.mm=Recent1", "&2 first.mm=Recent2",
+                              "&3 gone.mm=Recent3"}));
+        QCOMPARE(tips[1], QDir::toNativeSeparators(first) + "|" + QDir::toNativeSeparators(first));
+        // Chosen with changes not saved, it asks first, as Load does.
+        session.InputPath().setText(QStringLiteral("elsewhere"));
+        session.Boxes.Answers = {WindowAnswer::Discard};
+        session.Item("Recent2").trigger();
+        QCOMPARE(session.Boxes.Texts(), QStringList{"Save changes to the project?"});
+        QCOMPARE(session.Windows().Main->ProjectFileName(), first);
+        // Gone after the menu was last shown: it fails to open, and leaves the list.
+        QVERIFY(QFile::remove(gone));
+        session.Item("Recent3").trigger();
+        QCOMPARE(session.Boxes.Texts().last(), QStringLiteral("Could'nt open specified file."));
+        QCOMPARE(session.Windows().Main->ProjectFileName(), first);
+        // Back again, it is not listed until it is opened again.
+        QVERIFY(SaveProject(Project{}, Local(gone)));
+        QCOMPARE(RecentItems(session),
+                 (QStringList{"&1 first.mm=Recent1", "&2 second && more.mm=Recent2"}));
+        session.Windows().Main->close();
+    }
+    QVERIFY(QFile::remove(second));
+    Session session(Memory::Kept);
+    QCOMPARE(RecentItems(session), QStringList{"&1 first.mm=Recent1"});
+}
+
+// The list holds the last eight files, each once.
+void WindowsTest::RecentProjectsKeepTheLastEight() {
+    Session session;
+    QStringList expected;
+    for (int i = 1; i <= kRecentProjects + 2; ++i) {
+        const QString path = session.PathOf(QStringLiteral("p%1.mm").arg(i));
+        QVERIFY(SaveProject(Project{}, Local(path)));
+        QVERIFY(session.Windows().Main->OpenProjectFile(path));
+        QVERIFY(session.Windows().Main->OpenProjectFile(path));
+    }
+    for (int i = 0; i < kRecentProjects; ++i) {
+        expected.append(
+            QStringLiteral("&%1 p%2.mm=Recent%1").arg(i + 1).arg(kRecentProjects + 2 - i));
+    }
+    QCOMPARE(RecentItems(session), expected);
+}
+
 } // namespace texelary::test

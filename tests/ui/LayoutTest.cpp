@@ -2,6 +2,7 @@
 // size, tab order; and each window rendered to a PNG in the build directory, to be looked at.
 
 #include "UiTestSupport.h"
+#include "project/ProjectFile.h"
 #include "ui/about/TAboutDialog.h"
 #include "ui/about/TSplashDialog.h"
 #include "ui/app/TMain.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -450,6 +452,16 @@ void LayoutTest::MainMenuHasItsItems() {
     };
     QCOMPARE(items("FileMnu"), (QStringList{"&New=NewProject", "-=N1", "&Save=SaveBtn",
                                             "Save &As...=SaveAsBtn", "&Load...=LoadBtn"}));
+    // The projects used last follow, numbered, once there are any.
+    const QString project = session.PathOf(QStringLiteral("p.mm"));
+    QVERIFY(SaveProject(Project{}, QFile::encodeName(project).toStdString()));
+    QVERIFY(session.Windows().Main->OpenProjectFile(project));
+    auto* fileMenu = session.Windows().Main->findChild<QMenu*>(QStringLiteral("FileMnu"));
+    fileMenu->popup(QPoint(0, 0));
+    fileMenu->hide();
+    QCOMPARE(items("FileMnu"),
+             (QStringList{"&New=NewProject", "-=N1", "&Save=SaveBtn", "Save &As...=SaveAsBtn",
+                          "&Load...=LoadBtn", "-=N2", "&1 p.mm=Recent1"}));
     QCOMPARE(items("EditMnu"), (QStringList{"&Undo=UndoBtn", "&Redo=RedoBtn"}));
     QCOMPARE(items("OptionsMnu"),
              (QStringList{"&Project Information...=PropertiesBtn", "&Textures=TexturesBtn"}));

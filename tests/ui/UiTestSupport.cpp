@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -123,8 +124,14 @@ int ModalScript::Run(QDialog& dialog) {
     return dialog.exec();
 }
 
-Session::Session()
+Session::Session(Memory memory)
     : m_previousDir(QDir::currentPath()) {
+    if (memory == Memory::Forgotten) {
+        QSettings settings(QStringLiteral("Texelary"), QStringLiteral("Texelary"));
+        for (const char* group : {"Windows", "Folders", "RecentProjects"}) {
+            settings.remove(QString::fromLatin1(group));
+        }
+    }
     QDir::setCurrent(m_dir.path());
     m_set =
         std::make_unique<WindowSet>(Boxes, [this](QDialog& dialog) { return Modals.Run(dialog); });

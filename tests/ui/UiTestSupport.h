@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -79,9 +80,13 @@ private:
 
 // A fresh set of the seven windows, started in a scratch directory that becomes the current one,
 // with the main window shown. The application's error report goes to the same boxes.
+// Whether a session starts as the program's first start does (the places, sizes, folders and recent
+// projects that windows remember forgotten) or as a start after the sessions before it.
+enum class Memory : std::int32_t { Forgotten = 0, Kept = 1 };
+
 class Session {
 public:
-    Session();
+    explicit Session(Memory memory = Memory::Forgotten);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -15,6 +15,7 @@
 #include "ui/about/TAboutDialog.h"
 #include "ui/about/TSplashDialog.h"
 #include "ui/app/MessageBoxes.h"
+#include "ui/app/RecentProjects.h"
 #include "ui/app/TMain.h"
 #include "ui/choosers/TFileDialog.h"
 #include "ui/choosers/TPathDialog.h"
@@ -35,11 +36,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -93,6 +97,8 @@ private slots:
     void EmptyChooserSaysWhatItLists();
     void ChoosersGrowAndShortenLongNames_data();
     void ChoosersGrowAndShortenLongNames();
+    void ChoosersComeBackAtTheirLastSize_data();
+    void ChoosersComeBackAtTheirLastSize();
     void UnreadableInputDirectoryIsReported();
     void AddListsTheTexturesOfAnArchive_data();
     void AddListsTheTexturesOfAnArchive();
@@ -165,6 +171,10 @@ private slots:
     void UndoBackToTheSavedListLeavesNothingToSave();
     void ListedNamesAreNotAddedAgain_data();
     void ListedNamesAreNotAddedAgain();
+    void MainWindowOpensWhereItWasClosed();
+    void FileDialogsOpenAtTheirLastFolders();
+    void RecentProjectsOpenFromTheFileMenu();
+    void RecentProjectsKeepTheLastEight();
 };
 
 } // namespace texelary::test

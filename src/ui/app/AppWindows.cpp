@@ -3,6 +3,7 @@
 #include "ui/about/TAboutDialog.h"
 #include "ui/about/TSplashDialog.h"
 #include "ui/app/TMain.h"
+#include "ui/app/WindowMemory.h"
 #include "ui/browser/TextureBrowser.h"
 #include "ui/choosers/TFileDialog.h"
 #include "ui/choosers/TPathDialog.h"
@@ -126,9 +127,14 @@ QMargins ExpectedFrame(const QWidget& window) {
 } // namespace
 
 void CentreOnScreen(QWidget& window) {
-    const QScreen* screen = window.screen();
+    // The program's other windows open where the user is looking: on the main window's screen.
+    QScreen* mainScreen = MainWindowScreen();
+    QScreen* screen = mainScreen != nullptr ? mainScreen : window.screen();
     if (screen == nullptr) {
         return;
+    }
+    if (QWindow* handle = window.windowHandle(); handle != nullptr && handle->screen() != screen) {
+        handle->setScreen(screen);
     }
     // The frame is centred at every showing, whether or not this window's frame is known yet, so
     // a window opens at the same place every time.

@@ -89,7 +89,8 @@ inline constexpr Qt::WindowFlags kDialogFrame =
 // gives it; closing it does not end the program.
 void FixWindow(QWidget& window, Qt::WindowFlags flags);
 
-// Moves a top-level window to the centre of the screen it is on.
+// Moves a top-level window to the centre of the screen that holds the main window, or of its own
+// screen while the main window is not shown.
 void CentreOnScreen(QWidget& window);
 
 // Gives every line of a list the same height in pixels. A window owns the delegate and sets it on

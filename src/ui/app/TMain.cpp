@@ -12,6 +12,8 @@
 #include "ui/app/ListEdit.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
+#include "ui/app/RecentProjects.h"
+#include "ui/app/WindowMemory.h"
 #include "ui/browser/TextureBrowser.h"
 #include "ui/choosers/TFileDialog.h"
 #include "ui/preview/PreviewPicture.h"
@@ -67,6 +69,9 @@ TMain::TMain(AppWindows& windows)
             item->setObjectName(QStringLiteral("N1"));
         }
     }
+    // The recent projects follow the menu's own items; the menu owns their bookkeeping.
+    new RecentProjectItems(*m_ui->FileMnu,
+                           [this](const QString& path) { RecentProjectClick(path); });
     LayOutWindow();
     ConnectHandlers();
 }
@@ -219,7 +224,7 @@ void TMain::keyPressEvent(QKeyEvent* event) {
 void TMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!event->spontaneous()) {
-        CentreOnScreen(*this);
+        PlaceMainWindow(*this);
         FormShow();
     }
 }
@@ -242,6 +247,7 @@ void TMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    KeepMainWindowPlace(*this);
     QMainWindow::closeEvent(event);
 }
 
@@ -464,6 +470,10 @@ void TMain::SaveAsBtnClick() {
 
 void TMain::LoadBtnClick() {
     m_project->Load();
+}
+
+void TMain::RecentProjectClick(const QString& path) {
+    m_project->LoadRecent(path);
 }
 
 bool TMain::OpenProjectFile(const QString& path) {

@@ -16,7 +16,7 @@
 // cannot take files, and says why. The window opens at its least size and can be resized and
 // maximised, the list and the preview growing with it; a status line at its bottom says what the
 // previewed file's header holds, and for a while after an addition how many names were listed
-// already.
+// already. The File menu ends with the projects used last; the window opens where it was closed.
 
 #include "convert/ConversionRun.h"
 #include "convert/FileList.h"
@@ -116,6 +116,7 @@ private slots:
     void SaveBtnClick();
     void SaveAsBtnClick();
     void LoadBtnClick();
+    void RecentProjectClick(const QString& path);
     void UndoBtnClick();
     void RedoBtnClick();
     void ProjectChanged();

@@ -2,7 +2,8 @@
 // until the main window is closed. Of its command line it reads --version, or the path of a
 // project file to load at start (as a file manager passes it); of settings only its own six
 // (header fields kept, mip levels, dithering, the transparent index, full-bright colours, the
-// palette file), which the setup dialog reads and saves.
+// palette file), which the setup dialog reads and saves, and what the windows remember (places,
+// sizes, the file dialogs' folders, the recent projects).
 
 #include "base/Version.h"
 #include "ui/app/AppWindows.h"

@@ -5,15 +5,20 @@
 #include "ui/app/Application.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
+#include "ui/app/WindowMemory.h"
 #include "ui/choosers/TextureNames.h"
 #include "ui_TFileDialog.h"
 
 #include <QDir>
+#include <QHideEvent>
 #include <QLabel>
 #include <QShowEvent>
 #include <algorithm>
 
 namespace texelary {
+
+// The name under which the chooser's size is kept.
+constexpr const char* kFileChooserName = "FileChooser";
 
 TFileDialog::TFileDialog(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TFileDialog>())
@@ -93,6 +98,13 @@ void TFileDialog::ElideWhatIsMissing() {
         m_empty->contentsRect().width() - 2 * m_empty->fontMetrics().averageCharWidth();
     m_empty->setText(
         m_empty->fontMetrics().elidedText(m_empty->toolTip(), Qt::ElideMiddle, std::max(room, 0)));
+}
+
+void TFileDialog::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) {
+        KeepChooserSize(kFileChooserName, *this);
+    }
 }
 
 void TFileDialog::resizeEvent(QResizeEvent* event) {
@@ -204,6 +216,10 @@ void TFileDialog::ResetSelection() {
 void TFileDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
+        // At the size it was last left at, never less than its first size.
+        if (!isMaximized()) {
+            resize(ChooserSize(kFileChooserName, minimumSize()));
+        }
         CentreOnScreen(*this);
         FormShow();
     }

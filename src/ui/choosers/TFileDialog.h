@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 
+class QHideEvent;
 class QLabel;
 class QListWidget;
 
@@ -58,6 +59,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private slots:

@@ -5,11 +5,13 @@
 #include "ui/app/Application.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
+#include "ui/app/WindowMemory.h"
 #include "ui_TPathDialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHideEvent>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,6 +23,9 @@
 #include <optional>
 
 namespace texelary {
+
+// The name under which the chooser's size is kept.
+constexpr const char* kPathChooserName = "PathChooser";
 
 namespace PathDialogLayout {
 constexpr int kDriveLetters = 16; // what the drive selector needs room for at least
@@ -346,6 +351,10 @@ bool TPathDialog::eventFilter(QObject* watched, QEvent* event) {
 void TPathDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
+        // At the size it was last left at, never less than its first size.
+        if (!isMaximized()) {
+            resize(ChooserSize(kPathChooserName, minimumSize()));
+        }
         CentreOnScreen(*this);
         // Folders may have come or gone since the last use: read the directory again, or the
         // nearest one above it that is still there (a folder alone, when no archive is offered).
@@ -372,6 +381,13 @@ void TPathDialog::OkBtnClick() {
         return;
     }
     done(QDialog::Accepted);
+}
+
+void TPathDialog::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) {
+        KeepChooserSize(kPathChooserName, *this);
+    }
 }
 
 void TPathDialog::resizeEvent(QResizeEvent* event) {

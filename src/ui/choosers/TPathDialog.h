@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <memory>
 
+class QHideEvent;
 class QListWidgetItem;
 class QStyle;
 
@@ -89,6 +90,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private slots:

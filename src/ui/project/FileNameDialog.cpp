@@ -1,8 +1,10 @@
 #include "ui/project/FileNameDialog.h"
 
 #include "ui/app/AppWindows.h"
+#include "ui/app/WindowMemory.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <algorithm>
 #include <string_view>
 
@@ -85,7 +87,12 @@ QString RunFileNameDialog(AppWindows& windows, QWidget& parent, const char* name
     dialog.setDirectory(directory);
     const bool accepted = windows.RunModal(dialog) == QDialog::Accepted;
     directory = dialog.directory().absolutePath();
-    return accepted ? dialog.selectedFiles().value(0) : QString();
+    if (!accepted) {
+        return {};
+    }
+    const QString chosen = dialog.selectedFiles().value(0);
+    KeepLastFolder(name, QFileInfo(chosen).absolutePath());
+    return chosen;
 }
 
 } // namespace texelary

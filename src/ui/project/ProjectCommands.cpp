@@ -5,7 +5,9 @@
 #include "ui/app/AppWindows.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
+#include "ui/app/RecentProjects.h"
 #include "ui/app/TMain.h"
+#include "ui/app/WindowMemory.h"
 #include "ui/project/FileNameDialog.h"
 #include "ui/project/ProjectChanges.h"
 #include "ui/project/ProjectModel.h"
@@ -28,8 +30,11 @@ ProjectCommands::ProjectCommands(TMain& main, AppWindows& windows, ProjectChange
     , m_createBtn(createBtn) {}
 
 void ProjectCommands::Started(const QString& directory) {
-    m_openDialogDir = directory;
-    m_saveDialogDir = directory;
+    // The folders the dialogs chose from last time, where they are still there.
+    const QString lastOpen = LastFolder(kOpenDialog);
+    const QString lastSave = LastFolder(kSaveDialog);
+    m_openDialogDir = lastOpen.isEmpty() ? directory : lastOpen;
+    m_saveDialogDir = lastSave.isEmpty() ? directory : lastSave;
     m_changes.Settled(TitleName());
 }
 
@@ -108,6 +113,7 @@ bool ProjectCommands::SaveTo(const QString& path) {
         return false;
     }
     m_changes.Settled(TitleName());
+    AddRecentProject(path);
     if (!cutTexts.empty()) {
         std::string text = "The project was saved, but a project file holds at most 127 "
                            "characters per name, so these were stored cut:";
@@ -132,7 +138,7 @@ QString ProjectCommands::RunDialog(const char* name, bool save, QString& directo
 bool ProjectCommands::SaveAs() {
     QString chosen;
     for (;;) {
-        chosen = RunDialog("SaveDialogMm", true, m_saveDialogDir);
+        chosen = RunDialog(kSaveDialog, true, m_saveDialogDir);
         if (chosen.isEmpty()) {
             return false;
         }
@@ -155,9 +161,19 @@ void ProjectCommands::Load() {
     if (!MaySetAside()) {
         return;
     }
-    const QString chosen = RunDialog("OpenDialogMm", false, m_openDialogDir);
+    // A project that has a file opens the dialog at that file's folder.
+    if (m_saveBtn.isEnabled()) {
+        m_openDialogDir = QFileInfo(m_fileName).absolutePath();
+    }
+    const QString chosen = RunDialog(kOpenDialog, false, m_openDialogDir);
     if (!chosen.isEmpty()) {
         Open(chosen);
+    }
+}
+
+void ProjectCommands::LoadRecent(const QString& path) {
+    if (MaySetAside() && !Open(path)) {
+        DropMissingProject(path);
     }
 }
 
@@ -174,6 +190,7 @@ bool ProjectCommands::Open(const QString& path) {
     m_saveBtn.setEnabled(true);
     ShowProject(project);
     m_changes.Settled(TitleName());
+    AddRecentProject(path);
     return true;
 }
 

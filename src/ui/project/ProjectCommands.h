@@ -17,6 +17,10 @@ struct Project;
 class ProjectChanges;
 class TMain;
 
+// The names of the project file dialogs, by which each remembers its last folder.
+inline constexpr const char* kOpenDialog = "OpenDialogMm";
+inline constexpr const char* kSaveDialog = "SaveDialogMm";
+
 class ProjectCommands {
 public:
     // `saveBtn` is enabled once the project has a file to save to; `createBtn` while the list has
@@ -32,6 +36,9 @@ public:
     // Each true when the project was written.
     bool SaveAs();
     void Load();
+    // Loads the recent project file `path` as Load does once its dialog is answered; one that is
+    // no longer there leaves the recent projects.
+    void LoadRecent(const QString& path);
     // Loads the project file `path`: a file that is refused is reported and changes nothing.
     bool Open(const QString& path);
 

@@ -8,6 +8,7 @@
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
 #include "ui/app/TMain.h"
+#include "ui/app/WindowMemory.h"
 #include "ui/choosers/TPathDialog.h"
 #include "ui/project/FileNameDialog.h"
 #include "ui_TProjectSetup.h"
@@ -318,11 +319,15 @@ void TProjectSetup::PaletteChoiceChange(int index) {
         return;
     }
     if (m_paletteFolder.isEmpty()) {
+        // The folder a palette was last chosen from, in this run of the program or an earlier one.
+        m_paletteFolder = LastFolder(kPaletteDialog);
+    }
+    if (m_paletteFolder.isEmpty()) {
         m_paletteFolder =
             m_paletteFile.isEmpty() ? QDir::currentPath() : QFileInfo(m_paletteFile).absolutePath();
     }
     const QString chosen =
-        RunFileNameDialog(m_windows, *this, "PaletteFileDialog",
+        RunFileNameDialog(m_windows, *this, kPaletteDialog,
                           QStringLiteral("pcx lmp pal gpl bmp png tga m8"), false, m_paletteFolder);
     if (chosen.isEmpty()) {
         ShowPaletteFile(m_paletteFile);
