@@ -102,6 +102,9 @@ private slots:
     void DeleteMakesNeighbourCurrent();
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
+    void RowsNotInTheInputFolderAreMarked_data();
+    void RowsNotInTheInputFolderAreMarked();
+    void LoadedProjectMarksRowsNotInItsInputFolder();
     void PreviewKeepsTheAspectRatio();
     void PreviewShowsLevelsAndHeaderFields();
     void PreviewReadsOtherFormatsAsTheRunDoes();

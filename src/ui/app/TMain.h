@@ -16,7 +16,8 @@
 // cannot take files, and says why. The window opens at its least size and can be resized and
 // maximised, the list and the preview growing with it; a status line at its bottom says what the
 // previewed file's header holds, and for a while after an addition how many names were listed
-// already.
+// already. Rows are marked (ListMarks) whose file the last run could not convert, and whose file
+// is not in the input folder; the status line says so of such a row when it is selected.
 
 #include "convert/ConversionRun.h"
 #include "convert/FileList.h"
@@ -46,6 +47,8 @@ class TMain;
 namespace texelary {
 
 struct AppWindows;
+class ListMarks;
+class TProcessDialog;
 
 // The image list seen as a list of file names, read entry by entry on the GUI thread.
 class BmpListFiles final : public FileList {
@@ -132,6 +135,10 @@ private:
     void AppendToBmpList(const QStringList& names);
     // After an edit of the list: "Create..." and the preview follow its current entry.
     void ShowListEdited();
+    // Marks the rows whose file is not in the input folder.
+    void MarkMissingFiles();
+    // Shows the progress window, which runs the list; the rows that failed are marked after.
+    void RunList(TProcessDialog& progress);
 
     std::unique_ptr<Ui::TMain> m_ui;
     QLabel* m_previewInfo = nullptr; // owned by the status bar
@@ -141,6 +148,7 @@ private:
     ProjectChanges m_changes{*this};
     std::unique_ptr<ProjectCommands> m_project;
     ListKeys m_listKeys;
+    std::unique_ptr<ListMarks> m_marks;
 };
 
 } // namespace texelary
