@@ -717,6 +717,56 @@ def scenario_recent_project(program, directory):
              lambda: title(program.main) == "kept.mm - Texelary", 5)
     program.screenshot("reopened")
 
+
+def marks_in_list(program, name):
+    """How many of the image list's lines bear a warning mark: the lines whose left end, where a
+    mark's icon stands, shows the warning's yellow. The list's picture is kept as `name`."""
+    left, top, _, height = client_geometry(program.main)
+    list_top = top + height - STATUS_LINE - 220 + 13 + 20 + 2
+    path = program.shots / f"{name}.png"
+    run("import", "-window", "root", "-crop", f"14x130+{left + 16}+{list_top}", str(path))
+    yellow_lines = set()
+    for line in run("convert", str(path), "-depth", "8", "txt:-").splitlines()[1:]:
+        y = int(line.split(",", 2)[1].split(":", 1)[0])
+        r, g, b = (int(v) for v in line.split("(", 1)[1].split(")", 1)[0].split(",")[:3])
+        if r > 180 and g > 140 and b < 90:
+            yellow_lines.add(y // 13)
+    return len(yellow_lines)
+
+
+def scenario_failed_rows(program, directory):
+    """A run with two failures of three: each has its box, the last box lists them in its details
+    (Alt+D) and saves the list beside the output (Alt+S), and the failed lines are marked."""
+    for name in ("a.bmp", "b.bmp", "c.bmp"):
+        write_bitmap(directory / name)
+    add_all(program)
+    (directory / "b.bmp").unlink()
+    (directory / "c.bmp").write_bytes(b"")
+    progress = start_run(program)
+    seen = []
+    for _ in range(2):
+        seen.append(program.wait_box(seen))
+        key("Return")
+    outcome = program.wait_box(seen)
+    check_box_of(program, outcome, progress, 'the "All done" box')
+    program.screenshot("all-done")
+    height = client_geometry(outcome)[3]
+    key("alt+d")
+    wait_for("the box's details to show", lambda: client_geometry(outcome)[3] > height + 40, 5)
+    program.screenshot("details")
+    key("alt+s")
+    said = program.wait_box(seen + [outcome])
+    program.screenshot("list-saved")
+    key("Return")
+    wait_for("the progress window to close", lambda: not windows_titled("Processing, Please Wait..."))
+    saved = (directory / "failed.txt").read_text() if (directory / "failed.txt").exists() else ""
+    check(saved.startswith("b.bmp: ") and "\nc.bmp: " in saved, f"the saved list is {saved!r}")
+    program.screenshot("marked-rows")
+    marked = marks_in_list(program, f"{program.name}-list")
+    check(marked == 2, f"{marked} lines of the list are marked, not the two that failed")
+    check(said not in program.boxes(), "the box that says where the list went is still open")
+
+
 # Each scenario: its name, what it puts into its directory first (returning the program's
 # arguments), and what it does with the running program.
 def nothing(_directory):
@@ -749,6 +799,7 @@ SCENARIOS = [
     ("resize", nothing, scenario_resize),
     ("undo-delete", nothing, scenario_undo_delete),
     ("recent-project", nothing, scenario_recent_project),
+    ("failed-rows", nothing, scenario_failed_rows),
 ]
 
 

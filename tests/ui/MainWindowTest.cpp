@@ -83,6 +83,83 @@ void WindowsTest::DeleteOnEmptyListDisablesCreate() {
     QVERIFY(session.Button("DeleteBtn").isEnabled());
 }
 
+namespace {
+
+// The rows marked as not in the input folder, each as the status line words it when selected.
+QStringList MissingRows(Session& session) {
+    QListWidget& list = session.BmpList();
+    auto& info = *session.Windows().Main->findChild<QLabel*>(QStringLiteral("PreviewInfo"));
+    QStringList missing;
+    for (int row = 0; row < list.count(); ++row) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualItemRect(list.item(row)).center());
+        const QString tip = list.item(row)->toolTip();
+        if (!list.item(row)->icon().isNull()) {
+            missing.append(info.toolTip() == tip ? tip : "status line: " + info.toolTip());
+        }
+    }
+    return missing;
+}
+
+QString NotIn(const QString& name, const QString& folder) {
+    return "\"" + name + "\" is not in the input folder \"" + QDir::toNativeSeparators(folder) +
+           "\"";
+}
+
+} // namespace
+
+void WindowsTest::RowsNotInTheInputFolderAreMarked_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("input"); // in the session's directory
+    QTest::addColumn<QStringList>("missing");
+    QTest::newRow("folder") << IndexOf(SourceFormat::Bmp) << QStringList{"a.bmp", "b.bmp"}
+                            << "other" << QStringList{"b.bmp"};
+    QTest::newRow("pak") << IndexOf(SourceFormat::Wal) << QStringList{"a.wal", "c.wal"}
+                         << "base.pak" << QStringList{"c.wal"};
+    QTest::newRow("folder in a pak") << IndexOf(SourceFormat::Wal) << QStringList{"a.wal", "c.wal"}
+                                     << "base.pak/textures" << QStringList{"a.wal"};
+}
+
+// The list names files of the folder it was made in; another input folder marks those it does
+// not hold, and the first folder again clears the marks.
+void WindowsTest::RowsNotInTheInputFolderAreMarked() {
+    QFETCH(int, from);
+    QFETCH(QStringList, names);
+    QFETCH(QString, input);
+    QFETCH(QStringList, missing);
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.Dir()).mkdir(QStringLiteral("other")));
+    WriteBitmap(session.PathOf("other/a.bmp"), 4, 4);
+    session.ConvFrom().setCurrentIndex(from);
+    session.BmpList().addItems(names);
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
+
+    QStringList said;
+    for (const QString& name : missing) {
+        said.append(NotIn(name, session.PathOf(input)));
+    }
+    QCOMPARE(MissingRows(session), said);
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf("gone")));
+    QCOMPARE(MissingRows(session).size(), names.size());
+    session.InputPath().setText(QDir::toNativeSeparators(session.PathOf(input)));
+    QCOMPARE(MissingRows(session), said);
+}
+
+void WindowsTest::LoadedProjectMarksRowsNotInItsInputFolder() {
+    Session session;
+    WriteBitmap(session.PathOf("a.bmp"), 4, 4);
+    Project project;
+    project.inputDir = session.Dir().toStdString();
+    project.outputDir = project.inputDir;
+    project.files = {"a.bmp", "gone.bmp"};
+    const QString path = session.PathOf("p.mm");
+    QVERIFY(SaveProject(project, path.toStdString()));
+    QVERIFY(session.Windows().Main->OpenProjectFile(path));
+    QCOMPARE(MissingRows(session), QStringList{NotIn("gone.bmp", session.Dir())});
+}
+
 void WindowsTest::PreviewFollowsListOnlyForBitmaps() {
     Session session;
     WriteBitmap(session.PathOf("a.bmp"), 10, 4);

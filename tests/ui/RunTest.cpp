@@ -73,6 +73,9 @@ private slots:
     void ProgressNamesTheEntryInHand();
     void CancelInABoxDropsTheFilesConvertedAhead();
     void RunThatThrowsEndsAsAborted();
+    void LastBoxListsTheFailuresAndMarksTheRows();
+    void SaveListWritesBesideTheOutput_data();
+    void SaveListWritesBesideTheOutput();
 };
 
 void RunTest::ThreeEntriesRunToAllDone() {
@@ -159,6 +162,8 @@ void RunTest::CancelInNotFoundBoxAborts() {
              (QStringList{"Could'nt find file \"" + missing + "\"", "Process has been aborted"}));
     QVERIFY(session.Boxes.Shown[0].buttons == WindowButtons::OkCancel);
     QVERIFY(session.Boxes.Shown[1].icon == BoxIcon::Exclamation);
+    // a.bmp converted and b.bmp failed; c.bmp was not begun.
+    QCOMPARE(session.Boxes.Shown[1].detail, std::string("2 of 3 files were done"));
     QVERIFY(session.Boxes.Shown[1].progressVisible);
     QVERIFY(session.Boxes.Shown[0].onGuiThread && session.Boxes.Shown[1].onGuiThread);
     QCOMPARE(positions, (QList<int>{33, 0}));
@@ -276,6 +281,11 @@ void RunTest::ProgressCancelStopsLongRun() {
     QVERIFY(posted);
     QCOMPARE(session.Boxes.Texts(), QStringList{"Process has been aborted"});
     QVERIFY(highest >= 10 && highest < 20);
+    const QString done = QString::fromStdString(session.Boxes.Shown[0].detail);
+    QVERIFY2(done.endsWith(QStringLiteral(" of 200 files were done")) &&
+                 done.section(QLatin1Char(' '), 0, 0).toInt() >= 20,
+             qPrintable(done));
+    QVERIFY(session.Boxes.Shown[0].buttons == WindowButtons::Ok); // nothing failed
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
     QCOMPARE(Bar(session).value(), 0);
 }
@@ -708,6 +718,107 @@ void RunTest::RunThatThrowsEndsAsAborted() {
     QVERIFY(!session.Windows().ProcessDialog->isVisible());
     const auto everything = QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot;
     QCOMPARE(QDir(session.PathOf("out")).entryList(everything), QStringList{});
+}
+
+namespace {
+
+// Tooltips of the list's rows, and whether each bears an icon.
+QStringList RowTips(Session& session) {
+    QStringList tips;
+    for (int row = 0; row < session.BmpList().count(); ++row) {
+        const QListWidgetItem& item = *session.BmpList().item(row);
+        tips.append(item.icon().isNull() ? item.toolTip() : "! " + item.toolTip());
+    }
+    return tips;
+}
+
+// a.bmp, b.bmp and c.bmp listed, b.bmp then removed and c.bmp emptied: two of three fail.
+void ListTwoFailuresOfThree(Session& session) {
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(QString::fromLatin1(name)), 8, 8);
+    }
+    session.AddAll();
+    QVERIFY(QFile::remove(session.PathOf("b.bmp")));
+    WriteText(session.PathOf("c.bmp"), {});
+}
+
+QString Native(Session& session, const char* name) {
+    return QDir::toNativeSeparators(session.PathOf(QString::fromLatin1(name)));
+}
+
+} // namespace
+
+// Each failure had its box; the last box lists them all again, and the rows that failed are
+// marked with the reason until the next run starts.
+void RunTest::LastBoxListsTheFailuresAndMarksTheRows() {
+    Session session;
+    ListTwoFailuresOfThree(session);
+    session.Click("CreateBtn");
+
+    QCOMPARE(session.Boxes.Texts().constLast(), QStringLiteral("All done"));
+    const ShownBox& last = session.Boxes.Shown.back();
+    QCOMPARE(last.detail, std::string("1 converted, 2 failed"));
+    QVERIFY(last.buttons == WindowButtons::OkSaveList);
+    const QString b = "Could'nt find file \"" + Native(session, "b.bmp") + "\" (no such file)";
+    const QString c = "Could'nt find file \"" + Native(session, "c.bmp") + "\" (the file is empty)";
+    QCOMPARE(QString::fromStdString(last.details), "b.bmp: " + b + "\nc.bmp: " + c + "\n");
+    QCOMPARE(RowTips(session), (QStringList{"", "! " + b, "! " + c}));
+
+    // The next run starts without them (b.bmp, which is gone, is marked as such instead), and
+    // marks only what fails then.
+    WriteBitmap(session.PathOf("c.bmp"), 8, 8);
+    QStringList tipsWhileRunning;
+    session.Boxes.WhileOpen = [&](const ShownBox&) {
+        if (tipsWhileRunning.isEmpty()) {
+            tipsWhileRunning = RowTips(session);
+        }
+    };
+    session.Click("CreateBtn");
+    QCOMPARE(tipsWhileRunning,
+             (QStringList{"", "! \"b.bmp\" is not in the input folder \"" +
+                                  QDir::toNativeSeparators(session.Dir()) + "\"",
+                          ""}));
+    QCOMPARE(RowTips(session), (QStringList{"", "! " + b, ""}));
+}
+
+void RunTest::SaveListWritesBesideTheOutput_data() {
+    QTest::addColumn<QString>("output"); // in the session's directory
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("list"); // where the list goes, or "" where it cannot
+    QTest::newRow("folder") << "out" << IndexOf(TargetFormat::M8) << "out/failed.txt";
+    QTest::newRow("pak") << "out/textures.pak" << IndexOf(TargetFormat::Png) << "out/failed.txt";
+    QTest::newRow("not writable") << "full" << IndexOf(TargetFormat::M8) << "";
+}
+
+void RunTest::SaveListWritesBesideTheOutput() {
+    QFETCH(QString, output);
+    QFETCH(int, to);
+    QFETCH(QString, list);
+    Session session;
+    ListTwoFailuresOfThree(session);
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("out")));
+    // A folder where the list would go leaves no room for it.
+    QVERIFY(QDir(session.Dir()).mkpath(QStringLiteral("full/failed.txt")));
+    session.ConvTo().setCurrentIndex(to);
+    session.OutputPath().setText(QDir::toNativeSeparators(session.PathOf(output)));
+    session.Boxes.Answers = {WindowAnswer::Ok, WindowAnswer::Ok, WindowAnswer::SaveList};
+    session.Click("CreateBtn");
+
+    QCOMPARE(session.Boxes.Texts().size(), 4);
+    QCOMPARE(session.Boxes.Texts()[2], QStringLiteral("All done"));
+    const ShownBox& said = session.Boxes.Shown.back();
+    QVERIFY(said.progressVisible);
+    if (list.isEmpty()) {
+        QCOMPARE(session.Boxes.Texts()[3], "Cannot write the list of failed files to \"" +
+                                               Native(session, "full/failed.txt") + "\"");
+        QVERIFY(said.icon == BoxIcon::Stop && !said.detail.empty());
+        return;
+    }
+    QCOMPARE(session.Boxes.Texts()[3], "The list of failed files was written to \"" +
+                                           QDir::toNativeSeparators(session.PathOf(list)) + "\"");
+    QFile saved(session.PathOf(list));
+    QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
+    QCOMPARE(saved.readAll().toStdString(), session.Boxes.Shown[2].details);
 }
 
 int RunRunTests(int argc, char** argv) {

@@ -80,8 +80,16 @@ void WriteArchive(const QString& path, const std::vector<Member>& members,
 WindowAnswer ScriptedBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                         WindowButtons buttons, BoxIcon icon,
                                         const std::string& detail) {
+    return ShowDetailedMessage(text, caption, buttons, icon, detail, {});
+}
+
+WindowAnswer ScriptedBoxes::ShowDetailedMessage(const std::string& text, const std::string& caption,
+                                                WindowButtons buttons, BoxIcon icon,
+                                                const std::string& detail,
+                                                const std::string& details) {
     Shown.push_back({text, caption, buttons, icon, Progress != nullptr && Progress->isVisible(),
-                     QThread::currentThread() == QCoreApplication::instance()->thread(), detail});
+                     QThread::currentThread() == QCoreApplication::instance()->thread(), detail,
+                     details});
     if (WhileOpen) {
         WhileOpen(Shown.back());
     }

@@ -37,7 +37,8 @@ struct ShownBox {
     BoxIcon icon;
     bool progressVisible; // whether the progress window was on screen while the box was open
     bool onGuiThread;
-    std::string detail; // why, as the box's informative text shows it
+    std::string detail;  // why, as the box's informative text shows it
+    std::string details; // the lines behind "Show Details...", empty for none
 };
 
 // Records every box and answers it from a queue (OK once the queue is empty).
@@ -46,6 +47,9 @@ public:
     WindowAnswer ShowMessage(const std::string& text, const std::string& caption,
                              WindowButtons buttons, BoxIcon icon,
                              const std::string& detail) override;
+    WindowAnswer ShowDetailedMessage(const std::string& text, const std::string& caption,
+                                     WindowButtons buttons, BoxIcon icon, const std::string& detail,
+                                     const std::string& details) override;
 
     std::vector<ShownBox> Shown;
     std::deque<WindowAnswer> Answers;

@@ -108,6 +108,9 @@ private slots:
     void DeleteMakesNeighbourCurrent();
     void DeleteOnEmptyListDisablesCreate();
     void PreviewFollowsListOnlyForBitmaps();
+    void RowsNotInTheInputFolderAreMarked_data();
+    void RowsNotInTheInputFolderAreMarked();
+    void LoadedProjectMarksRowsNotInItsInputFolder();
     void PreviewKeepsTheAspectRatio();
     void PreviewShowsLevelsAndHeaderFields();
     void PreviewReadsOtherFormatsAsTheRunDoes();

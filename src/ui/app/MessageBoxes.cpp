@@ -1,10 +1,12 @@
 #include "ui/app/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStyle>
 
 namespace texelary {
@@ -59,6 +61,17 @@ void FitCaption(QMessageBox& box) {
 
 namespace {
 
+// The box's own "Show Details..." button, when it has details, is given Alt+D as every other
+// control of the windows has an Alt letter.
+void GiveDetailsAKey(QMessageBox& box) {
+    for (QAbstractButton* button : box.buttons()) {
+        if (box.buttonRole(button) == QMessageBox::ActionRole &&
+            button->text() == QMessageBox::tr("Show Details...")) {
+            button->setText(QStringLiteral("Show &Details..."));
+        }
+    }
+}
+
 // The buttons of a box, and the one Enter presses.
 struct QtButtons {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
@@ -74,6 +87,7 @@ QtButtons ToQtButtons(WindowButtons buttons) {
     case WindowButtons::SaveDiscardCancel:
         return {QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save};
     case WindowButtons::Ok:
+    case WindowButtons::OkSaveList: // its own button is added to the box
         break;
     }
     return {};
@@ -120,11 +134,24 @@ BoxAnswer RunAnswerOf(WindowAnswer answer) {
 WindowAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                          WindowButtons buttons, BoxIcon icon,
                                          const std::string& detail) {
+    return ShowDetailedMessage(text, caption, buttons, icon, detail, {});
+}
+
+WindowAnswer QtMessageBoxes::ShowDetailedMessage(const std::string& text,
+                                                 const std::string& caption, WindowButtons buttons,
+                                                 BoxIcon icon, const std::string& detail,
+                                                 const std::string& details) {
     const QtButtons qtButtons = ToQtButtons(buttons);
     QWidget* owner = BoxOwner();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     qtButtons.buttons, owner);
     box.setInformativeText(AsSentence(detail));
+    box.setDetailedText(QString::fromStdString(details));
+    GiveDetailsAKey(box);
+    const QAbstractButton* saveList =
+        buttons == WindowButtons::OkSaveList
+            ? box.addButton(QStringLiteral("&Save list..."), QMessageBox::ActionRole)
+            : nullptr;
     // A window manager keeps a window that stays on top above every other; the box in front of
     // it must stay on top as well.
     if (owner != nullptr && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
@@ -132,7 +159,11 @@ WindowAnswer QtMessageBoxes::ShowMessage(const std::string& text, const std::str
     }
     box.setDefaultButton(qtButtons.defaultButton);
     FitCaption(box);
-    return FromQtAnswer(box.exec(), buttons);
+    const int pressed = box.exec();
+    if (saveList != nullptr && box.clickedButton() == saveList) {
+        return WindowAnswer::SaveList;
+    }
+    return FromQtAnswer(pressed, buttons);
 }
 
 } // namespace texelary

@@ -16,10 +16,11 @@ class QWidget;
 
 namespace texelary {
 
-// Those of a run, and YesNo, a question whose default answer is No, and SaveDiscardCancel, one
-// whose default is Save.
-enum class WindowButtons : std::uint8_t { Ok, OkCancel, YesNo, SaveDiscardCancel };
-enum class WindowAnswer : std::uint8_t { Ok, Cancel, Yes, No, Save, Discard };
+// Those of a run, and YesNo, a question whose default answer is No, SaveDiscardCancel, one
+// whose default is Save, and OkSaveList, a run's last box with a "Save list..." button beside OK
+// (the default).
+enum class WindowButtons : std::uint8_t { Ok, OkCancel, YesNo, SaveDiscardCancel, OkSaveList };
+enum class WindowAnswer : std::uint8_t { Ok, Cancel, Yes, No, Save, Discard, SaveList };
 
 // Every box of the windows and of their runs. ShowMessage is a modal box returning the button
 // pressed; `detail` says why, in a few words without a full stop, and is shown as the box's
@@ -30,6 +31,12 @@ public:
     virtual WindowAnswer ShowMessage(const std::string& text, const std::string& caption,
                                      WindowButtons buttons, BoxIcon icon,
                                      const std::string& detail) = 0;
+    // The same box with `details`, many lines the user can read and copy behind the box's
+    // "Show Details..." button (none when empty).
+    virtual WindowAnswer ShowDetailedMessage(const std::string& text, const std::string& caption,
+                                             WindowButtons buttons, BoxIcon icon,
+                                             const std::string& detail,
+                                             const std::string& details) = 0;
 };
 
 // A box of the windows' own, with the program's caption.
@@ -52,6 +59,9 @@ public:
     WindowAnswer ShowMessage(const std::string& text, const std::string& caption,
                              WindowButtons buttons, BoxIcon icon,
                              const std::string& detail) override;
+    WindowAnswer ShowDetailedMessage(const std::string& text, const std::string& caption,
+                                     WindowButtons buttons, BoxIcon icon, const std::string& detail,
+                                     const std::string& details) override;
 };
 
 // The window a box shown now belongs to: the active modal window, else the active window; none

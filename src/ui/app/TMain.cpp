@@ -10,6 +10,7 @@
 #include "ui/app/AppWindows.h"
 #include "ui/app/DroppedFiles.h"
 #include "ui/app/ListEdit.h"
+#include "ui/app/ListMarks.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
 #include "ui/app/RecentProjects.h"
@@ -58,6 +59,7 @@ TMain::TMain(AppWindows& windows)
     m_ui->setupUi(this);
     m_ui->BmpList->setItemDelegate(&m_lineHeight);
     m_files = std::make_unique<BmpListFiles>(*m_ui->BmpList);
+    m_marks = std::make_unique<ListMarks>(*m_ui->BmpList);
     m_project = std::make_unique<ProjectCommands>(*this, m_windows, m_changes, *m_ui->SaveBtn,
                                                   *m_ui->CreateBtn);
     m_windows.CurrentWorker = nullptr;
@@ -260,6 +262,13 @@ void TMain::ProjectFieldChange(ProjectModel::Field field) {
     if (field != ProjectModel::Field::Settings) {
         ProjectChanged();
     }
+    if (field == ProjectModel::Field::InputDir) {
+        MarkMissingFiles();
+    }
+}
+
+void TMain::MarkMissingFiles() {
+    m_marks->MarkMissing(RunFolder(m_windows.Project->InputPath()), m_windows.Project->ConvFrom());
 }
 
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {
@@ -280,6 +289,12 @@ void TMain::PreviewSelected() {
     const QListWidgetItem* current = m_ui->BmpList->currentItem();
     if (current == nullptr) {
         ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
+        return;
+    }
+    // A file not in the input folder has nothing to show: the status line says where it is not.
+    if (const QString missing = ListMarks::MissingText(*current); !missing.isEmpty()) {
+        ClearPreviewPicture(*m_ui->ImagePrev, *m_previewInfo);
+        SetElidedText(*m_previewInfo, missing);
         return;
     }
     ShowPreview(RunFolder(m_windows.Project->InputPath()), current->text());
@@ -453,7 +468,14 @@ void TMain::CreateBtnClick() {
             return;
         }
     }
+    RunList(progress);
+}
+
+void TMain::RunList(TProcessDialog& progress) {
+    m_marks->ClearFailures(RunFolder(m_windows.Project->InputPath()),
+                           m_windows.Project->ConvFrom());
     progress.exec();
+    m_marks->MarkFailures(progress.Failures());
 }
 
 void TMain::NewProjectClick() {
@@ -468,8 +490,10 @@ void TMain::SaveAsBtnClick() {
     m_project->SaveAs();
 }
 
+// The loaded list may name files its input folder no longer holds.
 void TMain::LoadBtnClick() {
     m_project->Load();
+    MarkMissingFiles();
 }
 
 void TMain::RecentProjectClick(const QString& path) {
@@ -477,7 +501,9 @@ void TMain::RecentProjectClick(const QString& path) {
 }
 
 bool TMain::OpenProjectFile(const QString& path) {
-    return m_project->Open(path);
+    const bool opened = m_project->Open(path);
+    MarkMissingFiles();
+    return opened;
 }
 
 } // namespace texelary

@@ -17,6 +17,8 @@
 // maximised, the list and the preview growing with it; a status line at its bottom says what the
 // previewed file's header holds, and for a while after an addition how many names were listed
 // already. The File menu ends with the projects used last; the window opens where it was closed.
+// Rows are marked (ListMarks) whose file the last run could not convert, and whose file is not in
+// the input folder; the status line says so of such a row when it is selected.
 
 #include "convert/ConversionRun.h"
 #include "convert/FileList.h"
@@ -46,6 +48,8 @@ class TMain;
 namespace texelary {
 
 struct AppWindows;
+class ListMarks;
+class TProcessDialog;
 
 // The image list seen as a list of file names, read entry by entry on the GUI thread.
 class BmpListFiles final : public FileList {
@@ -133,6 +137,10 @@ private:
     void AppendToBmpList(const QStringList& names);
     // After an edit of the list: "Create..." and the preview follow its current entry.
     void ShowListEdited();
+    // Marks the rows whose file is not in the input folder.
+    void MarkMissingFiles();
+    // Shows the progress window, which runs the list; the rows that failed are marked after.
+    void RunList(TProcessDialog& progress);
 
     std::unique_ptr<Ui::TMain> m_ui;
     QLabel* m_previewInfo = nullptr; // owned by the status bar
@@ -142,6 +150,7 @@ private:
     ProjectChanges m_changes{*this};
     std::unique_ptr<ProjectCommands> m_project;
     ListKeys m_listKeys;
+    std::unique_ptr<ListMarks> m_marks;
 };
 
 } // namespace texelary

@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "ui/app/MessageBoxes.h"
+#include "ui/run/RunFailures.h"
 #include "ui/run/TProcessDialog.h"
 
 #include <QCoreApplication>
@@ -120,13 +121,19 @@ void ForTheRun(ProcThread& worker, const std::function<void()>& work) {
 // which the progress window's button sets while the run goes on.
 class GuiFeedback final : public RunFeedback {
 public:
-    GuiFeedback(TProcessDialog& dialog, MessageBoxes& boxes, ProcThread& worker)
+    GuiFeedback(TProcessDialog& dialog, MessageBoxes& boxes, ProcThread& worker,
+                RunFailures& failures)
         : m_dialog(dialog)
         , m_boxes(boxes)
-        , m_worker(worker) {}
+        , m_worker(worker)
+        , m_failures(failures) {}
 
+    // A stop box is a failure's; the others tell of files written all the same.
     BoxAnswer ShowMessage(const std::string& text, const std::string& caption, BoxButtons buttons,
                           BoxIcon icon, const std::string& detail) override {
+        if (icon == BoxIcon::Stop) {
+            m_failures.Failed(text, detail);
+        }
         BoxAnswer answer = BoxAnswer::Ok;
         ForTheRun(m_worker, [&] {
             answer = RunAnswerOf(
@@ -137,6 +144,7 @@ public:
 
     // Only a new position costs a call: with many entries the bar moves every few of them.
     void SetProgress(int position) override {
+        m_failures.EntryFinished(); // the bar moves once an entry is finished
         if (position != m_position) {
             m_position = position;
             ForTheRun(m_worker, [&] { m_dialog.Bar().setValue(position); });
@@ -148,6 +156,7 @@ public:
     // The names go by without waiting: the window shows the newest one whenever it gets to it,
     // and always before the bar's next position, which comes later through the same queue.
     void EntryStarting(std::size_t index, std::size_t count, const std::string& entry) override {
+        m_failures.EntryStarting(index, entry);
         {
             std::lock_guard lock(m_entry->mutex);
             m_entry->index = index;
@@ -170,6 +179,7 @@ private:
     TProcessDialog& m_dialog;
     MessageBoxes& m_boxes;
     ProcThread& m_worker;
+    RunFailures& m_failures;
     int m_position = -1;
     // The newest entry named, shared with the call on its way to show it.
     struct Entry {
@@ -207,6 +217,7 @@ void ProcThread::customEvent(QEvent* event) {
 
 void ProcThread::run() {
     m_abortReason.clear();
+    m_failures.Clear();
     try {
         OnGuiThread(*this, [this] {
             m_settings = m_dialog.Settings();
@@ -215,7 +226,7 @@ void ProcThread::run() {
         m_settings.jobs = DefaultJobs();
         m_settings.stop = &m_cancelRequested;
         // The run ends with exactly one of Done and Aborted set.
-        GuiFeedback feedback(m_dialog, m_boxes, *this);
+        GuiFeedback feedback(m_dialog, m_boxes, *this, m_failures);
         RunConversion(m_settings, State, feedback);
     } catch (...) {
         // No memory, no thread to be had, a file system that fails: nothing outside this thread
@@ -226,27 +237,44 @@ void ProcThread::run() {
         State.Aborted = 1;
         m_abortReason = DescribeFailure(std::current_exception());
     }
-    // The outcome boxes are widgets too: shown on the GUI thread while the worker waits, so the
+    // The outcome box is a widget too: shown on the GUI thread while the worker waits, so the
     // progress window stays up until the box is dismissed.
-    // "All done" says how many entries went which way, and warns when any failed: each failure
-    // had its own box, which the user may have dismissed without reading.
-    if (State.Done == 1) {
-        OnGuiThread(*this, [this] {
-            const std::string counts = std::to_string(State.Converted) + " converted, " +
-                                       std::to_string(State.Failed) + " failed";
-            m_boxes.ShowMessage("All done", kMessageCaption, WindowButtons::Ok,
-                                State.Failed > 0 ? BoxIcon::Exclamation : BoxIcon::Information,
-                                counts);
-        });
-    }
-    if (State.Aborted == 1) {
-        OnGuiThread(*this, [this] {
-            m_boxes.ShowMessage("Process has been aborted", kMessageCaption, WindowButtons::Ok,
-                                BoxIcon::Exclamation, m_abortReason);
-        });
-    }
+    OnGuiThread(*this, [this] {
+        AnnounceOutcome();
+        m_dialog.TakeFailures(std::move(m_failures));
+    });
     State.Image.reset();
     OnGuiThread(*this, [this] { m_dialog.CloseProgress(); });
+}
+
+// "All done" says how many entries went which way, and warns when any failed: each failure had
+// its own box, which the user may have dismissed without reading, so the last box lists them all
+// again and offers to save the list. "Process has been aborted" says how far the run got.
+void ProcThread::AnnounceOutcome() {
+    std::string text;
+    std::string detail;
+    BoxIcon icon = BoxIcon::Exclamation;
+    if (State.Done == 1) {
+        text = "All done";
+        detail = std::to_string(State.Converted) + " converted, " + std::to_string(State.Failed) +
+                 " failed";
+        icon = State.Failed > 0 ? BoxIcon::Exclamation : BoxIcon::Information;
+    } else if (State.Aborted == 1) {
+        text = "Process has been aborted";
+        const std::string done = std::to_string(State.Converted + State.Failed) + " of " +
+                                 std::to_string(m_settings.RunFiles.size()) + " files were done";
+        detail = m_abortReason.empty() ? done : m_abortReason + ". " + done;
+    } else {
+        return;
+    }
+    if (m_failures.Empty()) {
+        m_boxes.ShowMessage(text, kMessageCaption, WindowButtons::Ok, icon, detail);
+        return;
+    }
+    if (m_boxes.ShowDetailedMessage(text, kMessageCaption, WindowButtons::OkSaveList, icon, detail,
+                                    m_failures.ListText()) == WindowAnswer::SaveList) {
+        SaveFailedList(m_failures, m_settings.RunOutputDir, m_settings.RunConvTo, m_boxes);
+    }
 }
 
 } // namespace texelary

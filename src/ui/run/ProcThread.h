@@ -8,6 +8,7 @@
 // throws (no memory, no thread, a file system error) ends as aborted.
 
 #include "convert/ConversionRun.h"
+#include "ui/run/RunFailures.h"
 
 #include <QThread>
 #include <atomic>
@@ -44,6 +45,9 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
+    // Shows the run's last box, on the GUI thread.
+    void AnnounceOutcome();
+
     TProcessDialog& m_dialog;
     MessageBoxes& m_boxes;
     // The run's settings with its list of names, copied from the progress window on the GUI thread
@@ -51,6 +55,7 @@ private:
     RunSettings m_settings;
     std::atomic<bool> m_cancelRequested{false};
     std::string m_abortReason; // what ended the run, when something other than the user did
+    RunFailures m_failures;    // written by the worker; handed to the progress window at the end
 };
 
 } // namespace texelary

@@ -6,9 +6,11 @@
 // further file and stops the run before its next entry, which then ends as aborted.
 
 #include "convert/ConversionRun.h"
+#include "ui/run/RunFailures.h"
 
 #include <QDialog>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QProgressBar;
@@ -35,6 +37,11 @@ public:
 
     QProgressBar& Bar() const;
 
+    // The files the last run could not convert, handed over by its worker before the window
+    // closes. GUI thread only.
+    void TakeFailures(RunFailures failures) { m_failures = std::move(failures); }
+    const RunFailures& Failures() const { return m_failures; }
+
     // Shows under the bar which entry of how many is being converted, and its name, cut in the
     // middle to fit. GUI thread only.
     void ShowEntry(std::size_t index, std::size_t count, const std::string& entry);
@@ -60,6 +67,7 @@ private:
     std::unique_ptr<Ui::TProcessDialog> m_ui;
     AppWindows& m_windows;
     RunSettings m_settings;
+    RunFailures m_failures;
     std::vector<std::unique_ptr<ProcThread>> m_workers;
     bool m_closing = false;
 };
