@@ -165,6 +165,7 @@ private slots:
     void UndoBackToTheSavedListLeavesNothingToSave();
     void ListedNamesAreNotAddedAgain_data();
     void ListedNamesAreNotAddedAgain();
+    void OutputSettingsAreKeptWithTheProject();
 };
 
 } // namespace texelary::test
