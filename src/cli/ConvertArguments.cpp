@@ -308,8 +308,8 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     if (a.info) {
         if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
             a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
-            !a.paletteFile.empty() || a.mips != MipFilter::Point || a.longPakEntries ||
-            !a.texturesOf.empty()) {
+            !a.paletteFile.empty() || a.mips.value_or(MipFilter::Point) != MipFilter::Point ||
+            a.longPakEntries || !a.texturesOf.empty()) {
             return "--info takes only files (and --json)";
         }
         return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
@@ -372,12 +372,15 @@ std::string Usage() {
         "and .m32 in true colour), QuakeX (.wal, and version 3 with a palette of its own) and\n"
         "SiN (.swl), PNG, TGA and PCX pictures and the textures of WAD2 and WAD3 wads, into\n"
         "any of those mip textures, PNG or a new wad, inside .pak files as well as out. The\n"
-        "first form runs a project saved by Texelary; the second converts the named files of\n"
-        "the input directory into the output directory (both default to the current\n"
-        "directory); the third converts every file of the source format under the input\n"
-        "directory (or under the named files and folders of it), extensions compared in any\n"
-        "case, recreating its folders under the output directory. Each output file has the\n"
-        "name of its input, cut after the first dot, with the new extension.\n"
+        "first form runs a project saved by Texelary, with the settings kept beside it in\n"
+        "PROJECT.mm.json (palette, keep-header, mips, transparent index, dither, full-bright):\n"
+        "an option given here is taken over the project's, and a flag given is on whatever\n"
+        "the project says. The second converts the named files of the input directory into\n"
+        "the output directory (both default to the current directory); the third converts\n"
+        "every file of the source format under the input directory (or under the named files\n"
+        "and folders of it), extensions compared in any case, recreating its folders under\n"
+        "the output directory. Each output file has the name of its input, cut after the\n"
+        "first dot, with the new extension.\n"
         "\n"
         "Palette pictures (8-bit PNG, TGA and PCX) convert with their own indices and colours,\n"
         "like 8-bit bitmaps. True-colour ones take, for .wal and WAD2, the nearest colour of the\n"

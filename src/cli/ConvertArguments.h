@@ -29,7 +29,7 @@ struct ConvertArguments {
     bool keepHeader = false;
     bool sidecar = false;
     bool longPakEntries = false; // --pak-entries 72
-    MipFilter mips = MipFilter::Point;
+    std::optional<MipFilter> mips; // none: the project's, or point sampling
     bool dither = false;
     std::optional<std::uint8_t> transparentIndex;
     bool allLevels = false;

@@ -13,6 +13,7 @@
 #include "formats/AnimationChains.h"
 #include "formats/PaletteFile.h"
 #include "project/ProjectFile.h"
+#include "project/ProjectSettings.h"
 
 #include <algorithm>
 #include <atomic>
@@ -290,9 +291,26 @@ std::optional<int> TakeTexturesOf(const std::string& map, Project& project, std:
     return std::nullopt;
 }
 
-// The project the arguments name: the saved one, or one made of --from, --to, the directories and
-// the files (with --recursive, those found under the input directory, their output folders made).
-// Returns an exit status when the program should end at once.
+// The settings kept beside the project file at `path`, for each the command line leaves to the
+// project: a flag given is on whatever the project says, and a value given is taken over its own.
+void TakeProjectSettings(const std::string& path, ConvertArguments& arguments) {
+    const ProjectSettings kept = LoadProjectSettings(path);
+    arguments.keepHeader = arguments.keepHeader || kept.keepHeader;
+    arguments.dither = arguments.dither || kept.dither;
+    arguments.fullbright = arguments.fullbright || kept.fullbright;
+    arguments.mips = arguments.mips.value_or(kept.mips);
+    if (!arguments.transparentIndex && kept.transparentIndex) {
+        arguments.transparentIndex = kTransparentIndex;
+    }
+    if (arguments.paletteFile.empty()) {
+        arguments.paletteFile = kept.paletteFile;
+    }
+}
+
+// The project the arguments name: the saved one, with the settings kept beside it, or one made of
+// --from, --to, the directories and the files (with --recursive, those found under the input
+// directory, their output folders made). Returns an exit status when the program should end at
+// once.
 std::optional<int> MakeProject(ConvertArguments& arguments, Project& project,
                                std::size_t& lacking) {
     if (!arguments.from && !arguments.to) {
@@ -305,6 +323,7 @@ std::optional<int> MakeProject(ConvertArguments& arguments, Project& project,
         }
         project.inputDir = ProjectDirectory(project.inputDir, path);
         project.outputDir = ProjectDirectory(project.outputDir, path);
+        TakeProjectSettings(path, arguments);
         return std::nullopt;
     }
     project.inputDir = arguments.inputDir;
@@ -346,7 +365,7 @@ RunSettings SettingsOf(const Project& project, const ConvertArguments& arguments
     settings.options.sidecar = arguments.sidecar;
     settings.longPakEntries = arguments.longPakEntries;
     WriteOptions& write = settings.options.write;
-    write.mips = arguments.mips;
+    write.mips = arguments.mips.value_or(MipFilter::Point);
     write.dither = arguments.dither;
     write.transparentIndex = arguments.transparentIndex;
     write.fullbright = arguments.fullbright;

@@ -17,6 +17,7 @@
 #include "formats/mips/WalFormat.h"
 #include "formats/pictures/PngFormat.h"
 #include "project/ProjectFile.h"
+#include "project/ProjectSettings.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -1079,6 +1080,55 @@ TEST_F(ConvertCli, APaletteFileReplacesTheBuiltInOnes) {
     // Three colours do for a palette true colour takes: its entries past them are never chosen.
     ASSERT_EQ(Run("--from tga --to m8 --palette three.pal --output out stone.tga").status, 0);
     EXPECT_EQ(ReadM8Image(test::ReadAll(dir.Path() / "out" / "stone.m8"))->pixels[0], 2);
+}
+
+// A project runs with the settings kept beside it, its palette found from the project's folder;
+// a palette given on the command line is taken instead.
+TEST_F(ConvertCli, ASavedProjectTakesTheSettingsKeptBesideIt) {
+    std::filesystem::create_directories(dir.Path() / "mod" / "out");
+    std::vector<std::uint8_t> grey(768);
+    std::vector<std::uint8_t> inverse(768);
+    for (std::size_t i = 0; i < grey.size(); ++i) {
+        grey[i] = static_cast<std::uint8_t>(i / 3);
+        inverse[i] = static_cast<std::uint8_t>(255 - i / 3);
+    }
+    test::WriteAll(dir.Path() / "mod" / "grey.lmp", grey);
+    test::WriteAll(dir.Path() / "inverse.lmp", inverse);
+    test::WriteAll(dir.Path() / "mod" / "stone.tga",
+                   test::MakeTga32(16, 16, [](std::int32_t, std::int32_t) {
+                       return std::array<std::uint8_t, 4>{100, 100, 100, 255};
+                   }));
+    Project project;
+    project.inputDir = ".";
+    project.outputDir = "out";
+    project.convFrom = SourceFormat::Tga;
+    project.convTo = TargetFormat::Wal;
+    project.files = {"stone.tga"};
+    const std::string path = dir.File("mod/p.mm");
+    ASSERT_TRUE(SaveProject(project, path));
+    ASSERT_EQ(Run("--from tga --to wal --input mod --output mod/out stone.tga").status, 0);
+    const std::uint8_t builtIn = test::ReadAll(dir.Path() / "mod" / "out" / "stone.wal").at(100);
+    ASSERT_NE(builtIn, 100);
+
+    const struct {
+        bool kept; // a settings file naming grey.lmp beside the project
+        const char* options;
+        std::uint8_t pixel; // level 0's first
+    } rows[] = {
+        {false, "", builtIn},
+        {true, "", 100},
+        {true, "--palette inverse.lmp ", 155},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove(ProjectSettingsPath(path));
+        ProjectSettings settings;
+        settings.paletteFile = dir.File("mod/grey.lmp");
+        ASSERT_TRUE(!row.kept || SaveProjectSettings(settings, path));
+        const Outcome outcome = Run(row.options + Separated("mod/p.mm"));
+        ASSERT_EQ(outcome.status, 0) << outcome.errors;
+        EXPECT_EQ(test::ReadAll(dir.Path() / "mod" / "out" / "stone.wal").at(100), row.pixel)
+            << row.kept << row.options;
+    }
 }
 
 // A version-38 map of texture infos only: each name with the index of its next frame.

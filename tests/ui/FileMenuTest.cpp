@@ -2,6 +2,8 @@
 
 #include "WindowsTest.h"
 
+#include <QCheckBox>
+
 namespace texelary::test {
 
 void WindowsTest::NewResetsProjectToCurrentDirectory() {
@@ -415,6 +417,43 @@ void WindowsTest::RecentProjectsKeepTheLastEight() {
             QStringLiteral("&%1 p%2.mm=Recent%1").arg(i + 1).arg(kRecentProjects + 2 - i));
     }
     QCOMPARE(RecentItems(session), expected);
+}
+
+// The output settings are the project's: a change to one is a change to save, Save As writes them
+// beside the project file, New sets them back and Load brings them again. The status line names
+// the palette in use.
+void WindowsTest::OutputSettingsAreKeptWithTheProject() {
+    Session session;
+    ProjectModel& model = *session.Windows().Project;
+    QLabel& palette = *session.Windows().Main->findChild<QLabel*>(QStringLiteral("PaletteInUse"));
+    session.ConvTo().setCurrentIndex(IndexOf(TargetFormat::Wal));
+    QCOMPARE(palette.text(), QStringLiteral("Palette: Quake II"));
+    const QString path = session.PathOf("p.mm");
+    session.Modals.Then(ChooseFile(path));
+    session.Item("SaveAsBtn").trigger();
+    QVERIFY(!session.Windows().Main->isWindowModified());
+
+    QTest::mouseClick(&session.SetupControl<QCheckBox>("Dither"), Qt::LeftButton);
+    QVERIFY(session.Windows().Main->isWindowModified());
+    ProgramSettings kept = model.Settings();
+    kept.paletteFile = session.PathOf("pal/kingpin.pal");
+    model.SetSettings(kept);
+    QCOMPARE(palette.text(), QStringLiteral("Palette: kingpin.pal"));
+    QCOMPARE(palette.toolTip(), QDir::toNativeSeparators(kept.paletteFile));
+    session.Item("SaveBtn").trigger();
+    QVERIFY(QFileInfo::exists(path + QStringLiteral(".json")));
+
+    session.Item("NewProject").trigger();
+    QVERIFY(model.Settings() == ProgramSettings{});
+    QVERIFY(!session.SetupControl<QCheckBox>("Dither").isChecked());
+    QCOMPARE(palette.text(), QStringLiteral("Palette: each texture's own"));
+    session.Modals.Then(ChooseFile(path));
+    session.Item("LoadBtn").trigger();
+    QVERIFY(model.Settings() == kept);
+    QVERIFY(session.SetupControl<QCheckBox>("Dither").isChecked());
+    QCOMPARE(palette.text(), QStringLiteral("Palette: kingpin.pal"));
+    QVERIFY(!session.Windows().Main->isWindowModified());
+    QCOMPARE(session.Boxes.Shown.size(), std::size_t{0});
 }
 
 } // namespace texelary::test

@@ -63,7 +63,7 @@ private slots:
     void ProgressWindowHasNoCloseBox();
     void CancelWhileAllDoneIsOpenKeepsWindowUntilOk();
     void LoadedEmptyProjectRunsToAbortedAtOnce();
-    void KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows();
+    void KeptHeaderAndAveragedMipsReachTheRun();
     void TransparentIndexAndDitherReachTheRun();
     void FullbrightIsSavedAndReachesTheRun();
     void PaletteFileIsCheckedSavedAndReachesTheRun();
@@ -349,7 +349,7 @@ void RunTest::LoadedEmptyProjectRunsToAbortedAtOnce() {
     QVERIFY(!QFileInfo::exists(session.PathOf("a.m8")));
 }
 
-void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
+void RunTest::KeptHeaderAndAveragedMipsReachTheRun() {
     const HeaderFields belt{"Mines/belt3", "Mines/belt4", 0x01000000u, 1u, 25u};
     {
         Session session;
@@ -380,11 +380,11 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRunAndOutliveTheWindows() {
         QVERIFY(ReadM8Fields(written) == belt);
         QVERIFY(written == WriteM8(*ReadWalImageFile(source), WalPalette, {MipFilter::Box, belt}));
     }
-    // The next start of the program finds both as they were left.
+    // They were the project's: the next start of the program, with a new project, has neither.
     {
         Session session;
-        QVERIFY(session.SetupControl<QCheckBox>("KeepHeader").isChecked());
-        QCOMPARE(session.SetupControl<QComboBox>("MipLevels").currentIndex(), 1);
+        QVERIFY(!session.SetupControl<QCheckBox>("KeepHeader").isChecked());
+        QCOMPARE(session.SetupControl<QComboBox>("MipLevels").currentIndex(), 0);
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
@@ -410,7 +410,7 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
-// Full-bright colours are a setting of WAD2 targets alone, kept between starts of the program.
+// Full-bright colours are a setting of WAD2 targets alone, the project's, not the program's.
 void RunTest::FullbrightIsSavedAndReachesTheRun() {
     {
         Session session;
@@ -439,14 +439,14 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
     }
     {
         Session session;
-        QVERIFY(session.SetupControl<QCheckBox>("Fullbright").isChecked());
+        QVERIFY(!session.SetupControl<QCheckBox>("Fullbright").isChecked());
     }
     QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
 // "Palette: from file..." takes a file that holds a palette, and refuses one that does not; the
-// choice is kept between starts; a run into .wal refuses a palette of fewer than 256 colours
-// before it starts; "built in" gives the run no palette.
+// choice is the project's, so the next start has the built-in palettes; a run into .wal refuses a
+// palette of fewer than 256 colours before it starts; "built in" gives the run no palette.
 void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
     const auto writePalette = [](const QString& path, int colours) {
         QFile file(path);
@@ -498,9 +498,8 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
     }
     {
         Session session;
-        QVERIFY(
-            session.Windows().Project->Settings().paletteFile.endsWith(QStringLiteral("mod.pal")));
-        QCOMPARE(session.SetupControl<QComboBox>("PaletteChoice").currentIndex(), 1);
+        QVERIFY(session.Windows().Project->Settings().paletteFile.isEmpty());
+        QCOMPARE(session.SetupControl<QComboBox>("PaletteChoice").currentIndex(), 0);
         session.SetupControl<QComboBox>("PaletteChoice").setCurrentIndex(0);
         emit session.SetupControl<QComboBox>("PaletteChoice").activated(0);
         WriteBitmap(session.PathOf(QStringLiteral("a.bmp")), 16, 16);

@@ -178,6 +178,7 @@ private slots:
     void FileDialogsOpenAtTheirLastFolders();
     void RecentProjectsOpenFromTheFileMenu();
     void RecentProjectsKeepTheLastEight();
+    void OutputSettingsAreKeptWithTheProject();
 };
 
 } // namespace texelary::test

@@ -86,6 +86,7 @@ void TMain::LayOutWindow() {
     m_previewInfo->setObjectName(QStringLiteral("PreviewInfo"));
     m_previewInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_ui->StatusBar->addWidget(m_previewInfo, 1);
+    AddPaletteInUse();
     // Of one height in every style, so that the controls keep their places from the window's
     // bottom edge.
     m_ui->StatusBar->setFixedHeight(kStatusLineHeight);
@@ -257,11 +258,8 @@ void TMain::ProjectChanged() {
     m_changes.Changed();
 }
 
-// The program settings are not the project's: they leave the title as it is.
 void TMain::ProjectFieldChange(ProjectModel::Field field) {
-    if (field != ProjectModel::Field::Settings) {
-        ProjectChanged();
-    }
+    ProjectChanged();
     if (field == ProjectModel::Field::InputDir) {
         MarkMissingFiles();
     }
@@ -269,6 +267,20 @@ void TMain::ProjectFieldChange(ProjectModel::Field field) {
 
 void TMain::MarkMissingFiles() {
     m_marks->MarkMissing(RunFolder(m_windows.Project->InputPath()), m_windows.Project->ConvFrom());
+}
+
+// Its file's name, the whole path as the tooltip; or the name of the target's built-in palette.
+void TMain::AddPaletteInUse() {
+    m_paletteInUse = new QLabel(m_ui->StatusBar);
+    m_paletteInUse->setObjectName(QStringLiteral("PaletteInUse"));
+    m_ui->StatusBar->addPermanentWidget(m_paletteInUse);
+    const auto show = [this] {
+        const ProjectModel& project = *m_windows.Project;
+        m_paletteInUse->setText(PaletteInUse(project.Settings(), project.ConvTo()));
+        m_paletteInUse->setToolTip(QDir::toNativeSeparators(project.Settings().paletteFile));
+    };
+    connect(m_windows.Project, &ProjectModel::changed, m_paletteInUse, show);
+    show();
 }
 
 void TMain::ShowPreview(const QString& directory, const QString& fileName) {

@@ -128,6 +128,8 @@ private slots:
 
 private:
     void LayOutWindow();
+    // The palette the run takes, at the status line's right end, following the project.
+    void AddPaletteInUse();
     void ConnectHandlers(); // every handler to its control, by function pointer
     void ConnectListEdits();
     // The image list's own events, and those of its viewport, where the mouse and drops arrive.
@@ -144,6 +146,7 @@ private:
 
     std::unique_ptr<Ui::TMain> m_ui;
     QLabel* m_previewInfo = nullptr; // owned by the status bar
+    QLabel* m_paletteInUse = nullptr; // owned by the status bar
     LineHeight m_lineHeight{13};
     AppWindows& m_windows;
     std::unique_ptr<BmpListFiles> m_files;

@@ -1,45 +1,52 @@
 #include "ui/project/ProgramSettings.h"
 
-#include <QSettings>
+#include "ui/app/LocalPath.h"
+
+#include <QFileInfo>
 
 namespace texelary {
 
 namespace {
 
-// The settings live under the program's name, for organisation and application alike.
-const QString kOwner = QStringLiteral("Texelary");
-const QString kKeepHeader = QStringLiteral("Conversion/KeepHeader");
-const QString kMipLevels = QStringLiteral("Conversion/MipLevels");
-const QString kDitherKey = QStringLiteral("Conversion/Dither");
-const QString kTransparentIndexKey = QStringLiteral("Conversion/TransparentIndex");
-const QString kFullbrightKey = QStringLiteral("Conversion/Fullbright");
-const QString kPaletteFileKey = QStringLiteral("Conversion/PaletteFile");
+ProgramSettings FromProject(const ProjectSettings& kept) {
+    return {kept.keepHeader,       kept.mips,       kept.dither,
+            kept.transparentIndex, kept.fullbright, FromLocalPath(kept.paletteFile)};
+}
+
+ProjectSettings ToProject(const ProgramSettings& settings) {
+    return {settings.keepHeader,       settings.mips,       settings.dither,
+            settings.transparentIndex, settings.fullbright, LocalPath(settings.paletteFile)};
+}
+
+// The palette a target takes when the project names none.
+QString BuiltInPalette(TargetFormat target) {
+    switch (target) {
+    case TargetFormat::Wal:
+        return QStringLiteral("Quake II");
+    case TargetFormat::Wad2:
+        return QStringLiteral("Quake");
+    case TargetFormat::M32:
+        return QStringLiteral("none, true colour");
+    default:
+        return QStringLiteral("each texture's own");
+    }
+}
 
 } // namespace
 
-ProgramSettings LoadProgramSettings() {
-    const QSettings store(kOwner, kOwner);
-    ProgramSettings settings;
-    settings.keepHeader = store.value(kKeepHeader, false).toBool();
-    settings.dither = store.value(kDitherKey, false).toBool();
-    settings.transparentIndex = store.value(kTransparentIndexKey, false).toBool();
-    settings.fullbright = store.value(kFullbrightKey, false).toBool();
-    settings.paletteFile = store.value(kPaletteFileKey).toString();
-    const int mips = store.value(kMipLevels, static_cast<int>(MipFilter::Point)).toInt();
-    if (mips == static_cast<int>(MipFilter::Box)) {
-        settings.mips = MipFilter::Box;
-    }
-    return settings;
+ProgramSettings LoadSettingsBeside(const QString& projectPath) {
+    return FromProject(LoadProjectSettings(LocalPath(projectPath)));
 }
 
-void SaveProgramSettings(const ProgramSettings& settings) {
-    QSettings store(kOwner, kOwner);
-    store.setValue(kKeepHeader, settings.keepHeader);
-    store.setValue(kMipLevels, static_cast<int>(settings.mips));
-    store.setValue(kDitherKey, settings.dither);
-    store.setValue(kTransparentIndexKey, settings.transparentIndex);
-    store.setValue(kFullbrightKey, settings.fullbright);
-    store.setValue(kPaletteFileKey, settings.paletteFile);
+bool SaveSettingsBeside(const ProgramSettings& settings, const QString& projectPath) {
+    return SaveProjectSettings(ToProject(settings), LocalPath(projectPath));
+}
+
+QString PaletteInUse(const ProgramSettings& settings, TargetFormat target) {
+    const QString name = settings.paletteFile.isEmpty()
+                             ? BuiltInPalette(target)
+                             : QFileInfo(settings.paletteFile).fileName();
+    return QStringLiteral("Palette: ") + name;
 }
 
 } // namespace texelary

@@ -1,18 +1,16 @@
 #pragma once
 
-// The program's own settings, kept between runs of the program in the user's configuration
-// (QSettings), never in project files: they say how this user wants textures written, whatever
-// the project.
+// The settings that shape the output, as the windows hold them: the project's, kept beside its
+// file (project/ProjectSettings.h). A new project has the defaults. The program keeps no settings
+// of its own between runs: those once kept in the user's configuration are no longer read.
 
+#include "formats/Formats.h"
 #include "formats/WriteOptions.h"
+#include "project/ProjectSettings.h"
 
 #include <QString>
-#include <cstdint>
 
 namespace texelary {
-
-// The index that pixels less than half opaque take when the transparent index is asked for.
-constexpr std::uint8_t kTransparentIndex = 255;
 
 struct ProgramSettings {
     bool keepHeader = false; // copy names, flags, contents and value of .m8 and .wal sources
@@ -32,8 +30,13 @@ struct ProgramSettings {
     bool operator==(const ProgramSettings&) const = default;
 };
 
-// The saved settings; the defaults where none were saved or a stored value is unknown.
-ProgramSettings LoadProgramSettings();
-void SaveProgramSettings(const ProgramSettings& settings);
+// The settings kept beside the project file `projectPath`; the defaults where there are none.
+ProgramSettings LoadSettingsBeside(const QString& projectPath);
+// Writes them beside it; false when the file cannot be written, the old one then left as it was.
+bool SaveSettingsBeside(const ProgramSettings& settings, const QString& projectPath);
+
+// What the status line says of the palette the run takes for `target`: "Palette: kingpin.pal",
+// or the built-in one's name, "Palette: Quake II".
+QString PaletteInUse(const ProgramSettings& settings, TargetFormat target);
 
 } // namespace texelary

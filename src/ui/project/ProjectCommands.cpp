@@ -67,6 +67,7 @@ void ProjectCommands::New() {
     project.SetOutputPath(current);
     project.SetConvFrom(SourceFormat::Bmp);
     project.SetConvTo(TargetFormat::M8);
+    project.SetSettings({});
     m_saveBtn.setEnabled(false);
     m_main.ClearBmpList();
     m_changes.Settled(TitleName());
@@ -108,7 +109,8 @@ void ProjectCommands::ShowProject(const Project& project) {
 
 bool ProjectCommands::SaveTo(const QString& path) {
     std::vector<std::string> cutTexts;
-    if (!SaveProject(CurrentProject(), LocalPath(path), &cutTexts)) {
+    if (!SaveProject(CurrentProject(), LocalPath(path), &cutTexts) ||
+        !SaveSettingsBeside(m_windows.Project->Settings(), path)) {
         ShowBox(*m_windows.Boxes, "Could'nt create specified file.", BoxIcon::Stop);
         return false;
     }
@@ -189,6 +191,7 @@ bool ProjectCommands::Open(const QString& path) {
     m_fileName = path;
     m_saveBtn.setEnabled(true);
     ShowProject(project);
+    m_windows.Project->SetSettings(LoadSettingsBeside(path));
     m_changes.Settled(TitleName());
     AddRecentProject(path);
     return true;

@@ -5,8 +5,7 @@
 namespace texelary {
 
 ProjectModel::ProjectModel(QObject* parent)
-    : QObject(parent)
-    , m_settings(LoadProgramSettings()) {}
+    : QObject(parent) {}
 
 QString ProjectModel::FromProject(const std::string& path) {
     return FromLocalPath(path);
@@ -59,7 +58,6 @@ bool ProjectModel::SetConvToAt(int index) {
 void ProjectModel::SetSettings(const ProgramSettings& settings) {
     if (!(settings == m_settings)) {
         m_settings = settings;
-        SaveProgramSettings(m_settings);
         emit changed(Field::Settings);
     }
 }

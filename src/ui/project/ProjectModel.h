@@ -1,6 +1,6 @@
 #pragma once
 
-// The project while the program runs, and the program settings kept beside it: the one place the
+// The project while the program runs, with the settings that shape its output: the one place the
 // windows read them from. The setup dialog edits it; the main window, the texture browser and the
 // project commands read it, and watch `changed` where a change must show at once. The project's
 // file list stays the main window's image list.
@@ -17,10 +17,10 @@ namespace texelary {
 class ProjectModel final : public QObject {
     Q_OBJECT
 public:
-    // What a change was to: one of the project's four fields, or the program settings.
+    // What a change was to: one of the project's four fields, or its output settings.
     enum class Field : std::int32_t { InputDir, OutputDir, ConvFrom, ConvTo, Settings };
 
-    // Starts with an empty project and the settings saved by the last run of the program.
+    // Starts with an empty project and the default settings.
     explicit ProjectModel(QObject* parent = nullptr);
 
     // The directories as typed (relative ones as the user gave them), in the windows' form.
@@ -40,7 +40,7 @@ public:
     // format stays as it was.
     bool SetConvFromAt(int index);
     bool SetConvToAt(int index);
-    // New settings are saved at once, as they take effect.
+    // The project's file keeps them when it is saved.
     void SetSettings(const ProgramSettings& settings);
 
 signals:

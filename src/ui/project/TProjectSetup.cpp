@@ -69,8 +69,8 @@ void TProjectSetup::ExplainOptions() {
     }
 }
 
-// The project's controls write to the model as they change; the program settings' write all of
-// the settings, which the model saves.
+// The project's controls write to the model as they change; the output settings' write all of
+// the settings at once.
 void TProjectSetup::ConnectControls() {
     connect(m_ui->BmpDirBtn, &QPushButton::clicked, this, &TProjectSetup::BmpDirBtnClick);
     connect(m_ui->Button1, &QPushButton::clicked, this, &TProjectSetup::Button1Click);
@@ -258,8 +258,8 @@ void TProjectSetup::ConvToChange() {
                              "unlit): choose WAD2 as the target"));
 }
 
-// The dialog's program settings are what the settings are while the program runs; a change to
-// any of them is saved at once.
+// The dialog's output settings are the project's; a change to any of them is the project's change,
+// as a directory's is.
 void TProjectSetup::SaveSettings() const {
     if (m_showingSettings) {
         return;

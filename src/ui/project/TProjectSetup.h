@@ -3,10 +3,10 @@
 // The project setup dialog: where the user edits the project's two directories and two formats.
 // Each control writes to the project model (ProjectModel) as it changes, so a change made here is
 // in effect at once, and shows what the model holds when another window changes it. Below the
-// project's controls it also shows the four program settings, which are saved as soon as they
-// change and are not part of projects: whether conversions keep the source's header fields, how mip
-// levels are made, how true colour is brought down to 256 colours (a transparent index, dithering),
-// whether WAD2 textures may take full-bright colours, and the palette: the built-in ones, or one
+// project's controls it also shows the settings that shape the output, which the project keeps
+// beside its file: whether conversions keep the source's header fields, how mip levels are made,
+// how true colour is brought down to 256 colours (a transparent index, dithering), whether WAD2
+// textures may take full-bright colours, and the palette: the built-in ones, or one
 // from a file (a colormap.pcx, palette.lmp, JASC .pal, GIMP .gpl or the palette of an 8-bit
 // picture), which is read when chosen, and refused then, with the reason, when it holds no palette.
 //
