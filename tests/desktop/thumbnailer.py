@@ -171,7 +171,7 @@ def samples(program, source, scratch):
     folder.mkdir()
     for relative in ("tests/data/wal/hopper.wal", "tests/data/family/dk_opaque.wal",
                      "tests/data/family/test.m32", "tests/data/family/swl_levels16.swl",
-                     "tests/data/family/swl_water32.swl", "fuzz/seeds/m8/checker.m8",
+                     "tests/data/family/swl_water32.swl", "fuzz/seeds/m8/checker.m8", "fuzz/seeds/m8/pal8w125.m8",
                      "fuzz/seeds/wad/wad3.wad"):
         check_sample(program, source, source / relative, folder)
     check_types(source, scratch)
