@@ -139,6 +139,19 @@ def check_sample(program, source, sample, folder):
         output.unlink()
 
 
+def check_uris(program, folder):
+    """INPUT as a percent-encoded file:// URI, as the %u of other entries gives it."""
+    texture = next(folder.glob("*hopper*.wal"))
+    for uri, works in ((texture.as_uri(), True), (texture.as_uri().replace("file://", "file://localhost"), True),
+                       (texture.as_uri().replace("file://", "http://"), False),
+                       (texture.as_uri().replace("%20", "%ZZ"), False)):
+        output = folder / "from uri.png"
+        code = subprocess.run([program, "-s", "64", uri, str(output)], capture_output=True).returncode
+        if (code == 0) != works or output.exists() != works:
+            fail(f"{uri}: status {code}, output {output.exists()}")
+        output.unlink(missing_ok=True)
+
+
 def check_types(source, folder):
     _, types = exec_line(source)
     if not all(shutil.which(tool) for tool in ("update-mime-database", "gio")):
@@ -174,6 +187,7 @@ def samples(program, source, scratch):
                      "tests/data/family/swl_water32.swl", "fuzz/seeds/m8/checker.m8", "fuzz/seeds/m8/pal8w125.m8",
                      "fuzz/seeds/wad/wad3.wad"):
         check_sample(program, source, source / relative, folder)
+    check_uris(program, folder)
     check_types(source, scratch)
 
 
