@@ -28,7 +28,7 @@ struct ConvertArguments {
     bool jobsGiven = false;
     bool keepHeader = false;
     bool sidecar = false;
-    bool longPakEntries = false; // --pak-entries 72
+    bool longPakEntries = false;   // --pak-entries 72
     std::optional<MipFilter> mips; // none: the project's, or point sampling
     bool dither = false;
     std::optional<std::uint8_t> transparentIndex;

@@ -773,10 +773,10 @@ void RunTest::LastBoxListsTheFailuresAndMarksTheRows() {
         }
     };
     session.Click("CreateBtn");
-    QCOMPARE(tipsWhileRunning,
-             (QStringList{"", "! \"b.bmp\" is not in the input folder \"" +
-                                  QDir::toNativeSeparators(session.Dir()) + "\"",
-                          ""}));
+    QCOMPARE(tipsWhileRunning, (QStringList{"",
+                                            "! \"b.bmp\" is not in the input folder \"" +
+                                                QDir::toNativeSeparators(session.Dir()) + "\"",
+                                            ""}));
     QCOMPARE(RowTips(session), (QStringList{"", "! " + b, ""}));
 }
 

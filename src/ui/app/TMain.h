@@ -145,7 +145,7 @@ private:
     void RunList(TProcessDialog& progress);
 
     std::unique_ptr<Ui::TMain> m_ui;
-    QLabel* m_previewInfo = nullptr; // owned by the status bar
+    QLabel* m_previewInfo = nullptr;  // owned by the status bar
     QLabel* m_paletteInUse = nullptr; // owned by the status bar
     LineHeight m_lineHeight{13};
     AppWindows& m_windows;
