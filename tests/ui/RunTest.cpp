@@ -31,7 +31,6 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QStyle>
 #include <QTemporaryFile>
 #include <QTest>
@@ -386,7 +385,6 @@ void RunTest::KeptHeaderAndAveragedMipsReachTheRun() {
         QVERIFY(!session.SetupControl<QCheckBox>("KeepHeader").isChecked());
         QCOMPARE(session.SetupControl<QComboBox>("MipLevels").currentIndex(), 0);
     }
-    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
 // The two true-colour settings of the setup dialog are what the run is given.
@@ -407,7 +405,6 @@ void RunTest::TransparentIndexAndDitherReachTheRun() {
     const auto written = ReadWalImageFile(session.PathOf(QStringLiteral("rgba.wal")).toStdString());
     QVERIFY(written);
     QCOMPARE(written->pixels[0], std::uint8_t{255}); // (0, 0) is the file's transparent pixel
-    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
 // Full-bright colours are a setting of WAD2 targets alone, the project's, not the program's.
@@ -441,7 +438,6 @@ void RunTest::FullbrightIsSavedAndReachesTheRun() {
         Session session;
         QVERIFY(!session.SetupControl<QCheckBox>("Fullbright").isChecked());
     }
-    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
 // "Palette: from file..." takes a file that holds a palette, and refuses one that does not; the
@@ -507,7 +503,6 @@ void RunTest::PaletteFileIsCheckedSavedAndReachesTheRun() {
         session.Click("CreateBtn");
         QVERIFY(!session.Windows().ProcessDialog->Settings().options.write.palette);
     }
-    QSettings(QStringLiteral("Texelary"), QStringLiteral("Texelary")).clear();
 }
 
 void RunTest::ArchivesInAndOut_data() {
@@ -721,12 +716,14 @@ void RunTest::RunThatThrowsEndsAsAborted() {
 
 namespace {
 
-// Tooltips of the list's rows, and whether each bears an icon.
+// Tooltips of the list's rows, marked "! " where the row bears a mark's icon (an unmarked row's
+// blank has no tooltip).
 QStringList RowTips(Session& session) {
     QStringList tips;
     for (int row = 0; row < session.BmpList().count(); ++row) {
         const QListWidgetItem& item = *session.BmpList().item(row);
-        tips.append(item.icon().isNull() ? item.toolTip() : "! " + item.toolTip());
+        const bool marked = !item.icon().isNull() && !item.toolTip().isEmpty();
+        tips.append(marked ? "! " + item.toolTip() : item.toolTip());
     }
     return tips;
 }

@@ -8,7 +8,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QListWidget>
+#include <QPixmap>
 #include <QSet>
 #include <QStyle>
 #include <cstdint>
@@ -44,11 +46,39 @@ void SetMark(QListWidgetItem& item, Mark mark, const QString& tip) {
 // A mark's icon fits a line of the list with a pixel to spare above and below.
 constexpr int kMarkIconSize = 11;
 
+// What an unmarked row shows where the others have their marks, so that the names stay in line.
+QIcon Blank() {
+    QPixmap blank(kMarkIconSize, kMarkIconSize);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
+}
+
 } // namespace
 
 ListMarks::ListMarks(QListWidget& list)
-    : m_list(list) {
+    : m_list(list)
+    , m_blank(Blank()) {
     m_list.setIconSize({kMarkIconSize, kMarkIconSize});
+    // Rows added while others bear marks line up with them.
+    QObject::connect(m_list.model(), &QAbstractItemModel::rowsInserted, &m_list,
+                     [this](const QModelIndex&, int first, int last) {
+                         for (int row = first; m_anyMarked && row <= last; ++row) {
+                             m_list.item(row)->setIcon(m_blank);
+                         }
+                     });
+}
+
+void ListMarks::LineUp() {
+    m_anyMarked = false;
+    for (int row = 0; row < m_list.count() && !m_anyMarked; ++row) {
+        m_anyMarked = MarkOf(*m_list.item(row)) != Mark::None;
+    }
+    for (int row = 0; row < m_list.count(); ++row) {
+        QListWidgetItem& item = *m_list.item(row);
+        if (MarkOf(item) == Mark::None) {
+            item.setIcon(m_anyMarked ? m_blank : QIcon());
+        }
+    }
 }
 
 void ListMarks::MarkMissing(const QString& folder, SourceFormat format) {
@@ -76,6 +106,7 @@ void ListMarks::MarkMissing(const QString& folder, SourceFormat format) {
         SetMark(item, missing ? Mark::Missing : Mark::None,
                 QStringLiteral("\"%1\" is not in the input folder \"%2\"").arg(item.text(), shown));
     }
+    LineUp();
 }
 
 void ListMarks::ClearFailures(const QString& folder, SourceFormat format) {
@@ -94,6 +125,7 @@ void ListMarks::MarkFailures(const RunFailures& failures) {
             SetMark(*item, Mark::Failed, QString::fromStdString(failed.reason));
         }
     }
+    LineUp();
 }
 
 QString ListMarks::MissingText(const QListWidgetItem& item) {

@@ -3,10 +3,12 @@
 // Marks on the image list's rows, an icon and a tooltip each: a row whose file the last run could
 // not convert (until the next run starts), and a row whose file is not in the input folder (from
 // when the folder changes or a project is loaded, until the folder holds it again). A failure's
-// mark stands over a missing file's.
+// mark stands over a missing file's. While any row bears a mark, the others show a blank of its
+// size, so that the names stay in line.
 
 #include "formats/Formats.h"
 
+#include <QIcon>
 #include <QString>
 
 class QListWidget;
@@ -37,7 +39,12 @@ public:
     static QString MissingText(const QListWidgetItem& item);
 
 private:
+    // Gives the unmarked rows the blank while any row is marked, and nothing once none is.
+    void LineUp();
+
     QListWidget& m_list;
+    QIcon m_blank;
+    bool m_anyMarked = false;
 };
 
 } // namespace texelary
