@@ -198,6 +198,8 @@ TEST(TextureImagePlugin, DamagedOrHostileFilesAreRefused) {
     StoreLE32(absurd.data() + 36, std::int32_t{0x7fffffff});
     Bytes cutM32 = ReadAll(DataPath("family/test.m32"));
     cutM32.resize(972);
+    const auto wide = WriteM8(Patterned(ThumbnailLayout::kMaxSide + 1, 1), TestPalette());
+    ASSERT_TRUE(wide);
     Bytes huge = M8File();
     huge.resize(static_cast<std::size_t>(ThumbnailLayout::kMaxFileBytes) + 1);
     struct HostileCase {
@@ -210,6 +212,7 @@ TEST(TextureImagePlugin, DamagedOrHostileFilesAreRefused) {
         {"cut inside level 0", cutM32, "m32"},
         {"header cut", Bytes(50, 1), "swl"},
         {"past the size bound", huge, "m8"},
+        {"wider than any engine draws", *wide, "m8"},
     };
     for (const HostileCase& c : cases) {
         SCOPED_TRACE(c.what);
