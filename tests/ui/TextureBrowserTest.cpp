@@ -476,6 +476,8 @@ void TextureBrowserTest::PanesKeepTheirPlacesWhenATextureIsShown() {
     QVERIFY(LabelText(session, "Fields").contains(QStringLiteral("Animation name")));
     QCoreApplication::processEvents();
     QCOMPARE(Part<QSplitter>(session, "Split").sizes(), panes);
+    const QWidget& details = Part<QWidget>(session, "Details");
+    QVERIFY(details.minimumSizeHint().width() <= details.width());
     QCOMPARE(Grid(session).visualRect(last), cell);
 }
 
@@ -484,8 +486,8 @@ void TextureBrowserTest::NamesShowWholeWhenTheyFit_data() {
     QTest::addColumn<QString>("other"); // a name of the same folder, to be told apart
     QTest::newRow("short") << "+0button3.m8"
                            << "+1button3.m8";
-    QTest::newRow("long folder prefix") << "base/textures/general/metal_plates/+0button3.m8"
-                                        << "base/textures/general/metal_plates/+1button3.m8";
+    QTest::newRow("long folder prefix") << "base/textures/general/metal_plates/+0a_rust.m8"
+                                        << "base/textures/general/metal_plates/+1a_rust.m8";
 }
 
 // Each cell, whatever its texture and before any is read, has room for its thumbnail and two
