@@ -558,8 +558,8 @@ def scenario_texture_browser(program, directory):
     browser = wait_for("the texture browser",
                        lambda: next(iter(windows_titled("Textures - Texelary")), 0))
     check_on_top_and_focused(program, browser, "the texture browser")
-    # The first thumbnail: the grid's first cell, below the filter's row.
-    click_in(browser, 11 + 52, 11 + 26 + 6 + 36)
+    # The first thumbnail: the grid's first cell, below the filter's row and the folder's row.
+    click_in(browser, 11 + 52, 11 + 26 + 6 + 26 + 6 + 36)
     time.sleep(QUIET)  # the thumbnails are made in the background
     program.screenshot("texture-selected")
     run("import", "-window", str(browser), str(program.shots / "texture-browser.png"))

@@ -400,13 +400,14 @@ void LayoutTest::TabFollowsReadingOrder() {
         };
         QCOMPARE(names(chain), names(reading));
     }
-    // The texture browser is read column by column: the filter and the grid, then the selected
-    // texture's controls, then its buttons.
+    // The texture browser is read column by column: the filter, the folder's row and the grid,
+    // then the selected texture's controls, then its buttons.
     QStringList browser;
     for (const QWidget* widget : TabChain(*EveryWindow(session.Windows()).back())) {
         browser.append(widget->objectName());
     }
-    QCOMPARE(browser, (QStringList{"Filter", "Textures", "Zoom", "PlayBtn", "AddBtn", "CloseBtn"}));
+    QCOMPARE(browser, (QStringList{"Filter", "UpBtn", "SubFolders", "Textures", "Zoom", "PlayBtn",
+                                   "AddBtn", "CloseBtn"}));
 }
 
 // Resized, the window gives the room it gains to the list and the preview; its buttons keep their

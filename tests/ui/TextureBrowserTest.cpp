@@ -10,6 +10,7 @@
 #include "ui/browser/TextureModel.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
@@ -22,6 +23,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTest>
 #include <QUrl>
 #include <initializer_list>
@@ -46,18 +48,27 @@ QString LabelText(Session& session, const char* name) {
     return Part<QLabel>(session, name).text();
 }
 
-// The names the grid lists, in order.
-QStringList Listed(Session& session) {
+// The names of the textures the grid lists, in order, or with `folders` of its sub-folders.
+QStringList Listed(Session& session, bool folders = false) {
     const QAbstractItemModel& model = *Grid(session).model();
     QStringList names;
     for (int row = 0; row < model.rowCount(); ++row) {
-        names.append(model.index(row, 0).data(Qt::ToolTipRole).toString());
+        const QModelIndex item = model.index(row, 0);
+        if (item.data(TextureModel::FolderRole).toBool() == folders) {
+            names.append(item.data(Qt::ToolTipRole).toString());
+        }
     }
     return names;
 }
 
 int RowOf(Session& session, const QString& name) {
-    return static_cast<int>(Listed(session).indexOf(name));
+    const QAbstractItemModel& model = *Grid(session).model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.index(row, 0).data(Qt::ToolTipRole).toString() == name) {
+            return row;
+        }
+    }
+    return -1;
 }
 
 // Opens the browser on the project's input folder, converting from `from`.
@@ -129,6 +140,14 @@ private slots:
     void DamagedFileGetsAPlaceholder();
     void MapShowsItsTexturesAndCountsThoseOutside_data();
     void MapShowsItsTexturesAndCountsThoseOutside();
+    void PanesKeepTheirPlacesWhenATextureIsShown();
+    void NamesShowWholeWhenTheyFit_data();
+    void NamesShowWholeWhenTheyFit();
+    void SelectionFramesTheCellNotThePicture();
+    void GoesIntoSubFoldersAndBackUp();
+    void SubFoldersTooListsTheWholeTree_data();
+    void SubFoldersTooListsTheWholeTree();
+    void FilterIsClearedForAnotherInput();
 };
 
 void TextureBrowserTest::OpensFromTheViewMenu() {
@@ -146,9 +165,11 @@ void TextureBrowserTest::OpensFromTheViewMenu() {
              QStringLiteral("Textures - Texelary"));
     // Every button and field has a letter of its own for Alt.
     QStringList letters;
-    for (const QPushButton* button :
-         session.Windows().TextureBrowser->findChildren<QPushButton*>()) {
-        letters.append(button->text().section(QLatin1Char('&'), 1).left(1).toLower());
+    for (const QAbstractButton* button :
+         session.Windows().TextureBrowser->findChildren<QAbstractButton*>()) {
+        if (!button->text().isEmpty()) {
+            letters.append(button->text().section(QLatin1Char('&'), 1).left(1).toLower());
+        }
     }
     for (const QLabel* label : session.Windows().TextureBrowser->findChildren<QLabel*>()) {
         if (label->buddy() != nullptr) {
@@ -156,7 +177,7 @@ void TextureBrowserTest::OpensFromTheViewMenu() {
         }
     }
     letters.sort();
-    QCOMPARE(letters, (QStringList{"a", "c", "f", "p", "z"}));
+    QCOMPARE(letters, (QStringList{"a", "c", "f", "p", "s", "u", "z"}));
 }
 
 void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat_data() {
@@ -190,8 +211,8 @@ void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat() {
     QCOMPARE(LabelText(session, "Count"), QStringLiteral("%1 textures").arg(listed.size()));
     // Each has its thumbnail, read as the run reads it, from the archive too.
     const QAbstractItemModel& model = *Grid(session).model();
-    for (int row = 0; row < model.rowCount(); ++row) {
-        QTRY_COMPARE(model.index(row, 0).data(TextureModel::ThumbnailRole).toInt(),
+    for (const QString& name : listed) {
+        QTRY_COMPARE(model.index(RowOf(session, name), 0).data(TextureModel::ThumbnailRole).toInt(),
                      int(TextureModel::ThumbnailState::Ready));
     }
 }
@@ -277,15 +298,19 @@ void TextureBrowserTest::AnimationStepsThroughItsFrames() {
     }
     Open(session, SourceFormat::Wal);
     Select(session, {frames[0]});
-    QCOMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 1 of 3: ") + frames[0]);
+    QCOMPARE(LabelText(session, "Frame"),
+             frames[0] + QStringLiteral(": frame 1 of 3 of its animation"));
     QPushButton& play = Part<QPushButton>(session, "PlayBtn");
     QVERIFY(play.isEnabled());
     QTest::mouseClick(&play, Qt::LeftButton);
     QCOMPARE(play.text(), QStringLiteral("&Stop"));
-    QTRY_COMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 2 of 3: ") + frames[1]);
+    QTRY_COMPARE(LabelText(session, "Frame"),
+                 frames[1] + QStringLiteral(": frame 2 of 3 of its animation"));
     QCOMPARE(PixelOf(session, "Picture", 0, 0), WalColour(101));
-    QTRY_COMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 3 of 3: ") + frames[2]);
-    QTRY_COMPARE(LabelText(session, "Frame"), QStringLiteral("Frame 1 of 3: ") + frames[0]);
+    QTRY_COMPARE(LabelText(session, "Frame"),
+                 frames[2] + QStringLiteral(": frame 3 of 3 of its animation"));
+    QTRY_COMPARE(LabelText(session, "Frame"),
+                 frames[0] + QStringLiteral(": frame 1 of 3 of its animation"));
     QTest::mouseClick(&play, Qt::LeftButton);
     QCOMPARE(play.text(), QStringLiteral("&Play"));
 }
@@ -433,6 +458,158 @@ void TextureBrowserTest::MapShowsItsTexturesAndCountsThoseOutside() {
         QTRY_COMPARE(model.index(row, 0).data(TextureModel::ThumbnailRole).toInt(),
                      int(TextureModel::ThumbnailState::Ready));
     }
+}
+
+// Showing a texture whose fields are long moves neither the divider nor the grid's cells.
+void TextureBrowserTest::PanesKeepTheirPlacesWhenATextureIsShown() {
+    Session session;
+    for (const char* name : {"a.wal", "b.wal", "c.wal", "d.wal", "e.wal", "f.wal", "g.wal"}) {
+        WriteWalTexture(session, name, 40, std::string(60, 'x') + "/" + std::string(60, 'y'));
+    }
+    Open(session, SourceFormat::Wal);
+    QCoreApplication::processEvents();
+    const QList<int> panes = Part<QSplitter>(session, "Split").sizes();
+    const QModelIndex last = Grid(session).model()->index(RowOf(session, "b.wal"), 0);
+    const QRect cell = Grid(session).visualRect(last);
+    QVERIFY(cell.left() > 0); // a row of several columns
+    Select(session, {"b.wal"});
+    QVERIFY(LabelText(session, "Fields").contains(QStringLiteral("Animation name")));
+    QCoreApplication::processEvents();
+    QCOMPARE(Part<QSplitter>(session, "Split").sizes(), panes);
+    const QWidget& details = Part<QWidget>(session, "Details");
+    QVERIFY(details.minimumSizeHint().width() <= details.width());
+    QCOMPARE(Grid(session).visualRect(last), cell);
+}
+
+void TextureBrowserTest::NamesShowWholeWhenTheyFit_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("other"); // a name of the same folder, to be told apart
+    QTest::newRow("short") << "+0button3.m8"
+                           << "+1button3.m8";
+    QTest::newRow("long folder prefix") << "base/textures/general/metal_plates/+0a_rust.m8"
+                                        << "base/textures/general/metal_plates/+1a_rust.m8";
+}
+
+// Each cell, whatever its texture and before any is read, has room for its thumbnail and two
+// lines; a name shows whole when it fits, else cut at the left so the file name stays whole.
+void TextureBrowserTest::NamesShowWholeWhenTheyFit() {
+    QFETCH(QString, name);
+    QFETCH(QString, other);
+    Session session;
+    Open(session, SourceFormat::M8);
+    const QListView& grid = Grid(session);
+    const QStyleOptionViewItem option;
+    const QSize cell = grid.itemDelegate()->sizeHint(option, QModelIndex());
+    QCOMPARE(grid.gridSize(), cell);
+    const QFontMetrics metrics = grid.fontMetrics();
+    QVERIFY(cell.height() >= 64 + 2 * metrics.lineSpacing());
+    const int width = cell.width() - 12;
+    const QString shown = ShownName(name, metrics, width);
+    QVERIFY(metrics.horizontalAdvance(shown) <= width);
+    if (metrics.horizontalAdvance(name) <= width) {
+        QCOMPARE(shown, name);
+    } else {
+        QVERIFY(shown.endsWith(name.section(QLatin1Char('/'), -1)));
+    }
+    QVERIFY(shown != ShownName(other, metrics, width));
+}
+
+// A selected cell is framed; its thumbnail keeps its colours.
+void TextureBrowserTest::SelectionFramesTheCellNotThePicture() {
+    Session session;
+    WriteWalTexture(session, "a.wal");
+    Open(session, SourceFormat::Wal);
+    QListView& grid = Grid(session);
+    const QModelIndex item = grid.model()->index(0, 0);
+    QTRY_COMPARE(item.data(TextureModel::ThumbnailRole).toInt(),
+                 int(TextureModel::ThumbnailState::Ready));
+    const QRect cell = grid.visualRect(item);
+    const QPoint middle(cell.center().x(), cell.top() + 6 + 32);
+    const QPoint edge(cell.left() + 1, cell.center().y());
+    const QImage before = grid.viewport()->grab().toImage();
+    Select(session, {"a.wal"});
+    const QImage after = grid.viewport()->grab().toImage();
+    QCOMPARE(after.pixelColor(middle), before.pixelColor(middle));
+    const QColor frame = after.pixelColor(edge);
+    QVERIFY(frame == grid.palette().color(QPalette::Active, QPalette::Highlight) ||
+            frame == grid.palette().color(QPalette::Inactive, QPalette::Highlight));
+}
+
+// A pak's textures in folders: the grid lists a folder's own, its sub-folders as items to go
+// into; Up goes back, never above the input.
+void TextureBrowserTest::GoesIntoSubFoldersAndBackUp() {
+    Session session;
+    WriteTestArchives(session);
+    session.InputPath().setText(session.PathOf("base.pak"));
+    Open(session, SourceFormat::Wal);
+    QPushButton& up = Part<QPushButton>(session, "UpBtn");
+    const auto at = [&](const QString& place, const QStringList& listed,
+                        const QStringList& folders) {
+        QCOMPARE(LabelText(session, "Place"), QDir::toNativeSeparators(session.PathOf(place)));
+        QCOMPARE(Listed(session), listed);
+        QCOMPARE(Listed(session, true), folders);
+        QCOMPARE(up.isEnabled(), place != QStringLiteral("base.pak"));
+    };
+    at("base.pak", {"a.wal"}, {"sound/", "textures/"});
+    Grid(session).setCurrentIndex(Grid(session).model()->index(RowOf(session, "textures/"), 0));
+    QTest::keyClick(&Grid(session), Qt::Key_Return);
+    at("base.pak/textures", {"c.wal", "D.Wal"}, {"e1/"});
+    QCOMPARE(LabelText(session, "Count"), QStringLiteral("2 textures"));
+    emit Grid(session).activated(Grid(session).model()->index(RowOf(session, "e1/"), 0));
+    at("base.pak/textures/e1", {"e.wal"}, {});
+    QTest::mouseClick(&up, Qt::LeftButton);
+    at("base.pak/textures", {"c.wal", "D.Wal"}, {"e1/"});
+    QTest::mouseClick(&up, Qt::LeftButton);
+    at("base.pak", {"a.wal"}, {"sound/", "textures/"});
+}
+
+void TextureBrowserTest::SubFoldersTooListsTheWholeTree_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("pak") << "base.pak"
+                         << QStringList{"a.wal", "textures/c.wal", "textures/D.Wal",
+                                        "textures/e1/e.wal"};
+    QTest::newRow("folder in a pak")
+        << "base.pak/textures" << QStringList{"c.wal", "D.Wal", "e1/e.wal"};
+    QTest::newRow("directory") << "tree" << QStringList{"b.wal", "deep/er/c.wal", "z/a.wal"};
+}
+
+void TextureBrowserTest::SubFoldersTooListsTheWholeTree() {
+    QFETCH(QString, input);
+    QFETCH(QStringList, listed);
+    Session session;
+    WriteTestArchives(session);
+    QVERIFY(QDir(session.PathOf(".")).mkpath(QStringLiteral("tree/deep/er")));
+    QVERIFY(QDir(session.PathOf(".")).mkpath(QStringLiteral("tree/z")));
+    for (const char* name : {"tree/b.wal", "tree/deep/er/c.wal", "tree/z/a.wal"}) {
+        WriteWalTexture(session, name);
+    }
+    session.InputPath().setText(session.PathOf(input));
+    Open(session, SourceFormat::Wal);
+    QTest::mouseClick(&Part<QCheckBox>(session, "SubFolders"), Qt::LeftButton);
+    QCOMPARE(Listed(session), listed);
+    QCOMPARE(Listed(session, true), QStringList());
+    QCOMPARE(LabelText(session, "Count"), QStringLiteral("%1 textures").arg(listed.size()));
+    const QAbstractItemModel& model = *Grid(session).model();
+    QTRY_COMPARE(
+        model.index(RowOf(session, listed.back()), 0).data(TextureModel::ThumbnailRole).toInt(),
+        int(TextureModel::ThumbnailState::Ready));
+}
+
+// Another input folder or source format shows all its textures: the last filter is gone.
+void TextureBrowserTest::FilterIsClearedForAnotherInput() {
+    Session session;
+    QVERIFY(QDir(session.PathOf(".")).mkpath(QStringLiteral("other")));
+    WriteBitmap(session.PathOf("other/b.bmp"), 4, 4);
+    OpenOnBitmaps(session, {"wall.bmp", "floor.bmp"});
+    QTest::keyClicks(&Part<QLineEdit>(session, "Filter"), QStringLiteral("wall"));
+    QCOMPARE(LabelText(session, "Count"), QStringLiteral("1 of 2 textures"));
+    session.InputPath().setText(session.PathOf("other"));
+    QCOMPARE(Part<QLineEdit>(session, "Filter").text(), QString());
+    QCOMPARE(Listed(session), QStringList{"b.bmp"});
+    QTest::keyClicks(&Part<QLineEdit>(session, "Filter"), QStringLiteral("zz"));
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wal));
+    QCOMPARE(Part<QLineEdit>(session, "Filter").text(), QString());
 }
 
 int RunTextureBrowserTests(int argc, char** argv) {

@@ -1,7 +1,9 @@
 #include "ui/browser/TextureBrowser.h"
 
+#include "archives/ArchiveListing.h"
 #include "formats/AnimationChains.h"
 #include "ui/app/AppWindows.h"
+#include "ui/app/LocalPath.h"
 #include "ui/app/TMain.h"
 #include "ui/browser/TextureModel.h"
 #include "ui/browser/ThumbnailLoader.h"
@@ -10,6 +12,9 @@
 #include "ui/project/ProjectModel.h"
 #include "ui_TextureBrowser.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +23,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTimer>
@@ -28,8 +34,8 @@ namespace texelary {
 namespace {
 
 namespace BrowserLayout {
-// The square a thumbnail fits: the grid's icon size in TextureBrowser.ui, whose cells of 104 x 100
-// take a thumbnail with two lines of text below.
+// The square a thumbnail fits: the grid's icon size in TextureBrowser.ui; its cells, as
+// TextureDelegate makes them, take a thumbnail with two lines of text below.
 constexpr int kThumbnail = 64;
 constexpr QSize kFirstSize{960, 640};   // the window at its first showing
 constexpr int kPaletteCell = 9;         // a palette grid of 16 x 9 + 1 pixels
@@ -61,6 +67,67 @@ QString Describe(const QString& name, SourceFormat kind, const std::vector<QImag
 // The picture `zoom` times its size, every texel a sharp square.
 QImage Zoomed(const QImage& picture, int zoom) {
     return picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// The names in `entries` after the folder `prefix` ("" for the top, else closed by '/'), sorted.
+QStringList AfterPrefix(const std::vector<std::string>& entries, const std::string& prefix) {
+    QStringList names;
+    for (const std::string& entry : entries) {
+        if (entry.size() > prefix.size() && entry.compare(0, prefix.size(), prefix) == 0) {
+            names.append(FromLocalPath(entry.substr(prefix.size())));
+        }
+    }
+    names.removeDuplicates();
+    names.sort(Qt::CaseInsensitive);
+    return names;
+}
+
+std::string PrefixOf(const PathInArchive& place) {
+    return place.entry.empty() ? std::string() : place.entry + '/';
+}
+
+// The sub-folders directly in `folder`, a directory or a folder of an archive. A wad's textures
+// have no folders.
+QStringList SubFoldersOf(const QString& folder, SourceFormat format) {
+    if (RowOf(format).wad) {
+        return {};
+    }
+    const QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    const auto place = ArchiveFolderOf(LocalPath(path));
+    if (!place) {
+        return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                    QDir::Name | QDir::IgnoreCase);
+    }
+    const auto folders = ListArchiveFolders(place->archive);
+    QStringList names = AfterPrefix(folders.value_or(std::vector<std::string>()), PrefixOf(*place));
+    names.removeIf([](const QString& name) { return name.contains(QLatin1Char('/')); });
+    return names;
+}
+
+// Every texture of `format` at any depth below `folder`, by its path from there; none, with the
+// reason, when the folder or the archive can't be read.
+std::optional<QStringList> TextureNamesBelow(const QString& folder, SourceFormat format,
+                                             QString& reason) {
+    const QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    const auto place = ArchiveFolderOf(LocalPath(path));
+    if (RowOf(format).wad || (!place && !QDir(path).exists())) {
+        return TextureNamesIn(folder, format, reason);
+    }
+    if (place) {
+        const auto entries =
+            ListArchiveEntries(place->archive, place->entry, format, ListingDepth::Recursive);
+        return entries ? std::optional(AfterPrefix(*entries, PrefixOf(*place)))
+                       : TextureNamesIn(folder, format, reason);
+    }
+    QStringList names;
+    const QDir top(path);
+    QDirIterator below(path, QStringList{QString::fromLatin1(RowOf(format).mask)}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (below.hasNext()) {
+        names.append(top.relativeFilePath(below.next()));
+    }
+    names.sort(Qt::CaseInsensitive);
+    return names;
 }
 
 // The squares see-through pixels show over, whatever the zoom.
@@ -98,12 +165,24 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(WindowFont());
     m_ui->Textures->setModel(m_model.get());
+    auto* cells = new TextureDelegate(BrowserLayout::kThumbnail, fontMetrics(), m_ui->Textures);
+    m_ui->Textures->setItemDelegate(cells);
+    m_ui->Textures->setGridSize(cells->Cell());
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("FrameTimer"));
     m_timer->setInterval(BrowserLayout::kFrameMs);
 
     connect(m_ui->Filter, &QLineEdit::textChanged, this, &TTextureBrowser::FilterChange);
+    connect(m_ui->Textures, &QListView::activated, this, &TTextureBrowser::TexturesActivated);
+    connect(m_ui->UpBtn, &QPushButton::clicked, this, &TTextureBrowser::UpBtnClick);
+    connect(m_ui->SubFolders, &QCheckBox::clicked, this, &TTextureBrowser::SubFoldersClick);
+    // Backspace goes up from the grid; a field that takes it keeps it.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::ALT | Qt::Key_Up), QKeySequence(Qt::Key_Backspace)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this,
+                &TTextureBrowser::UpBtnClick);
+    }
     connect(m_ui->Textures->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TTextureBrowser::TexturesCurrentChange);
     connect(m_ui->Textures->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -148,33 +227,81 @@ void TTextureBrowser::keyPressEvent(QKeyEvent* event) {
 }
 
 void TTextureBrowser::ProjectChange(ProjectModel::Field field) {
-    if ((field == ProjectModel::Field::InputDir || field == ProjectModel::Field::ConvFrom) &&
-        isVisible()) {
+    if (field != ProjectModel::Field::InputDir && field != ProjectModel::Field::ConvFrom) {
+        return;
+    }
+    // Another folder's textures: the last one's filter would hide them.
+    m_ui->Filter->blockSignals(true);
+    m_ui->Filter->clear();
+    m_ui->Filter->blockSignals(false);
+    if (isVisible()) {
         Reload();
     }
 }
 
 void TTextureBrowser::Reload() {
-    Stop();
     const ProjectModel& project = *m_windows.Project;
-    const QString folder = m_windows.Main->RunFolder(project.InputPath());
+    const QString root = m_windows.Main->RunFolder(project.InputPath());
+    if (root != m_root) {
+        m_root = root;
+        m_at.clear();
+    }
     m_format = project.ConvFrom();
+    List();
+}
+
+QString TTextureBrowser::ShownFolder() const {
+    return m_at.isEmpty() ? m_root : TexturePath(m_root, m_at);
+}
+
+void TTextureBrowser::List() {
+    Stop();
+    const QString folder = ShownFolder();
+    const bool below = m_ui->SubFolders->isChecked();
     QString reason;
-    const auto names =
-        m_format ? TextureNamesIn(folder, *m_format, reason) : std::optional<QStringList>();
-    m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp),
+    std::optional<QStringList> names;
+    if (m_format) {
+        names = below ? TextureNamesBelow(folder, *m_format, reason)
+                      : TextureNamesIn(folder, *m_format, reason);
+    }
+    const QStringList folders = names && !below ? SubFoldersOf(folder, *m_format) : QStringList();
+    m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp), folders,
                          names.value_or(QStringList()));
     m_outside = names ? TexturesOutsideMap(folder, *m_format) : QStringList();
+    m_ui->Place->setText(QDir::toNativeSeparators(folder));
+    m_ui->Place->setToolTip(m_ui->Place->text());
+    m_ui->UpBtn->setEnabled(!m_at.isEmpty());
     FilterChange(m_ui->Filter->text());
     if (!names) {
         m_ui->Count->setText(reason);
     }
 }
 
+void TTextureBrowser::TexturesActivated(const QModelIndex& index) {
+    if (index.isValid() && m_model->IsFolder(index.row())) {
+        const QString name = m_model->NameAt(index.row());
+        m_at = m_at.isEmpty() ? name : m_at + QLatin1Char('/') + name;
+        List();
+    }
+}
+
+void TTextureBrowser::UpBtnClick() {
+    if (m_at.isEmpty()) {
+        return;
+    }
+    const auto slash = m_at.lastIndexOf(QLatin1Char('/'));
+    m_at = slash < 0 ? QString() : m_at.left(slash);
+    List();
+}
+
+void TTextureBrowser::SubFoldersClick() {
+    List();
+}
+
 void TTextureBrowser::FilterChange(const QString& text) {
     m_model->SetFilter(text);
     const auto all = m_model->AllNames().size();
-    const int shown = m_model->rowCount();
+    const int shown = m_model->ShownTextures();
     QString count = shown == all ? QStringLiteral("%1 textures").arg(all)
                                  : QStringLiteral("%1 of %2 textures").arg(shown).arg(all);
     // A map's textures without pixels can't be shown or converted, but the map does use them.
@@ -190,7 +317,7 @@ void TTextureBrowser::FilterChange(const QString& text) {
 
 void TTextureBrowser::TexturesCurrentChange() {
     const QModelIndex current = m_ui->Textures->currentIndex();
-    if (current.isValid()) {
+    if (current.isValid() && !m_model->IsFolder(current.row())) {
         ShowTexture(current.row());
     } else {
         ShowNothing();
@@ -308,10 +435,10 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
 }
 
 void TTextureBrowser::ShowFrameNumber() {
-    m_ui->Frame->setText(QStringLiteral("Frame %1 of %2: %3")
+    m_ui->Frame->setText(QStringLiteral("%1: frame %2 of %3 of its animation")
+                             .arg(m_frames[m_frameAt].name)
                              .arg(m_frameAt + 1)
-                             .arg(m_frames.size())
-                             .arg(m_frames[m_frameAt].name));
+                             .arg(m_frames.size()));
 }
 
 void TTextureBrowser::ZoomChange() {
@@ -356,7 +483,9 @@ void TTextureBrowser::AddBtnClick() {
     QList<int> rows;
     const QModelIndexList selected = m_ui->Textures->selectionModel()->selectedIndexes();
     for (const QModelIndex& index : selected) {
-        rows.append(index.row());
+        if (!m_model->IsFolder(index.row())) {
+            rows.append(index.row());
+        }
     }
     if (rows.isEmpty()) {
         return;

@@ -6,7 +6,10 @@
 // textures. Selecting one shows it large (zoomed 1x to 8x, texels as sharp squares), its mip levels
 // side by side, its palette as a 16 x 16 grid and its header fields; a texture that is a frame of
 // an animation (numbered frames "+0name" ... or the next frames its header names) plays it. The
-// filter shows the textures whose names contain its text. "Add to list", or a drag onto the main
+// line above the grid names the folder listed; its sub-folders are items to go into, Up goes back
+// towards the input folder (never above it), and "Sub-folders too" lists every texture below it by
+// its path from there. The filter shows the textures whose names contain its text and is cleared
+// when the project's input folder or source format changes. "Add to list", or a drag onto the main
 // window's image list, adds the selected textures to the project by the rules a drop of files
 // follows. Pictures are read with the run's own read step: what is shown is what is converted. A
 // file that cannot be read gets a placeholder and its reason, never a box.
@@ -52,6 +55,9 @@ protected:
 private slots:
     void ProjectChange(texelary::ProjectModel::Field field);
     void FilterChange(const QString& text);
+    void TexturesActivated(const QModelIndex& index);
+    void UpBtnClick();
+    void SubFoldersClick();
     void TexturesCurrentChange();
     void TexturesSelectionChange();
     void ZoomChange();
@@ -67,6 +73,8 @@ private:
     };
 
     void Reload();
+    void List();
+    QString ShownFolder() const;
     void ShowNothing();
     void ShowTexture(int row);
     void FindFrames(const QString& name, const std::optional<HeaderFields>& fields);
@@ -79,6 +87,8 @@ private:
     std::unique_ptr<ThumbnailLoader> m_loader;
     std::unique_ptr<TextureModel> m_model;
     std::optional<SourceFormat> m_format;
+    QString m_root; // the folder the project's input runs to: the top of what is listed
+    QString m_at;   // the sub-folder listed, from the root ('/' between parts); empty for the root
     // The textures the map listed names but holds no pixels for: not in the grid, but counted.
     QStringList m_outside;
 
