@@ -48,13 +48,19 @@ _texelary_convert() {
         _filedir '@(bsp|BSP|Bsp)'
         return
         ;;
+    --set)
+        # The keys every texture has; a format's own are as --sidecar names them.
+        compopt -o nospace
+        mapfile -t COMPREPLY < <(compgen -W "name= animation= flags= contents= value=" -- "$cur")
+        return
+        ;;
     esac
 
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
             --stop-on-error --jobs --keep-header --sidecar --mips --dither --transparent-index --fullbright --palette
             --all-levels --pak-entries --textures-of
-            --info --json --help --version" -- "$cur")
+            --info --json --set --help --version" -- "$cur")
         return
     fi
     _filedir

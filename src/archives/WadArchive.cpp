@@ -52,6 +52,8 @@ static_assert(kEntryName == kEntryCompression + 1 + 2);
 static_assert(kEntryLength == kEntryName + kEntryNameSize && kEntryLength == 32);
 
 constexpr std::uint8_t kSignatureStart[3] = {'W', 'A', 'D'};
+static_assert(kEntryLength == kWadEntryLength && kEntryName == kWadEntryName);
+static_assert(kEntryNameSize == kWadNameSize);
 } // namespace WadLayout
 
 namespace {

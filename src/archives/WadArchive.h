@@ -29,6 +29,12 @@ constexpr std::uint8_t MipTextureType(WadKind kind) {
 // The bytes ParseWadHeader needs from the start of the file.
 constexpr std::size_t kWadHeaderSize = 12;
 
+// A directory entry's length and where it keeps its name; a lump name field's size, which a mip
+// texture's own name field at its start shares.
+constexpr std::size_t kWadEntryLength = 32;
+constexpr std::size_t kWadEntryName = 16;
+constexpr std::size_t kWadNameSize = 16;
+
 struct WadLump {
     std::string name; // checked by CheckEntryName, at most 15 bytes
     std::uint32_t offset = 0;

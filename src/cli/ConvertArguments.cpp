@@ -2,6 +2,7 @@
 
 #include "archives/ArchiveOutput.h"
 #include "base/Utf8.h"
+#include "formats/FieldEdits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -125,6 +126,11 @@ Result SetMips(ConvertArguments& arguments, const std::string& value) {
     return std::nullopt;
 }
 
+Result SetFields(ConvertArguments& arguments, const std::string& value) {
+    arguments.set = value;
+    return std::nullopt;
+}
+
 struct OptionRow {
     std::string_view name;  // as typed: names are compared exactly, case and all
     std::string_view alias; // a second spelling, or empty
@@ -236,6 +242,16 @@ const std::vector<OptionRow>& OptionRows() {
          "textures (\"outside\" for those without pixels), or the\n"
          "textures a version-38 map names and their animations"},
         {"--json", "", "", SetFlag<&A::json>, "with --info: one JSON object per file"},
+        {"--set", "", "KEY=VALUE[,...]", SetFields,
+         "set header fields of each FILE in place (.m8, .m32, .wal,\n"
+         ".swl), every other byte kept: name, animation, flags,\n"
+         "contents, value, and an .m32's or .swl's other fields by\n"
+         "their --sidecar names (scale_x, friction, ...). Flags and\n"
+         "contents take a number (0x for hex), names joined by '|'\n"
+         "(SURF_LIGHT|SURF_WARP), or +NAME and -NAME to set or clear\n"
+         "one. A FILE in a .pak (base.pak/textures/a.wal) is set in\n"
+         "a copy of the pak that replaces it once whole; a texture\n"
+         "in a .wad takes only a name, in its entry and its lump"},
         {"--help", "-h", "", SetFlag<&A::help>, "show this text"},
         {"--version", "", "", SetFlag<&A::version>, "show the version"},
     };
@@ -302,6 +318,19 @@ std::optional<std::string> ParseArguments(std::span<const std::string> args,
 
 std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     const ConvertArguments& a = arguments;
+    if (a.set) {
+        if (a.info || a.from || a.to || a.inputGiven || a.outputGiven || a.keepHeader ||
+            a.sidecar || a.stopOnError || a.jobsGiven || a.recursive || a.dither ||
+            a.transparentIndex || a.allLevels || a.fullbright || !a.paletteFile.empty() || a.mips ||
+            a.longPakEntries || !a.texturesOf.empty() || a.json) {
+            return "--set takes only files";
+        }
+        std::string reason;
+        if (!ParseFieldEdits(*a.set, reason)) {
+            return "--set: " + reason;
+        }
+        return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+    }
     if (a.json && !a.info) {
         return "--json goes with --info";
     }
@@ -367,6 +396,7 @@ std::string Usage() {
         "  or:  texelary-convert --from FORMAT --to FORMAT --recursive --input DIR --output DIR "
         "[OPTIONS] [FILE|FOLDER...]\n"
         "  or:  texelary-convert --info [--json] FILE...\n"
+        "  or:  texelary-convert --set KEY=VALUE[,KEY=VALUE...] FILE...\n"
         "\n"
         "Converts textures between Windows bitmaps (.bmp), the mip textures of Heretic2 (.m8,\n"
         "and .m32 in true colour), QuakeX (.wal, and version 3 with a palette of its own) and\n"
@@ -400,7 +430,8 @@ std::string Usage() {
         "\n"
         "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
         "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
-        "every file could be read, 1 otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
+        "every file could be read, 1 otherwise; with --set, 0 when every file was set, 1\n"
+        "otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
         "before its next file, keeping the files converted until then and no partial ones,\n"
         "and the program then ends by the same signal.\n";
     return text;

@@ -38,6 +38,7 @@ struct ConvertArguments {
     std::string texturesOf;  // --textures-of: a map whose named textures are the files
     bool info = false;
     bool json = false;
+    std::optional<std::string> set;    // --set's edits, as given
     bool help = false;                 // the reading stopped at --help
     bool version = false;              // the reading stopped at --version
     std::vector<std::string> operands; // the files, folders or project file, in order

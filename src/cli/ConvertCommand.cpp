@@ -8,6 +8,7 @@
 #include "base/Version.h"
 #include "cli/ConvertArguments.h"
 #include "cli/InfoCommand.h"
+#include "cli/SetCommand.h"
 #include "convert/ConversionRun.h"
 #include "convert/OutputGuard.h"
 #include "formats/AnimationChains.h"
@@ -449,6 +450,9 @@ int RunConvertCommand(std::span<const std::string> args) {
     }
     if (const auto broken = CheckArguments(arguments)) {
         return UsageError(*broken);
+    }
+    if (arguments.set) {
+        return RunSet(*arguments.set, arguments.operands, std::cerr);
     }
     if (arguments.info) {
         return RunInfo(arguments.operands, arguments.json, std::cout, std::cerr);

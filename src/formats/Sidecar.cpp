@@ -237,6 +237,14 @@ nlohmann::ordered_json FormatFieldsJson(const SwlFields& fields) {
     return FieldsJson(fields);
 }
 
+std::optional<std::uint32_t> SurfaceFlagNamed(std::string_view name) {
+    return BitsOf(Json(std::string(name)), kSurfaceFlags, "surf_");
+}
+
+std::optional<std::uint32_t> ContentsNamed(std::string_view name) {
+    return BitsOf(Json(std::string(name)), kContents, "contents_");
+}
+
 std::string SidecarPath(const std::string& picturePath) {
     const std::size_t slash = picturePath.find_last_of("/\\");
     const std::size_t dot = picturePath.rfind('.');

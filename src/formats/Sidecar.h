@@ -30,6 +30,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace texelary {
@@ -45,6 +46,11 @@ std::vector<std::uint8_t> EncodeSidecar(std::int32_t width, std::int32_t height,
 // a few words, for a file that is not a JSON object, a key of the wrong kind, a name that is no
 // flag or contents of the game's, or a number that does not fit 32 bits.
 std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes, std::string& reason);
+
+// The bit of the game's surface flag or contents named `name` (any case, with or without the
+// "SURF_" or "CONTENTS_" prefix); none for a name the game does not have.
+std::optional<std::uint32_t> SurfaceFlagNamed(std::string_view name);
+std::optional<std::uint32_t> ContentsNamed(std::string_view name);
 
 // A format's own fields as the sidecar writes them, every one: for --info --json too.
 nlohmann::ordered_json FormatFieldsJson(const M32Fields& fields);

@@ -2,6 +2,7 @@
 // and checks its exit status, messages and files.
 
 #include "BmpBuilder.h"
+#include "FieldFiles.h"
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
@@ -1217,6 +1218,68 @@ TEST_F(ConvertCli, NamedFilesInSubFoldersGetTheirFolders) {
     EXPECT_EQ(outcome.status, 1) << outcome.errors;
     EXPECT_TRUE(fs::is_regular_file(dir.Path() / "out" / "e1" / "u3" / "a.m8"));
     EXPECT_FALSE(fs::exists(dir.Path() / "other")); // out/../other
+}
+
+} // namespace
+} // namespace texelary
+
+namespace texelary {
+namespace {
+
+// A pak or wad whose first entry holds `first` and second `second`, directory last.
+std::vector<std::uint8_t> TwoEntryArchive(bool pak, const std::vector<std::uint8_t>& first,
+                                          const std::vector<std::uint8_t>& second,
+                                          std::string_view firstName) {
+    const auto firstLength = static_cast<std::int32_t>(first.size());
+    const auto secondLength = static_cast<std::int32_t>(second.size());
+    const std::int32_t directory = 12 + firstLength + secondLength;
+    test::Bytes b;
+    b.Text(pak ? "PACK" : "WAD2", 4).I32(pak ? directory : 2).I32(pak ? 128 : directory);
+    b.Append(first).Append(second);
+    const auto entry = [&](std::string_view name, std::int32_t at, std::int32_t length) {
+        if (pak) {
+            b.Text(name, 56).I32(at).I32(length);
+        } else {
+            b.I32(at).I32(length).I32(length).Append({0x44, 0, 0, 0}).Text(name, 16);
+        }
+    };
+    entry(firstName, 12, firstLength);
+    entry("other", 12 + firstLength, secondLength);
+    return b.bytes;
+}
+
+TEST_F(ConvertCli, SetChangesOnlyTheFieldsNamedInFilesAndPaks) {
+    const std::vector<std::uint8_t> wal = test::FieldFile(EditableFormat::Wal);
+    const std::vector<std::uint8_t> pak = TwoEntryArchive(true, wal, {1, 2, 3, 4}, "t/a.wal");
+    test::WriteAll(dir.Path() / "a.wal", wal);
+    test::WriteAll(dir.Path() / "base.pak", pak);
+    const Outcome outcome = Run("--set value=5,flags=-SURF_WARP a.wal base.pak/t/a.wal a.bmp");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.errors, "texelary-convert: a.bmp: not a .wal, .m8, .m32 or .swl texture\n"
+                              "2 set, 1 failed\n");
+    std::vector<std::uint8_t> expected = wal, expectedPak = pak;
+    test::PatchLE(expected, 96, 5), test::PatchLE(expected, 88, 0);
+    test::PatchLE(expectedPak, 12 + 96, 5), test::PatchLE(expectedPak, 12 + 88, 0);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "a.wal"), expected);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "base.pak"), expectedPak);
+    EXPECT_EQ(Run("--set bogus=1 a.wal").status, 2);
+}
+
+TEST_F(ConvertCli, SetRenamesAWadTextureInItsEntryAndItsLump) {
+    const IndexedImage picture =
+        test::MakePicture(16, 16, [](int x, int) { return static_cast<std::uint8_t>(x); });
+    const std::vector<std::uint8_t> lump = *EncodeWad2MipTexture(picture, "brick");
+    const std::vector<std::uint8_t> wad = TwoEntryArchive(false, lump, lump, "brick");
+    test::WriteAll(dir.Path() / "gfx.wad", wad);
+    EXPECT_EQ(Run("--set flags=1 gfx.wad/brick").errors,
+              "texelary-convert: gfx.wad/brick: a wad texture has only a name to set\n"
+              "0 set, 1 failed\n");
+    EXPECT_EQ(Run("--set name=other gfx.wad/brick").status, 1);
+    EXPECT_EQ(Run("--set name=stone gfx.wad/BRICK").status, 0);
+    std::vector<std::uint8_t> expected = wad;
+    test::PatchText(expected, 12, 16, "stone");
+    test::PatchText(expected, 12 + 2 * lump.size() + 16, 16, "stone");
+    EXPECT_EQ(test::ReadAll(dir.Path() / "gfx.wad"), expected);
 }
 
 } // namespace

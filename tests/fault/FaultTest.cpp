@@ -4,9 +4,11 @@
 // purpose in the file writer, are in AwkwardFilesTest.cpp.
 
 #include "BmpBuilder.h"
+#include "FieldFiles.h"
 #include "FormatFiles.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "archives/ArchiveBytes.h"
 #include "colour/WalPalette.h"
 #include "formats/mips/M8Format.h"
 #include "formats/mips/WalFormat.h"
@@ -126,6 +128,33 @@ TEST_F(FullDisk, CommandLineReportsTheWriteAndKeepsTheOldOutput) {
               std::string::npos);
     EXPECT_EQ(ReadAll(dir.File("wall.m8")), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(FilesIn(dir.Path()), 4u); // old.out, wall.bmp, wall.m8, err.txt: nothing new
+}
+
+TEST_F(FullDisk, SetKeepsTheOldPakAndFileWhole) {
+    const std::vector<std::uint8_t> wal = test::FieldFile(EditableFormat::Wal);
+    const std::vector<std::uint8_t> filler(5000, 7); // the pak past the limit, the .wal not
+    const auto walLength = static_cast<std::int32_t>(wal.size());
+    test::Bytes pak;
+    pak.Text("PACK", 4).I32(12 + walLength + 5000).I32(128).Append(wal).Append(filler);
+    pak.Text("a.wal", 56).I32(12).I32(walLength).Text("filler", 56).I32(12 + walLength).I32(5000);
+    test::WriteAll(dir.File("base.pak"), pak.bytes);
+    std::vector<std::uint8_t> bigWal = wal;
+    bigWal.resize(5000, 9); // bytes after the levels, which the reader lets be
+    test::WriteAll(dir.File("big.wal"), bigWal);
+    const std::string command =
+        "cd '" + dir.Path().string() + "' && bash -c \"trap '' XFSZ; ulimit -f 4; exec '" +
+        TEXELARY_CONVERT_EXE + "' --set value=1 base.pak/a.wal big.wal\" </dev/null 2>err.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    const auto errors = ReadAll(dir.Path() / "err.txt");
+    const std::string text(errors.begin(), errors.end());
+    EXPECT_NE(text.find("texelary-convert: base.pak/a.wal: "), std::string::npos) << text;
+    EXPECT_NE(text.find("texelary-convert: big.wal: "), std::string::npos) << text;
+    EXPECT_NE(text.find("0 set, 2 failed\n"), std::string::npos) << text;
+    EXPECT_EQ(ReadAll(dir.File("base.pak")), pak.bytes);
+    EXPECT_EQ(ReadAll(dir.File("big.wal")), bigWal);
+    EXPECT_EQ(FilesIn(dir.Path()), 4u); // old.out, base.pak, big.wal, err.txt: nothing new
 }
 
 TEST(AwkwardFiles, ReadOnlyOutputDirectoryFailsEveryWrite) {
