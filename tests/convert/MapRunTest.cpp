@@ -85,6 +85,8 @@ protected:
     fs::path Copy(const char* name) const {
         const fs::path copy = dir.Path() / name;
         fs::copy_file(test::DataPath(std::string("maps/") + name), copy);
+        // A checkout may hold the data read-only; the copy is to be written.
+        fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
         return copy;
     }
 

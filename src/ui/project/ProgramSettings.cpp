@@ -2,15 +2,18 @@
 
 #include "ui/app/LocalPath.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace texelary {
 
 namespace {
 
+// The palette in the form the file dialogs give it, '/' between names on every system.
 ProgramSettings FromProject(const ProjectSettings& kept) {
-    return {kept.keepHeader,       kept.mips,       kept.dither,
-            kept.transparentIndex, kept.fullbright, FromLocalPath(kept.paletteFile)};
+    return {kept.keepHeader, kept.mips,
+            kept.dither,     kept.transparentIndex,
+            kept.fullbright, QDir::fromNativeSeparators(FromLocalPath(kept.paletteFile))};
 }
 
 ProjectSettings ToProject(const ProgramSettings& settings) {
