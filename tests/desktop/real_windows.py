@@ -144,6 +144,15 @@ def click(x, y):
 
 # ---- the program under test
 
+def forget_windows_settings():
+    """A Windows build under wine keeps its settings in the registry of the wine prefix, which
+    every scenario shares: they go before a scenario starts, as a folder of its own does it here."""
+    launcher = os.environ.get("TEXELARY_LAUNCHER", "").split()
+    if launcher:
+        subprocess.run([*launcher, "reg", "delete", r"HKCU\Software\Texelary", "/f"],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+
 class Program:
     def __init__(self, executable, directory, shots, name, arguments=()):
         self.shots = shots
@@ -153,6 +162,7 @@ class Program:
         # there from one start of the program to the next.
         self.settings = tempfile.TemporaryDirectory()
         self.command = (executable, directory, arguments)
+        forget_windows_settings()
         self.start()
 
     def start(self):
