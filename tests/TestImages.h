@@ -14,6 +14,17 @@
 
 namespace texelary::test {
 
+// Entry i of this palette is (i, 255 - i, 7i): every index its own colour.
+inline Palette TestPalette() {
+    Palette palette{};
+    for (std::size_t i = 0; i < 256; ++i) {
+        palette[3 * i] = static_cast<std::uint8_t>(i);
+        palette[3 * i + 1] = static_cast<std::uint8_t>(255 - i);
+        palette[3 * i + 2] = static_cast<std::uint8_t>(7 * i);
+    }
+    return palette;
+}
+
 // A width x height picture whose pixel (x, y) is pixel(x, y).
 template <typename PixelAt>
 IndexedImage MakePicture(std::int32_t width, std::int32_t height, PixelAt pixel) {

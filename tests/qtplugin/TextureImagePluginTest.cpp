@@ -26,16 +26,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Rgba = std::array<std::uint8_t, 4>;
 
-Palette TestPalette() {
-    Palette palette{};
-    for (std::size_t i = 0; i < 256; ++i) {
-        palette[3 * i] = static_cast<std::uint8_t>(i);
-        palette[3 * i + 1] = static_cast<std::uint8_t>(255 - i);
-        palette[3 * i + 2] = static_cast<std::uint8_t>(7 * i);
-    }
-    return palette;
-}
-
 Bytes M8File() {
     const auto file = WriteM8(Patterned(8, 4), TestPalette());
     EXPECT_TRUE(file);

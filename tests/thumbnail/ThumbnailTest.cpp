@@ -41,17 +41,6 @@ Rgba PixelOf(const RgbaImage& image, std::int32_t x, std::int32_t y) {
     return {image.pixels[at], image.pixels[at + 1], image.pixels[at + 2], image.pixels[at + 3]};
 }
 
-// Entry i of the test palette is (i, 255 - i, 7i).
-Palette TestPalette() {
-    Palette palette{};
-    for (std::size_t i = 0; i < 256; ++i) {
-        palette[3 * i] = static_cast<std::uint8_t>(i);
-        palette[3 * i + 1] = static_cast<std::uint8_t>(255 - i);
-        palette[3 * i + 2] = static_cast<std::uint8_t>(7 * i);
-    }
-    return palette;
-}
-
 struct SizeCase {
     std::int32_t width, height, size, outWidth, outHeight;
 };
