@@ -316,20 +316,29 @@ std::optional<std::string> ParseArguments(std::span<const std::string> args,
     return std::nullopt;
 }
 
+namespace {
+
+// --set and its edits: it takes files and nothing else.
+std::optional<std::string> CheckSetArguments(const ConvertArguments& a) {
+    if (a.info || a.from || a.to || a.inputGiven || a.outputGiven || a.keepHeader || a.sidecar ||
+        a.stopOnError || a.jobsGiven || a.recursive || a.dither || a.transparentIndex ||
+        a.allLevels || a.fullbright || !a.paletteFile.empty() || a.mips || a.longPakEntries ||
+        !a.texturesOf.empty() || a.json) {
+        return "--set takes only files";
+    }
+    std::string reason;
+    if (!ParseFieldEdits(*a.set, reason)) {
+        return "--set: " + reason;
+    }
+    return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+}
+
+} // namespace
+
 std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     const ConvertArguments& a = arguments;
     if (a.set) {
-        if (a.info || a.from || a.to || a.inputGiven || a.outputGiven || a.keepHeader ||
-            a.sidecar || a.stopOnError || a.jobsGiven || a.recursive || a.dither ||
-            a.transparentIndex || a.allLevels || a.fullbright || !a.paletteFile.empty() || a.mips ||
-            a.longPakEntries || !a.texturesOf.empty() || a.json) {
-            return "--set takes only files";
-        }
-        std::string reason;
-        if (!ParseFieldEdits(*a.set, reason)) {
-            return "--set: " + reason;
-        }
-        return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+        return CheckSetArguments(a);
     }
     if (a.json && !a.info) {
         return "--json goes with --info";
