@@ -239,6 +239,14 @@ void TextureBrowserTest::SelectionShowsPictureLevelsPaletteAndFields() {
              (QStringList{"stone.wal", "Size: 16 x 16", "Levels: 4: 16 x 16, 8 x 8, 4 x 4, 2 x 2",
                           "Name: \"e1u1/stone\"", "Animation name: \"e1u1/st\\xC3\\xB6ne\\x222\"",
                           "Flags: 0x00000010", "Contents: 0x00000001", "Value: 0x00000007"}));
+    // The details keep two fifths of the width, which leaves the fields room enough that no word
+    // of theirs is cut.
+    const QSplitter& split = Part<QSplitter>(session, "Split");
+    QVERIFY(split.widget(1)->width() * 5 >= split.width() * 2 - 2 * split.handleWidth());
+    const QLabel& label = Part<QLabel>(session, "Fields");
+    for (const QString& word : fields.join(QLatin1Char(' ')).split(QLatin1Char(' '))) {
+        QVERIFY2(label.fontMetrics().horizontalAdvance(word) <= label.width(), qPrintable(word));
+    }
     // Zoomed 8 times by nearest neighbour: texel (0, 0) fills the first 8 x 8 pixels alone.
     QCOMPARE(Part<QLabel>(session, "Picture").pixmap().size(), QSize(128, 128));
     QCOMPARE(PixelOf(session, "Picture", 7, 7), WalColour(200));

@@ -168,6 +168,9 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     auto* cells = new TextureDelegate(BrowserLayout::kThumbnail, fontMetrics(), m_ui->Textures);
     m_ui->Textures->setItemDelegate(cells);
     m_ui->Textures->setGridSize(cells->Cell());
+    // The details take two fifths of the width from the start, whatever their text: room for the
+    // header's fields beside the palette, and no pane that moves when another texture is shown.
+    m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("FrameTimer"));
