@@ -28,17 +28,21 @@ struct BytePatch {
 // copy, and the copy put in its place once whole.
 bool RewriteArchive(const std::string& path, std::span<const BytePatch> patches,
                     std::string& reason) {
-    ArchiveFile file(path);
-    ReadError readError = file.Error();
     ReplacingFile out(path);
-    for (std::uint64_t at = 0; file.Ok() && out.Ok() && at < file.Size(); at += kCopyPiece) {
-        const auto length =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kCopyPiece, file.Size() - at));
-        const auto piece = file.Read(at, length, &readError);
-        if (!piece) {
-            break;
+    ReadError readError = ReadError::None;
+    {
+        // Closed before the copy replaces it: Windows replaces no file that is open.
+        ArchiveFile file(path);
+        readError = file.Error();
+        for (std::uint64_t at = 0; file.Ok() && out.Ok() && at < file.Size(); at += kCopyPiece) {
+            const auto length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kCopyPiece, file.Size() - at));
+            const auto piece = file.Read(at, length, &readError);
+            if (!piece) {
+                break;
+            }
+            out.Write(*piece);
         }
-        out.Write(*piece);
     }
     if (readError != ReadError::None) {
         reason = DescribeReadError(readError);
@@ -75,10 +79,14 @@ bool RenameWadTexture(const std::string& wad, const OpenedArchive& archive,
     }
     const auto index = static_cast<std::uint64_t>(&entry - archive.Directory().entries.data());
     const std::uint64_t lumpOffset = entry.offset;
-    ArchiveFile file(wad);
-    ReadError error = file.Error();
-    const auto header = file.Ok() ? file.Read(0, kWadHeaderSize, &error) : std::nullopt;
-    const auto place = header ? ParseWadHeader(*header, file.Size(), &error) : std::nullopt;
+    ReadError error = ReadError::None;
+    const auto place = [&wad, &error] {
+        // Closed again before the wad is rewritten.
+        ArchiveFile file(wad);
+        error = file.Error();
+        const auto header = file.Ok() ? file.Read(0, kWadHeaderSize, &error) : std::nullopt;
+        return header ? ParseWadHeader(*header, file.Size(), &error) : std::nullopt;
+    }();
     if (!place) {
         reason = DescribeReadError(error);
         return false;
