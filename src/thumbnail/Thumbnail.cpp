@@ -278,12 +278,19 @@ std::unique_ptr<RgbaImage> MakeThumbnailOfFile(const std::string& path, std::int
     if (reader.Size() > ThumbnailLayout::kMaxFileBytes) {
         return Fail(failure, ThumbnailError::FileTooLarge);
     }
-    // One byte past the limit tells a file that grew since it was opened.
-    const auto bytes = reader.ReadWhole(ThumbnailLayout::kMaxFileBytes + 1);
-    if (!bytes) {
+    // The bytes the size counted, no more, into memory that is not cleared first: the thumbnailer
+    // starts once per file, and each page it touches costs it a fault.
+    const auto length = static_cast<std::size_t>(reader.Size());
+    std::unique_ptr<std::uint8_t[]> bytes;
+    try {
+        bytes = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+    } catch (const std::bad_alloc&) {
+        return Fail(failure, ThumbnailError::OutOfMemory);
+    }
+    if (!reader.ReadAt(0, {bytes.get(), length})) {
         return Fail(failure, ThumbnailError::CannotRead, ReadError::CannotOpen);
     }
-    return MakeThumbnail(*bytes, kind, size, failure);
+    return MakeThumbnail({bytes.get(), length}, kind, size, failure);
 }
 
 } // namespace texelary

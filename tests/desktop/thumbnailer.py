@@ -9,7 +9,11 @@ there replaced by the one built.
       the file's layout. With update-mime-database and gio, also the file types the entry names.
   thumbnailer.py corpus PROGRAM SOURCE_DIR
       Every file of the fuzz corpora under each texture ending: thumbnailed or refused, never a
-      crash or a hang, and a PNG only with success."""
+      crash or a hang, and a PNG only with success.
+  thumbnailer.py links PROGRAM SOURCE_DIR
+      The shared libraries the program names: a file manager starts it once per file, and each
+      one costs the start its loading, so only the PNG writer's are there, never the
+      quantiser's (libimagequant, libgomp) or Qt."""
 
 import os
 import shutil
@@ -211,10 +215,28 @@ def corpus(program, source, scratch):
     print(f"{len(inputs)} files, each as {len(ENDINGS)} kinds")
 
 
+# The libraries the thumbnailer may load: the C library's and the PNG writer's.
+ALLOWED_LIBRARIES = ("libc.so", "libm.so", "libspng.so", "libz.so", "libdeflate.so", "ld-linux")
+
+
+def links(program, source, scratch):
+    if not shutil.which("readelf"):
+        print("Skipped the libraries: readelf is missing")
+        return
+    dynamic = subprocess.run(["readelf", "-d", program], capture_output=True, text=True, check=True).stdout
+    needed = [line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line]
+    print("needed:", " ".join(needed))
+    for library in needed:
+        if not library.startswith(ALLOWED_LIBRARIES):
+            fail(f"the program loads {library}")
+    if not any(library.startswith("libc.so") for library in needed):
+        fail(f"the libraries were not read: {needed}")
+
+
 def main():
     mode, program, source = sys.argv[1], sys.argv[2], Path(sys.argv[3])
     with tempfile.TemporaryDirectory() as scratch:
-        {"samples": samples, "corpus": corpus}[mode](program, source, Path(scratch))
+        {"samples": samples, "corpus": corpus, "links": links}[mode](program, source, Path(scratch))
     print(f"{len(failures)} failures")
     return 1 if failures else 0
 
