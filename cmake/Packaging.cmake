@@ -45,6 +45,14 @@ endif()
 install(FILES ${TEXELARY_PACKAGING}/texelary-convert.bash
         DESTINATION share/bash-completion/completions RENAME texelary-convert)
 
+# The thumbnailer takes no --help to make a page from; its page is written by hand.
+if(TARGET texelary-thumbnailer)
+    texelary_gzip(${TEXELARY_PACKAGING}/texelary-thumbnailer.1
+                  ${TEXELARY_GENERATED}/texelary-thumbnailer.1.gz)
+    list(APPEND texelary_packaging_files ${TEXELARY_GENERATED}/texelary-thumbnailer.1.gz)
+    install(FILES ${TEXELARY_GENERATED}/texelary-thumbnailer.1.gz DESTINATION share/man/man1)
+endif()
+
 if(TEXELARY_BUILD_UI)
     texelary_gzip(${TEXELARY_PACKAGING}/texelary.1 ${TEXELARY_GENERATED}/texelary.1.gz)
     list(APPEND texelary_packaging_files ${TEXELARY_GENERATED}/texelary.1.gz)
