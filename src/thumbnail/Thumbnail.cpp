@@ -3,8 +3,11 @@
 #include "archives/WadArchive.h"
 #include "base/FileIo.h"
 #include "base/Utf8.h"
-#include "formats/Formats.h"
+#include "formats/mips/M32Format.h"
+#include "formats/mips/M8Format.h"
 #include "formats/mips/MipTexture.h"
+#include "formats/mips/SwlFormat.h"
+#include "formats/mips/WalFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -21,15 +24,18 @@ using Colours = std::array<std::array<std::uint8_t, 4>, 256>;
 struct KindRow {
     ThumbnailKind kind;
     const char* ending;
-    SourceFormat format; // whose reader decodes the file; unused for a wad
+    // The format's reader, the one its row of the formats' table names; unused for a wad. Named
+    // here rather than through that table, whose other readers (PNG among them) would bring
+    // their libraries into every start of the thumbnailer.
+    TextureDecoder decode;
 };
 
 constexpr std::array<KindRow, 5> kKinds = {{
-    {ThumbnailKind::Wal, ".wal", SourceFormat::Wal},
-    {ThumbnailKind::M8, ".m8", SourceFormat::M8},
-    {ThumbnailKind::M32, ".m32", SourceFormat::M32},
-    {ThumbnailKind::Swl, ".swl", SourceFormat::Swl},
-    {ThumbnailKind::Wad, ".wad", SourceFormat::Wad2},
+    {ThumbnailKind::Wal, ".wal", DecodeWal},
+    {ThumbnailKind::M8, ".m8", DecodeM8},
+    {ThumbnailKind::M32, ".m32", DecodeM32},
+    {ThumbnailKind::Swl, ".swl", DecodeSwl},
+    {ThumbnailKind::Wad, ".wad", nullptr},
 }};
 
 std::unique_ptr<RgbaImage> Fail(ThumbnailFailure* failure, ThumbnailError error,
@@ -175,8 +181,7 @@ std::optional<DecodedTexture> DecodeTexture(std::span<const std::uint8_t> file, 
         return DecodeFirstWadTexture(file, failure);
     }
     ReadError read = ReadError::None;
-    auto texture = RowOf(kKinds[static_cast<std::size_t>(kind)].format)
-                       .decode(file, &read, LevelsWanted::First);
+    auto texture = kKinds[static_cast<std::size_t>(kind)].decode(file, &read, LevelsWanted::First);
     if (!texture) {
         failure = {ThumbnailError::Refused, read};
     }

@@ -4,8 +4,9 @@
 // INPUT is a path or a file:// URI. On any failure the exit status is not 0 and OUTPUT is not
 // written; a watchdog ends the program should a file ever take longer than kWatchdogSeconds.
 
-#include "formats/pictures/PngFormat.h"
+#include "base/FileIo.h"
 #include "thumbnail/Thumbnail.h"
+#include "thumbnail/ThumbnailPng.h"
 
 #include <charconv>
 #include <cstdio>
@@ -110,7 +111,7 @@ int Run(const Arguments& arguments) {
                      DescribeThumbnailFailure(failure).c_str());
         return 1;
     }
-    const auto png = EncodeRgbaPng(*thumbnail);
+    const auto png = EncodeThumbnailPng(*thumbnail);
     if (!png || !WriteFileReplacing(arguments.output, *png)) {
         std::fprintf(stderr, "texelary-thumbnailer: %s: cannot write the thumbnail\n",
                      arguments.output.c_str());
