@@ -3,8 +3,7 @@
 // The formats Texelary reads and writes, in one place: their indices (as stored in project files
 // and shown in the setup dialog), their names for the command line, the setup dialog, the file
 // chooser and --info, and the reader, writer and look inside that the run and --info use. Adding
-// a format is adding its value and one row to its table: Formats.cpp for the formats read,
-// TargetFormats.cpp for those written.
+// a format is adding its value and one row to the table in Formats.cpp.
 
 #include "archives/WadArchive.h"
 #include "colour/NearestColour.h"
