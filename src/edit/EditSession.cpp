@@ -299,7 +299,7 @@ namespace {
 
 // Records one step of the changed documents' states and makes them current; a step that changes
 // nothing is not recorded.
-void Commit(SessionState& state, std::vector<std::pair<std::size_t, DocumentState>> after) {
+void RecordStep(SessionState& state, std::vector<std::pair<std::size_t, DocumentState>> after) {
     std::vector<StepChange> step;
     for (auto& [document, changed] : after) {
         DocumentState& current = state.documents[document].current;
@@ -313,10 +313,6 @@ void Commit(SessionState& state, std::vector<std::pair<std::size_t, DocumentStat
         state.redo.clear();
     }
 }
-
-} // namespace
-
-namespace {
 
 // The edits `editsOf(i)` applied to each target `i`, one step; all or nothing.
 template <class EditsOf>
@@ -341,7 +337,7 @@ bool SetEach(SessionState& state, std::span<const EditTarget> targets, EditsOf e
             return false;
         }
     }
-    Commit(state, std::move(after));
+    RecordStep(state, std::move(after));
     return true;
 }
 
@@ -397,14 +393,14 @@ bool EditSession::Rename(std::size_t document, std::size_t entry, const std::str
     if (!RenameIn(m_state->documents[document], state, entry, name, reason)) {
         return false;
     }
-    Commit(*m_state, {{document, std::move(state)}});
+    RecordStep(*m_state, {{document, std::move(state)}});
     return true;
 }
 
 void EditSession::Remove(std::size_t document, std::span<const std::size_t> entries) {
     DocumentState state = m_state->documents.at(document).current;
     RemoveFrom(state, ValidIndices(entries, state.entries.size()));
-    Commit(*m_state, {{document, std::move(state)}});
+    RecordStep(*m_state, {{document, std::move(state)}});
 }
 
 bool EditSession::Add(std::size_t document, std::size_t at, std::vector<NewEntry> entries,
@@ -425,7 +421,7 @@ bool EditSession::Add(std::size_t document, std::size_t at, std::vector<NewEntry
         place = std::next(state.entries.insert(
             place, EditedEntry{std::move(entry.name), entry.type, std::nullopt, std::move(bytes)}));
     }
-    Commit(*m_state, {{document, std::move(state)}});
+    RecordStep(*m_state, {{document, std::move(state)}});
     return true;
 }
 
@@ -448,7 +444,7 @@ bool EditSession::Replace(std::size_t document, std::size_t entry, std::vector<s
     }
     edited.bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
     edited.stored.reset();
-    Commit(*m_state, {{document, std::move(state)}});
+    RecordStep(*m_state, {{document, std::move(state)}});
     return true;
 }
 
@@ -467,7 +463,7 @@ void EditSession::Move(std::size_t document, std::span<const std::size_t> entrie
     RemoveFrom(state, moved);
     state.entries.insert(state.entries.begin() + static_cast<std::ptrdiff_t>(at), taken.begin(),
                          taken.end());
-    Commit(*m_state, {{document, std::move(state)}});
+    RecordStep(*m_state, {{document, std::move(state)}});
 }
 
 bool EditSession::Copy(std::size_t from, std::span<const std::size_t> entries, std::size_t to,
@@ -504,7 +500,7 @@ bool EditSession::Copy(std::size_t from, std::span<const std::size_t> entries, s
         RemoveFrom(left, copied);
         after.emplace_back(from, std::move(left));
     }
-    Commit(*m_state, std::move(after));
+    RecordStep(*m_state, std::move(after));
     return true;
 }
 
