@@ -1,7 +1,6 @@
 #include "cli/EntriesCommand.h"
 
 #include "archives/ArchiveListing.h"
-#include "archives/WadArchive.h"
 #include "edit/EditSession.h"
 
 #include <algorithm>
@@ -98,18 +97,6 @@ void SaveArchives(EditSession& session, const std::vector<std::size_t>& doneIn, 
     }
 }
 
-// A wad's mip texture is renamed as --set name= renames it, in its own name field too.
-bool RenameEntry(EditSession& session, std::size_t document, std::size_t entry,
-                 const std::string& name, std::string& reason) {
-    const auto kind = session.WadKindOf(document);
-    if (kind && session.Entries(document)[entry].type == MipTextureType(*kind)) {
-        const EditTarget target[] = {{document, entry}};
-        const FieldEdit edit[] = {{"name", name}};
-        return session.SetFields(target, edit, reason);
-    }
-    return session.Rename(document, entry, name, reason);
-}
-
 } // namespace
 
 std::optional<std::vector<std::pair<std::string, std::string>>>
@@ -146,7 +133,7 @@ int RunRename(const std::string& renames, const std::string& archive, std::ostre
         if (named.empty()) {
             reason = "no such entry in the archive";
         }
-        if (named.empty() || !RenameEntry(session, *document, named.front(), to, reason)) {
+        if (named.empty() || !session.Rename(*document, named.front(), to, reason)) {
             tally.Failed(archive + "/" + from, reason);
             continue;
         }
