@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "cli/SetCommand.h"
+#include "edit/EditSession.h"
 #include "formats/mips/MipTexture.h"
 
 #include <atomic>
@@ -118,6 +119,42 @@ std::vector<SavedFile> WadTextureRenamed(const test::ScratchDir& dir) {
     return {{dir.File("gfx.wad"), WadOf(dir, before), WadOf(dir, after)}};
 }
 
+// The same wad with its first texture removed, the second renamed "stone" and a lump added, and
+// beside it the .wal whose value becomes 5: two files of one save.
+std::vector<SavedFile> WadAndWalEdited(const test::ScratchDir& dir) {
+    const Bytes brick = WadTexture("brick", 3), sky = WadTexture("sky", 5);
+    const Bytes filler(70000, 9), added(4000, 6);
+    const WadMember before[] = {{"sky", 0x44, sky}, {"brick", 0x44, brick}, {"fill", 0x40, filler}};
+    Bytes stone = brick;
+    test::PatchText(stone, 0, 16, "stone");
+    const WadMember after[] = {
+        {"stone", 0x44, stone}, {"fill", 0x40, filler}, {"new", 0x40, added}};
+    std::vector<SavedFile> files = {{dir.File("gfx.wad"), WadOf(dir, before), WadOf(dir, after)}};
+    files.push_back(WalValueSet(dir).front());
+    return files;
+}
+
+bool EditAndSave(const test::ScratchDir& dir) {
+    EditSession session;
+    std::string reason;
+    const auto wad = session.Open(dir.File("gfx.wad"), reason);
+    const auto wal = session.Open(dir.File("a.wal"), reason);
+    if (!wad || !wal || !session.Rename(*wad, 1, "stone", reason)) {
+        return false;
+    }
+    const std::size_t sky[] = {0};
+    session.Remove(*wad, sky);
+    std::vector<EditSession::NewEntry> added = {{"new", Bytes(4000, 6), 0x40}};
+    const EditTarget target[] = {{*wal, std::nullopt}};
+    const FieldEdit value[] = {{"value", "5"}};
+    if (!session.Add(*wad, 2, std::move(added), reason) ||
+        !session.SetFields(target, value, reason)) {
+        return false;
+    }
+    const auto outcomes = session.Save();
+    return outcomes.size() == 2 && outcomes[0].saved && outcomes[1].saved;
+}
+
 bool RunSetQuietly(const std::string& edits, const std::string& file) {
     std::ostringstream ignored;
     return RunSet(edits, {file}, ignored) == 0;
@@ -165,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                                [](const test::ScratchDir& dir) {
                                    return RunSetQuietly("name=stone",
                                                         dir.File("gfx.wad") + "/brick");
-                               }}),
+                               }},
+                      KillCase{"SessionSavesAWadAndAWal", WadAndWalEdited, EditAndSave}),
     [](const ::testing::TestParamInfo<KillCase>& row) { return std::string(row.param.what); });
 
 } // namespace
