@@ -4,9 +4,13 @@
 #include "edit/EditSession.h"
 
 #include "ArchiveFiles.h"
+#include "BmpBuilder.h"
 #include "FieldFiles.h"
 #include "TestFiles.h"
+#include "TestImages.h"
+#include "formats/mips/MipTexture.h"
 
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -20,6 +24,7 @@ using test::ScratchDir;
 
 constexpr std::uint8_t kWad2Texture = MipTextureType(WadKind::Wad2);
 constexpr std::uint8_t kPaletteLump = 0x40;
+constexpr std::size_t kWalAnimationAt = 56;
 constexpr std::size_t kWalValueAt = 96;
 
 struct Lump {
@@ -53,13 +58,14 @@ void WriteWadFile(const std::string& path, const std::vector<Lump>& lumps,
     ASSERT_TRUE(WriteWad(out, kind, members) && out.Commit());
 }
 
-void WritePakFile(const std::string& path, const std::vector<Lump>& files) {
-    std::vector<ArchiveMember> members;
-    for (const Lump& file : files) {
-        members.push_back({file.name, file.bytes});
-    }
+void WritePakFile(const std::string& path, const std::vector<Lump>& files,
+                  bool longEntries = false) {
     ReplacingFile out(path);
-    ASSERT_TRUE(WritePak(out, members) && out.Commit());
+    PakWriter pak(out, longEntries);
+    for (const Lump& file : files) {
+        ASSERT_TRUE(pak.Add(file.name, file.bytes));
+    }
+    ASSERT_TRUE(pak.Finish() && out.Commit());
 }
 
 const std::vector<Lump> kWad = {
@@ -107,6 +113,7 @@ TEST_F(EditSessionTest, EachWadEditSavesTheWadItMakes) {
     const std::size_t two[] = {0, 1};
     const std::size_t last[] = {2};
     const std::size_t middle[] = {1};
+    const std::size_t first[] = {0};
     const WadEditRow rows[] = {
         {"rename a texture",
          [](EditSession& s, std::size_t d, std::string& r) { return s.Rename(d, 0, "stone", r); },
@@ -138,6 +145,17 @@ TEST_F(EditSessionTest, EachWadEditSavesTheWadItMakes) {
              return true;
          },
          {kWad[2], kWad[0], kWad[1]}},
+        {"replace a texture, which keeps its name",
+         [](EditSession& s, std::size_t d, std::string& r) {
+             return s.Replace(d, 2, MipLump("other", 7), r);
+         },
+         {kWad[0], kWad[1], Texture("water", 7)}},
+        {"move one before a later one",
+         [&](EditSession& s, std::size_t d, std::string&) {
+             s.Move(d, first, 2);
+             return true;
+         },
+         {kWad[1], kWad[0], kWad[2]}},
         {"move two to the end",
          [&](EditSession& s, std::size_t d, std::string&) {
              s.Move(d, two, 3);
@@ -167,24 +185,31 @@ TEST_F(EditSessionTest, WadRefusesNamesTakenInAnyCaseAndFieldsOtherThanTheName) 
     const FieldEdit edit{"value", "3"};
     EXPECT_FALSE(m_session.SetFields({&target, 1}, {&edit, 1}, m_reason));
     EXPECT_EQ(m_reason, "a wad texture has only a name to set");
+    const std::size_t none[] = {7};
+    m_session.Remove(wad, none);
     EXPECT_FALSE(m_session.Modified());
-    EXPECT_FALSE(m_session.CanUndo());
+    EXPECT_FALSE(m_session.CanUndo()) << "a step that changes nothing is not one";
 }
 
 TEST_F(EditSessionTest, PakTextureFieldsAreSetByItsExtension) {
     const auto wal = test::FieldFile(EditableFormat::Wal);
-    WritePakFile(m_dir.File("fields.pak"), {{"textures/a.wal", 0, wal}, {"readme.txt", 0, {7}}});
-    const std::size_t pak = OpenOk(m_dir.File("fields.pak"));
-    const EditTarget target{pak, 0};
-    const FieldEdit edits[] = {{"name", "e1u1/new"}, {"value", "9"}};
-    ASSERT_TRUE(m_session.SetFields({&target, 1}, edits, m_reason)) << m_reason;
-    SaveAll(1);
     auto expected = wal;
     test::PatchText(expected, 0, 32, "e1u1/new");
     test::PatchLE(expected, kWalValueAt, 9);
-    WritePakFile(m_dir.File("expected.pak"),
-                 {{"textures/a.wal", 0, expected}, {"readme.txt", 0, {7}}});
-    EXPECT_EQ(ReadAll(m_dir.Path() / "fields.pak"), ReadAll(m_dir.Path() / "expected.pak"));
+    for (const bool longEntries : {false, true}) {
+        SCOPED_TRACE(longEntries ? "72-byte entries" : "64-byte entries");
+        m_session.Close();
+        WritePakFile(m_dir.File("fields.pak"), {{"textures/a.wal", 0, wal}, {"readme.txt", 0, {7}}},
+                     longEntries);
+        const std::size_t pak = OpenOk(m_dir.File("fields.pak"));
+        const EditTarget target{pak, 0};
+        const FieldEdit edits[] = {{"name", "e1u1/new"}, {"value", "9"}};
+        ASSERT_TRUE(m_session.SetFields({&target, 1}, edits, m_reason)) << m_reason;
+        SaveAll(1);
+        WritePakFile(m_dir.File("expected.pak"),
+                     {{"textures/a.wal", 0, expected}, {"readme.txt", 0, {7}}}, longEntries);
+        EXPECT_EQ(ReadAll(m_dir.Path() / "fields.pak"), ReadAll(m_dir.Path() / "expected.pak"));
+    }
 }
 
 TEST_F(EditSessionTest, FieldsSetOnThreeTexturesAtOnceAreOneStep) {
@@ -304,6 +329,76 @@ TEST_F(EditSessionTest, AFileChangedOnDiskIsSavedOnlyWhenAskedTo) {
     test::PatchLE(expected, kWalValueAt, 5);
     EXPECT_EQ(ReadAll(m_dir.Path() / "a.wal"), expected);
     EXPECT_TRUE(m_session.ChangedOnDisk().empty());
+}
+
+TEST_F(EditSessionTest, AChainNamesEachTextureNextAndTheLastTheFirst) {
+    std::vector<EditTarget> chain;
+    std::vector<std::vector<std::uint8_t>> expected;
+    const char* names[] = {"e1/fan1", "e1/fan2", "e1/fan3"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        auto wal = test::FieldFile(EditableFormat::Wal);
+        test::PatchText(wal, 0, 32, names[i]);
+        const std::string file = std::string("fan") + std::to_string(i) + ".wal";
+        test::WriteAll(m_dir.Path() / file, wal);
+        chain.push_back({OpenOk(m_dir.File(file)), std::nullopt});
+        test::PatchText(wal, kWalAnimationAt, 32, names[(i + 1) % 3]);
+        expected.push_back(wal);
+    }
+    ASSERT_TRUE(m_session.SetChain(chain, m_reason)) << m_reason;
+    SaveAll(3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(ReadAll(m_dir.Path() / (std::string("fan") + std::to_string(i) + ".wal")),
+                  expected[i])
+            << i;
+    }
+    m_session.Undo();
+    EXPECT_FALSE(m_session.CanUndo());
+}
+
+TEST_F(EditSessionTest, AWad3PicturesSeeThroughPixelsTakeIndex255) {
+    const auto fence = test::MakeTga32(16, 16, [](std::int32_t x, std::int32_t y) {
+        return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(16 * x),
+                                           static_cast<std::uint8_t>(16 * y), 90,
+                                           static_cast<std::uint8_t>(x < 4 ? 100 : 255)};
+    });
+    test::WriteAll(m_dir.Path() / "{fence.tga", fence);
+    const std::size_t wad = OpenWad("three.wad", {}, WadKind::Wad3);
+    auto entry = EntryOfPicture(m_session, wad, m_dir.File("{fence.tga"), "", m_reason);
+    ASSERT_TRUE(entry) << m_reason;
+    EXPECT_EQ(entry->name, "{fence");
+    EXPECT_EQ(entry->type, MipTextureType(WadKind::Wad3));
+    const auto texture = DecodeMipTexture(entry->bytes, WadKind::Wad3);
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(texture->name, "{fence");
+    for (std::int32_t x = 0; x < 16; ++x) {
+        EXPECT_EQ(texture->image->pixels[static_cast<std::size_t>(16 * 5 + x)] == 255, x < 4) << x;
+    }
+    const Lump lump{entry->name, entry->type, entry->bytes};
+    ASSERT_TRUE(m_session.Add(wad, 0, {std::move(*entry)}, m_reason)) << m_reason;
+    SaveAll(1);
+    EXPECT_EQ(ReadAll(m_dir.Path() / "three.wad"), WadBytes({lump}, WadKind::Wad3));
+}
+
+TEST_F(EditSessionTest, APakTakesAPictureAsItIsUnderTheFolder) {
+    const auto picture = test::MakeBmp24(4, 4);
+    test::WriteAll(m_dir.Path() / "wall.bmp", picture);
+    WritePakFile(m_dir.File("mod.pak"), {});
+    const std::size_t pak = OpenOk(m_dir.File("mod.pak"));
+    const auto entry =
+        EntryOfPicture(m_session, pak, m_dir.File("wall.bmp"), "gfx/walls", m_reason);
+    ASSERT_TRUE(entry) << m_reason;
+    EXPECT_EQ(entry->name, "gfx/walls/wall.bmp");
+    EXPECT_EQ(entry->bytes, picture);
+}
+
+TEST_F(EditSessionTest, ExtractWritesEntriesAsFilesInTheirFolders) {
+    WritePakFile(m_dir.File("mod.pak"), {{"textures/e1/a.wal", 0, {1, 2}}, {"b.txt", 0, {3}}});
+    const std::size_t pak = OpenOk(m_dir.File("mod.pak"));
+    ASSERT_TRUE(m_session.Rename(pak, 1, "docs/b.txt", m_reason));
+    const std::size_t both[] = {0, 1};
+    ASSERT_TRUE(Extract(m_session, pak, both, m_dir.File("out"), m_reason)) << m_reason;
+    EXPECT_EQ(ReadAll(m_dir.Path() / "out/textures/e1/a.wal"), (std::vector<std::uint8_t>{1, 2}));
+    EXPECT_EQ(ReadAll(m_dir.Path() / "out/docs/b.txt"), std::vector<std::uint8_t>{3});
 }
 
 } // namespace
