@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
