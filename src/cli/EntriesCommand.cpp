@@ -91,9 +91,7 @@ void SaveArchives(EditSession& session, const std::vector<std::size_t>& doneIn, 
         }
         const std::size_t operands =
             static_cast<std::size_t>(std::count(doneIn.begin(), doneIn.end(), outcome.document));
-        tally.Unsaved(session.Path(outcome.document),
-                      outcome.changedOnDisk ? "changed on disk since it was read" : outcome.reason,
-                      operands);
+        tally.Unsaved(session.Path(outcome.document), outcome.reason, operands);
     }
 }
 
