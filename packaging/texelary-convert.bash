@@ -48,6 +48,19 @@ _texelary_convert() {
         _filedir '@(bsp|BSP|Bsp)'
         return
         ;;
+    --add)
+        # The wad or pak the files go into.
+        _filedir '@(pak|PAK|Pak|wad|WAD|Wad)'
+        return
+        ;;
+    --extract)
+        _filedir -d
+        return
+        ;;
+    --rename)
+        # OLD=NEW: names inside an archive, which the shell cannot list.
+        return
+        ;;
     --set)
         # The keys every texture has; a format's own are as --sidecar names them.
         compopt -o nospace
@@ -60,7 +73,7 @@ _texelary_convert() {
         mapfile -t COMPREPLY < <(compgen -W "--from --to --input --output --recursive
             --stop-on-error --jobs --keep-header --sidecar --mips --dither --transparent-index --fullbright --palette
             --all-levels --pak-entries --textures-of
-            --info --json --set --help --version" -- "$cur")
+            --info --json --set --rename --delete --add --extract --help --version" -- "$cur")
         return
     fi
     _filedir

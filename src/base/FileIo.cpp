@@ -502,6 +502,9 @@ bool ReplacingFile::Commit() {
     if (!Finish()) {
         return false;
     }
+    if (HookFails(WriteStep::Rename)) {
+        return FailWithErrno();
+    }
     std::error_code error;
 #ifdef _WIN32
     // The read-only attribute, which is all of the permissions Windows keeps.

@@ -112,9 +112,14 @@ private:
 };
 
 // Where a test stands between every writer and the file system, to make a write or a flush fail
-// the way a full disk makes it fail: the hook is asked before each step and returns 0 to let it
-// go on, or the errno it fails with. One hook for the process, null (no hook) by default.
-enum class WriteStep : std::uint8_t { Write, Flush };
+// the way a full disk makes it fail, or to end the process between any two steps of a write: the
+// hook is asked before each step and returns 0 to let it go on, or the errno it fails with. One
+// hook for the process, null (no hook) by default.
+enum class WriteStep : std::uint8_t {
+    Write,
+    Flush,
+    Rename, // the finished temporary file about to replace the target
+};
 using WriteHook = int (*)(WriteStep step);
 void SetWriteHook(WriteHook hook);
 

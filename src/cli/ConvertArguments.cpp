@@ -2,6 +2,7 @@
 
 #include "archives/ArchiveOutput.h"
 #include "base/Utf8.h"
+#include "cli/EntriesCommand.h"
 #include "formats/FieldEdits.h"
 
 #include <algorithm>
@@ -131,6 +132,21 @@ Result SetFields(ConvertArguments& arguments, const std::string& value) {
     return std::nullopt;
 }
 
+Result SetRename(ConvertArguments& arguments, const std::string& value) {
+    arguments.rename = value;
+    return std::nullopt;
+}
+
+Result SetAdd(ConvertArguments& arguments, const std::string& value) {
+    arguments.add = value;
+    return std::nullopt;
+}
+
+Result SetExtract(ConvertArguments& arguments, const std::string& value) {
+    arguments.extract = value;
+    return std::nullopt;
+}
+
 struct OptionRow {
     std::string_view name;  // as typed: names are compared exactly, case and all
     std::string_view alias; // a second spelling, or empty
@@ -252,6 +268,23 @@ const std::vector<OptionRow>& OptionRows() {
          "one. A FILE in a .pak (base.pak/textures/a.wal) is set in\n"
          "a copy of the pak that replaces it once whole; a texture\n"
          "in a .wad takes only a name, in its entry and its lump"},
+        {"--rename", "", "OLD=NEW[,...]", SetRename,
+         "rename entries of the one ARCHIVE (.wad or .pak) given:\n"
+         "OLD is an entry's name (a wad's in any case, a pak's with\n"
+         "its folders), NEW the name it takes; a wad's texture takes\n"
+         "it in its own name field too"},
+        {"--delete", "", "", SetFlag<&A::remove>,
+         "delete each PATH in an archive: an entry (gfx.wad/brick,\n"
+         "base.pak/textures/a.wal) or a folder of a pak, whole"},
+        {"--add", "", "ARCHIVE[/FOLDER]", SetAdd,
+         "add each FILE to the wad or pak: in a WAD2 a picture\n"
+         "becomes a mip texture on the game's palette, in a WAD3 one\n"
+         "with its own ('{' names see-through), named after the file;\n"
+         "in a pak the file goes in as it is, under FOLDER"},
+        {"--extract", "", "FOLDER", SetExtract,
+         "write each PATH in an archive (an entry, a folder of a pak,\n"
+         "or a whole .wad or .pak) as files under FOLDER, by the\n"
+         "entries' names, a pak's folders made"},
         {"--help", "-h", "", SetFlag<&A::help>, "show this text"},
         {"--version", "", "", SetFlag<&A::version>, "show the version"},
     };
@@ -318,12 +351,17 @@ std::optional<std::string> ParseArguments(std::span<const std::string> args,
 
 namespace {
 
+// Whether any option of a conversion or of --info is given.
+bool ConversionOptionsGiven(const ConvertArguments& a) {
+    return a.info || a.from || a.to || a.inputGiven || a.outputGiven || a.keepHeader || a.sidecar ||
+           a.stopOnError || a.jobsGiven || a.recursive || a.dither || a.transparentIndex ||
+           a.allLevels || a.fullbright || !a.paletteFile.empty() || a.mips || a.longPakEntries ||
+           !a.texturesOf.empty() || a.json;
+}
+
 // --set and its edits: it takes files and nothing else.
 std::optional<std::string> CheckSetArguments(const ConvertArguments& a) {
-    if (a.info || a.from || a.to || a.inputGiven || a.outputGiven || a.keepHeader || a.sidecar ||
-        a.stopOnError || a.jobsGiven || a.recursive || a.dither || a.transparentIndex ||
-        a.allLevels || a.fullbright || !a.paletteFile.empty() || a.mips || a.longPakEntries ||
-        !a.texturesOf.empty() || a.json) {
+    if (ConversionOptionsGiven(a)) {
         return "--set takes only files";
     }
     std::string reason;
@@ -333,12 +371,43 @@ std::optional<std::string> CheckSetArguments(const ConvertArguments& a) {
     return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
 }
 
+// How many of the commands that change files in place are given.
+int InPlaceCommands(const ConvertArguments& a) {
+    return int{a.set.has_value()} + int{a.rename.has_value()} + int{a.remove} +
+           int{a.add.has_value()} + int{a.extract.has_value()};
+}
+
+// --rename, --delete, --add and --extract: each takes its operands and nothing else.
+std::optional<std::string> CheckEntryArguments(const ConvertArguments& a) {
+    const std::string option = a.rename   ? "--rename"
+                               : a.remove ? "--delete"
+                               : a.add    ? "--add"
+                                          : "--extract";
+    if (ConversionOptionsGiven(a)) {
+        return option + " takes only " + (a.add ? "files" : "paths in archives");
+    }
+    std::string reason;
+    if (a.rename && !ParseRenames(*a.rename, reason)) {
+        return "--rename: " + reason;
+    }
+    if (a.rename && a.operands.size() > 1) {
+        return std::string("--rename takes one archive");
+    }
+    return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+}
+
 } // namespace
 
 std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     const ConvertArguments& a = arguments;
+    if (InPlaceCommands(a) > 1) {
+        return "give one of --set, --rename, --delete, --add and --extract";
+    }
     if (a.set) {
         return CheckSetArguments(a);
+    }
+    if (InPlaceCommands(a) == 1) {
+        return CheckEntryArguments(a);
     }
     if (a.json && !a.info) {
         return "--json goes with --info";
@@ -406,6 +475,10 @@ std::string Usage() {
         "[OPTIONS] [FILE|FOLDER...]\n"
         "  or:  texelary-convert --info [--json] FILE...\n"
         "  or:  texelary-convert --set KEY=VALUE[,KEY=VALUE...] FILE...\n"
+        "  or:  texelary-convert --rename OLD=NEW[,OLD=NEW...] ARCHIVE\n"
+        "  or:  texelary-convert --delete PATH...\n"
+        "  or:  texelary-convert --add ARCHIVE[/FOLDER] FILE...\n"
+        "  or:  texelary-convert --extract FOLDER PATH...\n"
         "\n"
         "Converts textures between Windows bitmaps (.bmp), the mip textures of Heretic2 (.m8,\n"
         "and .m32 in true colour), QuakeX (.wal, and version 3 with a palette of its own) and\n"
@@ -440,6 +513,7 @@ std::string Usage() {
         "Exit status: 0 when every file was converted, 1 when any failed or the run was ended\n"
         "early, 2 for a usage error or a project file that cannot be read. With --info: 0 when\n"
         "every file could be read, 1 otherwise; with --set, 0 when every file was set, 1\n"
+        "otherwise; with --rename, --delete, --add and --extract, 0 when every one was done, 1\n"
         "otherwise. Interrupted (SIGINT, SIGTERM), the run ends\n"
         "before its next file, keeping the files converted until then and no partial ones,\n"
         "and the program then ends by the same signal.\n";

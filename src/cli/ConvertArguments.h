@@ -39,6 +39,10 @@ struct ConvertArguments {
     bool info = false;
     bool json = false;
     std::optional<std::string> set;    // --set's edits, as given
+    std::optional<std::string> rename; // --rename's OLD=NEW pairs, as given
+    bool remove = false;               // --delete
+    std::optional<std::string> add;    // --add's archive, and folder of it
+    std::optional<std::string> extract; // --extract's folder
     bool help = false;                 // the reading stopped at --help
     bool version = false;              // the reading stopped at --version
     std::vector<std::string> operands; // the files, folders or project file, in order

@@ -7,6 +7,7 @@
 #include "base/Utf8.h"
 #include "base/Version.h"
 #include "cli/ConvertArguments.h"
+#include "cli/EntriesCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/SetCommand.h"
 #include "convert/ConversionRun.h"
@@ -433,6 +434,24 @@ int Convert(const Project& project, const ConvertArguments& arguments) {
     return state.Done == 1 && state.Failed == 0 ? kExitConverted : kExitFailed;
 }
 
+// --rename, --delete, --add or --extract, when one is given.
+std::optional<int> RunEntryCommand(const ConvertArguments& arguments) {
+    const std::vector<std::string>& operands = arguments.operands;
+    if (arguments.rename) {
+        return RunRename(*arguments.rename, operands.front(), std::cerr);
+    }
+    if (arguments.remove) {
+        return RunDelete(operands, std::cerr);
+    }
+    if (arguments.add) {
+        return RunAdd(*arguments.add, operands, std::cerr);
+    }
+    if (arguments.extract) {
+        return RunExtract(*arguments.extract, operands, std::cerr);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int RunConvertCommand(std::span<const std::string> args) {
@@ -453,6 +472,9 @@ int RunConvertCommand(std::span<const std::string> args) {
     }
     if (arguments.set) {
         return RunSet(*arguments.set, arguments.operands, std::cerr);
+    }
+    if (const auto status = RunEntryCommand(arguments)) {
+        return *status;
     }
     if (arguments.info) {
         return RunInfo(arguments.operands, arguments.json, std::cout, std::cerr);

@@ -432,7 +432,15 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
         {"--from wal --to png --input . --textures-of m.bsp a",
          "--textures-of takes the place of files and --recursive"},
         {"--from wad2 --to png --input a.wad --textures-of m.bsp",
-         "--textures-of needs --input, a game folder or pak of textures"}};
+         "--textures-of needs --input, a game folder or pak of textures"},
+        {"--rename a gfx.wad", "--rename: 'a' is not OLD=NEW"},
+        {"--rename a=b,=c gfx.wad", "--rename: '=c' is not OLD=NEW"},
+        {"--rename a=b one.wad two.wad", "--rename takes one archive"},
+        {"--delete --set value=1 a.wal",
+         "give one of --set, --rename, --delete, --add and --extract"},
+        {"--add a.wad --from bmp a.bmp", "--add takes only files"},
+        {"--extract out --jobs 2 a.wad", "--extract takes only paths in archives"},
+        {"--delete", "no files given"}};
     for (const auto& [arguments, message] : cases) {
         const Outcome outcome = RunHere(arguments);
         EXPECT_EQ(outcome.status, 2) << arguments;
@@ -446,7 +454,8 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
          {"--keep-header", "--mips point|box", "--info", "--json", "--jobs N",
           "bmp, m8, wal, png, tga, pcx, wad2, wad3, m32 or swl",
           "m8, wal, png, wad2, wad3, wal3, m32 or swl", "--pak-entries 64|72", "--recursive",
-          "--dither", "--transparent-index 255", "--all-levels", "--palette FILE", "--sidecar"}) {
+          "--dither", "--transparent-index 255", "--all-levels", "--palette FILE", "--sidecar",
+          "--rename OLD=NEW[,...]", "--delete", "--add ARCHIVE[/FOLDER]", "--extract FOLDER"}) {
         EXPECT_NE(help.output.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(RunHere("-h --frobnicate").output, help.output); // nothing after it is read
@@ -1280,6 +1289,116 @@ TEST_F(ConvertCli, SetRenamesAWadTextureInItsEntryAndItsLump) {
     test::PatchText(expected, 12, 16, "stone");
     test::PatchText(expected, 12 + 2 * lump.size() + 16, 16, "stone");
     EXPECT_EQ(test::ReadAll(dir.Path() / "gfx.wad"), expected);
+}
+
+// One entry of an archive built byte by byte: a wad's lump type, or 0 in a pak.
+struct Member {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t type = 0x44;
+};
+
+// A pak or WAD2 of `members` in their order, the directory after them, as the program writes one.
+std::vector<std::uint8_t> ArchiveOf(bool pak, const std::vector<Member>& members) {
+    std::int32_t directory = 12;
+    for (const Member& member : members) {
+        directory += static_cast<std::int32_t>(member.bytes.size());
+    }
+    const auto count = static_cast<std::int32_t>(members.size());
+    test::Bytes b;
+    b.Text(pak ? "PACK" : "WAD2", 4).I32(pak ? directory : count).I32(pak ? 64 * count : directory);
+    for (const Member& member : members) {
+        b.Append(member.bytes);
+    }
+    std::int32_t at = 12;
+    for (const Member& member : members) {
+        const auto length = static_cast<std::int32_t>(member.bytes.size());
+        if (pak) {
+            b.Text(member.name, 56).I32(at).I32(length);
+        } else {
+            b.I32(at).I32(length).I32(length).Append({member.type, 0, 0, 0}).Text(member.name, 16);
+        }
+        at += length;
+    }
+    return b.bytes;
+}
+
+// --rename, --delete and --add leave the archive holding exactly what one built here holds, and
+// a failure changes nothing.
+TEST_F(ConvertCli, EntriesAreRenamedDeletedAndAddedInPlace) {
+    const IndexedImage picture =
+        test::MakePicture(16, 16, [](int x, int y) { return static_cast<std::uint8_t>(x + y); });
+    const std::vector<std::uint8_t> brick = *EncodeWad2MipTexture(picture, "brick");
+    std::vector<std::uint8_t> stone = brick;
+    test::PatchText(stone, 0, 16, "stone");
+    const std::vector<std::uint8_t> palette(768, 5), wal = test::FieldFile(EditableFormat::Wal);
+    const std::vector<std::uint8_t> text = {'h', 'i', '!', '\n'};
+    test::WriteAll(dir.Path() / "a.wal", wal);
+    const std::vector<Member> wad = {{"brick", brick}, {"palette", palette, 0x40}};
+    const std::vector<Member> pak = {
+        {"textures/a.wal", wal}, {"textures/b.wal", wal}, {"readme.txt", text}};
+    const struct {
+        const char* arguments;
+        bool pak;
+        std::vector<Member> before, after;
+        int status;
+        const char* errors;
+    } rows[] = {
+        {"--rename BRICK=stone,palette=colours gfx.wad",
+         false,
+         wad,
+         {{"stone", stone}, {"colours", palette, 0x40}},
+         0,
+         "All done\n2 renamed, 0 failed\n"},
+        {"--rename nothing=x gfx.wad", false, wad, wad, 1,
+         "texelary-convert: gfx.wad/nothing: no such entry in the archive\n"
+         "0 renamed, 1 failed\n"},
+        {"--delete base.pak/textures base.pak/missing.wal",
+         true,
+         pak,
+         {{"readme.txt", text}},
+         1,
+         "texelary-convert: base.pak/missing.wal: no such entry in the archive\n"
+         "1 deleted, 1 failed\n"},
+        {"--delete gfx.wad/PALETTE",
+         false,
+         wad,
+         {{"brick", brick}},
+         0,
+         "All done\n1 deleted, 0 failed\n"},
+        {"--add base.pak/more a.wal",
+         true,
+         {{"readme.txt", text}},
+         {{"readme.txt", text}, {"more/a.wal", wal}},
+         0,
+         "All done\n1 added, 0 failed\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments);
+        const std::string archive = row.pak ? "base.pak" : "gfx.wad";
+        test::WriteAll(dir.Path() / archive, ArchiveOf(row.pak, row.before));
+        const Outcome outcome = Run(row.arguments);
+        EXPECT_EQ(outcome.status, row.status);
+        EXPECT_EQ(outcome.errors, row.errors);
+        EXPECT_EQ(test::ReadAll(dir.Path() / archive), ArchiveOf(row.pak, row.after));
+    }
+}
+
+// --extract writes entries, a pak's folders and whole archives as files by the entries' names.
+TEST_F(ConvertCli, ExtractWritesEntriesAsFiles) {
+    const std::vector<std::uint8_t> one = {1, 2, 3, 4}, two = {5, 6, 7, 8, 9, 10, 11, 12};
+    test::WriteAll(
+        dir.Path() / "base.pak",
+        ArchiveOf(true, {{"textures/a.wal", one}, {"textures/b.wal", two}, {"readme.txt", one}}));
+    test::WriteAll(dir.Path() / "gfx.wad", ArchiveOf(false, {{"brick", two, 0x40}}));
+    const Outcome outcome = Run("--extract out base.pak/textures gfx.wad base.pak/none");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.errors, "texelary-convert: base.pak/none: no such entry in the archive\n"
+                              "2 extracted, 1 failed\n");
+    EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "textures" / "a.wal"), one);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "textures" / "b.wal"), two);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "brick"), two);
+    EXPECT_FALSE(Exists("out/readme.txt"));
 }
 
 } // namespace
