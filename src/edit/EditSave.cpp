@@ -6,7 +6,11 @@
 #include "formats/ReadError.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
+#include <tuple>
 #include <utility>
 
 namespace texelary {
@@ -37,22 +41,41 @@ void ForEachHistoryState(SessionState& state, std::size_t document, Visit visit)
     }
 }
 
+// What tells stored entries apart in look-ups: their place and name.
+using PlaceKey = std::tuple<std::uint32_t, std::uint32_t, std::string>;
+
+PlaceKey KeyOf(const StoredEntry& place) {
+    return {place.offset, place.length, place.name};
+}
+
 std::vector<KeptEntry> PlacesOnlyInHistory(SessionState& state, std::size_t document) {
-    const DocumentState& current = state.documents[document].current;
+    std::set<PlaceKey> seen;
+    for (const EditedEntry& entry : state.documents[document].current.entries) {
+        if (entry.stored) {
+            seen.insert(KeyOf(*entry.stored));
+        }
+    }
     std::vector<KeptEntry> kept;
     ForEachHistoryState(state, document, [&](const DocumentState& held) {
         for (const EditedEntry& entry : held.entries) {
-            const auto same = [&entry](const auto& other) { return other.stored == entry.stored; };
-            if (entry.stored &&
-                std::none_of(current.entries.begin(), current.entries.end(), same) &&
-                std::none_of(kept.begin(), kept.end(), [&entry](const KeptEntry& other) {
-                    return other.place == *entry.stored;
-                })) {
+            if (entry.stored && seen.insert(KeyOf(*entry.stored)).second) {
                 kept.push_back({*entry.stored, nullptr});
             }
         }
     });
     return kept;
+}
+
+// Whether the document or its history still has entries whose bytes are in its file.
+bool ReadsFromFile(SessionState& state, std::size_t document) {
+    const auto stored = [](const DocumentState& held) {
+        return std::any_of(held.entries.begin(), held.entries.end(),
+                           [](const EditedEntry& entry) { return entry.stored.has_value(); });
+    };
+    bool reads = stored(state.documents[document].current);
+    ForEachHistoryState(state, document,
+                        [&](const DocumentState& held) { reads = reads || stored(held); });
+    return reads;
 }
 
 std::unique_ptr<ArchiveWriter> WriterOf(const Document& document, ReplacingFile& out) {
@@ -107,15 +130,23 @@ std::optional<std::string> Reopen(SessionState& state, std::size_t index,
         return archive.Error() != ReadError::None ? DescribeReadError(archive.Error())
                                                   : "the saved archive reads back otherwise";
     }
-    const std::vector<EditedEntry> old = document.current.entries;
-    const auto placeOf = [&](const EditedEntry& entry) -> const StoredEntry* {
-        for (std::size_t i = 0; i < old.size(); ++i) {
-            if ((entry.bytes && entry.bytes == old[i].bytes) ||
-                (!entry.bytes && entry.stored == old[i].stored)) {
-                return &written[i];
-            }
+    std::map<const void*, std::size_t> byBytes;
+    std::map<PlaceKey, std::size_t> byPlace;
+    for (std::size_t i = 0; i < document.current.entries.size(); ++i) {
+        const EditedEntry& entry = document.current.entries[i];
+        if (entry.bytes) {
+            byBytes.emplace(entry.bytes.get(), i);
+        } else if (entry.stored) {
+            byPlace.emplace(KeyOf(*entry.stored), i);
         }
-        return nullptr;
+    }
+    const auto placeOf = [&](const EditedEntry& entry) -> const StoredEntry* {
+        if (entry.bytes) {
+            const auto found = byBytes.find(entry.bytes.get());
+            return found != byBytes.end() ? &written[found->second] : nullptr;
+        }
+        const auto found = entry.stored ? byPlace.find(KeyOf(*entry.stored)) : byPlace.end();
+        return found != byPlace.end() ? &written[found->second] : nullptr;
     };
     const auto refer = [&](DocumentState& held) {
         for (EditedEntry& entry : held.entries) {
@@ -148,6 +179,10 @@ std::optional<std::string> SaveDocument(SessionState& state, std::size_t index) 
             return DescribeWriteError(error);
         }
     } else {
+        if (StampOf(document.path) != document.stamp && ReadsFromFile(state, index)) {
+            return "it changed on disk since it was opened, and the entries not edited would be "
+                   "read from the new file: open it again to edit it";
+        }
         std::vector<KeptEntry> kept = PlacesOnlyInHistory(state, index);
         ReplacingFile out(document.path);
         if (auto failed = WriteEntries(document, out, kept)) {

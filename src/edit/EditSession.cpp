@@ -66,9 +66,16 @@ std::optional<Document> OpenTexture(const std::string& path, std::string& reason
     return document;
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    std::error_code ignored;
-    return a == b || std::filesystem::equivalent(NativePath(a), NativePath(b), ignored);
+// What tells two names of one file apart from names of two files: the path with its links,
+// "." and ".." resolved, so that a document is found again in one look-up however it is named.
+std::string PathKey(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path native = NativePath(path);
+    std::filesystem::path key = std::filesystem::weakly_canonical(native, error);
+    if (error) {
+        key = std::filesystem::absolute(native, error).lexically_normal();
+    }
+    return Utf8Path(key);
 }
 
 // Names compared as the archive looks them up: in any case in a wad.
@@ -232,10 +239,9 @@ EditSession::EditSession()
 EditSession::~EditSession() = default;
 
 std::optional<std::size_t> EditSession::Open(const std::string& path, std::string& reason) {
-    for (std::size_t i = 0; i < m_state->documents.size(); ++i) {
-        if (SamePath(m_state->documents[i].path, path)) {
-            return i;
-        }
+    const std::string key = PathKey(path);
+    if (const auto known = m_state->byPath.find(key); known != m_state->byPath.end()) {
+        return known->second;
     }
     const FileStamp stamp = StampOf(path);
     auto document = IsArchiveFile(path) ? OpenArchive(path, reason) : OpenTexture(path, reason);
@@ -245,6 +251,7 @@ std::optional<std::size_t> EditSession::Open(const std::string& path, std::strin
     document->saved = document->current;
     document->stamp = stamp;
     m_state->documents.push_back(std::move(*document));
+    m_state->byPath.emplace(key, m_state->documents.size() - 1);
     return m_state->documents.size() - 1;
 }
 

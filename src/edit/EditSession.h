@@ -138,9 +138,8 @@ private:
 
 // Writes `entries` of an archive document as files under `folder`, by their names ('/' making
 // folders); false, with the reason of the first that failed.
-bool Extract(const EditSession& session, std::size_t document,
-             std::span<const std::size_t> entries, const std::string& folder,
-             std::string& reason);
+bool Extract(const EditSession& session, std::size_t document, std::span<const std::size_t> entries,
+             const std::string& folder, std::string& reason);
 
 // The entry a picture file (a bitmap, PNG, TGA or PCX, or a texture the run reads) becomes in a
 // document: in a WAD2 a mip texture on its fixed palette, full-bright colours as the run allows
@@ -148,9 +147,8 @@ bool Extract(const EditSession& session, std::size_t document,
 // pixels index 255; in a pak the file as it is, under `folder`. Its name is the run's for the
 // archive. None, with the reason, when the picture cannot be read.
 std::optional<EditSession::NewEntry> EntryOfPicture(const EditSession& session,
-                                                     std::size_t document,
-                                                     const std::string& picture,
-                                                     const std::string& folder,
-                                                     std::string& reason);
+                                                    std::size_t document,
+                                                    const std::string& picture,
+                                                    const std::string& folder, std::string& reason);
 
 } // namespace texelary

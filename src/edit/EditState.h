@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,7 @@ struct StepChange {
 
 struct SessionState {
     std::vector<Document> documents;
+    std::map<std::string, std::size_t, std::less<>> byPath; // each document by its resolved path
     std::vector<std::vector<StepChange>> undo;
     std::vector<std::vector<StepChange>> redo;
 };

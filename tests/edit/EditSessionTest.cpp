@@ -331,6 +331,25 @@ TEST_F(EditSessionTest, AFileChangedOnDiskIsSavedOnlyWhenAskedTo) {
     EXPECT_TRUE(m_session.ChangedOnDisk().empty());
 }
 
+// Its unedited entries would be read at their old places from bytes that are no longer there.
+TEST_F(EditSessionTest, AWadChangedOnDiskIsNeverSavedOverItsNewBytes) {
+    const std::size_t wad = OpenWad("a.wad", kWad);
+    ASSERT_TRUE(m_session.Rename(wad, 0, "stone", m_reason)) << m_reason;
+    const std::vector<Lump> theirs = {Texture("other", 9), kWad[1]};
+    WriteWadFile(m_dir.File("a.wad"), theirs);
+    const auto outcomes = m_session.Save(true);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_FALSE(outcomes[0].saved);
+    EXPECT_EQ(ReadAll(m_dir.Path() / "a.wad"), WadBytes(theirs));
+}
+
+TEST_F(EditSessionTest, AFileOpenedByAnotherNameIsTheSameDocument) {
+    test::WriteAll(m_dir.Path() / "a.wal", test::FieldFile(EditableFormat::Wal));
+    const std::size_t first = OpenOk(m_dir.File("a.wal"));
+    EXPECT_EQ(OpenOk(m_dir.File("./a.wal")), first);
+    EXPECT_EQ(m_session.DocumentCount(), 1u);
+}
+
 TEST_F(EditSessionTest, AChainNamesEachTextureNextAndTheLastTheFirst) {
     std::vector<EditTarget> chain;
     std::vector<std::vector<std::uint8_t>> expected;
