@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
 #include <array>
@@ -98,7 +99,8 @@ FieldsEditor::FieldsEditor(QWidget* parent)
 QLineEdit* FieldsEditor::AddLine(const std::string& key, const QString& label) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromStdString(key));
-    m_form->addRow(label, edit);
+    // No buddy: the window's letters for Alt are its buttons', and too few for every field.
+    m_form->addRow(new QLabel(label, this), edit);
     m_lines.push_back({key, edit, {}, false});
     connect(edit, &QLineEdit::returnPressed, this, &FieldsEditor::LineReturnPressed);
     return edit;

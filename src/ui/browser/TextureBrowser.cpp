@@ -358,7 +358,7 @@ void TTextureBrowser::TexturesCurrentChange() {
 
 void TTextureBrowser::TexturesSelectionChange() {
     m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
-    ShowFields();
+    SelectTargets();
 }
 
 void TTextureBrowser::ShowNothing() {
@@ -375,6 +375,7 @@ void TTextureBrowser::ShowNothing() {
     m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
     // A list made afresh forgets its selection without a word.
     if (!m_ui->Textures->selectionModel()->hasSelection()) {
+        m_selected.clear();
         m_ui->FieldsEdit->Show({}, false);
     }
 }
@@ -584,23 +585,35 @@ SourceRead TTextureBrowser::ReadShown(int row) {
     return read;
 }
 
+void TTextureBrowser::SelectTargets() {
+    m_selected.clear();
+    for (const int row : m_format ? SelectedRows() : std::vector<int>()) {
+        const auto target = TargetOf(row);
+        if (!target) {
+            m_selected.clear();
+            break;
+        }
+        m_selected.push_back(*target);
+    }
+    ShowFields();
+}
+
 // The fields of the selected textures in the editor, when every one of them can be edited.
 void TTextureBrowser::ShowFields() {
     std::vector<HeaderFields> shown;
     bool nameOnly = false;
-    for (const int row : m_format ? SelectedRows() : std::vector<int>()) {
-        const auto target = TargetOf(row);
+    for (const EditTarget& target : m_selected) {
         std::string reason;
-        const auto bytes = target ? m_session->Bytes(*target, reason) : std::nullopt;
-        if (bytes && target->entry && m_session->Kind(target->document) == DocumentKind::Wad) {
+        const auto bytes = m_session->Bytes(target, reason);
+        if (bytes && target.entry && m_session->Kind(target.document) == DocumentKind::Wad) {
             // A wad's texture has no fields but its name.
             nameOnly = true;
             HeaderFields named;
-            named.name = m_session->Entries(target->document)[*target->entry].name;
+            named.name = m_session->Entries(target.document)[*target.entry].name;
             shown.push_back(named);
             continue;
         }
-        const auto info = bytes ? InspectTexture(*bytes, *m_format) : std::nullopt;
+        const auto info = bytes && m_format ? InspectTexture(*bytes, *m_format) : std::nullopt;
         if (!info || !info->fields) {
             shown.clear();
             break;
@@ -621,14 +634,8 @@ void TTextureBrowser::ShowEdits() {
 }
 
 void TTextureBrowser::FieldsEdited(const std::vector<FieldEdit>& edits) {
-    std::vector<EditTarget> targets;
-    for (const int row : SelectedRows()) {
-        if (const auto target = TargetOf(row)) {
-            targets.push_back(*target);
-        }
-    }
     std::string reason;
-    if (!targets.empty() && !m_session->SetFields(targets, edits, reason)) {
+    if (!m_selected.empty() && !m_session->SetFields(m_selected, edits, reason)) {
         ShowBox(*m_windows.Boxes, "The fields were not set.", BoxIcon::Exclamation,
                 WindowButtons::Ok, reason);
     }
@@ -686,6 +693,10 @@ bool TTextureBrowser::Save() {
                 BoxIcon::Exclamation);
     }
     ShowEdits();
+    // A wad's textures are listed by their names, which the edits may have changed.
+    if (m_format && RowOf(*m_format).wad) {
+        List();
+    }
     return !m_session->Modified();
 }
 
@@ -699,6 +710,7 @@ bool TTextureBrowser::MaySetAside() {
         return Save();
     case WindowAnswer::Discard:
         m_session->Close();
+        SelectTargets();
         ShowEdits();
         return true;
     default:

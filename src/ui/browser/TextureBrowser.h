@@ -99,6 +99,7 @@ private:
     std::optional<EditTarget> TargetOf(int row);
     std::vector<int> SelectedRows() const;
     SourceRead ReadShown(int row);
+    void SelectTargets();
     void ShowFields();
     void ShowEdits();
     bool Save();
@@ -109,6 +110,9 @@ private:
     std::unique_ptr<ThumbnailLoader> m_loader;
     std::unique_ptr<TextureModel> m_model;
     std::unique_ptr<EditSession> m_session;
+    // The selected textures as the session edits them: all, or none when one cannot be edited.
+    // Kept from the selection, so that a wad texture renamed is still the one edited.
+    std::vector<EditTarget> m_selected;
     std::optional<SourceFormat> m_format;
     QString m_root; // the folder the project's input runs to: the top of what is listed
     QString m_at;   // the sub-folder listed, from the root ('/' between parts); empty for the root
