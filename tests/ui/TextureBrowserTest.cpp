@@ -683,6 +683,13 @@ void TextureBrowserTest::FieldsThatDifferShowAsMixed() {
     // A mixed field left empty is no edit.
     QTest::keyClick(&Part<QLineEdit>(session, "name"), Qt::Key_Return);
     QVERIFY(!session.Windows().TextureBrowser->isWindowModified());
+    // From the grid, Tab reaches the zoom, then the fields in their order (as the real-window
+    // scenario types it).
+    Grid(session).setFocus();
+    for (const char* next : {"Zoom", "name", "animation", "flags", "SURF_LIGHT"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(next));
+    }
 }
 
 void TextureBrowserTest::ABoxClickedSetsExactlyItsBit_data() {

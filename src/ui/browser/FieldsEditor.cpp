@@ -20,7 +20,7 @@ namespace texelary {
 namespace {
 
 namespace FieldsLayout {
-constexpr int kBitColumns = 3; // check boxes side by side under a raw number
+constexpr int kBitColumns = 2; // check boxes side by side under a raw number, in the pane's width
 constexpr int kFloatDigits = 32;
 } // namespace FieldsLayout
 

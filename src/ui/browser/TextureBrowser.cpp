@@ -177,6 +177,15 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     // The details take two fifths of the width from the start, whatever their text: room for the
     // header's fields beside the palette, and no pane that moves when another texture is shown.
     m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
+    // The fields are reached from the texture's own controls, before the buttons of the window.
+    QWidget* before = m_ui->PlayBtn;
+    for (QWidget* field : m_ui->FieldsEdit->findChildren<QWidget*>()) {
+        if ((field->focusPolicy() & Qt::TabFocus) != 0) {
+            QWidget::setTabOrder(before, field);
+            before = field;
+        }
+    }
+    QWidget::setTabOrder(before, m_ui->AddBtn);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("FrameTimer"));
