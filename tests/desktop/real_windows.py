@@ -585,6 +585,35 @@ def scenario_texture_browser(program, directory):
     wait_for("the added texture to be saved", lambda: saved_names(project) == 1, 5)
 
 
+def scenario_texture_edit(program, directory):
+    """The browser's fields edit three .wal at once: Ctrl+A selects them, the flags they share
+    show checked and SURF_LIGHT, which one of them has, partially checked (kept as
+    texture-edit.png); Tab reaches SURF_LIGHT's box, Space sets it on all three, and Ctrl+S
+    writes the three files: the flags word changed, every other byte as it was."""
+    before = {name: (directory / name).read_bytes() for name in EDITED_WALS}
+    key("ctrl+b")
+    browser = wait_for("the texture browser",
+                       lambda: next(iter(windows_titled("Textures - Texelary")), 0))
+    check_on_top_and_focused(program, browser, "the texture browser")
+    click_in(browser, 11 + 52, 11 + 26 + 6 + 26 + 6 + 36)
+    key("ctrl+a")
+    time.sleep(QUIET)
+    program.screenshot("fields-mixed")
+    run("import", "-window", str(browser), str(program.shots / "texture-edit.png"))
+    # From the grid: the zoom, the name, the animation, the raw flags, then SURF_LIGHT's box.
+    key("Tab", "Tab", "Tab", "Tab", "Tab", "space")
+    wait_for('the title "Textures* - Texelary"', lambda: title(browser) == "Textures* - Texelary", 5)
+    check(all((directory / name).read_bytes() == bytes_ for name, bytes_ in before.items()),
+          "a file changed before Ctrl+S")
+    key("ctrl+s")
+    wait_for('the title "Textures - Texelary"', lambda: title(browser) == "Textures - Texelary", 5)
+    program.screenshot("fields-saved")
+    check(not program.boxes(), "saving showed a box")
+    for name, old in before.items():
+        expected = old[:88] + struct.pack("<I", struct.unpack_from("<I", old, 88)[0] | 1) + old[92:]
+        check((directory / name).read_bytes() == expected, f"{name} is not its old bytes with SURF_LIGHT")
+
+
 def open_setup(program):
     key("alt+v")
     key("p")
@@ -794,6 +823,20 @@ def wal_textures(directory):
     return ["textures.mm"]
 
 
+EDITED_WALS = ("a.wal", "b.wal", "c.wal")
+
+
+def three_wal_textures(directory):
+    """Three .wal of a project, with flags SURF_WARP; b.wal's SURF_LIGHT too."""
+    for name in EDITED_WALS:
+        write_wal(directory / name, "e1u1/" + name[0], "", 32, ord(name[0]))
+    b = bytearray((directory / "b.wal").read_bytes())
+    struct.pack_into("<I", b, 88, 8 | 1)
+    (directory / "b.wal").write_bytes(bytes(b))
+    write_project(directory / "edit.mm", directory, [], source=2)
+    return ["edit.mm"]
+
+
 SCENARIOS = [
     ("all-done", nothing, scenario_all_done),
     ("not-found", nothing, lambda p, d: scenario_not_found(p, d, "Return")),
@@ -805,6 +848,7 @@ SCENARIOS = [
     ("delete-many", nothing, scenario_delete_many),
     ("choose-folder", nothing, scenario_choose_folder),
     ("texture-browser", wal_textures, scenario_texture_browser),
+    ("texture-edit", three_wal_textures, scenario_texture_edit),
     ("type-path", nothing, scenario_type_path),
     ("resize", nothing, scenario_resize),
     ("undo-delete", nothing, scenario_undo_delete),

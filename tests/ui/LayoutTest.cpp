@@ -407,7 +407,7 @@ void LayoutTest::TabFollowsReadingOrder() {
         browser.append(widget->objectName());
     }
     QCOMPARE(browser, (QStringList{"Filter", "UpBtn", "SubFolders", "Textures", "Zoom", "PlayBtn",
-                                   "AddBtn", "CloseBtn"}));
+                                   "AddBtn", "UndoBtn", "RedoBtn", "SaveBtn", "CloseBtn"}));
 }
 
 // Resized, the window gives the room it gains to the list and the preview; its buttons keep their

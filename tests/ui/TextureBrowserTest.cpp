@@ -5,6 +5,7 @@
 
 #include "FormatFiles.h"
 #include "UiTestSupport.h"
+#include "base/ByteOrder.h"
 #include "colour/WalPalette.h"
 #include "ui/app/TMain.h"
 #include "ui/browser/TextureModel.h"
@@ -119,6 +120,34 @@ QColor PixelOf(Session& session, const char* label, int x, int y) {
     return Part<QLabel>(session, label).pixmap().toImage().pixelColor(x, y);
 }
 
+QByteArray FileBytes(Session& session, const QString& name) {
+    QFile file(session.PathOf(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The .wal's flags word: bytes 88 to 91 of its header.
+constexpr qsizetype kWalFlagsAt = 88;
+
+// .wal textures a.wal, b.wal, ... with these flags, all selected in the open browser, whose window
+// is the active one, as it is for a user typing into it.
+void OpenOnWalFlags(Session& session, const QList<std::uint32_t>& flags) {
+    QStringList names;
+    for (qsizetype i = 0; i < flags.size(); ++i) {
+        names.append(QString(QLatin1Char(static_cast<char>('a' + i))) + QStringLiteral(".wal"));
+        WriteWalTexture(session, names.back());
+        QByteArray bytes = FileBytes(session, names.back());
+        StoreLE32(reinterpret_cast<std::uint8_t*>(bytes.data()) + kWalFlagsAt, flags[i]);
+        WriteText(session.PathOf(names.back()), bytes);
+    }
+    Open(session, SourceFormat::Wal);
+    QVERIFY(QTest::qWaitForWindowActive(session.Windows().TextureBrowser));
+    Select(session, names);
+}
+
+QCheckBox& BitBox(Session& session, const char* name) {
+    return Part<QCheckBox>(session, name);
+}
+
 } // namespace
 
 class TextureBrowserTest : public QObject {
@@ -148,6 +177,14 @@ private slots:
     void SubFoldersTooListsTheWholeTree_data();
     void SubFoldersTooListsTheWholeTree();
     void FilterIsClearedForAnotherInput();
+    void FieldsThatDifferShowAsMixed();
+    void ABoxClickedSetsExactlyItsBit_data();
+    void ABoxClickedSetsExactlyItsBit();
+    void UndoAndRedoFromTheKeyboard_data();
+    void UndoAndRedoFromTheKeyboard();
+    void ClosingAsksAboutUnsavedEdits_data();
+    void ClosingAsksAboutUnsavedEdits();
+    void AWadTextureOffersOnlyItsName();
 };
 
 void TextureBrowserTest::OpensFromTheViewMenu() {
@@ -161,13 +198,13 @@ void TextureBrowserTest::OpensFromTheViewMenu() {
     QVERIFY(!session.Windows().TextureBrowser->isVisible());
     item.trigger();
     QVERIFY(session.Windows().TextureBrowser->isVisible());
-    QCOMPARE(session.Windows().TextureBrowser->windowTitle(),
+    QCOMPARE(VisibleTitle(*session.Windows().TextureBrowser),
              QStringLiteral("Textures - Texelary"));
     // Every button and field has a letter of its own for Alt.
     QStringList letters;
     for (const QAbstractButton* button :
          session.Windows().TextureBrowser->findChildren<QAbstractButton*>()) {
-        if (!button->text().isEmpty()) {
+        if (button->text().contains(QLatin1Char('&'))) {
             letters.append(button->text().section(QLatin1Char('&'), 1).left(1).toLower());
         }
     }
@@ -177,7 +214,7 @@ void TextureBrowserTest::OpensFromTheViewMenu() {
         }
     }
     letters.sort();
-    QCOMPARE(letters, (QStringList{"a", "c", "f", "p", "s", "u", "z"}));
+    QCOMPARE(letters, (QStringList{"a", "c", "f", "o", "p", "r", "s", "u", "v", "z"}));
 }
 
 void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat_data() {
@@ -618,6 +655,167 @@ void TextureBrowserTest::FilterIsClearedForAnotherInput() {
     QTest::keyClicks(&Part<QLineEdit>(session, "Filter"), QStringLiteral("zz"));
     session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wal));
     QCOMPARE(Part<QLineEdit>(session, "Filter").text(), QString());
+}
+
+// Two textures whose names and flags differ: what they share shows, what differs is mixed.
+void TextureBrowserTest::FieldsThatDifferShowAsMixed() {
+    Session session;
+    OpenOnWalFlags(session, {0x11, 0x18}); // SURF_LIGHT | SURF_TRANS33, SURF_WARP | SURF_TRANS33
+    const std::pair<const char*, Qt::CheckState> boxes[] = {
+        {"SURF_TRANS33", Qt::Checked},       {"SURF_LIGHT", Qt::PartiallyChecked},
+        {"SURF_WARP", Qt::PartiallyChecked}, {"SURF_SKY", Qt::Unchecked},
+        {"CONTENTS_SOLID", Qt::Checked},     {"CONTENTS_WATER", Qt::Unchecked},
+    };
+    for (const auto& [name, state] : boxes) {
+        QVERIFY2(BitBox(session, name).checkState() == state, name);
+    }
+    const std::tuple<const char*, const char*, const char*> lines[] = {
+        {"name", "", "(mixed)"},
+        {"flags", "", "(mixed)"},
+        {"contents", "0x00000001", ""},
+        {"value", "7", ""},
+    };
+    for (const auto& [name, text, placeholder] : lines) {
+        QCOMPARE(Part<QLineEdit>(session, name).text(), QString::fromLatin1(text));
+        QCOMPARE(Part<QLineEdit>(session, name).placeholderText(),
+                 QString::fromLatin1(placeholder));
+    }
+    // A mixed field left empty is no edit.
+    QTest::keyClick(&Part<QLineEdit>(session, "name"), Qt::Key_Return);
+    QVERIFY(!session.Windows().TextureBrowser->isWindowModified());
+    // From the grid, Tab reaches the zoom, then the fields in their order (as the real-window
+    // scenario types it).
+    Grid(session).setFocus();
+    for (const char* next : {"Zoom", "name", "animation", "flags", "SURF_LIGHT"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(next));
+    }
+}
+
+void TextureBrowserTest::ABoxClickedSetsExactlyItsBit_data() {
+    QTest::addColumn<QList<std::uint32_t>>("flags");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QList<std::uint32_t>>("saved");
+    QTest::newRow("set where some have it") << QList<std::uint32_t>{0x0, 0x10, 0x11} << "SURF_LIGHT"
+                                            << QList<std::uint32_t>{0x1, 0x11, 0x11};
+    QTest::newRow("set where none has it") << QList<std::uint32_t>{0x0, 0x10, 0x11} << "SURF_WARP"
+                                           << QList<std::uint32_t>{0x8, 0x18, 0x19};
+    QTest::newRow("cleared where all have it")
+        << QList<std::uint32_t>{0x10, 0x10, 0x11} << "SURF_TRANS33"
+        << QList<std::uint32_t>{0x0, 0x0, 0x1};
+}
+
+// Three textures: a box clicked sets (or clears) its bit in each, Ctrl+S writes them, and every
+// other byte stays as it was.
+void TextureBrowserTest::ABoxClickedSetsExactlyItsBit() {
+    QFETCH(QList<std::uint32_t>, flags);
+    QFETCH(QString, box);
+    QFETCH(QList<std::uint32_t>, saved);
+    Session session;
+    OpenOnWalFlags(session, flags);
+    const QStringList names{"a.wal", "b.wal", "c.wal"};
+    QList<QByteArray> expected;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        expected.append(FileBytes(session, names[i]));
+        StoreLE32(reinterpret_cast<std::uint8_t*>(expected.back().data()) + kWalFlagsAt, saved[i]);
+    }
+    QWidget& browser = *session.Windows().TextureBrowser;
+    BitBox(session, qPrintable(box)).click();
+    QCOMPARE(VisibleTitle(browser), QStringLiteral("Textures* - Texelary"));
+    QVERIFY(FileBytes(session, names[0]) != expected[0]); // held until saved
+    QTest::keySequence(&browser, QKeySequence(QStringLiteral("Ctrl+S")));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QCOMPARE(FileBytes(session, names[i]), expected[i]);
+    }
+    QCOMPARE(VisibleTitle(browser), QStringLiteral("Textures - Texelary"));
+    QVERIFY(BitBox(session, qPrintable(box)).checkState() != Qt::PartiallyChecked);
+    QVERIFY(session.Boxes.Shown.empty());
+}
+
+void TextureBrowserTest::UndoAndRedoFromTheKeyboard_data() {
+    QTest::addColumn<QString>("redo");
+    QTest::newRow("Ctrl+Shift+Z") << "Ctrl+Shift+Z";
+    QTest::newRow("Ctrl+Y") << "Ctrl+Y";
+}
+
+void TextureBrowserTest::UndoAndRedoFromTheKeyboard() {
+    QFETCH(QString, redo);
+    Session session;
+    OpenOnWalFlags(session, {0x0, 0x10});
+    const QByteArray before = FileBytes(session, "a.wal");
+    QWidget& browser = *session.Windows().TextureBrowser;
+    QCheckBox& light = BitBox(session, "SURF_LIGHT");
+    light.click();
+    const auto shows = [&](Qt::CheckState state, bool modified) {
+        QCOMPARE(light.checkState(), state);
+        QCOMPARE(browser.isWindowModified(), modified);
+        QCOMPARE(Part<QPushButton>(session, "UndoBtn").isEnabled(), modified);
+        QCOMPARE(Part<QPushButton>(session, "RedoBtn").isEnabled(), !modified);
+    };
+    shows(Qt::Checked, true);
+    QTest::keySequence(&browser, QKeySequence(QStringLiteral("Ctrl+Z")));
+    shows(Qt::Unchecked, false);
+    QTest::keySequence(&browser, QKeySequence(redo));
+    shows(Qt::Checked, true);
+    QCOMPARE(FileBytes(session, "a.wal"), before);
+}
+
+void TextureBrowserTest::ClosingAsksAboutUnsavedEdits_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("program"); // the main window closed rather than the browser
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<std::uint32_t>("flags"); // on disk afterwards
+    QTest::newRow("save") << int(WindowAnswer::Save) << false << true << 0x1u;
+    QTest::newRow("discard") << int(WindowAnswer::Discard) << false << true << 0x0u;
+    QTest::newRow("cancel") << int(WindowAnswer::Cancel) << false << false << 0x0u;
+    QTest::newRow("program, save") << int(WindowAnswer::Save) << true << true << 0x1u;
+    QTest::newRow("program, cancel") << int(WindowAnswer::Cancel) << true << false << 0x0u;
+}
+
+void TextureBrowserTest::ClosingAsksAboutUnsavedEdits() {
+    QFETCH(int, answer);
+    QFETCH(bool, program);
+    QFETCH(bool, closes);
+    QFETCH(std::uint32_t, flags);
+    Session session;
+    OpenOnWalFlags(session, {0x0});
+    QWidget& browser = *session.Windows().TextureBrowser;
+    // Nothing edited, nothing asked.
+    browser.close();
+    QVERIFY(session.Boxes.Shown.empty());
+    Open(session, SourceFormat::Wal);
+    Select(session, {"a.wal"});
+    BitBox(session, "SURF_LIGHT").click();
+    // The project's own question, after the browser's, is not this test's.
+    session.Boxes.Answers = {WindowAnswer(answer), WindowAnswer::Discard};
+    QWidget& window = program ? static_cast<QWidget&>(*session.Windows().Main) : browser;
+    window.close();
+    QVERIFY(!session.Boxes.Shown.empty());
+    QCOMPARE(session.Boxes.Shown.front().text, std::string("Save the edits to the textures?"));
+    QCOMPARE(session.Boxes.Shown.front().buttons, WindowButtons::SaveDiscardCancel);
+    QCOMPARE(window.isVisible(), !closes);
+    const QByteArray bytes = FileBytes(session, "a.wal");
+    QCOMPARE(LoadLE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + kWalFlagsAt), flags);
+    QCOMPARE(browser.isWindowModified(), !closes);
+}
+
+// A wad's texture has a name and nothing else to set.
+void TextureBrowserTest::AWadTextureOffersOnlyItsName() {
+    Session session;
+    WriteTestArchives(session);
+    session.InputPath().setText(session.PathOf("gfx.wad"));
+    Open(session, SourceFormat::Wad2);
+    Select(session, {"brick"});
+    QLineEdit& name = Part<QLineEdit>(session, "name");
+    QCOMPARE(name.text(), QStringLiteral("brick"));
+    QVERIFY(name.isVisible());
+    QVERIFY(!Part<QLineEdit>(session, "flags").isVisible());
+    QVERIFY(!BitBox(session, "SURF_LIGHT").isVisible());
+    name.setText(QStringLiteral("bricks"));
+    QTest::keyClick(&name, Qt::Key_Return);
+    QVERIFY(session.Boxes.Shown.empty());
+    QVERIFY(session.Windows().TextureBrowser->isWindowModified());
+    QCOMPARE(name.text(), QStringLiteral("bricks"));
 }
 
 int RunTextureBrowserTests(int argc, char** argv) {

@@ -246,7 +246,8 @@ void TMain::FormShow() {
 }
 
 void TMain::closeEvent(QCloseEvent* event) {
-    if (!m_project->MaySetAside()) {
+    // The browser's unsaved edits are asked about first: they are lost with the program.
+    if (!m_windows.TextureBrowser->MaySetAside() || !m_project->MaySetAside()) {
         event->ignore();
         return;
     }

@@ -1,10 +1,13 @@
 #include "ui/browser/TextureBrowser.h"
 
 #include "archives/ArchiveListing.h"
+#include "base/Utf8.h"
 #include "formats/AnimationChains.h"
 #include "ui/app/AppWindows.h"
 #include "ui/app/LocalPath.h"
+#include "ui/app/MessageBoxes.h"
 #include "ui/app/TMain.h"
+#include "ui/browser/FieldsEditor.h"
 #include "ui/browser/TextureModel.h"
 #include "ui/browser/ThumbnailLoader.h"
 #include "ui/choosers/TextureNames.h"
@@ -13,6 +16,7 @@
 #include "ui_TextureBrowser.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QDirIterator>
 #include <QItemSelectionModel>
@@ -28,6 +32,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace texelary {
 
@@ -159,7 +164,8 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TTextureBrowser>())
     , m_windows(windows)
     , m_loader(std::make_unique<ThumbnailLoader>(BrowserLayout::kThumbnail))
-    , m_model(std::make_unique<TextureModel>(*m_loader)) {
+    , m_model(std::make_unique<TextureModel>(*m_loader))
+    , m_session(std::make_unique<EditSession>()) {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Window);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -171,6 +177,15 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     // The details take two fifths of the width from the start, whatever their text: room for the
     // header's fields beside the palette, and no pane that moves when another texture is shown.
     m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
+    // The fields are reached from the texture's own controls, before the buttons of the window.
+    QWidget* before = m_ui->PlayBtn;
+    for (QWidget* field : m_ui->FieldsEdit->findChildren<QWidget*>()) {
+        if ((field->focusPolicy() & Qt::TabFocus) != 0) {
+            QWidget::setTabOrder(before, field);
+            before = field;
+        }
+    }
+    QWidget::setTabOrder(before, m_ui->AddBtn);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("FrameTimer"));
@@ -195,9 +210,22 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     connect(m_ui->AddBtn, &QPushButton::clicked, this, &TTextureBrowser::AddBtnClick);
     connect(m_ui->CloseBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(m_timer, &QTimer::timeout, this, &TTextureBrowser::FrameTimerTimer);
+    connect(m_ui->FieldsEdit, &FieldsEditor::Edited, this, &TTextureBrowser::FieldsEdited);
+    connect(m_ui->UndoBtn, &QPushButton::clicked, this, &TTextureBrowser::UndoBtnClick);
+    connect(m_ui->RedoBtn, &QPushButton::clicked, this, &TTextureBrowser::RedoBtnClick);
+    connect(m_ui->SaveBtn, &QPushButton::clicked, this, &TTextureBrowser::SaveBtnClick);
+    const std::pair<QKeySequence, void (TTextureBrowser::*)()> editKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &TTextureBrowser::UndoBtnClick},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TTextureBrowser::RedoBtnClick},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &TTextureBrowser::RedoBtnClick},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), &TTextureBrowser::SaveBtnClick},
+    };
+    for (const auto& [keys, slot] : editKeys) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    }
     // The project's input folder and source format may change while the window is open.
     connect(m_windows.Project, &ProjectModel::changed, this, &TTextureBrowser::ProjectChange);
-    ShowNothing();
+    ShowEdits();
 }
 
 TTextureBrowser::~TTextureBrowser() {
@@ -221,6 +249,14 @@ void TTextureBrowser::showEvent(QShowEvent* event) {
     }
 }
 
+void TTextureBrowser::closeEvent(QCloseEvent* event) {
+    if (!MaySetAside()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void TTextureBrowser::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
@@ -238,6 +274,8 @@ void TTextureBrowser::ProjectChange(ProjectModel::Field field) {
     m_ui->Filter->clear();
     m_ui->Filter->blockSignals(false);
     if (isVisible()) {
+        // Cancelled, the edits stay for a later Save: the files edited are where they were.
+        MaySetAside();
         Reload();
     }
 }
@@ -329,6 +367,7 @@ void TTextureBrowser::TexturesCurrentChange() {
 
 void TTextureBrowser::TexturesSelectionChange() {
     m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
+    SelectTargets();
 }
 
 void TTextureBrowser::ShowNothing() {
@@ -343,6 +382,11 @@ void TTextureBrowser::ShowNothing() {
     m_ui->Frame->clear();
     m_ui->PlayBtn->setEnabled(false);
     m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
+    // A list made afresh forgets its selection without a word.
+    if (!m_ui->Textures->selectionModel()->hasSelection()) {
+        m_selected.clear();
+        m_ui->FieldsEdit->Show({}, false);
+    }
 }
 
 void TTextureBrowser::ShowTexture(int row) {
@@ -351,7 +395,7 @@ void TTextureBrowser::ShowTexture(int row) {
         return;
     }
     const QString name = m_model->NameAt(row);
-    const SourceRead read = ReadTexture(RowOf(*m_format), m_model->PathAt(row));
+    const SourceRead read = ReadShown(row);
     m_shown = PictureOf(read);
     if (m_shown.isNull()) {
         const ReadError reason = read.reason == ReadError::None ? ReadError::NoPixels : read.reason;
@@ -495,6 +539,192 @@ void TTextureBrowser::AddBtnClick() {
     }
     std::sort(rows.begin(), rows.end());
     m_windows.Main->AddDroppedFiles(*m_model->UrlsOf(rows));
+}
+
+std::vector<int> TTextureBrowser::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_ui->Textures->selectionModel()->selectedIndexes()) {
+        if (!m_model->IsFolder(index.row())) {
+            rows.push_back(index.row());
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// The texture at `row` as the session edits it: a file of its own, or an entry of the pak or wad
+// the listed folder runs through; none for one that cannot be edited.
+std::optional<EditTarget> TTextureBrowser::TargetOf(int row) {
+    const std::string path = LocalPath(m_model->PathAt(row));
+    std::string reason;
+    const auto place = ArchiveFolderOf(path);
+    if (!place) {
+        const auto document = m_session->Open(path, reason);
+        return document ? std::optional(EditTarget{*document, std::nullopt}) : std::nullopt;
+    }
+    const auto document = m_session->Open(place->archive, reason);
+    if (!document || place->entry.empty()) {
+        return std::nullopt;
+    }
+    // A wad's names are told apart in any case.
+    const bool wad = m_session->Kind(*document) == DocumentKind::Wad;
+    const std::vector<EditedEntry>& entries = m_session->Entries(*document);
+    for (std::size_t entry = 0; entry < entries.size(); ++entry) {
+        if (entries[entry].name == place->entry ||
+            (wad && AsciiLower(entries[entry].name) == AsciiLower(place->entry))) {
+            return EditTarget{*document, entry};
+        }
+    }
+    return std::nullopt;
+}
+
+// The texture at `row` as edited, when it is; else as the file holds it.
+SourceRead TTextureBrowser::ReadShown(int row) {
+    const auto target = TargetOf(row);
+    std::string reason;
+    const auto bytes = target && m_session->Modified(target->document)
+                           ? m_session->Bytes(*target, reason)
+                           : std::nullopt;
+    if (!bytes) {
+        return ReadTexture(RowOf(*m_format), m_model->PathAt(row));
+    }
+    SourceRead read;
+    read.wantLevels = true;
+    ReadSourceBytes(RowOf(*m_format), *bytes, read);
+    return read;
+}
+
+void TTextureBrowser::SelectTargets() {
+    m_selected.clear();
+    for (const int row : m_format ? SelectedRows() : std::vector<int>()) {
+        const auto target = TargetOf(row);
+        if (!target) {
+            m_selected.clear();
+            break;
+        }
+        m_selected.push_back(*target);
+    }
+    ShowFields();
+}
+
+// The fields of the selected textures in the editor, when every one of them can be edited.
+void TTextureBrowser::ShowFields() {
+    std::vector<HeaderFields> shown;
+    bool nameOnly = false;
+    for (const EditTarget& target : m_selected) {
+        std::string reason;
+        const auto bytes = m_session->Bytes(target, reason);
+        if (bytes && target.entry && m_session->Kind(target.document) == DocumentKind::Wad) {
+            // A wad's texture has no fields but its name.
+            nameOnly = true;
+            HeaderFields named;
+            named.name = m_session->Entries(target.document)[*target.entry].name;
+            shown.push_back(named);
+            continue;
+        }
+        const auto info = bytes && m_format ? InspectTexture(*bytes, *m_format) : std::nullopt;
+        if (!info || !info->fields) {
+            shown.clear();
+            break;
+        }
+        shown.push_back(*info->fields);
+    }
+    m_ui->FieldsEdit->Show(shown, nameOnly);
+}
+
+// The title's star, the buttons and the selected textures' details as the edits stand.
+void TTextureBrowser::ShowEdits() {
+    setWindowModified(m_session->Modified());
+    m_ui->UndoBtn->setEnabled(m_session->CanUndo());
+    m_ui->RedoBtn->setEnabled(m_session->CanRedo());
+    m_ui->SaveBtn->setEnabled(m_session->Modified());
+    TexturesCurrentChange();
+    ShowFields();
+}
+
+void TTextureBrowser::FieldsEdited(const std::vector<FieldEdit>& edits) {
+    std::string reason;
+    if (!m_selected.empty() && !m_session->SetFields(m_selected, edits, reason)) {
+        ShowBox(*m_windows.Boxes, "The fields were not set.", BoxIcon::Exclamation,
+                WindowButtons::Ok, reason);
+    }
+    ShowEdits();
+}
+
+void TTextureBrowser::UndoBtnClick() {
+    if (m_session->CanUndo()) {
+        m_session->Undo();
+        ShowEdits();
+    }
+}
+
+void TTextureBrowser::RedoBtnClick() {
+    if (m_session->CanRedo()) {
+        m_session->Redo();
+        ShowEdits();
+    }
+}
+
+void TTextureBrowser::SaveBtnClick() {
+    Save();
+}
+
+// Writes every edited file; one changed on disk since it was opened only when the user says so.
+// True when none is left unsaved.
+bool TTextureBrowser::Save() {
+    std::vector<SaveOutcome> outcomes = m_session->Save();
+    QStringList changed;
+    for (const SaveOutcome& outcome : outcomes) {
+        if (outcome.changedOnDisk) {
+            changed.append(
+                QDir::toNativeSeparators(FromLocalPath(m_session->Path(outcome.document))));
+        }
+    }
+    if (!changed.isEmpty() &&
+        ShowBox(*m_windows.Boxes,
+                (QStringLiteral("Changed on disk since it was opened:\n") +
+                 changed.join(QLatin1Char('\n')) + QStringLiteral("\nOverwrite it with the edits?"))
+                    .toStdString(),
+                BoxIcon::Exclamation, WindowButtons::YesNo) == WindowAnswer::Yes) {
+        outcomes = m_session->Save(true);
+    }
+    QStringList failures;
+    for (const SaveOutcome& outcome : outcomes) {
+        if (!outcome.saved && !outcome.changedOnDisk) {
+            failures.append(
+                QDir::toNativeSeparators(FromLocalPath(m_session->Path(outcome.document))) +
+                QStringLiteral(": ") + QString::fromStdString(outcome.reason));
+        }
+    }
+    if (!failures.isEmpty()) {
+        ShowBox(*m_windows.Boxes,
+                (QStringLiteral("Not saved:\n") + failures.join(QLatin1Char('\n'))).toStdString(),
+                BoxIcon::Exclamation);
+    }
+    ShowEdits();
+    // A wad's textures are listed by their names, which the edits may have changed.
+    if (m_format && RowOf(*m_format).wad) {
+        List();
+    }
+    return !m_session->Modified();
+}
+
+bool TTextureBrowser::MaySetAside() {
+    if (!m_session->Modified()) {
+        return true;
+    }
+    switch (ShowBox(*m_windows.Boxes, "Save the edits to the textures?", BoxIcon::Exclamation,
+                    WindowButtons::SaveDiscardCancel)) {
+    case WindowAnswer::Save:
+        return Save();
+    case WindowAnswer::Discard:
+        m_session->Close();
+        SelectTargets();
+        ShowEdits();
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace texelary

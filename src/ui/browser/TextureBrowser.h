@@ -13,7 +13,13 @@
 // window's image list, adds the selected textures to the project by the rules a drop of files
 // follows. Pictures are read with the run's own read step: what is shown is what is converted. A
 // file that cannot be read gets a placeholder and its reason, never a box.
+//
+// The header fields of the selected textures can be edited (FieldsEditor), in folders, paks and
+// wads alike. The edits are held by the browser's one EditSession until Save, and can be undone
+// and redone until then; the title's star says there are some. Closing the browser or the
+// program, or another input folder, asks first whether to save them.
 
+#include "edit/EditSession.h"
 #include "formats/Formats.h"
 #include "ui/project/ProjectModel.h"
 
@@ -25,6 +31,7 @@
 #include <optional>
 #include <vector>
 
+class QCloseEvent;
 class QKeyEvent;
 class QShowEvent;
 class QTimer;
@@ -47,8 +54,12 @@ public:
 
     // Lists the project's textures afresh and brings the window to the front.
     void Open();
+    // True when there are no unsaved edits, or the user saved or discarded them when asked;
+    // false when the user cancelled or a file could not be saved.
+    bool MaySetAside();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -64,6 +75,10 @@ private slots:
     void PlayBtnClick();
     void AddBtnClick();
     void FrameTimerTimer();
+    void FieldsEdited(const std::vector<texelary::FieldEdit>& edits);
+    void UndoBtnClick();
+    void RedoBtnClick();
+    void SaveBtnClick();
 
 private:
     // One frame of the animation shown.
@@ -81,11 +96,23 @@ private:
     void ShowFrameNumber();
     void ShowPicture(const QImage& picture);
     void Stop();
+    std::optional<EditTarget> TargetOf(int row);
+    std::vector<int> SelectedRows() const;
+    SourceRead ReadShown(int row);
+    void SelectTargets();
+    void ShowFields();
+    void ShowEdits();
+    bool Save();
+    bool SaveChangedOnDisk();
 
     std::unique_ptr<Ui::TTextureBrowser> m_ui;
     AppWindows& m_windows;
     std::unique_ptr<ThumbnailLoader> m_loader;
     std::unique_ptr<TextureModel> m_model;
+    std::unique_ptr<EditSession> m_session;
+    // The selected textures as the session edits them: all, or none when one cannot be edited.
+    // Kept from the selection, so that a wad texture renamed is still the one edited.
+    std::vector<EditTarget> m_selected;
     std::optional<SourceFormat> m_format;
     QString m_root; // the folder the project's input runs to: the top of what is listed
     QString m_at;   // the sub-folder listed, from the root ('/' between parts); empty for the root
