@@ -1,10 +1,12 @@
 #include "ui/browser/TextureBrowser.h"
 
 #include "archives/ArchiveListing.h"
+#include "edit/EditSession.h"
 #include "formats/AnimationChains.h"
 #include "ui/app/AppWindows.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/TMain.h"
+#include "ui/browser/EntryActions.h"
 #include "ui/browser/TextureModel.h"
 #include "ui/browser/ThumbnailLoader.h"
 #include "ui/choosers/TextureNames.h"
@@ -159,7 +161,8 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     : m_ui(std::make_unique<Ui::TTextureBrowser>())
     , m_windows(windows)
     , m_loader(std::make_unique<ThumbnailLoader>(BrowserLayout::kThumbnail))
-    , m_model(std::make_unique<TextureModel>(*m_loader)) {
+    , m_model(std::make_unique<TextureModel>(*m_loader))
+    , m_session(std::make_unique<EditSession>()) {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Window);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -168,6 +171,9 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     auto* cells = new TextureDelegate(BrowserLayout::kThumbnail, fontMetrics(), m_ui->Textures);
     m_ui->Textures->setItemDelegate(cells);
     m_ui->Textures->setGridSize(cells->Cell());
+    m_entries =
+        std::make_unique<EntryActions>(m_windows, *m_session, *this, *m_ui->Textures, *m_model);
+    connect(m_entries.get(), &EntryActions::Changed, this, &TTextureBrowser::List);
     // The details take two fifths of the width from the start, whatever their text: room for the
     // header's fields beside the palette, and no pane that moves when another texture is shown.
     m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
@@ -263,13 +269,19 @@ void TTextureBrowser::List() {
     const bool below = m_ui->SubFolders->isChecked();
     QString reason;
     std::optional<QStringList> names;
-    if (m_format) {
+    auto edited = m_format ? m_entries->List(folder, *m_format, below) : std::nullopt;
+    if (edited) {
+        names = edited->names;
+    } else if (m_format) {
         names = below ? TextureNamesBelow(folder, *m_format, reason)
                       : TextureNamesIn(folder, *m_format, reason);
     }
-    const QStringList folders = names && !below ? SubFoldersOf(folder, *m_format) : QStringList();
+    const QStringList folders = edited            ? edited->folders
+                                : names && !below ? SubFoldersOf(folder, *m_format)
+                                                  : QStringList();
     m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp), folders,
-                         names.value_or(QStringList()));
+                         names.value_or(QStringList()),
+                         edited ? std::move(edited->sources) : EntrySources());
     m_outside = names ? TexturesOutsideMap(folder, *m_format) : QStringList();
     m_ui->Place->setText(QDir::toNativeSeparators(folder));
     m_ui->Place->setToolTip(m_ui->Place->text());
@@ -351,7 +363,7 @@ void TTextureBrowser::ShowTexture(int row) {
         return;
     }
     const QString name = m_model->NameAt(row);
-    const SourceRead read = ReadTexture(RowOf(*m_format), m_model->PathAt(row));
+    const SourceRead read = m_loader->Read(m_model->PathAt(row));
     m_shown = PictureOf(read);
     if (m_shown.isNull()) {
         const ReadError reason = read.reason == ReadError::None ? ReadError::NoPixels : read.reason;
@@ -401,8 +413,7 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
             const QString& frame = names[static_cast<qsizetype>(at)];
             const QImage picture =
                 frame == name ? m_shown
-                              : PictureOf(ReadTexture(RowOf(*m_format),
-                                                      TexturePath(m_model->Folder(), frame)));
+                              : PictureOf(m_loader->Read(TexturePath(m_model->Folder(), frame)));
             if (picture.isNull()) {
                 break;
             }
@@ -416,8 +427,7 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
         while (at && !isFrame(names[static_cast<qsizetype>(*at)]) &&
                m_frames.size() < BrowserLayout::kMostFrames) {
             const QString& frame = names[static_cast<qsizetype>(*at)];
-            const SourceRead read =
-                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), frame));
+            const SourceRead read = m_loader->Read(TexturePath(m_model->Folder(), frame));
             const QImage picture = PictureOf(read);
             if (picture.isNull()) {
                 break;

@@ -36,6 +36,8 @@ class TTextureBrowser;
 namespace texelary {
 
 struct AppWindows;
+class EditSession;
+class EntryActions;
 class TextureModel;
 class ThumbnailLoader;
 
@@ -86,6 +88,8 @@ private:
     AppWindows& m_windows;
     std::unique_ptr<ThumbnailLoader> m_loader;
     std::unique_ptr<TextureModel> m_model;
+    std::unique_ptr<EditSession> m_session;  // the wads and paks edited, until saved
+    std::unique_ptr<EntryActions> m_entries; // goes before the session and the model it edits
     std::optional<SourceFormat> m_format;
     QString m_root; // the folder the project's input runs to: the top of what is listed
     QString m_at;   // the sub-folder listed, from the root ('/' between parts); empty for the root
