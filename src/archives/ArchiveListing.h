@@ -52,6 +52,8 @@ struct StoredEntry {
     std::uint32_t size = 0;   // as the directory states it: a wad lump's size uncompressed
     bool coded = false;       // a pak entry stored run-length coded, `size` bytes once decoded
     bool outside = false;     // a map's texture without pixels (MapTexture): no mip texture
+
+    bool operator==(const StoredEntry&) const = default;
 };
 
 struct ArchiveDirectory {

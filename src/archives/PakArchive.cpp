@@ -49,7 +49,7 @@ constexpr std::size_t kDirectoryLength = 8;
 constexpr std::size_t kHeaderSize = 12;
 
 constexpr std::size_t kEntryName = 0;
-constexpr std::size_t kEntryNameSize = 56;
+constexpr std::size_t kEntryNameSize = kPakNameSize;
 constexpr std::size_t kEntryOffset = 56;
 constexpr std::size_t kEntryLength = 60;
 constexpr std::size_t kEntrySize = 64;

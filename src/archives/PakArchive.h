@@ -20,6 +20,9 @@ namespace texelary {
 // The bytes ParsePakHeader needs from the start of the file.
 constexpr std::size_t kPakHeaderSize = 12;
 
+// A directory entry's name field, its terminating zero included, in either size of entry.
+constexpr std::size_t kPakNameSize = 56;
+
 struct PakEntry {
     std::string name; // checked by CheckEntryName
     std::uint32_t offset = 0;
