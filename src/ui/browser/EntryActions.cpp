@@ -84,12 +84,12 @@ EntryActions::EntryActions(AppWindows& windows, EditSession& session, QWidget& w
     MakeAction(QStringLiteral("&Extract..."), {}, "ExtractAction", &EntryActions::ExtractClick);
     // Undo, Redo and Save belong to the window, wherever its focus is.
     for (const auto& [keys, name, handler] :
-         {std::tuple{QKeySequence(QKeySequence::Undo), "UndoAction", &EntryActions::UndoClick},
-          std::tuple{QKeySequence(QKeySequence::Redo), "RedoAction", &EntryActions::RedoClick},
-          std::tuple{QKeySequence(QKeySequence::Save), "SaveAction", &EntryActions::SaveClick}}) {
+         {std::tuple{QKeySequence::Undo, "UndoAction", &EntryActions::UndoClick},
+          std::tuple{QKeySequence::Redo, "RedoAction", &EntryActions::RedoClick},
+          std::tuple{QKeySequence::Save, "SaveAction", &EntryActions::SaveClick}}) {
         auto* action = new QAction(&m_window);
         action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(keys);
+        action->setShortcuts(keys);
         m_window.addAction(action);
         connect(action, &QAction::triggered, this, handler);
     }
