@@ -125,6 +125,11 @@ void EntryActions::UpdateActions() {
             std::find(m_entryActions.begin(), m_entryActions.end(), action) != m_entryActions.end();
         action->setEnabled(onSelection ? selected : m_document.has_value());
     }
+    // The grid shows a pak's names sorted: no place there says where an entry stands.
+    const bool ordered = selected && m_session.Kind(*m_document) == DocumentKind::Wad;
+    for (const char* name : {"MoveUpAction", "MoveDownAction"}) {
+        m_grid.findChild<QAction*>(QString::fromLatin1(name))->setEnabled(ordered);
+    }
 }
 
 std::optional<EditedListing> EntryActions::List(const QString& folder, SourceFormat format,
@@ -165,6 +170,11 @@ std::optional<EditedListing> EntryActions::List(const QString& folder, SourceFor
     }
     listing.folders.removeDuplicates();
     listing.folders.sort(Qt::CaseInsensitive);
+    // A wad's order is the one editors and engines list its textures in, and Move changes it; a
+    // pak's says nothing, and its names are sorted as the folders' are.
+    if (kind == DocumentKind::Pak) {
+        listing.names.sort(Qt::CaseInsensitive);
+    }
     UpdateActions();
     return listing;
 }
@@ -489,7 +499,7 @@ bool EntryActions::DropOn(QDropEvent& drop) {
         return true;
     }
     const std::vector<std::size_t> entries = EntriesAt(SelectedRows());
-    if (entries.empty()) {
+    if (entries.empty() || m_session.Kind(*m_document) != DocumentKind::Wad) {
         return false;
     }
     std::vector<std::string> names;

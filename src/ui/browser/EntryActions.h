@@ -1,7 +1,7 @@
 #pragma once
 
 // The texture browser's edits of a wad's or a pak's entries. While the browser shows a folder of
-// one, the grid lists its textures as the editing session holds them, in the archive's order, and
+// one, the grid lists its textures as the editing session holds them (a wad's in its order), and
 // the actions on the selection (in the grid's context menu, with keys) rename, delete, add,
 // replace, reorder, copy or move to another wad and extract them. Pictures dropped on the grid
 // are added, converted as the archive needs; textures dragged within the grid are moved there,
@@ -37,7 +37,7 @@ class TextureModel;
 // What the grid lists of a folder of an archive being edited.
 struct EditedListing {
     QStringList folders;
-    QStringList names; // in the archive's order
+    QStringList names; // a wad's in its order, a pak's sorted
     EntrySources sources;
 };
 
