@@ -113,6 +113,7 @@ TEST_F(EditSessionTest, EachWadEditSavesTheWadItMakes) {
     const std::size_t two[] = {0, 1};
     const std::size_t last[] = {2};
     const std::size_t middle[] = {1};
+    const std::size_t first[] = {0};
     const WadEditRow rows[] = {
         {"rename a texture",
          [](EditSession& s, std::size_t d, std::string& r) { return s.Rename(d, 0, "stone", r); },
@@ -149,6 +150,12 @@ TEST_F(EditSessionTest, EachWadEditSavesTheWadItMakes) {
              return s.Replace(d, 2, MipLump("other", 7), r);
          },
          {kWad[0], kWad[1], Texture("water", 7)}},
+        {"move one before a later one",
+         [&](EditSession& s, std::size_t d, std::string&) {
+             s.Move(d, first, 2);
+             return true;
+         },
+         {kWad[1], kWad[0], kWad[2]}},
         {"move two to the end",
          [&](EditSession& s, std::size_t d, std::string&) {
              s.Move(d, two, 3);
@@ -178,8 +185,10 @@ TEST_F(EditSessionTest, WadRefusesNamesTakenInAnyCaseAndFieldsOtherThanTheName) 
     const FieldEdit edit{"value", "3"};
     EXPECT_FALSE(m_session.SetFields({&target, 1}, {&edit, 1}, m_reason));
     EXPECT_EQ(m_reason, "a wad texture has only a name to set");
+    const std::size_t none[] = {7};
+    m_session.Remove(wad, none);
     EXPECT_FALSE(m_session.Modified());
-    EXPECT_FALSE(m_session.CanUndo());
+    EXPECT_FALSE(m_session.CanUndo()) << "a step that changes nothing is not one";
 }
 
 TEST_F(EditSessionTest, PakTextureFieldsAreSetByItsExtension) {
