@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 from pathlib import Path
 
 TIMEOUT = 10.0
@@ -614,6 +615,96 @@ def scenario_texture_edit(program, directory):
         check((directory / name).read_bytes() == expected, f"{name} is not its old bytes with SURF_LIGHT")
 
 
+def write_wad2(path, names, side=16):
+    """A WAD2 of mip textures `names`, each side x side with its four levels, bands of colours."""
+    lumps = []
+    for number, name in enumerate(names):
+        sides = [side >> level for level in range(4)]
+        offsets, at = [], 40
+        for size in sides:
+            offsets.append(at)
+            at += size * size
+        pixels = b"".join(bytes((x + y + 40 * number) % 224 for y in range(size) for x in range(size))
+                          for size in sides)
+        lumps.append(name.encode().ljust(16, b"\0") + struct.pack("<II4I", side, side, *offsets) +
+                     pixels)
+    at, directory, body = 12, b"", b""
+    for name, lump in zip(names, lumps):
+        directory += struct.pack("<iiibbh", at, len(lump), len(lump), 0x44, 0, 0)
+        directory += name.encode().ljust(16, b"\0")
+        body += lump
+        at += len(lump)
+    path.write_bytes(b"WAD2" + struct.pack("<ii", len(names), at) + body + directory)
+
+
+def wad2_names(path):
+    """The lump names of the wad at `path`, in its directory's order."""
+    data = path.read_bytes()
+    count, at = struct.unpack_from("<ii", data, 4)
+    return [data[at + 32 * i + 16:at + 32 * i + 32].split(b"\0", 1)[0].decode()
+            for i in range(count)]
+
+
+def write_png(path, side=16):
+    """A side x side RGB PNG of two colours in stripes."""
+    rows = b"".join(b"\0" + b"".join(bytes((200, 40, 40) if x % 4 < 2 else (40, 40, 200))
+                                      for x in range(side)) for _ in range(side))
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) +
+                     chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def scenario_wad_edit(program, directory):
+    """The texture browser on a WAD2: F2 renames the selected texture, Delete deletes the next one,
+    Insert adds a PNG through the picture chooser (typed path, Return), Ctrl+Z takes the addition
+    back and Ctrl+Shift+Z makes it again; Ctrl+S writes the wad, read back here. The browser's
+    picture after the edits is kept as texture-browser-wad.png."""
+    wad = directory / "gfx.wad"
+    key("ctrl+b")
+    browser = wait_for("the texture browser",
+                       lambda: next(iter(windows_titled("Textures - Texelary")), 0))
+    click_in(browser, 11 + 52, 11 + 26 + 6 + 26 + 6 + 36)  # the first texture: brick
+    time.sleep(QUIET)
+    program.screenshot("wad-opened")
+    key("F2")
+    rename = wait_for("the rename dialog", lambda: next(iter(windows_titled("Rename")), 0))
+    check_on_top_and_focused(program, rename, "the rename dialog")
+    key("ctrl+a")
+    type_text("stone")
+    program.screenshot("renaming")
+    key("Return")
+    wait_for("the rename dialog to close", lambda: not windows_titled("Rename"))
+    key("Right", "Delete")  # floor, beside it
+    time.sleep(QUIET)
+    program.screenshot("deleted")
+    key("Insert")
+    chooser = wait_for("the picture chooser", lambda: next(iter(windows_titled("Add pictures")), 0))
+    check_on_top_and_focused(program, chooser, "the picture chooser")
+    type_text(as_the_program_writes(directory / "pictures" / "new.png"))
+    key("Return")
+    wait_for("the picture chooser to close", lambda: not windows_titled("Add pictures"))
+    time.sleep(QUIET)
+    program.screenshot("added")
+    key("ctrl+z")
+    time.sleep(QUIET)
+    program.screenshot("undone")
+    key("ctrl+shift+z")
+    time.sleep(QUIET)
+    program.screenshot("redone")
+    check(not program.boxes(), "the edits showed a box")
+    before = wad.stat().st_mtime_ns
+    key("ctrl+s")
+    wait_for("the wad to be saved", lambda: wad.stat().st_mtime_ns != before, 5)
+    time.sleep(QUIET)
+    run("import", "-window", str(browser), str(program.shots / "texture-browser-wad.png"))
+    names = wad2_names(wad)
+    check(names == ["stone", "lava", "new"], f"the saved wad holds {names}")
+
+
 def open_setup(program):
     key("alt+v")
     key("p")
@@ -837,6 +928,15 @@ def three_wal_textures(directory):
     return ["edit.mm"]
 
 
+def wad_textures(directory):
+    """A project of WAD2 textures whose input is a wad of three, and a PNG in a folder beside."""
+    write_wad2(directory / "gfx.wad", ["brick", "floor", "lava"])
+    (directory / "pictures").mkdir()
+    write_png(directory / "pictures" / "new.png")
+    write_project(directory / "wad.mm", directory / "gfx.wad", [], source=6)
+    return ["wad.mm"]
+
+
 SCENARIOS = [
     ("all-done", nothing, scenario_all_done),
     ("not-found", nothing, lambda p, d: scenario_not_found(p, d, "Return")),
@@ -854,6 +954,7 @@ SCENARIOS = [
     ("undo-delete", nothing, scenario_undo_delete),
     ("recent-project", nothing, scenario_recent_project),
     ("failed-rows", nothing, scenario_failed_rows),
+    ("wad-edit", wad_textures, scenario_wad_edit),
 ]
 
 

@@ -12,6 +12,7 @@ int RunWindowsTests(int argc, char** argv);
 int RunRunTests(int argc, char** argv);
 int RunLayoutTests(int argc, char** argv);
 int RunTextureBrowserTests(int argc, char** argv);
+int RunEntryActionsTests(int argc, char** argv);
 } // namespace texelary::test
 
 int main(int argc, char** argv) {
@@ -26,5 +27,6 @@ int main(int argc, char** argv) {
     failures += texelary::test::RunRunTests(argc, argv);
     failures += texelary::test::RunLayoutTests(argc, argv);
     failures += texelary::test::RunTextureBrowserTests(argc, argv);
+    failures += texelary::test::RunEntryActionsTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -2,11 +2,13 @@
 
 #include "archives/ArchiveListing.h"
 #include "base/Utf8.h"
+#include "edit/EditSession.h"
 #include "formats/AnimationChains.h"
 #include "ui/app/AppWindows.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
 #include "ui/app/TMain.h"
+#include "ui/browser/EntryActions.h"
 #include "ui/browser/FieldsEditor.h"
 #include "ui/browser/TextureModel.h"
 #include "ui/browser/ThumbnailLoader.h"
@@ -174,6 +176,9 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     auto* cells = new TextureDelegate(BrowserLayout::kThumbnail, fontMetrics(), m_ui->Textures);
     m_ui->Textures->setItemDelegate(cells);
     m_ui->Textures->setGridSize(cells->Cell());
+    m_entries =
+        std::make_unique<EntryActions>(m_windows, *m_session, *this, *m_ui->Textures, *m_model);
+    connect(m_entries.get(), &EntryActions::Changed, this, &TTextureBrowser::List);
     // The details take two fifths of the width from the start, whatever their text: room for the
     // header's fields beside the palette, and no pane that moves when another texture is shown.
     m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
@@ -301,13 +306,19 @@ void TTextureBrowser::List() {
     const bool below = m_ui->SubFolders->isChecked();
     QString reason;
     std::optional<QStringList> names;
-    if (m_format) {
+    auto edited = m_format ? m_entries->List(folder, *m_format, below) : std::nullopt;
+    if (edited) {
+        names = edited->names;
+    } else if (m_format) {
         names = below ? TextureNamesBelow(folder, *m_format, reason)
                       : TextureNamesIn(folder, *m_format, reason);
     }
-    const QStringList folders = names && !below ? SubFoldersOf(folder, *m_format) : QStringList();
+    const QStringList folders = edited            ? edited->folders
+                                : names && !below ? SubFoldersOf(folder, *m_format)
+                                                  : QStringList();
     m_model->SetTextures(folder, m_format.value_or(SourceFormat::Bmp), folders,
-                         names.value_or(QStringList()));
+                         names.value_or(QStringList()),
+                         edited ? std::move(edited->sources) : EntrySources());
     m_outside = names ? TexturesOutsideMap(folder, *m_format) : QStringList();
     m_ui->Place->setText(QDir::toNativeSeparators(folder));
     m_ui->Place->setToolTip(m_ui->Place->text());
@@ -445,8 +456,7 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
             const QString& frame = names[static_cast<qsizetype>(at)];
             const QImage picture =
                 frame == name ? m_shown
-                              : PictureOf(ReadTexture(RowOf(*m_format),
-                                                      TexturePath(m_model->Folder(), frame)));
+                              : PictureOf(m_loader->Read(TexturePath(m_model->Folder(), frame)));
             if (picture.isNull()) {
                 break;
             }
@@ -460,8 +470,7 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
         while (at && !isFrame(names[static_cast<qsizetype>(*at)]) &&
                m_frames.size() < BrowserLayout::kMostFrames) {
             const QString& frame = names[static_cast<qsizetype>(*at)];
-            const SourceRead read =
-                ReadTexture(RowOf(*m_format), TexturePath(m_model->Folder(), frame));
+            const SourceRead read = m_loader->Read(TexturePath(m_model->Folder(), frame));
             const QImage picture = PictureOf(read);
             if (picture.isNull()) {
                 break;
@@ -586,7 +595,7 @@ SourceRead TTextureBrowser::ReadShown(int row) {
                            ? m_session->Bytes(*target, reason)
                            : std::nullopt;
     if (!bytes) {
-        return ReadTexture(RowOf(*m_format), m_model->PathAt(row));
+        return m_loader->Read(m_model->PathAt(row));
     }
     SourceRead read;
     read.wantLevels = true;
@@ -654,6 +663,7 @@ void TTextureBrowser::FieldsEdited(const std::vector<FieldEdit>& edits) {
 void TTextureBrowser::UndoBtnClick() {
     if (m_session->CanUndo()) {
         m_session->Undo();
+        m_entries->Refresh();
         ShowEdits();
     }
 }
@@ -661,6 +671,7 @@ void TTextureBrowser::UndoBtnClick() {
 void TTextureBrowser::RedoBtnClick() {
     if (m_session->CanRedo()) {
         m_session->Redo();
+        m_entries->Refresh();
         ShowEdits();
     }
 }
@@ -701,11 +712,8 @@ bool TTextureBrowser::Save() {
                 (QStringLiteral("Not saved:\n") + failures.join(QLatin1Char('\n'))).toStdString(),
                 BoxIcon::Exclamation);
     }
+    m_entries->Refresh();
     ShowEdits();
-    // A wad's textures are listed by their names, which the edits may have changed.
-    if (m_format && RowOf(*m_format).wad) {
-        List();
-    }
     return !m_session->Modified();
 }
 

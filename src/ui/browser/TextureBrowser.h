@@ -43,6 +43,8 @@ class TTextureBrowser;
 namespace texelary {
 
 struct AppWindows;
+class EditSession;
+class EntryActions;
 class TextureModel;
 class ThumbnailLoader;
 
@@ -113,6 +115,7 @@ private:
     // The selected textures as the session edits them: all, or none when one cannot be edited.
     // Kept from the selection, so that a wad texture renamed is still the one edited.
     std::vector<EditTarget> m_selected;
+    std::unique_ptr<EntryActions> m_entries; // goes before the session and the model it edits
     std::optional<SourceFormat> m_format;
     QString m_root; // the folder the project's input runs to: the top of what is listed
     QString m_at;   // the sub-folder listed, from the root ('/' between parts); empty for the root

@@ -20,9 +20,10 @@ TextureModel::TextureModel(ThumbnailLoader& loader, QObject* parent)
 }
 
 void TextureModel::SetTextures(const QString& folder, SourceFormat format,
-                               const QStringList& folders, const QStringList& names) {
+                               const QStringList& folders, const QStringList& names,
+                               EntrySources sources) {
     beginResetModel();
-    m_loader.Reset(format);
+    m_loader.Reset(format, std::move(sources));
     m_folder = folder;
     m_folders = folders;
     m_names = names;
@@ -133,8 +134,9 @@ QMimeData* TextureModel::mimeData(const QModelIndexList& indexes) const {
         rows.append(index.row());
     }
     std::sort(rows.begin(), rows.end());
+    std::unique_ptr<QMimeData> dragged = m_dragged ? m_dragged(rows) : nullptr;
     // The view takes the data and deletes it when the drag ends.
-    return UrlsOf(rows).release();
+    return (dragged ? std::move(dragged) : UrlsOf(rows)).release();
 }
 
 Qt::DropActions TextureModel::supportedDragActions() const {

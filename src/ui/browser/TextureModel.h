@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <functional>
 #include <memory>
 
 namespace texelary {
@@ -29,10 +30,10 @@ public:
 
     explicit TextureModel(ThumbnailLoader& loader, QObject* parent = nullptr);
 
-    // Lists the sub-folders `folders` first, then `names`, textures of `format` in `folder`; the
-    // filter is kept.
+    // Lists the sub-folders `folders` first, then `names`, textures of `format` in `folder`, read
+    // from `sources` where they have one (an archive being edited); the filter is kept.
     void SetTextures(const QString& folder, SourceFormat format, const QStringList& folders,
-                     const QStringList& names);
+                     const QStringList& names, EntrySources sources = {});
     // Shows only the textures whose names contain `text`, in any case; folders always show.
     void SetFilter(const QString& text);
 
@@ -46,6 +47,10 @@ public:
 
     // The file URLs of the textures at `rows`, as a drag carries them.
     std::unique_ptr<QMimeData> UrlsOf(const QList<int>& rows) const;
+    // What a drag of the textures at `rows` carries instead of UrlsOf, when it gives anything:
+    // the files of an archive being edited, extracted for the moment.
+    using DraggedFiles = std::function<std::unique_ptr<QMimeData>(const QList<int>& rows)>;
+    void SetDragged(DraggedFiles dragged) { m_dragged = std::move(dragged); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -67,6 +72,7 @@ private:
     QStringList m_shown; // the folders, then the names the filter lets through
     int m_shownFolders = 0;
     QHash<QString, int> m_rowOfPath; // of the names shown
+    DraggedFiles m_dragged;
 };
 
 // The name as a cell of `width` pixels shows it: whole when it fits, else cut at the left, so

@@ -31,6 +31,24 @@ QPixmap Placeholder(int side, bool crossed) {
     return picture;
 }
 
+// Reads the texture at `path` into `out`, from `source` when there is one.
+void ReadFrom(const SourceFormatRow& format, const QString& path, const EntrySource* source,
+              SourceRead& out) {
+    if (source == nullptr) {
+        ReadSourceFile(format, LocalPath(path), out);
+    } else if (source->bytes) {
+        ReadSourceBytes(format, *source->bytes, out);
+    } else if (source->stored) {
+        ReadError error = ReadError::None;
+        const auto bytes = ArchiveAt(source->archive).Read(*source->stored, &error);
+        if (bytes) {
+            ReadSourceBytes(format, *bytes, out);
+        } else {
+            out.reason = error;
+        }
+    }
+}
+
 } // namespace
 
 ThumbnailLoader::ThumbnailLoader(int side, qsizetype cachedBytes, QObject* parent)
@@ -51,11 +69,12 @@ ThumbnailLoader::~ThumbnailLoader() {
     m_pool.waitForDone();
 }
 
-void ThumbnailLoader::Reset(SourceFormat format) {
+void ThumbnailLoader::Reset(SourceFormat format, EntrySources sources) {
     const std::lock_guard lock(m_mutex);
     m_queue.clear();
     m_asked.clear();
     m_format = format;
+    m_sources = std::move(sources);
     ++m_generation;
     m_cache.clear();
     m_sizes.clear();
@@ -91,6 +110,7 @@ void ThumbnailLoader::Work() {
     for (;;) {
         QString path;
         SourceFormat format = SourceFormat::Bmp;
+        std::optional<EntrySource> source;
         unsigned generation = 0;
         {
             const std::lock_guard lock(m_mutex);
@@ -104,8 +124,11 @@ void ThumbnailLoader::Work() {
             m_queue.pop_front();
             format = m_format;
             generation = m_generation;
+            if (const auto found = m_sources.constFind(path); found != m_sources.constEnd()) {
+                source = *found;
+            }
         }
-        Made made = Make(path, format, generation);
+        Made made = Make(path, format, source ? &*source : nullptr, generation);
         bool first = false;
         {
             const std::lock_guard lock(m_mutex);
@@ -118,15 +141,31 @@ void ThumbnailLoader::Work() {
     }
 }
 
+SourceRead ThumbnailLoader::Read(const QString& path) const {
+    SourceRead read;
+    read.wantLevels = true;
+    std::optional<EntrySource> source;
+    SourceFormat format = SourceFormat::Bmp;
+    {
+        const std::lock_guard lock(m_mutex);
+        format = m_format;
+        if (const auto found = m_sources.constFind(path); found != m_sources.constEnd()) {
+            source = *found;
+        }
+    }
+    ReadFrom(RowOf(format), path, source ? &*source : nullptr, read);
+    return read;
+}
+
 ThumbnailLoader::Made ThumbnailLoader::Make(const QString& path, SourceFormat format,
-                                            unsigned generation) const {
+                                            const EntrySource* source, unsigned generation) const {
     Made made;
     made.path = path;
     made.generation = generation;
     // Nothing a file holds may end this thread: a picture that cannot be made is a damaged one.
     try {
         SourceRead read;
-        ReadSourceFile(RowOf(format), LocalPath(path), read);
+        ReadFrom(RowOf(format), path, source, read);
         const QImage picture = PictureOf(read);
         if (!picture.isNull()) {
             made.size = picture.size();

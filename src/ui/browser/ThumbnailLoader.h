@@ -5,8 +5,10 @@
 // run's read step (so what is shown is what will be converted), newest request first, and says
 // when each is ready. Requests that have waited longest are dropped when many more come (the
 // window has scrolled past them), and a thumbnail that has not been asked for in a while leaves
-// the cache: memory does not grow with the number of textures.
+// the cache: memory does not grow with the number of textures. While a wad or pak is being edited,
+// its entries are read as edited: from the bytes an edit made, or from where they lie on disk.
 
+#include "archives/ArchiveListing.h"
 #include "formats/Formats.h"
 
 #include <QCache>
@@ -18,9 +20,13 @@
 #include <QString>
 #include <QThreadPool>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace texelary {
 
@@ -29,6 +35,15 @@ struct Thumbnail {
     QSize size;           // the texture's own width and height
     bool damaged = false; // the read step refused the file: `picture` is the placeholder
 };
+
+// Where the texture at a path is read from while its archive is edited, instead of the path.
+struct EntrySource {
+    // The bytes an edit made; null for an entry still where the archive as opened holds it.
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+    std::string archive; // the archive file (local path) that holds `stored`
+    std::optional<StoredEntry> stored;
+};
+using EntrySources = QHash<QString, EntrySource>;
 
 class ThumbnailLoader final : public QObject {
     Q_OBJECT
@@ -39,8 +54,13 @@ public:
     // Drops what is still asked for and waits for the reads under way.
     ~ThumbnailLoader() override;
 
-    // Forgets every thumbnail and request: the textures of `format` are read from now on.
-    void Reset(SourceFormat format);
+    // Forgets every thumbnail and request: the textures of `format` are read from now on, those
+    // at the paths of `sources` from there.
+    void Reset(SourceFormat format, EntrySources sources = {});
+
+    // The texture at `path` read whole, with its levels, as its thumbnail is: the run's read step,
+    // through its source when it has one.
+    SourceRead Read(const QString& path) const;
 
     // The thumbnail of the texture at `path` when it is in the cache; otherwise it is asked for
     // (Ready follows) and the answer is null.
@@ -70,7 +90,8 @@ private:
 
     void Ask(const QString& path);
     void Work();
-    Made Make(const QString& path, SourceFormat format, unsigned generation) const;
+    Made Make(const QString& path, SourceFormat format, const EntrySource* source,
+              unsigned generation) const;
     // Takes every thumbnail made since the last call, on the window's thread.
     Q_INVOKABLE void TakeMade();
     void Take(const Made& made);
@@ -91,6 +112,7 @@ private:
     std::deque<Made> m_made;
     QSet<QString> m_asked; // queued or being read
     SourceFormat m_format = SourceFormat::Bmp;
+    EntrySources m_sources;
     unsigned m_generation = 0; // counts the Resets: what was read before one is not taken
     int m_workers = 0;
 };
