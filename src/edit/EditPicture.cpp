@@ -1,3 +1,4 @@
+#include "archives/ArchiveInput.h"
 #include "archives/ArchiveOutput.h"
 #include "base/FileIo.h"
 #include "base/NativePath.h"
@@ -10,6 +11,11 @@
 #include <system_error>
 
 namespace texelary {
+
+std::string ExtractedName(const EditSession& session, std::size_t document, std::size_t entry) {
+    const std::string& name = session.Entries(document).at(entry).name;
+    return session.Kind(document) == DocumentKind::Wad ? FileNameOfLump(name) : name;
+}
 
 bool Extract(const EditSession& session, std::size_t document, std::span<const std::size_t> entries,
              const std::string& folder, std::string& reason) {
@@ -24,7 +30,8 @@ bool Extract(const EditSession& session, std::size_t document, std::span<const s
             return false;
         }
         // Names passed CheckEntryName when read or given, so each stays under `folder`.
-        const std::filesystem::path path = NativePath(folder) / NativePath(held[entry].name);
+        const std::filesystem::path path =
+            NativePath(folder) / NativePath(ExtractedName(session, document, entry));
         std::error_code error;
         std::filesystem::create_directories(path.parent_path(), error);
         WriteError written = WriteError::None;

@@ -136,8 +136,12 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-// Writes `entries` of an archive document as files under `folder`, by their names ('/' making
-// folders); false, with the reason of the first that failed.
+// Writes `entries` of an archive document as files under `folder`, each at its ExtractedName;
+// false, with the reason of the first that failed.
+// Where Extract writes an entry, from the folder: its name ('/' making folders), a wad liquid's
+// '*', which Windows takes in no file name, written '#' as the engines' tools write it.
+std::string ExtractedName(const EditSession& session, std::size_t document, std::size_t entry);
+
 bool Extract(const EditSession& session, std::size_t document, std::span<const std::size_t> entries,
              const std::string& folder, std::string& reason);
 

@@ -10,16 +10,17 @@
 #include "ui/browser/TextureModel.h"
 
 #include <QAction>
-#include <QPushButton>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 #include <string>
@@ -134,6 +135,7 @@ private slots:
     void DroppedPictureIsAddedConverted();
     void UndoRestoresTheGridAndRedoRepeats();
     void CopiesToAnotherWad();
+    void DragOutCarriesFilesAndTheListTakesTheTextures();
 };
 
 void EntryActionsTest::SavedWadIsTheOneEdited_data() {
@@ -246,6 +248,23 @@ void EntryActionsTest::CopiesToAnotherWad() {
     WriteMipWad(session.PathOf("built.wad"), {"sky", "*lava"});
     QCOMPARE(Contents(session.PathOf("other.wad")), Contents(session.PathOf("built.wad")));
     QCOMPARE(Listed(session), (QStringList{"brick", "*lava"}));
+}
+
+// A file manager gets the textures as files; the image list gets them as the wad's own.
+void EntryActionsTest::DragOutCarriesFilesAndTheListTakesTheTextures() {
+    Session session;
+    OpenOnWad(session);
+    Select(session, "*lava");
+    const QListView& grid = Grid(session);
+    const std::unique_ptr<QMimeData> dragged(
+        grid.model()->mimeData(grid.selectionModel()->selectedIndexes()));
+    QCOMPARE(dragged->urls().size(), 1);
+    const QString file = dragged->urls().front().toLocalFile();
+    QCOMPARE(QFileInfo(file).fileName(), QStringLiteral("#lava"));
+    QVERIFY(Contents(file).startsWith("*lava"));
+    session.Windows().Main->AddDroppedFiles(*dragged);
+    QCOMPARE(session.Boxes.Texts(), QStringList());
+    QCOMPARE(session.Entries(), QStringList{"*lava"});
 }
 
 int RunEntryActionsTests(int argc, char** argv) {

@@ -117,7 +117,17 @@ DroppedFiles ListDroppedFiles(const QMimeData& dropped, const ProjectModel& proj
                               const QString& inputFolder) {
     DropRules rules(project, inputFolder);
     DroppedFiles outcome;
-    const QList<QUrl> urls = dropped.urls();
+    QList<QUrl> urls;
+    if (dropped.hasFormat(QLatin1String(kArchivePathsFormat))) {
+        for (const QByteArray& line :
+             dropped.data(QLatin1String(kArchivePathsFormat)).split('\n')) {
+            if (!line.isEmpty()) {
+                urls.append(QUrl::fromEncoded(line));
+            }
+        }
+    } else {
+        urls = dropped.urls();
+    }
     for (const QUrl& url : urls) {
         const QFileInfo file(url.toLocalFile());
         const QString why = rules.WhyNotAdded(url);
@@ -129,6 +139,14 @@ DroppedFiles ListDroppedFiles(const QMimeData& dropped, const ProjectModel& proj
         }
     }
     return outcome;
+}
+
+QByteArray EncodeArchivePaths(const QList<QUrl>& urls) {
+    QByteArray lines;
+    for (const QUrl& url : urls) {
+        lines += url.toEncoded() + '\n';
+    }
+    return lines;
 }
 
 void AcceptFileDrag(QDropEvent& drag) {

@@ -3,6 +3,7 @@
 #include "archives/ArchiveListing.h"
 #include "edit/EditSession.h"
 #include "ui/app/AppWindows.h"
+#include "ui/app/DroppedFiles.h"
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
 #include "ui/browser/TextureModel.h"
@@ -433,10 +434,12 @@ std::unique_ptr<QMimeData> EntryActions::Dragged(const QList<int>& rows) {
     QList<QUrl> urls;
     for (const std::size_t entry : entries) {
         urls.append(QUrl::fromLocalFile(
-            m_dragged->filePath(FromLocalPath(m_session.Entries(*m_document)[entry].name))));
+            m_dragged->filePath(FromLocalPath(ExtractedName(m_session, *m_document, entry)))));
     }
     auto dragged = std::make_unique<QMimeData>();
     dragged->setUrls(urls);
+    dragged->setData(QLatin1String(kArchivePathsFormat),
+                     EncodeArchivePaths(m_model.UrlsOf(rows)->urls()));
     return dragged;
 }
 

@@ -178,7 +178,10 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     m_ui->Textures->setGridSize(cells->Cell());
     m_entries =
         std::make_unique<EntryActions>(m_windows, *m_session, *this, *m_ui->Textures, *m_model);
-    connect(m_entries.get(), &EntryActions::Changed, this, &TTextureBrowser::List);
+    connect(m_entries.get(), &EntryActions::Changed, this, [this] {
+        List();
+        ShowEdits();
+    });
     // The details take two fifths of the width from the start, whatever their text: room for the
     // header's fields beside the palette, and no pane that moves when another texture is shown.
     m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
