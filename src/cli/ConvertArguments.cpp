@@ -396,6 +396,16 @@ std::optional<std::string> CheckEntryArguments(const ConvertArguments& a) {
     return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
 }
 
+std::optional<std::string> CheckInfoArguments(const ConvertArguments& a) {
+    if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
+        a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
+        !a.paletteFile.empty() || a.mips.value_or(MipFilter::Point) != MipFilter::Point ||
+        a.longPakEntries || !a.texturesOf.empty()) {
+        return "--info takes only files (and --json)";
+    }
+    return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+}
+
 } // namespace
 
 std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
@@ -413,13 +423,7 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
         return "--json goes with --info";
     }
     if (a.info) {
-        if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
-            a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
-            !a.paletteFile.empty() || a.mips.value_or(MipFilter::Point) != MipFilter::Point ||
-            a.longPakEntries || !a.texturesOf.empty()) {
-            return "--info takes only files (and --json)";
-        }
-        return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
+        return CheckInfoArguments(a);
     }
     if (!a.from && !a.to) {
         if (a.operands.size() != 1) {
