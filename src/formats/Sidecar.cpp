@@ -14,11 +14,6 @@ namespace texelary {
 
 namespace {
 
-struct NamedBit {
-    std::string_view name;
-    std::uint32_t bit;
-};
-
 // The surface flags and contents of the game whose map compilers read these files.
 constexpr std::array kSurfaceFlags{
     NamedBit{"light", 0x1},    NamedBit{"slick", 0x2},    NamedBit{"sky", 0x4},
@@ -235,6 +230,14 @@ nlohmann::ordered_json FormatFieldsJson(const M32Fields& fields) {
 
 nlohmann::ordered_json FormatFieldsJson(const SwlFields& fields) {
     return FieldsJson(fields);
+}
+
+std::span<const NamedBit> SurfaceFlagNames() {
+    return kSurfaceFlags;
+}
+
+std::span<const NamedBit> ContentsNames() {
+    return kContents;
 }
 
 std::optional<std::uint32_t> SurfaceFlagNamed(std::string_view name) {

@@ -52,6 +52,18 @@ std::optional<HeaderFields> ParseSidecar(std::span<const std::uint8_t> bytes, st
 std::optional<std::uint32_t> SurfaceFlagNamed(std::string_view name);
 std::optional<std::uint32_t> ContentsNamed(std::string_view name);
 
+// A surface flag or contents bit by the name the games' tools give it, without its prefix
+// ("light" is SURF_LIGHT).
+struct NamedBit {
+    std::string_view name;
+    std::uint32_t bit;
+};
+
+// Every surface flag and contents bit the game names, in the order of their bits: what an editor
+// offers to set.
+std::span<const NamedBit> SurfaceFlagNames();
+std::span<const NamedBit> ContentsNames();
+
 // A format's own fields as the sidecar writes them, every one: for --info --json too.
 nlohmann::ordered_json FormatFieldsJson(const M32Fields& fields);
 nlohmann::ordered_json FormatFieldsJson(const SwlFields& fields);

@@ -24,21 +24,6 @@ constexpr int kBitColumns = 2; // check boxes side by side under a raw number, i
 constexpr int kFloatDigits = 32;
 } // namespace FieldsLayout
 
-// The bits the games' tools name, by those names; Sidecar.cpp's tables give their values, so a
-// name here that the game does not have shows no box.
-constexpr std::array<std::string_view, 10> kFlagNames{
-    "SURF_LIGHT",   "SURF_SLICK",   "SURF_SKY",    "SURF_WARP", "SURF_TRANS33",
-    "SURF_TRANS66", "SURF_FLOWING", "SURF_NODRAW", "SURF_HINT", "SURF_SKIP",
-};
-constexpr std::array<std::string_view, 22> kContentsNames{
-    "CONTENTS_SOLID",       "CONTENTS_WINDOW",      "CONTENTS_AUX",         "CONTENTS_LAVA",
-    "CONTENTS_SLIME",       "CONTENTS_WATER",       "CONTENTS_MIST",        "CONTENTS_AREAPORTAL",
-    "CONTENTS_PLAYERCLIP",  "CONTENTS_MONSTERCLIP", "CONTENTS_CURRENT_0",   "CONTENTS_CURRENT_90",
-    "CONTENTS_CURRENT_180", "CONTENTS_CURRENT_270", "CONTENTS_CURRENT_UP",  "CONTENTS_CURRENT_DOWN",
-    "CONTENTS_ORIGIN",      "CONTENTS_MONSTER",     "CONTENTS_DEADMONSTER", "CONTENTS_DETAIL",
-    "CONTENTS_TRANSLUCENT", "CONTENTS_LADDER",
-};
-
 // A format's own field as its line shows it and as FieldEdits reads it back; false for a field
 // that cannot be set (the .m32's reserved words).
 template <class Value> bool FieldText(const Value& value, QString& text) {
@@ -114,17 +99,16 @@ void FieldsEditor::AddBits(const std::string& key, const QString& label) {
     grid->setContentsMargins(0, 0, 0, 0);
     const bool flags = key == "flags";
     int at = 0;
-    for (const std::string_view name : flags ? std::span<const std::string_view>(kFlagNames)
-                                             : std::span<const std::string_view>(kContentsNames)) {
-        const auto bit = flags ? SurfaceFlagNamed(name) : ContentsNamed(name);
-        if (!bit) {
-            continue;
-        }
-        auto* box = new QCheckBox(QString::fromLatin1(name.data(), std::ssize(name)), boxes);
+    for (const NamedBit& named : flags ? SurfaceFlagNames() : ContentsNames()) {
+        // Shown and set as the games' tools write them: SURF_LIGHT, CONTENTS_WATER.
+        const QString name =
+            (flags ? QStringLiteral("SURF_") : QStringLiteral("CONTENTS_")) +
+            QString::fromLatin1(named.name.data(), std::ssize(named.name)).toUpper();
+        auto* box = new QCheckBox(name, boxes);
         box->setObjectName(box->text());
         grid->addWidget(box, at / FieldsLayout::kBitColumns, at % FieldsLayout::kBitColumns);
         ++at;
-        m_bits.push_back({key, std::string(name), *bit, box});
+        m_bits.push_back({key, name.toStdString(), named.bit, box});
         connect(box, &QCheckBox::clicked, this, &FieldsEditor::BitClick);
     }
     m_form->addRow(QString(), boxes);
