@@ -38,14 +38,14 @@ struct ConvertArguments {
     std::string texturesOf;  // --textures-of: a map whose named textures are the files
     bool info = false;
     bool json = false;
-    std::optional<std::string> set;    // --set's edits, as given
-    std::optional<std::string> rename; // --rename's OLD=NEW pairs, as given
-    bool remove = false;               // --delete
-    std::optional<std::string> add;    // --add's archive, and folder of it
+    std::optional<std::string> set;     // --set's edits, as given
+    std::optional<std::string> rename;  // --rename's OLD=NEW pairs, as given
+    bool remove = false;                // --delete
+    std::optional<std::string> add;     // --add's archive, and folder of it
     std::optional<std::string> extract; // --extract's folder
-    bool help = false;                 // the reading stopped at --help
-    bool version = false;              // the reading stopped at --version
-    std::vector<std::string> operands; // the files, folders or project file, in order
+    bool help = false;                  // the reading stopped at --help
+    bool version = false;               // the reading stopped at --version
+    std::vector<std::string> operands;  // the files, folders or project file, in order
 };
 
 // Reads the arguments after the program's name, left to right, into `arguments`. Stops at the
