@@ -658,29 +658,95 @@ def write_png(path, side=16):
                      chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
-def scenario_wad_edit(program, directory):
-    """The texture browser on a WAD2: F2 renames the selected texture, Delete deletes the next one,
-    Insert adds a PNG through the picture chooser (typed path, Return), Ctrl+Z takes the addition
-    back and Ctrl+Shift+Z makes it again; Ctrl+S writes the wad, read back here. The browser's
-    picture after the edits is kept as texture-browser-wad.png."""
-    wad = directory / "gfx.wad"
+BROWSER = "Textures - Texelary"
+FIRST_CELL = (11 + 52, 11 + 26 + 6 + 26 + 6 + 36)  # in the browser, below the filter and folder rows
+
+
+def open_browser(program):
+    """Ctrl+B in the program's main window: its texture browser, once it is on screen."""
     key("ctrl+b")
-    browser = wait_for("the texture browser",
-                       lambda: next(iter(windows_titled("Textures - Texelary")), 0))
-    click_in(browser, 11 + 52, 11 + 26 + 6 + 26 + 6 + 36)  # the first texture: brick
-    time.sleep(QUIET)
-    program.screenshot("wad-opened")
-    key("F2")
-    rename = wait_for("the rename dialog", lambda: next(iter(windows_titled("Rename")), 0))
-    check_on_top_and_focused(program, rename, "the rename dialog")
-    key("ctrl+a")
-    type_text("stone")
-    program.screenshot("renaming")
-    key("Return")
-    wait_for("the rename dialog to close", lambda: not windows_titled("Rename"))
-    key("Right", "Delete")  # floor, beside it
-    time.sleep(QUIET)
-    program.screenshot("deleted")
+    return wait_for("the texture browser",
+                    lambda: next((w for w in windows_titled(BROWSER) if program.pid_of(w)), 0))
+
+
+def screen_pixels(left, top, width, height):
+    """The RGB bytes of that part of the screen."""
+    return subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{left}+{top}",
+                           "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+
+
+def drag(start, end, steps=12):
+    """Drags with the left button from `start` to `end` on the screen, in small steps with pauses
+    between them: Qt starts a drag only once the pointer has gone some pixels with the button
+    down, and the XDND messages between the two programs need time to go back and forth."""
+    (x0, y0), (x1, y1) = start, end
+    run("xdotool", "mousemove", "--sync", str(x0), str(y0), "mousedown", "1")
+    try:
+        for step in range(1, 6):
+            run("xdotool", "mousemove", str(x0 + 3 * step), str(y0 + 2 * step))
+            time.sleep(0.1)
+        x0, y0 = x0 + 15, y0 + 10
+        for step in range(1, steps + 1):
+            run("xdotool", "mousemove", str(x0 + (x1 - x0) * step // steps),
+                str(y0 + (y1 - y0) * step // steps))
+            time.sleep(0.08)
+        for wiggle in (1, -1, 1, 0):
+            run("xdotool", "mousemove", str(x1 + 2 * wiggle), str(y1 + wiggle))
+            time.sleep(0.15)
+    finally:
+        run("xdotool", "mouseup", "1")
+
+
+def open_picture_source(program, directory):
+    """A second instance of the program, with settings of its own, whose project's PNG textures
+    are those in `directory`/pictures, its texture browser open beside `program`'s, on top."""
+    write_project(directory / "pictures.mm", directory / "pictures", [], source=3)
+    source = Program(program.command[0], directory, program.shots, f"{program.name}-source",
+                     ["pictures.mm"])
+    try:
+        browser = open_browser(source)
+        check_on_top_and_focused(source, browser, "the second program's texture browser")
+        time.sleep(QUIET)  # the thumbnails are made in the background
+    except Failure:
+        source.quit()
+        raise
+    return source, browser
+
+
+def add_by_drag(program, browser, directory):
+    """new.png dragged from a second instance's texture browser onto the browser's grid, below its
+    textures: its cell there is dragged across to an empty place of this grid. Returns the second
+    instance, which gives the dragged data and so stays until the end."""
+    source, source_browser = open_picture_source(program, directory)
+    try:
+        # This browser at the left, the other one over its right half, both above the second
+        # program's main window: the drop lands on whichever window is on top under the pointer.
+        run("xdotool", "windowmove", "--sync", str(browser), "0", "0")
+        run("xdotool", "windowmove", "--sync", str(source_browser), "480", "100")
+        run("xdotool", "windowactivate", "--sync", str(browser))
+        run("xdotool", "windowactivate", "--sync", str(source_browser))
+        check_on_top_and_focused(source, source_browser, "the second program's texture browser")
+        program.screenshot("beside")
+        left, top, _, _ = client_geometry(source_browser)
+        target_left, target_top, _, _ = client_geometry(browser)
+        # The grid's third cell, empty before the drop: stone and lava are the first two.
+        third = (target_left + FIRST_CELL[0] + 2 * 104 - 40, target_top + FIRST_CELL[1] - 40, 80, 80)
+        empty = screen_pixels(*third)
+        drag((left + FIRST_CELL[0], top + FIRST_CELL[1]), (target_left + 330, target_top + 330))
+        wait_for("the dropped picture in the grid's third cell", lambda: screen_pixels(*third) != empty, 5)
+        time.sleep(QUIET)
+        program.screenshot("dropped")
+        check(not program.boxes(), "the drop showed a box")
+        run("xdotool", "windowactivate", "--sync", str(browser))
+        check_on_top_and_focused(program, browser, "the texture browser after the drop")
+    except (Failure, subprocess.CalledProcessError):
+        source.quit()
+        raise
+    return source
+
+
+def add_by_chooser(program, directory):
+    """Insert, then new.png's path typed into the picture chooser and Return."""
     key("Insert")
     chooser = wait_for("the picture chooser", lambda: next(iter(windows_titled("Add pictures")), 0))
     check_on_top_and_focused(program, chooser, "the picture chooser")
@@ -688,6 +754,10 @@ def scenario_wad_edit(program, directory):
     key("Return")
     wait_for("the picture chooser to close", lambda: not windows_titled("Add pictures"))
     time.sleep(QUIET)
+
+
+def undo_redo_save(program, browser, wad):
+    """Ctrl+Z, Ctrl+Shift+Z, then Ctrl+S, which writes the wad."""
     program.screenshot("added")
     key("ctrl+z")
     time.sleep(QUIET)
@@ -701,6 +771,43 @@ def scenario_wad_edit(program, directory):
     wait_for("the wad to be saved", lambda: wad.stat().st_mtime_ns != before, 5)
     time.sleep(QUIET)
     run("import", "-window", str(browser), str(program.shots / "texture-browser-wad.png"))
+
+
+def scenario_wad_edit(program, directory):
+    """The texture browser on a WAD2: F2 renames the selected texture, Delete deletes the next one,
+    a PNG dragged from a second instance's browser onto the grid is added after the others,
+    Ctrl+Z takes the addition back and Ctrl+Shift+Z makes it again; Ctrl+S writes the wad, read
+    back here. The browser's picture after the edits is kept as texture-browser-wad.png."""
+    wad = directory / "gfx.wad"
+    browser = open_browser(program)
+    click_in(browser, *FIRST_CELL)  # the first texture: brick
+    time.sleep(QUIET)
+    program.screenshot("wad-opened")
+    key("F2")
+    rename = wait_for("the rename dialog", lambda: next(iter(windows_titled("Rename")), 0))
+    check_on_top_and_focused(program, rename, "the rename dialog")
+    key("ctrl+a")
+    type_text("stone")
+    program.screenshot("renaming")
+    key("Return")
+    wait_for("the rename dialog to close", lambda: not windows_titled("Rename"))
+    key("Right", "Delete")  # floor, beside it
+    time.sleep(QUIET)
+    program.screenshot("deleted")
+    source = None
+    if os.environ.get("TEXELARY_LAUNCHER"):
+        # A second Windows program would share the wine prefix's registry, so not settings of its
+        # own, and a drag between two Windows programs is wine's OLE drag and drop, not XDND.
+        print(f"     {program.name}: new.png added through Add..., not dragged: under wine a second "
+              "instance shares the first one's settings and drags do not go through XDND")
+        add_by_chooser(program, directory)
+    else:
+        source = add_by_drag(program, browser, directory)
+    try:
+        undo_redo_save(program, browser, wad)
+    finally:
+        if source:
+            source.quit()
     names = wad2_names(wad)
     check(names == ["stone", "lava", "new"], f"the saved wad holds {names}")
 

@@ -83,6 +83,9 @@ EntryActions::EntryActions(AppWindows& windows, EditSession& session, QWidget& w
     MakeAction(QStringLiteral("&Copy to wad..."), {}, "CopyAction", &EntryActions::CopyClick);
     MakeAction(QStringLiteral("&Move to wad..."), {}, "MoveToAction", &EntryActions::MoveToClick);
     MakeAction(QStringLiteral("&Extract..."), {}, "ExtractAction", &EntryActions::ExtractClick);
+    // QListView turns dragging off when its movement or view mode is set, as the window's layout
+    // does after enabling it: a static grid of icons would otherwise never start a drag.
+    m_grid.setDragEnabled(true);
     m_grid.viewport()->setAcceptDrops(true);
     m_grid.viewport()->installEventFilter(this);
     m_model.SetDragged([this](const QList<int>& rows) { return Dragged(rows); });
