@@ -26,6 +26,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 #include <initializer_list>
 
@@ -185,6 +186,7 @@ private slots:
     void ClosingAsksAboutUnsavedEdits_data();
     void ClosingAsksAboutUnsavedEdits();
     void AWadTextureOffersOnlyItsName();
+    void ChainFramesMovedAreOneEdit();
 };
 
 void TextureBrowserTest::OpensFromTheViewMenu() {
@@ -214,7 +216,7 @@ void TextureBrowserTest::OpensFromTheViewMenu() {
         }
     }
     letters.sort();
-    QCOMPARE(letters, (QStringList{"a", "c", "f", "o", "p", "r", "s", "u", "v", "z"}));
+    QCOMPARE(letters, (QStringList{"a", "c", "d", "f", "m", "o", "p", "r", "s", "u", "v", "z"}));
 }
 
 void TextureBrowserTest::ListsTheTexturesOfTheSourceFormat_data() {
@@ -819,6 +821,48 @@ void TextureBrowserTest::AWadTextureOffersOnlyItsName() {
     QVERIFY(session.Boxes.Shown.empty());
     QVERIFY(session.Windows().TextureBrowser->isWindowModified());
     QCOMPARE(name.text(), QStringLiteral("bricks"));
+}
+
+// A frame moved in the chain's list relinks the headers in one edit: Save changes the animation
+// names and no other byte, and Undo brings back the order the list showed.
+void TextureBrowserTest::ChainFramesMovedAreOneEdit() {
+    Session session;
+    const QStringList names{"a.wal", "b.wal", "c.wal"};
+    const auto nextOf = [](const std::string& links, char frame) {
+        return std::string("e1u1/") + links[(links.find(frame) + 1) % links.size()];
+    };
+    std::vector<QByteArray> expected;
+    for (const QString& name : names) {
+        const char frame = name.front().toLatin1();
+        WriteWalTexture(session, name, 40, nextOf("abc", frame));
+        // The animation name: bytes 56 to 87 of the header, zero after the name.
+        QByteArray bytes = FileBytes(session, name);
+        const std::string next = nextOf("acb", frame);
+        bytes.replace(56, 32, QByteArray(next.c_str()).leftJustified(32, '\0'));
+        expected.push_back(bytes);
+    }
+    Open(session, SourceFormat::Wal);
+    Select(session, {"b.wal"});
+    auto& list = Part<QTreeWidget>(session, "ChainList");
+    const auto shown = [&list] {
+        QStringList rows;
+        for (int row = 0; row < list.topLevelItemCount(); ++row) {
+            rows.append(list.topLevelItem(row)->text(0) + '=' + list.topLevelItem(row)->text(1));
+        }
+        return rows;
+    };
+    const QStringList before{"b.wal=e1u1/b", "c.wal=e1u1/c", "a.wal=e1u1/a"};
+    QCOMPARE(shown(), before);
+    list.setCurrentItem(list.topLevelItem(1));
+    Part<QPushButton>(session, "MoveUpBtn").click();
+    QCOMPARE(shown(), (QStringList{"c.wal=e1u1/c", "b.wal=e1u1/b", "a.wal=e1u1/a"}));
+    Part<QPushButton>(session, "SaveBtn").click();
+    QVERIFY(session.Boxes.Shown.empty());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        QCOMPARE(FileBytes(session, names[static_cast<qsizetype>(i)]), expected[i]);
+    }
+    Part<QPushButton>(session, "UndoBtn").click();
+    QCOMPARE(shown(), before);
 }
 
 int RunTextureBrowserTests(int argc, char** argv) {

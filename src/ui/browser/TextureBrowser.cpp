@@ -8,6 +8,7 @@
 #include "ui/app/LocalPath.h"
 #include "ui/app/MessageBoxes.h"
 #include "ui/app/TMain.h"
+#include "ui/browser/ChainEditor.h"
 #include "ui/browser/EntryActions.h"
 #include "ui/browser/FieldsEditor.h"
 #include "ui/browser/TextureModel.h"
@@ -185,12 +186,19 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     // The details take two fifths of the width from the start, whatever their text: room for the
     // header's fields beside the palette, and no pane that moves when another texture is shown.
     m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
-    // The fields are reached from the texture's own controls, before the buttons of the window.
+    m_ui->ChainEdit->SetSource(*m_session, [this](const QString& name) {
+        return TargetOf(TexturePath(m_model->Folder(), name));
+    });
+    // The chain and the fields are reached from the texture's own controls, before the buttons of
+    // the window.
     QWidget* before = m_ui->PlayBtn;
-    for (QWidget* field : m_ui->FieldsEdit->findChildren<QWidget*>()) {
-        if ((field->focusPolicy() & Qt::TabFocus) != 0) {
-            QWidget::setTabOrder(before, field);
-            before = field;
+    for (const QWidget* editor :
+         {static_cast<QWidget*>(m_ui->ChainEdit), static_cast<QWidget*>(m_ui->FieldsEdit)}) {
+        for (QWidget* field : editor->findChildren<QWidget*>()) {
+            if ((field->focusPolicy() & Qt::TabFocus) != 0) {
+                QWidget::setTabOrder(before, field);
+                before = field;
+            }
         }
     }
     QWidget::setTabOrder(before, m_ui->AddBtn);
@@ -219,6 +227,7 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     connect(m_ui->CloseBtn, &QPushButton::clicked, this, &QWidget::close);
     connect(m_timer, &QTimer::timeout, this, &TTextureBrowser::FrameTimerTimer);
     connect(m_ui->FieldsEdit, &FieldsEditor::Edited, this, &TTextureBrowser::FieldsEdited);
+    connect(m_ui->ChainEdit, &ChainEditor::Ordered, this, &TTextureBrowser::ChainOrdered);
     connect(m_ui->UndoBtn, &QPushButton::clicked, this, &TTextureBrowser::UndoBtnClick);
     connect(m_ui->RedoBtn, &QPushButton::clicked, this, &TTextureBrowser::RedoBtnClick);
     connect(m_ui->SaveBtn, &QPushButton::clicked, this, &TTextureBrowser::SaveBtnClick);
@@ -394,6 +403,7 @@ void TTextureBrowser::ShowNothing() {
     m_ui->PaletteGrid->clear();
     m_ui->Fields->clear();
     m_ui->Frame->clear();
+    m_ui->ChainEdit->Clear();
     m_ui->PlayBtn->setEnabled(false);
     m_ui->AddBtn->setEnabled(m_ui->Textures->selectionModel()->hasSelection());
     // A list made afresh forgets its selection without a word.
@@ -437,6 +447,7 @@ void TTextureBrowser::ShowTexture(int row) {
     }
     m_ui->Fields->setText(Describe(name, *m_format, m_levelImages, read.fields));
     FindFrames(name, read.fields);
+    m_ui->ChainEdit->Show(*m_format, m_model->AllNames(), name);
     ZoomChange();
 }
 
@@ -564,10 +575,10 @@ std::vector<int> TTextureBrowser::SelectedRows() const {
     return rows;
 }
 
-// The texture at `row` as the session edits it: a file of its own, or an entry of the pak or wad
-// the listed folder runs through; none for one that cannot be edited.
-std::optional<EditTarget> TTextureBrowser::TargetOf(int row) {
-    const std::string path = LocalPath(m_model->PathAt(row));
+// The texture at `listed` (a path the grid lists) as the session edits it: a file of its own, or
+// an entry of the pak or wad the listed folder runs through; none for one that cannot be edited.
+std::optional<EditTarget> TTextureBrowser::TargetOf(const QString& listed) {
+    const std::string path = LocalPath(listed);
     std::string reason;
     const auto place = ArchiveFolderOf(path);
     if (!place) {
@@ -592,7 +603,7 @@ std::optional<EditTarget> TTextureBrowser::TargetOf(int row) {
 
 // The texture at `row` as edited, when it is; else as the file holds it.
 SourceRead TTextureBrowser::ReadShown(int row) {
-    const auto target = TargetOf(row);
+    const auto target = TargetOf(m_model->PathAt(row));
     std::string reason;
     const auto bytes = target && m_session->Modified(target->document)
                            ? m_session->Bytes(*target, reason)
@@ -609,7 +620,7 @@ SourceRead TTextureBrowser::ReadShown(int row) {
 void TTextureBrowser::SelectTargets() {
     m_selected.clear();
     for (const int row : m_format ? SelectedRows() : std::vector<int>()) {
-        const auto target = TargetOf(row);
+        const auto target = TargetOf(m_model->PathAt(row));
         if (!target) {
             m_selected.clear();
             break;
@@ -658,6 +669,15 @@ void TTextureBrowser::FieldsEdited(const std::vector<FieldEdit>& edits) {
     std::string reason;
     if (!m_selected.empty() && !m_session->SetFields(m_selected, edits, reason)) {
         ShowBox(*m_windows.Boxes, "The fields were not set.", BoxIcon::Exclamation,
+                WindowButtons::Ok, reason);
+    }
+    ShowEdits();
+}
+
+void TTextureBrowser::ChainOrdered(const std::vector<EditTarget>& chain) {
+    std::string reason;
+    if (!m_session->SetChain(chain, reason)) {
+        ShowBox(*m_windows.Boxes, "The frames were not put in that order.", BoxIcon::Exclamation,
                 WindowButtons::Ok, reason);
     }
     ShowEdits();

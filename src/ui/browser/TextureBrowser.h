@@ -15,9 +15,10 @@
 // file that cannot be read gets a placeholder and its reason, never a box.
 //
 // The header fields of the selected textures can be edited (FieldsEditor), in folders, paks and
-// wads alike. The edits are held by the browser's one EditSession until Save, and can be undone
-// and redone until then; the title's star says there are some. Closing the browser or the
-// program, or another input folder, asks first whether to save them.
+// wads alike, and the frames of the animation chain a texture's header links it into put in
+// another order (ChainEditor). The edits are held by the browser's one EditSession until Save,
+// and can be undone and redone until then; the title's star says there are some. Closing the
+// browser or the program, or another input folder, asks first whether to save them.
 
 #include "edit/EditSession.h"
 #include "formats/Formats.h"
@@ -78,6 +79,7 @@ private slots:
     void AddBtnClick();
     void FrameTimerTimer();
     void FieldsEdited(const std::vector<texelary::FieldEdit>& edits);
+    void ChainOrdered(const std::vector<texelary::EditTarget>& chain);
     void UndoBtnClick();
     void RedoBtnClick();
     void SaveBtnClick();
@@ -98,7 +100,7 @@ private:
     void ShowFrameNumber();
     void ShowPicture(const QImage& picture);
     void Stop();
-    std::optional<EditTarget> TargetOf(int row);
+    std::optional<EditTarget> TargetOf(const QString& listed);
     std::vector<int> SelectedRows() const;
     SourceRead ReadShown(int row);
     void SelectTargets();
