@@ -856,6 +856,12 @@ void TextureBrowserTest::ChainFramesMovedAreOneEdit() {
     list.setCurrentItem(list.topLevelItem(1));
     Part<QPushButton>(session, "MoveUpBtn").click();
     QCOMPARE(shown(), (QStringList{"c.wal=e1u1/c", "b.wal=e1u1/b", "a.wal=e1u1/a"}));
+    // Played in the new order before it is saved.
+    QPushButton& play = Part<QPushButton>(session, "PlayBtn");
+    QTest::mouseClick(&play, Qt::LeftButton);
+    QTRY_COMPARE(LabelText(session, "Frame"),
+                 QStringLiteral("a.wal: frame 2 of 3 of its animation"));
+    QTest::mouseClick(&play, Qt::LeftButton);
     Part<QPushButton>(session, "SaveBtn").click();
     QVERIFY(session.Boxes.Shown.empty());
     for (std::size_t i = 0; i < expected.size(); ++i) {

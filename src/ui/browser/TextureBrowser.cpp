@@ -419,7 +419,7 @@ void TTextureBrowser::ShowTexture(int row) {
         return;
     }
     const QString name = m_model->NameAt(row);
-    const SourceRead read = ReadShown(row);
+    const SourceRead read = ReadEdited(m_model->PathAt(row));
     m_shown = PictureOf(read);
     if (m_shown.isNull()) {
         const ReadError reason = read.reason == ReadError::None ? ReadError::NoPixels : read.reason;
@@ -470,7 +470,7 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
             const QString& frame = names[static_cast<qsizetype>(at)];
             const QImage picture =
                 frame == name ? m_shown
-                              : PictureOf(m_loader->Read(TexturePath(m_model->Folder(), frame)));
+                              : PictureOf(ReadEdited(TexturePath(m_model->Folder(), frame)));
             if (picture.isNull()) {
                 break;
             }
@@ -484,7 +484,7 @@ void TTextureBrowser::FindFrames(const QString& name, const std::optional<Header
         while (at && !isFrame(names[static_cast<qsizetype>(*at)]) &&
                m_frames.size() < BrowserLayout::kMostFrames) {
             const QString& frame = names[static_cast<qsizetype>(*at)];
-            const SourceRead read = m_loader->Read(TexturePath(m_model->Folder(), frame));
+            const SourceRead read = ReadEdited(TexturePath(m_model->Folder(), frame));
             const QImage picture = PictureOf(read);
             if (picture.isNull()) {
                 break;
@@ -602,14 +602,14 @@ std::optional<EditTarget> TTextureBrowser::TargetOf(const QString& listed) {
 }
 
 // The texture at `row` as edited, when it is; else as the file holds it.
-SourceRead TTextureBrowser::ReadShown(int row) {
-    const auto target = TargetOf(m_model->PathAt(row));
+SourceRead TTextureBrowser::ReadEdited(const QString& path) {
+    const auto target = TargetOf(path);
     std::string reason;
     const auto bytes = target && m_session->Modified(target->document)
                            ? m_session->Bytes(*target, reason)
                            : std::nullopt;
     if (!bytes) {
-        return m_loader->Read(m_model->PathAt(row));
+        return m_loader->Read(path);
     }
     SourceRead read;
     read.wantLevels = true;

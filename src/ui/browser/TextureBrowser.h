@@ -102,7 +102,8 @@ private:
     void Stop();
     std::optional<EditTarget> TargetOf(const QString& listed);
     std::vector<int> SelectedRows() const;
-    SourceRead ReadShown(int row);
+    // The texture at `path` as edited: from the session's bytes once edited, else from its file.
+    SourceRead ReadEdited(const QString& path);
     void SelectTargets();
     void ShowFields();
     void ShowEdits();
