@@ -47,7 +47,19 @@ def prefix(program, source, scratch):
     shim = scratch / "shim"
     shim.mkdir()
     folder = str(Path(program).resolve().parent)
-    (shim / "bwrap").write_text(f'#!/bin/sh\nexec {shutil.which("bwrap")} --ro-bind "{folder}" "{folder}" "$@"\n')
+    # The folder is bound after what the sandbox mounts on /tmp, should it lie under /tmp.
+    (shim / "bwrap").write_text(f'''#!/usr/bin/python3
+import os, sys
+args = sys.argv[1:]
+bind = ["--ro-bind", {folder!r}, {folder!r}]
+at = 0
+for i, arg in enumerate(args):
+    if arg == "--tmpfs" and args[i + 1:i + 2] == ["/tmp"]:
+        at = i + 2
+    elif arg in ("--bind", "--ro-bind") and args[i + 2:i + 3] == ["/tmp"]:
+        at = i + 3
+os.execv({shutil.which("bwrap")!r}, ["bwrap"] + args[:at] + bind + args[at:])
+''')
     (shim / "bwrap").chmod(0o755)
     os.environ.update(XDG_DATA_DIRS=f"{share}:/usr/share", XDG_CACHE_HOME=str(scratch / "cache"),
                       PATH=f"{shim}:{folder}:{os.environ['PATH']}")
