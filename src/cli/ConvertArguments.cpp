@@ -396,6 +396,23 @@ std::optional<std::string> CheckEntryArguments(const ConvertArguments& a) {
     return a.operands.empty() ? std::optional<std::string>("no files given") : std::nullopt;
 }
 
+// Whether --output suits --to: a wad or map for the wad formats, a pak for --pak-entries.
+std::optional<std::string> CheckOutputArguments(const ConvertArguments& a) {
+    const bool wadOutput = EndsWithIgnoringCase(a.outputDir, ".wad");
+    const bool mapOutput = EndsWithIgnoringCase(a.outputDir, ".bsp");
+    if (RowOf(*a.to).wad && !wadOutput && !mapOutput) {
+        return std::string("--to ") + RowOf(*a.to).option + " needs --output FILE.wad or MAP.bsp";
+    }
+    if (!RowOf(*a.to).wad && (wadOutput || mapOutput)) {
+        return wadOutput ? "--output FILE.wad goes with --to wad2 or wad3"
+                         : "--output MAP.bsp goes with --to wad2 or wad3";
+    }
+    if (a.longPakEntries && !ArchiveTargetOf(a.outputDir, *a.to)) {
+        return "--pak-entries goes with --output FILE.pak";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> CheckInfoArguments(const ConvertArguments& a) {
     if (a.from || a.to || a.keepHeader || a.sidecar || a.stopOnError || a.jobsGiven ||
         a.recursive || a.dither || a.transparentIndex || a.allLevels || a.fullbright ||
@@ -441,17 +458,8 @@ std::optional<std::string> CheckArguments(const ConvertArguments& arguments) {
     if (a.fullbright && a.to != TargetFormat::Wad2) {
         return "--fullbright goes with --to wad2";
     }
-    const bool wadOutput = EndsWithIgnoringCase(a.outputDir, ".wad");
-    const bool mapOutput = EndsWithIgnoringCase(a.outputDir, ".bsp");
-    if (RowOf(*a.to).wad && !wadOutput && !mapOutput) {
-        return std::string("--to ") + RowOf(*a.to).option + " needs --output FILE.wad or MAP.bsp";
-    }
-    if (!RowOf(*a.to).wad && (wadOutput || mapOutput)) {
-        return wadOutput ? "--output FILE.wad goes with --to wad2 or wad3"
-                         : "--output MAP.bsp goes with --to wad2 or wad3";
-    }
-    if (a.longPakEntries && !ArchiveTargetOf(a.outputDir, *a.to)) {
-        return "--pak-entries goes with --output FILE.pak";
+    if (auto refused = CheckOutputArguments(a)) {
+        return refused;
     }
     if (a.recursive && (!a.inputGiven || !a.outputGiven)) {
         return "--recursive needs --input and --output";
