@@ -1,10 +1,10 @@
 #include "cli/EntriesCommand.h"
 
 #include "archives/ArchiveListing.h"
+#include "base/Utf8.h"
 #include "edit/EditSession.h"
 
 #include <algorithm>
-#include <cctype>
 #include <span>
 
 namespace texelary {
@@ -44,13 +44,6 @@ private:
     std::size_t m_failed = 0;
 };
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // The archive at `path` as a document of `session`; none, with the reason, for any other file.
 std::optional<std::size_t> OpenArchive(EditSession& session, const std::string& path,
                                        std::string& reason) {
@@ -71,7 +64,7 @@ std::vector<std::size_t> EntriesNamed(const EditSession& session, std::size_t do
     std::vector<std::size_t> named;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string& name = entries[i].name;
-        const bool same = wad ? SameIgnoringCase(name, path) : name == path;
+        const bool same = wad ? AsciiLower(name) == AsciiLower(path) : name == path;
         const bool inFolder =
             folders &&
             (path.empty() || (!wad && name.size() > path.size() &&
