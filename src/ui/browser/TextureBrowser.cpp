@@ -177,20 +177,32 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     auto* cells = new TextureDelegate(BrowserLayout::kThumbnail, fontMetrics(), m_ui->Textures);
     m_ui->Textures->setItemDelegate(cells);
     m_ui->Textures->setGridSize(cells->Cell());
+    // The details take two fifths of the width from the start, whatever their text: room for the
+    // header's fields beside the palette, and no pane that moves when another texture is shown.
+    m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
+    SetUpEditors();
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("FrameTimer"));
+    m_timer->setInterval(BrowserLayout::kFrameMs);
+
+    ConnectControls();
+    // The project's input folder and source format may change while the window is open.
+    connect(m_windows.Project, &ProjectModel::changed, this, &TTextureBrowser::ProjectChange);
+    ShowEdits();
+}
+
+// The wad and pak actions, the chain and the fields, each editing through the one session; the
+// chain and the fields are reached from the texture's own controls, before the window's buttons.
+void TTextureBrowser::SetUpEditors() {
     m_entries =
         std::make_unique<EntryActions>(m_windows, *m_session, *this, *m_ui->Textures, *m_model);
     connect(m_entries.get(), &EntryActions::Changed, this, [this] {
         List();
         ShowEdits();
     });
-    // The details take two fifths of the width from the start, whatever their text: room for the
-    // header's fields beside the palette, and no pane that moves when another texture is shown.
-    m_ui->Split->setSizes({3 * width() / 5, 2 * width() / 5});
     m_ui->ChainEdit->SetSource(*m_session, [this](const QString& name) {
         return TargetOf(TexturePath(m_model->Folder(), name));
     });
-    // The chain and the fields are reached from the texture's own controls, before the buttons of
-    // the window.
     QWidget* before = m_ui->PlayBtn;
     for (const QWidget* editor :
          {static_cast<QWidget*>(m_ui->ChainEdit), static_cast<QWidget*>(m_ui->FieldsEdit)}) {
@@ -202,11 +214,9 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
         }
     }
     QWidget::setTabOrder(before, m_ui->AddBtn);
+}
 
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("FrameTimer"));
-    m_timer->setInterval(BrowserLayout::kFrameMs);
-
+void TTextureBrowser::ConnectControls() {
     connect(m_ui->Filter, &QLineEdit::textChanged, this, &TTextureBrowser::FilterChange);
     connect(m_ui->Textures, &QListView::activated, this, &TTextureBrowser::TexturesActivated);
     connect(m_ui->UpBtn, &QPushButton::clicked, this, &TTextureBrowser::UpBtnClick);
@@ -240,9 +250,6 @@ TTextureBrowser::TTextureBrowser(AppWindows& windows)
     for (const auto& [keys, slot] : editKeys) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
     }
-    // The project's input folder and source format may change while the window is open.
-    connect(m_windows.Project, &ProjectModel::changed, this, &TTextureBrowser::ProjectChange);
-    ShowEdits();
 }
 
 TTextureBrowser::~TTextureBrowser() {

@@ -91,6 +91,8 @@ private:
         QImage picture;
     };
 
+    void SetUpEditors();
+    void ConnectControls();
     void Reload();
     void List();
     QString ShownFolder() const;
