@@ -1,6 +1,7 @@
 #include "ui/browser/EntryActions.h"
 
 #include "archives/ArchiveListing.h"
+#include "base/Utf8.h"
 #include "edit/EditSession.h"
 #include "ui/app/AppWindows.h"
 #include "ui/app/DroppedFiles.h"
@@ -31,14 +32,6 @@ namespace {
 constexpr const char* kPictureFilter =
     "Pictures (*.bmp *.png *.tga *.pcx *.m8 *.wal);;All files (*)";
 
-bool EndsWithInAnyCase(const std::string& name, const std::string& ending) {
-    return name.size() >= ending.size() &&
-           std::equal(ending.rbegin(), ending.rend(), name.rbegin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
 // Whether an entry of a document of `kind` is a texture of `format`: a mip texture of the
 // format's kind of wad, or a pak's file with the format's extension, as the listings take them.
 bool IsTextureOf(const EditedEntry& entry, const SourceFormatRow& format, DocumentKind kind,
@@ -46,7 +39,7 @@ bool IsTextureOf(const EditedEntry& entry, const SourceFormatRow& format, Docume
     if (kind == DocumentKind::Wad) {
         return format.wad && wad == format.wad && entry.type == MipTextureType(*format.wad);
     }
-    return !format.wad && EndsWithInAnyCase(entry.name, std::string(format.mask).substr(1));
+    return !format.wad && EndsWithIgnoringCase(entry.name, std::string_view(format.mask).substr(1));
 }
 
 QStringList LocalFiles(const QMimeData& data) {
