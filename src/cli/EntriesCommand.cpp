@@ -49,7 +49,7 @@ std::optional<std::size_t> OpenArchive(EditSession& session, const std::string& 
                                        std::string& reason) {
     const auto document = session.Open(path, reason);
     if (document && session.Kind(*document) == DocumentKind::Texture) {
-        reason = "not a wad or a pak";
+        reason = "not a wad, a pak or a map";
         return std::nullopt;
     }
     return document;
@@ -60,7 +60,7 @@ std::optional<std::size_t> OpenArchive(EditSession& session, const std::string& 
 std::vector<std::size_t> EntriesNamed(const EditSession& session, std::size_t document,
                                       const std::string& path, bool folders) {
     const std::vector<EditedEntry>& entries = session.Entries(document);
-    const bool wad = session.Kind(document) == DocumentKind::Wad;
+    const bool wad = session.WadKindOf(document).has_value(); // a wad's or a map's
     std::vector<std::size_t> named;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string& name = entries[i].name;
@@ -151,7 +151,10 @@ int RunDelete(const std::vector<std::string>& paths, std::ostream& errors) {
             tally.Failed(path, document ? "no such entry in the archive" : reason);
             continue;
         }
-        session.Remove(*document, named);
+        if (!session.Remove(*document, named, reason)) {
+            tally.Failed(path, reason);
+            continue;
+        }
         tally.Done();
         doneIn.push_back(*document);
     }

@@ -1,3 +1,4 @@
+#include "archives/MapWriter.h"
 #include "archives/PakArchive.h"
 #include "archives/WadArchive.h"
 #include "base/FileIo.h"
@@ -169,6 +170,68 @@ std::optional<std::string> Reopen(SessionState& state, std::size_t index,
     return std::nullopt;
 }
 
+// A map saved: its copy takes the pixels of every texture given bytes of their own, and every
+// other byte of the map as it is. Its textures keep their places, so the entries refer to the
+// same places of the new file; states of the history that refer to a replaced texture's place
+// take its old bytes, read before the file is replaced.
+std::optional<std::string> SaveMap(SessionState& state, std::size_t index) {
+    Document& document = state.documents[index];
+    std::vector<EditedEntry>& entries = document.current.entries;
+    std::map<std::size_t, SharedBytes> old;
+    std::string reason;
+    ForEachHistoryState(state, index, [&](const DocumentState& held) {
+        for (std::size_t i = 0; i < held.entries.size() && i < entries.size(); ++i) {
+            if (entries[i].bytes && held.entries[i].stored && !old.contains(i)) {
+                auto bytes = EntryBytes(document, held.entries[i], reason);
+                old.emplace(
+                    i, bytes ? std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes))
+                             : nullptr);
+            }
+        }
+    });
+    if (std::any_of(old.begin(), old.end(), [](const auto& kept) { return !kept.second; })) {
+        return reason;
+    }
+    ReplacingFile out(document.path);
+    {
+        MapWriter writer(document.path, out);
+        if (std::string problem = writer.Problem(*document.wadKind); !problem.empty()) {
+            return problem;
+        }
+        for (const EditedEntry& entry : entries) {
+            if (entry.bytes && !writer.Replace(entry.name, *entry.bytes, reason)) {
+                return entry.name + ": " + reason;
+            }
+        }
+    }
+    if (!out.Commit()) {
+        return DescribeWriteError(out.Error());
+    }
+    const auto refer = [&](DocumentState& held, std::size_t i) {
+        EditedEntry& entry = held.entries[i];
+        if (entry.bytes && entry.bytes == entries[i].bytes) {
+            entry.stored = document.saved.entries[i].stored;
+            entry.bytes = nullptr;
+        } else if (entry.stored && old.contains(i)) {
+            entry.bytes = old[i];
+            entry.stored.reset();
+        }
+    };
+    ForEachHistoryState(state, index, [&](DocumentState& held) {
+        for (std::size_t i = 0; i < held.entries.size() && i < entries.size(); ++i) {
+            refer(held, i);
+        }
+    });
+    // The places of the map as last saved, which no edit changes.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].bytes) {
+            entries[i].stored = document.saved.entries[i].stored;
+            entries[i].bytes = nullptr;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<std::string> SaveDocument(SessionState& state, std::size_t index) {
@@ -177,6 +240,13 @@ std::optional<std::string> SaveDocument(SessionState& state, std::size_t index) 
         WriteError error = WriteError::None;
         if (!WriteFileReplacing(document.path, *document.current.bytes, &error)) {
             return DescribeWriteError(error);
+        }
+    } else if (document.kind == DocumentKind::Map) {
+        if (StampOf(document.path) != document.stamp) {
+            return "it changed on disk since it was opened: open it again to edit it";
+        }
+        if (auto failed = SaveMap(state, index)) {
+            return failed;
         }
     } else {
         if (StampOf(document.path) != document.stamp && ReadsFromFile(state, index)) {

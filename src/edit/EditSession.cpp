@@ -9,6 +9,7 @@
 #include "formats/HeaderFields.h"
 #include "formats/ReadError.h"
 #include "formats/TextureInfo.h"
+#include "formats/mips/MipTexture.h"
 
 #include <algorithm>
 #include <iterator>
@@ -32,16 +33,17 @@ bool HasLongEntries(const std::string& path, std::size_t count) {
 
 std::optional<Document> OpenArchive(const std::string& path, std::string& reason) {
     const OpenedArchive archive(path);
-    if (archive.Error() != ReadError::None || archive.Directory().map) {
-        reason = archive.Directory().map ? "a map's textures are not edited in place"
-                                         : DescribeReadError(archive.Error());
+    if (archive.Error() != ReadError::None) {
+        reason = DescribeReadError(archive.Error());
         return std::nullopt;
     }
     Document document;
     document.path = path;
     document.row = archive.Kind();
     document.wadKind = archive.Directory().mipTextures;
-    document.kind = document.wadKind ? DocumentKind::Wad : DocumentKind::Pak;
+    document.kind = archive.Directory().map ? DocumentKind::Map
+                    : document.wadKind      ? DocumentKind::Wad
+                                            : DocumentKind::Pak;
     for (const StoredEntry& stored : archive.Directory().entries) {
         document.current.entries.push_back({stored.name, stored.type, stored, nullptr});
     }
@@ -78,6 +80,9 @@ std::string PathKey(const std::string& path) {
     return Utf8Path(key);
 }
 
+constexpr const char* kMapFixed =
+    "a map's textures keep their names and places: only their pictures are replaced";
+
 // Names compared as the archive looks them up: in any case in a wad.
 bool SameName(const Document& document, const std::string& a, const std::string& b) {
     return document.kind == DocumentKind::Wad ? AsciiLower(a) == AsciiLower(b) : a == b;
@@ -85,6 +90,41 @@ bool SameName(const Document& document, const std::string& a, const std::string&
 
 const char* ArchiveWord(const Document& document) {
     return document.kind == DocumentKind::Wad ? "wad" : "pak";
+}
+
+// The size a mip texture lump gives its picture; none for a lump that cannot be read.
+std::optional<std::pair<std::int32_t, std::int32_t>>
+LumpSize(const std::optional<std::vector<std::uint8_t>>& lump) {
+    const auto levels = lump ? ReadMipTextureLevels(*lump) : std::nullopt;
+    return levels ? std::optional(std::pair(levels->levels[0].width, levels->levels[0].height))
+                  : std::nullopt;
+}
+
+std::string SizeText(const std::pair<std::int32_t, std::int32_t>& size) {
+    return std::to_string(size.first) + " x " + std::to_string(size.second);
+}
+
+// Whether `bytes` may replace the map's texture `entry`: a mip texture of its size, for a texture
+// whose pixels the map holds; else why not.
+bool FitsMapTexture(const Document& document, const EditedEntry& entry,
+                    const std::vector<std::uint8_t>& bytes, std::string& reason) {
+    if (entry.stored && entry.stored->outside) {
+        reason = DescribeReadError(ReadError::TextureOutside);
+        return false;
+    }
+    const auto size = LumpSize(bytes);
+    const auto mapSize = LumpSize(EntryBytes(document, entry, reason));
+    if (!size || !mapSize) {
+        reason = size ? "the map's texture cannot be read: " + reason
+                      : std::string("the new picture is no mip texture");
+        return false;
+    }
+    if (*size != *mapSize) {
+        reason = "the map's texture is " + SizeText(*mapSize) + " and the picture " +
+                 SizeText(*size) + ": a map's textures are replaced only by pictures of their size";
+        return false;
+    }
+    return true;
 }
 
 // Whether `name` may name an entry of `state`, the entry `self` apart; else why not.
@@ -109,8 +149,8 @@ bool NameAllowed(const Document& document, const DocumentState& state, const std
 // `entry` renamed in `state`: a wad's mip texture in its own name field too.
 bool RenameIn(const Document& document, DocumentState& state, std::size_t entry,
               const std::string& name, std::string& reason) {
-    if (entry >= state.entries.size()) {
-        reason = "no such entry in the archive";
+    if (entry >= state.entries.size() || document.kind == DocumentKind::Map) {
+        reason = entry >= state.entries.size() ? "no such entry in the archive" : kMapFixed;
         return false;
     }
     if (!NameAllowed(document, state, name, entry, reason)) {
@@ -152,6 +192,10 @@ bool SetFieldsIn(const Document& document, DocumentState& state, const EditTarge
         return false;
     }
     EditedEntry& entry = state.entries[*target.entry];
+    if (document.kind == DocumentKind::Map) {
+        reason = kMapFixed;
+        return false;
+    }
     if (document.kind == DocumentKind::Wad) {
         if (!OnlyNames(edits) || !IsWadMipTexture(document, entry)) {
             reason =
@@ -404,17 +448,23 @@ bool EditSession::Rename(std::size_t document, std::size_t entry, const std::str
     return true;
 }
 
-void EditSession::Remove(std::size_t document, std::span<const std::size_t> entries) {
+bool EditSession::Remove(std::size_t document, std::span<const std::size_t> entries,
+                         std::string& reason) {
+    if (Kind(document) == DocumentKind::Map) {
+        reason = kMapFixed;
+        return false;
+    }
     DocumentState state = m_state->documents.at(document).current;
     RemoveFrom(state, ValidIndices(entries, state.entries.size()));
     RecordStep(*m_state, {{document, std::move(state)}});
+    return true;
 }
 
 bool EditSession::Add(std::size_t document, std::size_t at, std::vector<NewEntry> entries,
                       std::string& reason) {
     const Document& held = m_state->documents.at(document);
-    if (held.kind == DocumentKind::Texture) {
-        reason = "a texture file holds no entries";
+    if (held.kind == DocumentKind::Texture || held.kind == DocumentKind::Map) {
+        reason = held.kind == DocumentKind::Map ? kMapFixed : "a texture file holds no entries";
         return false;
     }
     DocumentState state = held.current;
@@ -441,6 +491,9 @@ bool EditSession::Replace(std::size_t document, std::size_t entry, std::vector<s
         return false;
     }
     EditedEntry& edited = state.entries[entry];
+    if (held.kind == DocumentKind::Map && !FitsMapTexture(held, edited, bytes, reason)) {
+        return false;
+    }
     if (IsWadMipTexture(held, edited)) {
         if (bytes.size() < kWadNameSize) {
             reason = "the mip texture is too short to hold a name";
@@ -457,6 +510,9 @@ bool EditSession::Replace(std::size_t document, std::size_t entry, std::vector<s
 
 void EditSession::Move(std::size_t document, std::span<const std::size_t> entries,
                        std::size_t before) {
+    if (Kind(document) == DocumentKind::Map) {
+        return;
+    }
     DocumentState state = m_state->documents.at(document).current;
     const std::vector<std::size_t> moved = ValidIndices(entries, state.entries.size());
     std::vector<EditedEntry> taken;
@@ -477,7 +533,13 @@ bool EditSession::Copy(std::size_t from, std::span<const std::size_t> entries, s
                        bool move, std::string& reason) {
     const Document& source = m_state->documents.at(from);
     const Document& target = m_state->documents.at(to);
-    if (from == to || source.kind == DocumentKind::Texture || source.kind != target.kind ||
+    // A map's textures go into a wad of their kind, as a wad's do, but never out of the map.
+    const DocumentKind kind = source.kind == DocumentKind::Map ? DocumentKind::Wad : source.kind;
+    if (target.kind == DocumentKind::Map || (move && source.kind == DocumentKind::Map)) {
+        reason = kMapFixed;
+        return false;
+    }
+    if (from == to || source.kind == DocumentKind::Texture || kind != target.kind ||
         source.wadKind != target.wadKind) {
         reason = from == to ? "the entries are in that archive already"
                  : source.wadKind && target.wadKind
@@ -489,6 +551,10 @@ bool EditSession::Copy(std::size_t from, std::span<const std::size_t> entries, s
     DocumentState into = target.current;
     for (const std::size_t entry : copied) {
         const EditedEntry& original = source.current.entries[entry];
+        if (original.stored && original.stored->outside) {
+            reason = original.name + ": " + DescribeReadError(ReadError::TextureOutside);
+            return false;
+        }
         if (!NameAllowed(target, into, original.name, std::nullopt, reason)) {
             return false;
         }

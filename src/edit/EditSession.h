@@ -1,13 +1,13 @@
 #pragma once
 
-// Textures changed in place: the header fields of texture files, and the entries of wads and paks
-// renamed, removed, added, replaced, reordered and copied from one archive to another. Every edit
-// is held until Save, and can be undone and redone until then; one call is one step, however many
-// textures it touches. Save writes each changed file whole through a temporary file beside it,
-// which replaces the old one only once complete, and never overwrites, unasked, a file that was
-// changed on disk since it was opened. An archive is read entry by entry, never whole: an edit
-// holds the bytes of the entries it made, the rest stay where they are on disk until Save copies
-// them.
+// Textures changed in place: the header fields of texture files, the entries of wads and paks
+// renamed, removed, added, replaced, reordered and copied from one archive to another, and a
+// compiled map's textures replaced by pictures of their size. Every edit is held until Save, and
+// can be undone and redone until then; one call is one step, however many textures it touches.
+// Save writes each changed file whole through a temporary file beside it, which replaces the old
+// one only once complete, and never overwrites, unasked, a file that was changed on disk since it
+// was opened. An archive is read entry by entry, never whole: an edit holds the bytes of the
+// entries it made, the rest stay where they are on disk until Save copies them.
 
 #include "archives/ArchiveListing.h"
 #include "formats/FieldEdits.h"
@@ -27,6 +27,9 @@ enum class DocumentKind : std::uint8_t {
     Texture, // a texture file of an EditableFormat: its header fields can be set
     Wad,     // a WAD2 or WAD3 wad
     Pak,     // a pak, with the 64-byte directory entries or the 72-byte ones
+    // A compiled map holding its textures: they keep their names, sizes and places, and only
+    // their pixels (and a version-30 map's palettes) are replaced.
+    Map,
 };
 
 // One entry of an archive as edited.
@@ -65,13 +68,13 @@ public:
     EditSession& operator=(const EditSession&) = delete;
 
     // The document of the file at `path` (UTF-8), opened now or earlier: a texture file of an
-    // EditableFormat, a wad or a pak. None, with the reason, for any other file or one that
-    // cannot be read.
+    // EditableFormat, a wad, a pak or a map that holds its textures. None, with the reason, for
+    // any other file or one that cannot be read.
     std::optional<std::size_t> Open(const std::string& path, std::string& reason);
     std::size_t DocumentCount() const;
     const std::string& Path(std::size_t document) const;
     DocumentKind Kind(std::size_t document) const;
-    // A wad's kind; none for any other document.
+    // The kind of wad whose mip textures a wad's or a map's are; none for any other document.
     std::optional<WadKind> WadKindOf(std::size_t document) const;
     // An archive's entries as edited, in their order; empty for a texture file.
     const std::vector<EditedEntry>& Entries(std::size_t document) const;
@@ -97,7 +100,8 @@ public:
     // with its name field) and is not taken by another entry (in any case in a wad).
     bool Rename(std::size_t document, std::size_t entry, const std::string& name,
                 std::string& reason);
-    void Remove(std::size_t document, std::span<const std::size_t> entries);
+    // Refused for a map's textures.
+    bool Remove(std::size_t document, std::span<const std::size_t> entries, std::string& reason);
     // New entries at `at` (the end when past it), each name as above.
     struct NewEntry {
         std::string name;
@@ -106,15 +110,17 @@ public:
     };
     bool Add(std::size_t document, std::size_t at, std::vector<NewEntry> entries,
              std::string& reason);
-    // An entry given other bytes: a wad's mip texture another picture of any size.
+    // An entry given other bytes: a wad's mip texture another picture of any size, a map's one of
+    // its own size.
     bool Replace(std::size_t document, std::size_t entry, std::vector<std::uint8_t> bytes,
                  std::string& reason);
     // `entries` moved, in their order, to stand before the entry now at `before` (the end when
-    // past it).
+    // past it); a map's stay where they are.
     void Move(std::size_t document, std::span<const std::size_t> entries, std::size_t before);
     // `entries` of one archive copied to the end of another of the same kind (moved when `move`,
-    // one step for both): merging two wads. Refused for a WAD2 and a WAD3, whose textures index
-    // different palettes, or for a name the other archive already holds.
+    // one step for both): merging two wads; or a map's textures copied into a wad. Refused for a
+    // WAD2 and a WAD3, whose textures index different palettes, or for a name the other archive
+    // already holds.
     bool Copy(std::size_t from, std::span<const std::size_t> entries, std::size_t to, bool move,
               std::string& reason);
 
@@ -154,5 +160,16 @@ std::optional<EditSession::NewEntry> EntryOfPicture(const EditSession& session,
                                                     std::size_t document,
                                                     const std::string& picture,
                                                     const std::string& folder, std::string& reason);
+
+// The bytes a picture gives `entry` of an archive document when it replaces it: a wad's or a
+// map's mip texture converted as EntryOfPicture converts it, but under the entry's own name (a
+// WAD3 name beginning with '{' making its see-through pixels index 255); a pak's file as it is
+// when the picture is of its kind, else, for a texture of an EditableFormat, the picture
+// converted to that format with the texture's header fields. None, with the reason, for any other
+// entry or a picture that cannot be read.
+std::optional<std::vector<std::uint8_t>> ReplacementOf(const EditSession& session,
+                                                       std::size_t document, std::size_t entry,
+                                                       const std::string& picture,
+                                                       std::string& reason);
 
 } // namespace texelary

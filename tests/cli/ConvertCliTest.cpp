@@ -1401,5 +1401,22 @@ TEST_F(ConvertCli, ExtractWritesEntriesAsFiles) {
     EXPECT_FALSE(Exists("out/readme.txt"));
 }
 
+// A map's textures are extracted, never deleted nor renamed: the map stays as it was.
+TEST_F(ConvertCli, AMapsTexturesAreExtractedButNotDeleted) {
+    std::filesystem::copy_file(test::DataPath("maps/q1_detail_fence2.bsp"), dir.Path() / "m.bsp");
+    std::filesystem::permissions(dir.Path() / "m.bsp", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    const std::vector<std::uint8_t> before = test::ReadAll(dir.Path() / "m.bsp");
+    const std::string fixed =
+        "a map's textures keep their names and places: only their pictures are replaced";
+    const Outcome deleted = Run("--delete m.bsp/ORANGESTUFF8");
+    EXPECT_EQ(deleted.errors,
+              "texelary-convert: m.bsp/ORANGESTUFF8: " + fixed + "\n0 deleted, 1 failed\n");
+    EXPECT_EQ(Run("--rename orangestuff8=other m.bsp").status, 1);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "m.bsp"), before);
+    EXPECT_EQ(Run("--extract out m.bsp/orangestuff8").status, 0);
+    EXPECT_EQ(test::ReadAll(dir.Path() / "out" / "orangestuff8").size(), 40U + 64 * 64 * 85 / 64);
+}
+
 } // namespace
 } // namespace texelary

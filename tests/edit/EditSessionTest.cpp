@@ -129,10 +129,7 @@ TEST_F(EditSessionTest, EachWadEditSavesTheWadItMakes) {
          },
          {kWad[0], kWad[1], Texture("slime", 3)}},
         {"remove",
-         [&](EditSession& s, std::size_t d, std::string&) {
-             s.Remove(d, middle);
-             return true;
-         },
+         [&](EditSession& s, std::size_t d, std::string& r) { return s.Remove(d, middle, r); },
          {kWad[0], kWad[2]}},
         {"add",
          [](EditSession& s, std::size_t d, std::string& r) {
@@ -186,7 +183,7 @@ TEST_F(EditSessionTest, WadRefusesNamesTakenInAnyCaseAndFieldsOtherThanTheName) 
     EXPECT_FALSE(m_session.SetFields({&target, 1}, {&edit, 1}, m_reason));
     EXPECT_EQ(m_reason, "a wad texture has only a name to set");
     const std::size_t none[] = {7};
-    m_session.Remove(wad, none);
+    EXPECT_TRUE(m_session.Remove(wad, none, m_reason));
     EXPECT_FALSE(m_session.Modified());
     EXPECT_FALSE(m_session.CanUndo()) << "a step that changes nothing is not one";
 }
@@ -251,7 +248,7 @@ TEST_F(EditSessionTest, UndoAndRedoRestoreTheStatesAndWhatIsSaved) {
     const std::size_t wad = OpenWad("history.wad", kWad);
     const auto original = ReadAll(m_dir.Path() / "history.wad");
     const std::size_t first[] = {0};
-    m_session.Remove(wad, first);
+    m_session.Remove(wad, first, m_reason);
     ASSERT_TRUE(m_session.Rename(wad, 0, "colours", m_reason)) << m_reason;
     m_session.Undo();
     m_session.Undo();

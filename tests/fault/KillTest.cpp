@@ -144,7 +144,9 @@ bool EditAndSave(const test::ScratchDir& dir) {
         return false;
     }
     const std::size_t sky[] = {0};
-    session.Remove(*wad, sky);
+    if (!session.Remove(*wad, sky, reason)) {
+        return false;
+    }
     std::vector<EditSession::NewEntry> added = {{"new", Bytes(4000, 6), 0x40}};
     const EditTarget target[] = {{*wal, std::nullopt}};
     const FieldEdit value[] = {{"value", "5"}};

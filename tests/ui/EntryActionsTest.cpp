@@ -94,9 +94,9 @@ void OpenOnWad(Session& session) {
     session.Item("TexturesBtn").trigger();
 }
 
-// A 16 x 16 PNG at `path`.
-void WritePng(const QString& path) {
-    QImage picture(16, 16, QImage::Format_RGB32);
+// A PNG of `size` x `size` at `path`.
+void WritePng(const QString& path, int size = 16) {
+    QImage picture(size, size, QImage::Format_RGB32);
     picture.fill(QColor(90, 60, 30));
     QVERIFY(picture.save(path, "PNG"));
 }
@@ -136,6 +136,7 @@ private slots:
     void UndoRestoresTheGridAndRedoRepeats();
     void CopiesToAnotherWad();
     void DragOutCarriesFilesAndTheListTakesTheTextures();
+    void AMapsTextureIsOnlyReplacedBySameSize();
 };
 
 void EntryActionsTest::SavedWadIsTheOneEdited_data() {
@@ -265,6 +266,36 @@ void EntryActionsTest::DragOutCarriesFilesAndTheListTakesTheTextures() {
     session.Windows().Main->AddDroppedFiles(*dragged);
     QCOMPARE(session.Boxes.Texts(), QStringList());
     QCOMPARE(session.Entries(), QStringList{"*lava"});
+}
+
+void EntryActionsTest::AMapsTextureIsOnlyReplacedBySameSize() {
+    Session session;
+    CopyTestMaps(session);
+    const QString map = session.PathOf("q1_detail_fence2.bsp");
+    const QByteArray before = Contents(map);
+    session.InputPath().setText(map);
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    session.Item("TexturesBtn").trigger();
+    Select(session, "orangestuff8");
+    const auto* window = session.Windows().TextureBrowser;
+    for (const char* name : {"RenameAction", "DeleteAction", "AddAction", "MoveUpAction",
+                             "MoveToAction", "ReplaceAction", "CopyAction", "ExtractAction"}) {
+        QCOMPARE(window->findChild<QAction*>(QString::fromLatin1(name))->isEnabled(),
+                 QByteArray(name) == "ReplaceAction" || QByteArray(name) == "CopyAction" ||
+                     QByteArray(name) == "ExtractAction");
+    }
+    WritePng(session.PathOf("small.png"), 32);
+    WritePng(session.PathOf("fits.png"), 64);
+    session.Modals.Then(Answer(session.PathOf("small.png")));
+    Trigger(session, "ReplaceAction");
+    QCOMPARE(session.Boxes.Shown.size(), 1U);
+    QVERIFY(session.Boxes.Shown[0].detail.find("64 x 64") != std::string::npos);
+    session.Modals.Then(Answer(session.PathOf("fits.png")));
+    Trigger(session, "ReplaceAction");
+    QCOMPARE(session.Boxes.Shown.size(), 1U);
+    Click(session, "SaveBtn");
+    QCOMPARE(Contents(map).size(), before.size());
+    QVERIFY(Contents(map) != before);
 }
 
 int RunEntryActionsTests(int argc, char** argv) {

@@ -32,11 +32,12 @@ namespace {
 constexpr const char* kPictureFilter =
     "Pictures (*.bmp *.png *.tga *.pcx *.m8 *.wal);;All files (*)";
 
-// Whether an entry of a document of `kind` is a texture of `format`: a mip texture of the
-// format's kind of wad, or a pak's file with the format's extension, as the listings take them.
-bool IsTextureOf(const EditedEntry& entry, const SourceFormatRow& format, DocumentKind kind,
+// Whether an entry of a document (a wad's or map's when `wad`) is a texture of `format`: a mip
+// texture of the format's kind of wad, or a pak's file with the format's extension, as the listings
+// take them.
+bool IsTextureOf(const EditedEntry& entry, const SourceFormatRow& format,
                  std::optional<WadKind> wad) {
-    if (kind == DocumentKind::Wad) {
+    if (wad) {
         return format.wad && wad == format.wad && entry.type == MipTextureType(*format.wad);
     }
     return !format.wad && EndsWithIgnoringCase(entry.name, std::string_view(format.mask).substr(1));
@@ -116,6 +117,12 @@ void EntryActions::UpdateActions() {
     for (const char* name : {"MoveUpAction", "MoveDownAction"}) {
         m_grid.findChild<QAction*>(QString::fromLatin1(name))->setEnabled(ordered);
     }
+    // A map's textures are only replaced, copied out and extracted.
+    if (m_document && m_session.Kind(*m_document) == DocumentKind::Map) {
+        for (const char* name : {"RenameAction", "DeleteAction", "AddAction", "MoveToAction"}) {
+            m_grid.findChild<QAction*>(QString::fromLatin1(name))->setEnabled(false);
+        }
+    }
 }
 
 std::optional<EditedListing> EntryActions::List(const QString& folder, SourceFormat format,
@@ -138,15 +145,17 @@ std::optional<EditedListing> EntryActions::List(const QString& folder, SourceFor
     EditedListing listing;
     for (std::size_t at = 0; at < entries.size(); ++at) {
         const EditedEntry& entry = entries[at];
+        // A map's textures without pixels are counted apart, outside the grid.
         if (entry.name.size() <= m_prefix.size() ||
-            entry.name.compare(0, m_prefix.size(), m_prefix) != 0) {
+            entry.name.compare(0, m_prefix.size(), m_prefix) != 0 ||
+            (entry.stored && entry.stored->outside)) {
             continue;
         }
         const std::string rest = entry.name.substr(m_prefix.size());
         const auto slash = rest.find('/');
         if (slash != std::string::npos && !below) {
             listing.folders.append(FromLocalPath(rest.substr(0, slash)));
-        } else if (IsTextureOf(entry, RowOf(format), kind, wad)) {
+        } else if (IsTextureOf(entry, RowOf(format), wad)) {
             const QString name = FromLocalPath(rest);
             listing.names.append(name);
             m_entryOf.insert(name, at);
@@ -157,8 +166,8 @@ std::optional<EditedListing> EntryActions::List(const QString& folder, SourceFor
     listing.folders.removeDuplicates();
     listing.folders.sort(Qt::CaseInsensitive);
     // A wad's order is the one editors and engines list its textures in, and Move changes it; a
-    // pak's says nothing, and its names are sorted as the folders' are.
-    if (kind == DocumentKind::Pak) {
+    // pak's or a map's says nothing, and its names are sorted as the folders' are.
+    if (kind != DocumentKind::Wad) {
         listing.names.sort(Qt::CaseInsensitive);
     }
     UpdateActions();
@@ -258,7 +267,11 @@ void EntryActions::DeleteClick() {
     if (!m_document || entries.empty()) {
         return;
     }
-    m_session.Remove(*m_document, entries);
+    std::string reason;
+    if (!m_session.Remove(*m_document, entries, reason)) {
+        Refused(QStringLiteral("Not deleted."), reason);
+        return;
+    }
     Relist({});
 }
 
@@ -325,10 +338,8 @@ void EntryActions::ReplaceClick() {
     const std::size_t entry = entries.front();
     const std::string name = m_session.Entries(*m_document)[entry].name;
     std::string reason;
-    auto made = EntryOfPicture(
-        m_session, *m_document, LocalPath(chosen.front()),
-        m_prefix.empty() ? std::string() : m_prefix.substr(0, m_prefix.size() - 1), reason);
-    if (!made || !m_session.Replace(*m_document, entry, std::move(made->bytes), reason)) {
+    auto made = ReplacementOf(m_session, *m_document, entry, LocalPath(chosen.front()), reason);
+    if (!made || !m_session.Replace(*m_document, entry, std::move(*made), reason)) {
         Refused(QStringLiteral("%1 is not replaced.").arg(FromLocalPath(name)), reason);
         return;
     }
@@ -447,7 +458,8 @@ bool EntryActions::eventFilter(QObject* watched, QEvent* event) {
     }
     auto& drop = static_cast<QDropEvent&>(*event);
     const bool inside = drop.source() == &m_grid;
-    if (!m_document || (!inside && LocalFiles(*drop.mimeData()).isEmpty())) {
+    if (!m_document || m_session.Kind(*m_document) == DocumentKind::Map ||
+        (!inside && LocalFiles(*drop.mimeData()).isEmpty())) {
         drop.ignore();
         return true;
     }

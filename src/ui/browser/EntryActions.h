@@ -37,7 +37,7 @@ class TextureModel;
 // What the grid lists of a folder of an archive being edited.
 struct EditedListing {
     QStringList folders;
-    QStringList names; // a wad's in its order, a pak's sorted
+    QStringList names; // a wad's in its order, a pak's or a map's sorted
     EntrySources sources;
 };
 

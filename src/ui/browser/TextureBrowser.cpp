@@ -596,8 +596,8 @@ std::optional<EditTarget> TTextureBrowser::TargetOf(const QString& listed) {
     if (!document || place->entry.empty()) {
         return std::nullopt;
     }
-    // A wad's names are told apart in any case.
-    const bool wad = m_session->Kind(*document) == DocumentKind::Wad;
+    // A wad's and a map's names are told apart in any case.
+    const bool wad = m_session->WadKindOf(*document).has_value();
     const std::vector<EditedEntry>& entries = m_session->Entries(*document);
     for (std::size_t entry = 0; entry < entries.size(); ++entry) {
         if (entries[entry].name == place->entry ||
