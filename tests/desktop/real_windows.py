@@ -216,6 +216,11 @@ class Program:
             if modifier:
                 run("xdotool", "keyup", modifier)
 
+    def list_point(self, row):
+        """Where the image list's line `row` is on the screen, at the window's first size."""
+        left, top, _, height = client_geometry(self.main)
+        return left + 8 + 8 + 40, top + height - STATUS_LINE - 220 + 13 + 20 + 2 + 13 * row + 6
+
     def top(self):
         windows = stacking()
         return windows[-1] if windows else 0
@@ -812,6 +817,41 @@ def scenario_wad_edit(program, directory):
     check(names == ["stone", "lava", "new"], f"the saved wad holds {names}")
 
 
+def scenario_list_drag(program, directory):
+    """new.png, listed in a second instance's image list, selected there and dragged by a real X11
+    drag onto the texture browser's grid, is added to the wad; Ctrl+S writes the wad, read back
+    here."""
+    if os.environ.get("TEXELARY_LAUNCHER"):
+        print(f"     {program.name}: not run under wine: a drag between two Windows programs is "
+              "wine's OLE drag and drop, not XDND, and a second instance shares the first's settings")
+        return
+    wad = directory / "gfx.wad"
+    browser = open_browser(program)
+    write_project(directory / "pictures.mm", directory / "pictures", ["new.png"], source=3)
+    source = Program(program.command[0], directory, program.shots, f"{program.name}-source",
+                     ["pictures.mm"])
+    try:
+        run("xdotool", "windowmove", "--sync", str(browser), "0", "0")
+        run("xdotool", "windowmove", "--sync", str(source.main), "560", "80")
+        run("xdotool", "windowactivate", "--sync", str(source.main))
+        source.list_line(0)
+        time.sleep(QUIET)
+        program.screenshot("listed")
+        target_left, target_top, _, _ = client_geometry(browser)
+        drag(source.list_point(0), (target_left + 330, target_top + 330))
+        time.sleep(QUIET)
+        program.screenshot("dropped")
+        check(not program.boxes(), "the drop showed a box")
+        run("xdotool", "windowactivate", "--sync", str(browser))
+        before = wad.stat().st_mtime_ns
+        key("ctrl+s")
+        wait_for("the wad to be saved", lambda: wad.stat().st_mtime_ns != before, 5)
+    finally:
+        source.quit()
+    names = wad2_names(wad)
+    check(names == ["brick", "floor", "lava", "new"], f"the saved wad holds {names}")
+
+
 def open_setup(program):
     key("alt+v")
     key("p")
@@ -1062,6 +1102,7 @@ SCENARIOS = [
     ("recent-project", nothing, scenario_recent_project),
     ("failed-rows", nothing, scenario_failed_rows),
     ("wad-edit", wad_textures, scenario_wad_edit),
+    ("list-drag", wad_textures, scenario_list_drag),
 ]
 
 

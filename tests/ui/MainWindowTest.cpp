@@ -2,6 +2,7 @@
 
 #include "WindowsTest.h"
 #include "convert/OutputGuard.h"
+#include "ui/app/ListDrag.h"
 
 #include <QStatusBar>
 #include <filesystem>
@@ -665,6 +666,67 @@ void WindowsTest::DroppedFilesAreAddedWhenTheyMayBe() {
     QCOMPARE(session.Boxes.Texts().value(1),
              QStringLiteral("Not added to the image list:\n"
                             "gfx.wad: the project converts from WAD2 textures (*.wad)"));
+}
+
+namespace {
+
+void DropNames(Session& session, const QStringList& names);
+
+QPoint RowCentre(Session& session, int row) {
+    return session.BmpList().visualItemRect(session.BmpList().item(row)).center();
+}
+
+} // namespace
+
+void WindowsTest::SelectedNamesAreDraggedOutAndASweepStillSelects() {
+    Session session;
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+        WriteBitmap(session.PathOf(name), 4, 4);
+    }
+    DropNames(session, {"a.bmp", "b.bmp", "c.bmp"});
+    QListWidget& list = session.BmpList();
+    const auto selected = [&list] {
+        QStringList names;
+        for (const QListWidgetItem* item : list.selectedItems()) {
+            names.append(item->text());
+        }
+        names.sort();
+        return names;
+    };
+    // A press on a name not selected, moved over the next: a sweep, as before.
+    QTest::mousePress(list.viewport(), Qt::LeftButton, {}, RowCentre(session, 1));
+    QTest::mouseMove(list.viewport(), RowCentre(session, 2));
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, RowCentre(session, 2));
+    QCOMPARE(selected(), (QStringList{"b.bmp", "c.bmp"}));
+    // A press on a selected name, moved, drags the selection; the selection stays.
+    auto& drag = *list.findChild<ListDrag*>();
+    QList<QUrl> started;
+    drag.SetDragStart(
+        [&started](std::unique_ptr<QMimeData> dragged) { started = dragged->urls(); });
+    QTest::mousePress(list.viewport(), Qt::LeftButton, {}, RowCentre(session, 2));
+    QTest::mouseMove(list.viewport(), RowCentre(session, 0));
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, RowCentre(session, 0));
+    QCOMPARE(started, (QList<QUrl>{QUrl::fromLocalFile(session.PathOf("b.bmp")),
+                                   QUrl::fromLocalFile(session.PathOf("c.bmp"))}));
+    QCOMPARE(selected(), (QStringList{"b.bmp", "c.bmp"}));
+    // Released where it was pressed, it selects that name alone.
+    QTest::mousePress(list.viewport(), Qt::LeftButton, {}, RowCentre(session, 2));
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, RowCentre(session, 2));
+    QCOMPARE(selected(), QStringList{"c.bmp"});
+    std::unique_ptr<QMimeData> dragged;
+    // A texture inside a wad goes as a copy, named as a file may be.
+    WriteTestArchives(session);
+    session.InputPath().setText(session.PathOf("gfx.wad"));
+    session.ConvFrom().setCurrentIndex(IndexOf(SourceFormat::Wad2));
+    list.addItem(QStringLiteral("*lava"));
+    list.setCurrentRow(list.count() - 1, QItemSelectionModel::ClearAndSelect);
+    dragged = drag.Dragged();
+    QVERIFY(dragged);
+    QCOMPARE(dragged->urls().size(), 1);
+    QCOMPARE(QFileInfo(dragged->urls()[0].toLocalFile()).fileName(), QStringLiteral("#lava"));
+    QFile copy(dragged->urls()[0].toLocalFile());
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QVERIFY(copy.readAll().startsWith("*lava"));
 }
 
 namespace {

@@ -169,6 +169,7 @@ private slots:
     void ChangesNotSavedAreAskedAbout_data();
     void ChangesNotSavedAreAskedAbout();
     void DroppedFilesAreAddedWhenTheyMayBe();
+    void SelectedNamesAreDraggedOutAndASweepStillSelects();
     void ListEditsAreUndoneAndRedone_data();
     void ListEditsAreUndoneAndRedone();
     void UndoBackToTheSavedListLeavesNothingToSave();

@@ -9,6 +9,7 @@
 #include "ui/about/TAboutDialog.h"
 #include "ui/app/AppWindows.h"
 #include "ui/app/DroppedFiles.h"
+#include "ui/app/ListDrag.h"
 #include "ui/app/ListEdit.h"
 #include "ui/app/ListMarks.h"
 #include "ui/app/LocalPath.h"
@@ -138,6 +139,8 @@ void TMain::ConnectHandlers() {
     // Key and mouse releases have no signal: one event filter calls the handlers.
     m_ui->BmpList->installEventFilter(this);
     m_ui->BmpList->viewport()->installEventFilter(this);
+    // After the window's own filter, so that it sees a press first.
+    new ListDrag(*m_ui->BmpList, [this] { return RunFolder(m_windows.Project->InputPath()); });
 }
 
 // Edit > Undo and Redo are enabled while there is an edit of the list to undo or make again.
@@ -204,6 +207,10 @@ bool TMain::BmpListViewportEvent(QEvent& event) {
         return true;
     case QEvent::Drop: {
         auto& drop = static_cast<QDropEvent&>(event);
+        if (drop.source() == m_ui->BmpList) { // names dragged out and back: nothing to add
+            drop.ignore();
+            return true;
+        }
         drop.acceptProposedAction();
         AddDroppedFiles(*drop.mimeData());
         return true;

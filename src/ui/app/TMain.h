@@ -18,7 +18,8 @@
 // previewed file's header holds, and for a while after an addition how many names were listed
 // already. The File menu ends with the projects used last; the window opens where it was closed.
 // Rows are marked (ListMarks) whose file the last run could not convert, and whose file is not in
-// the input folder; the status line says so of such a row when it is selected.
+// the input folder; the status line says so of such a row when it is selected. The selected names
+// can be dragged out (ListDrag), into the texture browser's wad or pak or to a file manager.
 
 #include "convert/ConversionRun.h"
 #include "convert/FileList.h"
