@@ -5,6 +5,7 @@
 #include "UiTestSupport.h"
 #include "edit/EditSession.h"
 #include "formats/mips/MipTexture.h"
+#include "ui/app/DroppedFiles.h"
 #include "ui/app/TMain.h"
 #include "ui/browser/TextureBrowser.h"
 #include "ui/browser/TextureModel.h"
@@ -137,6 +138,7 @@ private slots:
     void CopiesToAnotherWad();
     void DragOutCarriesFilesAndTheListTakesTheTextures();
     void AMapsTextureIsOnlyReplacedBySameSize();
+    void TexturesDroppedFromAnotherWadAreCopiedAsTheyAre();
 };
 
 void EntryActionsTest::SavedWadIsTheOneEdited_data() {
@@ -296,6 +298,28 @@ void EntryActionsTest::AMapsTextureIsOnlyReplacedBySameSize() {
     Click(session, "SaveBtn");
     QCOMPARE(Contents(map).size(), before.size());
     QVERIFY(Contents(map) != before);
+}
+
+// From another browser's wad, or from the image list: the drop names the textures in their wad.
+void EntryActionsTest::TexturesDroppedFromAnotherWadAreCopiedAsTheyAre() {
+    Session session;
+    OpenOnWad(session);
+    WriteMipWad(session.PathOf("other.wad"), {"sky", "*slime"});
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(session.PathOf("copies/sky"))});
+    dropped.setData(QLatin1String(kArchivePathsFormat),
+                    EncodeArchivePaths({QUrl::fromLocalFile(session.PathOf("other.wad/SKY")),
+                                        QUrl::fromLocalFile(session.PathOf("other.wad/*slime"))}));
+    // A drop goes where the drag entered.
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Grid(session).viewport(), &enter);
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Grid(session).viewport(), &drop);
+    QCOMPARE(session.Boxes.Texts(), QStringList());
+    QCOMPARE(Listed(session), (QStringList{"brick", "*lava", "sky", "*slime"}));
+    Click(session, "SaveBtn");
+    WriteMipWad(session.PathOf("built.wad"), {"brick", "*lava", "sky", "*slime"});
+    QCOMPARE(Contents(session.PathOf("gfx.wad")), Contents(session.PathOf("built.wad")));
 }
 
 int RunEntryActionsTests(int argc, char** argv) {

@@ -2,6 +2,7 @@
 
 #include "WindowsTest.h"
 #include "convert/OutputGuard.h"
+#include "ui/app/DroppedFiles.h"
 #include "ui/app/ListDrag.h"
 
 #include <QStatusBar>
@@ -727,6 +728,8 @@ void WindowsTest::SelectedNamesAreDraggedOutAndASweepStillSelects() {
     QFile copy(dragged->urls()[0].toLocalFile());
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QVERIFY(copy.readAll().startsWith("*lava"));
+    QCOMPARE(dragged->data(QLatin1String(kArchivePathsFormat)),
+             EncodeArchivePaths({QUrl::fromLocalFile(session.PathOf("gfx.wad/*lava"))}));
 }
 
 namespace {

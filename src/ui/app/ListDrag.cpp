@@ -3,6 +3,7 @@
 #include "archives/ArchiveInput.h"
 #include "base/FileIo.h"
 #include "base/NativePath.h"
+#include "ui/app/DroppedFiles.h"
 #include "ui/app/LocalPath.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ ListDrag::~ListDrag() = default;
 std::unique_ptr<QMimeData> ListDrag::Dragged() {
     const QString folder = m_folder();
     QList<QUrl> urls;
+    QList<QUrl> inArchives;
     m_copies.reset();
     for (int row = 0; row < m_list.count(); ++row) {
         const QListWidgetItem* item = m_list.item(row);
@@ -44,7 +46,7 @@ std::unique_ptr<QMimeData> ListDrag::Dragged() {
             urls.append(QUrl::fromLocalFile(path));
             continue;
         }
-        // A texture inside an archive: a file manager, and the browser, take files only.
+        // A texture inside an archive: a file manager takes files only.
         ReadError error = ReadError::None;
         const auto bytes = ReadInput(LocalPath(path), &error);
         if (!m_copies) {
@@ -55,6 +57,7 @@ std::unique_ptr<QMimeData> ListDrag::Dragged() {
         WriteError written = WriteError::None;
         if (bytes && m_copies->isValid() && WriteFileReplacing(LocalPath(copy), *bytes, &written)) {
             urls.append(QUrl::fromLocalFile(copy));
+            inArchives.append(QUrl::fromLocalFile(path));
         }
     }
     if (urls.isEmpty()) {
@@ -62,6 +65,10 @@ std::unique_ptr<QMimeData> ListDrag::Dragged() {
     }
     auto dragged = std::make_unique<QMimeData>();
     dragged->setUrls(urls);
+    // Textures of one archive are taken by a wad of their kind as they are, unconverted.
+    if (inArchives.size() == urls.size()) {
+        dragged->setData(QLatin1String(kArchivePathsFormat), EncodeArchivePaths(inArchives));
+    }
     return dragged;
 }
 

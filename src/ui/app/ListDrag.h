@@ -29,7 +29,9 @@ public:
     ListDrag& operator=(const ListDrag&) = delete;
 
     // What a drag of the selected names carries: each file's URL, a texture inside a pak, wad or
-    // map copied first to a folder that stays until the next drag. Null when none can be had.
+    // map copied first to a folder that stays until the next drag, and then the textures' paths
+    // through their archive too, as the texture browser's drags carry them. Null when none can be
+    // had.
     std::unique_ptr<QMimeData> Dragged();
 
     // What starts a drag of `dragged`: a QDrag of the list, unless the tests say otherwise.

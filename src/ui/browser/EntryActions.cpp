@@ -450,6 +450,50 @@ std::unique_ptr<QMimeData> EntryActions::Dragged(const QList<int>& rows) {
     return dragged;
 }
 
+// Textures dragged from another wad or a map (of another browser, or of the image list), which
+// name their archive: copied as they are into a wad of their kind, not converted again. False,
+// for the drop to be taken as files, when they do not all come from one such archive.
+bool EntryActions::CopyDroppedTextures(const QMimeData& dropped) {
+    const QString format = QLatin1String(kArchivePathsFormat);
+    if (!dropped.hasFormat(format) || !m_session.WadKindOf(*m_document)) {
+        return false;
+    }
+    std::optional<std::size_t> from;
+    std::vector<std::size_t> entries;
+    std::vector<std::string> names;
+    std::string reason;
+    for (const QByteArray& line : dropped.data(format).split('\n')) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        const auto place = ArchiveFolderOf(LocalPath(QUrl::fromEncoded(line).toLocalFile()));
+        const auto document = place ? m_session.Open(place->archive, reason) : std::nullopt;
+        if (!document || (from && document != from) || document == m_document ||
+            m_session.WadKindOf(*document) != m_session.WadKindOf(*m_document)) {
+            return false;
+        }
+        from = document;
+        const auto& held = m_session.Entries(*document);
+        const auto found = std::find_if(held.begin(), held.end(), [&](const EditedEntry& entry) {
+            return AsciiLower(entry.name) == AsciiLower(place->entry);
+        });
+        if (found == held.end()) {
+            return false;
+        }
+        entries.push_back(static_cast<std::size_t>(found - held.begin()));
+        names.push_back(found->name);
+    }
+    if (!from) {
+        return false;
+    }
+    if (!m_session.Copy(*from, entries, *m_document, false, reason)) {
+        Refused(QStringLiteral("Not copied."), reason);
+        names.clear();
+    }
+    Relist(names);
+    return true;
+}
+
 bool EntryActions::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched != m_grid.viewport() ||
@@ -475,7 +519,9 @@ bool EntryActions::DropOn(QDropEvent& drop) {
     const QModelIndex at = m_grid.indexAt(drop.position().toPoint());
     const int row = at.isValid() && !m_model.IsFolder(at.row()) ? at.row() : -1;
     if (drop.source() != &m_grid) {
-        AddPictures(LocalFiles(*drop.mimeData()), row);
+        if (!CopyDroppedTextures(*drop.mimeData())) {
+            AddPictures(LocalFiles(*drop.mimeData()), row);
+        }
         return true;
     }
     const std::vector<std::size_t> entries = EntriesAt(SelectedRows());

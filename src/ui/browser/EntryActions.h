@@ -97,6 +97,7 @@ private:
     // Lists the entries again and selects those named `names` (their whole names).
     void Relist(const std::vector<std::string>& names);
     bool DropOn(QDropEvent& drop);
+    bool CopyDroppedTextures(const QMimeData& dropped);
     void UpdateActions();
 
     AppWindows& m_windows;
