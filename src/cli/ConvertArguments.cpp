@@ -283,8 +283,8 @@ const std::vector<OptionRow>& OptionRows() {
          "in a pak the file goes in as it is, under FOLDER"},
         {"--extract", "", "FOLDER", SetExtract,
          "write each PATH in an archive (an entry, a folder of a pak,\n"
-         "or a whole .wad or .pak) as files under FOLDER, by the\n"
-         "entries' names, a pak's folders made"},
+         "or a whole .wad, .pak or map's .bsp) as files under FOLDER,\n"
+         "by the entries' names, a pak's folders made"},
         {"--help", "-h", "", SetFlag<&A::help>, "show this text"},
         {"--version", "", "", SetFlag<&A::version>, "show the version"},
     };
