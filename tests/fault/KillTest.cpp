@@ -88,6 +88,7 @@ enum class ChildEnd : std::uint8_t { Killed, Saved, Failed };
 // Runs `row`'s save in a child process killed before the `killAt`th step of its writes.
 ChildEnd SaveInChild(const KillCase& row, const std::string& folder, long killAt) {
 #ifdef _WIN32
+    static_cast<void>(row); // the child runs this same test, whose parameter it is
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string filter =
         std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
