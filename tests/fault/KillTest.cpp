@@ -56,8 +56,10 @@ void PrintTo(const KillCase& row, std::ostream* out) {
     *out << row.what;
 }
 
+#ifdef _WIN32
 // What a child killed by its hook ends with on Windows, where no signal tells it.
 constexpr unsigned kKilledExit = 77;
+#endif
 // How the child learns its folder and its step on Windows.
 constexpr const char* kFolderVariable = "TEXELARY_KILL_FOLDER";
 constexpr const char* kStepVariable = "TEXELARY_KILL_AT";
