@@ -20,13 +20,14 @@ namespace texelary {
 ListDrag::ListDrag(QListWidget& list, std::function<QString()> folder)
     : QObject(&list)
     , m_list(list)
+    , m_viewport(*list.viewport())
     , m_folder(std::move(folder))
     , m_start([this](std::unique_ptr<QMimeData> dragged) {
         auto* drag = new QDrag(&m_list);
         drag->setMimeData(dragged.release());
         drag->exec(Qt::CopyAction);
     }) {
-    m_list.viewport()->installEventFilter(this);
+    m_viewport.installEventFilter(this);
 }
 
 ListDrag::~ListDrag() = default;
@@ -73,12 +74,11 @@ std::unique_ptr<QMimeData> ListDrag::Dragged() {
 }
 
 bool ListDrag::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_list.viewport()) {
-        return QObject::eventFilter(watched, event);
-    }
+    // The list is not asked for its viewport here: the viewport still has events while the list
+    // is being destroyed.
     const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
-        type != QEvent::MouseButtonRelease) {
+    if (watched != &m_viewport || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+                                   type != QEvent::MouseButtonRelease)) {
         return false;
     }
     const auto& mouse = static_cast<const QMouseEvent&>(*event);

@@ -14,6 +14,7 @@
 
 class QListWidget;
 class QMimeData;
+class QWidget;
 
 namespace texelary {
 
@@ -43,6 +44,7 @@ protected:
 
 private:
     QListWidget& m_list;
+    QWidget& m_viewport;
     std::function<QString()> m_folder;
     std::optional<QPoint> m_pressed; // a press on a selected name, until it moves or is released
     int m_pressedRow = -1;
